@@ -1,0 +1,72 @@
+// The engine's currency type: a signed 64-bit count of ten-thousandths.
+//
+// Sums and differences are exact (and saturate instead of wrapping).
+// Products and quotients are evaluated in extended precision on the scaled
+// values and brought back to the nearest ten-thousandth, ties to even, which
+// is how the tax arithmetic of the system is defined.
+#pragma once
+
+#include <QString>
+#include <compare>
+#include <cstdint>
+#include <optional>
+
+namespace stb {
+
+// Extended precision used for every intermediate product and quotient
+// (the x87 80-bit format on x86).
+using Extended = long double;
+
+class Currency {
+public:
+    static constexpr std::int64_t Scale = 10000;
+
+    constexpr Currency() = default;
+
+    // From a raw count of ten-thousandths.
+    static constexpr Currency fromRaw(std::int64_t raw) { Currency c; c.m_raw = raw; return c; }
+    // From whole units (exact).
+    static constexpr Currency fromInt(std::int64_t units) { return fromRaw(units * Scale); }
+    // From an extended value in currency units: nearest ten-thousandth, ties to even;
+    // values beyond the range saturate to max()/min(), NaN gives 0.
+    static Currency fromExtended(Extended units);
+    static Currency fromDouble(double units) { return fromExtended(static_cast<Extended>(units)); }
+
+    static constexpr Currency max() { return fromRaw(INT64_MAX); }
+    static constexpr Currency min() { return fromRaw(INT64_MIN); }
+
+    constexpr std::int64_t raw() const { return m_raw; }
+    Extended toExtended() const { return static_cast<Extended>(m_raw) / static_cast<Extended>(Scale); }
+    double toDouble() const { return static_cast<double>(toExtended()); }
+    constexpr bool isZero() const { return m_raw == 0; }
+
+    // Exact, saturating.
+    Currency operator+(Currency o) const;
+    Currency operator-(Currency o) const;
+    Currency operator-() const;
+    Currency &operator+=(Currency o) { return *this = *this + o; }
+    Currency &operator-=(Currency o) { return *this = *this - o; }
+
+    // Extended-precision product / quotient, rounded to the ten-thousandth (ties to even).
+    Currency operator*(Currency o) const;
+    Currency operator/(Currency o) const;   // division by zero gives 0
+    Currency operator*(Extended f) const;   // this × f
+    Currency operator/(Extended d) const;   // this / d (division by zero gives 0)
+
+    constexpr auto operator<=>(const Currency &) const = default;
+
+    // Plain text with "." and exactly `decimals` decimals (0..4), no grouping: "1234.5000".
+    // Used for SQL text and machine-readable output.
+    QString toPlainString(int decimals = 4) const;
+    // Parses "-1234.56", "1234", "+0.5" with "." as decimal separator; at most 4 decimals
+    // are kept (truncated). Returns nullopt on malformed text or overflow.
+    static std::optional<Currency> parsePlain(const QString &text);
+
+private:
+    std::int64_t m_raw = 0;
+};
+
+// Round to two decimals, half away from zero (the R2 step of the tax arithmetic).
+Currency ArredondaValor(Currency value);
+
+} // namespace stb

@@ -1,0 +1,200 @@
+// The database handle of the engine binding.
+//
+// A folder database keeps each table in its own files named after it:
+//   <Name>.dat  an SQLite database holding the table's rows, its physical
+//               indexes and its definition (table "_stmeta");
+//   <Name>.idx  the table definition with its index definitions and format
+//               version, checksummed: what a repair needs to rebuild the
+//               indexes (a lost or damaged .idx is replaced by a pristine copy
+//               and the table repaired);
+//   <Name>.blb  never created: memos stay inside the .dat.
+// Statements run on one SQLite connection whose main database is a small file
+// of the folder ("BaseDados.sys"); table files are attached on demand (at most
+// ten at once, least recently used first out), which makes transactions atomic
+// across table files through SQLite's super-journal.
+//
+// A memory database keeps its tables in one in-memory SQLite database; a table
+// can be saved to and loaded from a snapshot file in the .dat format.
+#pragma once
+
+#include "platform/db/types.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace stb::db {
+
+class DataSet;
+class FileLock;
+
+// Session settings: private folder for temporary files, and how table and
+// semaphore locks are retried.
+struct Session {
+    QString privateDir;
+    int lockRetryCount = 15;
+    int lockWaitTime = 100; // milliseconds
+
+    static Session &defaultSession();
+};
+
+enum class OpenMode { Shared, Exclusive, ReadOnly };
+
+class Database {
+public:
+    enum class Storage { Folder, Memory };
+
+    static constexpr const char *CurrentVersion = "4.00";
+
+    explicit Database(const QString &name = QStringLiteral("BaseDados"), Storage storage = Storage::Folder);
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    const QString &name() const { return m_name; }
+    Storage storage() const { return m_storage; }
+
+    void setDirectory(const QString &dir);
+    const QString &directory() const { return m_dir; }
+
+    Session &session() const { return *m_session; }
+    void setSession(Session *s) { m_session = s ? s : &Session::defaultSession(); }
+
+    // With keep-connection off the connection is dropped when the last dataset closes.
+    void setKeepConnection(bool keep) { m_keepConnection = keep; }
+    bool keepConnection() const { return m_keepConnection; }
+
+    void open();
+    // Closes every dataset of the database and the connection.
+    void close();
+    bool isConnected() const { return m_conn != nullptr; }
+
+    // ---- tables -------------------------------------------------------
+    // Path of a table file: an existing file whose name matches without
+    // regard to case, else the path the file would be created at.
+    QString tableFilePath(const QString &table, const QString &ext) const;
+    bool tableExists(const QString &table) const;
+    QStringList tableNames() const;
+
+    void createTable(const TableDef &def, const QString &version = QLatin1String(CurrentVersion));
+    void deleteTable(const QString &table);
+    void emptyTable(const QString &table);
+    TableDef tableDef(const QString &table);
+    QString tableVersion(const QString &table);
+    void upgradeTable(const QString &table, const ProgressFn &progress = {});
+    // Rebuilds the table with new field and index definitions keeping its rows
+    // (fields matched by name, values converted); the previous files are kept
+    // as .dbk / .ibk.
+    void alterTable(const QString &table, const TableDef &newDef, const ProgressFn &progress = {});
+    // Rebuilds a damaged table: definitions from the .dat when readable, else
+    // from the .idx; rows that SQLite can still read are kept.
+    void repairTable(const QString &table, const ProgressFn &progress = {});
+    // Writes the .idx of a table from its .dat definition.
+    void rebuildIndexFile(const QString &table);
+
+    // ---- semaphores ---------------------------------------------------
+    bool lockSemaphore(const QString &table, int slot);
+    void unlockSemaphore(const QString &table, int slot);
+
+    // ---- transactions -------------------------------------------------
+    void startTransaction();
+    void commit(bool flush = true);
+    void rollback();
+    bool inTransaction() const { return m_inTransaction; }
+
+    // ---- SQL ----------------------------------------------------------
+    // Runs a statement that returns no rows; returns the rows changed.
+    int execSql(const QString &sql, const QVariantMap &params = {});
+
+    // ---- snapshots (memory storage) -------------------------------------
+    void saveTableToFile(const QString &table, const QString &path);
+    void loadTableFromFile(const QString &table, const QString &path);
+
+    // ---- used by datasets ---------------------------------------------
+    struct TableInfo {
+        QString schema;   // attached schema name
+        QString sqlName;  // "schema"."table"
+        QString datPath;
+        TableDef def;
+        QString version;
+        quint64 lastUse = 0;
+    };
+    // Makes the table usable by statements (attaching and validating it) and
+    // returns its information. Throws EngineError.
+    TableInfo &useTable(const QString &table);
+    TableInfo *findTable(const QString &table);
+
+    // Acquire / release the open lock of a table for a dataset.
+    void acquireOpen(const QString &table, OpenMode mode);
+    void releaseOpen(const QString &table, OpenMode mode);
+
+    sqlite3 *connection();
+    // Changes whenever cached statements are dropped; a holder of a statement
+    // from prepare() may keep using it while this stays the same.
+    quint64 statementEpoch() const { return m_stmtEpoch; }
+    // A prepared statement for translated SQL, cached; ensures the named tables are attached.
+    sqlite3_stmt *prepare(const QString &sql, const QStringList &tables);
+    // Steps a statement, retrying while the file is locked; returns the SQLite code.
+    int step(sqlite3_stmt *stmt);
+    [[noreturn]] void raise(int rc, const QString &table = {}, const QString &context = {});
+
+    void registerDataSet(DataSet *ds);
+    void unregisterDataSet(DataSet *ds);
+    const QList<DataSet *> &dataSets() const { return m_dataSets; }
+
+    // Field definition of a result column that comes straight from a table column.
+    const FieldDef *originField(const QString &schema, const QString &table, const QString &column);
+
+private:
+    void connect();
+    void disconnect();
+    void attach(const QString &table);
+    void detach(const QString &key);
+    void evictOne(const QStringList &keep);
+    void clearStatementCache();
+    void dropTempCopies();
+    void copyToTemp(const QString &key);
+    void readMeta(TableInfo &info);
+    void checkIndexFile(TableInfo &info, const QString &idxPath);
+    void ensureNotOpenHere(const QString &table);
+    QString keyOf(const QString &table) const { return table.toLower(); }
+    QString tempPath(const QString &base) const;
+    // Builds a complete table file at `path` with the definition (no rows).
+    void buildTableFile(const QString &path, const TableDef &def, const QString &version, bool withIndexes);
+    void createIndexes(sqlite3 *db, const QString &schema, const TableDef &def);
+    void writeIndexFile(const QString &path, const TableDef &def, const QString &version);
+    void replaceTableFiles(const QString &table, const QString &newDat, const TableDef &def, const QString &version,
+                           bool keepBackup);
+    std::shared_ptr<FileLock> exclusiveForMaintenance(const QString &table);
+
+    QString m_name;
+    Storage m_storage;
+    QString m_dir;
+    Session *m_session;
+    bool m_keepConnection = false;
+    sqlite3 *m_conn = nullptr;
+    struct OpenCount {
+        QString datPath;
+        int openShared = 0;
+        int openExclusive = 0;
+    };
+    QHash<QString, TableInfo> m_tables; // attached tables, by lower-case name
+    QHash<QString, OpenCount> m_open;   // open datasets per table in this process
+    QStringList m_pinned;               // tables the statement being prepared needs
+    QStringList m_tempCopies;           // tables read from temporary copies by the last statement
+    sqlite3_stmt *m_uncached = nullptr; // the last statement when it used such copies
+    QHash<QString, sqlite3_stmt *> m_stmtCache;
+    QList<DataSet *> m_dataSets;
+    quint64 m_useCounter = 0;
+    quint64 m_stmtEpoch = 1;
+    bool m_inTransaction = false;
+    QStringList m_txTables; // pinned while a transaction runs
+    std::shared_ptr<FileLock> m_txLock;
+};
+
+} // namespace stb::db

@@ -1,0 +1,713 @@
+// Engine binding: tables and datasets, events, master-detail, calculated and
+// lookup fields, transactions, maintenance (alter, repair, version) and the
+// damaged-file conditions.
+#include "platform/clock.h"
+#include "platform/db/dataset.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace stb;
+using namespace stb::db;
+
+namespace {
+
+TableDef itensDef()
+{
+    TableDef d;
+    d.name = QStringLiteral("Itens");
+    d.fields = {{QStringLiteral("IdNota"), FieldType::Integer},
+                {QStringLiteral("NroItem"), FieldType::SmallInt},
+                {QStringLiteral("DescricaoNF"), FieldType::String, 50},
+                {QStringLiteral("ValorNF"), FieldType::Currency},
+                {QStringLiteral("FEM"), FieldType::Boolean},
+                {QStringLiteral("Emissao"), FieldType::Date},
+                {QStringLiteral("Observ"), FieldType::Memo}};
+    d.indexes = {{QString(), QStringLiteral("IdNota;NroItem"), IndexDef::Primary},
+                 {QStringLiteral("Descr"), QStringLiteral("DescricaoNF"), IndexDef::CaseInsensitive},
+                 {QStringLiteral("ValorDesc"), QStringLiteral("ValorNF"), IndexDef::Descending}};
+    return d;
+}
+
+TableDef notasDef()
+{
+    TableDef d;
+    d.name = QStringLiteral("Notas");
+    d.fields = {{QStringLiteral("IdCalculo"), FieldType::Integer},
+                {QStringLiteral("IdNota"), FieldType::AutoInc},
+                {QStringLiteral("NroNF"), FieldType::String, 10},
+                {QStringLiteral("Frete"), FieldType::Currency}};
+    d.indexes = {{QString(), QStringLiteral("IdNota"), IndexDef::Primary},
+                 {QStringLiteral("Calc"), QStringLiteral("IdCalculo;NroNF"), 0}};
+    return d;
+}
+
+void addItem(Table &t, int nota, int nro, const QString &descr, const char *valor)
+{
+    t.append();
+    t.fieldByName(QStringLiteral("IdNota")).setAsInteger(nota);
+    t.fieldByName(QStringLiteral("NroItem")).setAsInteger(nro);
+    t.fieldByName(QStringLiteral("DescricaoNF")).setAsString(descr);
+    t.fieldByName(QStringLiteral("ValorNF")).setAsCurrency(*Currency::parsePlain(QString::fromLatin1(valor)));
+    t.post();
+}
+
+QStringList column(DataSet &ds, const QString &name)
+{
+    QStringList out;
+    ds.first();
+    while (!ds.eof()) {
+        out << ds.fieldByName(name).asString();
+        ds.next();
+    }
+    return out;
+}
+
+} // namespace
+
+class TestEngine : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void createOpenAndTypes();
+    void orderByIndexAndFieldNames();
+    void editPostCancelDelete();
+    void keyViolationAndRequired();
+    void eventsInOrder();
+    void masterDetail();
+    void calculatedAndLookupFields();
+    void displayUpdatesSuspended();
+    void locateAndFindKey();
+    void transactions();
+    void fileNamesWithoutCase();
+    void moreTablesThanAttachLimit();
+    void damagedFiles_data();
+    void damagedFiles();
+    void lostIndexFileRepaired();
+    void alterKeepsRows();
+    void versionUpgrade();
+    void emptyAndDelete();
+    void memTableAndSnapshot();
+    void currencyTextEntry();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Database> m_db;
+};
+
+void TestEngine::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_db = std::make_unique<Database>();
+    m_db->setDirectory(m_dir->path());
+    m_db->createTable(itensDef());
+    m_db->createTable(notasDef());
+}
+
+void TestEngine::cleanup()
+{
+    m_db.reset();
+    m_dir.reset();
+    Clock::reset();
+}
+
+void TestEngine::createOpenAndTypes()
+{
+    QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("Itens.dat"))));
+    QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("Itens.idx"))));
+    QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("Itens.blb"))));
+    QCOMPARE(m_db->tableVersion(QStringLiteral("Itens")), QStringLiteral("4.00"));
+
+    Table t(m_db.get(), QStringLiteral("Itens"));
+    t.open();
+    QVERIFY(t.isEmpty());
+    QVERIFY(t.eof() && t.bof());
+    t.append();
+    t.fieldByName(QStringLiteral("IdNota")).setAsInteger(7);
+    t.fieldByName(QStringLiteral("NroItem")).setAsInteger(1);
+    t.fieldByName(QStringLiteral("DescricaoNF")).setAsString(QString(60, QLatin1Char('x'))); // truncated to 50
+    t.fieldByName(QStringLiteral("ValorNF")).setAsCurrency(Currency::fromRaw(12345678));
+    t.fieldByName(QStringLiteral("FEM")).setAsBoolean(true);
+    t.fieldByName(QStringLiteral("Emissao")).setAsDate(QDate(2024, 2, 29));
+    t.fieldByName(QStringLiteral("Observ")).setAsString(QStringLiteral("Observação com acentuação"));
+    t.post();
+    t.close();
+
+    t.open();
+    QCOMPARE(t.recordCount(), 1);
+    QCOMPARE(t.fieldByName(QStringLiteral("DescricaoNF")).asString().size(), 50);
+    QCOMPARE(t.fieldByName(QStringLiteral("ValorNF")).asCurrency().raw(), 12345678);
+    QCOMPARE(t.fieldByName(QStringLiteral("ValorNF")).displayText(), QStringLiteral("1.234,57"));
+    QVERIFY(t.fieldByName(QStringLiteral("FEM")).asBoolean());
+    QCOMPARE(t.fieldByName(QStringLiteral("Emissao")).asDate(), QDate(2024, 2, 29));
+    QCOMPARE(t.fieldByName(QStringLiteral("Observ")).asString(), QStringLiteral("Observação com acentuação"));
+    // Empty text is stored as null.
+    t.edit();
+    t.fieldByName(QStringLiteral("DescricaoNF")).setAsString(QString());
+    t.post();
+    QVERIFY(t.fieldByName(QStringLiteral("DescricaoNF")).isNull());
+}
+
+void TestEngine::orderByIndexAndFieldNames()
+{
+    Table t(m_db.get(), QStringLiteral("Itens"));
+    t.open();
+    addItem(t, 2, 1, QStringLiteral("banana"), "10");
+    addItem(t, 1, 2, QStringLiteral("Ábaco"), "30");
+    addItem(t, 1, 1, QStringLiteral("CAQUI"), "20");
+    addItem(t, 3, 1, QStringLiteral("ameixa"), "20");
+    // Primary order, and the row posted last is current at its place.
+    QCOMPARE(t.fieldByName(QStringLiteral("IdNota")).asInteger(), 3);
+    QCOMPARE(t.recNo(), 4);
+    QCOMPARE(column(t, QStringLiteral("DescricaoNF")),
+             QStringList({QStringLiteral("CAQUI"), QStringLiteral("Ábaco"), QStringLiteral("banana"), QStringLiteral("ameixa")}));
+    t.setIndexName(QStringLiteral("Descr")); // case-insensitive, accents as letters
+    QCOMPARE(column(t, QStringLiteral("DescricaoNF")),
+             QStringList({QStringLiteral("ameixa"), QStringLiteral("banana"), QStringLiteral("CAQUI"), QStringLiteral("Ábaco")}));
+    t.setIndexName(QStringLiteral("ValorDesc"));
+    QCOMPARE(column(t, QStringLiteral("ValorNF")).first(), QStringLiteral("30"));
+    t.setIndexFieldNames(QStringLiteral("ValorNF;IdNota"));
+    QCOMPARE(column(t, QStringLiteral("IdNota")), QStringList({QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("1")}));
+    // A row posted into a sorted dataset lands where a fresh fetch puts it.
+    addItem(t, 0, 9, QStringLiteral("zz"), "20");
+    const QStringList inMemory = column(t, QStringLiteral("NroItem"));
+    t.refresh();
+    QCOMPARE(column(t, QStringLiteral("NroItem")), inMemory);
+}
+
+void TestEngine::editPostCancelDelete()
+{
+    Table t(m_db.get(), QStringLiteral("Itens"));
+    t.open();
+    for (int i = 1; i <= 4; ++i)
+        addItem(t, 1, i, QStringLiteral("item %1").arg(i), "1");
+    t.first();
+    t.next();
+    t.edit();
+    QCOMPARE(t.state(), DataSet::State::Edit);
+    t.fieldByName(QStringLiteral("DescricaoNF")).setAsString(QStringLiteral("mudado"));
+    t.cancel();
+    QCOMPARE(t.fieldByName(QStringLiteral("DescricaoNF")).asString(), QStringLiteral("item 2"));
+    QVERIFY_THROWS_EXCEPTION(EngineError, t.fieldByName(QStringLiteral("DescricaoNF")).setAsString(QStringLiteral("x")));
+
+    // Deleting line 2 makes the former line 3 current; deleting the last keeps the new last.
+    t.remove();
+    QCOMPARE(t.fieldByName(QStringLiteral("NroItem")).asInteger(), 3);
+    t.last();
+    t.remove();
+    QCOMPARE(t.fieldByName(QStringLiteral("NroItem")).asInteger(), 3);
+    QCOMPARE(t.recordCount(), 2);
+
+    // Another dataset on the same table sees the stored state.
+    Table other(m_db.get(), QStringLiteral("Itens"));
+    other.open();
+    QCOMPARE(column(other, QStringLiteral("NroItem")), QStringList({QStringLiteral("1"), QStringLiteral("3")}));
+    // A row deleted elsewhere cannot be edited.
+    other.first();
+    t.first();
+    t.remove();
+    QVERIFY_THROWS_EXCEPTION(EngineError, other.edit());
+    QCOMPARE(other.recordCount(), 1);
+}
+
+void TestEngine::keyViolationAndRequired()
+{
+    Table t(m_db.get(), QStringLiteral("Itens"));
+    t.open();
+    addItem(t, 1, 1, QStringLiteral("a"), "1");
+    t.append();
+    t.fieldByName(QStringLiteral("IdNota")).setAsInteger(1);
+    t.fieldByName(QStringLiteral("NroItem")).setAsInteger(1);
+    try {
+        t.post();
+        QFAIL("expected a key violation");
+    } catch (const EngineError &e) {
+        QCOMPARE(e.code(), Err::KeyViolation);
+    }
+    QCOMPARE(t.state(), DataSet::State::Insert); // the row stays for the caller to cancel
+    t.cancel();
+    QCOMPARE(t.recordCount(), 1);
+
+    Table n(m_db.get(), QStringLiteral("Notas"));
+    n.open();
+    n.append();
+    n.fieldByName(QStringLiteral("NroNF")).setAsString(QStringLiteral("10"));
+    n.post();
+    QCOMPARE(n.fieldByName(QStringLiteral("IdNota")).asInteger(), 1); // auto-increment
+    n.append();
+    n.fieldByName(QStringLiteral("IdNota")).setAsInteger(1); // explicit duplicate
+    try {
+        n.post();
+        QFAIL("expected a key violation");
+    } catch (const EngineError &e) {
+        QCOMPARE(e.code(), Err::KeyViolation);
+    }
+    n.cancel();
+    n.fieldByName(QStringLiteral("NroNF")).required = true;
+    n.append();
+    QVERIFY_THROWS_EXCEPTION(EngineError, n.post());
+    n.cancel();
+}
+
+void TestEngine::eventsInOrder()
+{
+    Table t(m_db.get(), QStringLiteral("Itens"));
+    QStringList log;
+    auto rec = [&log](const char *name) { return [&log, name](DataSet &) { log << QString::fromLatin1(name); }; };
+    t.beforeOpen = rec("BeforeOpen");
+    t.afterOpen = rec("AfterOpen");
+    t.afterScroll = rec("AfterScroll");
+    t.beforeDelete = rec("BeforeDelete");
+    t.afterDelete = rec("AfterDelete");
+    t.afterPost = rec("AfterPost");
+    t.onCalcFields = rec("CalcFields");
+    t.addCalcField(QStringLiteral("X"), FieldType::Currency);
+    t.open();
+    QCOMPARE(log, QStringList({QStringLiteral("BeforeOpen"), QStringLiteral("AfterOpen")}));
+    log.clear();
+    addItem(t, 1, 1, QStringLiteral("a"), "1");
+    QVERIFY(log.contains(QStringLiteral("AfterPost")));
+    QCOMPARE(log.last(), QStringLiteral("AfterPost"));
+    QVERIFY(log.indexOf(QStringLiteral("CalcFields")) < log.indexOf(QStringLiteral("AfterPost")));
+    addItem(t, 1, 2, QStringLiteral("b"), "1");
+    log.clear();
+    t.first();
+    QCOMPARE(log, QStringList({QStringLiteral("CalcFields"), QStringLiteral("AfterScroll")}));
+    log.clear();
+    t.remove();
+    QCOMPARE(log, QStringList({QStringLiteral("BeforeDelete"), QStringLiteral("CalcFields"), QStringLiteral("AfterDelete"),
+                               QStringLiteral("AfterScroll")}));
+}
+
+void TestEngine::masterDetail()
+{
+    Table notas(m_db.get(), QStringLiteral("Notas"));
+    notas.setIndexName(QStringLiteral("Calc"));
+    notas.open();
+    for (const char *nro : {"20", "10"}) {
+        notas.append();
+        notas.fieldByName(QStringLiteral("IdCalculo")).setAsInteger(1);
+        notas.fieldByName(QStringLiteral("NroNF")).setAsString(QString::fromLatin1(nro));
+        notas.post();
+    }
+    Table itens(m_db.get(), QStringLiteral("Itens"));
+    itens.setMasterSource(&notas, QStringLiteral("IdNota"), QStringLiteral("IdNota"));
+    itens.open();
+    // Notas is ordered by NroNF: "10" (id 2) comes first and is current after its post.
+    QCOMPARE(notas.fieldByName(QStringLiteral("IdNota")).asInteger(), 2);
+    itens.append(); // the link field comes from the master
+    QCOMPARE(itens.fieldByName(QStringLiteral("IdNota")).asInteger(), 2);
+    itens.fieldByName(QStringLiteral("NroItem")).setAsInteger(1);
+    itens.post();
+    notas.first();
+    notas.next(); // id 1: no lines
+    QVERIFY(itens.isEmpty());
+    int scrolls = 0;
+    itens.afterScroll = [&scrolls](DataSet &) { ++scrolls; };
+    notas.first();
+    QCOMPARE(itens.recordCount(), 1);
+    QCOMPARE(scrolls, 1);
+    // Refreshing the master on the same row leaves the detail where it is.
+    notas.refresh();
+    QCOMPARE(scrolls, 1);
+    // While the master's display updates are suspended the detail waits.
+    notas.disableControls();
+    notas.next();
+    QCOMPARE(itens.recordCount(), 1);
+    notas.enableControls();
+    QCOMPARE(itens.recordCount(), 0);
+}
+
+void TestEngine::calculatedAndLookupFields()
+{
+    Table notas(m_db.get(), QStringLiteral("Notas"));
+    notas.open();
+    notas.append();
+    notas.fieldByName(QStringLiteral("NroNF")).setAsString(QStringLiteral("555"));
+    notas.post();
+
+    Table t(m_db.get(), QStringLiteral("Itens"));
+    Field &dobro = t.addCalcField(QStringLiteral("Dobro"), FieldType::Currency);
+    t.addLookupField(QStringLiteral("XNroNF"), FieldType::String, 10, &notas, QStringLiteral("IdNota"),
+                     QStringLiteral("NroNF"), QStringLiteral("IdNota"));
+    int calcs = 0;
+    t.onCalcFields = [&](DataSet &ds) {
+        ++calcs;
+        ds.fieldByName(QStringLiteral("Dobro")).setAsCurrency(ds.fieldByName(QStringLiteral("ValorNF")).asCurrency() * Currency::fromInt(2));
+    };
+    t.open();
+    addItem(t, 1, 1, QStringLiteral("a"), "10.5");
+    addItem(t, 9, 1, QStringLiteral("b"), "1");
+    t.first();
+    QCOMPARE(dobro.asCurrency(), Currency::fromInt(21));
+    QCOMPARE(t.fieldByName(QStringLiteral("XNroNF")).asString(), QStringLiteral("555"));
+    t.next();
+    QVERIFY(t.fieldByName(QStringLiteral("XNroNF")).isNull());
+    // Every fetch computes again.
+    const int before = calcs;
+    t.first();
+    t.next();
+    QCOMPARE(calcs, before + 2);
+    // A view row is computed without moving the cursor.
+    const auto row0 = t.rowForDisplay(0);
+    QCOMPARE(t.recNo(), 2);
+    QCOMPARE(std::get<std::int64_t>(row0[static_cast<size_t>(dobro.index())]), Currency::fromInt(21).raw());
+    // Editing recalculates at once.
+    t.first();
+    t.edit();
+    t.fieldByName(QStringLiteral("ValorNF")).setAsCurrency(Currency::fromInt(4));
+    QCOMPARE(dobro.asCurrency(), Currency::fromInt(8));
+    t.cancel();
+}
+
+void TestEngine::displayUpdatesSuspended()
+{
+    struct Recorder : DataSetObserver {
+        QList<DataEvent> events;
+        void dataSetEvent(DataSet &, DataEvent e, int) override { events << e; }
+    } rec;
+    Table t(m_db.get(), QStringLiteral("Itens"));
+    t.addObserver(&rec);
+    t.open();
+    rec.events.clear();
+    t.disableControls();
+    addItem(t, 1, 1, QStringLiteral("a"), "1");
+    addItem(t, 1, 2, QStringLiteral("b"), "1");
+    QVERIFY(rec.events.isEmpty());
+    t.enableControls();
+    QCOMPARE(rec.events, QList<DataEvent>({DataEvent::Reset}));
+    rec.events.clear();
+    addItem(t, 1, 3, QStringLiteral("c"), "1");
+    QVERIFY(rec.events.contains(DataEvent::RowInserted));
+    t.removeObserver(&rec);
+}
+
+void TestEngine::locateAndFindKey()
+{
+    Table t(m_db.get(), QStringLiteral("Itens"));
+    t.open();
+    addItem(t, 1, 1, QStringLiteral("Parafuso"), "1");
+    addItem(t, 1, 2, QStringLiteral("porca"), "2");
+    addItem(t, 2, 1, QStringLiteral("Arruela"), "3");
+    QVERIFY(t.locate(QStringLiteral("DescricaoNF"), {QStringLiteral("PORCA")}, CaseInsensitive));
+    QCOMPARE(t.fieldByName(QStringLiteral("NroItem")).asInteger(), 2);
+    QVERIFY(!t.locate(QStringLiteral("DescricaoNF"), {QStringLiteral("PORCA")}));
+    QVERIFY(t.locate(QStringLiteral("DescricaoNF"), {QStringLiteral("Par")}, PartialKey));
+    QVERIFY(t.locate(QStringLiteral("IdNota;NroItem"), {2, 1}));
+    QCOMPARE(t.fieldByName(QStringLiteral("DescricaoNF")).asString(), QStringLiteral("Arruela"));
+    QVERIFY(t.findKey({1, 2}));
+    QCOMPARE(t.fieldByName(QStringLiteral("DescricaoNF")).asString(), QStringLiteral("porca"));
+    QVERIFY(!t.findKey({5, 1}));
+    QCOMPARE(t.lookup(QStringLiteral("IdNota;NroItem"), {2, 1}, QStringLiteral("DescricaoNF")).toString(),
+             QStringLiteral("Arruela"));
+}
+
+void TestEngine::transactions()
+{
+    Table notas(m_db.get(), QStringLiteral("Notas"));
+    Table itens(m_db.get(), QStringLiteral("Itens"));
+    notas.open();
+    itens.open();
+    m_db->startTransaction();
+    notas.append();
+    notas.fieldByName(QStringLiteral("NroNF")).setAsString(QStringLiteral("1"));
+    notas.post();
+    addItem(itens, 1, 1, QStringLiteral("x"), "1");
+    m_db->rollback();
+    QCOMPARE(notas.recordCount(), 0);
+    QCOMPARE(itens.recordCount(), 0);
+
+    m_db->startTransaction();
+    notas.append();
+    notas.fieldByName(QStringLiteral("NroNF")).setAsString(QStringLiteral("2"));
+    notas.post();
+    addItem(itens, 1, 1, QStringLiteral("y"), "1");
+    m_db->commit(true);
+    QVERIFY(!m_db->inTransaction());
+
+    Database other;
+    other.setDirectory(m_dir->path());
+    Query q(&other);
+    q.setSql(QStringLiteral("SELECT COUNT(*) FROM NOTAS N, ITENS I"));
+    q.open();
+    QCOMPARE(q.field(0).asInteger(), 1);
+}
+
+void TestEngine::fileNamesWithoutCase()
+{
+    QVERIFY(QFile::rename(m_dir->filePath(QStringLiteral("Itens.dat")), m_dir->filePath(QStringLiteral("ITENS.DAT"))));
+    QVERIFY(QFile::rename(m_dir->filePath(QStringLiteral("Itens.idx")), m_dir->filePath(QStringLiteral("itens.IDX"))));
+    QVERIFY(m_db->tableExists(QStringLiteral("itens")));
+    Table t(m_db.get(), QStringLiteral("itens"));
+    t.open();
+    addItem(t, 1, 1, QStringLiteral("a"), "1");
+    Query q(m_db.get());
+    q.setSql(QStringLiteral("SELECT NroItem FROM Itens"));
+    q.open();
+    QCOMPARE(q.recordCount(), 1);
+}
+
+void TestEngine::moreTablesThanAttachLimit()
+{
+    // Twelve tables used by one session, and one statement over eleven of them.
+    QStringList parts;
+    for (int i = 0; i < 12; ++i) {
+        TableDef d;
+        d.name = QStringLiteral("T%1").arg(i);
+        d.fields = {{QStringLiteral("V"), FieldType::Integer}};
+        m_db->createTable(d);
+        m_db->execSql(QStringLiteral("INSERT INTO T%1 (V) VALUES (%1)").arg(i));
+        if (i < 11)
+            parts << QStringLiteral("SELECT V FROM T%1").arg(i);
+    }
+    Query q(m_db.get());
+    q.setSql(parts.mid(0, 9).join(QStringLiteral(" UNION ")));
+    q.open();
+    QCOMPARE(q.recordCount(), 9);
+    q.close();
+    for (int i = 0; i < 12; ++i) {
+        Table t(m_db.get(), QStringLiteral("T%1").arg(i));
+        t.open();
+        QCOMPARE(t.fieldByName(QStringLiteral("V")).asInteger(), i);
+    }
+    q.setSql(parts.join(QStringLiteral(" UNION ")));
+    q.open();
+    QCOMPARE(q.recordCount(), 11);
+    q.close();
+    // The copies of that statement never hide later changes.
+    m_db->execSql(QStringLiteral("UPDATE T10 SET V = 100"));
+    q.setSql(QStringLiteral("SELECT V FROM T10"));
+    q.open();
+    QCOMPARE(q.field(0).asInteger(), 100);
+}
+
+void TestEngine::damagedFiles_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<int>("code");
+    QTest::newRow("truncated .dat") << "truncate" << Err::DataDamaged;
+    QTest::newRow("garbage .dat") << "garbage" << Err::DataDamaged;
+    QTest::newRow("garbage page") << "page" << Err::DataDamaged;
+    QTest::newRow("garbage .idx") << "idx" << Err::IndexDamaged;
+    QTest::newRow("missing .idx") << "noidx" << Err::IndexDamaged;
+}
+
+void TestEngine::damagedFiles()
+{
+    QFETCH(QString, damage);
+    QFETCH(int, code);
+    {
+        Table t(m_db.get(), QStringLiteral("Itens"));
+        t.open();
+        m_db->startTransaction();
+        for (int i = 1; i <= 3000; ++i)
+            addItem(t, i / 10, i % 10, QStringLiteral("descrição do item %1 com texto bastante longo").arg(i), "1.25");
+        m_db->commit();
+    }
+    m_db->close();
+    const QString dat = m_dir->filePath(QStringLiteral("Itens.dat"));
+    const QString idx = m_dir->filePath(QStringLiteral("Itens.idx"));
+    QFile f(damage == QLatin1String("idx") || damage == QLatin1String("noidx") ? idx : dat);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    if (damage == QLatin1String("truncate")) {
+        f.resize(f.size() / 2);
+    } else if (damage == QLatin1String("garbage")) {
+        f.write(QByteArray(4096, '\x5a'));
+    } else if (damage == QLatin1String("page")) {
+        f.seek(8 * 4096);
+        f.write(QByteArray(4096 * 4, '\xa5'));
+    } else if (damage == QLatin1String("idx")) {
+        f.seek(30);
+        f.write("garbage");
+    } else {
+        f.close();
+        f.remove();
+    }
+    f.close();
+
+    Table t(m_db.get(), QStringLiteral("Itens"));
+    try {
+        t.open();
+        QFAIL("a damaged table must not open");
+    } catch (const EngineError &e) {
+        QCOMPARE(e.code(), code);
+    }
+    QStringList steps;
+    m_db->repairTable(QStringLiteral("Itens"), [&steps](const QString &s, int) {
+        if (!steps.contains(s))
+            steps << s;
+    });
+    QCOMPARE(steps, QStringList({QStringLiteral("Repairing headers"), QStringLiteral("Repairing record, index, and BLOB data"),
+                                 QStringLiteral("Repairing indexes")}));
+    t.open();
+    if (damage == QLatin1String("idx") || damage == QLatin1String("noidx"))
+        QCOMPARE(t.recordCount(), 3000);
+    else if (damage == QLatin1String("garbage"))
+        QCOMPARE(t.recordCount(), 0);
+    else
+        QVERIFY2(t.recordCount() > 0 && t.recordCount() < 3000, qPrintable(QString::number(t.recordCount())));
+    // The repaired table works.
+    addItem(t, 9999, 1, QStringLiteral("novo"), "1");
+    QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("Itens.dbk"))));
+}
+
+void TestEngine::lostIndexFileRepaired()
+{
+    // A pristine .idx of a table with other rows serves to rebuild the lost one.
+    QTemporaryDir pristine;
+    {
+        Database p;
+        p.setDirectory(pristine.path());
+        p.createTable(itensDef());
+    }
+    {
+        Table t(m_db.get(), QStringLiteral("Itens"));
+        t.open();
+        addItem(t, 1, 1, QStringLiteral("a"), "1");
+        addItem(t, 1, 2, QStringLiteral("b"), "1");
+    }
+    m_db->close();
+    QFile::remove(m_dir->filePath(QStringLiteral("Itens.idx")));
+    QVERIFY(QFile::copy(QDir(pristine.path()).filePath(QStringLiteral("Itens.idx")), m_dir->filePath(QStringLiteral("Itens.idx"))));
+    m_db->repairTable(QStringLiteral("Itens"));
+    Table t(m_db.get(), QStringLiteral("Itens"));
+    t.open();
+    QCOMPARE(t.recordCount(), 2);
+}
+
+void TestEngine::alterKeepsRows()
+{
+    {
+        Table t(m_db.get(), QStringLiteral("Itens"));
+        t.open();
+        addItem(t, 1, 1, QStringLiteral("abcdefghij"), "12.3456");
+    }
+    TableDef d = itensDef();
+    d.fields[2].size = 5;                                             // narrower text
+    d.fields << FieldDef{QStringLiteral("PMPF"), FieldType::Currency}; // new field
+    d.indexes << IndexDef{QStringLiteral("PMPF"), QStringLiteral("PMPF"), 0};
+    int lastPercent = -1;
+    m_db->alterTable(QStringLiteral("Itens"), d, [&lastPercent](const QString &, int p) { lastPercent = p; });
+    QCOMPARE(lastPercent, 100);
+    Table t(m_db.get(), QStringLiteral("Itens"));
+    t.open();
+    QCOMPARE(t.fieldByName(QStringLiteral("DescricaoNF")).asString(), QStringLiteral("abcde"));
+    QCOMPARE(t.fieldByName(QStringLiteral("ValorNF")).asCurrency().raw(), 123456);
+    QVERIFY(t.fieldByName(QStringLiteral("PMPF")).isNull());
+    QVERIFY(m_db->tableDef(QStringLiteral("Itens")).index(QStringLiteral("PMPF")));
+    // Altering needs the table closed everywhere.
+    try {
+        m_db->alterTable(QStringLiteral("Itens"), itensDef());
+        QFAIL("alter of an open table");
+    } catch (const EngineError &e) {
+        QCOMPARE(e.code(), Err::TableInUse);
+    }
+}
+
+void TestEngine::versionUpgrade()
+{
+    TableDef d;
+    d.name = QStringLiteral("Velha");
+    d.fields = {{QStringLiteral("A"), FieldType::Integer}};
+    m_db->createTable(d, QStringLiteral("3.00"));
+    m_db->execSql(QStringLiteral("INSERT INTO Velha (A) VALUES (5)"));
+    QCOMPARE(m_db->tableVersion(QStringLiteral("Velha")), QStringLiteral("3.00"));
+    m_db->upgradeTable(QStringLiteral("Velha"));
+    QCOMPARE(m_db->tableVersion(QStringLiteral("Velha")), QStringLiteral("4.00"));
+    Query q(m_db.get());
+    q.setSql(QStringLiteral("SELECT A FROM Velha"));
+    q.open();
+    QCOMPARE(q.field(0).asInteger(), 5);
+}
+
+void TestEngine::emptyAndDelete()
+{
+    {
+        Table n(m_db.get(), QStringLiteral("Notas"));
+        n.open();
+        for (int i = 0; i < 3; ++i) {
+            n.append();
+            n.post();
+        }
+    }
+    m_db->emptyTable(QStringLiteral("Notas"));
+    Table n(m_db.get(), QStringLiteral("Notas"));
+    n.open();
+    QVERIFY(n.isEmpty());
+    n.close();
+    m_db->deleteTable(QStringLiteral("Notas"));
+    QVERIFY(!m_db->tableExists(QStringLiteral("Notas")));
+    QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("Notas.idx"))));
+    try {
+        n.open();
+        QFAIL("opened a deleted table");
+    } catch (const EngineError &e) {
+        QCOMPARE(e.code(), Err::TableNotFound);
+    }
+}
+
+void TestEngine::memTableAndSnapshot()
+{
+    MemTable m(QStringLiteral("MemTeste"));
+    m.definition().fields = {{QStringLiteral("Id"), FieldType::Integer},
+                             {QStringLiteral("Nome"), FieldType::String, 20},
+                             {QStringLiteral("Valor"), FieldType::Currency}};
+    m.definition().indexes = {{QStringLiteral("Nome"), QStringLiteral("Nome"), 0}};
+    m.setIndexName(QStringLiteral("Nome"));
+    m.open();
+    for (int i = 0; i < 5; ++i) {
+        m.append();
+        m.fieldByName(QStringLiteral("Id")).setAsInteger(i);
+        m.fieldByName(QStringLiteral("Nome")).setAsString(QStringLiteral("nome %1").arg(4 - i));
+        m.fieldByName(QStringLiteral("Valor")).setAsCurrency(Currency::fromRaw(12345 * i));
+        m.post();
+    }
+    m.first();
+    QCOMPARE(m.fieldByName(QStringLiteral("Id")).asInteger(), 4);
+    const QString snap = m_dir->filePath(QStringLiteral("Medic.Tab"));
+    m.saveToFile(snap);
+    m.close(); // emptied
+    m.open();
+    QVERIFY(m.isEmpty());
+    m.loadFromFile(snap);
+    QCOMPARE(m.recordCount(), 5);
+    m.last();
+    QCOMPARE(m.fieldByName(QStringLiteral("Valor")).asCurrency().raw(), 0);
+    // SQL over the memory database.
+    Query q(&memoryDatabase());
+    q.setSql(QStringLiteral("SELECT SUM(Valor) FROM MemTeste WHERE UPPER(Nome) LIKE 'NOME%'"));
+    q.open();
+    QCOMPARE(q.field(0).asCurrency().raw(), 12345 * 10);
+    q.close();
+    // A damaged snapshot is refused and the rows stay.
+    QFile f(snap);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    f.resize(f.size() / 2);
+    f.close();
+    QVERIFY_THROWS_EXCEPTION(EngineError, m.loadFromFile(snap));
+    QCOMPARE(m.recordCount(), 5);
+    m.close();
+}
+
+void TestEngine::currencyTextEntry()
+{
+    Table t(m_db.get(), QStringLiteral("Itens"));
+    t.open();
+    t.append();
+    Field &v = t.fieldByName(QStringLiteral("ValorNF"));
+    v.setText(QStringLiteral("1.234,5678"));
+    QCOMPARE(v.asCurrency().raw(), 12345678);
+    QCOMPARE(v.text(), QStringLiteral("1234,5678"));
+    QVERIFY_THROWS_EXCEPTION(EngineError, v.setText(QStringLiteral("abc")));
+    v.setText(QString());
+    QVERIFY(v.isNull());
+    t.cancel();
+}
+
+QTEST_GUILESS_MAIN(TestEngine)
+#include "tst_engine.moc"
