@@ -1,0 +1,11 @@
+// Subcommands of stbrelva-cli. Each returns the process exit code: 0 on
+// success, 2 on bad input (with one line on stderr beginning "error:").
+#pragma once
+
+#include <QStringList>
+
+namespace cli {
+int runCompute(const QStringList &args);
+int runValidate(const QStringList &args);
+int runMvaAjustada(const QStringList &args);
+} // namespace cli

@@ -1,0 +1,3 @@
+#include "core/edition.h"
+
+const bool stb::Contribuinte = true;

@@ -1,0 +1,69 @@
+// Messages to the user, shared by every layer.
+//
+// The core says what to tell or ask; a sink decides how: the GUI shows a
+// message box with the system's captions, the command-line tool writes to
+// stderr, tests record the texts and answer the questions by script.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace stb {
+
+enum class MsgKind {
+    Aviso,      // warning, caption "Atenção"
+    Erro,       // error, caption "Atenção"
+    Informacao, // caption "Informação"
+    Pergunta,   // yes/no question, caption "Confirme"
+};
+
+class MessageSink {
+public:
+    virtual ~MessageSink() = default;
+    virtual void show(MsgKind kind, const QString &text) = 0;
+    // A yes/no question; `defaultYes` tells which answer is the default.
+    virtual bool ask(const QString &text, bool defaultYes) = 0;
+    // A question answered by typing (ConfirmaDigitandoSim): the typed text, or
+    // an empty text when cancelled.
+    virtual QString askText(const QString &text) = 0;
+};
+
+// Installs the process's sink (nullptr restores the default, which writes to
+// stderr and takes the default answers). Returns the previous one.
+MessageSink *setMessageSink(MessageSink *sink);
+MessageSink &messageSink();
+
+void MsgAviso(const QString &text);
+void MsgErro(const QString &text);
+void MsgInformacao(const QString &text);
+// Yes/no questions, caption "Confirme"; a question mark is appended when the
+// text has none. Confirma defaults to Yes, ConfirmaPadraoNao to No.
+bool Confirma(const QString &text);
+bool ConfirmaPadraoNao(const QString &text);
+// The question appended with "?" when it has none (what the box shows).
+QString questionText(const QString &text);
+// "Tem Certeza? (se tiver, responda com SIM)": true only when "Sim" (any case)
+// is typed; otherwise "Solicitação Não Confirmada!" is shown.
+bool ConfirmaDigitandoSim();
+
+// A sink that records every message and answers from a script; for tests and
+// for headless runs.
+class RecordingSink : public MessageSink {
+public:
+    struct Entry {
+        MsgKind kind;
+        QString text;
+    };
+    QList<Entry> entries;
+    QList<bool> answers;    // consumed in order; when empty the default answer is taken
+    QStringList typedTexts; // answers of askText, consumed in order
+
+    void show(MsgKind kind, const QString &text) override;
+    bool ask(const QString &text, bool defaultYes) override;
+    QString askText(const QString &text) override;
+
+    QStringList texts() const;
+    void clear() { entries.clear(); }
+};
+
+} // namespace stb
