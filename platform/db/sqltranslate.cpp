@@ -286,97 +286,6 @@ public:
             + QLatin1Char(')');
     }
 
-    // Wraps each operand of "||" in COALESCE(x, '') so that a null operand
-    // counts as an empty text, as the engine's concatenation does.
-    void wrapConcatOperands()
-    {
-        static const QSet<QString> keywords = {
-            QStringLiteral("AND"), QStringLiteral("OR"), QStringLiteral("NOT"), QStringLiteral("IN"),
-            QStringLiteral("SELECT"), QStringLiteral("WHERE"), QStringLiteral("ON"), QStringLiteral("WHEN"),
-            QStringLiteral("THEN"), QStringLiteral("ELSE"), QStringLiteral("EXISTS"), QStringLiteral("BY"),
-            QStringLiteral("AS"), QStringLiteral("FROM"), QStringLiteral("JOIN"), QStringLiteral("VALUES"),
-            QStringLiteral("SET"), QStringLiteral("DISTINCT"), QStringLiteral("CASE"), QStringLiteral("IS"),
-            QStringLiteral("LIKE"), QStringLiteral("BETWEEN"), QStringLiteral("HAVING")};
-        const int n = static_cast<int>(t.size());
-        std::vector<std::pair<int, int>> spans;
-        auto isAtom = [](const Tok &k) {
-            return k.kind == Tok::Ident || k.kind == Tok::QIdent || k.kind == Tok::Str || k.kind == Tok::Num
-                || k.kind == Tok::Param;
-        };
-        for (int i = 0; i < n; ++i) {
-            if (!isOp(t[i], "||"))
-                continue;
-            // left operand
-            int l = prevSig(i);
-            if (l >= 0) {
-                int start = -1;
-                if (isOp(t[l], ")")) {
-                    start = matchParenBack(l);
-                    const int f = prevSig(start);
-                    if (f >= 0 && t[f].kind == Tok::Ident && !keywords.contains(t[f].text.toUpper()))
-                        start = f;
-                } else if (isAtom(t[l])) {
-                    start = l;
-                    for (;;) {
-                        const int dot = prevSig(start);
-                        if (dot < 0 || !isOp(t[dot], "."))
-                            break;
-                        const int q = prevSig(dot);
-                        if (q < 0 || !(t[q].kind == Tok::Ident || t[q].kind == Tok::QIdent))
-                            break;
-                        start = q;
-                    }
-                }
-                if (start >= 0)
-                    spans.emplace_back(start, l);
-            }
-            // right operand
-            int r = nextSig(i, n);
-            if (r >= 0) {
-                int end = -1;
-                const int after = nextSig(r, n);
-                if ((t[r].kind == Tok::Ident || t[r].kind == Tok::QIdent) && after >= 0 && isOp(t[after], "(")) {
-                    end = matchParen(after, n);
-                } else if (isOp(t[r], "(")) {
-                    end = matchParen(r, n);
-                } else if (isAtom(t[r])) {
-                    end = r;
-                    for (;;) {
-                        const int dot = nextSig(end, n);
-                        if (dot < 0 || !isOp(t[dot], "."))
-                            break;
-                        const int q = nextSig(dot, n);
-                        if (q < 0 || !(t[q].kind == Tok::Ident || t[q].kind == Tok::QIdent))
-                            break;
-                        end = q;
-                    }
-                }
-                if (end >= 0 && end < n)
-                    spans.emplace_back(r, end);
-            }
-        }
-        if (spans.empty())
-            return;
-        std::sort(spans.begin(), spans.end());
-        spans.erase(std::unique(spans.begin(), spans.end()), spans.end());
-        std::vector<std::vector<int>> opens(n + 1), closes(n + 1); // span lengths
-        for (const auto &[s, e] : spans) {
-            opens[s].push_back(e - s);
-            closes[e].push_back(e - s);
-        }
-        std::vector<Tok> out;
-        out.reserve(t.size() + spans.size() * 2);
-        for (int i = 0; i < n; ++i) {
-            std::sort(opens[i].begin(), opens[i].end(), std::greater<>());
-            for (size_t k = 0; k < opens[i].size(); ++k)
-                out.push_back({Tok::Op, QStringLiteral("COALESCE(")});
-            out.push_back(t[i]);
-            for (size_t k = 0; k < closes[i].size(); ++k)
-                out.push_back({Tok::Op, QStringLiteral(", '')")});
-        }
-        t = std::move(out);
-    }
-
     QStringList tableNames() const
     {
         QStringList names;
@@ -472,7 +381,6 @@ TranslatedSql translateSql(const QString &sql)
     TranslatedSql out;
     out.tables = tr.tableNames();
     tr.resultCasts(out.castTypes, out.castSizes);
-    tr.wrapConcatOperands();
     out.sql = tr.translate(0, static_cast<int>(tr.t.size()));
     return out;
 }

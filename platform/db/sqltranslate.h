@@ -2,9 +2,9 @@
 //
 // The system's SQL uses forms SQLite lacks or reads differently:
 //   CAST(x AS DATE | VARCHAR(n) | MONEY ...), CURRENT_DATE - n,
-//   SUBSTRING(x FROM a FOR b), POS(a IN b) / POSITION(a IN b),
-//   and "||" treating a null operand as an empty text.
-// Everything else (comments, :params, DISTINCT, UNION, ORDER BY 1 ...) passes as is.
+//   SUBSTRING(x FROM a FOR b), POS(a IN b) / POSITION(a IN b).
+// Everything else (comments, :params, "||" with its null result for a null
+// operand, DISTINCT, UNION, ORDER BY 1 ...) passes as is.
 #pragma once
 
 #include "platform/db/types.h"
