@@ -24,6 +24,7 @@ namespace stb::db {
 namespace {
 
 constexpr int kMaxAttached = 10;
+constexpr int kMaxCachedStatements = 200;
 constexpr std::int64_t kTransactionByte = 0x50000010LL;
 const char *const kMainFile = "BaseDados.sys";
 const char *const kIdxMagic = "STIDX";
@@ -758,6 +759,10 @@ sqlite3_stmt *Database::prepare(const QString &sql, const QStringList &tables)
         sqlite3_stmt *st = nullptr;
         const int rc = sqlite3_prepare_v2(m_conn, utf8.constData(), static_cast<int>(utf8.size()), &st, nullptr);
         if (rc == SQLITE_OK) {
+            // Texts that carry values (an id pasted into the SQL) would grow the
+            // cache without end: past a bound it starts again.
+            if (m_stmtCache.size() >= kMaxCachedStatements)
+                clearStatementCache();
             if (st && m_tempCopies.isEmpty())
                 m_stmtCache.insert(sql, st);
             else

@@ -1,5 +1,6 @@
 #include "platform/db/sqltranslate.h"
 
+#include <QHash>
 #include <QSet>
 #include <vector>
 
@@ -18,6 +19,7 @@ bool isIdentChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_')
 std::vector<Tok> tokenize(const QString &s)
 {
     std::vector<Tok> out;
+    out.reserve(static_cast<size_t>(s.size() / 4 + 8));
     const int n = s.size();
     int i = 0;
     while (i < n) {
@@ -77,7 +79,7 @@ std::vector<Tok> tokenize(const QString &s)
             static const char *const two[] = {"||", "<>", "<=", ">=", "!=", "==", "<<", ">>"};
             int len = 1;
             for (const char *t : two)
-                if (s.mid(i, 2) == QLatin1String(t)) {
+                if (QStringView(s).mid(i, 2) == QLatin1String(t)) {
                     len = 2;
                     break;
                 }
@@ -377,11 +379,19 @@ public:
 
 TranslatedSql translateSql(const QString &sql)
 {
+    // A query opened once per row runs the same text again and again: the
+    // translations of the latest texts are kept.
+    thread_local QHash<QString, TranslatedSql> cache;
+    if (const auto it = cache.constFind(sql); it != cache.cend())
+        return *it;
     Translator tr(tokenize(sql));
     TranslatedSql out;
     out.tables = tr.tableNames();
     tr.resultCasts(out.castTypes, out.castSizes);
     out.sql = tr.translate(0, static_cast<int>(tr.t.size()));
+    if (cache.size() >= 256)
+        cache.clear();
+    cache.insert(sql, out);
     return out;
 }
 

@@ -1,0 +1,49 @@
+// A small JSON reader and writer for the command-line tool. Numbers keep
+// their text as written, so amounts can be read exactly as decimals.
+#pragma once
+
+#include "platform/currency.h"
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace cli::json {
+
+struct Value {
+    enum class Type { Null, Bool, Number, String, Array, Object };
+    Type type = Type::Null;
+    bool boolean = false;
+    QString text; // a number as written, or a string's value
+    std::vector<Value> items;
+    std::vector<std::pair<QString, Value>> members; // in file order, keys unique
+
+    bool isNull() const { return type == Type::Null; }
+};
+
+struct ParseError {
+    int line = 0;
+    int column = 0;
+    QString message;
+};
+
+// Parses a whole document (UTF-8). Duplicate keys and nesting deeper than
+// 200 levels are errors.
+std::optional<Value> parse(const QByteArray &utf8, ParseError *error);
+
+// "null", "boolean", "number", "string", "array", "object".
+QString typeName(Value::Type type);
+
+// An amount: a decimal text with "." ("-12.5", "300.00") or a JSON number
+// (exponents allowed). Exact: more than four decimals are accepted only when
+// the extra digits are zeros. On failure returns nullopt and says why.
+std::optional<stb::Currency> parseAmount(const Value &v, QString *why);
+// A whole number, from a JSON number or a text of digits.
+std::optional<qint64> parseInteger(const Value &v, QString *why);
+
+// A string literal with the JSON escapes.
+QString quote(const QString &s);
+
+} // namespace cli::json

@@ -1,0 +1,4 @@
+# Item computation and invoice totals of a 500 x 20 calculation beside raw SQLite.
+add_executable(bench_calc ${CMAKE_CURRENT_LIST_DIR}/bench_calc.cpp)
+target_include_directories(bench_calc PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(bench_calc PRIVATE stb_options stcore stedition_unidade SQLite::SQLite3)

@@ -1,0 +1,6 @@
+# Data module, item computation and invoice totals.
+target_sources(stcore PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/datamodule.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/itemcalc.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/totals.cpp
+)

@@ -1,0 +1,210 @@
+// TDM, the data module: the database handle, every table, query and
+// in-memory dataset of the program, and the working state the calculated
+// fields of a calculation share. Windows and reports reach the data only
+// through it.
+//
+// The item amounts (TabItensCalcFields, core/itemcalc.cpp) exist only while a
+// computation runs (CalculoEmCurso); the invoice amount to collect
+// (TabNotasCalcFields, core/totals.cpp) is computed by SQL sums whenever an
+// invoice row is fetched.
+#pragma once
+
+#include "platform/currency.h"
+#include "platform/db/dataset.h"
+
+#include <QString>
+#include <functional>
+
+namespace stb {
+
+class CalculoEmCurso;
+
+class TDM {
+public:
+    // A data module over the data folder `dataDir` (ARM in its "ARM" sub-folder).
+    // Tables are opened later, each creating its file first when missing.
+    explicit TDM(const QString &dataDir);
+    ~TDM();
+    TDM(const TDM &) = delete;
+    TDM &operator=(const TDM &) = delete;
+
+    // ---- the process's data module (DM) ---------------------------------
+    // Set the data folder before the first DM(); the module is then created
+    // on first use and kept until destroyInstance() at the end of the run.
+    static void setDefaultDataDir(const QString &dir);
+    static TDM &instance();
+    static bool hasInstance();
+    static void destroyInstance();
+
+    // Closes every dataset and points the databases at another data folder.
+    void setDataDir(const QString &dir);
+    const QString &dataDir() const { return m_dataDir; }
+
+    // ---- databases ---------------------------------------------------------
+    db::Database BaseDados;   // "BaseDados", the data folder
+    db::Database BaseARM;     // the ARM sub-folder (collection documents)
+    db::Database BaseMemoria; // the in-memory datasets of this module
+
+    // ---- tables --------------------------------------------------------------
+    db::Table TabCalc;       // Calculos
+    db::Table TabNotas;      // Notas, detail of TabCalc by IdCalculo
+    db::Table TabItens;      // Itens, detail of TabNotas by IdNota
+    db::Table TabItensMedic; // ItensMedic, detail of TabNotas by IdNota
+    db::Table TabFisc;       // Fiscais
+    db::Table TabRemet;      // Remetentes
+    db::Table TabDest;       // Destinatarios
+    db::Table TabBrelva;     // Brelva, read-only, ordered by Id
+    db::Table TabPMPF;
+    db::Table TabBebidas;
+    db::Table TabRacoesPET;
+    db::Table TabRegimeEspecial;
+    db::Table TabIndexNBM;   // ProdutosNBM
+    db::Table TabMedic;
+    db::Table TabCodMerc;
+    db::Table TabTEC;
+    db::Table TabVoceSabia;
+    db::Table TabSys;        // STBrelva, marker of the data folder
+    db::Table TabARM;        // ARM, on BaseARM
+
+    // ---- queries -------------------------------------------------------------
+    db::Query Qry;                   // free text
+    db::Query QryICMSARecolher;      // invoice ST total (lines 2 and 6 replaced per run)
+    db::Query QryMedicICMSARecolher; // medicine invoice debit (line 3 replaced per run)
+    db::Query QryBase;               // freight base of an invoice (:IdNota)
+    db::Query QryItensPMPF;          // PMPF lines of an invoice (:IdNota), fuel totals
+
+    // ---- in-memory datasets --------------------------------------------------
+    db::MemTable MemGrupo; // goods groups (annex headings), for XGrupo
+    db::MemTable MemRemet; // report summary by sender
+    db::MemTable MemDest;  // report summary by recipient
+    db::MemTable MemMVA;   // report summary by annex item
+
+    // ---- working state -------------------------------------------------------
+    bool FCalculando = false;   // item amounts are computed only while true
+    bool FCombustivel = false;  // the computed calculation is of the fuel group
+    int FNroItemExcluido = 0;   // NroItem of the line being deleted
+    int FIdNotaFreteBase = -1;  // invoice of the cached freight base; -1 empties the cache
+    Currency FFreteBase;
+    int FEstadoRefresh = 0;     // 0 idle, 1 refresh started, 2 first total of the refresh computed
+    int FIdNotaCalculada = 0;   // invoice whose total was computed last
+    Currency UltimoValorARecolher;
+    CalculoEmCurso *FCalculoEmCurso = nullptr; // the running computation (report run), if any
+
+    // ---- hooks set by the shell and the main window ----------------------------
+    // Runs before any table of the module opens; makes sure the table exists.
+    // The default creates a missing table from its definition.
+    std::function<void(db::Table &)> TabBeforeOpen;
+    // True while a calculation is open in the main window. The default (for
+    // headless runs) is: the calculation table is open on a row.
+    std::function<bool()> CalculoAberto;
+    // Receives the caption of the main window's item-list heading.
+    std::function<void(const QString &)> OnCaptionItens;
+
+    // ---- module operations ------------------------------------------------------
+    // Gives every currency field without a text-entry handler the lenient
+    // handler below, and keeps the connection open.
+    void DataModuleCreate();
+    // Typed text to currency: "%", "U$", "US$", blanks, "gr", "CT" and
+    // parentheses are dropped, the number is truncated to four decimals and a
+    // value beyond the currency range becomes the largest or smallest value.
+    static void OnSetTextCurrencyField(db::Field &field, const QString &text);
+    static QString ListaParaNome(const QString &lista);
+    static QString NomeParaLista(const QString &nome);
+
+    // Creates the table's files from its definition when they are missing.
+    void CriaTabela(db::Table &table);
+    // Creates every missing table of the data folder and of the ARM folder.
+    void CriaTabelas();
+    // Fills MemGrupo from the annex headings.
+    void CarregaMemGrupo();
+
+    // Next invoice id: one more than any IdNota of Notas, Itens or ItensMedic.
+    int ProximoIdNota();
+    // Next line number of the current invoice; `sufixo` "" for Itens, "MEDIC" for ItensMedic.
+    int ProximoNroItem(const QString &sufixo = QString());
+    // Posts a sender or recipient row; a key violation (the party exists
+    // already) cancels the row silently and returns false.
+    bool PostCadastro(db::Table &table);
+
+    // ---- row events ----------------------------------------------------------------
+    void TabCalcCalcFields(db::DataSet &ds);
+    void TabNotasAfterOpen(db::DataSet &ds);
+    void TabNotasCalcFields(db::DataSet &ds);  // core/totals.cpp
+    void TabNotasAfterScroll(db::DataSet &ds); // core/totals.cpp
+    void TabItensCalcFields(db::DataSet &ds);  // core/itemcalc.cpp
+    void TabItensMedicCalcFields(db::DataSet &ds);
+    void TabItensBeforeDelete(db::DataSet &ds);
+    void TabItensAfterDelete(db::DataSet &ds);
+    void TabItensAfterPost(db::DataSet &ds);
+
+    // ---- item computation (core/itemcalc.cpp) ---------------------------------------
+    // Freight base of the current invoice (value + IPI of its non-PMPF lines), cached per invoice.
+    Currency FreteBaseNota();
+    // Factors of the running computation; 0 when none runs.
+    Currency PercentualMR() const;
+    Currency FatorReducaoMR() const;
+
+    // Item heading caption for the invoice row (TabNotasAfterScroll).
+    QString CaptionItens();
+
+private:
+    void setupTables();
+    void setupFields();
+    void setupQueries();
+    void setupMemTables();
+    void setupEvents();
+    void bindOpenHook(db::Table &table);
+    bool calculoAbertoPadrao() const;
+
+    // Fields read by the calculated-field handlers, looked up once per opening.
+    struct CalcFieldsCache {
+        db::Field *grupo = nullptr, *tipoCalculo = nullptr, *diferencialAliq = nullptr;
+        bool bound = false;
+    };
+    struct NotasFieldsCache {
+        db::Field *idNota = nullptr, *nroNF = nullptr, *frete = nullptr, *destaqueICMSST = nullptr,
+                  *creditoICMSMedic = nullptr;
+        bool bound = false;
+    };
+    struct ItensFieldsCache {
+        db::Field *valorNF = nullptr, *valorIPI = nullptr, *aliqICMS = nullptr, *mva = nullptr,
+                  *creditoICMS = nullptr, *valorCreditoICMS = nullptr, *fem = nullptr, *pmpf = nullptr,
+                  *litros = nullptr, *precoLitroNF = nullptr, *itemBrelva = nullptr, *descricaoNF = nullptr,
+                  *nroItem = nullptr;
+        bool bound = false;
+    };
+    struct MedicFieldsCache {
+        db::Field *debVlMerc = nullptr, *debAliqICMS = nullptr;
+        bool bound = false;
+    };
+    const CalcFieldsCache &calcFields();
+    const NotasFieldsCache &notasFields();
+    const ItensFieldsCache &itensFields();
+    const MedicFieldsCache &medicFields();
+
+    Currency totalNota(int idNota); // core/totals.cpp: steps 4 to 7 of the invoice total
+    Currency totalCombustivelPMPF(int idNota);
+    Currency valorUnico(const QString &sql);
+    qint64 valorInteiro(const QString &sql);
+
+    QString m_dataDir;
+    CalcFieldsCache m_calcCache;
+    NotasFieldsCache m_notasCache;
+    ItensFieldsCache m_itensCache;
+    MedicFieldsCache m_medicCache;
+
+    // Calculated and lookup fields (persistent across openings).
+    db::Field *m_xRemetDest = nullptr, *m_xOpInterna = nullptr, *m_xRemetenteCalc = nullptr,
+              *m_xDestinatarioCalc = nullptr;
+    db::Field *m_valorARecolher = nullptr;
+    db::Field *m_xDescricao = nullptr, *m_xDescrBrelva = nullptr;
+    db::Field *m_freteProp = nullptr, *m_icmsARecolher = nullptr, *m_soma = nullptr, *m_valorFinal = nullptr,
+              *m_valorICMS = nullptr, *m_valorMR = nullptr, *m_valorMRRed = nullptr, *m_totalARecolher = nullptr,
+              *m_valorFEM = nullptr;
+    db::Field *m_debVlICMS = nullptr;
+};
+
+// The process's data module.
+inline TDM &DM() { return TDM::instance(); }
+
+} // namespace stb

@@ -1,0 +1,245 @@
+#include "core/totals.h"
+
+#include "core/datamodule.h"
+#include "core/grupos.h"
+#include "core/itemcalc.h"
+#include "core/messages.h"
+
+namespace stb {
+
+using db::DataSet;
+
+namespace totals {
+
+QStringList textoICMSARecolher()
+{
+    return {QStringLiteral("SELECT IT.CREDITOICMS * IT.VALORNF / 100 AS CREDITOICMS,"),
+            QStringLiteral("               ( IT.VALORNF + IT.VALORIPI + ( ( IT.VALORNF + IT.VALORIPI ) /"),
+            QStringLiteral("2    /* FBaseFrete * ValorFrete - linha 2 */"),
+            QStringLiteral(") ) * ( 1 + IT.MVA / 100 ) * IT.ALIQICMS / 100 AS DEBITOICMS"),
+            QStringLiteral("FROM ITENS IT"),
+            QStringLiteral("WHERE IT.IDNOTA ="),
+            QStringLiteral("3   /* IdNota - linha 6 */"),
+            QStringLiteral("AND ( PMPF IS NULL OR PMPF = 0 )")};
+}
+
+QStringList textoMedicICMSARecolher()
+{
+    return {QStringLiteral("SELECT  SUM( IT.DEBVLMERC * IT.DEBALIQICMS / 100 ) AS DEBITOICMS"),
+            QStringLiteral("FROM ITENSMEDIC IT"),
+            QStringLiteral("WHERE IT.IDNOTA ="),
+            QStringLiteral("3   /* IdNota - linha 3 */")};
+}
+
+QStringList textoBase()
+{
+    return {QStringLiteral("SELECT SUM(ValorNF + ValorIPI) AS FRETE"),
+            QStringLiteral("   FROM ITENS"),
+            QStringLiteral(" WHERE IDNOTA = :IdNota"),
+            QStringLiteral("AND ( PMPF IS NULL OR PMPF = 0 )")};
+}
+
+QString sqlMoeda(Currency valor) { return valor.toPlainString(4); }
+
+QString mensagemErroTotal() { return QStringLiteral("Erro ao calcular o ICMS/ST a recolher..."); }
+
+} // namespace totals
+
+namespace {
+
+bool calculoDIFAL(int tipo) { return tipo == 2 || tipo == 3; }
+
+} // namespace
+
+Currency TDM::valorUnico(const QString &sql)
+{
+    Qry.close();
+    Qry.setSql(sql);
+    try {
+        Qry.open();
+        const Currency v = Qry.isEmpty() ? Currency() : Qry.field(0).asCurrency(); // a null sum reads as 0
+        Qry.close();
+        return v;
+    } catch (...) {
+        Qry.close();
+        throw;
+    }
+}
+
+qint64 TDM::valorInteiro(const QString &sql)
+{
+    Qry.close();
+    Qry.setSql(sql);
+    try {
+        Qry.open();
+        const qint64 v = Qry.isEmpty() ? 0 : Qry.field(0).asLargeInt(); // a null maximum reads as 0
+        Qry.close();
+        return v;
+    } catch (...) {
+        Qry.close();
+        throw;
+    }
+}
+
+Currency TDM::totalCombustivelPMPF(int idNota)
+{
+    // Each PMPF line collects what its debit at the reference price exceeds
+    // its credit at the invoice price. The lines are read by their own query:
+    // the item dataset follows the invoice only after the invoice's fields are
+    // computed, and a grid computes invoices that are not the current one.
+    Currency total;
+    QryItensPMPF.close();
+    QryItensPMPF.paramByName(QStringLiteral("IdNota")).setAsInteger(idNota);
+    try {
+        QryItensPMPF.open();
+        db::Field &litros = QryItensPMPF.field(0);
+        db::Field &pmpf = QryItensPMPF.field(1);
+        db::Field &precoLitroNF = QryItensPMPF.field(2);
+        db::Field &aliqICMS = QryItensPMPF.field(3);
+        db::Field &creditoICMS = QryItensPMPF.field(4);
+        for (QryItensPMPF.first(); !QryItensPMPF.eof(); QryItensPMPF.next()) {
+            const Currency debito = litros.asCurrency() * pmpf.asCurrency() * aliqICMS.asCurrency() / Extended(100);
+            const Currency credito =
+                litros.asCurrency() * precoLitroNF.asCurrency() * creditoICMS.asCurrency() / Extended(100);
+            if (debito > credito)
+                total += debito - credito;
+        }
+        QryItensPMPF.close();
+    } catch (...) {
+        QryItensPMPF.close();
+        throw;
+    }
+    return total;
+}
+
+Currency TDM::totalNota(int idNota)
+{
+    Currency t;
+    if (!(CalculoAberto ? CalculoAberto() : calculoAbertoPadrao()))
+        return t;
+    const CalcFieldsCache &c = calcFields();
+    const int grupo = c.grupo ? c.grupo->asInteger() : 0;
+    const int tipo = c.tipoCalculo ? c.tipoCalculo->asInteger() : 0;
+    const NotasFieldsCache &n = notasFields();
+    const QString id = QString::number(idNota);
+
+    if (isGrupoMedicamento(grupo)) {
+        if (!TabItensMedic.isActive()) {
+            // Opened and closed once so that its file exists for the queries.
+            try {
+                TabItensMedic.open();
+                TabItensMedic.close();
+            } catch (...) {
+            }
+        }
+        if (idNota != 0) {
+            if (calculoDIFAL(tipo)) {
+                t = valorUnico(QStringLiteral("SELECT SUM(IT.DebVlMerc * (IT.DebALIQICMS - IT.CREDITOICMS)) / 100   "
+                                              "FROM ITENSMEDIC IT WHERE IT.IDNOTA = ")
+                               + id);
+            } else {
+                QryMedicICMSARecolher.close();
+                QryMedicICMSARecolher.sql()[totals::LinhaIdNotaMedicICMSARecolher] = id;
+                Currency debito;
+                try {
+                    QryMedicICMSARecolher.open();
+                    debito = QryMedicICMSARecolher.isEmpty() ? Currency() : QryMedicICMSARecolher.field(0).asCurrency();
+                    QryMedicICMSARecolher.close();
+                } catch (...) {
+                    QryMedicICMSARecolher.close();
+                    throw;
+                }
+                const Currency credito = n.creditoICMSMedic->asCurrency() + n.destaqueICMSST->asCurrency();
+                t = debito - credito;
+            }
+        }
+    } else {
+        if (idNota != 0) {
+            if (calculoDIFAL(tipo)) {
+                t = valorUnico(QStringLiteral("SELECT SUM((IT.VALORNF /*+ IT.VALORIPI*/) * (IT.ALIQICMS - IT.CREDITOICMS)) / 100   "
+                                              "FROM ITENS IT WHERE (PMPF IS NULL OR PMPF = 0) AND IT.IDNOTA = ")
+                               + id);
+                if (tipo == 3)
+                    t = t * PartilhaDIFAL();
+            } else {
+                QryICMSARecolher.close();
+                QStringList &sql = QryICMSARecolher.sql();
+                sql[totals::LinhaFreteICMSARecolher] =
+                    totals::sqlMoeda(FreteBaseNota()) + QStringLiteral(" * ") + totals::sqlMoeda(n.frete->asCurrency());
+                sql[totals::LinhaIdNotaICMSARecolher] = id;
+                try {
+                    QryICMSARecolher.open();
+                    db::Field &credito = QryICMSARecolher.field(0);
+                    db::Field &debito = QryICMSARecolher.field(1);
+                    // Only the excess of each line counts; a line never offsets another.
+                    for (QryICMSARecolher.first(); !QryICMSARecolher.eof(); QryICMSARecolher.next()) {
+                        const Currency d = debito.asCurrency();
+                        const Currency cr = credito.asCurrency();
+                        if (!debito.isNull() && d > cr)
+                            t += d - cr;
+                    }
+                    QryICMSARecolher.close();
+                } catch (...) {
+                    QryICMSARecolher.close();
+                    throw;
+                }
+            }
+        }
+        if (grupo == Grupo::Combustiveis) {
+            if (calculoDIFAL(tipo))
+                t = valorUnico(QStringLiteral("SELECT SUM((IT.VALORNF /*+ IT.VALORIPI*/) * (IT.ALIQICMS - IT.CREDITOICMS)) / 100   "
+                                              "FROM ITENS IT WHERE (PMPF > 0) AND IT.IDNOTA = ")
+                               + id);
+            else
+                t += totalCombustivelPMPF(idNota);
+        }
+        t -= n.destaqueICMSST->asCurrency();
+    }
+    if (t < Currency())
+        t = Currency();
+    return t;
+}
+
+void TDM::TabNotasCalcFields(DataSet &ds)
+{
+    const DataSet::State estado = ds.baseState();
+    if (estado == DataSet::State::Edit || estado == DataSet::State::Insert || estado == DataSet::State::SetKey)
+        return;
+    const NotasFieldsCache &n = notasFields();
+    const int idNota = n.idNota->asInteger();
+    // During the refresh that follows a line change, the first total computed
+    // serves every further fetch of the same invoice.
+    if (FEstadoRefresh == 1) {
+        FEstadoRefresh = 2;
+    } else if (FEstadoRefresh == 2 && idNota == FIdNotaCalculada) {
+        m_valorARecolher->setAsCurrency(UltimoValorARecolher);
+        return;
+    }
+    Currency t;
+    try {
+        FIdNotaCalculada = idNota;
+        t = totalNota(idNota);
+    } catch (const std::exception &) {
+        MsgErro(totals::mensagemErroTotal());
+        t = Currency();
+    }
+    m_valorARecolher->setAsCurrency(t);
+    UltimoValorARecolher = t;
+}
+
+QString TDM::CaptionItens()
+{
+    const QString nroNF = TabNotas.isActive() && notasFields().nroNF ? notasFields().nroNF->asString() : QString();
+    const bool aberto = CalculoAberto ? CalculoAberto() : calculoAbertoPadrao();
+    if (nroNF.isEmpty() || !aberto)
+        return QStringLiteral("ITENS ");
+    return QStringLiteral("ITENS DA NF ") + nroNF + QStringLiteral(" ");
+}
+
+void TDM::TabNotasAfterScroll(DataSet &)
+{
+    if (OnCaptionItens)
+        OnCaptionItens(CaptionItens());
+}
+
+} // namespace stb

@@ -1,0 +1,241 @@
+// stbrelva-cli compute, run as a separate process: bad input gives exit 2
+// and one "error:" line naming the field; good input gives the amounts, also
+// for a calculation of 10,000 lines.
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QProcess::ExitStatus status = QProcess::CrashExit;
+    QByteArray out, err;
+};
+
+const char *kExample = R"({"settings": {"MRNormal": 50, "MREmDobro": 100, "MRReducao": 20},
+ "calculo": {"Grupo": null, "TipoCalculo": 1, "DiferencialAliq": false, "OpInterna": true, "PrintMR": 0},
+ "notas": [
+   {"NroNF": "10", "Frete": "50.00", "DestaqueICMSST": "0", "CreditoICMSMedic": "0",
+    "itens": [{"ItemBrelva": "01.001.00", "ValorNF": "300.00", "ValorIPI": "0", "AliqICMS": "18", "MVA": "40",
+               "CreditoICMS": "12", "ValorCreditoICMS": "36.00", "FEM": false, "PMPF": "0", "Litros": "0", "PrecoLitroNF": "0"}],
+    "itensMedic": [{"CodBarra": "7891234567890", "Descricao": "X", "Qtd": 2, "DebVlMerc": "20.00",
+                    "DebAliqICMS": "18", "MVA": "0", "CreditoICMS": "0", "Lista": "+", "FEM": false}]}]})";
+
+} // namespace
+
+class TestCliCompute : public QObject {
+    Q_OBJECT
+
+private slots:
+    void badInput_data();
+    void badInput();
+    void example();
+    void results_data();
+    void results();
+    void tenThousandLines();
+
+private:
+    // Runs "compute" on the JSON written to a new file; "FILE" in the
+    // arguments stands for that file (no arguments: just the file).
+    Run run(const QByteArray &json, QStringList args = {});
+    QTemporaryDir m_dir;
+    int m_files = 0;
+};
+
+Run TestCliCompute::run(const QByteArray &json, QStringList args)
+{
+    const QString file = m_dir.filePath(QStringLiteral("in%1.json").arg(++m_files));
+    QFile f(file);
+    if (!f.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(file));
+    f.write(json);
+    f.close();
+    if (args.isEmpty())
+        args << QStringLiteral("FILE");
+    args.replaceInStrings(QStringLiteral("FILE"), file);
+    QProcess p;
+    p.start(QStringLiteral(STB_CLI_PATH), QStringList{QStringLiteral("compute")} + args);
+    Run r;
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.exitCode = p.exitCode();
+    r.status = p.exitStatus();
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+void TestCliCompute::badInput_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("error"); // expected start of the one stderr line, after "error: "
+    auto line = [](const char *item) -> QByteArray {
+        return QByteArray(R"({"notas": [{"NroNF": "1", "itens": [)") + item + "]}]}";
+    };
+    QTest::newRow("malformed document") << QByteArray(R"({"notas": [)") << QStringList{} << "FILE:1:";
+    QTest::newRow("trailing comma") << QByteArray(R"({"notas": [],})") << QStringList{} << "FILE:1:";
+    QTest::newRow("amount with a comma") << line(R"({"ValorNF": "1,5"})") << QStringList{}
+                                         << "notas[0].itens[0].ValorNF: malformed amount";
+    QTest::newRow("amount of the wrong type") << line(R"({"ValorNF": true})") << QStringList{}
+                                              << "notas[0].itens[0].ValorNF: expected an amount";
+    QTest::newRow("object for a flag") << line(R"({"FEM": {"x": 1}})") << QStringList{}
+                                       << "notas[0].itens[0].FEM: expected true or false";
+    QTest::newRow("number for a text") << line(R"({"ItemBrelva": 6})") << QStringList{}
+                                       << "notas[0].itens[0].ItemBrelva: expected a string";
+    QTest::newRow("more than four decimals") << line(R"({"AliqICMS": "18.00001"})") << QStringList{}
+                                             << "notas[0].itens[0].AliqICMS: more than four decimals";
+    QTest::newRow("amount out of range") << line(R"({"ValorNF": 1e30})") << QStringList{}
+                                         << "notas[0].itens[0].ValorNF: amount out of range";
+    QTest::newRow("negative litres") << line(R"({"Litros": "-10"})") << QStringList{}
+                                     << "notas[0].itens[0].Litros: must not be negative";
+    QTest::newRow("negative quantity")
+        << QByteArray(R"({"notas": [{"itensMedic": [{"DebVlMerc": "1"}, {"Qtd": -2}]}]})") << QStringList{}
+        << "notas[0].itensMedic[1].Qtd: must not be negative";
+    QTest::newRow("fractional quantity") << QByteArray(R"({"notas": [{"itensMedic": [{"Qtd": 2.5}]}]})")
+                                         << QStringList{} << "notas[0].itensMedic[0].Qtd: expected a whole number";
+    QTest::newRow("unknown field") << line(R"({"ValorNf": "1"})") << QStringList{} << "notas[0].itens[0].ValorNf: unknown field (the field is spelled \"ValorNF\")";
+    QTest::newRow("unknown top-level field") << QByteArray(R"({"nota": []})") << QStringList{} << "nota: unknown field";
+    QTest::newRow("line number given") << line(R"({"NroItem": 3})") << QStringList{}
+                                       << "notas[0].itens[0].NroItem: is assigned by the program";
+    QTest::newRow("invoices not a list") << QByteArray(R"({"notas": {}})") << QStringList{} << "notas: expected an array";
+    QTest::newRow("invoice number too long") << QByteArray(R"({"notas": [{"NroNF": "12345678901"}]})") << QStringList{}
+                                             << "notas[0].NroNF: longer than 10 characters";
+    QTest::newRow("fine mode out of range") << QByteArray(R"({"calculo": {"PrintMR": 6}})") << QStringList{}
+                                            << "calculo.PrintMR: must be a fine mode";
+    QTest::newRow("setting of the wrong type") << QByteArray(R"({"settings": {"MRNormal": "metade"}})") << QStringList{}
+                                               << "settings.MRNormal: expected a whole number";
+    QTest::newRow("unknown setting") << QByteArray(R"({"settings": {"MRTriplo": 300}})") << QStringList{}
+                                     << "settings.MRTriplo: unknown setting";
+    QTest::newRow("deep nesting") << (QByteArray(100000, '[') + QByteArray(100000, ']')) << QStringList{}
+                                  << "FILE:1:";
+    QTest::newRow("bad date for --today") << QByteArray(R"({})") << QStringList{"--today", "2020-02-30", "FILE"} << "--today:";
+    QTest::newRow("unknown option") << QByteArray(R"({})") << QStringList{"--hoje", "2020-01-01", "FILE"} << "--hoje: unknown option";
+    QTest::newRow("missing file") << QByteArray(R"({})") << QStringList{"/nonexistent/calc.json"}
+                                  << "/nonexistent/calc.json: cannot read";
+}
+
+void TestCliCompute::badInput()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QStringList, args);
+    QFETCH(QString, error);
+    const Run r = run(json, args);
+    QCOMPARE(r.status, QProcess::NormalExit);
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY(r.out.isEmpty());
+    const QStringList lines = QString::fromUtf8(r.err).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 1);
+    const QString expected = QStringLiteral("error: ")
+        + QString(error).replace(QStringLiteral("FILE"), m_dir.filePath(QStringLiteral("in%1.json").arg(m_files)));
+    QVERIFY2(lines.first().startsWith(expected), qPrintable(lines.first()));
+}
+
+void TestCliCompute::example()
+{
+    const Run r = run(kExample);
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY2(r.err.isEmpty(), r.err.constData());
+    const QJsonObject nota = QJsonDocument::fromJson(r.out).object()[QStringLiteral("notas")].toArray()[0].toObject();
+    QCOMPARE(nota[QStringLiteral("NroNF")].toString(), QStringLiteral("10"));
+    QCOMPARE(nota[QStringLiteral("ValorARecolher")].toString(), QStringLiteral("52.2000"));
+    const QJsonObject item = nota[QStringLiteral("itens")].toArray()[0].toObject();
+    QCOMPARE(item[QStringLiteral("NroItem")].toInt(), 1);
+    const QStringList expected = {"FreteProp=50.0000",      "Soma=350.0000",          "ValorFinal=490.0000",
+                                  "ValorICMS=88.2000",      "ValorFEM=0.0000",        "ValorCreditoICMS=36.0000",
+                                  "ICMSaRecolher=52.2000",  "ValorMR=0.0000",         "ValorMRRed=0.0000",
+                                  "TotalARecolher=52.2000"};
+    QStringList got;
+    for (const QString &e : expected) {
+        const QString key = e.section(QLatin1Char('='), 0, 0);
+        got << key + QLatin1Char('=') + item[key].toString();
+    }
+    QCOMPARE(got, expected);
+    const QJsonObject medic = nota[QStringLiteral("itensMedic")].toArray()[0].toObject();
+    QCOMPARE(medic[QStringLiteral("DebVlICMS")].toString(), QStringLiteral("3.6000"));
+}
+
+void TestCliCompute::results_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("field"); // of the first line, or "ValorARecolher"
+    QTest::addColumn<QString>("expected");
+    const QByteArray difal = R"({"calculo": {"TipoCalculo": 3, "DiferencialAliq": true},
+        "notas": [{"NroNF": "1", "itens": [{"ValorNF": "1000", "AliqICMS": "18", "CreditoICMS": "12", "ValorCreditoICMS": "120"}]}]})";
+    QTest::newRow("DIFAL share by the given day: 2018") << difal << QStringList{"--today", "2018-05-01", "FILE"} << "ICMSaRecolher"
+                                                        << "51.5122";
+    QTest::newRow("DIFAL share by the given day: 2020") << difal << QStringList{"--today", "2020-05-01", "FILE"} << "ICMSaRecolher"
+                                                        << "64.3902";
+    QTest::newRow("DIFAL invoice share: 2018") << difal << QStringList{"--today", "2018-05-01", "FILE"} << "ValorARecolher"
+                                               << "48.0000";
+    const QByteArray fine = R"({"settings": {"MRNormal": 30, "MRReducao": 10}, "calculo": {"PrintMR": 4},
+        "notas": [{"itens": [{"ValorNF": 100, "MVA": 40, "AliqICMS": 18, "ValorCreditoICMS": 12}]}]})";
+    QTest::newRow("fine from the given settings") << fine << QStringList{} << "ValorMR" << "3.9600";
+    QTest::newRow("reduced fine from the given settings") << fine << QStringList{} << "TotalARecolher" << "13.5960";
+    QTest::newRow("JSON numbers with exponents and trailing zeros")
+        << QByteArray(R"({"notas": [{"itens": [{"ValorNF": 1.0e2, "MVA": "40.000000", "AliqICMS": 18, "ValorCreditoICMS": 12}]}]})")
+        << QStringList{} << "ICMSaRecolher" << "13.2000";
+    QTest::newRow("missing amounts read as 0") << QByteArray(R"({"notas": [{"itens": [{}]}]})") << QStringList{}
+                                               << "TotalARecolher" << "0.0000";
+    QTest::newRow("fuel calculation") << QByteArray(R"({"calculo": {"Grupo": 6, "TipoCalculo": 1},
+        "notas": [{"itens": [{"ItemBrelva": "06.001.00", "Litros": "1000", "PMPF": "4.0123", "PrecoLitroNF": "3.1",
+                              "AliqICMS": "25", "CreditoICMS": "12"}]}]})")
+                                      << QStringList{} << "ValorCreditoICMS" << "372.0000";
+}
+
+void TestCliCompute::results()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QStringList, args);
+    QFETCH(QString, field);
+    QFETCH(QString, expected);
+    const Run r = run(json, args);
+    QCOMPARE(r.exitCode, 0);
+    const QJsonObject nota = QJsonDocument::fromJson(r.out).object()[QStringLiteral("notas")].toArray()[0].toObject();
+    const QJsonObject from = field == QLatin1String("ValorARecolher") ? nota : nota[QStringLiteral("itens")].toArray()[0].toObject();
+    QCOMPARE(from[field].toString(), expected);
+}
+
+void TestCliCompute::tenThousandLines()
+{
+    // 500 invoices of 20 lines: each line collects 13.20, each invoice 264.00.
+    QByteArray json = R"({"calculo": {"TipoCalculo": 1, "PrintMR": 2}, "notas": [)";
+    for (int n = 0; n < 500; ++n) {
+        json += (n ? ",{" : "{") + QByteArray(R"("NroNF": ")") + QByteArray::number(n + 1) + R"(", "itens": [)";
+        for (int i = 0; i < 20; ++i)
+            json += QByteArray(i ? "," : "")
+                + R"({"ItemBrelva": "01.001.00", "ValorNF": "100.00", "MVA": "40", "AliqICMS": "18", "CreditoICMS": "12", "ValorCreditoICMS": "12.00"})";
+        json += "]}";
+    }
+    json += "]}";
+    const Run r = run(json);
+    QCOMPARE(r.status, QProcess::NormalExit);
+    QCOMPARE(r.exitCode, 0);
+    const QJsonArray notas = QJsonDocument::fromJson(r.out).object()[QStringLiteral("notas")].toArray();
+    QCOMPARE(notas.size(), 500);
+    int lines = 0;
+    for (int n = 0; n < notas.size(); ++n) {
+        const QJsonObject nota = notas[n].toObject();
+        QCOMPARE(nota[QStringLiteral("NroNF")].toString(), QString::number(n + 1)); // input order
+        QCOMPARE(nota[QStringLiteral("ValorARecolher")].toString(), QStringLiteral("264.0000"));
+        const QJsonArray itens = nota[QStringLiteral("itens")].toArray();
+        for (int i = 0; i < itens.size(); ++i) {
+            const QJsonObject item = itens[i].toObject();
+            QCOMPARE(item[QStringLiteral("NroItem")].toInt(), i + 1);
+            QCOMPARE(item[QStringLiteral("TotalARecolher")].toString(), QStringLiteral("19.8000")); // 13.20 + 50%
+            ++lines;
+        }
+    }
+    QCOMPARE(lines, 10000);
+}
+
+QTEST_GUILESS_MAIN(TestCliCompute)
+#include "tst_cli_compute.moc"
