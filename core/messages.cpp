@@ -41,6 +41,7 @@ MessageSink &messageSink() { return *g_sink; }
 void MsgAviso(const QString &text) { g_sink->show(MsgKind::Aviso, text); }
 void MsgErro(const QString &text) { g_sink->show(MsgKind::Erro, text); }
 void MsgInformacao(const QString &text) { g_sink->show(MsgKind::Informacao, text); }
+void MsgCaption(const QString &text, const QString &caption) { g_sink->showCaptioned(MsgKind::Informacao, text, caption); }
 
 QString questionText(const QString &text)
 {

@@ -21,6 +21,12 @@ class MessageSink {
 public:
     virtual ~MessageSink() = default;
     virtual void show(MsgKind kind, const QString &text) = 0;
+    // A message under a caption of its own (the application title, say).
+    virtual void showCaptioned(MsgKind kind, const QString &text, const QString &caption)
+    {
+        Q_UNUSED(caption);
+        show(kind, text);
+    }
     // A yes/no question; `defaultYes` tells which answer is the default.
     virtual bool ask(const QString &text, bool defaultYes) = 0;
     // A question answered by typing (ConfirmaDigitandoSim): the typed text, or
@@ -36,6 +42,8 @@ MessageSink &messageSink();
 void MsgAviso(const QString &text);
 void MsgErro(const QString &text);
 void MsgInformacao(const QString &text);
+// A plain message box under the given caption.
+void MsgCaption(const QString &text, const QString &caption);
 // Yes/no questions, caption "Confirme"; a question mark is appended when the
 // text has none. Confirma defaults to Yes, ConfirmaPadraoNao to No.
 bool Confirma(const QString &text);

@@ -1265,6 +1265,27 @@ void DataSet::setMasterSource(DataSet *master, const QString &masterFields, cons
     m_lastLink.clear();
 }
 
+void DataSet::setMasterLinkActive(bool active)
+{
+    if (active == m_linkActive)
+        return;
+    m_linkActive = active;
+    m_linkValid = false;
+    if (!isActive() || !m_master)
+        return;
+    if (active) {
+        m_master->syncDetails();
+        return;
+    }
+    checkBrowseMode();
+    m_rows.clear();
+    bumpVersion();
+    m_cur = -2;
+    setCurrent(-1, true);
+    m_bof = m_eof = true;
+    notify(DataEvent::Reset);
+}
+
 bool DataSet::masterLinkValues(std::vector<std::pair<Field *, Value>> &out) const
 {
     out.clear();
@@ -1301,7 +1322,7 @@ void DataSet::syncDetails()
 {
     const auto details = m_details;
     for (DataSet *d : details) {
-        if (!d->isActive())
+        if (!d->isActive() || !d->m_linkActive)
             continue;
         std::vector<std::pair<Field *, Value>> link;
         d->masterLinkValues(link);
@@ -1460,6 +1481,10 @@ QString Table::selectList() const
 
 void Table::fetchRows()
 {
+    if (masterSource() && !masterLinkActive()) {
+        m_rows.clear();
+        return;
+    }
     Database *db = database();
     Database::TableInfo &info = db->useTable(m_tableName);
     m_sqlName = info.sqlName;

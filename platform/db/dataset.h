@@ -228,6 +228,10 @@ public:
     // `masterFields` (names joined with ";").
     void setMasterSource(DataSet *master, const QString &masterFields, const QString &detailFields);
     DataSet *masterSource() const { return m_master; }
+    // A suspended link shows no rows and does not follow the master (the
+    // window's data source is disabled); resuming it fetches the master's rows.
+    void setMasterLinkActive(bool active);
+    bool masterLinkActive() const { return m_linkActive; }
 
     // ---- events ------------------------------------------------------------
     using Event = std::function<void(DataSet &)>;
@@ -316,6 +320,7 @@ private:
     // Detail side of a master-detail link: the link values last fetched.
     std::vector<Value> m_lastLink;
     bool m_linkValid = false;
+    bool m_linkActive = true;
     int m_disableCount = 0;
     bool m_pendingReset = false;
     bool m_pendingMaster = false;

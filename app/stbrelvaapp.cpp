@@ -1,0 +1,46 @@
+// STBrelvaApp: the program (kept in the "Sys" folder of the installation and
+// started by the launcher).
+#include "core/messages.h"
+#include "entry/msgbox.h"
+#include "shell/appglobals.h"
+#include "shell/mainwindow.h"
+#include "shell/startup.h"
+
+#include <QApplication>
+#include <QFile>
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("STBrelva"));
+    QApplication::setApplicationVersion(QStringLiteral(STB_VERSION));
+    // STB_MENSAGENS=stderr runs without message boxes: texts go to stderr and
+    // questions take their default answers (headless runs and tests).
+    stb::GuiMessageSink sink;
+    if (qgetenv("STB_MENSAGENS") != "stderr")
+        stb::setMessageSink(&sink);
+    const int code = stb::ProcessStart(QApplication::arguments().mid(1));
+    if (code >= 0)
+        return code;
+    int result;
+    {
+        stb::TMain main;
+        // STB_SAIR_APOS_INICIO=1: print the time from process start to the end of
+        // the deferred start-up and quit (the start-up benchmark).
+        if (qgetenv("STB_SAIR_APOS_INICIO") == "1")
+            QObject::connect(&main, &stb::TMain::startupFinished, &app, [&main] {
+                std::printf("INICIO-CONCLUIDO %s\n", qPrintable(main.statusLog.value(main.statusLog.size() - 1)));
+                std::fflush(stdout);
+                QCoreApplication::quit();
+            });
+        if (!stb::App().MinimizeSwitch)
+            main.show();
+        result = QApplication::exec();
+    }
+    // Copies of the updaters are removed when the program ends.
+    QFile::remove(stb::App().AppDir + QStringLiteral("Atualiza.exe"));
+    QFile::remove(stb::App().AppDir + QStringLiteral("NovaVersao.exe"));
+    stb::setMessageSink(nullptr);
+    return result;
+}

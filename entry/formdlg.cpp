@@ -1,0 +1,102 @@
+#include "entry/formdlg.h"
+
+#include "core/edition.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace stb {
+
+QEvent::Type PrivateMessageEvent::eventType()
+{
+    static const QEvent::Type type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
+TFormDlg::TFormDlg(QWidget *parent)
+    : QDialog(parent ? parent : QApplication::activeWindow())
+{
+    setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) & ~Qt::WindowContextHelpButtonHint);
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(10, 10, 10, 8);
+    m_body = new QWidget(this);
+    m_body->setObjectName(QStringLiteral("Body"));
+    outer->addWidget(m_body, 1);
+    auto *bevel = new QFrame(this);
+    bevel->setObjectName(QStringLiteral("Bevel"));
+    bevel->setFrameShape(QFrame::HLine);
+    bevel->setFrameShadow(QFrame::Sunken);
+    outer->addWidget(bevel);
+    m_buttonRow = new QHBoxLayout;
+    m_icon = new QLabel(this);
+    m_icon->setPixmap(style()->standardIcon(QStyle::SP_FileDialogInfoView).pixmap(24, 24));
+    m_buttonRow->addWidget(m_icon);
+    m_buttonRow->addStretch(1);
+    BtnOk = new QPushButton(QStringLiteral("Ok"), this);
+    BtnOk->setObjectName(QStringLiteral("BtnOk"));
+    BtnOk->setDefault(true);
+    BtnCancel = new QPushButton(QStringLiteral("Cancela"), this);
+    BtnCancel->setObjectName(QStringLiteral("BtnCancel"));
+    BtnCancel->setAutoDefault(false);
+    for (QPushButton *b : {BtnOk, BtnCancel})
+        b->setMinimumWidth(80);
+    m_buttonRow->addWidget(BtnOk);
+    m_buttonRow->addWidget(BtnCancel);
+    outer->addLayout(m_buttonRow);
+    connect(BtnOk, &QPushButton::clicked, this, [this] { BtnOkClick(); });
+    connect(BtnCancel, &QPushButton::clicked, this, [this] { BtnCancelClick(); });
+}
+
+TFormDlg::~TFormDlg() = default;
+
+void TFormDlg::finishCreate()
+{
+    if (Contribuinte)
+        AjustaContribuinte();
+}
+
+void TFormDlg::BtnOkClick() { accept(); }
+void TFormDlg::BtnCancelClick() { reject(); }
+
+void TFormDlg::keyPressEvent(QKeyEvent *e)
+{
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+        if (BtnCancel->isVisibleTo(this) && BtnCancel->isEnabled())
+            BtnCancel->click();
+        else
+            reject();
+        e->accept();
+        return;
+    }
+    QDialog::keyPressEvent(e);
+}
+
+void TFormDlg::postPrivate(int msg, qintptr wparam, qintptr lparam)
+{
+    QCoreApplication::postEvent(this, new PrivateMessageEvent(msg, wparam, lparam));
+}
+
+void TFormDlg::processPrivate()
+{
+    QCoreApplication::sendPostedEvents(this, PrivateMessageEvent::eventType());
+}
+
+void TFormDlg::customEvent(QEvent *e)
+{
+    if (e->type() == PrivateMessageEvent::eventType()) {
+        auto *pm = static_cast<PrivateMessageEvent *>(e);
+        privateMessage(pm->msg, pm->wparam, pm->lparam);
+        return;
+    }
+    QDialog::customEvent(e);
+}
+
+void TFormDlg::privateMessage(int, qintptr, qintptr) {}
+
+} // namespace stb

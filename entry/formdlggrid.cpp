@@ -1,0 +1,25 @@
+#include "entry/formdlggrid.h"
+
+#include <QPushButton>
+
+namespace stb {
+
+TFormDlgGrid::TFormDlgGrid(db::Database *database, QWidget *parent)
+    : TFormDlg(parent)
+    , Qry(database)
+{
+    setWindowFlags(windowFlags() & ~Qt::MSWindowsFixedSizeDialogHint);
+    setSizeGripEnabled(true);
+    auto *layout = new QVBoxLayout(body());
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_topRow = new QHBoxLayout;
+    layout->addLayout(m_topRow);
+    dxDBGrid = new DBGrid(body());
+    dxDBGrid->setObjectName(QStringLiteral("dxDBGrid"));
+    layout->addWidget(dxDBGrid, 1);
+    Qry.objectName = QStringLiteral("Qry");
+    connect(dxDBGrid, &DBGrid::rowDoubleClicked, this, [this] { BtnOk->click(); });
+    resize(640, 420);
+}
+
+} // namespace stb

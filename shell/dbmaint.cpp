@@ -1,0 +1,205 @@
+#include "shell/dbmaint.h"
+
+#include "core/datamodule.h"
+#include "core/schema.h"
+#include "core/edition.h"
+#include "core/messages.h"
+#include "core/settings.h"
+#include "shell/appglobals.h"
+#include "shell/mainwindow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace stb {
+
+namespace {
+
+bool g_avisoTabelaAusente = true;
+
+QString pristineDir() { return App().AppDir + QStringLiteral("Sys/Dados/"); }
+
+// Copies every file of `from` that `to` lacks; `suffix` ends the failure message.
+void copiaFaltantes(const QString &from, const QString &to, const QString &suffix)
+{
+    QDir().mkpath(to);
+    for (const QFileInfo &fi : QDir(from).entryInfoList(QDir::Files)) {
+        const QString target = QDir(to).filePath(fi.fileName());
+        bool present = QFileInfo::exists(target);
+        if (!present)
+            for (const QString &e : QDir(to).entryList(QDir::Files))
+                if (e.compare(fi.fileName(), Qt::CaseInsensitive) == 0)
+                    present = true;
+        if (present)
+            continue;
+        QFile src(fi.absoluteFilePath());
+        if (!src.copy(target))
+            MsgErro(QStringLiteral("Não consegui copiar ") + fi.fileName() + suffix + src.errorString()
+                    + QLatin1Char('.'));
+    }
+}
+
+// Copies each delivered file over the data folder's, then over the pristine
+// copy, and removes it from the delivery folder.
+void aplicaAtualizacoes(const QString &delivered, const QString &to, const QString &pristine, const QString &suffix)
+{
+    for (const QFileInfo &fi : QDir(delivered).entryInfoList(QDir::Files)) {
+        const QString target = QDir(to).filePath(fi.fileName());
+        QFile::setPermissions(target, QFile::permissions(target) | QFile::WriteOwner);
+        QFile::remove(target);
+        QFile src(fi.absoluteFilePath());
+        if (!src.copy(target)) {
+            MsgErro(QStringLiteral("Não consegui copiar ") + fi.fileName() + suffix + src.errorString()
+                    + QLatin1Char('.'));
+            continue;
+        }
+        const QString pristineTarget = QDir(pristine).filePath(fi.fileName());
+        QFile::setPermissions(pristineTarget, QFile::permissions(pristineTarget) | QFile::WriteOwner);
+        QFile::remove(pristineTarget);
+        QFile::copy(fi.absoluteFilePath(), pristineTarget);
+        QFile::remove(fi.absoluteFilePath());
+    }
+}
+
+QString pristineFile(const QString &name)
+{
+    const QDir dir(pristineDir());
+    for (const QString &e : dir.entryList(QDir::Files))
+        if (e.compare(name, Qt::CaseInsensitive) == 0)
+            return dir.filePath(e);
+    return dir.filePath(name);
+}
+
+} // namespace
+
+void setAvisoTabelaAusente(bool on) { g_avisoTabelaAusente = on; }
+
+void CopiaArquivosDeDados()
+{
+    const AppGlobals &g = App();
+    const QString dadosMsg = QStringLiteral(" para a base de dados.\r");
+    copiaFaltantes(pristineDir(), g.DataDir, dadosMsg);
+    if (!Contribuinte)
+        copiaFaltantes(pristineDir() + QStringLiteral("ARM/"), g.DataDir + QStringLiteral("ARM/"),
+                       QStringLiteral(" para a base de dados ARM.\r"));
+    const QString atualiza = g.AppDir + QStringLiteral("Sys/Dados.Atualiza/");
+    aplicaAtualizacoes(atualiza, g.DataDir, pristineDir(), dadosMsg);
+    if (!Contribuinte)
+        aplicaAtualizacoes(atualiza + QStringLiteral("ARM/"), g.DataDir + QStringLiteral("ARM/"),
+                           pristineDir() + QStringLiteral("ARM/"), dadosMsg);
+}
+
+void TabBeforeOpen(db::Table &table)
+{
+    db::Database &base = *table.database();
+    const QString name = table.tableName();
+    const QString dat = base.tableFilePath(name, QStringLiteral(".dat"));
+    if (!QFileInfo::exists(dat)) {
+        if (g_avisoTabelaAusente)
+            MsgAviso(QStringLiteral("A tabela ") + name + QStringLiteral(" não foi localizada. Ela será criada novamente.\r")
+                     + QStringLiteral("Se o problema se repetir, entre em contato com o suporte (suporte@stbrelva.local)."));
+        const QString base_ = QFileInfo(dat).completeBaseName();
+        const QString from = pristineFile(base_ + QStringLiteral(".dat"));
+        bool ok = QFile::copy(from, QFileInfo(dat).absolutePath() + QLatin1Char('/') + QFileInfo(from).fileName());
+        if (ok) {
+            const QString blb = pristineFile(base_ + QStringLiteral(".blb"));
+            if (QFileInfo::exists(blb))
+                QFile::copy(blb, QFileInfo(dat).absolutePath() + QLatin1Char('/') + QFileInfo(blb).fileName());
+            const QString idx = pristineFile(base_ + QStringLiteral(".idx"));
+            QFile::remove(base.tableFilePath(name, QStringLiteral(".idx")));
+            ok = QFile::copy(idx, QFileInfo(dat).absolutePath() + QLatin1Char('/') + QFileInfo(idx).fileName());
+        }
+        if (!ok) {
+            // No pristine copy: the table is created from its definition.
+            if (!base.tableExists(name)) {
+                const db::TableDef def = schema::byName(name);
+                if (def.fields.isEmpty()) {
+                    MsgErro(QStringLiteral("Não foi possivel recriar a tabela ") + name + QLatin1Char('.'));
+                    return;
+                }
+                base.createTable(def);
+            }
+        }
+    } else if (!QFileInfo::exists(base.tableFilePath(name, QStringLiteral(".idx")))) {
+        const QString idx = pristineFile(QFileInfo(dat).completeBaseName() + QStringLiteral(".idx"));
+        if (!QFile::copy(idx, base.tableFilePath(name, QStringLiteral(".idx")))) {
+            MsgErro(QStringLiteral("Não foi possivel recriar os indices da tabela ") + name + QStringLiteral(".\r")
+                    + QStringLiteral("Clique no botão Opções, Opções do Sistema, e escolha \"Reindexar os dados agora\"."));
+            return;
+        }
+        base.repairTable(name);
+    }
+    if (base.tableVersion(name) != QLatin1String(db::Database::CurrentVersion))
+        base.upgradeTable(name);
+}
+
+bool isTabelaReferencia(const QString &fileName)
+{
+    static const char *const names[] = {"REGIMEESPECIAL.DAT", "PRODUTOSNBM.DAT", "XPRODUTOSNBM.DAT", "STBRELVA.DAT",
+                                        "BRELVA.DAT", "PMPF.DAT", "TEC.DAT", "TEC2007.DAT", "TEC2012.DAT", "MSG.DAT"};
+    for (const char *n : names)
+        if (fileName.compare(QLatin1String(n), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+bool ReindexAll(bool ask)
+{
+    TMain *main = TMain::instance();
+    if (ask) {
+        if (main && main->calcViewOpen()) {
+            MsgAviso(QStringLiteral("É preciso fechar este cálculo para indexar os arquivos!"));
+            return false;
+        }
+        if (!Confirma(QStringLiteral("Confirma ") + QStringLiteral("a Reindexação dos Arquivos (poderá demorar alguns minutos)")
+                      + QLatin1Char('?')))
+            return false;
+        ShowStatus(QStringLiteral("Reindexando Arquivos..."));
+    }
+    if (main)
+        main->Reindexing = true;
+    TDM &dm = DM();
+    for (db::Table *t : {&dm.TabItens, &dm.TabNotas, &dm.TabCalc, &dm.TabDest, &dm.TabRemet, &dm.TabFisc, &dm.TabBrelva,
+                         &dm.TabItensMedic})
+        t->close();
+    QStringList files = QDir(App().DataDir).entryList({QStringLiteral("*.dat")}, QDir::Files, QDir::Name);
+    const int total = static_cast<int>(files.size());
+    int n = 0;
+    for (const QString &file : std::as_const(files)) {
+        ++n;
+        if (isTabelaReferencia(file))
+            continue;
+        const QString name = QFileInfo(file).completeBaseName();
+        ShowStatus(QStringLiteral("Reindexando: %1/%2 - %3").arg(n).arg(total).arg(file.toUpper()));
+        // Opening the table alone proves it; a table that cannot open is repaired,
+        // or upgraded when only its version differs.
+        db::Table probe(&dm.BaseDados, name);
+        probe.setExclusive(true);
+        try {
+            probe.open();
+            probe.close();
+        } catch (const db::EngineError &e) {
+            try {
+                if (e.code() != db::Err::TableInUse) {
+                    if (dm.BaseDados.tableVersion(name) != QLatin1String(db::Database::CurrentVersion))
+                        dm.BaseDados.upgradeTable(name);
+                    else
+                        dm.BaseDados.repairTable(name);
+                }
+            } catch (const db::EngineError &r) {
+                MsgErro(QStringLiteral("Não consegui reindexar ") + name + QStringLiteral("... (") + r.message()
+                        + QLatin1Char(')'));
+            }
+        }
+    }
+    ShowStatus(QStringLiteral("Reindexação encerrada!"));
+    if (main) {
+        main->AbreTabelas();
+        main->Reindexing = false;
+        main->ShowVersionStatus();
+    }
+    return true;
+}
+
+} // namespace stb

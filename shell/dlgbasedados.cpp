@@ -1,0 +1,203 @@
+#include "shell/dlgbasedados.h"
+
+#include "core/datamodule.h"
+#include "core/messages.h"
+#include "core/settings.h"
+#include "platform/drives.h"
+#include "shell/appglobals.h"
+#include "shell/mainwindow.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+namespace stb {
+
+namespace {
+std::function<void()> g_terminate;
+
+QString withSlash(QString d)
+{
+    d = QDir::fromNativeSeparators(d);
+    if (!d.isEmpty() && !d.endsWith(QLatin1Char('/')))
+        d += QLatin1Char('/');
+    return d;
+}
+
+bool copiaPasta(const QString &from, const QString &to)
+{
+    for (const QFileInfo &fi : QDir(from).entryInfoList(QDir::Files)) {
+        ShowStatus(QStringLiteral("Transferindo %1...").arg(fi.fileName()));
+        const QString target = QDir(to).filePath(fi.fileName());
+        QFile::remove(target);
+        QFile src(fi.absoluteFilePath());
+        if (!src.copy(target))
+            throw std::runtime_error(src.errorString().toStdString());
+    }
+    return true;
+}
+} // namespace
+
+void TFormDlgBaseDados::setTerminateHook(std::function<void()> hook) { g_terminate = std::move(hook); }
+
+TFormDlgBaseDados::TFormDlgBaseDados(QWidget *parent) : TFormDlg(parent)
+{
+    setObjectName(QStringLiteral("TFormDlgBaseDados"));
+    setWindowTitle(QStringLiteral("Base de Dados"));
+    auto *grid = new QGridLayout(body());
+    grid->setContentsMargins(0, 0, 0, 0);
+    LabelAtual = new QLabel(QStringLiteral("Base de Dados atual: ") + App().DataDir, body());
+    LabelAtual->setObjectName(QStringLiteral("LabelAtual"));
+    LabelExemplo = new QLabel(
+        QStringLiteral("A pasta precisa estar compartilhada na rede, por exemplo: ")
+            + QStringLiteral("\\\\%1\\%2").arg(computerName(), QDir(App().DataDir).dirName()),
+        body());
+    LabelExemplo->setObjectName(QStringLiteral("LabelExemplo"));
+    LabelExemplo->setWordWrap(true);
+    dxCheckNetUse = new QCheckBox(QStringLiteral("Usar a mesma Base de Dados para todos os computadores desta unidade"), body());
+    dxCheckNetUse->setObjectName(QStringLiteral("dxCheckNetUse"));
+    dxEditPasta = new QLineEdit(body());
+    dxEditPasta->setObjectName(QStringLiteral("dxEditPasta"));
+    dxEditPasta->setMinimumWidth(360);
+    BtnProcura = new QToolButton(body());
+    BtnProcura->setObjectName(QStringLiteral("BtnProcura"));
+    BtnProcura->setText(QStringLiteral("..."));
+    grid->addWidget(LabelAtual, 0, 0, 1, 2);
+    grid->addWidget(dxCheckNetUse, 1, 0, 1, 2);
+    grid->addWidget(dxEditPasta, 2, 0);
+    grid->addWidget(BtnProcura, 2, 1);
+    grid->addWidget(LabelExemplo, 3, 0, 1, 2);
+    Settings &s = Settings::instance();
+    const bool shared = !s.iniSistema().readString(QStringLiteral("Sistema"), QStringLiteral("BaseDadosPath")).isEmpty();
+    dxCheckNetUse->setChecked(shared);
+    dxEditPasta->setText(shared ? s.baseDadosPath() : QString());
+    auto sync = [this] {
+        dxEditPasta->setEnabled(dxCheckNetUse->isChecked());
+        BtnProcura->setEnabled(dxCheckNetUse->isChecked());
+    };
+    connect(dxCheckNetUse, &QCheckBox::toggled, this, sync);
+    sync();
+    connect(BtnProcura, &QToolButton::clicked, this, [this] {
+        const QString file = QFileDialog::getOpenFileName(this, windowTitle(), dxEditPasta->text(),
+                                                          QStringLiteral("Base de Dados do STBrelva (STBrelva.dat)"));
+        if (!file.isEmpty())
+            dxEditPasta->setText(QFileInfo(file).absolutePath());
+    });
+    finishCreate();
+}
+
+void TFormDlgBaseDados::terminate()
+{
+    MsgInformacao(QStringLiteral("O sistema ST/Brelva vai ser encerrado. Reinicie para utilizar a nova Base de Dados."));
+    if (g_terminate) {
+        g_terminate();
+        return;
+    }
+    if (TMain *main = TMain::instance())
+        main->EncerraSistema();
+    else
+        QCoreApplication::quit();
+}
+
+bool TFormDlgBaseDados::validaPasta(const QString &folder)
+{
+    if (folder.isEmpty() || folder == QLatin1String("/")) {
+        MsgErro(QStringLiteral("Você deve informar a localização da Base de Dados do STBrelva."));
+        return false;
+    }
+    if (!isNetworkPath(folder) && !folder.startsWith(QLatin1Char('\\'))) {
+        switch (driveTypeOf(folder)) {
+        case DriveType::Remote:
+            break;
+        case DriveType::NoRootDir:
+            MsgErro(QStringLiteral("O disco informado não existe."));
+            return false;
+        case DriveType::Removable:
+            MsgErro(QStringLiteral("Você não pode escolher um disco removível."));
+            return false;
+        case DriveType::Fixed:
+        case DriveType::RamDisk:
+            MsgErro(QStringLiteral("Você não pode escolher um disco local."));
+            return false;
+        default:
+            MsgErro(QStringLiteral("Disco inválido."));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TFormDlgBaseDados::transfere(const QString &folder)
+{
+    if (!QDir().mkpath(folder)) {
+        MsgErro(QStringLiteral("Não consegui criar a pasta informada. Escolha um outro local."));
+        return false;
+    }
+    const QString from = App().DataDir;
+    if (TDM::hasInstance())
+        DM().BaseDados.close();
+    copiaPasta(from, folder);
+    if (QFileInfo::exists(from + QStringLiteral("ARM/ARM.dat"))) {
+        QDir().mkpath(folder + QStringLiteral("ARM"));
+        copiaPasta(from + QStringLiteral("ARM/"), folder + QStringLiteral("ARM/"));
+    }
+    if (TMain *main = TMain::instance())
+        main->AbreTabelas();
+    return true;
+}
+
+void TFormDlgBaseDados::BtnOkClick()
+{
+    Settings &s = Settings::instance();
+    if (!dxCheckNetUse->isChecked()) {
+        if (!Confirma(QStringLiteral("Você optou por não usar mais a mesma Base de Dados com os outros computadores.\r"
+                                     "O sistema ST/Brelva vai utilizar o local padrão. Os arquivos de dados NÃO ESTÃO SENDO "
+                                     "COPIADOS para a nova pasta.\rEssa cópia deverá ser feita manualmente, se você achar "
+                                     "necessário.\rContinua com o processamento")))
+            return;
+        s.deleteBaseDadosPath();
+        s.setBaseARM(false);
+        accept();
+        terminate();
+        return;
+    }
+    const QString raw = dxEditPasta->text().trimmed();
+    const QString folder = raw.isEmpty() ? QString() : withSlash(raw);
+    if (!validaPasta(folder))
+        return;
+    if (!Confirma(QStringLiteral("Confirma a mudança para a nova Base de Dados")))
+        return;
+    if (!QFileInfo::exists(folder + QStringLiteral("STBrelva.dat"))) {
+        if (Confirma(QStringLiteral("A Base de Dados do sistema St/Brelva não foi localizada na pasta informada.\r"
+                                    "Quer transferir a Base de Dados atual para esta nova pasta"))) {
+            try {
+                if (!transfere(folder))
+                    return;
+            } catch (const std::exception &e) {
+                MsgErro(QString::fromUtf8(e.what()));
+                return;
+            }
+        }
+    }
+    s.setLocalDrive(isLocalFolder(folder));
+    s.setBaseDadosPath(folder);
+    s.setBaseARM(true);
+    accept();
+    terminate();
+}
+
+bool TFormDlgBaseDados::executa(QWidget *parent)
+{
+    TFormDlgBaseDados dlg(parent);
+    return dlg.exec() == QDialog::Accepted;
+}
+
+} // namespace stb
