@@ -363,6 +363,26 @@ void TestEngine::calculatedAndLookupFields()
     t.fieldByName(QStringLiteral("ValorNF")).setAsCurrency(Currency::fromInt(4));
     QCOMPARE(dobro.asCurrency(), Currency::fromInt(8));
     t.cancel();
+
+    // A query defines its data fields while fetching, after the persistent
+    // ones exist: every field still reports its own position.
+    Query q(m_db.get());
+    q.sql() << QStringLiteral("SELECT IdNota, ValorNF FROM Itens ORDER BY IdNota");
+    Field &triplo = q.addCalcField(QStringLiteral("Triplo"), FieldType::Currency);
+    q.onCalcFields = [](DataSet &ds) {
+        ds.fieldByName(QStringLiteral("Triplo")).setAsCurrency(ds.fieldByName(QStringLiteral("ValorNF")).asCurrency() * Currency::fromInt(3));
+    };
+    q.open();
+    for (int reopen = 0; reopen < 2; ++reopen) {
+        const auto shown = q.rowForDisplay(1);
+        Field &id = q.fieldByName(QStringLiteral("IdNota"));
+        QCOMPARE(q.fields().indexOf(&id), id.index());
+        QCOMPARE(std::get<std::int64_t>(shown[static_cast<size_t>(id.index())]), 9);
+        QCOMPARE(std::get<std::int64_t>(shown[static_cast<size_t>(triplo.index())]), Currency::fromInt(3).raw());
+        QCOMPARE(q.fieldByName(QStringLiteral("ValorNF")).asCurrency(), Currency::fromDouble(10.5));
+        q.close();
+        q.open();
+    }
 }
 
 void TestEngine::displayUpdatesSuspended()

@@ -621,8 +621,6 @@ void DataSet::open()
         m_fields.push_back(std::move(f));
     }
     m_persistent.clear();
-    for (size_t i = 0; i < m_fields.size(); ++i)
-        m_fields[i]->m_index = static_cast<int>(i);
     m_calc.assign(static_cast<size_t>(calcSlots), Value{});
     try {
         fetchRows();
@@ -630,6 +628,12 @@ void DataSet::open()
         closeImpl();
         throw;
     }
+    // A query learns its data fields only while fetching: data fields come
+    // first, then the persistent ones, and every field knows its position.
+    std::stable_partition(m_fields.begin(), m_fields.end(),
+                          [](const std::unique_ptr<Field> &f) { return f->m_kind == Field::Kind::Data; });
+    for (size_t i = 0; i < m_fields.size(); ++i)
+        m_fields[i]->m_index = static_cast<int>(i);
     m_db->registerDataSet(this);
     m_state = State::Browse;
     m_modified = false;
@@ -1027,6 +1031,14 @@ std::vector<Value> DataSet::rowForDisplay(int row)
 
 // ---- editing -------------------------------------------------------------------
 
+void DataSet::recalculate()
+{
+    if (!isActive())
+        return;
+    calculateFields();
+    notify(DataEvent::RowChanged, m_cur);
+}
+
 void DataSet::checkBrowseMode()
 {
     requireActive();
@@ -1103,7 +1115,7 @@ void DataSet::post()
         return;
     if (beforePost)
         beforePost(*this);
-    for (const auto &f : m_fields)
+    for (const Field *f : fields())
         if (f->m_kind == Field::Kind::Data && f->required && isNull(m_editRow.values[static_cast<size_t>(f->m_slot)]))
             throw EngineError(Err::RequiredField, QStringLiteral("O campo %1 precisa de um valor").arg(f->label()), tableName());
     const bool inserting = m_state == State::Insert;
@@ -1804,9 +1816,12 @@ void Query::fetchRows()
         // Persistent fields were appended after the data fields in open(); keep that order.
         m_fieldsDefined = true;
     }
+    // Data fields are read by their slot: while the query is first defining
+    // them, persistent fields still precede them in the field list.
     std::vector<FieldType> readTypes(static_cast<size_t>(ncol));
-    for (int c = 0; c < ncol && c < fieldCount(); ++c)
-        readTypes[static_cast<size_t>(c)] = m_natural[static_cast<size_t>(c)] ? FieldType::Unknown : field(c).type();
+    for (const Field *f : fields())
+        if (f->m_kind == Field::Kind::Data && f->m_slot < ncol)
+            readTypes[static_cast<size_t>(f->m_slot)] = m_natural[static_cast<size_t>(f->m_slot)] ? FieldType::Unknown : f->type();
     std::int64_t rowid = 0;
     while (rc == SQLITE_ROW) {
         Row r;

@@ -208,6 +208,9 @@ public:
     void cancel();
     void remove(); // deletes the current row
     void checkBrowseMode(); // posts a pending edit
+    // Computes the calculated and lookup fields of the current row again
+    // (after a table they read from changed).
+    void recalculate();
     bool canModify() const { return !m_readOnly && canModifyImpl(); }
     bool autoCalcFields = true;
 
