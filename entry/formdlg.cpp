@@ -25,6 +25,8 @@ TFormDlg::TFormDlg(QWidget *parent)
     setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) & ~Qt::WindowContextHelpButtonHint);
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(10, 10, 10, 8);
+    // Dialogs keep the size their contents need; grid dialogs lift this.
+    outer->setSizeConstraint(QLayout::SetFixedSize);
     m_body = new QWidget(this);
     m_body->setObjectName(QStringLiteral("Body"));
     outer->addWidget(m_body, 1);

@@ -1,5 +1,6 @@
 #include "entry/formdlggrid.h"
 
+#include <QLayout>
 #include <QPushButton>
 
 namespace stb {
@@ -10,6 +11,7 @@ TFormDlgGrid::TFormDlgGrid(db::Database *database, QWidget *parent)
 {
     setWindowFlags(windowFlags() & ~Qt::MSWindowsFixedSizeDialogHint);
     setSizeGripEnabled(true);
+    layout()->setSizeConstraint(QLayout::SetDefaultConstraint);
     auto *layout = new QVBoxLayout(body());
     layout->setContentsMargins(0, 0, 0, 0);
     m_topRow = new QHBoxLayout;

@@ -8,9 +8,14 @@ add_library(stentry STATIC
     ${CMAKE_CURRENT_LIST_DIR}/cadempresa.cpp
     ${CMAKE_CURRENT_LIST_DIR}/escolhecalculo.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cadastro.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/dbcontrols.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/auditor.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/calculoespecial.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/dlgnovocalculo.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/dlgnovanf.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/resources/entry.qrc
 )
+set_target_properties(stentry PROPERTIES AUTORCC ON)
 target_include_directories(stentry PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(stentry PUBLIC stb_options stcore Qt6::Widgets)
-if(TARGET stentrycore)
-    target_link_libraries(stentry PUBLIC stentrycore)
-endif()
+target_link_libraries(stentry PUBLIC stentrycore stoutputscore)

@@ -26,6 +26,7 @@ struct AppGlobals {
     qint64 LauncherHandle = 0;           // the launcher's splash window
     MessageWindow *AppWindow = nullptr;  // the application window (second starts reach it)
     bool ConfigOpened = false;
+    QString Titulo;                      // the application's title
 };
 
 AppGlobals &App();

@@ -6,6 +6,7 @@
 #include "core/messages.h"
 #include "core/settings.h"
 #include "entry/cadastro.h"
+#include "entry/calculoespecial.h"
 #include "entry/dbgrid.h"
 #include "entry/escolhecalculo.h"
 #include "shell/appglobals.h"
@@ -265,10 +266,7 @@ void TMain::AjudadoSistemaClick()
     shellOpen(App().AppDir + (Contribuinte ? QStringLiteral("STBrelvaContrib.html") : QStringLiteral("STBrelva.html")));
 }
 
-void TMain::InformacoesCalculoClick()
-{
-    shellOpen(App().AppDir + QStringLiteral("STCalculoEspecial.html"));
-}
+void TMain::InformacoesCalculoClick() { MostraCalculoEspecial(this); }
 
 void TMain::SobreoSistemaClick()
 {

@@ -6,6 +6,7 @@
 #include "core/messages.h"
 #include "core/settings.h"
 #include "entry/dbgrid.h"
+#include "entry/dlgnovanf.h"
 #include "platform/drives.h"
 #include "platform/winmsg.h"
 #include "shell/appglobals.h"
@@ -22,6 +23,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QScreen>
@@ -73,6 +75,7 @@ TMain::~TMain()
 {
     // Hooks that point at this window go with it.
     Settings::instance().setExecARMHook({});
+    TFormDlgNovaNF::setTextoGrupoEspecial({});
     if (TDM::hasInstance()) {
         DM().OnCaptionItens = nullptr;
         DM().CalculoAberto = nullptr;
@@ -85,7 +88,7 @@ void TMain::FormCreate()
     AppGlobals &g = App();
     Settings &s = Settings::instance();
     // 1. Title of the application.
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("Cálculo ST/Brelva"));
+    g.Titulo = QStringLiteral("Cálculo ST/Brelva");
     // 2. The process formats numbers with its own "," decimal and "."
     //    thousands separators whatever the desktop's regional settings say,
     //    so there is nothing to correct here.
@@ -136,6 +139,8 @@ void TMain::FormCreate()
     resize(1000, 640);
     if (QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+    TFormDlgNovaNF::setTextoGrupoEspecial(
+        [this] { return LabelGrupoEspecial->isVisible() ? LabelGrupoEspecial->text() : QString(); });
     // SBAjuda becomes available 15 seconds after creation.
     TimerBtnAjuda = new QTimer(this);
     TimerBtnAjuda->setObjectName(QStringLiteral("TimerBtnAjuda"));

@@ -12,7 +12,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
 
 namespace stb {
 
@@ -63,12 +62,12 @@ int ProcessStart(const QStringList &args)
     s.setHandle(QStringLiteral("STBrelva"), g.AppWindow->handle());
     s.setHandleText(QStringLiteral("STBrelva.Path"), QCoreApplication::applicationDirPath());
 
-    // 2. Title.
-    QGuiApplication::setApplicationDisplayName(tituloAplicacao());
+    // 2. Title (the captions of the program's boxes before the main window exists).
+    g.Titulo = tituloAplicacao();
 
     // 3. Launcher protocol: "//OK" and the launcher's splash window.
     if (args.value(0) != QLatin1String("//OK")) {
-        MsgCaption(QStringLiteral("Inicie o Sistema por STBrelva.exe"), tituloAplicacao());
+        MsgCaption(QStringLiteral("Inicie o Sistema por STBrelva.exe"), g.Titulo);
         return ExitCode::NotFromLauncher;
     }
     bool ok = false;

@@ -1,0 +1,423 @@
+#include "entry/dbcontrols.h"
+
+#include "core/messages.h"
+#include "platform/clock.h"
+#include "platform/formatting.h"
+
+#include <QKeyEvent>
+
+namespace stb {
+
+namespace {
+
+// Characters a mask inserts by itself: a text made only of them is empty.
+bool onlyMaskCharacters(const QString &text)
+{
+    for (const QChar c : text)
+        if (c.isLetterOrNumber())
+            return false;
+    return true;
+}
+
+} // namespace
+
+QString qtInputMask(const QString &editMask)
+{
+    if (editMask.isEmpty())
+        return {};
+    const QStringList parts = editMask.split(QLatin1Char(';'));
+    const QString blank = parts.size() >= 3 && !parts[2].isEmpty() ? parts[2] : QStringLiteral("_");
+    // Digits "0" (required) and "9" (optional) read the same in both notations.
+    return parts[0] + QLatin1Char(';') + blank;
+}
+
+namespace {
+class EmptyMaskStart : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject *o, QEvent *e) override
+    {
+        if (e->type() == QEvent::FocusIn || e->type() == QEvent::MouseButtonRelease) {
+            auto *edit = static_cast<QLineEdit *>(o);
+            if (onlyMaskCharacters(edit->text()))
+                QMetaObject::invokeMethod(edit, [edit] { edit->setCursorPosition(0); }, Qt::QueuedConnection);
+        }
+        return false;
+    }
+};
+} // namespace
+
+void cursorAoInicioQuandoVazio(QLineEdit *edit) { edit->installEventFilter(new EmptyMaskStart(edit)); }
+
+db::Field *FieldBinding::field() const
+{
+    return m_ds && m_ds->isActive() ? m_ds->findField(m_field) : nullptr;
+}
+
+bool FieldBinding::editing() const
+{
+    if (!m_ds || !m_ds->isActive())
+        return false;
+    const auto s = m_ds->baseState();
+    return s == db::DataSet::State::Edit || s == db::DataSet::State::Insert;
+}
+
+// ---- DBEdit -----------------------------------------------------------------
+
+DBEdit::DBEdit(db::DataSet *ds, const QString &field, QWidget *parent) : QLineEdit(parent), FieldBinding(ds, field)
+{
+    m_link = new DataLink(ds, [this] { reload(); }, this);
+    connect(this, &QLineEdit::textEdited, this, &DBEdit::typed);
+    reload();
+}
+
+void DBEdit::setEditMask(const QString &delphiMask)
+{
+    m_loading = true;
+    setInputMask(qtInputMask(delphiMask));
+    if (!property("cursorInicio").toBool()) {
+        cursorAoInicioQuandoVazio(this);
+        setProperty("cursorInicio", true);
+    }
+    m_loading = false;
+    reload();
+}
+
+void DBEdit::reload()
+{
+    if (m_loading)
+        return;
+    m_loading = true;
+    db::Field *f = field();
+    const QString t = f ? (hasFocus() && editing() ? f->text() : f->displayText()) : QString();
+    if (t != text()) {
+        const int pos = cursorPosition();
+        setText(t);
+        if (hasFocus())
+            setCursorPosition(std::min<int>(pos, static_cast<int>(text().size())));
+    }
+    m_loading = false;
+}
+
+void DBEdit::typed(const QString &t)
+{
+    if (m_loading)
+        return;
+    QString value = t;
+    if (m_upper && value != value.toUpper()) {
+        const int pos = cursorPosition();
+        value = value.toUpper();
+        m_loading = true;
+        setText(value);
+        setCursorPosition(pos);
+        m_loading = false;
+    }
+    db::Field *f = field();
+    if (!f || !editing())
+        return;
+    m_loading = true;
+    try {
+        if (!inputMask().isEmpty() && onlyMaskCharacters(value))
+            f->clear();
+        else
+            f->setText(value);
+    } catch (const db::EngineError &) {
+        // A value the field cannot take stays in the editor until it is corrected.
+    }
+    m_loading = false;
+}
+
+// ---- DBComboEdit ----------------------------------------------------------------
+
+DBComboEdit::DBComboEdit(db::DataSet *ds, const QString &field, QWidget *parent) : QComboBox(parent), FieldBinding(ds, field)
+{
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    m_link = new DataLink(ds, [this] { reload(); }, this);
+    connect(this, &QComboBox::editTextChanged, this, &DBComboEdit::typed);
+    reload();
+}
+
+void DBComboEdit::setEditMask(const QString &delphiMask)
+{
+    m_loading = true;
+    lineEdit()->setInputMask(qtInputMask(delphiMask));
+    if (!property("cursorInicio").toBool()) {
+        cursorAoInicioQuandoVazio(lineEdit());
+        setProperty("cursorInicio", true);
+    }
+    m_loading = false;
+    reload();
+}
+
+void DBComboEdit::setItems(const QStringList &items)
+{
+    m_loading = true;
+    const QString current = currentText();
+    clear();
+    addItems(items);
+    setCurrentIndex(-1);
+    setEditText(current);
+    m_loading = false;
+}
+
+void DBComboEdit::reload()
+{
+    if (m_loading)
+        return;
+    m_loading = true;
+    db::Field *f = field();
+    const QString t = f ? f->asString() : QString();
+    if (t != currentText()) {
+        setCurrentIndex(-1);
+        setEditText(t);
+    }
+    m_loading = false;
+}
+
+void DBComboEdit::typed(const QString &t)
+{
+    if (m_loading)
+        return;
+    QString value = t;
+    if (m_upper && value != value.toUpper()) {
+        const int pos = lineEdit()->cursorPosition();
+        value = value.toUpper();
+        m_loading = true;
+        setEditText(value);
+        lineEdit()->setCursorPosition(pos);
+        m_loading = false;
+    }
+    db::Field *f = field();
+    if (!f || !editing())
+        return;
+    m_loading = true;
+    try {
+        if (onlyMaskCharacters(value))
+            f->clear();
+        else
+            f->setText(value);
+    } catch (const db::EngineError &) {
+    }
+    m_loading = false;
+}
+
+// ---- DBMemo ---------------------------------------------------------------------
+
+DBMemo::DBMemo(db::DataSet *ds, const QString &field, QWidget *parent) : QPlainTextEdit(parent), FieldBinding(ds, field)
+{
+    m_link = new DataLink(ds, [this] { reload(); }, this);
+    connect(this, &QPlainTextEdit::textChanged, this, &DBMemo::typed);
+    reload();
+}
+
+void DBMemo::reload()
+{
+    if (m_loading)
+        return;
+    m_loading = true;
+    db::Field *f = field();
+    const QString t = f ? f->asString() : QString();
+    if (t != toPlainText())
+        setPlainText(t);
+    m_loading = false;
+}
+
+void DBMemo::keyPressEvent(QKeyEvent *e)
+{
+    if (!m_returns && (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)) {
+        e->ignore(); // the dialog's default button takes it
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(e);
+}
+
+void DBMemo::typed()
+{
+    if (m_loading)
+        return;
+    QString value = toPlainText();
+    if (!m_returns)
+        value.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    if (m_upper)
+        value = value.toUpper();
+    if (value != toPlainText()) {
+        m_loading = true;
+        QTextCursor c = textCursor();
+        const int pos = c.position();
+        setPlainText(value);
+        c = textCursor();
+        c.setPosition(std::min<int>(pos, static_cast<int>(value.size())));
+        setTextCursor(c);
+        m_loading = false;
+    }
+    db::Field *f = field();
+    if (!f || !editing())
+        return;
+    m_loading = true;
+    f->setAsString(value);
+    m_loading = false;
+}
+
+// ---- DBCheckBox -------------------------------------------------------------------
+
+DBCheckBox::DBCheckBox(db::DataSet *ds, const QString &field, const QString &caption, QWidget *parent)
+    : QCheckBox(caption, parent), FieldBinding(ds, field)
+{
+    m_link = new DataLink(ds, [this] { reload(); }, this);
+    connect(this, &QCheckBox::toggled, this, [this](bool on) {
+        if (m_loading)
+            return;
+        db::Field *f = this->field();
+        if (f && editing()) {
+            m_loading = true;
+            f->setAsBoolean(on);
+            m_loading = false;
+        }
+    });
+    reload();
+}
+
+void DBCheckBox::reload()
+{
+    if (m_loading)
+        return;
+    m_loading = true;
+    db::Field *f = field();
+    setChecked(f && f->asBoolean());
+    m_loading = false;
+}
+
+// ---- DBCurrencyEdit ----------------------------------------------------------------
+
+DBCurrencyEdit::DBCurrencyEdit(db::DataSet *ds, const QString &field, QWidget *parent)
+    : QLineEdit(parent), FieldBinding(ds, field)
+{
+    setAlignment(Qt::AlignRight);
+    m_link = new DataLink(ds, [this] { reload(); }, this);
+    connect(this, &QLineEdit::textEdited, this, [this] { m_dirty = true; });
+    connect(this, &QLineEdit::returnPressed, this, &DBCurrencyEdit::commit);
+    reload();
+}
+
+void DBCurrencyEdit::reload()
+{
+    if (m_loading || m_dirty)
+        return;
+    db::Field *f = field();
+    const QString t = !f ? QString() : (hasFocus() ? f->text() : f->displayText());
+    if (t != text())
+        setText(t);
+}
+
+void DBCurrencyEdit::commit()
+{
+    if (!m_dirty)
+        return;
+    m_dirty = false;
+    db::Field *f = field();
+    if (!f || !editing()) {
+        reload();
+        return;
+    }
+    m_loading = true;
+    try {
+        f->setText(text());
+    } catch (const db::EngineError &e) {
+        m_loading = false;
+        MsgErro(e.message());
+        reload();
+        return;
+    }
+    m_loading = false;
+    reload();
+    emit committed();
+}
+
+void DBCurrencyEdit::focusInEvent(QFocusEvent *e)
+{
+    QLineEdit::focusInEvent(e);
+    reload();
+    // An amount is typed over: the whole text is selected on entering.
+    selectAll();
+    if (e->reason() == Qt::MouseFocusReason)
+        QMetaObject::invokeMethod(this, &QLineEdit::selectAll, Qt::QueuedConnection);
+}
+
+void DBCurrencyEdit::focusOutEvent(QFocusEvent *e)
+{
+    commit();
+    QLineEdit::focusOutEvent(e);
+    reload();
+}
+
+// ---- DBDateEdit --------------------------------------------------------------------
+
+DBDateEdit::DBDateEdit(db::DataSet *ds, const QString &field, bool withTime, QWidget *parent)
+    : QLineEdit(parent), FieldBinding(ds, field), m_withTime(withTime)
+{
+    setInputMask(withTime ? QStringLiteral("99/99/9999 99:99;_") : QStringLiteral("99/99/9999;_"));
+    cursorAoInicioQuandoVazio(this);
+    m_link = new DataLink(ds, [this] { reload(); }, this);
+    connect(this, &QLineEdit::textEdited, this, [this] { m_dirty = true; });
+    connect(this, &QLineEdit::returnPressed, this, &DBDateEdit::commit);
+    reload();
+}
+
+void DBDateEdit::reload()
+{
+    if (m_loading || m_dirty)
+        return;
+    db::Field *f = field();
+    QString t;
+    if (f && !f->isNull())
+        t = m_withTime ? f->asDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm"))
+                       : f->asDate().toString(QStringLiteral("dd/MM/yyyy"));
+    if (t != text())
+        setText(t);
+}
+
+void DBDateEdit::commit()
+{
+    if (!m_dirty)
+        return;
+    m_dirty = false;
+    db::Field *f = field();
+    if (!f || !editing())
+        return;
+    QDateTime dt = QDateTime::fromString(text(), m_withTime ? QStringLiteral("dd/MM/yyyy hh:mm") : QStringLiteral("dd/MM/yyyy"));
+    if (!dt.isValid())
+        dt = m_withTime ? Clock::now() : Clock::today().startOfDay();
+    m_loading = true;
+    if (m_withTime)
+        f->setAsDateTime(dt);
+    else
+        f->setAsDate(dt.date());
+    m_loading = false;
+    reload();
+    emit dateChanged(dt.date());
+}
+
+void DBDateEdit::setToday()
+{
+    db::Field *f = field();
+    if (!f || !editing())
+        return;
+    m_dirty = false;
+    m_loading = true;
+    if (m_withTime)
+        f->setAsDateTime(QDateTime(Clock::today(), f->isNull() ? Clock::now().time() : f->asDateTime().time()));
+    else
+        f->setAsDate(Clock::today());
+    m_loading = false;
+    reload();
+    emit dateChanged(Clock::today());
+}
+
+void DBDateEdit::focusOutEvent(QFocusEvent *e)
+{
+    commit();
+    QLineEdit::focusOutEvent(e);
+}
+
+} // namespace stb

@@ -1,0 +1,148 @@
+// Editors bound to a field of a dataset (the dxDB... controls): each shows
+// the field of the current row and, while the dataset is being edited or
+// inserted, writes what the user types back into the field.
+#pragma once
+
+#include "entry/datalink.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+namespace stb {
+
+// A Delphi-style edit mask ("000.000-0;1;_") as a Qt input mask.
+QString qtInputMask(const QString &editMask);
+
+// Puts the cursor of an empty masked editor at its start whenever it takes
+// the focus, wherever the click landed.
+void cursorAoInicioQuandoVazio(QLineEdit *edit);
+
+// The part common to every bound editor.
+class FieldBinding {
+public:
+    FieldBinding(db::DataSet *ds, const QString &field) : m_ds(ds), m_field(field) {}
+    virtual ~FieldBinding() = default;
+    db::DataSet *dataSet() const { return m_ds; }
+    const QString &fieldName() const { return m_field; }
+    db::Field *field() const;
+    bool editing() const;
+    // Shows the field's value.
+    virtual void reload() = 0;
+
+protected:
+    db::DataSet *m_ds;
+    QString m_field;
+    bool m_loading = false;
+};
+
+class DBEdit : public QLineEdit, public FieldBinding {
+    Q_OBJECT
+
+public:
+    DBEdit(db::DataSet *ds, const QString &field, QWidget *parent = nullptr);
+    void setUpperCase(bool on) { m_upper = on; }
+    void setEditMask(const QString &delphiMask);
+    void reload() override;
+
+private:
+    void typed(const QString &text);
+    DataLink *m_link;
+    bool m_upper = false;
+};
+
+// A drop-down of known values that also takes any typed text.
+class DBComboEdit : public QComboBox, public FieldBinding {
+    Q_OBJECT
+
+public:
+    DBComboEdit(db::DataSet *ds, const QString &field, QWidget *parent = nullptr);
+    void setUpperCase(bool on) { m_upper = on; }
+    void setEditMask(const QString &delphiMask);
+    void setItems(const QStringList &items);
+    void reload() override;
+
+private:
+    void typed(const QString &text);
+    DataLink *m_link;
+    bool m_upper = false;
+};
+
+class DBMemo : public QPlainTextEdit, public FieldBinding {
+    Q_OBJECT
+
+public:
+    DBMemo(db::DataSet *ds, const QString &field, QWidget *parent = nullptr);
+    void setUpperCase(bool on) { m_upper = on; }
+    void setWantReturns(bool on) { m_returns = on; }
+    void reload() override;
+
+protected:
+    void keyPressEvent(QKeyEvent *e) override;
+
+private:
+    void typed();
+    DataLink *m_link;
+    bool m_upper = false;
+    bool m_returns = true;
+};
+
+class DBCheckBox : public QCheckBox, public FieldBinding {
+    Q_OBJECT
+
+public:
+    DBCheckBox(db::DataSet *ds, const QString &field, const QString &caption, QWidget *parent = nullptr);
+    void reload() override;
+
+private:
+    DataLink *m_link;
+};
+
+// An amount (currency field) typed with "," decimals; the field's
+// text-entry handler converts it when the user leaves the editor.
+class DBCurrencyEdit : public QLineEdit, public FieldBinding {
+    Q_OBJECT
+
+public:
+    DBCurrencyEdit(db::DataSet *ds, const QString &field, QWidget *parent = nullptr);
+    void reload() override;
+    // Writes the typed text into the field now (also done on leaving).
+    void commit();
+
+signals:
+    void committed();
+
+protected:
+    void focusInEvent(QFocusEvent *e) override;
+    void focusOutEvent(QFocusEvent *e) override;
+
+private:
+    DataLink *m_link;
+    bool m_dirty = false;
+};
+
+// A date ("dd/mm/yyyy") or date and time ("dd/mm/yyyy hh:mm") typed in a
+// masked edit; an invalid date becomes today.
+class DBDateEdit : public QLineEdit, public FieldBinding {
+    Q_OBJECT
+
+public:
+    DBDateEdit(db::DataSet *ds, const QString &field, bool withTime, QWidget *parent = nullptr);
+    void reload() override;
+    void commit();
+    void setToday();
+
+signals:
+    void dateChanged(const QDate &date);
+
+protected:
+    void focusOutEvent(QFocusEvent *e) override;
+
+private:
+    DataLink *m_link;
+    bool m_withTime;
+    bool m_dirty = false;
+};
+
+} // namespace stb
