@@ -77,7 +77,8 @@ void DBGrid::applyColumns()
     const QList<DataSetModel::Column> &cols = m_model->columns();
     const int stretch = m_stretch.isEmpty() ? -1 : m_model->columnOf(m_stretch);
     horizontalHeader()->setStretchLastSection(stretch < 0);
-    const int charWidth = fontMetrics().averageCharWidth();
+    // Widths are in characters; digits are wider than the average letter.
+    const int charWidth = std::max(fontMetrics().averageCharWidth(), fontMetrics().horizontalAdvance(QLatin1Char('0')));
     for (int i = 0; i < cols.size(); ++i) {
         setColumnHidden(i, !cols[i].visible);
         int chars = cols[i].width;

@@ -55,6 +55,8 @@ TFormDlgEscolheCalculo::TFormDlgEscolheCalculo(QWidget *parent) : TFormDlgGrid(&
     connect(SBExcluiNota, &QToolButton::clicked, this, &TFormDlgEscolheCalculo::SBExcluiNotaClick);
     Qry.setFieldType(QStringLiteral("IDCALCULO"), db::FieldType::Integer);
     dxDBGrid->setDataSet(&Qry);
+    // The sender x recipient text takes the room left; the taxpayer edition hides it.
+    dxDBGrid->setStretchColumn(Contribuinte ? QStringLiteral("GRUPO") : QStringLiteral("EMPRESAS"));
     mostra30Dias(true);
     finishCreate();
 }

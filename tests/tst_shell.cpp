@@ -5,6 +5,7 @@
 #include "core/messages.h"
 #include "core/settings.h"
 #include "entry/cadempresa.h"
+#include "entry/datasetmodel.h"
 #include "entry/dbgrid.h"
 #include "entry/escolhecalculo.h"
 #include "platform/clock.h"
@@ -251,6 +252,10 @@ void TestShell::calcList30Days()
     TFormDlgEscolheCalculo dlg(main.get());
     QCOMPARE(dlg.windowTitle(), QStringLiteral("Cálculos dos últimos 30 dias"));
     QCOMPARE(ids(dlg), (QList<int>{d29, hoje}));
+    // The grid shows the query's values, not blanks.
+    DataSetModel *model = dlg.dxDBGrid->dataModel();
+    QCOMPARE(model->data(model->index(0, 0), Qt::DisplayRole).toString(), QString::number(d29));
+    QCOMPARE(model->data(model->index(1, 1), Qt::DisplayRole).toString(), Clock::today().toString(QStringLiteral("dd/MM/yyyy")));
     dlg.SBTodos->click();
     QCOMPARE(dlg.windowTitle(), QStringLiteral("Cálculos"));
     QCOMPARE(ids(dlg), (QList<int>{d31, d30, d29, hoje}));
