@@ -5,11 +5,10 @@
 #include "core/grupos.h"
 #include "core/messages.h"
 #include "entry/auditor.h"
-#include "entry/cadempresa.h"
 #include "entry/dbcontrols.h"
 #include "entry/dlgnovocalculo.h"
 #include "entry/documents.h"
-#include "outputs/regimes.h"
+#include "entry/partes.h"
 #include "platform/clock.h"
 #include "platform/formatting.h"
 
@@ -40,15 +39,6 @@ bool calculoMedicamento()
 {
     db::Field *g = DM().TabCalc.findField(QStringLiteral("Grupo"));
     return g && !g->isNull() && isGrupoMedicamento(g->asInteger());
-}
-
-QToolButton *botaoNome(QWidget *parent, const char *name)
-{
-    auto *b = new QToolButton(parent);
-    b->setObjectName(QLatin1String(name));
-    b->setText(QStringLiteral("..."));
-    b->setFocusPolicy(Qt::NoFocus);
-    return b;
 }
 
 } // namespace
@@ -145,42 +135,13 @@ TFormDlgNovaNF::TFormDlgNovaNF(QWidget *parent) : TFormDlg(parent)
     dateRow->addStretch(1);
     grid->addLayout(dateRow, 0, 3);
 
-    dxDBCNPJRemetente = new DBComboEdit(&notas, QStringLiteral("CNPJRemet"), body());
-    dxDBCNPJRemetente->setObjectName(QStringLiteral("dxDBCNPJRemetente"));
-    dxDBCNPJRemetente->setUpperCase(true);
-    dxDBCNPJRemetente->setEditMask(QStringLiteral("99.999.999/9999-99;1;_"));
-    dxDBNomeRemetente = new DBEdit(&notas, QStringLiteral("XRemetente"), body());
-    dxDBNomeRemetente->setObjectName(QStringLiteral("dxDBNomeRemetente"));
-    BtnNomeRemetente = botaoNome(body(), "BtnNomeRemetente");
-    QLabel *lCnpj = label(QStringLiteral("CNPJ Remetente"), 1, 0);
-    grid->addWidget(dxDBCNPJRemetente, 1, 1);
-    QLabel *lRemet = label(QStringLiteral("Remetente"), 1, 2);
-    auto *remetRow = new QHBoxLayout;
-    remetRow->addWidget(dxDBNomeRemetente);
-    remetRow->addWidget(BtnNomeRemetente);
-    grid->addLayout(remetRow, 1, 3);
-
-    dxDBIEDestinatario = new DBComboEdit(&notas, QStringLiteral("IEDest"), body());
-    dxDBIEDestinatario->setObjectName(QStringLiteral("dxDBIEDestinatario"));
-    dxDBIEDestinatario->setUpperCase(true);
-    dxDBIEDestinatario->setEditMask(QStringLiteral("999.999.999.9999;1;_"));
-    dxDBNomeDestinatario = new DBEdit(&notas, QStringLiteral("XDestinatario"), body());
-    dxDBNomeDestinatario->setObjectName(QStringLiteral("dxDBNomeDestinatario"));
-    BtnNomeDestinatario = botaoNome(body(), "BtnNomeDestinatario");
-    QLabel *lIe = label(QStringLiteral("IE Destinatário"), 2, 0);
-    grid->addWidget(dxDBIEDestinatario, 2, 1);
-    QLabel *lDest = label(QStringLiteral("Destinatário"), 2, 2);
-    auto *destRow = new QHBoxLayout;
-    destRow->addWidget(dxDBNomeDestinatario);
-    destRow->addWidget(BtnNomeDestinatario);
-    grid->addLayout(destRow, 2, 3);
-    for (DBEdit *name : {dxDBNomeRemetente, dxDBNomeDestinatario}) {
-        name->setReadOnly(true);
-        name->setMinimumWidth(300);
-        name->installEventFilter(this);
-    }
-    for (DBComboEdit *doc : {dxDBCNPJRemetente, dxDBIEDestinatario})
-        doc->setMinimumWidth(170);
+    const CamposPartes partes = criaCamposPartes(notas, body(), grid, 1, this);
+    dxDBCNPJRemetente = partes.cnpj;
+    dxDBNomeRemetente = partes.nomeRemetente;
+    BtnNomeRemetente = partes.btnRemetente;
+    dxDBIEDestinatario = partes.ie;
+    dxDBNomeDestinatario = partes.nomeDestinatario;
+    BtnNomeDestinatario = partes.btnDestinatario;
 
     // The freight and, in its place for medicines, the invoice's own credit.
     LabelFrete = label(QStringLiteral("Frete+Seguro+Dsp.Acs."), 3, 0);
@@ -225,30 +186,14 @@ TFormDlgNovaNF::TFormDlgNovaNF(QWidget *parent) : TFormDlg(parent)
     connect(BtnNomeRemetente, &QToolButton::clicked, this, &TFormDlgNovaNF::NomeRemetente);
     connect(BtnNomeDestinatario, &QToolButton::clicked, this, &TFormDlgNovaNF::NomeDestinatario);
     connect(qApp, &QApplication::focusChanged, this, &TFormDlgNovaNF::focusChanged);
-    m_camposUnidade = {lCnpj, dxDBCNPJRemetente, lRemet, dxDBNomeRemetente, BtnNomeRemetente, lIe, dxDBIEDestinatario,
-                       lDest, dxDBNomeDestinatario, BtnNomeDestinatario, lDestaque, dxDBCalcEdit1};
+    m_camposUnidade = partes.todos + QList<QWidget *>{lDestaque, dxDBCalcEdit1};
     postPrivate(MsgListas);
     finishCreate();
 }
 
 QString TFormDlgNovaNF::grupoEspecial() const { return g_textoGrupo ? g_textoGrupo() : QString(); }
 
-void TFormDlgNovaNF::preencheListas()
-{
-    auto lista = [](const char *sql) {
-        QStringList items;
-        db::Query &q = DM().Qry;
-        q.close();
-        q.setSql(QString::fromLatin1(sql));
-        q.open();
-        for (q.first(); !q.eof(); q.next())
-            items << q.field(0).displayText();
-        q.close();
-        return items;
-    };
-    dxDBCNPJRemetente->setItems(lista("SELECT CNPJRemet FROM REMETENTES ORDER BY 1"));
-    dxDBIEDestinatario->setItems(lista("SELECT IEDest FROM DESTINATARIOS ORDER BY 1"));
-}
+void TFormDlgNovaNF::preencheListas() { preencheListasPartes(dxDBCNPJRemetente, dxDBIEDestinatario); }
 
 void TFormDlgNovaNF::prepara()
 {
@@ -338,7 +283,7 @@ void TFormDlgNovaNF::verificaCNPJ()
         dxDBCNPJRemetente->setFocus();
         return;
     }
-    const QString nome = ConsultaRegimeCNPJ(DM().Qry, cnpj);
+    const QString nome = regimeRemetente(cnpj);
     if (!campo("XRemetente").isEmpty())
         return;
     if (!nome.isEmpty()) {
@@ -359,7 +304,7 @@ void TFormDlgNovaNF::verificaIE()
         dxDBIEDestinatario->setFocus();
         return;
     }
-    const QString nome = ConsultaRegimeIE(DM().Qry, ie);
+    const QString nome = regimeDestinatario(ie);
     if (!campo("XDestinatario").isEmpty())
         return;
     if (!nome.isEmpty()) {
@@ -386,11 +331,8 @@ void TFormDlgNovaNF::NomeRemetente()
     const QString cnpj = dxDBCNPJRemetente->currentText();
     if (digitosDocumento(cnpj).isEmpty())
         return;
-    QString nome = campo("XRemetente");
-    if (CadastraEmpresa(QStringLiteral("CNPJ Remetente"), cnpj, nome, this)) {
-        GravaRemetente(cnpj, nome);
+    if (CadastraRemetente(cnpj, campo("XRemetente"), this))
         tabNotas().recalculate();
-    }
     proximoAposNome(dxDBNomeRemetente);
 }
 
@@ -399,11 +341,8 @@ void TFormDlgNovaNF::NomeDestinatario()
     const QString ie = dxDBIEDestinatario->currentText();
     if (digitosDocumento(ie).isEmpty())
         return;
-    QString nome = campo("XDestinatario");
-    if (CadastraEmpresa(QStringLiteral("IE Destinatário"), ie, nome, this)) {
-        GravaDestinatario(ie, nome);
+    if (CadastraDestinatario(ie, campo("XDestinatario"), this))
         tabNotas().recalculate();
-    }
     proximoAposNome(dxDBNomeDestinatario);
 }
 

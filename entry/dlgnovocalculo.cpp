@@ -10,7 +10,7 @@
 #include "entry/calculoespecial.h"
 #include "entry/dbcontrols.h"
 #include "entry/documents.h"
-#include "outputs/regimes.h"
+#include "entry/partes.h"
 #include "platform/clock.h"
 
 #include <QApplication>
@@ -38,49 +38,7 @@ QString campo(const char *name)
     return f ? f->asString() : QString();
 }
 
-QToolButton *botaoNome(QWidget *parent, const char *name)
-{
-    auto *b = new QToolButton(parent);
-    b->setObjectName(QLatin1String(name));
-    b->setText(QStringLiteral("..."));
-    b->setFocusPolicy(Qt::NoFocus);
-    return b;
-}
-
-// Finds the row of a number in a register (edit) or appends it; sets the
-// name and posts. A failure cancels the row's edit without a report.
-void gravaCadastro(db::Table &table, const QString &keyField, const QString &nameField, const QString &numero,
-                   const QString &nome)
-{
-    if (!table.isActive())
-        table.open();
-    try {
-        if (table.locate(keyField, {numero})) {
-            table.edit();
-        } else {
-            table.append();
-            table.fieldByName(keyField).setAsString(numero);
-        }
-        table.fieldByName(nameField).setAsString(nome);
-        table.post();
-    } catch (const db::EngineError &) {
-        table.cancel();
-    }
-}
-
 } // namespace
-
-QString digitosDocumento(const QString &text) { return RemoveCaracteres(text, QStringLiteral("./- &")); }
-
-void GravaRemetente(const QString &cnpj, const QString &nome)
-{
-    gravaCadastro(DM().TabRemet, QStringLiteral("CNPJRemet"), QStringLiteral("Remetente"), cnpj, nome);
-}
-
-void GravaDestinatario(const QString &ie, const QString &nome)
-{
-    gravaCadastro(DM().TabDest, QStringLiteral("IEDest"), QStringLiteral("Destinatario"), ie, nome);
-}
 
 // ---- the dialog ------------------------------------------------------------------
 
@@ -169,42 +127,16 @@ TFormDlgNovoCalculo::TFormDlgNovoCalculo(QWidget *parent) : TFormDlg(parent)
     fiscalRow->addWidget(BtnNomeFiscal);
     grid->addLayout(fiscalRow, 1, 3);
 
-    dxDBCNPJRemetente = new DBComboEdit(&calc, QStringLiteral("CNPJRemet"), body());
-    dxDBCNPJRemetente->setObjectName(QStringLiteral("dxDBCNPJRemetente"));
-    dxDBCNPJRemetente->setUpperCase(true);
-    dxDBCNPJRemetente->setEditMask(QStringLiteral("99.999.999/9999-99;1;_"));
-    dxDBNomeRemetente = new DBEdit(&calc, QStringLiteral("XRemetente"), body());
-    dxDBNomeRemetente->setObjectName(QStringLiteral("dxDBNomeRemetente"));
-    BtnNomeRemetente = botaoNome(body(), "BtnNomeRemetente");
-    QLabel *lCnpj = label(QStringLiteral("CNPJ Remetente"), 2, 0);
-    grid->addWidget(dxDBCNPJRemetente, 2, 1);
-    QLabel *lRemet = label(QStringLiteral("Remetente"), 2, 2);
-    auto *remetRow = new QHBoxLayout;
-    remetRow->addWidget(dxDBNomeRemetente);
-    remetRow->addWidget(BtnNomeRemetente);
-    grid->addLayout(remetRow, 2, 3);
-
-    dxDBIEDestinatario = new DBComboEdit(&calc, QStringLiteral("IEDest"), body());
-    dxDBIEDestinatario->setObjectName(QStringLiteral("dxDBIEDestinatario"));
-    dxDBIEDestinatario->setUpperCase(true);
-    dxDBIEDestinatario->setEditMask(QStringLiteral("999.999.999.9999;1;_"));
-    dxDBNomeDestinatario = new DBEdit(&calc, QStringLiteral("XDestinatario"), body());
-    dxDBNomeDestinatario->setObjectName(QStringLiteral("dxDBNomeDestinatario"));
-    BtnNomeDestinatario = botaoNome(body(), "BtnNomeDestinatario");
-    QLabel *lIe = label(QStringLiteral("IE Destinatário"), 3, 0);
-    grid->addWidget(dxDBIEDestinatario, 3, 1);
-    QLabel *lDest = label(QStringLiteral("Destinatário"), 3, 2);
-    auto *destRow = new QHBoxLayout;
-    destRow->addWidget(dxDBNomeDestinatario);
-    destRow->addWidget(BtnNomeDestinatario);
-    grid->addLayout(destRow, 3, 3);
-    for (DBEdit *name : {dxDBNomeFiscal, dxDBNomeRemetente, dxDBNomeDestinatario}) {
-        name->setReadOnly(true);
-        name->setMinimumWidth(300);
-        name->installEventFilter(this);
-    }
-    for (DBComboEdit *doc : {dxDBCNPJRemetente, dxDBIEDestinatario})
-        doc->setMinimumWidth(170);
+    const CamposPartes partes = criaCamposPartes(calc, body(), grid, 2, this);
+    dxDBCNPJRemetente = partes.cnpj;
+    dxDBNomeRemetente = partes.nomeRemetente;
+    BtnNomeRemetente = partes.btnRemetente;
+    dxDBIEDestinatario = partes.ie;
+    dxDBNomeDestinatario = partes.nomeDestinatario;
+    BtnNomeDestinatario = partes.btnDestinatario;
+    dxDBNomeFiscal->setReadOnly(true);
+    dxDBNomeFiscal->setMinimumWidth(300);
+    dxDBNomeFiscal->installEventFilter(this);
 
     dxDBObserv = new DBMemo(&calc, QStringLiteral("Observ"), body());
     dxDBObserv->setObjectName(QStringLiteral("dxDBObserv"));
@@ -314,9 +246,8 @@ TFormDlgNovoCalculo::TFormDlgNovoCalculo(QWidget *parent) : TFormDlg(parent)
     preencheListas();
     dxCheckTipo1->setChecked(true);
     // Boxes the taxpayer edition hides, with their labels.
-    m_camposUnidade = {LabelIntro, lMasp, dxDBMasp, lFiscal, dxDBNomeFiscal, BtnNomeFiscal, lCnpj,
-                       dxDBCNPJRemetente, lRemet, dxDBNomeRemetente, BtnNomeRemetente, lIe, dxDBIEDestinatario,
-                       lDest, dxDBNomeDestinatario, BtnNomeDestinatario, lObserv, dxDBObserv, lTrm, dxDBNroTRM};
+    m_camposUnidade = QList<QWidget *>{LabelIntro, lMasp, dxDBMasp, lFiscal, dxDBNomeFiscal, BtnNomeFiscal} + partes.todos
+        + QList<QWidget *>{lObserv, dxDBObserv, lTrm, dxDBNroTRM};
     finishCreate();
 }
 
@@ -332,22 +263,7 @@ QList<QCheckBox *> TFormDlgNovoCalculo::caixasTipo() const
     return {dxCheckTipo1, dxCheckTipo2, dxCheckTipo3, dxCheckTipo4};
 }
 
-void TFormDlgNovoCalculo::preencheListas()
-{
-    auto lista = [](const char *sql) {
-        QStringList items;
-        db::Query &q = DM().Qry;
-        q.close();
-        q.setSql(QString::fromLatin1(sql));
-        q.open();
-        for (q.first(); !q.eof(); q.next())
-            items << q.field(0).displayText();
-        q.close();
-        return items;
-    };
-    dxDBCNPJRemetente->setItems(lista("SELECT CNPJRemet FROM REMETENTES ORDER BY 1"));
-    dxDBIEDestinatario->setItems(lista("SELECT IEDest FROM DESTINATARIOS ORDER BY 1"));
-}
+void TFormDlgNovoCalculo::preencheListas() { preencheListasPartes(dxDBCNPJRemetente, dxDBIEDestinatario); }
 
 int TFormDlgNovoCalculo::grupoEscolhido() const
 {
@@ -497,15 +413,7 @@ void TFormDlgNovoCalculo::verificaCNPJ()
         dxDBCNPJRemetente->setFocus();
         return;
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    QString nome;
-    try {
-        nome = ConsultaRegimeCNPJ(DM().Qry, cnpj);
-    } catch (...) {
-        QApplication::restoreOverrideCursor();
-        throw;
-    }
-    QApplication::restoreOverrideCursor();
+    const QString nome = regimeRemetente(cnpj);
     if (!campo("XRemetente").isEmpty())
         return;
     if (!nome.isEmpty()) {
@@ -530,15 +438,7 @@ void TFormDlgNovoCalculo::verificaIE()
         dxDBIEDestinatario->setFocus();
         return;
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    QString nome;
-    try {
-        nome = ConsultaRegimeIE(DM().Qry, ie);
-    } catch (...) {
-        QApplication::restoreOverrideCursor();
-        throw;
-    }
-    QApplication::restoreOverrideCursor();
+    const QString nome = regimeDestinatario(ie);
     if (!campo("XDestinatario").isEmpty())
         return;
     if (!nome.isEmpty()) {
@@ -558,11 +458,8 @@ void TFormDlgNovoCalculo::NomeRemetente()
     const QString cnpj = dxDBCNPJRemetente->currentText();
     if (digitosDocumento(cnpj).isEmpty())
         return;
-    QString nome = campo("XRemetente");
-    if (CadastraEmpresa(QStringLiteral("CNPJ Remetente"), cnpj, nome, this)) {
-        GravaRemetente(cnpj, nome);
+    if (CadastraRemetente(cnpj, campo("XRemetente"), this))
         tabCalc().recalculate();
-    }
     postPrivate(MsgProximoCampo, 1);
 }
 
@@ -571,11 +468,8 @@ void TFormDlgNovoCalculo::NomeDestinatario()
     const QString ie = dxDBIEDestinatario->currentText();
     if (digitosDocumento(ie).isEmpty())
         return;
-    QString nome = campo("XDestinatario");
-    if (CadastraEmpresa(QStringLiteral("IE Destinatário"), ie, nome, this)) {
-        GravaDestinatario(ie, nome);
+    if (CadastraDestinatario(ie, campo("XDestinatario"), this))
         tabCalc().recalculate();
-    }
     postPrivate(MsgProximoCampo, 2);
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "entry/formdlg.h"
+#include "entry/partes.h"
 
 class QCheckBox;
 class QLabel;
@@ -108,12 +109,5 @@ protected:
 
 bool IncluiCalculo(QWidget *parent = nullptr);
 bool AlteraCalculo(QWidget *parent = nullptr);
-// Stores a sender (recipient) name in its register: the row of the number
-// is edited, or appended when absent.
-void GravaRemetente(const QString &cnpj, const QString &nome);
-void GravaDestinatario(const QString &ie, const QString &nome);
-// The digits of a document number as the dialogs take them: the text without
-// ".", "/", "-", blanks and "&".
-QString digitosDocumento(const QString &text);
 
 } // namespace stb

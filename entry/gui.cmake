@@ -11,6 +11,7 @@ add_library(stentry STATIC
     ${CMAKE_CURRENT_LIST_DIR}/dbcontrols.cpp
     ${CMAKE_CURRENT_LIST_DIR}/auditor.cpp
     ${CMAKE_CURRENT_LIST_DIR}/calculoespecial.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/partes.cpp
     ${CMAKE_CURRENT_LIST_DIR}/dlgnovocalculo.cpp
     ${CMAKE_CURRENT_LIST_DIR}/dlgnovanf.cpp
     ${CMAKE_CURRENT_LIST_DIR}/resources/entry.qrc
