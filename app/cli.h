@@ -1,5 +1,5 @@
 // Subcommands of stbrelva-cli. Each returns the process exit code: 0 on
-// success, 2 on bad input (with one line on stderr beginning "error:").
+// success, 2 on bad input (with one line on stderr beginning "erro:").
 #pragma once
 
 #include <QStringList>

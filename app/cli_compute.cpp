@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
@@ -56,12 +57,32 @@ struct Entrada {
 QString child(const QString &path, const QString &key) { return path.isEmpty() ? key : path + QLatin1Char('.') + key; }
 QString itemPath(const QString &path, size_t i) { return path + QStringLiteral("[%1]").arg(i); }
 
+// What a message says was found instead of the expected value.
+QString encontrado(const Value &v)
+{
+    switch (v.type) {
+    case Value::Type::Null:
+        return QStringLiteral("encontrado null");
+    case Value::Type::Bool:
+        return v.boolean ? QStringLiteral("encontrado true") : QStringLiteral("encontrado false");
+    case Value::Type::Number:
+        return QStringLiteral("encontrado número");
+    case Value::Type::String:
+        return QStringLiteral("encontrado texto");
+    case Value::Type::Array:
+        return QStringLiteral("encontrada lista");
+    case Value::Type::Object:
+        return QStringLiteral("encontrado objeto");
+    }
+    return {};
+}
+
 [[noreturn]] void bad(const QString &path, const QString &reason) { throw InputError{path, reason}; }
 
 const Value &expectObject(const Value &v, const QString &path)
 {
     if (v.type != Value::Type::Object)
-        bad(path, QStringLiteral("expected an object, found %1").arg(cli::json::typeName(v.type)));
+        bad(path, QStringLiteral("esperado um objeto, %1").arg(encontrado(v)));
     return v;
 }
 
@@ -77,7 +98,7 @@ stb::db::Value readField(const stb::db::FieldDef &def, const Value &v, const QSt
         if (!c)
             bad(path, why);
         if (*c < Currency())
-            bad(path, QStringLiteral("must not be negative"));
+            bad(path, QStringLiteral("não pode ser negativo"));
         return c->raw();
     }
     case FieldType::SmallInt:
@@ -87,22 +108,22 @@ stb::db::Value readField(const stb::db::FieldDef &def, const Value &v, const QSt
         if (!n)
             bad(path, why);
         if (*n < 0)
-            bad(path, QStringLiteral("must not be negative"));
+            bad(path, QStringLiteral("não pode ser negativo"));
         const qint64 limit = def.type == FieldType::SmallInt ? 32767 : 2147483647;
         if (*n > limit)
-            bad(path, QStringLiteral("out of range"));
+            bad(path, QStringLiteral("fora do limite (máximo %1)").arg(limit));
         return std::int64_t(*n);
     }
     case FieldType::Boolean:
         if (v.type != Value::Type::Bool)
-            bad(path, QStringLiteral("expected true or false, found %1").arg(cli::json::typeName(v.type)));
+            bad(path, QStringLiteral("esperado true ou false, %1").arg(encontrado(v)));
         return std::int64_t(v.boolean ? 1 : 0);
     case FieldType::String:
     case FieldType::Memo:
         if (v.type != Value::Type::String)
-            bad(path, QStringLiteral("expected a string, found %1").arg(cli::json::typeName(v.type)));
+            bad(path, QStringLiteral("esperado um texto, %1").arg(encontrado(v)));
         if (def.type == FieldType::String && v.text.size() > def.size)
-            bad(path, QStringLiteral("longer than %1 characters").arg(def.size));
+            bad(path, QStringLiteral("texto com mais de %1 caracteres").arg(def.size));
         if (v.text.isEmpty())
             return {};
         return v.text;
@@ -112,7 +133,7 @@ stb::db::Value readField(const stb::db::FieldDef &def, const Value &v, const QSt
             ? QDate::fromString(v.text, Qt::ISODate)
             : QDate();
         if (!d.isValid())
-            bad(path, QStringLiteral("expected a date YYYY-MM-DD"));
+            bad(path, QStringLiteral("esperada uma data AAAA-MM-DD"));
         return stb::db::encodeDate(d);
     }
     case FieldType::DateTime: {
@@ -121,11 +142,11 @@ stb::db::Value readField(const stb::db::FieldDef &def, const Value &v, const QSt
             if (const QDate d = QDate::fromString(v.text, Qt::ISODate); d.isValid())
                 dt = d.startOfDay();
         if (!dt.isValid())
-            bad(path, QStringLiteral("expected a date and time YYYY-MM-DDTHH:MM:SS"));
+            bad(path, QStringLiteral("esperada uma data e hora AAAA-MM-DDTHH:MM:SS"));
         return stb::db::encodeDateTime(dt);
     }
     default:
-        bad(path, QStringLiteral("cannot be given"));
+        bad(path, QStringLiteral("não pode ser informado"));
     }
 }
 
@@ -143,12 +164,12 @@ Row readRow(const Value &obj, const stb::db::TableDef &def, const QString &path,
             continue;
         const QString p = child(path, key);
         if (assigned.contains(key, Qt::CaseInsensitive))
-            bad(p, QStringLiteral("is assigned by the program"));
+            bad(p, QStringLiteral("é atribuído pelo programa"));
         const stb::db::FieldDef *fd = def.field(key);
         if (!fd)
-            bad(p, QStringLiteral("unknown field"));
+            bad(p, QStringLiteral("campo desconhecido"));
         if (fd->name != key)
-            bad(p, QStringLiteral("unknown field (the field is spelled \"%1\")").arg(fd->name));
+            bad(p, QStringLiteral("campo desconhecido (o nome do campo se escreve \"%1\")").arg(fd->name));
         given.insert(fd->name);
         row.fields.emplace_back(fd->name, readField(*fd, v, p));
     }
@@ -186,24 +207,24 @@ const std::vector<Value> &arrayOf(const Value *v, const QString &path)
     if (!v || v->isNull())
         return empty;
     if (v->type != Value::Type::Array)
-        bad(path, QStringLiteral("expected an array, found %1").arg(cli::json::typeName(v->type)));
+        bad(path, QStringLiteral("esperada uma lista, %1").arg(encontrado(*v)));
     return v->items;
 }
 
 Entrada readEntrada(const Value &doc)
 {
-    expectObject(doc, QStringLiteral("(document)"));
+    expectObject(doc, QStringLiteral("(documento)"));
     Entrada in;
     for (const auto &[key, v] : doc.members) {
         if (key != QLatin1String("settings") && key != QLatin1String("calculo") && key != QLatin1String("notas"))
-            bad(key, QStringLiteral("unknown field"));
+            bad(key, QStringLiteral("campo desconhecido"));
     }
     if (const Value *s = member(doc, QStringLiteral("settings")); s && !s->isNull()) {
         expectObject(*s, QStringLiteral("settings"));
         for (const auto &[key, v] : s->members) {
             const QString p = child(QStringLiteral("settings"), key);
             if (key != QLatin1String("MRNormal") && key != QLatin1String("MREmDobro") && key != QLatin1String("MRReducao"))
-                bad(p, QStringLiteral("unknown setting"));
+                bad(p, QStringLiteral("configuração desconhecida"));
             if (v.isNull())
                 continue;
             QString why;
@@ -211,7 +232,7 @@ Entrada readEntrada(const Value &doc)
             if (!n)
                 bad(p, why);
             if (*n < 0 || *n > 1000)
-                bad(p, QStringLiteral("must be a percent from 0 to 1000"));
+                bad(p, QStringLiteral("deve ser um percentual de 0 a 1000"));
             in.settings.insert(key, static_cast<int>(*n));
         }
     }
@@ -222,7 +243,7 @@ Entrada readEntrada(const Value &doc)
     if (const stb::db::Value *mode = fieldOf(in.calculo, QStringLiteral("PrintMR")); mode && !stb::db::isNull(*mode)) {
         const auto m = std::get<std::int64_t>(*mode);
         if (m > 5)
-            bad(QStringLiteral("calculo.PrintMR"), QStringLiteral("must be a fine mode from 0 to 5"));
+            bad(QStringLiteral("calculo.PrintMR"), QStringLiteral("deve ser um modo de multa de 0 a 5"));
         in.printMR = static_cast<int>(m);
     }
 
@@ -265,7 +286,7 @@ public:
     {
         if (kind == stb::MsgKind::Erro)
             ++errors;
-        std::fprintf(stderr, "message: %s\n", qPrintable(QString(text).replace(QLatin1Char('\r'), QLatin1Char(' '))));
+        std::fprintf(stderr, "mensagem: %s\n", qPrintable(QString(text).replace(QLatin1Char('\r'), QLatin1Char(' '))));
     }
     bool ask(const QString &text, bool defaultYes) override
     {
@@ -395,9 +416,24 @@ QString compute(stb::TDM &dm, const Entrada &in)
     return out;
 }
 
+// Opens the input file; on failure says why, in Portuguese (QFile::errorString() is English).
+QString cannotRead(QFile &f)
+{
+    const QFileInfo info(f.fileName());
+    if (!info.exists())
+        return QStringLiteral("o arquivo não existe");
+    if (info.isDir())
+        return QStringLiteral("é uma pasta");
+    if (!info.isReadable())
+        return QStringLiteral("sem permissão de leitura");
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("o arquivo não pôde ser aberto");
+    return {};
+}
+
 int inputError(const QString &path, const QString &reason)
 {
-    std::fprintf(stderr, "error: %s: %s\n", qPrintable(path), qPrintable(reason));
+    std::fprintf(stderr, "erro: %s: %s\n", path.toUtf8().constData(), reason.toUtf8().constData());
     return 2;
 }
 
@@ -411,27 +447,30 @@ int cli::runCompute(const QStringList &args)
         const QString &a = args[i];
         if (a == QLatin1String("--today")) {
             if (i + 1 >= args.size())
-                return inputError(QStringLiteral("--today"), QStringLiteral("missing date"));
+                return inputError(QStringLiteral("--today"), QStringLiteral("falta a data AAAA-MM-DD"));
             static const QRegularExpression re(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
             const QString t = args[++i];
-            const QDate d = re.match(t).hasMatch() ? QDate::fromString(t, Qt::ISODate) : QDate();
+            if (!re.match(t).hasMatch())
+                return inputError(QStringLiteral("--today"), QStringLiteral("esperada uma data AAAA-MM-DD, encontrado \"%1\"").arg(t));
+            const QDate d = QDate::fromString(t, Qt::ISODate);
             if (!d.isValid())
-                return inputError(QStringLiteral("--today"), QStringLiteral("expected a date YYYY-MM-DD, found \"%1\"").arg(t));
+                return inputError(QStringLiteral("--today"), QStringLiteral("data inexistente \"%1\"").arg(t));
             today = d;
         } else if (a.startsWith(QLatin1String("--"))) {
-            return inputError(a, QStringLiteral("unknown option"));
+            return inputError(a, QStringLiteral("opção desconhecida"));
         } else if (file.isEmpty()) {
             file = a;
         } else {
-            return inputError(a, QStringLiteral("only one input file is read"));
+            return inputError(a, QStringLiteral("só um arquivo de entrada pode ser informado"));
         }
     }
     if (file.isEmpty())
-        return inputError(QStringLiteral("FILE.json"), QStringLiteral("missing input file (compute [--today YYYY-MM-DD] FILE.json)"));
+        return inputError(QStringLiteral("ARQUIVO.json"),
+                          QStringLiteral("falta o arquivo de entrada (compute [--today AAAA-MM-DD] ARQUIVO.json)"));
 
     QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return inputError(file, QStringLiteral("cannot read the file: %1").arg(f.errorString()));
+    if (const QString why = cannotRead(f); !why.isEmpty())
+        return inputError(file, QStringLiteral("não foi possível ler o arquivo: %1").arg(why));
     const QByteArray data = f.readAll();
     json::ParseError perr;
     const auto doc = json::parse(data, &perr);
@@ -447,7 +486,7 @@ int cli::runCompute(const QStringList &args)
 
     QTemporaryDir tmp;
     if (!tmp.isValid()) {
-        std::fprintf(stderr, "error: cannot create a temporary folder\n");
+        std::fprintf(stderr, "erro: não foi possível criar uma pasta temporária\n");
         return 1;
     }
     const QString appDir = tmp.filePath(QStringLiteral("app"));
@@ -479,7 +518,7 @@ int cli::runCompute(const QStringList &args)
         std::fflush(stdout);
         rc = sink.errors ? 1 : 0;
     } catch (const std::exception &e) {
-        std::fprintf(stderr, "error: %s\n", e.what());
+        std::fprintf(stderr, "erro: %s\n", e.what());
         rc = 1;
     }
     stb::setMessageSink(anterior);

@@ -20,7 +20,7 @@ public:
             return std::nullopt;
         skipSpace();
         if (m_pos < m_data.size())
-            return fail(QStringLiteral("unexpected text after the document"));
+            return fail(QStringLiteral("texto após o fim do documento"));
         return v;
     }
 
@@ -55,7 +55,7 @@ private:
     {
         const qsizetype n = static_cast<qsizetype>(qstrlen(word));
         if (m_data.mid(m_pos, n) != QByteArray(word)) {
-            fail(QStringLiteral("invalid value"));
+            fail(QStringLiteral("valor inválido"));
             return false;
         }
         m_pos += n;
@@ -65,11 +65,11 @@ private:
     bool value(Value &out, int depth)
     {
         if (depth > MaxDepth) {
-            fail(QStringLiteral("nested too deeply"));
+            fail(QStringLiteral("listas e objetos aninhados em mais de %1 níveis").arg(MaxDepth));
             return false;
         }
         if (atEnd()) {
-            fail(QStringLiteral("unexpected end of the document"));
+            fail(QStringLiteral("fim inesperado do documento"));
             return false;
         }
         switch (peek()) {
@@ -94,7 +94,7 @@ private:
         default:
             if (peek() == '-' || (peek() >= '0' && peek() <= '9'))
                 return number(out);
-            fail(QStringLiteral("invalid value"));
+            fail(QStringLiteral("valor inválido"));
             return false;
         }
     }
@@ -115,13 +115,13 @@ private:
         if (peek() == '0') {
             ++m_pos;
         } else if (!digits()) {
-            fail(QStringLiteral("invalid number"));
+            fail(QStringLiteral("número inválido"));
             return false;
         }
         if (peek() == '.') {
             ++m_pos;
             if (!digits()) {
-                fail(QStringLiteral("invalid number"));
+                fail(QStringLiteral("número inválido"));
                 return false;
             }
         }
@@ -130,7 +130,7 @@ private:
             if (peek() == '+' || peek() == '-')
                 ++m_pos;
             if (!digits()) {
-                fail(QStringLiteral("invalid number"));
+                fail(QStringLiteral("número inválido"));
                 return false;
             }
         }
@@ -156,7 +156,7 @@ private:
         for (int i = 0; i < 4; ++i) {
             const int d = hexDigit(peek());
             if (d < 0) {
-                fail(QStringLiteral("invalid \\u escape"));
+                fail(QStringLiteral("sequência \\u inválida"));
                 return false;
             }
             unit = static_cast<char16_t>(unit * 16 + d);
@@ -178,7 +178,7 @@ private:
         };
         while (true) {
             if (atEnd()) {
-                fail(QStringLiteral("unterminated string"));
+                fail(QStringLiteral("texto sem as aspas de fechamento"));
                 return false;
             }
             const char c = peek();
@@ -187,7 +187,7 @@ private:
                 break;
             }
             if (static_cast<unsigned char>(c) < 0x20) {
-                fail(QStringLiteral("control character in a string"));
+                fail(QStringLiteral("caractere de controle dentro de um texto"));
                 return false;
             }
             if (c != '\\') {
@@ -238,7 +238,7 @@ private:
             }
             default:
                 --m_pos;
-                fail(QStringLiteral("invalid escape"));
+                fail(QStringLiteral("sequência de escape inválida"));
                 return false;
             }
         }
@@ -271,7 +271,7 @@ private:
                 ++m_pos;
                 return true;
             }
-            fail(QStringLiteral("expected \",\" or \"]\""));
+            fail(QStringLiteral("esperado \",\" ou \"]\""));
             return false;
         }
     }
@@ -289,7 +289,7 @@ private:
         while (true) {
             skipSpace();
             if (peek() != '"') {
-                fail(QStringLiteral("expected a key"));
+                fail(QStringLiteral("esperado o nome de um campo, entre aspas"));
                 return false;
             }
             const qsizetype keyPos = m_pos;
@@ -298,13 +298,13 @@ private:
                 return false;
             if (keys.contains(key)) {
                 m_pos = keyPos;
-                fail(QStringLiteral("duplicate key \"%1\"").arg(key));
+                fail(QStringLiteral("campo \"%1\" repetido").arg(key));
                 return false;
             }
             keys.insert(key);
             skipSpace();
             if (peek() != ':') {
-                fail(QStringLiteral("expected \":\""));
+                fail(QStringLiteral("esperado \":\""));
                 return false;
             }
             ++m_pos;
@@ -322,7 +322,7 @@ private:
                 ++m_pos;
                 return true;
             }
-            fail(QStringLiteral("expected \",\" or \"}\""));
+            fail(QStringLiteral("esperado \",\" ou \"}\""));
             return false;
         }
     }
@@ -388,6 +388,26 @@ std::optional<Decimal> readDecimal(const QString &text, bool allowExponent)
     return d;
 }
 
+// What a message says was found instead of the expected value.
+QString encontrado(const Value &v)
+{
+    switch (v.type) {
+    case Value::Type::Null:
+        return QStringLiteral("encontrado null");
+    case Value::Type::Bool:
+        return v.boolean ? QStringLiteral("encontrado true") : QStringLiteral("encontrado false");
+    case Value::Type::Number:
+        return QStringLiteral("encontrado número");
+    case Value::Type::String:
+        return QStringLiteral("encontrado texto");
+    case Value::Type::Array:
+        return QStringLiteral("encontrada lista");
+    case Value::Type::Object:
+        return QStringLiteral("encontrado objeto");
+    }
+    return {};
+}
+
 } // namespace
 
 std::optional<Value> parse(const QByteArray &utf8, ParseError *error)
@@ -423,12 +443,14 @@ QString typeName(Value::Type type)
 std::optional<stb::Currency> parseAmount(const Value &v, QString *why)
 {
     if (v.type != Value::Type::Number && v.type != Value::Type::String) {
-        *why = QStringLiteral("expected an amount, found %1").arg(typeName(v.type));
+        *why = QStringLiteral("esperado um valor numérico, %1").arg(encontrado(v));
         return std::nullopt;
     }
     const auto d = readDecimal(v.text.trimmed(), v.type == Value::Type::Number);
     if (!d) {
-        *why = QStringLiteral("malformed amount \"%1\"").arg(v.text);
+        *why = QStringLiteral("valor malformado \"%1\"").arg(v.text);
+        if (v.text.contains(QLatin1Char(',')))
+            *why += QStringLiteral(" (o separador decimal é o ponto: \"12.50\")");
         return std::nullopt;
     }
     // Scale to ten-thousandths: digits × 10^(exponent + 4), exactly.
@@ -439,14 +461,14 @@ std::optional<stb::Currency> parseAmount(const Value &v, QString *why)
         const QByteArray dropped = drop >= digits.size() ? digits : digits.right(drop);
         for (char c : dropped)
             if (c != '0') {
-                *why = QStringLiteral("more than four decimals in \"%1\"").arg(v.text);
+                *why = QStringLiteral("mais de quatro casas decimais em \"%1\"").arg(v.text);
                 return std::nullopt;
             }
         digits.chop(std::min<qint64>(drop, digits.size()));
         shift = 0;
     }
     if (!digits.isEmpty() && digits.size() + shift > 19) {
-        *why = QStringLiteral("amount out of range \"%1\"").arg(v.text);
+        *why = QStringLiteral("valor fora do limite \"%1\"").arg(v.text);
         return std::nullopt;
     }
     std::uint64_t mag = 0;
@@ -460,7 +482,7 @@ std::optional<stb::Currency> parseAmount(const Value &v, QString *why)
         for (qint64 k = 0; k < shift; ++k)
             push(0);
     if (overflow || mag > static_cast<std::uint64_t>(INT64_MAX)) {
-        *why = QStringLiteral("amount out of range \"%1\"").arg(v.text);
+        *why = QStringLiteral("valor fora do limite \"%1\"").arg(v.text);
         return std::nullopt;
     }
     const auto raw = static_cast<std::int64_t>(mag);
@@ -470,7 +492,7 @@ std::optional<stb::Currency> parseAmount(const Value &v, QString *why)
 std::optional<qint64> parseInteger(const Value &v, QString *why)
 {
     if (v.type != Value::Type::Number && v.type != Value::Type::String) {
-        *why = QStringLiteral("expected a whole number, found %1").arg(typeName(v.type));
+        *why = QStringLiteral("esperado um número inteiro, %1").arg(encontrado(v));
         return std::nullopt;
     }
     const QString t = v.text.trimmed();
@@ -479,7 +501,7 @@ std::optional<qint64> parseInteger(const Value &v, QString *why)
         ok = t[i].isDigit() || (i == 0 && t[i] == QLatin1Char('-') && t.size() > 1);
     const qint64 n = ok ? t.toLongLong(&ok) : 0;
     if (!ok) {
-        *why = QStringLiteral("expected a whole number, found \"%1\"").arg(v.text);
+        *why = QStringLiteral("esperado um número inteiro, encontrado \"%1\"").arg(v.text);
         return std::nullopt;
     }
     return n;

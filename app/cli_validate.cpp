@@ -11,7 +11,7 @@ namespace {
 
 int fail(const QString &text)
 {
-    std::fprintf(stderr, "error: %s\n", text.toUtf8().constData());
+    std::fprintf(stderr, "erro: %s\n", text.toUtf8().constData());
     return 2;
 }
 

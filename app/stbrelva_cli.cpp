@@ -15,8 +15,8 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"compute", cli::runCompute, "compute [--today YYYY-MM-DD] FILE.json"},
-    {"validate", cli::runValidate, "validate cnpj|ie|format TEXT..."},
+    {"compute", cli::runCompute, "compute [--today AAAA-MM-DD] ARQUIVO.json"},
+    {"validate", cli::runValidate, "validate cnpj|ie|format TEXTO..."},
     {"mva-ajustada", cli::runMvaAjustada, "mva-ajustada MVA INTERESTADUAL INTERNA"},
 };
 
@@ -40,6 +40,6 @@ int main(int argc, char **argv)
     for (const Command &c : kCommands)
         if (name == QLatin1String(c.name))
             return c.run(args);
-    std::fprintf(stderr, "error: subcomando desconhecido: %s\n", qPrintable(name));
+    std::fprintf(stderr, "erro: subcomando desconhecido: %s\n", name.toUtf8().constData());
     return usage();
 }

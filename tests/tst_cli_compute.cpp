@@ -1,6 +1,6 @@
 // stbrelva-cli compute, run as a separate process: bad input gives exit 2
-// and one "error:" line naming the field; good input gives the amounts, also
-// for a calculation of 10,000 lines.
+// and one "erro:" line naming the field and saying why in Portuguese; good
+// input gives the amounts, also for a calculation of 10,000 lines.
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -76,50 +76,80 @@ void TestCliCompute::badInput_data()
 {
     QTest::addColumn<QByteArray>("json");
     QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("error"); // expected start of the one stderr line, after "error: "
+    QTest::addColumn<QString>("error"); // expected start of the one stderr line, after "erro: "
     auto line = [](const char *item) -> QByteArray {
         return QByteArray(R"({"notas": [{"NroNF": "1", "itens": [)") + item + "]}]}";
     };
-    QTest::newRow("malformed document") << QByteArray(R"({"notas": [)") << QStringList{} << "FILE:1:";
-    QTest::newRow("trailing comma") << QByteArray(R"({"notas": [],})") << QStringList{} << "FILE:1:";
+    QTest::newRow("malformed document") << QByteArray(R"({"notas": [)") << QStringList{}
+                                        << "FILE:1:12: fim inesperado do documento";
+    QTest::newRow("trailing comma") << QByteArray(R"({"notas": [],})") << QStringList{}
+                                    << "FILE:1:14: esperado o nome de um campo, entre aspas";
+    QTest::newRow("duplicate key") << QByteArray(R"({"notas": [], "notas": []})") << QStringList{}
+                                   << "FILE:1:15: campo \"notas\" repetido";
+    QTest::newRow("text after the document") << QByteArray(R"({} x)") << QStringList{}
+                                             << "FILE:1:4: texto após o fim do documento";
+    QTest::newRow("unterminated string") << QByteArray(R"({"notas)") << QStringList{}
+                                         << "FILE:1:8: texto sem as aspas de fechamento";
     QTest::newRow("amount with a comma") << line(R"({"ValorNF": "1,5"})") << QStringList{}
-                                         << "notas[0].itens[0].ValorNF: malformed amount";
+                                         << "notas[0].itens[0].ValorNF: valor malformado \"1,5\" (o separador decimal é o ponto";
     QTest::newRow("amount of the wrong type") << line(R"({"ValorNF": true})") << QStringList{}
-                                              << "notas[0].itens[0].ValorNF: expected an amount";
+                                              << "notas[0].itens[0].ValorNF: esperado um valor numérico, encontrado true";
     QTest::newRow("object for a flag") << line(R"({"FEM": {"x": 1}})") << QStringList{}
-                                       << "notas[0].itens[0].FEM: expected true or false";
+                                       << "notas[0].itens[0].FEM: esperado true ou false, encontrado objeto";
     QTest::newRow("number for a text") << line(R"({"ItemBrelva": 6})") << QStringList{}
-                                       << "notas[0].itens[0].ItemBrelva: expected a string";
+                                       << "notas[0].itens[0].ItemBrelva: esperado um texto, encontrado número";
     QTest::newRow("more than four decimals") << line(R"({"AliqICMS": "18.00001"})") << QStringList{}
-                                             << "notas[0].itens[0].AliqICMS: more than four decimals";
+                                             << "notas[0].itens[0].AliqICMS: mais de quatro casas decimais em \"18.00001\"";
     QTest::newRow("amount out of range") << line(R"({"ValorNF": 1e30})") << QStringList{}
-                                         << "notas[0].itens[0].ValorNF: amount out of range";
+                                         << "notas[0].itens[0].ValorNF: valor fora do limite \"1e30\"";
     QTest::newRow("negative litres") << line(R"({"Litros": "-10"})") << QStringList{}
-                                     << "notas[0].itens[0].Litros: must not be negative";
+                                     << "notas[0].itens[0].Litros: não pode ser negativo";
     QTest::newRow("negative quantity")
         << QByteArray(R"({"notas": [{"itensMedic": [{"DebVlMerc": "1"}, {"Qtd": -2}]}]})") << QStringList{}
-        << "notas[0].itensMedic[1].Qtd: must not be negative";
-    QTest::newRow("fractional quantity") << QByteArray(R"({"notas": [{"itensMedic": [{"Qtd": 2.5}]}]})")
-                                         << QStringList{} << "notas[0].itensMedic[0].Qtd: expected a whole number";
-    QTest::newRow("unknown field") << line(R"({"ValorNf": "1"})") << QStringList{} << "notas[0].itens[0].ValorNf: unknown field (the field is spelled \"ValorNF\")";
-    QTest::newRow("unknown top-level field") << QByteArray(R"({"nota": []})") << QStringList{} << "nota: unknown field";
+        << "notas[0].itensMedic[1].Qtd: não pode ser negativo";
+    QTest::newRow("fractional quantity") << QByteArray(R"({"notas": [{"itensMedic": [{"Qtd": 2.5}]}]})") << QStringList{}
+                                         << "notas[0].itensMedic[0].Qtd: esperado um número inteiro, encontrado \"2.5\"";
+    QTest::newRow("list for a quantity") << QByteArray(R"({"notas": [{"itensMedic": [{"Qtd": [2]}]}]})") << QStringList{}
+                                         << "notas[0].itensMedic[0].Qtd: esperado um número inteiro, encontrada lista";
+    QTest::newRow("unknown field") << line(R"({"ValorNf": "1"})") << QStringList{}
+                                   << "notas[0].itens[0].ValorNf: campo desconhecido (o nome do campo se escreve \"ValorNF\")";
+    QTest::newRow("unknown top-level field") << QByteArray(R"({"nota": []})") << QStringList{} << "nota: campo desconhecido";
+    QTest::newRow("document not an object") << QByteArray(R"(["notas"])") << QStringList{}
+                                            << "(documento): esperado um objeto, encontrada lista";
     QTest::newRow("line number given") << line(R"({"NroItem": 3})") << QStringList{}
-                                       << "notas[0].itens[0].NroItem: is assigned by the program";
-    QTest::newRow("invoices not a list") << QByteArray(R"({"notas": {}})") << QStringList{} << "notas: expected an array";
+                                       << "notas[0].itens[0].NroItem: é atribuído pelo programa";
+    QTest::newRow("invoices not a list") << QByteArray(R"({"notas": {}})") << QStringList{}
+                                         << "notas: esperada uma lista, encontrado objeto";
+    QTest::newRow("invoice not an object") << QByteArray(R"({"notas": ["1"]})") << QStringList{}
+                                           << "notas[0]: esperado um objeto, encontrado texto";
     QTest::newRow("invoice number too long") << QByteArray(R"({"notas": [{"NroNF": "12345678901"}]})") << QStringList{}
-                                             << "notas[0].NroNF: longer than 10 characters";
+                                             << "notas[0].NroNF: texto com mais de 10 caracteres";
+    QTest::newRow("bad date and time") << QByteArray(R"({"calculo": {"DataHora": "ontem"}})") << QStringList{}
+                                       << "calculo.DataHora: esperada uma data e hora AAAA-MM-DDTHH:MM:SS";
     QTest::newRow("fine mode out of range") << QByteArray(R"({"calculo": {"PrintMR": 6}})") << QStringList{}
-                                            << "calculo.PrintMR: must be a fine mode";
+                                            << "calculo.PrintMR: deve ser um modo de multa de 0 a 5";
     QTest::newRow("setting of the wrong type") << QByteArray(R"({"settings": {"MRNormal": "metade"}})") << QStringList{}
-                                               << "settings.MRNormal: expected a whole number";
+                                               << "settings.MRNormal: esperado um número inteiro, encontrado \"metade\"";
+    QTest::newRow("setting out of range") << QByteArray(R"({"settings": {"MRNormal": 1001}})") << QStringList{}
+                                          << "settings.MRNormal: deve ser um percentual de 0 a 1000";
     QTest::newRow("unknown setting") << QByteArray(R"({"settings": {"MRTriplo": 300}})") << QStringList{}
-                                     << "settings.MRTriplo: unknown setting";
+                                     << "settings.MRTriplo: configuração desconhecida";
     QTest::newRow("deep nesting") << (QByteArray(100000, '[') + QByteArray(100000, ']')) << QStringList{}
-                                  << "FILE:1:";
-    QTest::newRow("bad date for --today") << QByteArray(R"({})") << QStringList{"--today", "2020-02-30", "FILE"} << "--today:";
-    QTest::newRow("unknown option") << QByteArray(R"({})") << QStringList{"--hoje", "2020-01-01", "FILE"} << "--hoje: unknown option";
+                                  << "FILE:1:202: listas e objetos aninhados em mais de 200 níveis";
+    QTest::newRow("bad date for --today") << QByteArray(R"({})") << QStringList{"--today", "2020-02-30", "FILE"}
+                                          << "--today: data inexistente \"2020-02-30\"";
+    QTest::newRow("date for --today not ISO") << QByteArray(R"({})") << QStringList{"--today", "30/01/2020", "FILE"}
+                                              << "--today: esperada uma data AAAA-MM-DD, encontrado \"30/01/2020\"";
+    QTest::newRow("no date for --today") << QByteArray(R"({})") << QStringList{"FILE", "--today"}
+                                         << "--today: falta a data AAAA-MM-DD";
+    QTest::newRow("unknown option") << QByteArray(R"({})") << QStringList{"--hoje", "2020-01-01", "FILE"}
+                                    << "--hoje: opção desconhecida";
+    QTest::newRow("no input file") << QByteArray(R"({})") << QStringList{"--today", "2020-01-01"}
+                                   << "ARQUIVO.json: falta o arquivo de entrada (compute [--today AAAA-MM-DD] ARQUIVO.json)";
+    QTest::newRow("two input files") << QByteArray(R"({})") << QStringList{"FILE", "outro.json"}
+                                     << "outro.json: só um arquivo de entrada pode ser informado";
     QTest::newRow("missing file") << QByteArray(R"({})") << QStringList{"/nonexistent/calc.json"}
-                                  << "/nonexistent/calc.json: cannot read";
+                                  << "/nonexistent/calc.json: não foi possível ler o arquivo: o arquivo não existe";
 }
 
 void TestCliCompute::badInput()
@@ -133,7 +163,7 @@ void TestCliCompute::badInput()
     QVERIFY(r.out.isEmpty());
     const QStringList lines = QString::fromUtf8(r.err).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 1);
-    const QString expected = QStringLiteral("error: ")
+    const QString expected = QStringLiteral("erro: ")
         + QString(error).replace(QStringLiteral("FILE"), m_dir.filePath(QStringLiteral("in%1.json").arg(m_files)));
     QVERIFY2(lines.first().startsWith(expected), qPrintable(lines.first()));
 }
