@@ -57,26 +57,6 @@ struct Entrada {
 QString child(const QString &path, const QString &key) { return path.isEmpty() ? key : path + QLatin1Char('.') + key; }
 QString itemPath(const QString &path, size_t i) { return path + QStringLiteral("[%1]").arg(i); }
 
-// What a message says was found instead of the expected value.
-QString encontrado(const Value &v)
-{
-    switch (v.type) {
-    case Value::Type::Null:
-        return QStringLiteral("encontrado null");
-    case Value::Type::Bool:
-        return v.boolean ? QStringLiteral("encontrado true") : QStringLiteral("encontrado false");
-    case Value::Type::Number:
-        return QStringLiteral("encontrado número");
-    case Value::Type::String:
-        return QStringLiteral("encontrado texto");
-    case Value::Type::Array:
-        return QStringLiteral("encontrada lista");
-    case Value::Type::Object:
-        return QStringLiteral("encontrado objeto");
-    }
-    return {};
-}
-
 [[noreturn]] void bad(const QString &path, const QString &reason) { throw InputError{path, reason}; }
 
 const Value &expectObject(const Value &v, const QString &path)

@@ -388,7 +388,19 @@ std::optional<Decimal> readDecimal(const QString &text, bool allowExponent)
     return d;
 }
 
-// What a message says was found instead of the expected value.
+} // namespace
+
+std::optional<Value> parse(const QByteArray &utf8, ParseError *error)
+{
+    if (error)
+        *error = ParseError{};
+    QByteArray data = utf8;
+    if (data.startsWith("\xEF\xBB\xBF"))
+        data.remove(0, 3);
+    Parser p(data, error);
+    return p.document();
+}
+
 QString encontrado(const Value &v)
 {
     switch (v.type) {
@@ -408,37 +420,6 @@ QString encontrado(const Value &v)
     return {};
 }
 
-} // namespace
-
-std::optional<Value> parse(const QByteArray &utf8, ParseError *error)
-{
-    if (error)
-        *error = ParseError{};
-    QByteArray data = utf8;
-    if (data.startsWith("\xEF\xBB\xBF"))
-        data.remove(0, 3);
-    Parser p(data, error);
-    return p.document();
-}
-
-QString typeName(Value::Type type)
-{
-    switch (type) {
-    case Value::Type::Null:
-        return QStringLiteral("null");
-    case Value::Type::Bool:
-        return QStringLiteral("boolean");
-    case Value::Type::Number:
-        return QStringLiteral("number");
-    case Value::Type::String:
-        return QStringLiteral("string");
-    case Value::Type::Array:
-        return QStringLiteral("array");
-    case Value::Type::Object:
-        return QStringLiteral("object");
-    }
-    return {};
-}
 
 std::optional<stb::Currency> parseAmount(const Value &v, QString *why)
 {

@@ -33,8 +33,9 @@ struct ParseError {
 // 200 levels are errors.
 std::optional<Value> parse(const QByteArray &utf8, ParseError *error);
 
-// "null", "boolean", "number", "string", "array", "object".
-QString typeName(Value::Type type);
+// What a message says was found instead of the expected value
+// ("encontrado texto", "encontrada lista", "encontrado null"...).
+QString encontrado(const Value &v);
 
 // An amount: a decimal text with "." ("-12.5", "300.00") or a JSON number
 // (exponents allowed). Exact: more than four decimals are accepted only when
