@@ -93,6 +93,8 @@ Currency totalsOurs(TDM &dm)
 {
     const db::Field &valor = dm.TabNotas.fieldByName(QStringLiteral("ValorARecolher"));
     Currency soma;
+    // A pass over the invoices reads in one batch, as the report run does.
+    const db::ReadBatch leitura(dm.BaseDados);
     dm.TabNotas.disableControls();
     for (dm.TabNotas.first(); !dm.TabNotas.eof(); dm.TabNotas.next())
         soma += valor.asCurrency();

@@ -135,7 +135,7 @@ ItemValores CalculaItem(const ItemEntrada &e, const std::function<Currency()> &f
 CalculoEmCurso::CalculoEmCurso(TDM &dm, int modoMR) : CalculoEmCurso(dm, fatoresMR(modoMR)) {}
 
 CalculoEmCurso::CalculoEmCurso(TDM &dm, const FatoresMR &fatores)
-    : m_dm(dm), m_fatores(fatores), m_anterior(dm.FCalculoEmCurso), m_calculandoAnterior(dm.FCalculando),
+    : m_dm(dm), m_leitura(dm.BaseDados), m_fatores(fatores), m_anterior(dm.FCalculoEmCurso), m_calculandoAnterior(dm.FCalculando),
       m_combustivelAnterior(dm.FCombustivel)
 {
     bool combustivel = false;

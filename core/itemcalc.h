@@ -8,6 +8,7 @@
 #pragma once
 
 #include "platform/currency.h"
+#include "platform/db/database.h"
 
 #include <QString>
 #include <functional>
@@ -77,6 +78,7 @@ public:
 
 private:
     TDM &m_dm;
+    db::ReadBatch m_leitura; // the run reads one state of the files
     FatoresMR m_fatores;
     CalculoEmCurso *m_anterior;
     bool m_calculandoAnterior;

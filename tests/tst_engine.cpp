@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <sqlite3.h>
 #include <QTest>
 
 using namespace stb;
@@ -94,6 +95,7 @@ private slots:
     void emptyAndDelete();
     void memTableAndSnapshot();
     void currencyTextEntry();
+    void readBatch();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -727,6 +729,51 @@ void TestEngine::currencyTextEntry()
     v.setText(QString());
     QVERIFY(v.isNull());
     t.cancel();
+}
+
+void TestEngine::readBatch()
+{
+    Table itens(m_db.get(), QStringLiteral("Itens"));
+    itens.open();
+    addItem(itens, 1, 1, QStringLiteral("a"), "1");
+    Database other;
+    other.setDirectory(m_dir->path());
+    auto count = [](Database &db) {
+        Query q(&db);
+        q.setSql(QStringLiteral("SELECT COUNT(*) FROM Itens"));
+        q.open();
+        return q.field(0).asInteger();
+    };
+    auto readTxOpen = [this] { return sqlite3_get_autocommit(m_db->connection()) == 0; };
+    {
+        const ReadBatch batch(*m_db);
+        QVERIFY(!readTxOpen()); // nothing read yet: no lock taken
+        QCOMPARE(count(*m_db), 1);
+        QVERIFY(readTxOpen());
+        // A write inside the batch is committed at once, not at the batch's end.
+        addItem(itens, 1, 2, QStringLiteral("b"), "2");
+        QVERIFY(!readTxOpen());
+        QCOMPARE(count(other), 2);
+        QCOMPARE(count(*m_db), 2);
+        QVERIFY(readTxOpen());
+        // So does a transaction begun inside it.
+        m_db->startTransaction();
+        addItem(itens, 1, 3, QStringLiteral("c"), "3");
+        m_db->commit(true);
+        QCOMPARE(count(other), 3);
+        {
+            const ReadBatch inner(*m_db); // nested: the outer batch goes on
+        }
+        QCOMPARE(count(*m_db), 3);
+        QVERIFY(readTxOpen());
+    }
+    QVERIFY(!readTxOpen());
+    QVERIFY(!m_db->inReadBatch());
+    // No shared lock is left behind: another connection writes at once.
+    Table otherItens(&other, QStringLiteral("Itens"));
+    otherItens.open();
+    addItem(otherItens, 2, 1, QStringLiteral("d"), "4");
+    QCOMPARE(count(*m_db), 4);
 }
 
 QTEST_GUILESS_MAIN(TestEngine)

@@ -373,6 +373,7 @@ void Database::disconnect()
 {
     if (!m_conn)
         return;
+    endReadTransaction();
     if (m_inTransaction) {
         sqlite3_exec(m_conn, "ROLLBACK", nullptr, nullptr, nullptr);
         m_inTransaction = false;
@@ -481,6 +482,7 @@ void Database::evictOne(const QStringList &keep)
 
 void Database::attach(const QString &table)
 {
+    endReadTransaction();
     const QString path = tableFilePath(table, QStringLiteral(".dat"));
     if (!QFileInfo::exists(path)) {
         if (!QFileInfo(m_dir).isDir())
@@ -616,6 +618,7 @@ void Database::detach(const QString &key)
     auto it = m_tables.find(key);
     if (it == m_tables.end())
         return;
+    endReadTransaction();
     clearStatementCache();
     if (m_storage == Storage::Folder) {
         const QByteArray sql = QStringLiteral("DETACH DATABASE %1").arg(quoteIdent(it->schema)).toUtf8();
@@ -706,6 +709,7 @@ void Database::dropTempCopies()
 
 void Database::copyToTemp(const QString &key)
 {
+    endReadTransaction();
     // A statement over more tables than SQLite attaches at once reads the
     // extra ones from temporary copies, dropped before the next statement.
     TableInfo &info = useTable(key);
@@ -787,13 +791,40 @@ sqlite3_stmt *Database::prepare(const QString &sql, const QStringList &tables)
     throw EngineError(Err::SqlError, QStringLiteral("Erro no comando SQL: %1").arg(sql));
 }
 
+// ---- read batches -----------------------------------------------------------
+
+void Database::beginReadBatch() { ++m_readBatchDepth; }
+
+void Database::endReadBatch()
+{
+    if (m_readBatchDepth > 0 && --m_readBatchDepth == 0)
+        endReadTransaction();
+}
+
+void Database::endReadTransaction()
+{
+    if (!m_readTxOpen)
+        return;
+    m_readTxOpen = false;
+    // Only shared locks are held: ending cannot fail for want of a lock.
+    if (m_conn && !sqlite3_get_autocommit(m_conn))
+        sqlite3_exec(m_conn, "COMMIT", nullptr, nullptr, nullptr);
+}
+
 int Database::step(sqlite3_stmt *stmt)
 {
+    const bool readOnly = sqlite3_stmt_readonly(stmt) != 0;
+    if (m_readTxOpen && !readOnly)
+        endReadTransaction();
+    else if (m_readBatchDepth > 0 && !m_readTxOpen && readOnly && !m_inTransaction && m_storage == Storage::Folder
+             && sqlite3_get_autocommit(m_conn) && !sqlite3_stmt_busy(stmt))
+        m_readTxOpen = sqlite3_exec(m_conn, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
     int rc = sqlite3_step(stmt);
     // SQLite answers "busy" at once where waiting could deadlock; outside a
-    // transaction the statement can simply be run again.
+    // transaction (or in a read batch, before anything was read) the
+    // statement can simply be run again.
     for (int attempt = 0; (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) && attempt < m_session->lockRetryCount
-         && sqlite3_get_autocommit(m_conn) && !sqlite3_stmt_busy(stmt);
+         && (sqlite3_get_autocommit(m_conn) || (m_readTxOpen && readOnly)) && !sqlite3_stmt_busy(stmt);
          ++attempt) {
         QThread::msleep(static_cast<unsigned long>(std::max(1, m_session->lockWaitTime / 4) + attempt));
         sqlite3_reset(stmt);
@@ -864,6 +895,7 @@ void Database::startTransaction()
     open();
     if (m_inTransaction)
         throw EngineError(Err::InvalidOperation, QStringLiteral("Já existe uma transação em andamento"));
+    endReadTransaction();
     if (m_storage == Storage::Folder) {
         // One transaction at a time over the whole database, as the engine's
         // transaction lock does; it also keeps two writers from deadlocking.
@@ -1109,6 +1141,7 @@ void Database::ensureNotOpenHere(const QString &table)
 
 std::shared_ptr<FileLock> Database::exclusiveForMaintenance(const QString &table)
 {
+    endReadTransaction();
     ensureNotOpenHere(table);
     if (m_inTransaction)
         throw EngineError(Err::InvalidOperation,

@@ -107,6 +107,16 @@ public:
     void rollback();
     bool inTransaction() const { return m_inTransaction; }
 
+    // ---- read batches -------------------------------------------------
+    // While a batch is open (outside a transaction), the statements share one
+    // read transaction: a pass over many rows sees one state of the files and
+    // takes the shared file locks once instead of per statement. Anything that
+    // writes, attaches, detaches or starts a transaction ends the read
+    // transaction first; the next read starts another. Use ReadBatch.
+    void beginReadBatch();
+    void endReadBatch();
+    bool inReadBatch() const { return m_readBatchDepth > 0; }
+
     // ---- SQL ----------------------------------------------------------
     // Runs a statement that returns no rows; returns the rows changed.
     int execSql(const QString &sql, const QVariantMap &params = {});
@@ -151,6 +161,7 @@ public:
     const FieldDef *originField(const QString &schema, const QString &table, const QString &column);
 
 private:
+    void endReadTransaction();
     void connect();
     void disconnect();
     void attach(const QString &table);
@@ -193,8 +204,22 @@ private:
     quint64 m_useCounter = 0;
     quint64 m_stmtEpoch = 1;
     bool m_inTransaction = false;
+    int m_readBatchDepth = 0;
+    bool m_readTxOpen = false; // the read batch's BEGIN is in force
     QStringList m_txTables; // pinned while a transaction runs
     std::shared_ptr<FileLock> m_txLock;
+};
+
+// Scope of a read batch (see Database::beginReadBatch).
+class ReadBatch {
+public:
+    explicit ReadBatch(Database &db) : m_db(db) { m_db.beginReadBatch(); }
+    ~ReadBatch() { m_db.endReadBatch(); }
+    ReadBatch(const ReadBatch &) = delete;
+    ReadBatch &operator=(const ReadBatch &) = delete;
+
+private:
+    Database &m_db;
 };
 
 } // namespace stb::db
