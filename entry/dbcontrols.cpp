@@ -62,6 +62,46 @@ bool FieldBinding::editing() const
     return s == db::DataSet::State::Edit || s == db::DataSet::State::Insert;
 }
 
+void FieldBinding::applyEditMask(QLineEdit *edit, const QString &delphiMask)
+{
+    m_loading = true;
+    edit->setInputMask(qtInputMask(delphiMask));
+    if (!edit->property("cursorInicio").toBool()) {
+        cursorAoInicioQuandoVazio(edit);
+        edit->setProperty("cursorInicio", true);
+    }
+    m_loading = false;
+    reload();
+}
+
+void FieldBinding::storeTyped(QLineEdit *edit, const QString &text, bool upper, bool blankClears)
+{
+    if (m_loading)
+        return;
+    QString value = text;
+    if (upper && value != value.toUpper()) {
+        const int pos = edit->cursorPosition();
+        value = value.toUpper();
+        m_loading = true;
+        edit->setText(value);
+        edit->setCursorPosition(pos);
+        m_loading = false;
+    }
+    db::Field *f = field();
+    if (!f || !editing())
+        return;
+    m_loading = true;
+    try {
+        if (blankClears && onlyMaskCharacters(value))
+            f->clear();
+        else
+            f->setText(value);
+    } catch (const db::EngineError &) {
+        // A value the field cannot take stays in the editor until it is corrected.
+    }
+    m_loading = false;
+}
+
 // ---- DBEdit -----------------------------------------------------------------
 
 DBEdit::DBEdit(db::DataSet *ds, const QString &field, QWidget *parent) : QLineEdit(parent), FieldBinding(ds, field)
@@ -71,17 +111,7 @@ DBEdit::DBEdit(db::DataSet *ds, const QString &field, QWidget *parent) : QLineEd
     reload();
 }
 
-void DBEdit::setEditMask(const QString &delphiMask)
-{
-    m_loading = true;
-    setInputMask(qtInputMask(delphiMask));
-    if (!property("cursorInicio").toBool()) {
-        cursorAoInicioQuandoVazio(this);
-        setProperty("cursorInicio", true);
-    }
-    m_loading = false;
-    reload();
-}
+void DBEdit::setEditMask(const QString &delphiMask) { applyEditMask(this, delphiMask); }
 
 void DBEdit::reload()
 {
@@ -99,33 +129,7 @@ void DBEdit::reload()
     m_loading = false;
 }
 
-void DBEdit::typed(const QString &t)
-{
-    if (m_loading)
-        return;
-    QString value = t;
-    if (m_upper && value != value.toUpper()) {
-        const int pos = cursorPosition();
-        value = value.toUpper();
-        m_loading = true;
-        setText(value);
-        setCursorPosition(pos);
-        m_loading = false;
-    }
-    db::Field *f = field();
-    if (!f || !editing())
-        return;
-    m_loading = true;
-    try {
-        if (!inputMask().isEmpty() && onlyMaskCharacters(value))
-            f->clear();
-        else
-            f->setText(value);
-    } catch (const db::EngineError &) {
-        // A value the field cannot take stays in the editor until it is corrected.
-    }
-    m_loading = false;
-}
+void DBEdit::typed(const QString &t) { storeTyped(this, t, m_upper, !inputMask().isEmpty()); }
 
 // ---- DBComboEdit ----------------------------------------------------------------
 
@@ -138,17 +142,7 @@ DBComboEdit::DBComboEdit(db::DataSet *ds, const QString &field, QWidget *parent)
     reload();
 }
 
-void DBComboEdit::setEditMask(const QString &delphiMask)
-{
-    m_loading = true;
-    lineEdit()->setInputMask(qtInputMask(delphiMask));
-    if (!property("cursorInicio").toBool()) {
-        cursorAoInicioQuandoVazio(lineEdit());
-        setProperty("cursorInicio", true);
-    }
-    m_loading = false;
-    reload();
-}
+void DBComboEdit::setEditMask(const QString &delphiMask) { applyEditMask(lineEdit(), delphiMask); }
 
 void DBComboEdit::setItems(const QStringList &items)
 {
@@ -175,32 +169,7 @@ void DBComboEdit::reload()
     m_loading = false;
 }
 
-void DBComboEdit::typed(const QString &t)
-{
-    if (m_loading)
-        return;
-    QString value = t;
-    if (m_upper && value != value.toUpper()) {
-        const int pos = lineEdit()->cursorPosition();
-        value = value.toUpper();
-        m_loading = true;
-        setEditText(value);
-        lineEdit()->setCursorPosition(pos);
-        m_loading = false;
-    }
-    db::Field *f = field();
-    if (!f || !editing())
-        return;
-    m_loading = true;
-    try {
-        if (onlyMaskCharacters(value))
-            f->clear();
-        else
-            f->setText(value);
-    } catch (const db::EngineError &) {
-    }
-    m_loading = false;
-}
+void DBComboEdit::typed(const QString &t) { storeTyped(lineEdit(), t, m_upper, true); }
 
 // ---- DBMemo ---------------------------------------------------------------------
 

@@ -32,6 +32,14 @@ public:
     virtual void reload() = 0;
 
 protected:
+    // Sets a Delphi-style mask on a line editor, keeping the cursor of an
+    // empty one at its start.
+    void applyEditMask(QLineEdit *edit, const QString &delphiMask);
+    // What the user typed into a line editor: upper-cased in place when asked,
+    // then stored in the field while the dataset is edited. A text of mask
+    // characters only clears the field when `blankClears`.
+    void storeTyped(QLineEdit *edit, const QString &text, bool upper, bool blankClears);
+
     db::DataSet *m_ds;
     QString m_field;
     bool m_loading = false;

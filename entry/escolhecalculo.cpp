@@ -55,16 +55,6 @@ TFormDlgEscolheCalculo::TFormDlgEscolheCalculo(QWidget *parent) : TFormDlgGrid(&
     connect(SBExcluiNota, &QToolButton::clicked, this, &TFormDlgEscolheCalculo::SBExcluiNotaClick);
     Qry.setFieldType(QStringLiteral("IDCALCULO"), db::FieldType::Integer);
     dxDBGrid->setDataSet(&Qry);
-    // The sender x recipient text takes the room left; the taxpayer edition hides it.
-    dxDBGrid->setStretchColumn(Contribuinte ? QStringLiteral("GRUPO") : QStringLiteral("EMPRESAS"));
-    mostra30Dias(true);
-    finishCreate();
-}
-
-void TFormDlgEscolheCalculo::reabre()
-{
-    Qry.close();
-    Qry.open();
     // Group codes appear by name; anything else as stored.
     auto grupo = [](const db::Field &f, const db::Value &v) {
         double n = 0;
@@ -79,6 +69,16 @@ void TFormDlgEscolheCalculo::reabre()
                           {QStringLiteral("FISCAL"), QStringLiteral("Fiscal"), 20, false, {}},
                           {QStringLiteral("EMPRESAS"), QStringLiteral("Empresas"), 50, !Contribuinte, {}},
                           {QStringLiteral("GRUPO"), QStringLiteral("Grupo"), 16, true, grupo}});
+    // The sender x recipient text takes the room left; the taxpayer edition hides it.
+    dxDBGrid->setStretchColumn(Contribuinte ? QStringLiteral("GRUPO") : QStringLiteral("EMPRESAS"));
+    mostra30Dias(true);
+    finishCreate();
+}
+
+void TFormDlgEscolheCalculo::reabre()
+{
+    Qry.close();
+    Qry.open();
 }
 
 void TFormDlgEscolheCalculo::mostra30Dias(bool ultimos30)

@@ -1781,7 +1781,7 @@ void Query::fetchRows()
     int rc = db->step(st);
     if (!m_fieldsDefined) {
         QStringList used;
-        m_natural.assign(static_cast<size_t>(ncol), false);
+        m_readTypes.assign(static_cast<size_t>(ncol), FieldType::Unknown);
         for (int c = 0; c < ncol; ++c) {
             QString name = QString::fromUtf8(sqlite3_column_name(st, c));
             QString unique = name;
@@ -1808,27 +1808,22 @@ void Query::fetchRows()
             }
             if (type == FieldType::Unknown) {
                 // An expression: values keep their own kind; the type only guides presentation.
-                m_natural[static_cast<size_t>(c)] = true;
                 type = rc == SQLITE_ROW ? typeOfColumnValue(st, c) : FieldType::String;
+            } else {
+                m_readTypes[static_cast<size_t>(c)] = type;
             }
             addDataField(unique, type, size, false);
         }
-        // Persistent fields were appended after the data fields in open(); keep that order.
         m_fieldsDefined = true;
     }
-    // Data fields are read by their slot: while the query is first defining
-    // them, persistent fields still precede them in the field list.
-    std::vector<FieldType> readTypes(static_cast<size_t>(ncol));
-    for (const Field *f : fields())
-        if (f->m_kind == Field::Kind::Data && f->m_slot < ncol)
-            readTypes[static_cast<size_t>(f->m_slot)] = m_natural[static_cast<size_t>(f->m_slot)] ? FieldType::Unknown : f->type();
+    m_readTypes.resize(static_cast<size_t>(ncol), FieldType::Unknown);
     std::int64_t rowid = 0;
     while (rc == SQLITE_ROW) {
         Row r;
         r.rowid = ++rowid;
         r.values.resize(static_cast<size_t>(ncol));
         for (int c = 0; c < ncol; ++c)
-            r.values[static_cast<size_t>(c)] = readColumn(st, c, readTypes[static_cast<size_t>(c)]);
+            r.values[static_cast<size_t>(c)] = readColumn(st, c, m_readTypes[static_cast<size_t>(c)]);
         rows.push_back(std::move(r));
         rc = sqlite3_step(st);
     }

@@ -447,7 +447,9 @@ private:
     QList<FieldType> m_castTypes;
     QList<int> m_castSizes;
     bool m_fieldsDefined = false;
-    std::vector<bool> m_natural; // expression columns: values keep their own kind
+    // How each column is read: its field's type, or Unknown for an expression,
+    // whose values keep their own kind.
+    std::vector<FieldType> m_readTypes;
 };
 
 // An in-memory table (datasets named Mem...): defined in code, created in the
