@@ -2,6 +2,7 @@
 // database through the data module, runs the computation as a report run does,
 // and prints every line's amounts and every invoice's amount to collect.
 #include "app/cli.h"
+#include "app/cli_entrada.h"
 #include "app/cli_json.h"
 
 #include "core/datamodule.h"
@@ -411,13 +412,38 @@ QString cannotRead(QFile &f)
     return {};
 }
 
-int inputError(const QString &path, const QString &reason)
+// Reads, stores and hands the calculation to `acao`.
+int executa(const QString &file, const std::optional<QDate> &today,
+            const std::function<int(stb::TDM &, const Entrada &)> &acao);
+
+} // namespace
+
+int cli::inputError(const QString &path, const QString &reason)
 {
     std::fprintf(stderr, "erro: %s: %s\n", path.toUtf8().constData(), reason.toUtf8().constData());
     return 2;
 }
 
-} // namespace
+int cli::leOpcaoToday(const QStringList &args, int &i, std::optional<QDate> &today)
+{
+    if (i + 1 >= args.size())
+        return inputError(QStringLiteral("--today"), QStringLiteral("falta a data AAAA-MM-DD"));
+    static const QRegularExpression re(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+    const QString t = args[++i];
+    if (!re.match(t).hasMatch())
+        return inputError(QStringLiteral("--today"), QStringLiteral("esperada uma data AAAA-MM-DD, encontrado \"%1\"").arg(t));
+    const QDate d = QDate::fromString(t, Qt::ISODate);
+    if (!d.isValid())
+        return inputError(QStringLiteral("--today"), QStringLiteral("data inexistente \"%1\"").arg(t));
+    today = d;
+    return 0;
+}
+
+int cli::comCalculoArmazenado(const QString &file, const std::optional<QDate> &today,
+                              const std::function<int(stb::TDM &, int)> &acao)
+{
+    return executa(file, today, [&acao](stb::TDM &dm, const Entrada &in) { return acao(dm, in.printMR); });
+}
 
 int cli::runCompute(const QStringList &args)
 {
@@ -426,16 +452,8 @@ int cli::runCompute(const QStringList &args)
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
         if (a == QLatin1String("--today")) {
-            if (i + 1 >= args.size())
-                return inputError(QStringLiteral("--today"), QStringLiteral("falta a data AAAA-MM-DD"));
-            static const QRegularExpression re(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
-            const QString t = args[++i];
-            if (!re.match(t).hasMatch())
-                return inputError(QStringLiteral("--today"), QStringLiteral("esperada uma data AAAA-MM-DD, encontrado \"%1\"").arg(t));
-            const QDate d = QDate::fromString(t, Qt::ISODate);
-            if (!d.isValid())
-                return inputError(QStringLiteral("--today"), QStringLiteral("data inexistente \"%1\"").arg(t));
-            today = d;
+            if (const int rc = leOpcaoToday(args, i, today))
+                return rc;
         } else if (a.startsWith(QLatin1String("--"))) {
             return inputError(a, QStringLiteral("opção desconhecida"));
         } else if (file.isEmpty()) {
@@ -448,12 +466,26 @@ int cli::runCompute(const QStringList &args)
         return inputError(QStringLiteral("ARQUIVO.json"),
                           QStringLiteral("falta o arquivo de entrada (compute [--today AAAA-MM-DD] ARQUIVO.json)"));
 
+    return executa(file, today, [](stb::TDM &dm, const Entrada &in) {
+        const QByteArray utf8 = compute(dm, in).toUtf8();
+        std::fwrite(utf8.constData(), 1, static_cast<size_t>(utf8.size()), stdout);
+        std::fflush(stdout);
+        return 0;
+    });
+}
+
+namespace {
+
+int executa(const QString &file, const std::optional<QDate> &today,
+            const std::function<int(stb::TDM &, const Entrada &)> &acao)
+{
+    using cli::inputError;
     QFile f(file);
     if (const QString why = cannotRead(f); !why.isEmpty())
         return inputError(file, QStringLiteral("não foi possível ler o arquivo: %1").arg(why));
     const QByteArray data = f.readAll();
-    json::ParseError perr;
-    const auto doc = json::parse(data, &perr);
+    cli::json::ParseError perr;
+    const auto doc = cli::json::parse(data, &perr);
     if (!doc)
         return inputError(QStringLiteral("%1:%2:%3").arg(file).arg(perr.line).arg(perr.column), perr.message);
 
@@ -492,11 +524,9 @@ int cli::runCompute(const QStringList &args)
                                   &dm.TabItensMedic})
             t->open();
         store(dm, in);
-        const QString out = compute(dm, in);
-        const QByteArray utf8 = out.toUtf8();
-        std::fwrite(utf8.constData(), 1, static_cast<size_t>(utf8.size()), stdout);
-        std::fflush(stdout);
-        rc = sink.errors ? 1 : 0;
+        rc = acao(dm, in);
+        if (rc == 0 && sink.errors)
+            rc = 1;
     } catch (const std::exception &e) {
         std::fprintf(stderr, "erro: %s\n", e.what());
         rc = 1;
@@ -504,3 +534,5 @@ int cli::runCompute(const QStringList &args)
     stb::setMessageSink(anterior);
     return rc;
 }
+
+} // namespace
