@@ -12,3 +12,10 @@ add_library(streport STATIC
 )
 target_include_directories(streport PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(streport PUBLIC stb_options stcore stoutputscore Qt6::Gui)
+
+add_library(streportgui STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/dlgprintcalculo.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/visualiza.cpp
+)
+target_include_directories(streportgui PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(streportgui PUBLIC stb_options streport stentry Qt6::Widgets Qt6::PrintSupport)

@@ -386,8 +386,6 @@ void TMain::OpenCalcView()
                        static_cast<QWidget *>(SBExcluiNota), static_cast<QWidget *>(SBIncluiItem),
                        static_cast<QWidget *>(SBAlteraItem), static_cast<QWidget *>(SBExcluiItem)})
         w->setEnabled(true);
-    // The report comes with a later version of the program.
-    SBPrintCalc->setEnabled(false);
     SBIncluiItem->setEnabled(false);
     SBAlteraItem->setEnabled(false);
     SBExcluiItem->setEnabled(false);
