@@ -120,6 +120,8 @@ void RelatorioCalculo::Prepara(int opcaoMR, const QString &observ)
     m_fatores = fatoresMR(opcaoMR, m_cfg.mrNormal, m_cfg.mrEmDobro, m_cfg.mrReducao);
 
     const CalculoLido c = LeCalculo(m_dm, m_fatores);
+    if (!m_cfg.contribuinte)
+        m_dm.CriaTabela(m_dm.TabRegimeEspecial); // the special regimes are looked up below
     QString rodape = observ;
     if (m_cfg.contribuinte)
         rodape += QString::fromUtf8(kSentencaContribuinte);
@@ -686,11 +688,11 @@ void RelatorioCalculo::montaBandas()
     } else {
         // Medicines: the occurrences, the revenue codes and the warning at
         // the left, the merchandise list right of them, the basis lines under.
-        const double esq = largura * 0.62;
+        const double esq = largura * 0.5;
         cod.altura = 5 * l9 + 1;
         cod.add(memo(QStringLiteral("ocorrencia"), QRectF(0, 1, esq, l9), f9));
-        cod.add(texto(QStringLiteral("rotuloMercadoria"), QRectF(esq + 2, 1, 24, l9), f9));
-        cod.add(memo(QStringLiteral("mercadoria"), QRectF(esq + 26, 1, largura - esq - 26, l9), f9));
+        cod.add(texto(QStringLiteral("rotuloMercadoria"), QRectF(esq + 2, 1, 20, l9), f9));
+        cod.add(memo(QStringLiteral("mercadoria"), QRectF(esq + 22, 1, largura - esq - 22, l9), f9));
         cod.add(memo(QStringLiteral("receita"), QRectF(0, 1 + l9, esq, l9), f9));
         cod.add(memo(QStringLiteral("aviso"), QRectF(0, 1 + 2 * l9, esq, l9), f9b));
         cod.add(memo(QStringLiteral("base"), QRectF(0, 1 + 3 * l9, largura, l9), f9b));
