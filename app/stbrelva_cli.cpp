@@ -48,9 +48,16 @@ int main(int argc, char **argv)
     // A painting subcommand runs without a display.
     if (command && command->gui && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The platform's start-up notes (a missing runtime folder, say) are not
+    // the tool's output: stderr carries only its own error lines.
+    const QtMessageHandler anterior = qInstallMessageHandler([](QtMsgType tipo, const QMessageLogContext &, const QString &msg) {
+        if (tipo == QtCriticalMsg || tipo == QtFatalMsg)
+            std::fprintf(stderr, "%s\n", msg.toUtf8().constData());
+    });
     const std::unique_ptr<QCoreApplication> app = command && command->gui
         ? std::make_unique<QGuiApplication>(argc, argv)
         : std::make_unique<QCoreApplication>(argc, argv);
+    qInstallMessageHandler(anterior);
     QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty())
         return usage();

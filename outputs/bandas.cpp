@@ -112,11 +112,24 @@ QString chaveFonte(const QFont &f)
 
 Metrica &metrica(const QFont &f)
 {
+    // Bands copy their fonts from a few templates: copies share the font's
+    // data, so the last fonts seen answer most calls without building a key.
+    struct Recente {
+        QFont fonte;
+        Metrica *m = nullptr;
+    };
+    static std::array<Recente, 8> recentes;
+    static size_t proximo = 0;
+    for (const Recente &r : recentes)
+        if (r.m && f.isCopyOf(r.fonte))
+            return *r.m;
     static QHash<QString, std::shared_ptr<Metrica>> cache;
     const QString k = chaveFonte(f);
     auto it = cache.find(k);
     if (it == cache.end())
         it = cache.insert(k, std::make_shared<Metrica>(f));
+    recentes[proximo] = {f, it->get()};
+    proximo = (proximo + 1) % recentes.size();
     return **it;
 }
 
