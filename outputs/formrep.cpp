@@ -576,7 +576,11 @@ void RelatorioCalculo::montaBandas()
         }
         b.elementos[IdxRotulo].texto = l.rotulo;
         b.elementos[IdxNome].texto = l.nome;
-        b.elementos[IdxRotulo].area.setWidth(emDuasLinhas ? 14 : m_layout->x[ColValor] - 0.4);
+        // A label alone on its line (a summary's closing line) takes the whole width.
+        double larguraRotulo = m_layout->x[ColValor] - 0.4;
+        if (emDuasLinhas)
+            larguraRotulo = l.nome.isEmpty() ? m_layout->largura : 14;
+        b.elementos[IdxRotulo].area.setWidth(larguraRotulo);
         const bool fem = l.fem.has_value();
         b.elementos[IdxFEMRotulo].texto = fem ? QStringLiteral("FEM:") : QString();
         b.elementos[IdxFEMRotulo].area.moveTop(y0 + kLinha);
