@@ -421,14 +421,14 @@ void store(stb::TDM &dm, Entrada &in)
             n.idNota = proximoId++;
             idNota.setAsInteger(n.idNota);
             dm.TabNotas.post();
-            int nro = n.itens.empty() ? 0 : dm.ProximoNroItem();
+            int nro = 1; // a new invoice has no lines yet (ProximoNroItem gives 1)
             for (const Row &item : n.itens) {
                 dm.TabItens.append();
                 setRow(campoItem, item, layoutItens());
                 nroItem.setAsInteger(nro++);
                 dm.TabItens.post();
             }
-            nro = n.itensMedic.empty() ? 0 : dm.ProximoNroItem(QStringLiteral("MEDIC"));
+            nro = 1;
             for (const Row &item : n.itensMedic) {
                 dm.TabItensMedic.append();
                 setRow(campoMedic, item, layoutItensMedic());
@@ -438,8 +438,6 @@ void store(stb::TDM &dm, Entrada &in)
         }
     }
     tx.commit();
-    if (dm.TabItens.afterPost)
-        dm.TabItens.afterPost(dm.TabItens);
 }
 
 // The output of every invoice (UTF-8, in the input's order).

@@ -144,7 +144,7 @@ private:
             }
         }
         out.type = Value::Type::Number;
-        out.text = QString::fromLatin1(m_data.mid(start, m_pos - start));
+        out.text = QString::fromLatin1(m_data.constData() + start, m_pos - start);
         return true;
     }
 
@@ -497,12 +497,51 @@ QString encontrado(const Value &v)
 }
 
 
+namespace {
+
+// The common case read at once: "-123.45" (a sign, at most 14 whole digits,
+// a point and at most four decimals, nothing else). Anything else, including
+// exponents and values that need the exact checks, goes the long way.
+std::optional<stb::Currency> plainAmount(const QString &text)
+{
+    const QChar *c = text.constData();
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    const bool negative = n > 0 && c[0] == QLatin1Char('-');
+    if (negative)
+        ++i;
+    std::int64_t units = 0;
+    int whole = 0;
+    for (; i < n && c[i].unicode() >= '0' && c[i].unicode() <= '9'; ++i, ++whole)
+        units = units * 10 + (c[i].unicode() - '0');
+    if (whole == 0 || whole > 14)
+        return std::nullopt;
+    std::int64_t frac = 0;
+    int decimals = 0;
+    if (i < n) {
+        if (c[i] != QLatin1Char('.'))
+            return std::nullopt;
+        for (++i; i < n && c[i].unicode() >= '0' && c[i].unicode() <= '9'; ++i, ++decimals)
+            frac = frac * 10 + (c[i].unicode() - '0');
+        if (decimals == 0 || decimals > 4 || i < n)
+            return std::nullopt;
+    }
+    for (int k = decimals; k < 4; ++k)
+        frac *= 10;
+    const std::int64_t raw = units * 10000 + frac;
+    return stb::Currency::fromRaw(negative ? -raw : raw);
+}
+
+} // namespace
+
 std::optional<stb::Currency> parseAmount(const Value &v, QString *why)
 {
     if (v.type != Value::Type::Number && v.type != Value::Type::String) {
         *why = QStringLiteral("esperado um valor numérico, %1").arg(encontrado(v));
         return std::nullopt;
     }
+    if (const auto c = plainAmount(v.text))
+        return c;
     const auto d = readDecimal(v.text.trimmed(), v.type == Value::Type::Number);
     if (!d) {
         *why = QStringLiteral("valor malformado \"%1\"").arg(v.text);
