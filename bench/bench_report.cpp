@@ -70,7 +70,7 @@ void store(TDM &dm)
 // The compute pass: every invoice's amount to collect and every line's amounts.
 Currency compute(TDM &dm)
 {
-    const CalculoEmCurso calculo(dm, fatoresMR(kModoMR, 50, 100, 20));
+    const CalculoEmCurso calculo(dm, kModoMR);
     const db::Field &valorARecolher = dm.TabNotas.fieldByName(QStringLiteral("ValorARecolher"));
     const char *const nomes[] = {"FreteProp", "Soma",    "ValorFinal", "ValorICMS",  "ValorFEM",
                                  "ValorCreditoICMS", "ICMSaRecolher", "ValorMR", "ValorMRRed", "TotalARecolher"};

@@ -101,14 +101,14 @@ RelatorioCalculo::~RelatorioCalculo() = default;
 
 QString RelatorioCalculo::tituloMR(const FatoresMR &f)
 {
-    return f.percentualMR == 0 ? QString() : QStringLiteral("MR %1%").arg(f.percentualMR);
+    return f.multaPorCento == 0 ? QString() : QStringLiteral("MR %1%").arg(f.multaPorCento);
 }
 
 QString RelatorioCalculo::tituloMRRed(const FatoresMR &f)
 {
-    if (f.percentualMR == 0)
+    if (f.multaPorCento == 0)
         return {};
-    return f.percentualReducao == 0 ? QStringLiteral("MR S/R") : QStringLiteral("MR %1%").arg(f.percentualReducao);
+    return f.reducaoPorCento == 0 ? QStringLiteral("MR S/R") : QStringLiteral("MR %1%").arg(f.reducaoPorCento);
 }
 
 void RelatorioCalculo::Prepara(int opcaoMR, const QString &observ)
@@ -136,8 +136,8 @@ void RelatorioCalculo::Prepara(int opcaoMR, const QString &observ)
         m_imp.colunas[static_cast<size_t>(k)].negrito = colunaNegrito(k) && k != ColSubItem;
     m_imp.colunas[ColMR].titulo = tituloMR(m_fatores);
     m_imp.colunas[ColMRRed].titulo = tituloMRRed(m_fatores);
-    m_imp.colunas[ColMR].visivel = m_fatores.percentualMR != 0;
-    m_imp.colunas[ColMRRed].visivel = m_fatores.percentualMR != 0;
+    m_imp.colunas[ColMR].visivel = m_fatores.multaPorCento != 0;
+    m_imp.colunas[ColMRRed].visivel = m_fatores.multaPorCento != 0;
 
     preparaNotas(c);
     m_imp.mostraCodigos = !m_cfg.contribuinte;
@@ -273,7 +273,7 @@ void RelatorioCalculo::montaResumos(const Conjunto &remet, const Conjunto &dest,
 
     // The highlighted ICMS/ST of the invoices reduces every row by its share.
     if (d > Currency()) {
-        const Currency pct = Currency::fromInt(m_fatores.percentualMR);
+        const Currency pct = Currency::fromInt(m_fatores.multaPorCento);
         for (db::MemTable *mem : {&memRemet, &memDest, &memMVA}) {
             db::Field &icms = mem->fieldByName(QStringLiteral("ICMSaRecolher"));
             for (mem->first(); !mem->eof(); mem->next()) {

@@ -2,6 +2,7 @@
 
 #include "core/datamodule.h"
 #include "core/grupos.h"
+#include "platform/clock.h"
 #include "platform/db/transaction.h"
 
 namespace stb {
@@ -93,7 +94,7 @@ CalculoLido LeCalculo(TDM &dm, const FatoresMR &fatores)
 
     // The computation holds FCalculando, FCombustivel and the fine factors
     // (and one state of the files) only while the rows are read.
-    const CalculoEmCurso calculo(dm, fatores);
+    const CalculoEmCurso calculo(dm, contextoCalculo(calc, fatores, Clock::today()));
     DataSet &notas = dm.TabNotas;
     DataSet &itens = medic ? static_cast<DataSet &>(dm.TabItensMedic) : static_cast<DataSet &>(dm.TabItens);
     if (!itens.isActive())
