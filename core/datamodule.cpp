@@ -347,6 +347,7 @@ void TDM::DataModuleCreate()
         if (!f->onSetText)
             f->onSetText = handler;
     BaseDados.setKeepConnection(true);
+    m_iniciado = true;
 }
 
 // ===== tables =========================================================================

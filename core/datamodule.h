@@ -12,6 +12,7 @@
 #include "platform/currency.h"
 #include "platform/db/dataset.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <optional>
@@ -110,15 +111,25 @@ public:
     // Whether a missing table is announced before it is restored (the system
     // turns the notice off while it deletes annex files itself).
     void setAvisoTabelaAusente(bool on) { m_avisoTabelaAusente = on; }
+    bool avisoTabelaAusente() const { return m_avisoTabelaAusente; }
+    // While set, every table but Notas opens exclusively (the operation that
+    // asks for it must keep other workstations out of the tables it rebuilds).
+    void setAberturaExclusiva(bool on) { m_aberturaExclusiva = on; }
+    bool aberturaExclusiva() const { return m_aberturaExclusiva; }
+    // Set by DataModuleCreate: tables may open from then on.
+    bool iniciado() const { return m_iniciado; }
     // Whether a calculation is open in the main window (OpenCalcView and
     // CloseCalcView say so). Until told, a calculation counts as open when the
     // calculation table is open on a row (headless runs).
     void setCalculoAberto(bool aberto) { m_calculoAberto = aberto; }
     bool CalculoAberto() const;
 
-    // Runs before any table of the module opens: a missing table is restored
-    // from the pristine folder (or created from its definition), a missing
-    // index file copied and the table repaired, an older format upgraded.
+    // Runs before any table of the module opens, in this order: the module
+    // must have been created; a missing table is restored from the pristine
+    // folder (or created from its definition); a missing index file is copied
+    // from there and the table repaired (an index file that no longer matches
+    // its table is repaired too); an older format is upgraded; and the open
+    // mode follows the exclusive-opening request.
     void TabBeforeOpen(db::Table &table);
 
     // ---- module operations ------------------------------------------------------
@@ -176,6 +187,9 @@ public:
 signals:
     // The caption of the main window's item-list heading changed (TabNotasAfterScroll).
     void captionItensChanged(const QString &caption);
+    // A step of work done before a table opens (the repair of the product
+    // table reports its progress), for the status line.
+    void statusText(const QString &text);
 
 private:
     void setupTables();
@@ -221,6 +235,9 @@ private:
     QString m_dataDir;
     QString m_pristineDir;
     bool m_avisoTabelaAusente = true;
+    bool m_aberturaExclusiva = false;
+    bool m_iniciado = false;
+    QHash<db::Table *, db::OpenMode> m_modoAntesExclusivo; // tables the exclusive request switched
     std::optional<bool> m_calculoAberto;
     CalcFieldsCache m_calcCache;
     NotasFieldsCache m_notasCache;

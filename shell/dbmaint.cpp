@@ -6,75 +6,47 @@
 #include "core/messages.h"
 #include "core/settings.h"
 #include "shell/appglobals.h"
+#include "platform/db/filelock.h"
+#include "platform/filecopy.h"
+#include "shell/dbopen.h"
 #include "shell/mainwindow.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
+#include <stdexcept>
 
 namespace stb {
 
 namespace {
 
-QString pristineDir() { return App().AppDir + QStringLiteral("Sys/Dados/"); }
-
-// Copies every file of `from` that `to` lacks; `suffix` ends the failure message.
-void copiaFaltantes(const QString &from, const QString &to, const QString &suffix)
-{
-    QDir().mkpath(to);
-    for (const QFileInfo &fi : QDir(from).entryInfoList(QDir::Files)) {
-        const QString target = QDir(to).filePath(fi.fileName());
-        bool present = QFileInfo::exists(target);
-        if (!present)
-            for (const QString &e : QDir(to).entryList(QDir::Files))
-                if (e.compare(fi.fileName(), Qt::CaseInsensitive) == 0)
-                    present = true;
-        if (present)
-            continue;
-        QFile src(fi.absoluteFilePath());
-        if (!src.copy(target))
-            MsgErro(QStringLiteral("Não consegui copiar ") + fi.fileName() + suffix + src.errorString()
-                    + QLatin1Char('.'));
-    }
-}
-
-// Copies each delivered file over the data folder's, then over the pristine
-// copy, and removes it from the delivery folder.
-void aplicaAtualizacoes(const QString &delivered, const QString &to, const QString &pristine, const QString &suffix)
-{
-    for (const QFileInfo &fi : QDir(delivered).entryInfoList(QDir::Files)) {
-        const QString target = QDir(to).filePath(fi.fileName());
-        QFile::setPermissions(target, QFile::permissions(target) | QFile::WriteOwner);
-        QFile::remove(target);
-        QFile src(fi.absoluteFilePath());
-        if (!src.copy(target)) {
-            MsgErro(QStringLiteral("Não consegui copiar ") + fi.fileName() + suffix + src.errorString()
-                    + QLatin1Char('.'));
-            continue;
-        }
-        const QString pristineTarget = QDir(pristine).filePath(fi.fileName());
-        QFile::setPermissions(pristineTarget, QFile::permissions(pristineTarget) | QFile::WriteOwner);
-        QFile::remove(pristineTarget);
-        QFile::copy(fi.absoluteFilePath(), pristineTarget);
-        QFile::remove(fi.absoluteFilePath());
-    }
-}
+QString extensao(const char *e) { return QString::fromLatin1(e); }
 
 } // namespace
 
-void CopiaArquivosDeDados()
+DireitosTabela::DireitosTabela(const QString &base) : m_base(base)
 {
-    const AppGlobals &g = App();
-    const QString dadosMsg = QStringLiteral(" para a base de dados.\r");
-    copiaFaltantes(pristineDir(), g.DataDir, dadosMsg);
-    if (!Contribuinte)
-        copiaFaltantes(pristineDir() + QStringLiteral("ARM/"), g.DataDir + QStringLiteral("ARM/"),
-                       QStringLiteral(" para a base de dados ARM.\r"));
-    const QString atualiza = g.AppDir + QStringLiteral("Sys/Dados.Atualiza/");
-    aplicaAtualizacoes(atualiza, g.DataDir, pristineDir(), dadosMsg);
-    if (!Contribuinte)
-        aplicaAtualizacoes(atualiza + QStringLiteral("ARM/"), g.DataDir + QStringLiteral("ARM/"),
-                           pristineDir() + QStringLiteral("ARM/"), dadosMsg);
+    for (const char *e : {".dat", ".idx", ".blb"}) {
+        const QString arquivo = base + extensao(e);
+        if (QFileInfo::exists(arquivo))
+            m_direitos.insert(extensao(e), QFile::permissions(arquivo));
+    }
+}
+
+void DireitosTabela::aplica() const
+{
+    const QString modelo = Settings::instance().security();
+    const bool temModelo = !modelo.isEmpty() && QFileInfo::exists(modelo);
+    for (const char *e : {".dat", ".idx", ".blb"}) {
+        const QString arquivo = m_base + extensao(e);
+        if (!QFileInfo::exists(arquivo))
+            continue;
+        if (temModelo)
+            QFile::setPermissions(arquivo, QFile::permissions(modelo));
+        else if (m_direitos.contains(extensao(e)))
+            QFile::setPermissions(arquivo, m_direitos.value(extensao(e)));
+    }
 }
 
 bool isTabelaReferencia(const QString &fileName)
@@ -102,6 +74,10 @@ bool ReindexAll(bool ask)
     }
     if (main)
         main->Reindexing = true;
+    const auto fim = qScopeGuard([main] {
+        if (main)
+            main->Reindexing = false;
+    });
     TDM &dm = DM();
     for (db::Table *t : {&dm.TabItens, &dm.TabNotas, &dm.TabCalc, &dm.TabDest, &dm.TabRemet, &dm.TabFisc, &dm.TabBrelva,
                          &dm.TabItensMedic})
@@ -114,7 +90,8 @@ bool ReindexAll(bool ask)
         if (isTabelaReferencia(file))
             continue;
         const QString name = QFileInfo(file).completeBaseName();
-        ShowStatus(QStringLiteral("Reindexando: %1/%2 - %3").arg(n).arg(total).arg(file.toUpper()));
+        statusManutencao(QStringLiteral("Reindexando: %1/%2 - %3").arg(n).arg(total).arg(file.toUpper()));
+        const DireitosTabela direitos(QDir(App().DataDir).filePath(name));
         // Opening the table alone proves it; a table that cannot open is repaired,
         // or upgraded when only its version differs.
         db::Table probe(&dm.BaseDados, name);
@@ -141,15 +118,82 @@ bool ReindexAll(bool ask)
             } catch (const db::EngineError &r) {
                 falha(r);
             }
+            direitos.aplica();
         }
     }
-    ShowStatus(QStringLiteral("Reindexação encerrada!"));
+    statusManutencao(QStringLiteral("Reindexação encerrada!"));
     if (main) {
         main->AbreTabelas();
         main->Reindexing = false;
         main->ShowVersionStatus();
     }
     return true;
+}
+
+void CarregaItensBrelva()
+{
+    TDM &dm = DM();
+    const QString dir = App().DataDir;
+    // The damaged annex files, put aside until the restored table has loaded.
+    QStringList postos;
+    const auto devolve = [&postos] {
+        for (const QString &p : std::as_const(postos)) {
+            const QString original = p.left(p.size() - int(qstrlen(".danificado")));
+            QFile::remove(original);
+            QFile::rename(p, original);
+        }
+        postos.clear();
+    };
+    int danos = 0;
+    int outras = 0;
+    for (;;) {
+        try {
+            dm.CarregaMemGrupo();
+            for (const QString &p : std::as_const(postos))
+                QFile::remove(p);
+            return;
+        } catch (const db::EngineError &e) {
+            dm.TabBrelva.close();
+            dm.Qry.close();
+            if (!e.isDamage()) {
+                if (++outras > 1)
+                    throw std::runtime_error("Erro Lendo Itens do Brelva...");
+                continue;
+            }
+            ++danos;
+            const QString dat = fileNoCase(dir, QStringLiteral("Brelva.dat"));
+            const QString idx = fileNoCase(dir, QStringLiteral("Brelva.idx"));
+            const QString blb = fileNoCase(dir, QStringLiteral("Brelva.blb"));
+            // This engine keeps memos inside the .dat: a .blb is only looked
+            // for when the installation's own table has one.
+            const bool comBlb = QFileInfo::exists(fileNoCase(dm.pristineDir(), QStringLiteral("Brelva.blb")));
+            const bool completa = QFileInfo::exists(dat) && QFileInfo::exists(idx) && (!comBlb || QFileInfo::exists(blb));
+            if (danos == 1 && completa) {
+                QFile::remove(fileNoCase(dir, QStringLiteral("Brelva.NBM")));
+                dm.BaseDados.close();
+                for (const QString &f : {dat, idx, blb}) {
+                    if (!QFileInfo::exists(f))
+                        continue;
+                    db::FileLock::release(f);
+                    QFile::remove(f + QStringLiteral(".danificado"));
+                    if (QFile::rename(f, f + QStringLiteral(".danificado")))
+                        postos << f + QStringLiteral(".danificado");
+                }
+                dm.setAvisoTabelaAusente(false);
+                try {
+                    dm.TabBrelva.open();
+                } catch (const db::EngineError &) {
+                    // The load that follows fails too and ends the recovery.
+                }
+                continue;
+            }
+            devolve();
+            if (Confirma(QStringLiteral("Não consegui processar a tabela Brelva. O sistema precisa ser reiniciado.\r")
+                         + QStringLiteral("Continua com a reinicialização")))
+                throw EncerraProcesso{255};
+            throw std::runtime_error("Erro Lendo Itens do Brelva...");
+        }
+    }
 }
 
 } // namespace stb

@@ -1,0 +1,184 @@
+#include "shell/datafiles.h"
+
+#include "core/edition.h"
+#include "core/messages.h"
+#include "core/produtosnbm.h"
+#include "core/settings.h"
+#include "platform/db/filelock.h"
+#include "platform/filecopy.h"
+#include "platform/formatting.h"
+#include "shell/appglobals.h"
+#include "shell/dbopen.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace stb {
+
+namespace {
+
+QString pastaPristina() { return App().AppDir + QStringLiteral("Sys/Dados/"); }
+QString pastaEntregues() { return App().AppDir + QStringLiteral("Sys/Dados.Atualiza/"); }
+
+// "MARÇO" for 3.
+QString nomeMesMaiusculo(int mes)
+{
+    static const char *const nomes[] = {"JANEIRO", "FEVEREIRO", "MARÇO",    "ABRIL",   "MAIO",     "JUNHO",
+                                        "JULHO",   "AGOSTO",    "SETEMBRO", "OUTUBRO", "NOVEMBRO", "DEZEMBRO"};
+    return mes >= 1 && mes <= 12 ? QString::fromUtf8(nomes[mes - 1]) : QString();
+}
+
+const QString kParaBase = QStringLiteral(" para a base de dados.\r");
+// "MARÇO" for 3.
+QString nomeMesMaiusculo(int mes)
+{
+    static const char *const nomes[] = {"JANEIRO", "FEVEREIRO", "MARÇO",    "ABRIL",   "MAIO",     "JUNHO",
+                                        "JULHO",   "AGOSTO",    "SETEMBRO", "OUTUBRO", "NOVEMBRO", "DEZEMBRO"};
+    return mes >= 1 && mes <= 12 ? QString::fromUtf8(nomes[mes - 1]) : QString();
+}
+
+const QString kParaBaseARM = QStringLiteral(" para a base de dados ARM.\r");
+
+void falhaCopia(const QString &nome, const QString &sufixo, const QString &erro)
+{
+    MsgErro(QStringLiteral("Não consegui copiar ") + nome + sufixo + erro + QLatin1Char('.'));
+}
+
+// Copies every file of `from` that `to` lacks (names compared without case).
+void copiaFaltantes(const QString &from, const QString &to, const QString &sufixo)
+{
+    if (!QFileInfo(from).isDir())
+        return;
+    QDir().mkpath(to);
+    for (const QFileInfo &fi : QDir(from).entryInfoList(QDir::Files)) {
+        const QString alvo = fileNoCase(to, fi.fileName());
+        if (QFileInfo::exists(alvo))
+            continue;
+        QString erro;
+        if (!copyFileReplacing(fi.absoluteFilePath(), alvo, &erro))
+            falhaCopia(fi.fileName(), sufixo, erro);
+    }
+}
+
+// Copies each delivered file over the data folder's file of the same name
+// (read-only or not), then over the pristine copy, and removes it from the
+// delivery folder. Each copy is whole or absent, so a start that is killed
+// half-way leaves the delivery in place for the next start to finish.
+void aplicaEntregues(const QString &entregues, const QString &to, const QString &pristina, const QString &sufixo)
+{
+    if (!QFileInfo(entregues).isDir())
+        return;
+    QDir().mkpath(to);
+    for (const QFileInfo &fi : QDir(entregues).entryInfoList(QDir::Files)) {
+        const QString alvo = fileNoCase(to, fi.fileName());
+        QString erro;
+        if (!copyFileReplacing(fi.absoluteFilePath(), alvo, &erro)) {
+            falhaCopia(fi.fileName(), sufixo, erro);
+            continue;
+        }
+        // A descriptor of the engine on the replaced file would lock nothing.
+        db::FileLock::release(alvo);
+        QDir().mkpath(pristina);
+        if (!copyFileReplacing(fi.absoluteFilePath(), fileNoCase(pristina, fi.fileName()), &erro)) {
+            falhaCopia(fi.fileName(), sufixo, erro);
+            continue;
+        }
+        QFile::remove(fi.absoluteFilePath());
+    }
+}
+
+// Tries a file of the data folder; a failure re-creates the database.
+void verificaArquivo(const QString &path, bool restaura)
+{
+    ArquivoDados arquivo = TryOpenFile(path, restaura);
+    RecreateDatabase(path, arquivo);
+}
+
+} // namespace
+
+QDate dataTabelaEntregue(const QString &dataFile)
+{
+    QFile f(dataFile);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    const QString linha = QString::fromUtf8(f.readLine()).trimmed();
+    QDate d = StrToDate(linha);
+    if (!d.isValid())
+        d = QDate::fromString(linha, Qt::ISODate);
+    return d;
+}
+
+void VerificaArquivosDeDados()
+{
+    const QString dir = App().DataDir;
+    const QStringList tabelas = QDir(dir).entryList({QStringLiteral("*.dat")}, QDir::Files, QDir::Name);
+    for (const QString &nome : tabelas) {
+        if (nome.compare(nbm::tabelaTrabalho() + QStringLiteral(".dat"), Qt::CaseInsensitive) == 0)
+            continue;
+        if (Contribuinte && nome.compare(nbm::tabela() + QStringLiteral(".dat"), Qt::CaseInsensitive) == 0)
+            continue;
+        const QString base = QFileInfo(nome).completeBaseName();
+        verificaArquivo(QDir(dir).filePath(nome), false);
+        verificaArquivo(fileNoCase(dir, base + QStringLiteral(".idx")), true);
+        const QString blb = fileNoCase(dir, base + QStringLiteral(".blb"));
+        if (QFileInfo::exists(blb))
+            verificaArquivo(blb, true);
+    }
+}
+
+void CopiaTabelasFaltantes()
+{
+    copiaFaltantes(pastaPristina(), App().DataDir, kParaBase);
+    if (!Contribuinte)
+        copiaFaltantes(pastaPristina() + QStringLiteral("ARM/"), App().DataDir + QStringLiteral("ARM/"), kParaBaseARM);
+}
+
+void AplicaArquivosEntregues()
+{
+    aplicaEntregues(pastaEntregues(), App().DataDir, pastaPristina(), kParaBase);
+    if (!Contribuinte)
+        aplicaEntregues(pastaEntregues() + QStringLiteral("ARM/"), App().DataDir + QStringLiteral("ARM/"),
+                        pastaPristina() + QStringLiteral("ARM/"), kParaBase);
+}
+
+void CopiaTabelaMedicamentos()
+{
+    const QString pasta = App().AppDir + QStringLiteral("Sys/Medic/");
+    const QString entregue = fileNoCase(pasta, QStringLiteral("TabMedic.txt"));
+    if (!QFileInfo::exists(entregue))
+        return;
+    const QString dataFile = fileNoCase(pasta, QStringLiteral("TabMedic.data"));
+    Settings &s = Settings::instance();
+    const QDate data = dataTabelaEntregue(dataFile);
+    const QString dataDir = App().DataDir;
+    const bool maisNova = data.isValid() && (!s.dataTabela().isValid() || data > s.dataTabela());
+    if (maisNova || !QFileInfo::exists(fileNoCase(dataDir, QStringLiteral("Medic.Tab")))) {
+        QString erro;
+        if (!copyFileReplacing(entregue, fileNoCase(dataDir, QStringLiteral("TabMedic.txt")), &erro)) {
+            MsgErro(QStringLiteral("Não consegui copiar a nova tabela de medicamentos (%1).").arg(erro));
+        } else {
+            QFile::remove(fileNoCase(dataDir, QStringLiteral("Medic.Tab")));
+            if (data.isValid()) {
+                s.setDataTabela(data);
+                // The month the table refers to, "OUTUBRO/2024" (kept where
+                // the medicine table of this edition keeps it).
+                IniFile &ini = Contribuinte ? s.iniLocal2() : s.iniDados();
+                ini.writeString(QStringLiteral("Medicamento"), QStringLiteral("TabMedic.txt"),
+                                QStringLiteral("%1/%2").arg(nomeMesMaiusculo(data.month())).arg(data.year()));
+            }
+        }
+    }
+    QFile::remove(entregue);
+    QFile::remove(dataFile);
+}
+
+void CheckDataFiles()
+{
+    VerificaArquivosDeDados();
+    CopiaTabelasFaltantes();
+    AplicaArquivosEntregues();
+    CopiaTabelaMedicamentos();
+}
+
+} // namespace stb
