@@ -18,6 +18,7 @@ const Command kCommands[] = {
     {"compute", cli::runCompute, "compute [--today AAAA-MM-DD] ARQUIVO.json"},
     {"validate", cli::runValidate, "validate cnpj|ie|format TEXTO..."},
     {"mva-ajustada", cli::runMvaAjustada, "mva-ajustada MVA INTERESTADUAL INTERNA"},
+    {"zlb", cli::runZlb, "zlb create|list|extract ARQUIVO.zlb [PASTA]"},
 };
 
 int usage()
