@@ -1,0 +1,9 @@
+# Medicine table, its download, the chooser and update dialogs, and the annex
+# export. stmedic holds what needs no widgets (the table, the download, the
+# workbook contents); stmedicgui the dialogs.
+add_library(stmedic STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/medic.h
+    ${CMAKE_CURRENT_LIST_DIR}/medic.cpp
+)
+target_include_directories(stmedic PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(stmedic PUBLIC stb_options stcore Qt6::Core Qt6::Network)

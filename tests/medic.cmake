@@ -1,0 +1,4 @@
+# Medicines: archives, workbook writer, price table, download, dialogs.
+stb_add_test(tst_zlb SOURCES tst_zlb.cpp LIBS stplatform stzlbfuzz ZLIB::ZLIB)
+target_compile_definitions(tst_zlb PRIVATE STB_ZLB_CORPUS="${STB_ZLB_CORPUS}" STB_CLI="$<TARGET_FILE:stbrelva-cli>")
+add_dependencies(tst_zlb stbrelva-cli)
