@@ -83,7 +83,7 @@ QByteArray font(const XlsWorkbook::Font &f)
 {
     Out r;
     r.u16(static_cast<quint16>(f.points * 20));
-    r.u16(0);      // not italic, not struck out
+    r.u16(f.bold ? 0x0001 : 0); // bold also as a flag, which older readers take
     r.u16(0x7FFF); // automatic colour
     r.u16(f.bold ? 700 : 400);
     r.u16(0);

@@ -2,3 +2,5 @@
 stb_add_test(tst_zlb SOURCES tst_zlb.cpp LIBS stplatform stzlbfuzz ZLIB::ZLIB)
 target_compile_definitions(tst_zlb PRIVATE STB_ZLB_CORPUS="${STB_ZLB_CORPUS}" STB_CLI="$<TARGET_FILE:stbrelva-cli>")
 add_dependencies(tst_zlb stbrelva-cli)
+stb_add_test(tst_xlswriter SOURCES tst_xlswriter.cpp LIBS stplatform)
+target_compile_definitions(tst_xlswriter PRIVATE STB_XLSREAD="${CMAKE_CURRENT_LIST_DIR}/xlsread.py")
