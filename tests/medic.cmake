@@ -4,3 +4,4 @@ target_compile_definitions(tst_zlb PRIVATE STB_ZLB_CORPUS="${STB_ZLB_CORPUS}" ST
 add_dependencies(tst_zlb stbrelva-cli)
 stb_add_test(tst_xlswriter SOURCES tst_xlswriter.cpp LIBS stplatform)
 target_compile_definitions(tst_xlswriter PRIVATE STB_XLSREAD="${CMAKE_CURRENT_LIST_DIR}/xlsread.py")
+stb_add_test(tst_medic SOURCES tst_medic.cpp LIBS stmedic)
