@@ -4,6 +4,8 @@
 add_library(stmedic STATIC
     ${CMAKE_CURRENT_LIST_DIR}/medic.h
     ${CMAKE_CURRENT_LIST_DIR}/medic.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/medicdownload.h
+    ${CMAKE_CURRENT_LIST_DIR}/medicdownload.cpp
 )
 target_include_directories(stmedic PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(stmedic PUBLIC stb_options stcore Qt6::Core Qt6::Network)
