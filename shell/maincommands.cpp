@@ -12,6 +12,7 @@
 #include "shell/appglobals.h"
 #include "shell/dlgopcoes.h"
 #include "shell/dlgunidade.h"
+#include "shell/mediccommands.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -110,6 +111,7 @@ void TMain::buildMenus()
             &TMain::SBExcluiNotaClick);
     PopMenuItens = new QMenu(this);
     PopMenuItens->setObjectName(QStringLiteral("PopMenuItens"));
+    new MedicCommands(this); // medicine table, its update and the NBM workbook
 
     connect(SBNovo, &QToolButton::clicked, this, &TMain::SBNovoClick);
     connect(SBAbre, &QToolButton::clicked, this, &TMain::SBAbreClick);

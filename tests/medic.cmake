@@ -7,3 +7,8 @@ target_compile_definitions(tst_xlswriter PRIVATE STB_XLSREAD="${CMAKE_CURRENT_LI
 stb_add_test(tst_medic SOURCES tst_medic.cpp LIBS stmedic)
 stb_add_test(tst_medic_download SOURCES tst_medic_download.cpp support/httpserver.h LIBS stmedic)
 target_compile_definitions(tst_medic_download PRIVATE STB_SAMPLE_ZLB="${CMAKE_SOURCE_DIR}/data/TabMedic.zlb")
+if(TARGET sttestsupport)
+    stb_add_test(tst_medic_gui SOURCES tst_medic_gui.cpp support/httpserver.h LIBS sttestsupport stmedicgui)
+    target_compile_definitions(tst_medic_gui PRIVATE STB_SAMPLE_ZLB="${CMAKE_SOURCE_DIR}/data/TabMedic.zlb"
+                               STB_XLSREAD="${CMAKE_CURRENT_LIST_DIR}/xlsread.py")
+endif()
