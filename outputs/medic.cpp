@@ -115,9 +115,12 @@ Medic::~Medic()
 
 int Medic::count()
 {
-    if (!m_tab.isActive())
-        m_tab.open();
-    return m_tab.recordCount();
+    if (!m_db.tableExists(QStringLiteral("Medic")))
+        return 0;
+    db::Query q(&m_db);
+    q.setSql(QStringLiteral("SELECT COUNT(*) FROM MEDIC"));
+    q.open();
+    return q.field(0).asInteger();
 }
 
 QString Medic::decodifica(const QByteArray &bytes)
@@ -256,9 +259,9 @@ void Medic::salvaSnapshot(const QString &path)
 
 void Medic::carregaSnapshot(const QString &path)
 {
-    if (!m_tab.isActive())
-        m_tab.open();
-    m_tab.loadFromFile(path);
+    // The rows go straight into the table: searches read them with SQL, so
+    // the dataset does not fetch a copy of every row.
+    m_db.loadTableFromFile(QStringLiteral("Medic"), path);
 }
 
 QString Medic::textoProblemas(const Carga &carga)

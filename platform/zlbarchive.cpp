@@ -224,12 +224,14 @@ bool TZLBArchive::copyEntry(int index, QIODevice &in, QIODevice &out, qint64 &do
     z_stream zs{};
     if (inflateInit(&zs) != Z_OK)
         return fail(corrupt);
-    QByteArray src(CopyBlock, Qt::Uninitialized);
+    // Compressed bytes are read in larger steps; the output still goes in
+    // blocks of at most CopyBlock bytes.
+    QByteArray src(16 * CopyBlock, Qt::Uninitialized);
     qint64 inLeft = m_dataEnd - e.offset;
     bool ok = true;
     while (left > 0) {
         if (zs.avail_in == 0) {
-            const qint64 got = inLeft > 0 ? in.read(src.data(), std::min<qint64>(inLeft, CopyBlock)) : 0;
+            const qint64 got = inLeft > 0 ? in.read(src.data(), std::min<qint64>(inLeft, src.size())) : 0;
             if (got <= 0) {
                 ok = fail(corrupt);
                 break;
