@@ -39,6 +39,12 @@ MedicCommands::MedicCommands(TMain *main) : QObject(main), m_main(main)
         main->SBPesquisa->setMenu(main->PopMenuPesquisa);
         main->SBPesquisa->setPopupMode(QToolButton::InstantPopup);
     }
+    // The search menu now has entries of its own: its button works once the
+    // start-up has enabled the commands.
+    connect(main, &TMain::startupFinished, this, [main] {
+        if (main->SBAbre->isEnabled())
+            main->SBPesquisa->setEnabled(true);
+    });
     connect(&MedicStatus::instance(), &MedicStatus::status, main, [main](const QString &s) { main->ShowStatus(s); });
 }
 

@@ -171,6 +171,8 @@ void TestMedicGui::chooserGridAndExport()
     QAction *tabela = acao(*m_main, "TabelaABCFarma1");
     QVERIFY(tabela && tabela->isEnabled());
     QVERIFY(m_main->PopMenuPesquisa->actions().contains(tabela));
+    QVERIFY(m_main->SBPesquisa->isEnabled());
+    QCOMPARE(m_main->SBPesquisa->menu(), m_main->PopMenuPesquisa);
     QStringList headers;
     bool colunaOculta = false;
     QString textoToggle;
