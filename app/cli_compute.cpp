@@ -395,6 +395,10 @@ void store(stb::TDM &dm, Entrada &in)
             dm.TabNotas.onCalcFields = nullptr;
             dm.TabItens.onCalcFields = nullptr;
             dm.TabItensMedic.onCalcFields = nullptr;
+            // Nor are the calculated and lookup fields worked out again for
+            // every value set.
+            for (stb::db::DataSet *ds : {&dm.TabNotas, &dm.TabItens, &dm.TabItensMedic})
+                ds->autoCalcFields = false;
         }
         ~Eventos()
         {
@@ -403,6 +407,8 @@ void store(stb::TDM &dm, Entrada &in)
             dm.TabNotas.onCalcFields = calcNotas;
             dm.TabItens.onCalcFields = calcItens;
             dm.TabItensMedic.onCalcFields = calcMedic;
+            for (stb::db::DataSet *ds : {&dm.TabNotas, &dm.TabItens, &dm.TabItensMedic})
+                ds->autoCalcFields = true;
         }
     };
     {

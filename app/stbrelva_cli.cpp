@@ -26,6 +26,7 @@ const Command kCommands[] = {
      "report [--today AAAA-MM-DD] [--mr 0..5] [--contribuinte] [--analitica] [--codigos STBrelva2.ini] --pdf SAIDA.pdf "
      "ARQUIVO.json",
      true},
+    {"zlb", cli::runZlb, "zlb create|list|extract ARQUIVO.zlb [PASTA]"},
 };
 
 int usage()

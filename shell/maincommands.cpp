@@ -12,6 +12,7 @@
 #include "shell/appglobals.h"
 #include "shell/dlgopcoes.h"
 #include "shell/dlgunidade.h"
+#include "shell/mediccommands.h"
 #include "shell/mainreport.h"
 
 #include <QAction>
@@ -111,6 +112,7 @@ void TMain::buildMenus()
             &TMain::SBExcluiNotaClick);
     PopMenuItens = new QMenu(this);
     PopMenuItens->setObjectName(QStringLiteral("PopMenuItens"));
+    new MedicCommands(this); // medicine table, its update and the NBM workbook
     new ComandosRelatorio(this); // SBPrintCalc and its menu entry
 
     connect(SBNovo, &QToolButton::clicked, this, &TMain::SBNovoClick);
