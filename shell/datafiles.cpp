@@ -4,6 +4,7 @@
 #include "core/messages.h"
 #include "core/produtosnbm.h"
 #include "core/settings.h"
+#include "outputs/medic.h"
 #include "platform/db/filelock.h"
 #include "platform/filecopy.h"
 #include "platform/formatting.h"
@@ -21,23 +22,7 @@ namespace {
 QString pastaPristina() { return App().AppDir + QStringLiteral("Sys/Dados/"); }
 QString pastaEntregues() { return App().AppDir + QStringLiteral("Sys/Dados.Atualiza/"); }
 
-// "MARÇO" for 3.
-QString nomeMesMaiusculo(int mes)
-{
-    static const char *const nomes[] = {"JANEIRO", "FEVEREIRO", "MARÇO",    "ABRIL",   "MAIO",     "JUNHO",
-                                        "JULHO",   "AGOSTO",    "SETEMBRO", "OUTUBRO", "NOVEMBRO", "DEZEMBRO"};
-    return mes >= 1 && mes <= 12 ? QString::fromUtf8(nomes[mes - 1]) : QString();
-}
-
 const QString kParaBase = QStringLiteral(" para a base de dados.\r");
-// "MARÇO" for 3.
-QString nomeMesMaiusculo(int mes)
-{
-    static const char *const nomes[] = {"JANEIRO", "FEVEREIRO", "MARÇO",    "ABRIL",   "MAIO",     "JUNHO",
-                                        "JULHO",   "AGOSTO",    "SETEMBRO", "OUTUBRO", "NOVEMBRO", "DEZEMBRO"};
-    return mes >= 1 && mes <= 12 ? QString::fromUtf8(nomes[mes - 1]) : QString();
-}
-
 const QString kParaBaseARM = QStringLiteral(" para a base de dados ARM.\r");
 
 void falhaCopia(const QString &nome, const QString &sufixo, const QString &erro)
@@ -161,11 +146,8 @@ void CopiaTabelaMedicamentos()
             QFile::remove(fileNoCase(dataDir, QStringLiteral("Medic.Tab")));
             if (data.isValid()) {
                 s.setDataTabela(data);
-                // The month the table refers to, "OUTUBRO/2024" (kept where
-                // the medicine table of this edition keeps it).
-                IniFile &ini = Contribuinte ? s.iniLocal2() : s.iniDados();
-                ini.writeString(QStringLiteral("Medicamento"), QStringLiteral("TabMedic.txt"),
-                                QStringLiteral("%1/%2").arg(nomeMesMaiusculo(data.month())).arg(data.year()));
+                // The month the table refers to, "OUTUBRO/2024".
+                SetTabMedicMesAno(IniMedicamento(), QStringLiteral("%1/%2").arg(NomeMesMaiusculo(data.month())).arg(data.year()));
             }
         }
     }

@@ -5,6 +5,7 @@
 #include "core/settings.h"
 #include "shell/appglobals.h"
 #include "shell/dbmaint.h"
+#include "shell/nbm.h"
 #include "shell/dlgatalhos.h"
 #include "shell/dlgbasedados.h"
 #include "shell/dlgunidade.h"
@@ -18,7 +19,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -170,10 +170,7 @@ TFormDlgOpcoes::TFormDlgOpcoes(QWidget *parent) : TFormDlg(parent)
         if (!Confirma(QStringLiteral("Confirma ") + QStringLiteral("a reindexação da Tabela de Produtos NBM agora") + QLatin1Char('?')))
             return;
         MsgInformacao(QStringLiteral("A reindexação demora cerca de 10 minutos. Assim que for encerrada, você será avisado!"));
-        const QString tool = App().AppDir + QStringLiteral("STProcessNBM");
-        if (!QProcess::startDetached(tool, {QStringLiteral("/Ok"), QStringLiteral("/Reind"),
-                                            QStringLiteral("/AppDir=\"%1\"").arg(App().AppDir), QStringLiteral("/Mens")}))
-            MsgErro(QStringLiteral("Não consegui iniciar a reindexação dos Produtos NBM agora..."));
+        StartNBMRebuild(true);
     });
     connect(sbAtalhos, &QPushButton::clicked, this, [this] { TFormDlgAtalhos::executa(this); });
     connect(SBHost, &QPushButton::clicked, this, [this] {

@@ -10,12 +10,16 @@
 #include "platform/drives.h"
 #include "platform/winmsg.h"
 #include "shell/appglobals.h"
+#include "shell/datafiles.h"
 #include "shell/dbmaint.h"
+#include "shell/dbopen.h"
 #include "shell/dlgunidade.h"
 #include "shell/formminimiza.h"
+#include "shell/nbm.h"
 #include "platform/shortcuts.h"
 #include "shell/shortcuts.h"
 #include "shell/startup.h"
+#include "shell/upgrades.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -47,10 +51,6 @@ public:
     }
     DeferredStartEvent() : QEvent(eventType()) {}
 };
-
-// Raised inside the deferred start-up after a re-creation of the database:
-// the rest of the start-up is skipped without a message.
-struct SilentAbort {};
 
 } // namespace
 
@@ -161,7 +161,15 @@ void TMain::DeferredStartup()
     try {
         runStartupSteps();
     } catch (const SilentAbort &) {
+        // After a re-creation of the database: the rest of the start-up is
+        // skipped without a message.
         aborted = true;
+    } catch (const EncerraProcesso &fim) {
+        QApplication::restoreOverrideCursor();
+        ReallyClosing = true;
+        close();
+        QCoreApplication::exit(fim.exitCode);
+        return;
     } catch (const std::exception &e) {
         QApplication::restoreOverrideCursor();
         QString msg = QStringLiteral("Houve um erro crítico no sistema ST/Brelva. Ele será encerrado.\r")
@@ -196,9 +204,10 @@ void TMain::runStartupSteps()
     TDM &dm = DM();
     dm.setPristineDir(g.AppDir + QStringLiteral("Sys/Dados/"));
     dm.DataModuleCreate();
-    // 3. Delivered data files.
+    // 3. The table files, delivered files and the medicine table.
     ShowStatus(QStringLiteral("Verificando novos Arquivos de Dados..."));
-    CopiaArquivosDeDados();
+    connect(&dm, &TDM::statusText, this, &TMain::ShowStatus, Qt::UniqueConnection);
+    CheckDataFiles();
     // 4. Data sources.
     ShowStatus(QStringLiteral("Inicializando DataSets..."));
     dm.TabItens.close();
@@ -211,18 +220,12 @@ void TMain::runStartupSteps()
     LeConfiguracoes();
     // 7, 8. Structure and configuration upgrades.
     ShowStatus(QStringLiteral("Checando Modificações nas Estruturas dos Arquivos..."));
+    CheckStructures(OutrasEstacoesAtivas);
     ShowStatus(QStringLiteral("Checando Alterações de Configuração..."));
+    CheckConfiguration(VersionText);
     // 9. Annex items.
     ShowStatus(QStringLiteral("Lendo Itens do Brelva..."));
-    try {
-        dm.CarregaMemGrupo();
-    } catch (const db::EngineError &) {
-        try {
-            dm.CarregaMemGrupo();
-        } catch (const db::EngineError &) {
-            throw std::runtime_error("Erro Lendo Itens do Brelva...");
-        }
-    }
+    CarregaItensBrelva();
     // 10. Reindex.
     ShowStatus(QStringLiteral("Checando Reindexação..."));
     bool reindexed = false;
@@ -259,6 +262,9 @@ void TMain::runStartupSteps()
             TFormDlgUnidade::executa(this);
         s.setMsg2(true);
     }
+    // 17. The NBM product search re-created when an update asks for it.
+    if (!Contribuinte)
+        StartNBMCreate();
     // 18. Commands.
     QFile::remove(g.AppDir + QStringLiteral("Sys/STBrelva"));
     QFile::remove(g.AppDir + QStringLiteral("Sys/STBrelva.exe"));

@@ -8,6 +8,7 @@
 #include "platform/registry.h"
 #include "platform/winmsg.h"
 #include "shell/appglobals.h"
+#include "shell/dbopen.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -115,7 +116,12 @@ bool AbreConfiguracao()
     Settings &s = Settings::instance();
     s.openSistema(g.AppDir);
     g.DataDir = withSlash(s.baseDadosPath());
-    if (!QFileInfo(g.DataDir).isDir()) {
+    // A re-creation interrupted by a kill is completed; the installation's
+    // own folder is created when missing (the start fills it). A folder the
+    // settings name elsewhere is never created: it may be on a computer that
+    // is switched off.
+    const bool pastaPadrao = !s.iniSistema().valueExists(QStringLiteral("Sistema"), QStringLiteral("BaseDadosPath"));
+    if (!PreparaPastaDeDados(g.DataDir, pastaPadrao)) {
         QString msg = QStringLiteral("O Sistema ST/Brelva não conseguiu abrir os dados em ") + g.DataDir + QLatin1Char('.');
         if (!isLocalFolder(g.DataDir))
             msg += QStringLiteral("\r\rVerifique se o computador ") + computerOfPath(g.DataDir)

@@ -5,12 +5,16 @@
 #include "core/produtosnbm.h"
 #include "core/settings.h"
 #include "platform/db/filelock.h"
+#include "platform/db/openprobe.h"
+#include "platform/drives.h"
 #include "platform/filecopy.h"
 #include "shell/appglobals.h"
 #include "shell/modifystruct.h"
 #include "shell/nbm.h"
 
 #include <QFile>
+#include <QHostAddress>
+#include <QNetworkInterface>
 #include <QFileInfo>
 #include <stdexcept>
 
@@ -97,6 +101,33 @@ void CheckStructures(const std::function<bool()> &outrasEstacoesAtivas)
         s.setReindexOnce(true);
         s.setEstruturaAplicada(QStringLiteral("2012.09.01"));
     }
+}
+
+bool OutrasEstacoesAtivas()
+{
+    const QString dataDir = App().DataDir;
+    if (!isNetworkPath(dataDir))
+        return false;
+    const QString sys = DM().BaseDados.tableFilePath(QStringLiteral("STBrelva"), QStringLiteral(".dat"));
+    if (!QFileInfo::exists(sys))
+        return false;
+    QStringList meus;
+    for (const QHostAddress &a : QNetworkInterface::allAddresses())
+        if (a.protocol() == QAbstractSocket::IPv4Protocol && !a.isLoopback())
+            meus << a.toString();
+    Settings &s = Settings::instance();
+    // A semaphore held by this workstation counts as held too, and is then
+    // told apart by its address.
+    for (int n = 1; n <= 255; ++n) {
+        if (!db::semaphoreHeld(sys, n, 3, 10))
+            continue;
+        QString endereco = s.lockEntry(QString::number(n));
+        if (endereco.isEmpty())
+            endereco = QStringLiteral("0.0.0.0");
+        if (!meus.contains(endereco))
+            return true;
+    }
+    return false;
 }
 
 QList<QPair<QString, QString>> linksVersao1940()

@@ -23,6 +23,13 @@ namespace stb {
 // the computer otherwise.
 void CheckStructures(const std::function<bool()> &outrasEstacoesAtivas);
 
+// Whether other workstations use the shared data folder now: only a folder
+// given as a network path ("//server/share") is shared; each of the engine's
+// semaphores 1 to 255 on STBrelva.dat that is held (three tries 10 ms apart)
+// and registered in [Lock] of STBrelva3.ini under an address other than
+// this computer's counts.
+bool OutrasEstacoesAtivas();
+
 // Start-up step "Checando Alterações de Configuração...": a pending NBM
 // archive of `versaoInstalada`, then the configuration changes by version.
 void CheckConfiguration(const QString &versaoInstalada);

@@ -12,4 +12,8 @@ namespace stb::db {
 // opens the table, since its own exclusive open would count too.
 bool heldExclusively(const QString &datPath);
 
+// True when a process (this one included) holds semaphore `slot` of the
+// table of `datPath`; tried `tries` times `waitMs` apart, held on every try.
+bool semaphoreHeld(const QString &datPath, int slot, int tries = 1, int waitMs = 0);
+
 } // namespace stb::db
