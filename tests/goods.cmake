@@ -1,3 +1,7 @@
 # Goods lines: the annex look-up, the margin and rate dialogs, the item
 # dialogs and grids, and the annex consultation program.
 stb_add_test(tst_goods_core SOURCES tst_goods_core.cpp LIBS sttestsupport)
+stb_add_test(tst_goods_dialogs SOURCES tst_goods_dialogs.cpp LIBS sttestsupport)
+stb_add_test(tst_goods_items SOURCES tst_goods_items.cpp LIBS sttestsupport)
+target_compile_definitions(tst_goods_items PRIVATE STB_CLI_PATH="$<TARGET_FILE:stbrelva-cli>")
+add_dependencies(tst_goods_items stbrelva-cli)
