@@ -129,7 +129,7 @@ bool TDM::ProcuraItemBrelva(quint8 chamador, qint64 janela, ItemBrelvaConsulta &
 {
     // A code with an extension or a sub-item is looked up in the table first.
     if (c.ex != 0 || c.subItem != 0) {
-        if (!TabBrelva.isActive() && !TabBrelva.exists() && TabBeforeOpen)
+        if (!TabBrelva.isActive() && !TabBrelva.exists())
             TabBeforeOpen(TabBrelva);
         db::Query q(&BaseDados);
         q.setSql(QStringLiteral("SELECT ITEM, SUBITEM, ID, DESCRICAO, MVA1, MVA2, INFOMVA1, INFOMVA2,       MVA3, INFOMVA3, "

@@ -207,8 +207,8 @@ bool Settings::IniAuto(quint8 value) { return byteFlag("IniAuto", true, value); 
 bool Settings::ExecARM(quint8 value)
 {
     const bool v = byteFlag("ExecARM", true, value);
-    if ((value == 0 || value == 1) && m_execARMHook)
-        m_execARMHook(v);
+    if (value == 0 || value == 1)
+        emit execARMChanged(v);
     return v;
 }
 

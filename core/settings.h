@@ -14,6 +14,7 @@
 #include "platform/inifile.h"
 
 #include <QDate>
+#include <QObject>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -24,7 +25,8 @@
 
 namespace stb {
 
-class Settings {
+class Settings : public QObject {
+    Q_OBJECT
 public:
     // The process's settings, opened at start (empty files until then).
     static Settings &instance();
@@ -109,11 +111,8 @@ public:
     // One-byte accessors: 255 returns the stored flag, 0 writes false and 1
     // writes true (returning the value written); other values only read.
     bool IniAuto(quint8 value = 255);       // default true
-    bool ExecARM(quint8 value = 255);       // default true; a write also shows or hides SBTrm
+    bool ExecARM(quint8 value = 255);       // default true; a write emits execARMChanged
     bool LinkAllUsers(quint8 value = 255);  // key "Link.AllUsers", default false
-    // Called with the new value whenever ExecARM is written (the main window
-    // shows or hides its collection-document button).
-    void setExecARMHook(std::function<void(bool)> hook) { m_execARMHook = std::move(hook); }
 
     // ---- STBrelva.ini, section "Unidade" --------------------------------
     QString unidade();
@@ -219,7 +218,10 @@ private:
 
     std::unique_ptr<IniFile> m_sistema, m_local2, m_dados;
     QString m_appDir, m_dataDir;
-    std::function<void(bool)> m_execARMHook;
+
+signals:
+    // ExecARM was written (the main window shows or hides its collection-document button).
+    void execARMChanged(bool value);
 };
 
 // The three configuration file objects of the process.

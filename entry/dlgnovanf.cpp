@@ -25,7 +25,6 @@ namespace stb {
 namespace {
 
 TFormDlgNovaNF *g_dialogo = nullptr;
-std::function<QString()> g_textoGrupo;
 
 db::Table &tabNotas() { return DM().TabNotas; }
 
@@ -66,7 +65,6 @@ QString DateSpin::textFromValue(int) const { return {}; }
 
 // ---- the dialog -----------------------------------------------------------------
 
-void TFormDlgNovaNF::setTextoGrupoEspecial(std::function<QString()> fn) { g_textoGrupo = std::move(fn); }
 
 TFormDlgNovaNF &TFormDlgNovaNF::instancia(QWidget *parent)
 {
@@ -191,7 +189,7 @@ TFormDlgNovaNF::TFormDlgNovaNF(QWidget *parent) : TFormDlg(parent)
     finishCreate();
 }
 
-QString TFormDlgNovaNF::grupoEspecial() const { return g_textoGrupo ? g_textoGrupo() : QString(); }
+QString TFormDlgNovaNF::grupoEspecial() const { return DM().TextoGrupoEspecial(); }
 
 void TFormDlgNovaNF::preencheListas() { preencheListasPartes(dxDBCNPJRemetente, dxDBIEDestinatario); }
 

@@ -236,7 +236,7 @@ void TFormDlgOpcoes::BtnOkClick()
     s.ExecARM(dxCheckARM->isChecked() ? 1 : 0);
     if (!Contribuinte) {
         if (dxCheckARM->isChecked())
-            criaAtalhos(s.IniAuto());
+            criaAtalhos(atalhoInicializacao(s.IniAuto()));
         else
             removeAtalhoARM();
     }

@@ -238,7 +238,7 @@ void TestSettings::byteAccessors()
     Settings s;
     s.open(app(), data());
     QList<bool> hook;
-    s.setExecARMHook([&](bool v) { hook << v; });
+    QObject::connect(&s, &Settings::execARMChanged, &s, [&](bool v) { hook << v; });
     const auto call = [&](quint8 v) {
         return key == QLatin1String("IniAuto") ? s.IniAuto(v) : key == QLatin1String("ExecARM") ? s.ExecARM(v) : s.LinkAllUsers(v);
     };

@@ -214,10 +214,13 @@ void TestShell::closeRequestRefusals()
     main->ItemDialogOpen = true;
     QVERIFY(!main->close());
     main->ItemDialogOpen = false;
-    // A plain close only hides the window (or ends the program where no tray exists).
+    // A plain close keeps the program running: without a tray icon to bring
+    // it back the window is minimised, never hidden.
     QVERIFY(main->isVisible());
-    main->close();
-    QVERIFY(!main->isVisible());
+    QVERIFY(!main->close());
+    QVERIFY(main->isVisible());
+    QTRY_VERIFY(main->isMinimized());
+    QVERIFY(!main->ReallyClosing);
 }
 
 void TestShell::minimizeDialog()
