@@ -69,7 +69,8 @@ TFormDlgEscolheAliquota::TFormDlgEscolheAliquota(QWidget *parent) : TFormDlgEsco
     dxMemo = new QPlainTextEdit(body());
     dxMemo->setObjectName(QStringLiteral("dxMemo"));
     dxMemo->setReadOnly(true);
-    dxMemo->setMinimumSize(460, 110);
+    dxMemo->setMinimumSize(460, 80);
+    dxMemo->setMaximumHeight(120);
     static_cast<QVBoxLayout *>(body()->layout())->insertWidget(0, dxMemo);
     LabelInfo->hide();
     BtnCancel->hide();

@@ -23,8 +23,6 @@ namespace stb {
 
 namespace {
 
-TFormDlgItem *g_dialogo = nullptr;
-
 const QString kIncompleto = QStringLiteral("Os dados não estão completos!");
 const QString kRecuo = QString(21, QLatin1Char(' '));
 
@@ -44,27 +42,6 @@ Currency produto(Currency valor, Currency percentual)
 }
 
 } // namespace
-
-TFormDlgItem &TFormDlgItem::instancia(QWidget *parent)
-{
-    if (!g_dialogo)
-        g_dialogo = new TFormDlgItem(parent);
-    return *g_dialogo;
-}
-
-bool TFormDlgItem::existe() { return g_dialogo != nullptr; }
-
-void TFormDlgItem::libera()
-{
-    delete g_dialogo;
-    g_dialogo = nullptr;
-}
-
-TFormDlgItem::~TFormDlgItem()
-{
-    if (g_dialogo == this)
-        g_dialogo = nullptr;
-}
 
 TFormDlgItem::TFormDlgItem(QWidget *parent) : TFormDlgItemBase(parent)
 {
@@ -236,6 +213,12 @@ TFormDlgItem::TFormDlgItem(QWidget *parent) : TFormDlgItemBase(parent)
     });
     dxEditValorIPI->installEventFilter(this);
     dxEditCreditoICMS->installEventFilter(this);
+    // From the code straight to the values; the invoice description is optional.
+    QWidget *ordem[] = {dxEditCodigo,           dxEditValorNF,    dxCheckValorIPI, dxEditValorIPI, dxEditMVA,
+                        dxEditAliqICMS,         dxEditCreditoICMS, dxEditValorCreditoICMS, dxCheckFEM,
+                        dxCheckDescricaoNF,     dxEditDescricaoNF};
+    for (size_t i = 1; i < std::size(ordem); ++i)
+        setTabOrder(ordem[i - 1], ordem[i]);
     finishCreate();
 }
 
@@ -425,10 +408,19 @@ void TFormDlgItem::gravaNovaLinha()
     const int nroItem = dm.ProximoNroItem();
     itens.append();
     try {
-        // The calculated fields wait until every field is written.
-        itens.autoCalcFields = false;
         itens.fieldByName(QStringLiteral("IdNota")).setAsInteger(idNota);
         itens.fieldByName(QStringLiteral("NroItem")).setAsInteger(nroItem);
+    } catch (...) {
+        itens.cancel();
+        throw;
+    }
+    gravaLinha(itens);
+}
+
+void TFormDlgItem::gravaLinha(db::Table &itens)
+{
+    try {
+        itens.autoCalcFields = false;
         gravaCampos(itens);
         itens.autoCalcFields = true;
         itens.post();
@@ -572,16 +564,7 @@ void TFormDlgItem::AlteraItem()
     if (!ok)
         return;
     itens.edit();
-    try {
-        itens.autoCalcFields = false;
-        gravaCampos(itens);
-        itens.autoCalcFields = true;
-        itens.post();
-    } catch (...) {
-        itens.autoCalcFields = true;
-        itens.cancel();
-        throw;
-    }
+    gravaLinha(itens);
 }
 
 void TFormDlgItem::ExcluiItem()

@@ -22,10 +22,9 @@ class TFormDlgItem : public TFormDlgItemBase {
     Q_OBJECT
 
 public:
-    static TFormDlgItem &instancia(QWidget *parent = nullptr);
-    static bool existe();
-    static void libera();
-    ~TFormDlgItem() override;
+    static TFormDlgItem &instancia(QWidget *parent = nullptr) { return DialogoDaExecucao<TFormDlgItem>::instancia(parent); }
+    static bool existe() { return DialogoDaExecucao<TFormDlgItem>::existe(); }
+    static void libera() { DialogoDaExecucao<TFormDlgItem>::libera(); }
 
     QLabel *LabelCodigo = nullptr;
     QLineEdit *dxEditCodigo = nullptr;
@@ -61,6 +60,7 @@ public:
     void CreditoPorValor();
 
 protected:
+    friend class DialogoDaExecucao<TFormDlgItem>;
     explicit TFormDlgItem(QWidget *parent = nullptr);
     void BtnOkClick() override;
     bool eventFilter(QObject *o, QEvent *e) override;
@@ -71,6 +71,9 @@ protected:
     bool notaSemLinhas() const override;
     void repeteUltima(QWidget *campo) override;
 
+    // Writes the fields into the row being edited or appended and posts it
+    // (calculated fields wait until every field is written); cancels on error.
+    void gravaLinha(db::Table &itens);
     // Captions of the rates by calculation type, and the window titles.
     void preparaRotulos();
     virtual QString tituloInclusao() const { return QStringLiteral("Inclusão de Item"); }

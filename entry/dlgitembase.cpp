@@ -73,7 +73,9 @@ TFormDlgItemBase::TFormDlgItemBase(QWidget *parent) : TFormDlg(parent)
     LabelHint->setWordWrap(true);
     LabelHint->setStyleSheet(QStringLiteral("QLabel { background: #ffffe1; color: #1f2f5f; border: 1px solid #c8c8a0; "
                                             "padding: 3px; }"));
-    LabelHint->hide();
+    LabelHint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Room for three lines, so the dialog keeps its size as the focus moves.
+    LabelHint->setMinimumHeight(fontMetrics().lineSpacing() * 3 + 10);
     connect(qApp, &QApplication::focusChanged, this, &TFormDlgItemBase::focusChanged);
 }
 
@@ -103,7 +105,7 @@ TFormDlgItemBase::Contexto TFormDlgItemBase::contexto() const
 void TFormDlgItemBase::setHint(QWidget *w, const QString &text)
 {
     m_hints.insert(w, text);
-    w->setToolTip(QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+    w->setToolTip(Qt::mightBeRichText(text) ? text : QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
 }
 
 void TFormDlgItemBase::setEditorCodigo(QLineEdit *e)
@@ -112,7 +114,7 @@ void TFormDlgItemBase::setEditorCodigo(QLineEdit *e)
     connect(e, &QLineEdit::textEdited, this, [this] { m_codigoAlterado = true; });
 }
 
-void TFormDlgItemBase::FechaHint() { LabelHint->hide(); }
+void TFormDlgItemBase::FechaHint() { LabelHint->clear(); }
 
 void TFormDlgItemBase::focusChanged(QWidget *old, QWidget *now)
 {
@@ -120,8 +122,7 @@ void TFormDlgItemBase::focusChanged(QWidget *old, QWidget *now)
         return;
     if (now && isAncestorOf(now)) {
         const QString hint = m_hints.value(now);
-        LabelHint->setText(QString(hint).replace(QLatin1Char('\r'), QLatin1Char('\n')));
-        LabelHint->setVisible(!hint.isEmpty());
+        LabelHint->setText(Qt::mightBeRichText(hint) ? hint : QString(hint).replace(QLatin1Char('\r'), QLatin1Char('\n')));
     }
     // Leaving the code field looks it up, unless the user is going to Cancel.
     if (m_codigo && old == m_codigo && now != static_cast<QWidget *>(BtnCancel) && !eventsSuppressed())

@@ -11,6 +11,7 @@
 #include "platform/currency.h"
 
 #include <QHash>
+#include <QPointer>
 #include <QStringList>
 #include <optional>
 
@@ -137,5 +138,23 @@ private:
 
 // Waits `ms` while events go on (the pauses of the scope rules).
 void Pausa(int ms);
+
+// The one object of a dialog class for the run: created on first use (the
+// class befriends this template), forgotten when it is deleted.
+template<typename T>
+class DialogoDaExecucao {
+public:
+    static T &instancia(QWidget *parent)
+    {
+        if (!s_dialogo)
+            s_dialogo = new T(parent);
+        return *s_dialogo;
+    }
+    static bool existe() { return !s_dialogo.isNull(); }
+    static void libera() { delete s_dialogo.data(); }
+
+private:
+    static inline QPointer<T> s_dialogo;
+};
 
 } // namespace stb

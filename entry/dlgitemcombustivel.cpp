@@ -17,8 +17,6 @@ namespace stb {
 
 namespace {
 
-TFormDlgItemCombustivel *g_combustivel = nullptr;
-
 const QString kIncompleto = QStringLiteral("Os dados não estão completos!");
 
 // The fuels with a published price, by annex item and extension.
@@ -36,7 +34,7 @@ constexpr Combustivel kCombustiveis[] = {
     {"06.007", "PMPFGlp", true, false},       // liquefied petroleum gas
 };
 
-// The fuel sub-items of the annex, for the hint of the code.
+// The fuel sub-items of the annex in two columns, for the hint of the code.
 QString listaCombustiveis()
 {
     QStringList linhas;
@@ -51,7 +49,13 @@ QString listaCombustiveis()
     } catch (const db::EngineError &) {
         // Without the annex the hint only says what to type.
     }
-    return linhas.join(QLatin1Char('\r'));
+    QString html = QStringLiteral("<p style=\"margin:0\">Digite o SubItem do combustível (item 06 do Brelva); "
+                                  "ESC finaliza as inclusões.</p><table cellspacing=\"0\" cellpadding=\"0\">");
+    const qsizetype metade = (linhas.size() + 1) / 2;
+    for (qsizetype i = 0; i < metade; ++i)
+        html += QStringLiteral("<tr><td>%1</td><td width=\"16\"></td><td>%2</td></tr>")
+                    .arg(linhas.at(i).toHtmlEscaped(), linhas.value(i + metade).toHtmlEscaped());
+    return html + QStringLiteral("</table>");
 }
 
 } // namespace
@@ -93,27 +97,6 @@ PMPFVigente PMPFEmVigor(db::Database &base, const QString &coluna, const QDate &
     return v;
 }
 
-TFormDlgItemCombustivel &TFormDlgItemCombustivel::instancia(QWidget *parent)
-{
-    if (!g_combustivel)
-        g_combustivel = new TFormDlgItemCombustivel(parent);
-    return *g_combustivel;
-}
-
-bool TFormDlgItemCombustivel::existe() { return g_combustivel != nullptr; }
-
-void TFormDlgItemCombustivel::libera()
-{
-    delete g_combustivel;
-    g_combustivel = nullptr;
-}
-
-TFormDlgItemCombustivel::~TFormDlgItemCombustivel()
-{
-    if (g_combustivel == this)
-        g_combustivel = nullptr;
-}
-
 TFormDlgItemCombustivel::TFormDlgItemCombustivel(QWidget *parent) : TFormDlgItem(parent)
 {
     setObjectName(QStringLiteral("TFormDlgItemCombustivel"));
@@ -153,15 +136,13 @@ TFormDlgItemCombustivel::TFormDlgItemCombustivel(QWidget *parent) : TFormDlgItem
     LabelAtoCotepe->setObjectName(QStringLiteral("LabelAtoCotepe"));
     LabelAtoCotepe->setStyleSheet(QStringLiteral("color: #8b0000; font-weight: bold;"));
     m_extras->addWidget(LabelAtoCotepe);
-    // Tab order: the quantity right after the product value and the IPI.
-    setTabOrder(dxEditValorIPI, dxEditLitros);
-    setTabOrder(dxEditLitros, dxEditPMPF);
-    setTabOrder(dxEditPMPF, dxEditPrecoLitroNF);
-    setTabOrder(dxEditPrecoLitroNF, dxEditMVA);
+    // From the code to the quantity (or to the product value of a line by MVA).
+    QWidget *ordem[] = {dxEditCodigo, dxEditValorNF, dxEditLitros,   dxEditPMPF,     dxEditPrecoLitroNF, dxCheckValorIPI,
+                        dxEditValorIPI, dxEditMVA,   dxEditAliqICMS, dxEditCreditoICMS, dxEditValorCreditoICMS, dxCheckFEM};
+    for (size_t i = 1; i < std::size(ordem); ++i)
+        setTabOrder(ordem[i - 1], ordem[i]);
 
-    const QString lista = listaCombustiveis();
-    setHint(dxEditCodigo, QStringLiteral("Digite o SubItem do combustível (item 06 do Brelva):\r") + lista
-                              + QStringLiteral("\rESC finaliza as inclusões."));
+    setHint(dxEditCodigo, listaCombustiveis());
     setHint(dxEditLitros, QStringLiteral("Quantidade do combustível na Nota Fiscal (litros, ou quilos para o GLP)."));
     setHint(dxEditPrecoLitroNF, QStringLiteral("Preço por litro constante na Nota Fiscal: dá o crédito do ICMS do álcool "
                                                "hidratado."));

@@ -38,10 +38,12 @@ class TFormDlgItemCombustivel : public TFormDlgItem {
     Q_OBJECT
 
 public:
-    static TFormDlgItemCombustivel &instancia(QWidget *parent = nullptr);
-    static bool existe();
-    static void libera();
-    ~TFormDlgItemCombustivel() override;
+    static TFormDlgItemCombustivel &instancia(QWidget *parent = nullptr)
+    {
+        return DialogoDaExecucao<TFormDlgItemCombustivel>::instancia(parent);
+    }
+    static bool existe() { return DialogoDaExecucao<TFormDlgItemCombustivel>::existe(); }
+    static void libera() { DialogoDaExecucao<TFormDlgItemCombustivel>::libera(); }
 
     QLabel *LabelLitros = nullptr;
     CurrencyEdit *dxEditLitros = nullptr;
@@ -52,6 +54,7 @@ public:
     QLabel *LabelAtoCotepe = nullptr;
 
 protected:
+    friend class DialogoDaExecucao<TFormDlgItemCombustivel>;
     explicit TFormDlgItemCombustivel(QWidget *parent = nullptr);
     QString tituloInclusao() const override { return QStringLiteral("Inclusão de Item - COMBUSTÍVEL"); }
     QString tituloAlteracao() const override { return QStringLiteral("Alteração de Item - COMBUSTÍVEL"); }

@@ -118,7 +118,10 @@ ResultadoMVAAjustada MVAAjustada(const QString &nota, Currency mva, Currency int
 {
     TFormDlgMVAAjustada dlg(parent);
     dlg.dxMVAOriginal->setValue(mva);
-    dlg.dxMemo->setPlainText(nota.isEmpty() ? NotaPadraoMVAAjustada() : nota);
+    QString texto = nota.isEmpty() ? NotaPadraoMVAAjustada() : nota;
+    while (texto.startsWith(QLatin1Char('\n')) || texto.startsWith(QLatin1Char('\r')))
+        texto.remove(0, 1);
+    dlg.dxMemo->setPlainText(texto);
     if (!Contribuinte) {
         dlg.dxAliqInterestadual->setValue(interestadual);
         dlg.dxAliqInterna->setValue(interna);

@@ -150,7 +150,8 @@ TFormDlgPMPFPesquisa::TFormDlgPMPFPesquisa(const QString &campoPreco, int tamanh
     });
     dxDBGrid->setItemDelegate(new DestaqueDelegate(dxDBGrid, campoPreco, tamanhoCabecalho));
     dxDBGrid->installEventFilter(this);
-    resize(760, 480);
+    dxEditPesquisa->setFocus();
+    resize(900, 520);
 }
 
 void TFormDlgPMPFPesquisa::pesquisa()

@@ -356,7 +356,11 @@ void TFormBrelva::pedido(quint8, qint64 janelaPedido)
         consulta(annex::PesquisaNCM, digitos);
     } else {
         consulta(annex::Tabela);
-        posiciona(c.item, c.ex, c.subItem);
+        if (posiciona(c.item, c.ex, c.subItem)) {
+            // The item's heading and first entries in view.
+            const int linha = Grid->viewRow(Qry.currentRow());
+            Grid->scrollTo(Grid->model()->index(std::max(0, linha - 1), 0), QAbstractItemView::PositionAtTop);
+        }
     }
     LabelPedido->setText(QStringLiteral("Escolha o subitem do Brelva para o item da Nota Fiscal e clique em \"Escolhe\" "
                                         "(ou dê 2 cliques na linha)."));

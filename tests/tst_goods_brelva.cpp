@@ -147,6 +147,11 @@ void TestGoodsBrelva::consultations()
     }
     QVERIFY(m_sink.entries.isEmpty());
     QVERIFY(!form.MemoDetalhe->toPlainText().isEmpty());
+    // The FEM column names the rows that carry it.
+    QAbstractItemModel *model = form.Grid->model();
+    for (int r = 0; r < model->rowCount(); ++r)
+        if (model->index(r, 0).data().toString() == QLatin1String("02.001.01"))
+            QCOMPARE(model->index(r, 5).data().toString(), QStringLiteral("Sim"));
 }
 
 void TestGoodsBrelva::consultationRequestedByKind()

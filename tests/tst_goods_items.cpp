@@ -31,6 +31,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -186,6 +187,8 @@ private slots:
     void rateChoiceByAtSign();
     void datedMessages_data();
     void datedMessages();
+    void htmlAndDontRepeatMessages();
+    void menusAndKeys();
     void fuelLines_data();
     void fuelLines();
     void fuelLineStored();
@@ -625,6 +628,55 @@ void TestGoodsItems::datedMessages()
     const QString texts = m_sink.texts().join(QLatin1Char('|'));
     QCOMPARE(texts.contains(QStringLiteral("A mercadoria é importada?")), rateAsked);
     QCOMPARE(texts.contains(QStringLiteral("Notebooks e tablets fabricados no país")), messageShown);
+}
+
+void TestGoodsItems::htmlAndDontRepeatMessages()
+{
+    IniLocal2().writeString(QStringLiteral("Mensagens"), QStringLiteral("17.074.00"),
+                            QStringLiteral("Margarina: verifique^po teor de gordura."));
+    IniLocal2().writeString(QStringLiteral("Mensagens"), QStringLiteral("17.075.00"),
+                            QStringLiteral("<html><body><b>Açúcar</b> com regime próprio</body></html>"));
+    calculo(1, true);
+    m_sink.dontRepeat = {true};
+    inclui({[&](TFormDlgItem &dlg) {
+        digitaCodigo(dlg, QStringLiteral("17.074.00")); // shown, "Não mostre mais" ticked
+        digitaCodigo(dlg, QStringLiteral("17.075.00")); // its own window
+        digitaCodigo(dlg, QStringLiteral("17.074.00")); // not again
+        dlg.BtnCancel->click();
+    }});
+    QCOMPARE(m_sink.texts().count(QStringLiteral("Margarina: verifique\ro teor de gordura.")), 1);
+    QCOMPARE(m_html, QStringList{QStringLiteral("INFORMAÇÃO IMPORTANTE|<html><body><b>Açúcar</b> com regime próprio</body></html>")});
+    QVERIFY(TFormDlgItem::instancia().NaoMostrar.contains(QStringLiteral("17.074.00")));
+}
+
+void TestGoodsItems::menusAndKeys()
+{
+    m_main->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
+    QStringList opened;
+    auto fecha = [&opened](QWidget *w) {
+        opened << w->objectName();
+        static_cast<TFormDlg *>(w)->BtnCancel->click();
+    };
+    quando(QStringLiteral("TFormDlgPMPFBebidas"), fecha);
+    QTest::keyClick(m_main.get(), Qt::Key_F12);
+    quando(QStringLiteral("TFormDlgPMPFRacoesPET"), fecha);
+    m_main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
+    QTest::keyClick(m_main.get(), Qt::Key_F11);
+    QMenu *pesquisa = m_main->PopMenuPesquisa;
+    quando(QStringLiteral("TFormDlgPMPFCombustiveis"), fecha);
+    pesquisa->findChild<QAction *>(QStringLiteral("PMPFAtoCotepe1"))->trigger();
+    quando(QStringLiteral("TFormDlgMercControladas"), fecha);
+    pesquisa->findChild<QAction *>(QStringLiteral("MercadoriasControladas1"))->trigger();
+    QCOMPARE(opened, (QStringList{"TFormDlgPMPFBebidas", "TFormDlgPMPFRacoesPET", "TFormDlgPMPFCombustiveis",
+                                  "TFormDlgMercControladas"}));
+    QVERIFY(!pesquisa->findChild<QAction *>(QStringLiteral("ConsultaAlteracoesDe01082009"))->isVisible());
+    // The annex program cannot be started here.
+    QVERIFY(m_main->SBConsulta->isEnabled());
+    m_main->SBConsulta->click();
+    QCOMPARE(m_sink.texts(), QStringList{QStringLiteral("Não consegui abrir o Brelva...")});
+    m_main->hide();
 }
 
 // ---- fuels ------------------------------------------------------------------------------------------------
