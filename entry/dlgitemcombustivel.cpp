@@ -42,9 +42,14 @@ QString listaCombustiveis()
         db::Query q(&DM().BaseDados);
         q.setSql(QStringLiteral("SELECT ITEM, EX, SUBITEM, DESCRICAO FROM BRELVA WHERE ITEM = 6 AND AMBITO <> 0 ORDER BY ID"));
         q.open();
-        for (q.first(); !q.eof(); q.next())
+        for (q.first(); !q.eof(); q.next()) {
+            // One line per sub-item: long descriptions are cut.
+            QString descricao = q.field(3).asString();
+            if (descricao.size() > 38)
+                descricao = descricao.left(37).trimmed() + QChar(0x2026);
             linhas << FormataCodigoBrelva(q.field(0).asInteger(), q.field(1).asInteger(), q.field(2).asInteger())
-                    + QStringLiteral(" - ") + q.field(3).asString();
+                    + QStringLiteral(" - ") + descricao;
+        }
         q.close();
     } catch (const db::EngineError &) {
         // Without the annex the hint only says what to type.
@@ -53,7 +58,8 @@ QString listaCombustiveis()
                                   "ESC finaliza as inclusões.</p><table cellspacing=\"0\" cellpadding=\"0\">");
     const qsizetype metade = (linhas.size() + 1) / 2;
     for (qsizetype i = 0; i < metade; ++i)
-        html += QStringLiteral("<tr><td>%1</td><td width=\"16\"></td><td>%2</td></tr>")
+        html += QStringLiteral("<tr><td style=\"white-space:nowrap\">%1</td><td width=\"16\"></td>"
+                               "<td style=\"white-space:nowrap\">%2</td></tr>")
                     .arg(linhas.at(i).toHtmlEscaped(), linhas.value(i + metade).toHtmlEscaped());
     return html + QStringLiteral("</table>");
 }
@@ -142,7 +148,10 @@ TFormDlgItemCombustivel::TFormDlgItemCombustivel(QWidget *parent) : TFormDlgItem
     for (size_t i = 1; i < std::size(ordem); ++i)
         setTabOrder(ordem[i - 1], ordem[i]);
 
-    setHint(dxEditCodigo, listaCombustiveis());
+    const QString lista = listaCombustiveis();
+    setHint(dxEditCodigo, lista);
+    // The panel keeps the height of the list, so the dialog does not jump.
+    LabelHint->setMinimumHeight(fontMetrics().lineSpacing() * (static_cast<int>(lista.count(QLatin1String("<tr>"))) + 1) + 14);
     setHint(dxEditLitros, QStringLiteral("Quantidade do combustível na Nota Fiscal (litros, ou quilos para o GLP)."));
     setHint(dxEditPrecoLitroNF, QStringLiteral("Preço por litro constante na Nota Fiscal: dá o crédito do ICMS do álcool "
                                                "hidratado."));
