@@ -4,6 +4,7 @@
 #include "core/messages.h"
 #include "entry/msgbox.h"
 #include "shell/appglobals.h"
+#include "shell/application.h"
 #include "shell/mainwindow.h"
 #include "shell/startup.h"
 
@@ -13,7 +14,7 @@
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
+    stb::Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("STBrelva"));
     QApplication::setApplicationVersion(QStringLiteral(STB_VERSION));
     // STB_MENSAGENS=stderr runs without message boxes: texts go to stderr and

@@ -156,8 +156,8 @@ public:
     Currency listaPositiva();
     Currency listaNeutra();
     // Section "AliqIPI": the IPI rate learnt for an annex code (0 when none).
-    double aliqIPI(const QString &code);
-    void setAliqIPI(const QString &code, double rate);
+    Currency aliqIPI(const QString &code);
+    void setAliqIPI(const QString &code, Currency rate);
     // Section "Novidades": bookkeeping of the news pages, by file name.
     QString novidade(const QString &file);
     void setNovidade(const QString &file, const QString &value);
@@ -170,7 +170,7 @@ public:
     QString pmpfPort(const QString &key); // section "PMPF.PORT"
     QString portariaBebidas();            // "Sistema"/"Portaria.Bebidas"
     QString portariaRacoesPET();          // "Sistema"/"Portaria.RacoesPET"
-    double mvaMedic(const QString &key);  // section "MVA.Medic.15.1", default 0
+    Currency mvaMedic(const QString &key); // section "MVA.Medic.15.1", percent, default 0
 
     // ---- STBrelva3.ini (shared) -----------------------------------------
     // Section "Estrutura": structure versions and NBM archives applied.

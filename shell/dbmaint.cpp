@@ -125,16 +125,23 @@ bool ReindexAll(bool ask)
             probe.open();
             probe.close();
         } catch (const db::EngineError &e) {
-            try {
-                if (e.code() != db::Err::TableInUse) {
-                    if (dm.BaseDados.tableVersion(name) != QLatin1String(db::Database::CurrentVersion))
-                        dm.BaseDados.upgradeTable(name);
-                    else
-                        dm.BaseDados.repairTable(name);
-                }
-            } catch (const db::EngineError &r) {
+            // A table in use on another workstation cannot be rebuilt now: the
+            // user is told, with the engine's code, like any other failure.
+            const auto falha = [&name](const db::EngineError &r) {
                 MsgErro(QStringLiteral("Não consegui reindexar ") + name + QStringLiteral("... (") + r.message()
-                        + QLatin1Char(')'));
+                        + QStringLiteral(" - código %1)").arg(r.code()));
+            };
+            if (e.code() == db::Err::TableInUse) {
+                falha(e);
+                continue;
+            }
+            try {
+                if (dm.BaseDados.tableVersion(name) != QLatin1String(db::Database::CurrentVersion))
+                    dm.BaseDados.upgradeTable(name);
+                else
+                    dm.BaseDados.repairTable(name);
+            } catch (const db::EngineError &r) {
+                falha(r);
             }
         }
     }
