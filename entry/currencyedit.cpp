@@ -51,7 +51,12 @@ void CurrencyEdit::mostra() { setText(FormatCurr(m_format, m_value)); }
 void CurrencyEdit::focusInEvent(QFocusEvent *e)
 {
     QLineEdit::focusInEvent(e);
-    // The whole value is selected, so typing replaces it.
+    // The whole value is selected, so typing replaces it; after a click,
+    // once the click has placed the cursor.
+    if (e->reason() != Qt::MouseFocusReason) {
+        selectAll();
+        return;
+    }
     QTimer::singleShot(0, this, [this] {
         if (hasFocus())
             selectAll();

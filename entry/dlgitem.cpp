@@ -277,10 +277,9 @@ void TFormDlgItem::ipiMarcado(bool marcado)
 
 void TFormDlgItem::propoeIPI()
 {
-    const QString code = dxEditCodigo->text().trimmed();
-    const double r = code.isEmpty() ? 0 : Settings::instance().aliqIPI(code);
-    if (r > 0)
-        dxEditValorIPI->setValue(produto(dxEditValorNF->value(), Currency::fromDouble(r)));
+    const Currency r = Settings::instance().aliqIPI(dxEditCodigo->text().trimmed());
+    if (r > Currency())
+        dxEditValorIPI->setValue(produto(dxEditValorNF->value(), r));
 }
 
 void TFormDlgItem::aprendeIPI()
@@ -290,8 +289,9 @@ void TFormDlgItem::aprendeIPI()
     if (code.isEmpty() || valor.isZero() || !dxCheckValorIPI->isChecked())
         return;
     const Extended r = dxEditValorIPI->value().toExtended() / valor.toExtended() * 100;
+    // Kept with one decimal: Trunc((r + 0.05) × 10) / 10.
     if (r > 0.1L)
-        Settings::instance().setAliqIPI(code, static_cast<double>(static_cast<long long>((r + 0.05L) * 10)) / 10);
+        Settings::instance().setAliqIPI(code, Currency::fromRaw(static_cast<qint64>((r + 0.05L) * 10) * (Currency::Scale / 10)));
 }
 
 void TFormDlgItem::CreditoPorValor()

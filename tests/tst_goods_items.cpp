@@ -193,6 +193,9 @@ private slots:
     void fuelLines();
     void fuelLineStored();
     void f2RepeatsPreviousLine();
+    void ipiRateLearnt();
+    void ipiInDifferenceOfRates_data();
+    void ipiInDifferenceOfRates();
     void deleteRenumbers_data();
     void deleteRenumbers();
     void okChecks_data();
@@ -844,6 +847,58 @@ void TestGoodsItems::f2RepeatsPreviousLine()
         QCOMPARE(l.aliqICMS, Currency::fromInt(18));
     }
     QCOMPARE(rows[1].nroItem, 2);
+}
+
+void TestGoodsItems::ipiRateLearnt()
+{
+    calculo(1, true);
+    QString proposed;
+    m_sink.answers = {false};
+    inclui({[&](TFormDlgItem &dlg) {
+                digitaCodigo(dlg, QStringLiteral("01.001.00"));
+                digita(dlg.dxEditValorNF, QStringLiteral("200"));
+                dlg.dxCheckValorIPI->click(); // enables and enters the IPI
+                QTest::keyClicks(dlg.dxEditValorIPI, QStringLiteral("13,37"));
+                dlg.dxEditMVA->setFocus(); // leaving it learns 6,685 % as 6,7 %
+                clickOk(&dlg);
+            },
+            [&](TFormDlgItem &dlg) {
+                digitaCodigo(dlg, QStringLiteral("01.001.00"));
+                digita(dlg.dxEditValorNF, QStringLiteral("400"));
+                dlg.dxEditValorIPI->setFocus(); // the box stayed ticked: a proposal
+                proposed = dlg.dxEditValorIPI->text();
+                dlg.BtnCancel->click();
+            }});
+    QCOMPARE(Settings::instance().aliqIPI(QStringLiteral("01.001.00")), valor(QStringLiteral("6.7")));
+    QCOMPARE(proposed, QStringLiteral("26,80"));
+    QCOMPARE(linhasGravadas().value(0).valorIPI, valor(QStringLiteral("13.37")));
+}
+
+void TestGoodsItems::ipiInDifferenceOfRates_data()
+{
+    QTest::addColumn<bool>("answer");
+    QTest::newRow("No keeps the box unticked") << false;
+    QTest::newRow("Yes enables the IPI") << true;
+}
+
+void TestGoodsItems::ipiInDifferenceOfRates()
+{
+    QFETCH(bool, answer);
+    calculo(2, false);
+    bool ticked = !answer, enabled = !answer;
+    inclui({[&](TFormDlgItem &dlg) {
+        m_sink.answers = {answer};
+        dlg.dxCheckValorIPI->click();
+        ticked = dlg.dxCheckValorIPI->isChecked();
+        enabled = dlg.dxEditValorIPI->isEnabled();
+        m_sink.answers = {};
+        dlg.BtnCancel->click();
+    }});
+    QCOMPARE(ticked, answer);
+    QCOMPARE(enabled, answer);
+    QCOMPARE(m_sink.texts().value(0), QStringLiteral("Nos cálculos de diferencial de alíquota (sem MVA), o valor do IPI deve "
+                                                     "integrar o Valor do Produto (NF), e não ser informado neste campo.\r"
+                                                     "Quer habilitar o campo \"Valor do IPI\"?"));
 }
 
 void TestGoodsItems::deleteRenumbers_data()
