@@ -79,7 +79,11 @@ TFormDlgItemBase::TFormDlgItemBase(QWidget *parent) : TFormDlg(parent)
     connect(qApp, &QApplication::focusChanged, this, &TFormDlgItemBase::focusChanged);
 }
 
-TFormDlgItemBase::~TFormDlgItemBase() = default;
+TFormDlgItemBase::~TFormDlgItemBase()
+{
+    // The child editors lose the focus while the widget part goes: no handler of ours then.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+}
 
 qint64 TFormDlgItemBase::janelaResposta() const { return m_janela->handle(); }
 

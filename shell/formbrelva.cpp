@@ -165,6 +165,8 @@ TFormBrelva::TFormBrelva(const QString &dataDir, bool respondePadrao, QWidget *p
 
 TFormBrelva::~TFormBrelva()
 {
+    // The grid's model observes the query, which goes before the child widgets.
+    Grid->setDataSet(nullptr);
     Qry.close();
     m_base.close();
     // The handle goes with the window.
