@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
@@ -50,6 +51,9 @@ DateSpin::DateSpin(QWidget *parent) : QSpinBox(parent)
     setRange(QDate(1900, 1, 1).toJulianDay(), QDate(2999, 12, 31).toJulianDay());
     setMaximumWidth(20);
     setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+    // Typing goes to the date field: the spin is only clicked, and Tab passes
+    // it by. From the keyboard, Up and Down in the date field step it.
+    setFocusPolicy(Qt::NoFocus);
 }
 
 void DateSpin::setDate(const QDate &d)
@@ -181,7 +185,7 @@ TFormDlgNovaNF::TFormDlgNovaNF(QWidget *parent) : TFormDlg(parent)
             f->setAsDate(dxSpinEdit->date());
         dxDBDataEmissao->setFocus();
     });
-    dxSpinEdit->installEventFilter(this);
+    dxDBDataEmissao->installEventFilter(this);
     connect(dxDBFrete, &DBCurrencyEdit::committed, this, &TFormDlgNovaNF::regraFrete);
     connect(BtnNomeRemetente, &QToolButton::clicked, this, &TFormDlgNovaNF::NomeRemetente);
     connect(BtnNomeDestinatario, &QToolButton::clicked, this, &TFormDlgNovaNF::NomeDestinatario);
@@ -223,16 +227,15 @@ void TFormDlgNovaNF::regraFrete()
 
 void TFormDlgNovaNF::focusChanged(QWidget *old, QWidget *now)
 {
-    if (!isVisible() || eventsSuppressed() || !old || now == static_cast<QWidget *>(BtnCancel))
+    if (!leavesControl(old, now))
         return;
-    auto inside = [](QWidget *w, QWidget *container) { return w && (w == container || container->isAncestorOf(w)); };
-    if (inside(old, dxDBCNPJRemetente) && !inside(now, dxDBCNPJRemetente))
+    if (dentroDe(old, dxDBCNPJRemetente) && !dentroDe(now, dxDBCNPJRemetente))
         postPrivate(MsgCNPJ);
-    else if (inside(old, dxDBIEDestinatario) && !inside(now, dxDBIEDestinatario))
+    else if (dentroDe(old, dxDBIEDestinatario) && !dentroDe(now, dxDBIEDestinatario))
         postPrivate(MsgIE);
-    else if (old == dxDBCalcEdit1) {
+    else if (old == dxDBCalcEdit1 && !dxDBCalcEdit1->pending()) {
+        // The amount was stored on leaving; a refused one asks nothing.
         db::Field *f = tabNotas().findField(QStringLiteral("DestaqueICMSST"));
-        dxDBCalcEdit1->commit();
         if (f && f->asCurrency() > Currency())
             postPrivate(MsgDestaque);
     }
@@ -240,20 +243,29 @@ void TFormDlgNovaNF::focusChanged(QWidget *old, QWidget *now)
 
 bool TFormDlgNovaNF::eventFilter(QObject *o, QEvent *e)
 {
-    if (e->type() == QEvent::MouseButtonPress) {
+    if ((o == dxDBNomeRemetente || o == dxDBNomeDestinatario) && pedeNome(e)) {
         if (o == dxDBNomeRemetente)
             NomeRemetente();
-        else if (o == dxDBNomeDestinatario)
+        else
             NomeDestinatario();
-    } else if (o == dxSpinEdit && e->type() == QEvent::FocusIn) {
-        // The spin only steps the date; typing goes to the date field.
-        QMetaObject::invokeMethod(dxDBDataEmissao, qOverload<>(&QWidget::setFocus), Qt::QueuedConnection);
+        return e->type() == QEvent::KeyPress;
+    }
+    if (o == dxDBDataEmissao && e->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(e)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            dxDBDataEmissao->commit();
+            dxSpinEdit->stepBy(key == Qt::Key_Up ? 1 : -1);
+            return true;
+        }
     }
     return TFormDlg::eventFilter(o, e);
 }
 
 void TFormDlgNovaNF::privateMessage(int msg, qintptr, qintptr)
 {
+    // A check posted before the dialog closed has nothing left to check.
+    if (!isVisible() && msg != MsgListas)
+        return;
     switch (msg) {
     case MsgCNPJ:
         verificaCNPJ();
@@ -362,7 +374,8 @@ void TFormDlgNovaNF::perguntaDestaque()
 void TFormDlgNovaNF::BtnOkClick()
 {
     for (DBCurrencyEdit *e : {dxDBFrete, dxDBCreditoICMS_Medic, dxDBCalcEdit1})
-        e->commit();
+        if (!e->commit())
+            return;
     dxDBDataEmissao->commit();
     if (campo("NroNF").trimmed().isEmpty()) {
         dxDBNroNF->setFocus();
@@ -398,16 +411,14 @@ void TFormDlgNovaNF::BtnOkClick()
     if (ConsultaAuditor(cnpj, ie, nomeRemet, nomeDest, this)) {
         if (!cnpj.isEmpty()) {
             if (nomeRemet.isEmpty()) {
-                dxDBNomeRemetente->setFocus();
-                MsgErro(QStringLiteral("Preciso desta informação para continuar!"));
+                faltaNome(dxDBNomeRemetente);
                 return;
             }
             GravaRemetente(cnpjTexto, nomeRemet);
         }
         if (!ie.isEmpty()) {
             if (nomeDest.isEmpty()) {
-                dxDBNomeDestinatario->setFocus();
-                MsgErro(QStringLiteral("Preciso desta informação para continuar!"));
+                faltaNome(dxDBNomeDestinatario);
                 return;
             }
             GravaDestinatario(ieTexto, nomeDest);
