@@ -10,6 +10,7 @@
 #include "core/schema.h"
 #include "core/settings.h"
 #include "platform/clock.h"
+#include "platform/db/transaction.h"
 #include "platform/inifile.h"
 
 #include <QDir>
@@ -285,8 +286,8 @@ QString amount(const stb::db::Field &f) { return f.asCurrency().toPlainString(4)
 // Stores the calculation through the data module; returns nothing, fills the ids.
 void store(stb::TDM &dm, Entrada &in)
 {
-    dm.BaseDados.startTransaction();
-    try {
+    stb::db::Transaction tx(dm.BaseDados); // rolled back if anything below throws
+    {
         dm.TabCalc.append();
         setRow(dm.TabCalc, in.calculo);
         if (!fieldOf(in.calculo, QStringLiteral("DataHora")))
@@ -331,11 +332,7 @@ void store(stb::TDM &dm, Entrada &in)
         restaura();
         if (aposPostItens)
             aposPostItens(dm.TabItens);
-        dm.BaseDados.commit(true);
-    } catch (...) {
-        if (dm.BaseDados.inTransaction())
-            dm.BaseDados.rollback();
-        throw;
+        tx.commit();
     }
 }
 

@@ -10,6 +10,7 @@
 #include "entry/documents.h"
 #include "entry/partes.h"
 #include "platform/clock.h"
+#include "platform/db/transaction.h"
 #include "platform/formatting.h"
 
 #include <QApplication>
@@ -434,10 +435,12 @@ bool TFormDlgNovaNF::IncluiNota()
     db::Table &notas = tabNotas();
     prepara();
     setWindowTitle(QStringLiteral("Inclusão de Nova Nota Fiscal") + grupoEspecial());
-    dm.BaseDados.startTransaction();
-    bool stored = false;
+    // The new row waits in memory while the user types; the transaction, and
+    // with it the lock other workstations wait on, covers only numbering and
+    // storing it.
+    notas.append();
+    bool aceito = false;
     try {
-        notas.append();
         notas.fieldByName(QStringLiteral("DataEmissao")).setAsDate(Clock::today());
         for (const char *f : {"Frete", "DestaqueICMSST", "CreditoICMSMedic"})
             notas.fieldByName(QLatin1String(f)).setAsCurrency(Currency());
@@ -450,21 +453,21 @@ bool TFormDlgNovaNF::IncluiNota()
         }
         notas.recalculate();
         dxDBNroNF->setFocus();
-        if (exec() == QDialog::Accepted) {
+        aceito = exec() == QDialog::Accepted;
+        if (aceito) {
+            db::Transaction tx(dm.BaseDados);
             notas.fieldByName(QStringLiteral("IdNota")).setAsInteger(dm.ProximoIdNota());
             notas.post();
-            stored = true;
-        } else {
-            notas.cancel();
+            tx.commit();
         }
-        dm.BaseDados.commit(true);
     } catch (...) {
-        if (notas.isActive())
+        if (notas.isActive() && notas.state() != db::DataSet::State::Browse)
             notas.cancel();
-        dm.BaseDados.rollback();
         throw;
     }
-    return stored;
+    if (!aceito)
+        notas.cancel();
+    return aceito;
 }
 
 void TFormDlgNovaNF::AlteraNota()

@@ -316,14 +316,17 @@ void TestEntry::newInvoiceInheritsParties()
     });
     s.main->OpenCalcView();
     QString shown;
-    stbtest::whenModal([&shown](QWidget *w) {
+    bool emTransacao = true;
+    stbtest::whenModal([&](QWidget *w) {
         auto &nota = static_cast<TFormDlgNovaNF &>(*w);
+        emTransacao = DM().BaseDados.inTransaction();
         shown = nota.dxDBNomeRemetente->text();
         QTest::keyClicks(nota.dxDBNroNF, QStringLiteral("77"));
         clickOk(w);
     });
     QVERIFY(IncluiNota(s.main.get()));
     QCOMPARE(shown, QStringLiteral("COMERCIAL ALFA"));
+    QVERIFY(!emTransacao); // other workstations may write while the user types
     QCOMPARE(DM().TabNotas.fieldByName(QStringLiteral("CNPJRemet")).asString(), kCnpjRegime);
     QCOMPARE(DM().TabNotas.fieldByName(QStringLiteral("IEDest")).asString(), kIe);
     QVERIFY(DM().TabNotas.fieldByName(QStringLiteral("IdNota")).asInteger() > 0);
