@@ -27,7 +27,6 @@ namespace stb {
 namespace {
 
 TFormDlgNovaNF *g_dialogo = nullptr;
-std::function<QString()> g_textoGrupo;
 
 db::Table &tabNotas() { return DM().TabNotas; }
 
@@ -70,8 +69,6 @@ QDate DateSpin::date() const { return QDate::fromJulianDay(value()); }
 QString DateSpin::textFromValue(int) const { return {}; }
 
 // ---- the dialog -----------------------------------------------------------------
-
-void TFormDlgNovaNF::setTextoGrupoEspecial(std::function<QString()> fn) { g_textoGrupo = std::move(fn); }
 
 TFormDlgNovaNF &TFormDlgNovaNF::instancia(QWidget *parent)
 {
@@ -196,7 +193,7 @@ TFormDlgNovaNF::TFormDlgNovaNF(QWidget *parent) : TFormDlg(parent)
     finishCreate();
 }
 
-QString TFormDlgNovaNF::grupoEspecial() const { return g_textoGrupo ? g_textoGrupo() : QString(); }
+QString TFormDlgNovaNF::grupoEspecial() const { return DM().TextoGrupoEspecial(); }
 
 void TFormDlgNovaNF::preencheListas() { preencheListasPartes(dxDBCNPJRemetente, dxDBIEDestinatario); }
 

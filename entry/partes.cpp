@@ -176,8 +176,12 @@ void gravaCadastro(db::Table &table, const QString &keyField, const QString &nam
         }
         table.fieldByName(nameField).setAsString(nome);
         table.post();
-    } catch (const db::EngineError &) {
+    } catch (const db::EngineError &e) {
+        // Only a party stored meanwhile by someone else is expected (its stored
+        // name stays); a full disk or a lost connection goes on to the caller.
         table.cancel();
+        if (e.code() != db::Err::KeyViolation)
+            throw;
     }
 }
 

@@ -14,6 +14,7 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
+class QSystemTrayIcon;
 class QTimer;
 class QToolButton;
 
@@ -151,6 +152,9 @@ private:
     bool m_startupDone = false;
     int m_grupoAberto = 0;
     DataLink *m_calcLink = nullptr;
+    // The tray icon that brings a hidden window back; none until the tray
+    // window exists, and the window then minimises instead of hiding.
+    QSystemTrayIcon *m_trayIcon = nullptr;
 };
 
 // Status text through the main window when it exists (no-op otherwise).

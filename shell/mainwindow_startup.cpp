@@ -73,13 +73,6 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
 
 TMain::~TMain()
 {
-    // Hooks that point at this window go with it.
-    Settings::instance().setExecARMHook({});
-    TFormDlgNovaNF::setTextoGrupoEspecial({});
-    if (TDM::hasInstance()) {
-        DM().OnCaptionItens = nullptr;
-        DM().CalculoAberto = nullptr;
-    }
     registerMainFormInstance(nullptr);
 }
 
@@ -101,7 +94,7 @@ void TMain::FormCreate()
     VersionDate = s.dataVersaoAtual();
     // 6. The collection-document button follows ExecARM.
     SBTrm->setVisible(s.ExecARM());
-    s.setExecARMHook([this](bool v) { SBTrm->setVisible(v); });
+    connect(&s, &Settings::execARMChanged, SBTrm, &QWidget::setVisible);
     // 8. Unit and user; caption.
     g.UserName = s.usuario();
     g.UnitName = s.unitName();
@@ -139,8 +132,6 @@ void TMain::FormCreate()
     resize(1000, 640);
     if (QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    TFormDlgNovaNF::setTextoGrupoEspecial(
-        [this] { return LabelGrupoEspecial->isVisible() ? LabelGrupoEspecial->text() : QString(); });
     // SBAjuda becomes available 15 seconds after creation.
     TimerBtnAjuda = new QTimer(this);
     TimerBtnAjuda->setObjectName(QStringLiteral("TimerBtnAjuda"));
@@ -203,7 +194,7 @@ void TMain::runStartupSteps()
     Links.clear();
     TDM::setDefaultDataDir(g.DataDir);
     TDM &dm = DM();
-    dm.TabBeforeOpen = [](db::Table &t) { stb::TabBeforeOpen(t); };
+    dm.setPristineDir(g.AppDir + QStringLiteral("Sys/Dados/"));
     dm.DataModuleCreate();
     // 3. Delivered data files.
     ShowStatus(QStringLiteral("Verificando novos Arquivos de Dados..."));
@@ -313,7 +304,7 @@ void TMain::AbreTabelas()
         if (!table->isActive())
             table->open();
     }
-    setAvisoTabelaAusente(true);
+    dm.setAvisoTabelaAusente(true);
 }
 
 void TMain::ProcessaAtalhos()
@@ -325,7 +316,8 @@ void TMain::ProcessaAtalhos()
             return;
         if (!s.LinkAllUsers() && s.registroLink(QStringLiteral("Link.Ex")) == QLatin1String("0"))
             return;
-        criaAtalhos(false);
+        // A normal start leaves the start-up folder as it is.
+        criaAtalhos(AtalhoInicializacao::Manter);
         return;
     }
     if (Contribuinte) {
@@ -335,7 +327,7 @@ void TMain::ProcessaAtalhos()
     }
     if (!g.NoHelpSwitch)
         shellOpen(g.AppDir + (Contribuinte ? QStringLiteral("STBrelvaContrib.html") : QStringLiteral("STBrelva.html")));
-    criaAtalhos(s.IniAuto());
+    criaAtalhos(atalhoInicializacao(s.IniAuto()));
 }
 
 void TMain::LocalizaNesh()
@@ -439,15 +431,15 @@ void TMain::closeEvent(QCloseEvent *e)
         return;
     }
     if (!ReallyClosing) {
-        // Closing only hides the window; the tray icon brings it back. Where
-        // the desktop has no tray, closing ends the system instead.
-        if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        // Closing keeps the program running. The window is hidden only when a
+        // visible tray icon can bring it back; otherwise it is minimised, so
+        // it always stays reachable.
+        if (m_trayIcon && m_trayIcon->isVisible())
             hide();
-            e->ignore();
-            return;
-        }
-        ReallyClosing = true;
-        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        else
+            showMinimized();
+        e->ignore();
+        return;
     }
     FormClose();
     e->accept();

@@ -11,6 +11,7 @@ if(TARGET pristine_data)
 endif()
 
 stb_add_test(tst_shell SOURCES tst_shell.cpp LIBS sttestsupport)
+add_dependencies(tst_shell engine_child)
 stb_add_test(tst_shell_process SOURCES tst_shell_process.cpp LIBS sttestsupport)
 target_compile_definitions(tst_shell_process PRIVATE STB_APPDIR="${CMAKE_BINARY_DIR}/AppDir")
 add_dependencies(tst_shell_process STBrelvaApp STBrelva)

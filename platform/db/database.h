@@ -30,8 +30,24 @@ struct sqlite3_stmt;
 
 namespace stb::db {
 
-class DataSet;
 class FileLock;
+
+// What the database asks of the datasets open on it: it closes them with the
+// connection, refreshes them after a rollback, and keeps its connection while
+// one of them holds rows. Datasets implement it; the database knows no more
+// of them.
+class DatabaseClient {
+public:
+    virtual ~DatabaseClient() = default;
+
+protected:
+    friend class Database;
+    virtual bool clientActive() const = 0;
+    // True while the client is open on the table.
+    virtual bool clientUsesTable(const QString &table) const = 0;
+    virtual void clientClose() = 0;
+    virtual void clientRolledBack() = 0;
+};
 
 // Session settings: private folder for temporary files, and how table and
 // semaphore locks are retried.
@@ -50,6 +66,10 @@ public:
     enum class Storage { Folder, Memory };
 
     static constexpr const char *CurrentVersion = "4.00";
+    // The connection's main database file in the data folder.
+    static constexpr const char *MainFileName = "BaseDados.sys";
+    // Table files attached at once (SQLite's limit); more are evicted or copied.
+    static constexpr int MaxAttached = 10;
 
     explicit Database(const QString &name = QStringLiteral("BaseDados"), Storage storage = Storage::Folder);
     ~Database();
@@ -127,8 +147,8 @@ public:
 
     // ---- used by datasets ---------------------------------------------
     struct TableInfo {
-        QString schema;   // attached schema name
-        QString sqlName;  // "schema"."table"
+        QString schema; // attached schema name
+        QString sqlName; // "schema"."table"
         QString datPath;
         TableDef def;
         QString version;
@@ -153,9 +173,8 @@ public:
     int step(sqlite3_stmt *stmt);
     [[noreturn]] void raise(int rc, const QString &table = {}, const QString &context = {});
 
-    void registerDataSet(DataSet *ds);
-    void unregisterDataSet(DataSet *ds);
-    const QList<DataSet *> &dataSets() const { return m_dataSets; }
+    void registerClient(DatabaseClient *c);
+    void unregisterClient(DatabaseClient *c);
 
     // Field definition of a result column that comes straight from a table column.
     const FieldDef *originField(const QString &schema, const QString &table, const QString &column);
@@ -175,12 +194,8 @@ private:
     void ensureNotOpenHere(const QString &table);
     QString keyOf(const QString &table) const { return table.toLower(); }
     QString tempPath(const QString &base) const;
-    // Builds a complete table file at `path` with the definition (no rows).
-    void buildTableFile(const QString &path, const TableDef &def, const QString &version, bool withIndexes);
-    void createIndexes(sqlite3 *db, const QString &schema, const TableDef &def);
-    void writeIndexFile(const QString &path, const TableDef &def, const QString &version);
-    void replaceTableFiles(const QString &table, const QString &newDat, const TableDef &def, const QString &version,
-                           bool keepBackup);
+    void replaceTableFiles(
+        const QString &table, const QString &newDat, const TableDef &def, const QString &version, bool keepBackup);
     std::shared_ptr<FileLock> exclusiveForMaintenance(const QString &table);
 
     QString m_name;
@@ -195,12 +210,12 @@ private:
         int openExclusive = 0;
     };
     QHash<QString, TableInfo> m_tables; // attached tables, by lower-case name
-    QHash<QString, OpenCount> m_open;   // open datasets per table in this process
-    QStringList m_pinned;               // tables the statement being prepared needs
-    QStringList m_tempCopies;           // tables read from temporary copies by the last statement
+    QHash<QString, OpenCount> m_open; // open datasets per table in this process
+    QStringList m_pinned; // tables the statement being prepared needs
+    QStringList m_tempCopies; // tables read from temporary copies by the last statement
     sqlite3_stmt *m_uncached = nullptr; // the last statement when it used such copies
     QHash<QString, sqlite3_stmt *> m_stmtCache;
-    QList<DataSet *> m_dataSets;
+    QList<DatabaseClient *> m_clients;
     quint64 m_useCounter = 0;
     quint64 m_stmtEpoch = 1;
     bool m_inTransaction = false;

@@ -17,6 +17,8 @@ class FileLock {
 public:
     // Byte used by table opens: shared opens hold a read lock, exclusive opens a write lock.
     static constexpr std::int64_t OpenByte = 0x50000000LL;
+    // The database's transaction lock, on its main file: one writer at a time.
+    static constexpr std::int64_t TransactionByte = 0x50000010LL;
     // Semaphore slot n uses byte SemaphoreBase + n.
     static constexpr std::int64_t SemaphoreBase = 0x50001000LL;
 

@@ -1,0 +1,152 @@
+#include "platform/db/query.h"
+
+#include "platform/db/sqltranslate.h"
+#include "platform/db/sqlvalue.h"
+#include "platform/db/stmtguard.h"
+
+#include <sqlite3.h>
+
+namespace stb::db {
+
+Query::Query(Database *db) : DataSet(db) {}
+
+void Query::setSql(const QString &text) { m_sql = text.split(QLatin1Char('\n')); }
+
+Param &Query::paramByName(const QString &name)
+{
+    for (Param &p : m_params)
+        if (p.name.compare(name, Qt::CaseInsensitive) == 0)
+            return p;
+    m_params << Param {name, {}};
+    return m_params.back();
+}
+
+void Query::setFieldType(const QString &name, FieldType type, int size)
+{
+    m_declared.insert(name.toLower(), {type, size});
+}
+
+sqlite3_stmt *Query::prepareAndBind(QStringList *)
+{
+    Database *db = database();
+    const QString text = sqlText();
+    const TranslatedSql tr = translateSql(text);
+    m_castTypes = tr.castTypes;
+    m_castSizes = tr.castSizes;
+    sqlite3_stmt *st = db->prepare(tr.sql, tr.tables);
+    const int n = sqlite3_bind_parameter_count(st);
+    for (int i = 1; i <= n; ++i) {
+        const char *pn = sqlite3_bind_parameter_name(st, i);
+        if (!pn)
+            continue;
+        const QString name = QString::fromUtf8(pn + 1);
+        Param *param = nullptr;
+        for (Param &p : m_params)
+            if (p.name.compare(name, Qt::CaseInsensitive) == 0)
+                param = &p;
+        if (!param)
+            continue; // unbound parameters are null
+        const QVariant &v = param->value;
+        FieldType t = FieldType::Unknown;
+        switch (v.metaType().id()) {
+        case QMetaType::QDate:
+            t = FieldType::Date;
+            break;
+        case QMetaType::QDateTime:
+            t = FieldType::DateTime;
+            break;
+        case QMetaType::Bool:
+            t = FieldType::Boolean;
+            break;
+        default:
+            if (v.metaType() == QMetaType::fromType<Currency>())
+                t = FieldType::Currency;
+        }
+        bindValue(st, i, t, valueFromVariant(t, v));
+    }
+    return st;
+}
+
+void Query::openImpl()
+{
+    // Fields come from the statement's result columns (fetchRows defines them).
+    m_fieldsDefined = false;
+}
+
+void Query::fetchRows()
+{
+    Database *db = database();
+    sqlite3_stmt *st = prepareAndBind(nullptr);
+    StmtGuard guard {st};
+    const int ncol = sqlite3_column_count(st);
+    std::vector<Row> rows;
+    int rc = db->step(st);
+    if (!m_fieldsDefined) {
+        QStringList used;
+        m_readTypes.assign(static_cast<size_t>(ncol), FieldType::Unknown);
+        for (int c = 0; c < ncol; ++c) {
+            QString name = QString::fromUtf8(sqlite3_column_name(st, c));
+            QString unique = name;
+            for (int k = 1; used.contains(unique, Qt::CaseInsensitive); ++k)
+                unique = name + QLatin1Char('_') + QString::number(k);
+            used << unique;
+            FieldType type = FieldType::Unknown;
+            int size = 0;
+            const auto decl = m_declared.constFind(unique.toLower());
+            if (decl != m_declared.cend()) {
+                type = decl->first;
+                size = decl->second;
+            } else if (c < m_castTypes.size() && m_castTypes[c] != FieldType::Unknown) {
+                type = m_castTypes[c];
+                size = m_castSizes.value(c);
+            } else if (const char *origin = sqlite3_column_origin_name(st, c)) {
+                const char *schema = sqlite3_column_database_name(st, c);
+                const char *table = sqlite3_column_table_name(st, c);
+                if (const FieldDef *fd = db->originField(QString::fromUtf8(schema ? schema : ""),
+                        QString::fromUtf8(table ? table : ""), QString::fromUtf8(origin))) {
+                    type = fd->type == FieldType::AutoInc ? FieldType::Integer : fd->type;
+                    size = fd->size;
+                }
+            }
+            if (type == FieldType::Unknown) {
+                // An expression: values keep their own kind; the type only guides presentation.
+                type = rc == SQLITE_ROW ? typeOfColumnValue(st, c) : FieldType::String;
+            } else {
+                m_readTypes[static_cast<size_t>(c)] = type;
+            }
+            addDataField(unique, type, size, false);
+        }
+        m_fieldsDefined = true;
+    }
+    m_readTypes.resize(static_cast<size_t>(ncol), FieldType::Unknown);
+    std::int64_t rowid = 0;
+    while (rc == SQLITE_ROW) {
+        Row r;
+        r.rowid = ++rowid;
+        r.values.resize(static_cast<size_t>(ncol));
+        for (int c = 0; c < ncol; ++c)
+            r.values[static_cast<size_t>(c)] = readColumn(st, c, m_readTypes[static_cast<size_t>(c)]);
+        rows.push_back(std::move(r));
+        rc = sqlite3_step(st);
+    }
+    if (rc != SQLITE_DONE)
+        db->raise(rc, {}, QStringLiteral("consulta"));
+    m_rows = std::move(rows);
+}
+
+int Query::execSql()
+{
+    if (isActive())
+        close();
+    Database *db = database();
+    sqlite3_stmt *st = prepareAndBind(nullptr);
+    StmtGuard guard {st};
+    int rc;
+    while ((rc = db->step(st)) == SQLITE_ROW) {}
+    if (rc != SQLITE_DONE)
+        db->raise(sqlite3_extended_errcode(db->connection()), {}, QStringLiteral("executar"));
+    m_rowsAffected = sqlite3_changes(db->connection());
+    return m_rowsAffected;
+}
+
+} // namespace stb::db

@@ -1,0 +1,64 @@
+// A read-only dataset over the rows of an SQL statement of the engine's
+// dialect, with named parameters; also runs statements that return no rows.
+#pragma once
+
+#include "platform/db/datasetbase.h"
+
+#include <QHash>
+#include <QStringList>
+
+struct sqlite3_stmt;
+
+namespace stb::db {
+
+// A parameter of a query.
+struct Param {
+    QString name;
+    QVariant value;
+    void setAsInteger(qint64 v) { value = v; }
+    void setAsString(const QString &v) { value = v; }
+    void setAsFloat(double v) { value = v; }
+    void setAsCurrency(Currency v) { value = QVariant::fromValue(v); }
+    void setAsDate(const QDate &v) { value = v; }
+    void setAsDateTime(const QDateTime &v) { value = v; }
+    void setAsBoolean(bool v) { value = v; }
+    void clear() { value = QVariant(); }
+};
+
+// A dataset over the rows of an SQL statement (read-only).
+class Query : public DataSet {
+public:
+    explicit Query(Database *db = nullptr);
+
+    // The statement as lines; callers may replace single lines before opening.
+    QStringList &sql() { return m_sql; }
+    void setSql(const QString &text);
+    QString sqlText() const { return m_sql.join(QLatin1Char('\n')); }
+
+    Param &paramByName(const QString &name);
+    // Declares the type of a result column (as persistent fields do).
+    void setFieldType(const QString &name, FieldType type, int size = 0);
+
+    // Runs a statement that returns no rows; returns the number of rows changed.
+    int execSql();
+    int rowsAffected() const { return m_rowsAffected; }
+
+protected:
+    void openImpl() override;
+    void fetchRows() override;
+
+private:
+    sqlite3_stmt *prepareAndBind(QStringList *castTables);
+    QStringList m_sql;
+    QList<Param> m_params;
+    QHash<QString, std::pair<FieldType, int>> m_declared;
+    int m_rowsAffected = 0;
+    QList<FieldType> m_castTypes;
+    QList<int> m_castSizes;
+    bool m_fieldsDefined = false;
+    // How each column is read: its field's type, or Unknown for an expression,
+    // whose values keep their own kind.
+    std::vector<FieldType> m_readTypes;
+};
+
+} // namespace stb::db

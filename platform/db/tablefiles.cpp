@@ -1,0 +1,162 @@
+// Table-file maintenance: creating, emptying and deleting tables, reading
+// their definition and version, and putting a rebuilt file in place.
+#include "platform/db/database.h"
+
+#include "platform/db/fileconn.h"
+#include "platform/db/filelock.h"
+#include "platform/db/schemasql.h"
+#include "platform/db/tablemeta.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUuid>
+#include <sqlite3.h>
+
+namespace stb::db {
+
+QString Database::tempPath(const QString &base) const
+{
+    QString dir = m_storage == Storage::Folder ? m_dir : m_session->privateDir;
+    if (dir.isEmpty())
+        dir = QDir::tempPath();
+    return QDir(dir).filePath(
+        QStringLiteral("%1.%2.tmp").arg(base, QUuid::createUuid().toString(QUuid::Id128).left(8)));
+}
+
+void Database::createTable(const TableDef &def, const QString &version)
+{
+    open();
+    if (m_storage == Storage::Memory) {
+        if (m_tables.contains(keyOf(def.name)))
+            throw EngineError(Err::InvalidOperation, QStringLiteral("A tabela %1 já existe").arg(def.name), def.name);
+        QStringList cols;
+        for (const FieldDef &f : def.fields)
+            cols << quoteIdent(f.name) + QLatin1Char(' ') + declaredType(f);
+        const QString sql
+            = QStringLiteral("CREATE TABLE main.%1 (%2)").arg(quoteIdent(def.name), cols.join(QStringLiteral(", ")));
+        if (sqlite3_exec(m_conn, sql.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            raise(sqlite3_extended_errcode(m_conn), def.name, QStringLiteral("criar tabela"));
+        createIndexes(m_conn, QStringLiteral("main"), def);
+        TableInfo info;
+        info.schema = QStringLiteral("main");
+        info.def = def;
+        info.version = version;
+        info.sqlName = QStringLiteral("main.") + quoteIdent(def.name);
+        m_tables.insert(keyOf(def.name), info);
+        return;
+    }
+    if (tableExists(def.name))
+        throw EngineError(Err::InvalidOperation, QStringLiteral("A tabela %1 já existe").arg(def.name), def.name);
+    const QString dat = QDir(m_dir).filePath(def.name + QStringLiteral(".dat"));
+    const QString tmp = tempPath(def.name);
+    try {
+        buildTableFile(tmp, def, version, true);
+        writeIndexFile(QDir(m_dir).filePath(def.name + QStringLiteral(".idx")), def, version);
+    } catch (...) {
+        QFile::remove(tmp);
+        throw;
+    }
+    QFile::remove(dat + QStringLiteral("-journal"));
+    if (!QFile::rename(tmp, dat)) {
+        QFile::remove(tmp);
+        throw EngineError(Err::ReadOnly, QStringLiteral("Não foi possível criar o arquivo %1").arg(dat), def.name);
+    }
+}
+
+void Database::deleteTable(const QString &table)
+{
+    if (m_storage == Storage::Memory) {
+        ensureNotOpenHere(table);
+        TableInfo *info = findTable(table);
+        if (!info)
+            return;
+        const QString sql = QStringLiteral("DROP TABLE %1").arg(info->sqlName);
+        clearStatementCache();
+        sqlite3_exec(m_conn, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+        m_tables.remove(keyOf(table));
+        return;
+    }
+    open();
+    auto lock = exclusiveForMaintenance(table);
+    const QString dat = tableFilePath(table, QStringLiteral(".dat"));
+    detach(keyOf(table));
+    lock.reset();
+    FileLock::release(dat);
+    QFile::remove(dat);
+    QFile::remove(dat + QStringLiteral("-journal"));
+    QFile::remove(tableFilePath(table, QStringLiteral(".idx")));
+    QFile::remove(tableFilePath(table, QStringLiteral(".blb")));
+}
+
+void Database::emptyTable(const QString &table)
+{
+    open();
+    std::shared_ptr<FileLock> lock;
+    if (m_storage == Storage::Folder)
+        lock = exclusiveForMaintenance(table);
+    TableInfo &info = useTable(table);
+    QString sql = QStringLiteral("DELETE FROM %1").arg(info.sqlName);
+    int rc = sqlite3_exec(m_conn, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) {
+        sql = QStringLiteral("DELETE FROM %1.sqlite_sequence WHERE name = '%2'")
+                  .arg(quoteIdent(info.schema), QString(info.def.name).replace(QLatin1Char('\''), QLatin1String("''")));
+        sqlite3_exec(m_conn, sql.toUtf8().constData(), nullptr, nullptr, nullptr); // absent without autoinc
+    }
+    if (lock)
+        lock->unlock(FileLock::OpenByte);
+    if (rc != SQLITE_OK)
+        raise(sqlite3_extended_errcode(m_conn), table, QStringLiteral("esvaziar tabela"));
+}
+
+TableDef Database::tableDef(const QString &table) { return useTable(table).def; }
+
+QString Database::tableVersion(const QString &table)
+{
+    if (m_storage == Storage::Memory)
+        return useTable(table).version;
+    try {
+        return useTable(table).version;
+    } catch (const EngineError &e) {
+        // A table that cannot be attached may still tell its version.
+        TableDef def;
+        QString version;
+        FileConn fc;
+        if (fc.open(tableFilePath(table, QStringLiteral(".dat")), SQLITE_OPEN_READONLY) == SQLITE_OK
+            && readMetaFrom(fc.db, QStringLiteral("main"), def, version) == SQLITE_OK)
+            return version;
+        if (readIndexFile(tableFilePath(table, QStringLiteral(".idx")), def, version))
+            return version;
+        throw;
+    }
+}
+
+void Database::rebuildIndexFile(const QString &table)
+{
+    TableInfo &info = useTable(table);
+    writeIndexFile(tableFilePath(table, QStringLiteral(".idx")), info.def, info.version);
+}
+
+void Database::replaceTableFiles(
+    const QString &table, const QString &newDat, const TableDef &def, const QString &version, bool keepBackup)
+{
+    const QString dat = tableFilePath(table, QStringLiteral(".dat"));
+    const QString idx = tableFilePath(table, QStringLiteral(".idx"));
+    const QString base = dat.left(dat.size() - 4);
+    FileLock::release(dat);
+    if (keepBackup) {
+        QFile::remove(base + QStringLiteral(".dbk"));
+        QFile::remove(base + QStringLiteral(".ibk"));
+        QFile::rename(dat, base + QStringLiteral(".dbk"));
+        if (QFileInfo::exists(idx))
+            QFile::rename(idx, base + QStringLiteral(".ibk"));
+    }
+    // A journal left by the old file must never be played on the new one.
+    QFile::remove(dat + QStringLiteral("-journal"));
+    QFile::remove(dat);
+    if (!QFile::rename(newDat, dat))
+        throw EngineError(Err::ReadOnly, QStringLiteral("Não foi possível substituir o arquivo %1").arg(dat), table);
+    writeIndexFile(idx, def, version);
+}
+
+} // namespace stb::db
