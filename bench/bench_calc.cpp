@@ -13,6 +13,7 @@
 #include "core/datamodule.h"
 #include "core/itemcalc.h"
 #include "core/totals.h"
+#include "platform/db/transaction.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -34,7 +35,7 @@ Currency amount(std::int64_t raw) { return Currency::fromRaw(raw); }
 // Stores the calculation as the dialogs would, line by line through TDM.
 void store(TDM &dm)
 {
-    dm.BaseDados.startTransaction();
+    db::Transaction tx(dm.BaseDados);
     dm.TabCalc.append();
     dm.TabCalc.fieldByName(QStringLiteral("TipoCalculo")).setAsInteger(1);
     dm.TabCalc.fieldByName(QStringLiteral("DiferencialAliq")).setAsBoolean(false);
@@ -68,7 +69,7 @@ void store(TDM &dm)
         }
     }
     dm.TabItens.afterPost = aposPost;
-    dm.BaseDados.commit(true);
+    tx.commit();
 }
 
 // (a) ours: a report run over every invoice and line.

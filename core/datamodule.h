@@ -9,12 +9,16 @@
 // invoice row is fetched.
 #pragma once
 
+#include "core/annexlookup.h"
 #include "platform/currency.h"
 #include "platform/db/dataset.h"
+#include "platform/winmsg.h"
 
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <functional>
+#include <memory>
 #include <optional>
 
 namespace stb {
@@ -184,6 +188,23 @@ public:
     // standard calculation.
     QString TextoGrupoEspecial();
 
+    // ---- annex look-up (core/annexlookup.cpp) --------------------------------------------
+    // Looks an annex row up: at once from the table when the code has an
+    // extension or a sub-item and the row exists (true); otherwise through the
+    // annex consultation program, which answers `janela` later (false).
+    // `chamador` is 1 for the medicine dialog, 2 for the goods dialog;
+    // `escolhe` picks among the MVAs of a row that has several.
+    bool ProcuraItemBrelva(quint8 chamador, qint64 janela, ItemBrelvaConsulta &c, const EscolheOpcaoMVA &escolhe);
+    static Currency EscolheMVABrelva(const QString &cabecalho, const QString &info1, Currency mva1, const QString &info2,
+                                     Currency mva2, const QString &info3, Currency mva3, const EscolheOpcaoMVA &escolhe);
+    // True when the code or its item is listed in "MVAAjustada.Exclui" of the
+    // reference settings: its margin is never adjusted.
+    bool ExcluidoMVAAjustada(const QString &code) const;
+    // The request window of the last remote look-up (nullptr when none).
+    MessageWindow *PedidoBrelva() const { return m_pedidoBrelva.get(); }
+    void DescartaPedidoBrelva() { m_pedidoBrelva.reset(); }
+    qint64 HandleBrelva = 0; // the annex program's main window, once found
+
 signals:
     // The caption of the main window's item-list heading changed (TabNotasAfterScroll).
     void captionItensChanged(const QString &caption);
@@ -239,6 +260,7 @@ private:
     bool m_iniciado = false;
     QHash<db::Table *, db::OpenMode> m_modoAntesExclusivo; // tables the exclusive request switched
     std::optional<bool> m_calculoAberto;
+    std::unique_ptr<MessageWindow> m_pedidoBrelva; // the request window of the last remote look-up
     CalcFieldsCache m_calcCache;
     NotasFieldsCache m_notasCache;
     ItensFieldsCache m_itensCache;

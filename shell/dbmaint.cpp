@@ -5,6 +5,7 @@
 #include "core/edition.h"
 #include "core/messages.h"
 #include "core/settings.h"
+#include "platform/annexconsult.h"
 #include "shell/appglobals.h"
 #include "platform/db/filelock.h"
 #include "platform/filecopy.h"
@@ -82,6 +83,7 @@ bool ReindexAll(bool ask)
     for (db::Table *t : {&dm.TabItens, &dm.TabNotas, &dm.TabCalc, &dm.TabDest, &dm.TabRemet, &dm.TabFisc, &dm.TabBrelva,
                          &dm.TabItensMedic})
         t->close();
+    annex::CloseAnnexConsult();
     QStringList files = QDir(App().DataDir).entryList({QStringLiteral("*.dat")}, QDir::Files, QDir::Name);
     const int total = static_cast<int>(files.size());
     int n = 0;

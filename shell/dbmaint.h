@@ -17,10 +17,6 @@ bool isTabelaReferencia(const QString &fileName);
 // The full reindex. With `ask` the user confirms first; returns whether it ran.
 bool ReindexAll(bool ask);
 
-// Closes the annex consultation program before its table files are
-// rebuilt; true when it is not running any more.
-bool FechaConsultaBrelva();
-
 // Loads the list of annex items (start-up step "Lendo Itens do Brelva...").
 // A damaged annex table is put aside and restored from the pristine copy
 // once; a second failure asks to restart the system (EncerraProcesso 255 on

@@ -3,6 +3,7 @@
 #include "core/edition.h"
 #include "core/messages.h"
 #include "core/settings.h"
+#include "platform/annexconsult.h"
 #include "shell/appglobals.h"
 #include "shell/dbmaint.h"
 #include "shell/nbm.h"
@@ -169,6 +170,10 @@ TFormDlgOpcoes::TFormDlgOpcoes(QWidget *parent) : TFormDlg(parent)
     connect(SBReindexProdNBM, &QPushButton::clicked, this, [] {
         if (!Confirma(QStringLiteral("Confirma ") + QStringLiteral("a reindexação da Tabela de Produtos NBM agora") + QLatin1Char('?')))
             return;
+        if (!annex::CloseAnnexConsult()) {
+            MsgErro(QStringLiteral("Não consegui fechar a Tabela do Brelva para reindexar os produtos."));
+            return;
+        }
         MsgInformacao(QStringLiteral("A reindexação demora cerca de 10 minutos. Assim que for encerrada, você será avisado!"));
         StartNBMRebuild(true);
     });

@@ -1,7 +1,6 @@
 # Database maintenance: the checks before the tables open, re-creation,
 # reindex, structure and configuration upgrades, the NBM product search.
 target_sources(stshell PRIVATE
-    ${CMAKE_CURRENT_LIST_DIR}/anexo.cpp
     ${CMAKE_CURRENT_LIST_DIR}/datafiles.cpp
     ${CMAKE_CURRENT_LIST_DIR}/dbopen.cpp
     ${CMAKE_CURRENT_LIST_DIR}/modifystruct.cpp

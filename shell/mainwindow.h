@@ -22,6 +22,7 @@ namespace stb {
 
 class DBGrid;
 class DataLink;
+class ItemCommands;
 
 class TMain : public QMainWindow {
     Q_OBJECT
@@ -74,6 +75,7 @@ public:
     bool IntranetOk = false;
     QStringList Links;
     bool ItemDialogOpen = false; // a general or medicine item dialog is open
+    ItemCommands *Itens = nullptr; // commands on the invoice lines and the annex (shell/itemcommands.cpp)
 
     // ---- interfaces ------------------------------------------------------------
     void ShowStatus(const QString &text);

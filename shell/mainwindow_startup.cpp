@@ -16,6 +16,7 @@
 #include "shell/dlgunidade.h"
 #include "shell/formminimiza.h"
 #include "shell/nbm.h"
+#include "shell/itemcommands.h"
 #include "platform/shortcuts.h"
 #include "shell/shortcuts.h"
 #include "shell/startup.h"
@@ -68,6 +69,7 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
     setFont(f);
     buildLayout();
     buildMenus();
+    Itens = new ItemCommands(this);
     FormCreate();
 }
 
@@ -280,7 +282,7 @@ void TMain::EnableCommands()
 {
     setCommandsEnabled(true);
     // Commands whose windows come with later versions of the program.
-    for (QToolButton *b : {SBCalcRapido, SBConsulta, SBPesquisa, SBTrm})
+    for (QToolButton *b : {SBCalcRapido, SBTrm})
         b->setEnabled(false);
     // No other workstation is known: the button that closes them all stays hidden.
     SBFimEx->hide();
@@ -427,6 +429,7 @@ void TMain::FormClose()
         CloseCalcView();
     ShowStatus(QStringLiteral("Fechando Regime Especial..."));
     ShowStatus(QStringLiteral("Fechando Brelva..."));
+    ItemCommands::FechaBrelva();
     ShowStatus(QStringLiteral("Finalizando..."));
 }
 

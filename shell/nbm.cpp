@@ -5,6 +5,7 @@
 #include "core/messages.h"
 #include "core/produtosnbm.h"
 #include "core/settings.h"
+#include "platform/annexconsult.h"
 #include "platform/drives.h"
 #include "platform/filecopy.h"
 #include "platform/zlbarchive.h"
@@ -140,7 +141,7 @@ bool StartNBMRebuild(bool avisarNoFim)
         return false;
     }
     const auto solta = qScopeGuard([] { CloseSysSemaphore(nbm::SemaforoReindexacao); });
-    if (!FechaConsultaBrelva()) {
+    if (!annex::CloseAnnexConsult()) {
         MsgErro(QStringLiteral("Não consegui fechar a Tabela do Brelva para reindexar os produtos."));
         return false;
     }
@@ -178,7 +179,7 @@ void StartNBMCreate()
         return;
     }
     const auto solta = qScopeGuard([] { CloseSysSemaphore(nbm::SemaforoReindexacao); });
-    if (!FechaConsultaBrelva()) {
+    if (!annex::CloseAnnexConsult()) {
         MsgErro(QStringLiteral("Não consegui desativar a Consulta da Tabela do Brelva."));
         return;
     }
