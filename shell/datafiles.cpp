@@ -157,8 +157,14 @@ void CopiaTabelaMedicamentos()
 
 void CheckDataFiles()
 {
+    // A data folder without tables is a new database: filled from the
+    // installation's tables, which already have the current structure.
+    const bool novaBase = QDir(App().DataDir).entryList({QStringLiteral("*.dat")}, QDir::Files).isEmpty();
     VerificaArquivosDeDados();
     CopiaTabelasFaltantes();
+    if (novaBase)
+        for (const char *marcador : {"2009.04.01", "2012.09.01"})
+            Settings::instance().setEstruturaAplicada(QString::fromLatin1(marcador));
     AplicaArquivosEntregues();
     CopiaTabelaMedicamentos();
 }
