@@ -94,6 +94,26 @@ QDate dataTabelaEntregue(const QString &dataFile)
     return d;
 }
 
+void RecuperaTabelasInterrompidas(const QString &dir)
+{
+    for (const QFileInfo &copia : QDir(dir).entryInfoList({QStringLiteral("*.dbk")}, QDir::Files)) {
+        const QString base = QDir(dir).filePath(copia.completeBaseName());
+        if (QFileInfo::exists(fileNoCase(dir, copia.completeBaseName() + QStringLiteral(".dat"))))
+            continue; // the rebuilt table is in place; the copy stays as the engine left it
+        QFile::rename(copia.absoluteFilePath(), base + QStringLiteral(".dat"));
+        const QString idx = fileNoCase(dir, copia.completeBaseName() + QStringLiteral(".idx"));
+        const QString ibk = fileNoCase(dir, copia.completeBaseName() + QStringLiteral(".ibk"));
+        if (QFileInfo::exists(ibk)) {
+            QFile::remove(idx);
+            QFile::rename(ibk, base + QStringLiteral(".idx"));
+        }
+        // The new table the interrupted rebuild was writing.
+        for (const QFileInfo &obra :
+             QDir(dir).entryInfoList({copia.completeBaseName() + QStringLiteral(".*.tmp")}, QDir::Files))
+            QFile::remove(obra.absoluteFilePath());
+    }
+}
+
 void VerificaArquivosDeDados()
 {
     const QString dir = App().DataDir;
@@ -159,7 +179,10 @@ void CheckDataFiles()
 {
     // A data folder without tables is a new database: filled from the
     // installation's tables, which already have the current structure.
-    const bool novaBase = QDir(App().DataDir).entryList({QStringLiteral("*.dat")}, QDir::Files).isEmpty();
+    const bool novaBase = QDir(App().DataDir).entryList({QStringLiteral("*.dat"), QStringLiteral("*.dbk")}, QDir::Files).isEmpty();
+    RecuperaTabelasInterrompidas(App().DataDir);
+    if (!Contribuinte)
+        RecuperaTabelasInterrompidas(App().DataDir + QStringLiteral("ARM/"));
     VerificaArquivosDeDados();
     CopiaTabelasFaltantes();
     if (novaBase)
