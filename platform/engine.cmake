@@ -16,3 +16,6 @@ target_sources(stplatform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/db/query.cpp
     ${CMAKE_CURRENT_LIST_DIR}/db/memtable.cpp
 )
+target_sources(stplatform PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/db/salvage.cpp
+)
