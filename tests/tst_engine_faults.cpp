@@ -786,33 +786,49 @@ void TestEngineFaults::damagedFiles()
 
 void TestEngineFaults::busyLockIsNotDamage_data()
 {
-    QTest::addColumn<int>("holdMs"); // 0: held for the whole test
-    QTest::newRow("lock held") << 0;
-    QTest::newRow("lock released while waiting") << 300;
+    QTest::addColumn<bool>("openFirst"); // the lock is taken after the table was opened, before a read
+    QTest::addColumn<int>("holdMs");     // 0: held for the whole test
+    QTest::newRow("open, lock held") << false << 0;
+    QTest::newRow("open, lock released while waiting") << false << 300;
+    QTest::newRow("read, lock held") << true << 0;
+    // Longer than one of SQLite's waits, shorter than the session's retries.
+    QTest::newRow("read, lock released while waiting") << true << 600;
 }
 
 void TestEngineFaults::busyLockIsNotDamage()
 {
+    QFETCH(bool, openFirst);
     QFETCH(int, holdMs);
     const QString dir = freshCopy();
-    QStringList args{QStringLiteral("hold-sqlite-lock"), dir, QStringLiteral("Linhas")};
-    if (holdMs)
-        args << QString::number(holdMs);
-    Child c(args);
-    QCOMPARE(c.readLine(), QStringLiteral("locked"));
-    Session patient{QString(), 60, 20}; // 1.2 s of patience, more than the lock is held
+    // Opening tries 60 times 20 ms; reading waits 400 ms in SQLite a try, 20 tries.
+    Session patient{QString(), openFirst ? 20 : 60, 20};
     Session hurried{QString(), 2, 10};
     Database db;
     db.setDirectory(dir);
     db.setSession(holdMs ? &patient : &hurried);
     Table t(&db, QStringLiteral("Linhas"));
-    try {
+    if (openFirst)
         t.open();
-        QVERIFY2(holdMs, "opened a table another process holds locked");
-        QCOMPARE(t.recordCount(), kRows + 1);
+    QStringList args{QStringLiteral("hold-sqlite-lock"), dir, QStringLiteral("Linhas")};
+    if (holdMs)
+        args << QString::number(holdMs);
+    Child c(args);
+    QCOMPARE(c.readLine(), QStringLiteral("locked"));
+    try {
+        if (openFirst) {
+            Query q(&db);
+            q.setSql(QStringLiteral("SELECT COUNT(*) FROM Linhas"));
+            q.open();
+            QVERIFY2(holdMs, "read a table another process holds locked");
+            QCOMPARE(q.field(0).asInteger(), kRows + 1);
+        } else {
+            t.open();
+            QVERIFY2(holdMs, "opened a table another process holds locked");
+            QCOMPARE(t.recordCount(), kRows + 1);
+        }
     } catch (const EngineError &e) {
         QVERIFY2(!holdMs, qPrintable(e.message()));
-        QCOMPARE(e.code(), Err::TableInUse);
+        QCOMPARE(e.code(), openFirst ? Err::LockFailed : Err::TableInUse);
     }
 }
 

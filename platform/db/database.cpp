@@ -231,27 +231,35 @@ void Database::endReadTransaction()
 int Database::step(sqlite3_stmt *stmt)
 {
     const bool readOnly = sqlite3_stmt_readonly(stmt) != 0;
-    if (m_readTxOpen && !readOnly)
+    // A statement that has not run yet (its first step) can be waited for and
+    // run again from its start; one that is giving rows cannot.
+    const bool fresh = !sqlite3_stmt_busy(stmt);
+    bool holdsNothing = sqlite3_get_autocommit(m_conn) != 0; // no lock another process may wait for
+    if (m_readTxOpen && !readOnly) {
         endReadTransaction();
-    else if (m_readBatchDepth > 0 && !m_readTxOpen && readOnly && !m_inTransaction && m_storage == Storage::Folder
-        && sqlite3_get_autocommit(m_conn) && !sqlite3_stmt_busy(stmt))
+        holdsNothing = sqlite3_get_autocommit(m_conn) != 0;
+    } else if (m_readBatchDepth > 0 && !m_readTxOpen && readOnly && !m_inTransaction && m_storage == Storage::Folder
+               && holdsNothing && fresh) {
         m_readTxOpen = sqlite3_exec(m_conn, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
     // A single write waits for the other processes' writers as patiently as a
     // transaction does, instead of racing them for SQLite's locks.
     LockHold writeLock;
-    if (!readOnly && !m_inTransaction && m_storage == Storage::Folder && sqlite3_get_autocommit(m_conn)
-        && !sqlite3_stmt_busy(stmt)) {
+    if (!readOnly && !m_inTransaction && m_storage == Storage::Folder && sqlite3_get_autocommit(m_conn) && fresh) {
         writeLock = lockForWrite();
         if (!writeLock && QFileInfo::exists(mainFilePath()))
             return SQLITE_BUSY;
     }
     int rc = sqlite3_step(stmt);
-    // SQLite answers "busy" at once where waiting could deadlock; outside a
-    // transaction (or in a read batch, before anything was read) the
-    // statement can simply be run again.
-    for (int attempt = 0; (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) && attempt < m_session->lockRetryCount
-         && (sqlite3_get_autocommit(m_conn) || (m_readTxOpen && readOnly)) && !sqlite3_stmt_busy(stmt);
-         ++attempt) {
+    // SQLite answers "busy" at once where waiting could deadlock, and gives up
+    // when its own wait runs out (the statement then still counts as running:
+    // it stopped before its first row). A statement that had not run yet, on
+    // a connection that held no lock before it (outside a transaction, or the
+    // first read of a read batch), is simply run again: while it waits it
+    // holds nothing another process could be waiting for.
+    for (int attempt = 0; (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; ++attempt) {
+        if (!fresh || !holdsNothing || attempt >= m_session->lockRetryCount)
+            break;
         QThread::msleep(static_cast<unsigned long>(std::max(1, m_session->lockWaitTime / 4) + attempt));
         sqlite3_reset(stmt);
         rc = sqlite3_step(stmt);
