@@ -8,4 +8,6 @@ namespace cli {
 int runCompute(const QStringList &args);
 int runValidate(const QStringList &args);
 int runMvaAjustada(const QStringList &args);
+int runReport(const QStringList &args);
+int runZlb(const QStringList &args);
 } // namespace cli

@@ -2,6 +2,7 @@
 // database through the data module, runs the computation as a report run does,
 // and prints every line's amounts and every invoice's amount to collect.
 #include "app/cli.h"
+#include "app/cli_entrada.h"
 #include "app/cli_json.h"
 
 #include "core/datamodule.h"
@@ -10,6 +11,7 @@
 #include "core/schema.h"
 #include "core/settings.h"
 #include "platform/clock.h"
+#include "platform/db/transaction.h"
 #include "platform/inifile.h"
 
 #include <QDir>
@@ -19,6 +21,8 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
+#include <functional>
+#include <tuple>
 #include <cstdio>
 #include <stdexcept>
 
@@ -34,9 +38,31 @@ struct InputError {
     QString reason;
 };
 
-// One stored row: field name and value, as the engine keeps it.
+// What the input may give for the rows of one table: its definition, its
+// fields by name, the fields the program assigns and the keys that hold
+// nested lists.
+struct Layout {
+    stb::db::TableDef def;
+    QHash<QString, int> porNome; // exact spelling
+    QStringList atribuidos;
+    QStringList aninhados;
+    std::vector<bool> atribuido; // by field index
+
+    Layout(stb::db::TableDef d, QStringList assigned, QStringList nested)
+        : def(std::move(d)), atribuidos(std::move(assigned)), aninhados(std::move(nested))
+    {
+        atribuido.resize(static_cast<size_t>(def.fields.size()));
+        for (int i = 0; i < def.fields.size(); ++i) {
+            porNome.insert(def.fields[i].name, i);
+            atribuido[static_cast<size_t>(i)] = atribuidos.contains(def.fields[i].name, Qt::CaseInsensitive);
+        }
+    }
+    int indice(const QString &name) const { return porNome.value(name, -1); }
+};
+
+// One stored row: field index in its layout and value, as the engine keeps it.
 struct Row {
-    std::vector<std::pair<QString, stb::db::Value>> fields;
+    std::vector<std::pair<int, stb::db::Value>> fields;
 };
 
 struct Nota {
@@ -59,6 +85,10 @@ QString itemPath(const QString &path, size_t i) { return path + QStringLiteral("
 
 [[noreturn]] void bad(const QString &path, const QString &reason) { throw InputError{path, reason}; }
 
+// A path built only when an error needs it (the input may hold 100,000 lines).
+using Caminho = std::function<QString()>;
+[[noreturn]] void bad(const Caminho &path, const QString &reason) { throw InputError{path(), reason}; }
+
 const Value &expectObject(const Value &v, const QString &path)
 {
     if (v.type != Value::Type::Object)
@@ -67,18 +97,17 @@ const Value &expectObject(const Value &v, const QString &path)
 }
 
 // Reads one value for a stored field of the given type.
-stb::db::Value readField(const stb::db::FieldDef &def, const Value &v, const QString &path)
+stb::db::Value readField(const stb::db::FieldDef &def, const Value &v, const Caminho &path)
 {
     if (v.isNull())
         return {};
     QString why;
     switch (def.type) {
     case FieldType::Currency: {
+        // Negative amounts are accepted, as the program's currency fields do.
         const auto c = cli::json::parseAmount(v, &why);
         if (!c)
             bad(path, why);
-        if (*c < Currency())
-            bad(path, QStringLiteral("não pode ser negativo"));
         return c->raw();
     }
     case FieldType::SmallInt:
@@ -102,6 +131,8 @@ stb::db::Value readField(const stb::db::FieldDef &def, const Value &v, const QSt
     case FieldType::Memo:
         if (v.type != Value::Type::String)
             bad(path, QStringLiteral("esperado um texto, %1").arg(encontrado(v)));
+        if (v.invalidText)
+            bad(path, QStringLiteral("texto com codificação UTF-8 inválida"));
         if (def.type == FieldType::String && v.text.size() > def.size)
             bad(path, QStringLiteral("texto com mais de %1 caracteres").arg(def.size));
         if (v.text.isEmpty())
@@ -117,60 +148,90 @@ stb::db::Value readField(const stb::db::FieldDef &def, const Value &v, const QSt
         return stb::db::encodeDate(d);
     }
     case FieldType::DateTime: {
-        QDateTime dt = v.type == Value::Type::String ? QDateTime::fromString(v.text, Qt::ISODate) : QDateTime();
-        if (!dt.isValid() && v.type == Value::Type::String)
-            if (const QDate d = QDate::fromString(v.text, Qt::ISODate); d.isValid())
-                dt = d.startOfDay();
-        if (!dt.isValid())
+        // A date alone, or a date and a time of day; nothing else may follow.
+        static const QRegularExpression re(
+            QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})(?:T(\\d{2}):(\\d{2})(?::(\\d{2})(?:\\.(\\d{1,3}))?)?)?$"));
+        const QRegularExpressionMatch m = v.type == Value::Type::String ? re.match(v.text) : QRegularExpressionMatch();
+        if (!m.hasMatch())
             bad(path, QStringLiteral("esperada uma data e hora AAAA-MM-DDTHH:MM:SS"));
-        return stb::db::encodeDateTime(dt);
+        const QDate d(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+        if (!d.isValid())
+            bad(path, QStringLiteral("data inexistente \"%1\"").arg(v.text));
+        QTime t(0, 0);
+        if (m.hasCaptured(4)) {
+            const QString ms = m.captured(7);
+            t = QTime(m.captured(4).toInt(), m.captured(5).toInt(), m.hasCaptured(6) ? m.captured(6).toInt() : 0,
+                      ms.isEmpty() ? 0 : ms.leftJustified(3, QLatin1Char('0')).toInt());
+            if (!t.isValid())
+                bad(path, QStringLiteral("hora inexistente \"%1\"").arg(v.text));
+        }
+        return stb::db::encodeDateTime(QDateTime(d, t));
     }
     default:
         bad(path, QStringLiteral("não pode ser informado"));
     }
 }
 
-// Reads an object into a row of `def`. Keys are the table's field names as
-// spelled there; `nested` keys are left to the caller; keys the program
+// Reads an object into a row of the layout. Keys are the table's field names
+// as spelled there; nested keys are left to the caller; keys the program
 // assigns are refused.
-Row readRow(const Value &obj, const stb::db::TableDef &def, const QString &path, const QStringList &assigned,
-            const QStringList &nested)
+Row readRow(const Value &obj, const Layout &layout, const Caminho &path)
 {
-    expectObject(obj, path);
+    if (obj.type != Value::Type::Object)
+        bad(path, QStringLiteral("esperado um objeto, %1").arg(encontrado(obj)));
     Row row;
-    QSet<QString> given;
+    const auto &fields = layout.def.fields;
+    row.fields.reserve(obj.members.size());
     for (const auto &[key, v] : obj.members) {
-        if (nested.contains(key))
+        if (layout.aninhados.contains(key))
             continue;
-        const QString p = child(path, key);
-        if (assigned.contains(key, Qt::CaseInsensitive))
-            bad(p, QStringLiteral("é atribuído pelo programa"));
-        const stb::db::FieldDef *fd = def.field(key);
-        if (!fd)
+        const Caminho p = [&path, &key] { return child(path(), key); };
+        const int i = layout.indice(key);
+        if (i < 0) {
+            if (layout.atribuidos.contains(key, Qt::CaseInsensitive))
+                bad(p, QStringLiteral("é atribuído pelo programa"));
+            if (const stb::db::FieldDef *fd = layout.def.field(key))
+                bad(p, QStringLiteral("campo desconhecido (o nome do campo se escreve \"%1\")").arg(fd->name));
             bad(p, QStringLiteral("campo desconhecido"));
-        if (fd->name != key)
-            bad(p, QStringLiteral("campo desconhecido (o nome do campo se escreve \"%1\")").arg(fd->name));
-        given.insert(fd->name);
-        row.fields.emplace_back(fd->name, readField(*fd, v, p));
+        }
+        if (layout.atribuido[static_cast<size_t>(i)])
+            bad(p, QStringLiteral("é atribuído pelo programa"));
+        row.fields.emplace_back(i, readField(fields[i], v, p));
     }
-    // Missing amounts read as 0 and missing flags as false; the rest stays null.
-    for (const stb::db::FieldDef &fd : def.fields) {
-        if (given.contains(fd.name) || assigned.contains(fd.name, Qt::CaseInsensitive))
-            continue;
-        if (fd.type == FieldType::Currency)
-            row.fields.emplace_back(fd.name, std::int64_t(0));
-        else if (fd.type == FieldType::Boolean)
-            row.fields.emplace_back(fd.name, std::int64_t(0));
-    }
+    // Missing amounts and flags are filled in when the row is stored.
     return row;
 }
 
-const stb::db::Value *fieldOf(const Row &row, const QString &name)
+const stb::db::Value *fieldOf(const Row &row, const Layout &layout, const QString &name)
 {
+    const int i = layout.indice(name);
     for (const auto &[n, v] : row.fields)
-        if (n.compare(name, Qt::CaseInsensitive) == 0)
+        if (n == i)
             return &v;
     return nullptr;
+}
+
+// The layouts of the four tables the input fills.
+const Layout &layoutCalculos()
+{
+    static const Layout l(stb::schema::calculos(), {QStringLiteral("IdCalculo")}, {});
+    return l;
+}
+const Layout &layoutNotas()
+{
+    static const Layout l(stb::schema::notas(), {QStringLiteral("IdCalculo"), QStringLiteral("IdNota")},
+                          {QStringLiteral("itens"), QStringLiteral("itensMedic")});
+    return l;
+}
+const Layout &layoutItens()
+{
+    static const Layout l(stb::schema::itens(), {QStringLiteral("IdNota"), QStringLiteral("NroItem")}, {});
+    return l;
+}
+const Layout &layoutItensMedic()
+{
+    static const Layout l(stb::schema::itensMedic(), {QStringLiteral("IdNota"), QStringLiteral("NroItem")}, {});
+    return l;
 }
 
 const Value *member(const Value &obj, const QString &key)
@@ -181,7 +242,7 @@ const Value *member(const Value &obj, const QString &key)
     return nullptr;
 }
 
-const std::vector<Value> &arrayOf(const Value *v, const QString &path)
+const std::vector<Value> &arrayOf(const Value *v, const Caminho &path)
 {
     static const std::vector<Value> empty;
     if (!v || v->isNull())
@@ -189,6 +250,28 @@ const std::vector<Value> &arrayOf(const Value *v, const QString &path)
     if (v->type != Value::Type::Array)
         bad(path, QStringLiteral("esperada uma lista, %1").arg(encontrado(*v)));
     return v->items;
+}
+
+// One invoice of the "notas" list, with its lines.
+Nota leNota(const Value &obj, size_t i)
+{
+    const Caminho p = [i] { return itemPath(QStringLiteral("notas"), i); };
+    Nota n;
+    n.row = readRow(obj, layoutNotas(), p);
+    if (const stb::db::Value *nro = fieldOf(n.row, layoutNotas(), QStringLiteral("NroNF")); nro && !stb::db::isNull(*nro)) {
+        n.nroNF = std::get<QString>(*nro);
+        n.nroNFNull = false;
+    }
+    for (const auto &[chave, lista, layout] :
+         {std::tuple{QStringLiteral("itens"), &n.itens, &layoutItens()},
+          std::tuple{QStringLiteral("itensMedic"), &n.itensMedic, &layoutItensMedic()}}) {
+        const Caminho pl = [&p, &chave] { return child(p(), chave); };
+        const std::vector<Value> &itens = arrayOf(member(obj, chave), pl);
+        lista->reserve(itens.size());
+        for (size_t k = 0; k < itens.size(); ++k)
+            lista->push_back(readRow(itens[k], *layout, [&pl, k] { return itemPath(pl(), k); }));
+    }
+    return n;
 }
 
 Entrada readEntrada(const Value &doc)
@@ -217,55 +300,58 @@ Entrada readEntrada(const Value &doc)
         }
     }
     const Value *calc = member(doc, QStringLiteral("calculo"));
-    const Value emptyObject{Value::Type::Object, false, {}, {}, {}};
-    in.calculo = readRow(calc && !calc->isNull() ? *calc : emptyObject, stb::schema::calculos(), QStringLiteral("calculo"),
-                         {QStringLiteral("IdCalculo")}, {});
-    if (const stb::db::Value *mode = fieldOf(in.calculo, QStringLiteral("PrintMR")); mode && !stb::db::isNull(*mode)) {
+    Value emptyObject;
+    emptyObject.type = Value::Type::Object;
+    in.calculo = readRow(calc && !calc->isNull() ? *calc : emptyObject, layoutCalculos(),
+                         [] { return QStringLiteral("calculo"); });
+    if (const stb::db::Value *mode = fieldOf(in.calculo, layoutCalculos(), QStringLiteral("PrintMR"));
+        mode && !stb::db::isNull(*mode)) {
         const auto m = std::get<std::int64_t>(*mode);
         if (m > 5)
             bad(QStringLiteral("calculo.PrintMR"), QStringLiteral("deve ser um modo de multa de 0 a 5"));
         in.printMR = static_cast<int>(m);
     }
 
-    const QString notasPath = QStringLiteral("notas");
-    const std::vector<Value> &notas = arrayOf(member(doc, notasPath), notasPath);
-    in.notas.reserve(notas.size());
-    for (size_t i = 0; i < notas.size(); ++i) {
-        const QString p = itemPath(notasPath, i);
-        Nota n;
-        n.row = readRow(notas[i], stb::schema::notas(), p, {QStringLiteral("IdCalculo"), QStringLiteral("IdNota")},
-                        {QStringLiteral("itens"), QStringLiteral("itensMedic")});
-        if (const stb::db::Value *nro = fieldOf(n.row, QStringLiteral("NroNF")); nro && !stb::db::isNull(*nro)) {
-            n.nroNF = std::get<QString>(*nro);
-            n.nroNFNull = false;
-        }
-        const QString pi = child(p, QStringLiteral("itens"));
-        for (const Value &item : arrayOf(member(notas[i], QStringLiteral("itens")), pi))
-            n.itens.push_back(readRow(item, stb::schema::itens(), itemPath(pi, n.itens.size()),
-                                      {QStringLiteral("IdNota"), QStringLiteral("NroItem")}, {}));
-        const QString pm = child(p, QStringLiteral("itensMedic"));
-        for (const Value &item : arrayOf(member(notas[i], QStringLiteral("itensMedic")), pm))
-            n.itensMedic.push_back(readRow(item, stb::schema::itensMedic(), itemPath(pm, n.itensMedic.size()),
-                                           {QStringLiteral("IdNota"), QStringLiteral("NroItem")}, {}));
-        in.notas.push_back(std::move(n));
-    }
+    // The invoices were read while the document was parsed (leNota); here
+    // only a "notas" that is not a list is left to refuse.
+    if (const Value *notas = member(doc, QStringLiteral("notas")))
+        arrayOf(notas, [] { return QStringLiteral("notas"); });
     return in;
 }
 
-void setRow(stb::db::DataSet &ds, const Row &row)
+// The dataset's fields in the order of a layout's definition, found once.
+std::vector<stb::db::Field *> camposDe(stb::db::DataSet &ds, const Layout &layout)
 {
-    for (const auto &[name, v] : row.fields)
-        ds.fieldByName(name).setRaw(v);
+    std::vector<stb::db::Field *> campos;
+    for (const stb::db::FieldDef &fd : layout.def.fields)
+        campos.push_back(&ds.fieldByName(fd.name));
+    return campos;
+}
+
+// Stores a row: missing amounts read as 0 and missing flags as false (the
+// fields the program assigns are left alone); the rest stays null.
+void setRow(const std::vector<stb::db::Field *> &campos, const Row &row, const Layout &layout)
+{
+    const auto &fields = layout.def.fields;
+    for (int i = 0; i < fields.size(); ++i)
+        if ((fields[i].type == FieldType::Currency || fields[i].type == FieldType::Boolean)
+            && !layout.atribuido[static_cast<size_t>(i)])
+            campos[static_cast<size_t>(i)]->setRaw(std::int64_t(0));
+    for (const auto &[i, v] : row.fields)
+        campos[static_cast<size_t>(i)]->setRaw(v);
 }
 
 // Core messages go to stderr; an error message makes the run fail.
 class CliSink : public stb::MessageSink {
 public:
     int errors = 0;
+    QString lastError;
     void show(stb::MsgKind kind, const QString &text) override
     {
-        if (kind == stb::MsgKind::Erro)
+        if (kind == stb::MsgKind::Erro) {
             ++errors;
+            lastError = QString(text).replace(QLatin1Char('\r'), QLatin1Char(' '));
+        }
         std::fprintf(stderr, "mensagem: %s\n", qPrintable(QString(text).replace(QLatin1Char('\r'), QLatin1Char(' '))));
     }
     bool ask(const QString &text, bool defaultYes) override
@@ -282,71 +368,98 @@ public:
 
 QString amount(const stb::db::Field &f) { return f.asCurrency().toPlainString(4); }
 
-// Stores the calculation through the data module; returns nothing, fills the ids.
+// Stores the calculation through the data module, in one transaction; fills
+// the invoices' ids.
 void store(stb::TDM &dm, Entrada &in)
 {
-    dm.BaseDados.startTransaction();
-    try {
-        dm.TabCalc.append();
-        setRow(dm.TabCalc, in.calculo);
-        if (!fieldOf(in.calculo, QStringLiteral("DataHora")))
-            dm.TabCalc.fieldByName(QStringLiteral("DataHora")).setAsDateTime(stb::Clock::now());
-        dm.TabCalc.post();
-        // Lines are posted without the per-line refresh of the invoices, which
-        // runs once at the end (as after a renumbering).
-        const stb::db::DataSet::Event aposPostItens = dm.TabItens.afterPost;
-        const stb::db::DataSet::Event aposPostMedic = dm.TabItensMedic.afterPost;
-        dm.TabItens.afterPost = nullptr;
-        dm.TabItensMedic.afterPost = nullptr;
-        auto restaura = [&] {
+    stb::db::Transaction tx(dm.BaseDados);
+    dm.TabCalc.append();
+    setRow(camposDe(dm.TabCalc, layoutCalculos()), in.calculo, layoutCalculos());
+    if (!fieldOf(in.calculo, layoutCalculos(), QStringLiteral("DataHora")))
+        dm.TabCalc.fieldByName(QStringLiteral("DataHora")).setAsDateTime(stb::Clock::now());
+    dm.TabCalc.post();
+    // While the rows are stored nothing reads the amounts: the invoice totals
+    // and the per-line refresh of the invoices are switched off and the
+    // refresh runs once at the end (as after a renumbering).
+    struct Eventos {
+        stb::TDM &dm;
+        stb::db::DataSet::Event aposPostItens = dm.TabItens.afterPost;
+        stb::db::DataSet::Event aposPostMedic = dm.TabItensMedic.afterPost;
+        stb::db::DataSet::Event calcNotas = dm.TabNotas.onCalcFields;
+        stb::db::DataSet::Event calcItens = dm.TabItens.onCalcFields;
+        stb::db::DataSet::Event calcMedic = dm.TabItensMedic.onCalcFields;
+        explicit Eventos(stb::TDM &d) : dm(d)
+        {
+            dm.TabItens.afterPost = nullptr;
+            dm.TabItensMedic.afterPost = nullptr;
+            dm.TabNotas.onCalcFields = nullptr;
+            dm.TabItens.onCalcFields = nullptr;
+            dm.TabItensMedic.onCalcFields = nullptr;
+            // Nor are the calculated and lookup fields worked out again for
+            // every value set.
+            for (stb::db::DataSet *ds : {&dm.TabNotas, &dm.TabItens, &dm.TabItensMedic})
+                ds->autoCalcFields = false;
+        }
+        ~Eventos()
+        {
             dm.TabItens.afterPost = aposPostItens;
             dm.TabItensMedic.afterPost = aposPostMedic;
-        };
-        try {
-            stb::db::Field &nroItem = dm.TabItens.fieldByName(QStringLiteral("NroItem"));
-            stb::db::Field &nroItemMedic = dm.TabItensMedic.fieldByName(QStringLiteral("NroItem"));
-            for (Nota &n : in.notas) {
-                dm.TabNotas.append();
-                setRow(dm.TabNotas, n.row);
-                n.idNota = dm.ProximoIdNota();
-                dm.TabNotas.fieldByName(QStringLiteral("IdNota")).setAsInteger(n.idNota);
-                dm.TabNotas.post();
-                for (const Row &item : n.itens) {
-                    dm.TabItens.append();
-                    setRow(dm.TabItens, item);
-                    nroItem.setAsInteger(dm.ProximoNroItem());
-                    dm.TabItens.post();
-                }
-                for (const Row &item : n.itensMedic) {
-                    dm.TabItensMedic.append();
-                    setRow(dm.TabItensMedic, item);
-                    nroItemMedic.setAsInteger(dm.ProximoNroItem(QStringLiteral("MEDIC")));
-                    dm.TabItensMedic.post();
-                }
-            }
-        } catch (...) {
-            restaura();
-            throw;
+            dm.TabNotas.onCalcFields = calcNotas;
+            dm.TabItens.onCalcFields = calcItens;
+            dm.TabItensMedic.onCalcFields = calcMedic;
+            for (stb::db::DataSet *ds : {&dm.TabNotas, &dm.TabItens, &dm.TabItensMedic})
+                ds->autoCalcFields = true;
         }
-        restaura();
-        if (aposPostItens)
-            aposPostItens(dm.TabItens);
-        dm.BaseDados.commit(true);
-    } catch (...) {
-        if (dm.BaseDados.inTransaction())
-            dm.BaseDados.rollback();
-        throw;
+    };
+    {
+        const Eventos eventos(dm);
+        const std::vector<stb::db::Field *> campoNota = camposDe(dm.TabNotas, layoutNotas());
+        const std::vector<stb::db::Field *> campoItem = camposDe(dm.TabItens, layoutItens());
+        const std::vector<stb::db::Field *> campoMedic = camposDe(dm.TabItensMedic, layoutItensMedic());
+        stb::db::Field &idNota = dm.TabNotas.fieldByName(QStringLiteral("IdNota"));
+        stb::db::Field &nroItem = dm.TabItens.fieldByName(QStringLiteral("NroItem"));
+        stb::db::Field &nroItemMedic = dm.TabItensMedic.fieldByName(QStringLiteral("NroItem"));
+        // Nothing else writes to this database: the next id and line number
+        // are asked once and then counted on.
+        int proximoId = dm.ProximoIdNota();
+        for (Nota &n : in.notas) {
+            dm.TabNotas.append();
+            setRow(campoNota, n.row, layoutNotas());
+            n.idNota = proximoId++;
+            idNota.setAsInteger(n.idNota);
+            dm.TabNotas.post();
+            int nro = 1; // a new invoice has no lines yet (ProximoNroItem gives 1)
+            for (const Row &item : n.itens) {
+                dm.TabItens.append();
+                setRow(campoItem, item, layoutItens());
+                nroItem.setAsInteger(nro++);
+                dm.TabItens.post();
+            }
+            nro = 1;
+            for (const Row &item : n.itensMedic) {
+                dm.TabItensMedic.append();
+                setRow(campoMedic, item, layoutItensMedic());
+                nroItemMedic.setAsInteger(nro++);
+                dm.TabItensMedic.post();
+            }
+        }
     }
+    tx.commit();
 }
 
-QString compute(stb::TDM &dm, const Entrada &in)
+// The output of every invoice (UTF-8, in the input's order).
+std::vector<QByteArray> compute(stb::TDM &dm, const Entrada &in, const CliSink &sink)
 {
     QHash<int, size_t> porId;
     for (size_t i = 0; i < in.notas.size(); ++i)
         porId.insert(in.notas[i].idNota, i);
-    std::vector<QString> saida(in.notas.size());
+    std::vector<QByteArray> saida(in.notas.size());
 
-    const stb::CalculoEmCurso calculo(dm, in.printMR);
+    const stb::ParametrosMR mr{in.settings.value(QStringLiteral("MRNormal"), 50),
+                               in.settings.value(QStringLiteral("MREmDobro"), 100),
+                               in.settings.value(QStringLiteral("MRReducao"), 20)};
+    const stb::CalculoEmCurso calculo(
+        dm, stb::contextoCalculo(dm.TabCalc, stb::fatoresMR(in.printMR, mr), stb::Clock::today()));
     stb::db::Table &notas = dm.TabNotas;
     stb::db::Table &itens = dm.TabItens;
     stb::db::Table &medic = dm.TabItensMedic;
@@ -361,22 +474,34 @@ QString compute(stb::TDM &dm, const Entrada &in)
     const stb::db::Field &nroItemMedic = medic.fieldByName(QStringLiteral("NroItem"));
     const stb::db::Field &debVlICMS = medic.fieldByName(QStringLiteral("DebVlICMS"));
 
-    for (notas.first(); !notas.eof(); notas.next()) {
+    // The invoice total is computed when its row is fetched; an error there
+    // (shown through the message sink) fails the run, naming the invoice.
+    int erros = sink.errors;
+    for (notas.first(); !notas.eof(); erros = sink.errors, notas.next()) {
         const auto it = porId.constFind(idNota.asInteger());
         if (it == porId.cend())
             continue;
+        const QString caminho = itemPath(QStringLiteral("notas"), *it);
+        if (sink.errors != erros)
+            bad(child(caminho, QStringLiteral("ValorARecolher")), sink.lastError);
         const Nota &n = in.notas[*it];
         QString s = QStringLiteral("{\"NroNF\": ") + (n.nroNFNull ? QStringLiteral("null") : cli::json::quote(n.nroNF))
             + QStringLiteral(", \"ValorARecolher\": \"") + amount(valorARecolher) + QStringLiteral("\",\n   \"itens\": [");
         bool primeiro = true;
-        for (itens.first(); !itens.eof(); itens.next()) {
-            s += primeiro ? QStringLiteral("\n    ") : QStringLiteral(",\n    ");
-            primeiro = false;
-            s += QStringLiteral("{\"NroItem\": ") + QString::number(nroItem.asInteger());
-            for (size_t k = 0; k < campos.size(); ++k)
-                s += QStringLiteral(", \"") + QLatin1String(nomes[k]) + QStringLiteral("\": \"") + amount(*campos[k])
-                    + QLatin1Char('"');
-            s += QLatin1Char('}');
+        size_t linha = 0;
+        try {
+            for (itens.first(); !itens.eof(); itens.next(), ++linha) {
+                s += primeiro ? QStringLiteral("\n    ") : QStringLiteral(",\n    ");
+                primeiro = false;
+                s += QStringLiteral("{\"NroItem\": ") + QString::number(nroItem.asInteger());
+                for (size_t k = 0; k < campos.size(); ++k)
+                    s += QStringLiteral(", \"") + QLatin1String(nomes[k]) + QStringLiteral("\": \"") + amount(*campos[k])
+                        + QLatin1Char('"');
+                s += QLatin1Char('}');
+            }
+        } catch (const stb::EstouroValor &e) {
+            // Lines are numbered in the input's order, which is the stored order.
+            bad(child(itemPath(child(caminho, QStringLiteral("itens")), linha), e.campo()), e.mensagem());
         }
         s += QStringLiteral("],\n   \"itensMedic\": [");
         primeiro = true;
@@ -387,37 +512,56 @@ QString compute(stb::TDM &dm, const Entrada &in)
                 + QStringLiteral(", \"DebVlICMS\": \"") + amount(debVlICMS) + QStringLiteral("\"}");
         }
         s += QStringLiteral("]}");
-        saida[*it] = s;
+        saida[*it] = s.toUtf8();
     }
-    QString out = QStringLiteral("{\"notas\": [");
-    for (size_t i = 0; i < saida.size(); ++i)
-        out += (i ? QStringLiteral(",\n  ") : QStringLiteral("\n  ")) + saida[i];
-    out += QStringLiteral("]}\n");
-    return out;
+    return saida;
 }
 
-// Opens the input file; on failure says why, in Portuguese (QFile::errorString() is English).
-QString cannotRead(QFile &f)
+// Writes the document, releasing each invoice's text once written.
+void escreve(std::vector<QByteArray> &saida)
 {
-    const QFileInfo info(f.fileName());
-    if (!info.exists())
-        return QStringLiteral("o arquivo não existe");
-    if (info.isDir())
-        return QStringLiteral("é uma pasta");
-    if (!info.isReadable())
-        return QStringLiteral("sem permissão de leitura");
-    if (!f.open(QIODevice::ReadOnly))
-        return QStringLiteral("o arquivo não pôde ser aberto");
-    return {};
+    std::fputs("{\"notas\": [", stdout);
+    for (size_t i = 0; i < saida.size(); ++i) {
+        std::fputs(i ? ",\n  " : "\n  ", stdout);
+        std::fwrite(saida[i].constData(), 1, static_cast<size_t>(saida[i].size()), stdout);
+        saida[i] = QByteArray();
+    }
+    std::fputs("]}\n", stdout);
+    std::fflush(stdout);
 }
 
-int inputError(const QString &path, const QString &reason)
+// Reads, stores and hands the calculation to `acao`.
+using Acao = std::function<int(stb::TDM &, const Entrada &, const CliSink &)>;
+int executa(const QString &file, const std::optional<QDate> &today, const Acao &acao);
+
+} // namespace
+
+int cli::inputError(const QString &path, const QString &reason)
 {
     std::fprintf(stderr, "erro: %s: %s\n", path.toUtf8().constData(), reason.toUtf8().constData());
     return 2;
 }
 
-} // namespace
+int cli::leOpcaoToday(const QStringList &args, int &i, std::optional<QDate> &today)
+{
+    if (i + 1 >= args.size())
+        return inputError(QStringLiteral("--today"), QStringLiteral("falta a data AAAA-MM-DD"));
+    static const QRegularExpression re(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+    const QString t = args[++i];
+    if (!re.match(t).hasMatch())
+        return inputError(QStringLiteral("--today"), QStringLiteral("esperada uma data AAAA-MM-DD, encontrado \"%1\"").arg(t));
+    const QDate d = QDate::fromString(t, Qt::ISODate);
+    if (!d.isValid())
+        return inputError(QStringLiteral("--today"), QStringLiteral("data inexistente \"%1\"").arg(t));
+    today = d;
+    return 0;
+}
+
+int cli::comCalculoArmazenado(const QString &file, const std::optional<QDate> &today,
+                              const std::function<int(stb::TDM &, int)> &acao)
+{
+    return executa(file, today, [&acao](stb::TDM &dm, const Entrada &in, const CliSink &) { return acao(dm, in.printMR); });
+}
 
 int cli::runCompute(const QStringList &args)
 {
@@ -426,16 +570,8 @@ int cli::runCompute(const QStringList &args)
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
         if (a == QLatin1String("--today")) {
-            if (i + 1 >= args.size())
-                return inputError(QStringLiteral("--today"), QStringLiteral("falta a data AAAA-MM-DD"));
-            static const QRegularExpression re(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
-            const QString t = args[++i];
-            if (!re.match(t).hasMatch())
-                return inputError(QStringLiteral("--today"), QStringLiteral("esperada uma data AAAA-MM-DD, encontrado \"%1\"").arg(t));
-            const QDate d = QDate::fromString(t, Qt::ISODate);
-            if (!d.isValid())
-                return inputError(QStringLiteral("--today"), QStringLiteral("data inexistente \"%1\"").arg(t));
-            today = d;
+            if (const int rc = leOpcaoToday(args, i, today))
+                return rc;
         } else if (a.startsWith(QLatin1String("--"))) {
             return inputError(a, QStringLiteral("opção desconhecida"));
         } else if (file.isEmpty()) {
@@ -448,20 +584,42 @@ int cli::runCompute(const QStringList &args)
         return inputError(QStringLiteral("ARQUIVO.json"),
                           QStringLiteral("falta o arquivo de entrada (compute [--today AAAA-MM-DD] ARQUIVO.json)"));
 
-    QFile f(file);
-    if (const QString why = cannotRead(f); !why.isEmpty())
-        return inputError(file, QStringLiteral("não foi possível ler o arquivo: %1").arg(why));
-    const QByteArray data = f.readAll();
-    json::ParseError perr;
-    const auto doc = json::parse(data, &perr);
-    if (!doc)
-        return inputError(QStringLiteral("%1:%2:%3").arg(file).arg(perr.line).arg(perr.column), perr.message);
+    return executa(file, today, [](stb::TDM &dm, const Entrada &in, const CliSink &sink) {
+        std::vector<QByteArray> saida = compute(dm, in, sink);
+        escreve(saida);
+        return 0;
+    });
+}
 
+namespace {
+
+int executa(const QString &file, const std::optional<QDate> &today, const Acao &acao)
+{
+    using cli::inputError;
+    namespace json = cli::json;
+    // The file and its document are released once the input is read.
     Entrada in;
-    try {
-        in = readEntrada(*doc);
-    } catch (const InputError &e) {
-        return inputError(e.path, e.reason);
+    {
+        QString why;
+        std::optional<QByteArray> data = json::readInputFile(file, &why);
+        if (!data)
+            return inputError(file, QStringLiteral("não foi possível ler o arquivo: %1").arg(why));
+        // Each invoice is read as soon as it is parsed; the document keeps
+        // only the rest.
+        std::vector<Nota> notas;
+        const json::ListSink leNotas{QStringLiteral("notas"),
+                                     [&notas](Value &&v) { notas.push_back(leNota(v, notas.size())); }};
+        json::ParseError perr;
+        try {
+            const auto doc = json::parse(*data, &perr, &leNotas);
+            if (!doc)
+                return inputError(QStringLiteral("%1:%2:%3").arg(file).arg(perr.line).arg(perr.column), perr.message);
+            data.reset();
+            in = readEntrada(*doc);
+        } catch (const InputError &e) {
+            return inputError(e.path, e.reason);
+        }
+        in.notas = std::move(notas);
     }
 
     QTemporaryDir tmp;
@@ -486,17 +644,17 @@ int cli::runCompute(const QStringList &args)
     stb::MessageSink *anterior = stb::setMessageSink(&sink);
     int rc = 0;
     try {
+        // Opening a table creates its files in the empty folder.
         stb::TDM dm(dataDir);
-        dm.CriaTabelas();
         for (stb::db::Table *t : {&dm.TabFisc, &dm.TabRemet, &dm.TabDest, &dm.TabCalc, &dm.TabNotas, &dm.TabItens,
                                   &dm.TabItensMedic})
             t->open();
         store(dm, in);
-        const QString out = compute(dm, in);
-        const QByteArray utf8 = out.toUtf8();
-        std::fwrite(utf8.constData(), 1, static_cast<size_t>(utf8.size()), stdout);
-        std::fflush(stdout);
-        rc = sink.errors ? 1 : 0;
+        rc = acao(dm, in, sink);
+        if (rc == 0 && sink.errors)
+            rc = 1;
+    } catch (const InputError &e) {
+        rc = inputError(e.path, e.reason);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "erro: %s\n", e.what());
         rc = 1;
@@ -504,3 +662,5 @@ int cli::runCompute(const QStringList &args)
     stb::setMessageSink(anterior);
     return rc;
 }
+
+} // namespace

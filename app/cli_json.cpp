@@ -1,5 +1,11 @@
 #include "app/cli_json.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <filesystem>
+
+#include <QHash>
 #include <QSet>
 
 namespace cli::json {
@@ -10,7 +16,10 @@ constexpr int MaxDepth = 200;
 
 class Parser {
 public:
-    Parser(const QByteArray &data, ParseError *error) : m_data(data), m_error(error) {}
+    Parser(const QByteArray &data, ParseError *error, const ListSink *sink)
+        : m_data(data), m_error(error), m_sink(sink)
+    {
+    }
 
     std::optional<Value> document()
     {
@@ -79,7 +88,7 @@ private:
             return array(out, depth);
         case '"':
             out.type = Value::Type::String;
-            return string(out.text);
+            return string(out.text, &out.invalidText);
         case 't':
             out.type = Value::Type::Bool;
             out.boolean = true;
@@ -135,7 +144,7 @@ private:
             }
         }
         out.type = Value::Type::Number;
-        out.text = QString::fromLatin1(m_data.mid(start, m_pos - start));
+        out.text = QString::fromLatin1(m_data.constData() + start, m_pos - start);
         return true;
     }
 
@@ -165,13 +174,49 @@ private:
         return true;
     }
 
-    bool string(QString &out)
+    // A string's value; `invalid` (when given) tells whether its bytes were
+    // not valid UTF-8 or an escape left a lone surrogate, so the caller can
+    // refuse the text instead of using replacement characters.
+    bool string(QString &out, bool *invalid = nullptr, bool key = false)
     {
         ++m_pos; // opening quote
+        // Most texts hold no escape: the whole span converts at once, and a
+        // field name seen before shares the text made the first time.
+        {
+            const char *d = m_data.constData();
+            const qsizetype n = m_data.size();
+            qsizetype i = m_pos;
+            while (i < n) {
+                const auto c = static_cast<unsigned char>(d[i]);
+                if (c == '"' || c == '\\' || c < 0x20)
+                    break;
+                ++i;
+            }
+            if (i < n && d[i] == '"') {
+                const QByteArrayView span(d + m_pos, i - m_pos);
+                const bool bad = !span.isValidUtf8();
+                if (key && !bad) {
+                    const QByteArray probe = QByteArray::fromRawData(span.data(), span.size());
+                    auto it = m_keys.constFind(probe);
+                    if (it == m_keys.cend())
+                        it = m_keys.insert(QByteArray(span.data(), span.size()), QString::fromUtf8(span));
+                    out = *it;
+                } else {
+                    out = QString::fromUtf8(span);
+                }
+                if (invalid)
+                    *invalid = bad;
+                m_pos = i + 1;
+                return true;
+            }
+        }
         QByteArray raw;
         QString result;
+        bool bad = false;
         auto flush = [&] {
             if (!raw.isEmpty()) {
+                if (!QByteArrayView(raw).isValidUtf8())
+                    bad = true;
                 result += QString::fromUtf8(raw);
                 raw.clear();
             }
@@ -243,11 +288,23 @@ private:
             }
         }
         flush();
+        for (qsizetype i = 0; i < result.size() && !bad; ++i) {
+            const QChar c = result.at(i);
+            if (c.isHighSurrogate() && (i + 1 >= result.size() || !result.at(i + 1).isLowSurrogate()))
+                bad = true;
+            else if (c.isHighSurrogate())
+                ++i;
+            else if (c.isLowSurrogate())
+                bad = true;
+        }
+        if (invalid)
+            *invalid = bad;
         out = result;
         return true;
     }
 
-    bool array(Value &out, int depth)
+    // `stream`: each element goes to the list sink instead of into `out`.
+    bool array(Value &out, int depth, bool stream = false)
     {
         ++m_pos;
         out.type = Value::Type::Array;
@@ -261,7 +318,10 @@ private:
             Value item;
             if (!value(item, depth + 1))
                 return false;
-            out.items.push_back(std::move(item));
+            if (stream)
+                m_sink->take(std::move(item));
+            else
+                out.items.push_back(std::move(item));
             skipSpace();
             if (peek() == ',') {
                 ++m_pos;
@@ -280,7 +340,7 @@ private:
     {
         ++m_pos;
         out.type = Value::Type::Object;
-        QSet<QString> keys;
+        QSet<QString> keys; // used once an object has many members
         skipSpace();
         if (peek() == '}') {
             ++m_pos;
@@ -294,14 +354,24 @@ private:
             }
             const qsizetype keyPos = m_pos;
             QString key;
-            if (!string(key))
+            if (!string(key, nullptr, true))
                 return false;
-            if (keys.contains(key)) {
+            bool repetido = false;
+            if (out.members.size() < 16) {
+                for (const auto &m : out.members)
+                    repetido = repetido || m.first == key;
+            } else {
+                if (keys.isEmpty())
+                    for (const auto &m : out.members)
+                        keys.insert(m.first);
+                repetido = keys.contains(key);
+                keys.insert(key);
+            }
+            if (repetido) {
                 m_pos = keyPos;
                 fail(QStringLiteral("campo \"%1\" repetido").arg(key));
                 return false;
             }
-            keys.insert(key);
             skipSpace();
             if (peek() != ':') {
                 fail(QStringLiteral("esperado \":\""));
@@ -310,8 +380,12 @@ private:
             ++m_pos;
             skipSpace();
             Value v;
-            if (!value(v, depth + 1))
+            if (depth == 0 && m_sink && key == m_sink->key && peek() == '[') {
+                if (!array(v, depth + 1, true))
+                    return false;
+            } else if (!value(v, depth + 1)) {
                 return false;
+            }
             out.members.emplace_back(key, std::move(v));
             skipSpace();
             if (peek() == ',') {
@@ -329,7 +403,9 @@ private:
 
     const QByteArray &m_data;
     ParseError *m_error;
+    const ListSink *m_sink;
     qsizetype m_pos = 0;
+    QHash<QByteArray, QString> m_keys; // field names, shared
 };
 
 // A decimal split into sign, digits and the power of ten of the last digit.
@@ -390,14 +466,14 @@ std::optional<Decimal> readDecimal(const QString &text, bool allowExponent)
 
 } // namespace
 
-std::optional<Value> parse(const QByteArray &utf8, ParseError *error)
+std::optional<Value> parse(const QByteArray &utf8, ParseError *error, const ListSink *sink)
 {
     if (error)
         *error = ParseError{};
     QByteArray data = utf8;
     if (data.startsWith("\xEF\xBB\xBF"))
         data.remove(0, 3);
-    Parser p(data, error);
+    Parser p(data, error, sink);
     return p.document();
 }
 
@@ -421,12 +497,51 @@ QString encontrado(const Value &v)
 }
 
 
+namespace {
+
+// The common case read at once: "-123.45" (a sign, at most 14 whole digits,
+// a point and at most four decimals, nothing else). Anything else, including
+// exponents and values that need the exact checks, goes the long way.
+std::optional<stb::Currency> plainAmount(const QString &text)
+{
+    const QChar *c = text.constData();
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    const bool negative = n > 0 && c[0] == QLatin1Char('-');
+    if (negative)
+        ++i;
+    std::int64_t units = 0;
+    int whole = 0;
+    for (; i < n && c[i].unicode() >= '0' && c[i].unicode() <= '9'; ++i, ++whole)
+        units = units * 10 + (c[i].unicode() - '0');
+    if (whole == 0 || whole > 14)
+        return std::nullopt;
+    std::int64_t frac = 0;
+    int decimals = 0;
+    if (i < n) {
+        if (c[i] != QLatin1Char('.'))
+            return std::nullopt;
+        for (++i; i < n && c[i].unicode() >= '0' && c[i].unicode() <= '9'; ++i, ++decimals)
+            frac = frac * 10 + (c[i].unicode() - '0');
+        if (decimals == 0 || decimals > 4 || i < n)
+            return std::nullopt;
+    }
+    for (int k = decimals; k < 4; ++k)
+        frac *= 10;
+    const std::int64_t raw = units * 10000 + frac;
+    return stb::Currency::fromRaw(negative ? -raw : raw);
+}
+
+} // namespace
+
 std::optional<stb::Currency> parseAmount(const Value &v, QString *why)
 {
     if (v.type != Value::Type::Number && v.type != Value::Type::String) {
         *why = QStringLiteral("esperado um valor numérico, %1").arg(encontrado(v));
         return std::nullopt;
     }
+    if (const auto c = plainAmount(v.text))
+        return c;
     const auto d = readDecimal(v.text.trimmed(), v.type == Value::Type::Number);
     if (!d) {
         *why = QStringLiteral("valor malformado \"%1\"").arg(v.text);
@@ -519,6 +634,43 @@ QString quote(const QString &s)
     }
     out += QLatin1Char('"');
     return out;
+}
+
+std::optional<QByteArray> readInputFile(const QString &path, QString *why)
+{
+    auto falha = [why](const QString &text) -> std::optional<QByteArray> {
+        if (why)
+            *why = text;
+        return std::nullopt;
+    };
+    std::error_code ec;
+    const std::filesystem::path p(path.toStdString());
+    const std::filesystem::file_status st = std::filesystem::status(p, ec);
+    if (ec || !std::filesystem::exists(st))
+        return falha(QStringLiteral("o arquivo não existe"));
+    if (std::filesystem::is_directory(st))
+        return falha(QStringLiteral("é uma pasta"));
+    if (!std::filesystem::is_regular_file(st))
+        return falha(QStringLiteral("não é um arquivo comum (dispositivo, pipe ou socket)"));
+    const QFileInfo info(path);
+    if (info.size() > MaxInputBytes)
+        return falha(QStringLiteral("o arquivo tem mais de %1 MB").arg(MaxInputBytes / (1024 * 1024)));
+    if (!info.isReadable())
+        return falha(QStringLiteral("sem permissão de leitura"));
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return falha(QStringLiteral("o arquivo não pôde ser aberto"));
+    // Never more than the limit, also when the file grows meanwhile.
+    QByteArray data = f.read(info.size());
+    for (QByteArray more = f.read(1); !more.isEmpty();
+         more = f.read(std::min<qint64>(1 << 20, MaxInputBytes + 1 - data.size()))) {
+        data += more;
+        if (data.size() > MaxInputBytes)
+            return falha(QStringLiteral("o arquivo tem mais de %1 MB").arg(MaxInputBytes / (1024 * 1024)));
+    }
+    if (f.error() != QFileDevice::NoError)
+        return falha(QStringLiteral("erro de leitura"));
+    return data;
 }
 
 } // namespace cli::json

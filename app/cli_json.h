@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -17,6 +18,7 @@ struct Value {
     Type type = Type::Null;
     bool boolean = false;
     QString text; // a number as written, or a string's value
+    bool invalidText = false; // a string whose bytes were not valid UTF-8 (or held a lone surrogate)
     std::vector<Value> items;
     std::vector<std::pair<QString, Value>> members; // in file order, keys unique
 
@@ -29,9 +31,18 @@ struct ParseError {
     QString message;
 };
 
+// Receives, one at a time and in file order, the elements of the list held
+// by the top-level member `key`, so a large input never stands whole in
+// memory; the document keeps that member as an empty list. `take` may throw
+// to stop the parse.
+struct ListSink {
+    QString key;
+    std::function<void(Value &&)> take;
+};
+
 // Parses a whole document (UTF-8). Duplicate keys and nesting deeper than
 // 200 levels are errors.
-std::optional<Value> parse(const QByteArray &utf8, ParseError *error);
+std::optional<Value> parse(const QByteArray &utf8, ParseError *error, const ListSink *sink = nullptr);
 
 // What a message says was found instead of the expected value
 // ("encontrado texto", "encontrada lista", "encontrado null"...).
@@ -46,5 +57,12 @@ std::optional<qint64> parseInteger(const Value &v, QString *why);
 
 // A string literal with the JSON escapes.
 QString quote(const QString &s);
+
+// Largest input file the tool reads.
+constexpr qint64 MaxInputBytes = 256LL * 1024 * 1024;
+// Reads a whole input file. Only a regular file of at most MaxInputBytes is
+// read (a device, a pipe or a folder is refused before it is opened); on
+// failure returns nullopt and says why, in Portuguese.
+std::optional<QByteArray> readInputFile(const QString &path, QString *why);
 
 } // namespace cli::json

@@ -24,6 +24,7 @@
 #include "platform/currency.h"
 #include "platform/db/database.h"
 #include "platform/db/dataset.h"
+#include "platform/db/transaction.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -261,9 +262,9 @@ void load(Database &db, const Source &src)
 {
     Table table(&db, src.def.name);
     table.open();
-    db.startTransaction();
     int line = 0;
     try {
+        Transaction tx(db); // a failed row leaves the table as it was
         for (const Row &row : src.rows) {
             line = row.line;
             table.append();
@@ -272,11 +273,10 @@ void load(Database &db, const Source &src)
                     setField(table.fieldByName(src.def.fields[cell.field].name), cell.value);
             table.post();
         }
-        db.commit(true);
+        tx.commit();
     } catch (const EngineError &e) {
         if (table.state() != DataSet::State::Browse)
             table.cancel();
-        db.rollback();
         fail(src.path, line, e.message());
     }
     table.close();

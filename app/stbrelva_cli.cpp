@@ -4,7 +4,10 @@
 #include "app/cli.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <memory>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -12,12 +15,18 @@ struct Command {
     const char *name;
     int (*run)(const QStringList &args);
     const char *usage;
+    bool gui = false; // paints (fonts need a GUI application; no window is shown)
 };
 
 const Command kCommands[] = {
     {"compute", cli::runCompute, "compute [--today AAAA-MM-DD] ARQUIVO.json"},
     {"validate", cli::runValidate, "validate cnpj|ie|format TEXTO..."},
     {"mva-ajustada", cli::runMvaAjustada, "mva-ajustada MVA INTERESTADUAL INTERNA"},
+    {"report", cli::runReport,
+     "report [--today AAAA-MM-DD] [--mr 0..5] [--contribuinte] [--analitica] [--codigos STBrelva2.ini] --pdf SAIDA.pdf "
+     "ARQUIVO.json",
+     true},
+    {"zlb", cli::runZlb, "zlb create|list|extract ARQUIVO.zlb [PASTA]"},
 };
 
 int usage()
@@ -32,14 +41,30 @@ int usage()
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
+    const Command *command = nullptr;
+    if (argc > 1)
+        for (const Command &c : kCommands)
+            if (std::strcmp(argv[1], c.name) == 0)
+                command = &c;
+    // A painting subcommand runs without a display.
+    if (command && command->gui && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The platform's start-up notes (a missing runtime folder, say) are not
+    // the tool's output: stderr carries only its own error lines.
+    const QtMessageHandler anterior = qInstallMessageHandler([](QtMsgType tipo, const QMessageLogContext &, const QString &msg) {
+        if (tipo == QtCriticalMsg || tipo == QtFatalMsg)
+            std::fprintf(stderr, "%s\n", msg.toUtf8().constData());
+    });
+    const std::unique_ptr<QCoreApplication> app = command && command->gui
+        ? std::make_unique<QGuiApplication>(argc, argv)
+        : std::make_unique<QCoreApplication>(argc, argv);
+    qInstallMessageHandler(anterior);
+    QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty())
         return usage();
     const QString name = args.takeFirst();
-    for (const Command &c : kCommands)
-        if (name == QLatin1String(c.name))
-            return c.run(args);
+    if (command)
+        return command->run(args);
     std::fprintf(stderr, "erro: subcomando desconhecido: %s\n", name.toUtf8().constData());
     return usage();
 }

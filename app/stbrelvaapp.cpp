@@ -1,8 +1,10 @@
 // STBrelvaApp: the program (kept in the "Sys" folder of the installation and
 // started by the launcher).
+#include "core/datamodule.h"
 #include "core/messages.h"
 #include "entry/msgbox.h"
 #include "shell/appglobals.h"
+#include "shell/application.h"
 #include "shell/mainwindow.h"
 #include "shell/startup.h"
 
@@ -12,7 +14,7 @@
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
+    stb::Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("STBrelva"));
     QApplication::setApplicationVersion(QStringLiteral(STB_VERSION));
     // STB_MENSAGENS=stderr runs without message boxes: texts go to stderr and
@@ -25,15 +27,19 @@ int main(int argc, char **argv)
         return code;
     int result;
     {
+        // The data module ends after the main window and before anything of
+        // the engine that lives for the whole process.
+        stb::DataModuleScope dataModule;
         stb::TMain main;
         // STB_SAIR_APOS_INICIO=1: print the time from process start to the end of
         // the deferred start-up and quit (the start-up benchmark).
+        // The program then ends through its normal end command.
         if (qgetenv("STB_SAIR_APOS_INICIO") == "1")
             QObject::connect(&main, &stb::TMain::startupFinished, &app, [&main] {
                 std::printf("INICIO-CONCLUIDO %s\n", qPrintable(main.statusLog.value(main.statusLog.size() - 1)));
                 std::fflush(stdout);
-                QCoreApplication::quit();
-            });
+                main.EncerraSistema();
+            }, Qt::QueuedConnection);
         if (!stb::App().MinimizeSwitch)
             main.show();
         result = QApplication::exec();

@@ -13,6 +13,7 @@
 #include "core/datamodule.h"
 #include "core/itemcalc.h"
 #include "core/totals.h"
+#include "platform/db/transaction.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -34,7 +35,7 @@ Currency amount(std::int64_t raw) { return Currency::fromRaw(raw); }
 // Stores the calculation as the dialogs would, line by line through TDM.
 void store(TDM &dm)
 {
-    dm.BaseDados.startTransaction();
+    db::Transaction tx(dm.BaseDados);
     dm.TabCalc.append();
     dm.TabCalc.fieldByName(QStringLiteral("TipoCalculo")).setAsInteger(1);
     dm.TabCalc.fieldByName(QStringLiteral("DiferencialAliq")).setAsBoolean(false);
@@ -68,13 +69,13 @@ void store(TDM &dm)
         }
     }
     dm.TabItens.afterPost = aposPost;
-    dm.BaseDados.commit(true);
+    tx.commit();
 }
 
 // (a) ours: a report run over every invoice and line.
 Currency passOurs(TDM &dm, Currency &totalNotas)
 {
-    const CalculoEmCurso calculo(dm, fatoresMR(kModoMR, 50, 100, 20));
+    const CalculoEmCurso calculo(dm, contextoCalculo(dm.TabCalc, fatoresMR(kModoMR, 50, 100, 20), QDate::currentDate()));
     const db::Field &total = dm.TabItens.fieldByName(QStringLiteral("TotalARecolher"));
     const db::Field &fem = dm.TabItens.fieldByName(QStringLiteral("ValorFEM"));
     const db::Field &valorARecolher = dm.TabNotas.fieldByName(QStringLiteral("ValorARecolher"));
@@ -182,7 +183,10 @@ Currency passRaw(const Raw &raw, Currency &totalNotas)
     sqlite3_stmt *itens = raw.prepare("SELECT ValorNF, ValorIPI, AliqICMS, MVA, CreditoICMS, ValorCreditoICMS, FEM, PMPF, "
                                       "Litros, PrecoLitroNF, ItemBrelva FROM it.Itens WHERE IdNota = ?1 "
                                       "ORDER BY IdNota, NroItem, rowid");
-    const FatoresMR fatores = fatoresMR(kModoMR, 50, 100, 20);
+    ContextoCalculo ctx;
+    ctx.tipoCalculo = 1;
+    ctx.mr = fatoresMR(kModoMR, 50, 100, 20);
+    ctx.partilhaDIFAL = PartilhaDIFAL(QDate::currentDate().year());
     Currency soma;
     totalNotas = Currency();
     while (sqlite3_step(notas) == SQLITE_ROW) {
@@ -205,10 +209,7 @@ Currency passRaw(const Raw &raw, Currency &totalNotas)
             e.precoLitroNF = col(itens, 9);
             e.itemBrelva = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(itens, 10)));
             e.frete = frete;
-            e.tipoCalculo = 1;
-            e.percentualMR = fatores.PercentualMR;
-            e.fatorReducaoMR = fatores.FatorReducaoMR;
-            const ItemValores v = CalculaItem(e, [&] {
+            const ItemValores v = CalculaItem(ctx, e, [&] {
                 if (!freteBase) {
                     sqlite3_bind_int64(base, 1, id);
                     sqlite3_step(base);

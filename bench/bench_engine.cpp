@@ -3,6 +3,7 @@
 // 10,000 rows with one calculated field, (c) a grouped SUM query.
 #include "bench/harness.h"
 #include "platform/db/dataset.h"
+#include "platform/db/transaction.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -41,7 +42,7 @@ void appendDataset(Database &db)
     Field &desc = t.fieldByName(QStringLiteral("DescricaoNF"));
     Field &val = t.fieldByName(QStringLiteral("ValorNF"));
     Field &aliq = t.fieldByName(QStringLiteral("AliqICMS"));
-    db.startTransaction();
+    Transaction tx(db);
     for (int i = 0; i < kRows; ++i) {
         t.append();
         idNota.setAsInteger(i / 20);
@@ -51,7 +52,7 @@ void appendDataset(Database &db)
         aliq.setAsCurrency(Currency::fromInt(18));
         t.post();
     }
-    db.commit(true);
+    tx.commit();
 }
 
 void appendRaw(const QString &path)

@@ -1,5 +1,6 @@
 #include "core/datamodule.h"
 
+#include "core/grupos.h"
 #include "core/itemcalc.h"
 #include "core/schema.h"
 #include "core/totals.h"
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 namespace stb {
 
@@ -19,7 +21,7 @@ using db::Table;
 namespace {
 
 QString g_defaultDataDir;
-std::unique_ptr<TDM> g_dm;
+TDM *g_dm = nullptr; // owned through DataModuleScope
 
 QString pastaARM(const QString &dataDir) { return dataDir.isEmpty() ? QString() : QDir(dataDir).filePath(QStringLiteral("ARM")); }
 
@@ -74,7 +76,6 @@ TDM::TDM(const QString &dataDir)
       MemDest(QStringLiteral("MemDest"), &BaseMemoria), MemMVA(QStringLiteral("MemMVA"), &BaseMemoria)
 {
     setDataDir(dataDir);
-    TabBeforeOpen = [this](Table &t) { CriaTabela(t); };
     setupTables();
     setupMemTables();
     setupFields();
@@ -100,13 +101,13 @@ void TDM::setDefaultDataDir(const QString &dir) { g_defaultDataDir = dir; }
 TDM &TDM::instance()
 {
     if (!g_dm)
-        g_dm = std::make_unique<TDM>(g_defaultDataDir);
+        g_dm = new TDM(g_defaultDataDir);
     return *g_dm;
 }
 
 bool TDM::hasInstance() { return g_dm != nullptr; }
 
-void TDM::destroyInstance() { g_dm.reset(); }
+void TDM::destroyInstance() { delete std::exchange(g_dm, nullptr); }
 
 void TDM::setDataDir(const QString &dir)
 {
@@ -320,8 +321,7 @@ void TDM::bindOpenHook(Table &table)
     };
     table.beforeOpen = [this, &table, esquece](DataSet &ds) {
         esquece(ds);
-        if (TabBeforeOpen)
-            TabBeforeOpen(table);
+        TabBeforeOpen(table);
     };
     table.afterClose = esquece;
 }
@@ -374,7 +374,7 @@ void TDM::CriaTabelas()
 
 void TDM::CarregaMemGrupo()
 {
-    if (!TabBrelva.isActive() && !TabBrelva.exists() && TabBeforeOpen)
+    if (!TabBrelva.isActive() && !TabBrelva.exists())
         TabBeforeOpen(TabBrelva);
     Qry.close();
     Qry.setSql(QStringLiteral("SELECT ITEM, DESCRICAO FROM BRELVA WHERE AMBITO = 0 AND ITEM < 99"));
@@ -451,7 +451,7 @@ int TDM::ProximoIdNota()
 {
     // Every table asked must exist, also before its first opening.
     for (Table *t : {&TabNotas, &TabItens, &TabItensMedic})
-        if (!t->isActive() && !t->exists() && TabBeforeOpen)
+        if (!t->isActive() && !t->exists())
             TabBeforeOpen(*t);
     // Lines whose invoice was deleted still hold their id: it is never reused.
     qint64 maior = 0;
@@ -463,12 +463,12 @@ int TDM::ProximoIdNota()
 int TDM::ProximoNroItem(const QString &sufixo)
 {
     Table &tabela = sufixo.isEmpty() ? TabItens : TabItensMedic;
-    if (!tabela.isActive() && !tabela.exists() && TabBeforeOpen)
+    if (!tabela.isActive() && !tabela.exists())
         TabBeforeOpen(tabela);
     const int idNota = TabNotas.isActive() ? notasFields().idNota->asInteger() : 0;
-    const QString sql =
-        QStringLiteral("SELECT MAX(NroItem) FROM ITENS%1 WHERE IDNota = %2").arg(sufixo, QString::number(idNota));
-    return static_cast<int>(valorInteiro(sql)) + 1;
+    // The invoice's id is bound, so the statement is prepared once.
+    const QString sql = QStringLiteral("SELECT MAX(NroItem) FROM ITENS%1 WHERE IDNota = :IdNota").arg(sufixo);
+    return static_cast<int>(valorInteiro(sql, idNota)) + 1;
 }
 
 bool TDM::PostCadastro(Table &table)
@@ -487,6 +487,45 @@ bool TDM::PostCadastro(Table &table)
 // ===== row events ==============================================================================
 
 bool TDM::calculoAbertoPadrao() const { return TabCalc.isActive() && !TabCalc.isEmpty(); }
+
+QString TDM::TextoGrupoEspecial()
+{
+    if (!TabCalc.isActive() || TabCalc.isEmpty())
+        return {};
+    const Field *grupo = TabCalc.findField(QStringLiteral("Grupo"));
+    if (!grupo || grupo->isNull() || grupo->asInteger() <= 0)
+        return {};
+    const Field *xGrupo = TabCalc.findField(QStringLiteral("XGrupo"));
+    QString nome = xGrupo ? xGrupo->asString() : QString();
+    if (nome.isEmpty())
+        nome = NomeGrupo(grupo->asInteger());
+    return QStringLiteral(" - %1 ").arg(nome.toUpper());
+}
+
+bool TDM::CalculoAberto() const { return m_calculoAberto ? *m_calculoAberto : calculoAbertoPadrao(); }
+
+void TDM::openCalculation()
+{
+    setCalculoAberto(true);
+    TabNotas.setMasterLinkActive(true);
+    TabItens.setMasterLinkActive(true);
+    TabItensMedic.setMasterLinkActive(true);
+    if (TabNotas.isActive())
+        TabNotas.first();
+    const Field *grupo = TabCalc.findField(QStringLiteral("Grupo"));
+    if (grupo && !grupo->isNull() && isGrupoMedicamento(grupo->asInteger()) && !TabItensMedic.isActive())
+        TabItensMedic.open();
+}
+
+void TDM::closeCalculation()
+{
+    setCalculoAberto(false);
+    if (TabCalc.isActive() && (TabCalc.state() == DataSet::State::Edit || TabCalc.state() == DataSet::State::Insert))
+        TabCalc.cancel();
+    TabNotas.setMasterLinkActive(false);
+    TabItens.setMasterLinkActive(false);
+    TabItensMedic.setMasterLinkActive(false);
+}
 
 void TDM::TabCalcCalcFields(DataSet &ds)
 {
@@ -552,14 +591,14 @@ void TDM::TabItensAfterPost(DataSet &)
     if (!TabNotas.isActive())
         return;
     // The invoice totals are computed again, once per invoice.
-    FEstadoRefresh = 1;
+    FEstadoRefresh = EstadoRefresh::Iniciado;
     try {
         TabNotas.refresh();
     } catch (...) {
-        FEstadoRefresh = 0;
+        FEstadoRefresh = EstadoRefresh::Parado;
         throw;
     }
-    FEstadoRefresh = 0;
+    FEstadoRefresh = EstadoRefresh::Parado;
 }
 
 // ===== cached fields ===========================================================================

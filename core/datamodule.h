@@ -9,17 +9,23 @@
 // invoice row is fetched.
 #pragma once
 
+#include "core/annexlookup.h"
 #include "platform/currency.h"
 #include "platform/db/dataset.h"
+#include "platform/winmsg.h"
 
+#include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
+#include <optional>
 
 namespace stb {
 
 class CalculoEmCurso;
 
-class TDM {
+class TDM : public QObject {
+    Q_OBJECT
 public:
     // A data module over the data folder `dataDir` (ARM in its "ARM" sub-folder).
     // Tables are opened later, each creating its file first when missing.
@@ -30,7 +36,8 @@ public:
 
     // ---- the process's data module (DM) ---------------------------------
     // Set the data folder before the first DM(); the module is then created
-    // on first use and kept until destroyInstance() at the end of the run.
+    // on first use and ends with the DataModuleScope that main() holds, so it
+    // never outlives the engine's own process-wide state.
     static void setDefaultDataDir(const QString &dir);
     static TDM &instance();
     static bool hasInstance();
@@ -80,25 +87,49 @@ public:
     db::MemTable MemMVA;   // report summary by annex item
 
     // ---- working state -------------------------------------------------------
-    bool FCalculando = false;   // item amounts are computed only while true
-    bool FCombustivel = false;  // the computed calculation is of the fuel group
+    // Where the refresh of Notas that follows a line change stands: the first
+    // total computed during it serves every further fetch of the same invoice.
+    enum class EstadoRefresh {
+        Parado,             // no such refresh runs
+        Iniciado,           // the refresh has started
+        PrimeiroCalculado,  // the first total of the refresh has been computed
+    };
+    bool FCalculando = false;   // item amounts are computed only while true (CalculoEmCurso)
     int FNroItemExcluido = 0;   // NroItem of the line being deleted
     int FIdNotaFreteBase = -1;  // invoice of the cached freight base; -1 empties the cache
     Currency FFreteBase;
-    int FEstadoRefresh = 0;     // 0 idle, 1 refresh started, 2 first total of the refresh computed
+    EstadoRefresh FEstadoRefresh = EstadoRefresh::Parado;
     int FIdNotaCalculada = 0;   // invoice whose total was computed last
     Currency UltimoValorARecolher;
-    CalculoEmCurso *FCalculoEmCurso = nullptr; // the running computation (report run), if any
+    // The running computation (report run) and its context (fuel group, fine
+    // factors, DIFAL share), if any.
+    CalculoEmCurso *FCalculoEmCurso = nullptr;
 
-    // ---- hooks set by the shell and the main window ----------------------------
-    // Runs before any table of the module opens; makes sure the table exists.
-    // The default creates a missing table from its definition.
-    std::function<void(db::Table &)> TabBeforeOpen;
-    // True while a calculation is open in the main window. The default (for
-    // headless runs) is: the calculation table is open on a row.
-    std::function<bool()> CalculoAberto;
-    // Receives the caption of the main window's item-list heading.
-    std::function<void(const QString &)> OnCaptionItens;
+    // ---- what the windows tell the module ---------------------------------------
+    // The installation's pristine tables (AppDir + "Sys/Dados/"): a table
+    // missing from the data folder is copied from there before it opens
+    // (TabBeforeOpen). Empty: a missing table is created from its definition.
+    void setPristineDir(const QString &dir) { m_pristineDir = dir; }
+    const QString &pristineDir() const { return m_pristineDir; }
+    // Whether a missing table is announced before it is restored (the system
+    // turns the notice off while it deletes annex files itself).
+    void setAvisoTabelaAusente(bool on) { m_avisoTabelaAusente = on; }
+    // Whether a calculation is open in the main window (OpenCalcView and
+    // CloseCalcView say so). Until told, a calculation counts as open when the
+    // calculation table is open on a row (headless runs).
+    void setCalculoAberto(bool aberto) { m_calculoAberto = aberto; }
+    bool CalculoAberto() const;
+    // The data side of showing or leaving the current calculation: says it is
+    // open, links (or unlinks) its invoices and lines, and on open moves to
+    // its first invoice (opening the medicine lines for a medicine group).
+    // Leaving cancels an unposted edit of the header.
+    void openCalculation();
+    void closeCalculation();
+
+    // Runs before any table of the module opens: a missing table is restored
+    // from the pristine folder (or created from its definition), a missing
+    // index file copied and the table repaired, an older format upgraded.
+    void TabBeforeOpen(db::Table &table);
 
     // ---- module operations ------------------------------------------------------
     // Gives every currency field without a text-entry handler the lenient
@@ -140,12 +171,38 @@ public:
     // ---- item computation (core/itemcalc.cpp) ---------------------------------------
     // Freight base of the current invoice (value + IPI of its non-PMPF lines), cached per invoice.
     Currency FreteBaseNota();
-    // Factors of the running computation; 0 when none runs.
+    // Factors of the running computation; 0 when none runs. PercentualMR is
+    // the fine as a fraction (0.5000 for 50 %).
     Currency PercentualMR() const;
     Currency FatorReducaoMR() const;
 
     // Item heading caption for the invoice row (TabNotasAfterScroll).
     QString CaptionItens();
+    // " - NAME " of the current calculation's special goods group (the name of
+    // its annex heading, else of the group table), upper case; empty for a
+    // standard calculation.
+    QString TextoGrupoEspecial();
+
+    // ---- annex look-up (core/annexlookup.cpp) --------------------------------------------
+    // Looks an annex row up: at once from the table when the code has an
+    // extension or a sub-item and the row exists (true); otherwise through the
+    // annex consultation program, which answers `janela` later (false).
+    // `chamador` is 1 for the medicine dialog, 2 for the goods dialog;
+    // `escolhe` picks among the MVAs of a row that has several.
+    bool ProcuraItemBrelva(quint8 chamador, qint64 janela, ItemBrelvaConsulta &c, const EscolheOpcaoMVA &escolhe);
+    static Currency EscolheMVABrelva(const QString &cabecalho, const QString &info1, Currency mva1, const QString &info2,
+                                     Currency mva2, const QString &info3, Currency mva3, const EscolheOpcaoMVA &escolhe);
+    // True when the code or its item is listed in "MVAAjustada.Exclui" of the
+    // reference settings: its margin is never adjusted.
+    bool ExcluidoMVAAjustada(const QString &code) const;
+    // The request window of the last remote look-up (nullptr when none).
+    MessageWindow *PedidoBrelva() const { return m_pedidoBrelva.get(); }
+    void DescartaPedidoBrelva() { m_pedidoBrelva.reset(); }
+    qint64 HandleBrelva = 0; // the annex program's main window, once found
+
+signals:
+    // The caption of the main window's item-list heading changed (TabNotasAfterScroll).
+    void captionItensChanged(const QString &caption);
 
 private:
     void setupTables();
@@ -183,11 +240,16 @@ private:
     const MedicFieldsCache &medicFields();
 
     Currency totalNota(int idNota); // core/totals.cpp: steps 4 to 7 of the invoice total
+    Currency totalNotaSemConferir(int idNota);
     Currency totalCombustivelPMPF(int idNota);
-    Currency valorUnico(const QString &sql);
-    qint64 valorInteiro(const QString &sql);
+    Currency valorUnico(const QString &sql, std::optional<int> idNota = std::nullopt);
+    qint64 valorInteiro(const QString &sql, std::optional<int> idNota = std::nullopt);
 
     QString m_dataDir;
+    QString m_pristineDir;
+    bool m_avisoTabelaAusente = true;
+    std::optional<bool> m_calculoAberto;
+    std::unique_ptr<MessageWindow> m_pedidoBrelva; // the request window of the last remote look-up
     CalcFieldsCache m_calcCache;
     NotasFieldsCache m_notasCache;
     ItensFieldsCache m_itensCache;
@@ -206,5 +268,15 @@ private:
 
 // The process's data module.
 inline TDM &DM() { return TDM::instance(); }
+
+// Owner of the process's data module: main() holds one, and the module (with
+// every table and connection) ends when it goes out of scope.
+class DataModuleScope {
+public:
+    DataModuleScope() = default;
+    ~DataModuleScope() { TDM::destroyInstance(); }
+    DataModuleScope(const DataModuleScope &) = delete;
+    DataModuleScope &operator=(const DataModuleScope &) = delete;
+};
 
 } // namespace stb

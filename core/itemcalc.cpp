@@ -35,47 +35,93 @@ Currency PartilhaDIFAL(int ano)
 
 Currency PartilhaDIFAL() { return PartilhaDIFAL(Clock::today().year()); }
 
-FatoresMR fatoresMR(int modo, int mrNormal, int mrEmDobro, int mrReducao)
+ParametrosMR parametrosMR()
+{
+    Settings &s = Settings::instance();
+    return {s.mrNormal(), s.mrEmDobro(), s.mrReducao()};
+}
+
+FatoresMR fatoresMR(int modo, const ParametrosMR &p)
 {
     FatoresMR f;
     switch (modo) {
     case 2:
-        f.percentualMR = mrNormal;
+        f.multaPorCento = p.mrNormal;
         break;
     case 3:
-        f.percentualMR = mrEmDobro;
+        f.multaPorCento = p.mrEmDobro;
         break;
     case 4:
-        f.percentualMR = mrNormal;
-        f.percentualReducao = mrReducao;
+        f.multaPorCento = p.mrNormal;
+        f.reducaoPorCento = p.mrReducao;
         break;
     case 5:
-        f.percentualMR = mrEmDobro;
-        f.percentualReducao = mrReducao;
+        f.multaPorCento = p.mrEmDobro;
+        f.reducaoPorCento = p.mrReducao;
         break;
     default: // 0 none chosen, 1 "Sem MR"
         break;
     }
-    f.PercentualMR = Currency::fromInt(f.percentualMR) / Extended(100);
-    f.FatorReducaoMR = f.percentualReducao != 0 ? Currency::fromInt(f.percentualReducao) / Extended(100) : Um;
+    f.PercentualMR = Currency::fromInt(f.multaPorCento) / Extended(100);
+    f.FatorReducaoMR = f.reducaoPorCento != 0 ? Currency::fromInt(f.reducaoPorCento) / Extended(100) : Um;
     return f;
 }
 
-FatoresMR fatoresMR(int modo)
+ContextoCalculo contextoCalculo(const DataSet &calculos, const FatoresMR &mr, const QDate &hoje)
 {
-    Settings &s = Settings::instance();
-    return fatoresMR(modo, s.mrNormal(), s.mrEmDobro(), s.mrReducao());
+    ContextoCalculo c;
+    c.mr = mr;
+    c.partilhaDIFAL = PartilhaDIFAL(hoje.year());
+    if (calculos.isActive() && !calculos.isEmpty()) {
+        if (const db::Field *f = calculos.findField(QStringLiteral("TipoCalculo")))
+            c.tipoCalculo = f->asInteger();
+        if (const db::Field *f = calculos.findField(QStringLiteral("DiferencialAliq")))
+            c.diferencialAliq = f->asBoolean();
+        if (const db::Field *f = calculos.findField(QStringLiteral("Grupo")))
+            c.combustivel = f->asInteger() == Grupo::Combustiveis;
+    }
+    return c;
 }
 
-ItemValores CalculaItem(const ItemEntrada &e, const std::function<Currency()> &freteBase)
+EstouroValor::EstouroValor(const QString &campo)
+    : std::runtime_error(QStringLiteral("O valor de %1 ultrapassa o limite dos valores monetários").arg(campo).toStdString()),
+      m_campo(campo)
 {
+}
+
+QString EstouroValor::mensagem() const { return QString::fromStdString(what()); }
+
+namespace {
+
+// Stops the computation at the first amount that left the currency range:
+// a capped amount is never shown.
+class Conferencia {
+public:
+    void operator()(const char *campo) const
+    {
+        if (m_watch.overflowed())
+            throw EstouroValor(QLatin1String(campo));
+    }
+
+private:
+    CurrencyOverflowWatch m_watch;
+};
+
+} // namespace
+
+ItemValores CalculaItem(const ContextoCalculo &ctx, const ItemEntrada &e, const std::function<Currency()> &freteBase)
+{
+    const Conferencia confere;
     ItemValores r;
-    if (e.combustivel && e.pmpf > Currency()) {
+    if (ctx.combustivel && e.pmpf > Currency()) {
         // Fuel priced by PMPF: no freight share, no FEM.
         r.valorFinal = ArredondaValor(e.litros * e.pmpf);
+        confere("ValorFinal");
         r.valorICMS = ArredondaValor(percentual(r.valorFinal, e.aliqICMS));
+        confere("ValorICMS");
         if (e.itemBrelva == ItemCombustivelCredito) {
             const Currency credito = ArredondaValor(percentual(e.litros * e.precoLitroNF, e.creditoICMS));
+            confere("ValorCreditoICMS");
             r.valorCreditoICMS = credito;
             r.icmsARecolher = positivo(r.valorICMS - credito);
         } else {
@@ -85,7 +131,7 @@ ItemValores CalculaItem(const ItemEntrada &e, const std::function<Currency()> &f
         // The freight base always holds the IPI; the line's value leaves it
         // out in a difference-of-rates calculation, so the shares may add up
         // to less than the freight.
-        const Currency v = e.diferencialAliq ? e.valorNF : e.valorNF + e.valorIPI;
+        const Currency v = ctx.diferencialAliq ? e.valorNF : e.valorNF + e.valorIPI;
         const Currency base = freteBase ? freteBase() : Currency();
         Currency freteProp;
         if (!base.isZero()) {
@@ -95,21 +141,24 @@ ItemValores CalculaItem(const ItemEntrada &e, const std::function<Currency()> &f
         }
         const Currency soma = freteProp + v;
         r.soma = soma;
+        confere("Soma");
 
-        if (e.tipoCalculo == 2 || e.tipoCalculo == 3) {
+        if (ctx.tipoCalculo == 2 || ctx.tipoCalculo == 3) {
             // DIFAL: gross-up of the value net of the credit by the internal rate.
             const Currency x = soma - e.valorCreditoICMS;
             const Currency aliqDivisor = e.fem ? e.aliqICMS + AliqFEM : e.aliqICMS;
             const Currency divisor = Um - aliqDivisor / Extended(100);
             const Currency base = ArredondaValor(x / divisor); // a zero divisor gives 0
+            confere("ValorFinal");
             const Currency valorFEM = e.fem ? ArredondaValor(base * AliqFEM / Extended(100)) : Currency();
             r.valorFEM = valorFEM;
             r.valorFinal = base;
             r.valorICMS = ArredondaValor((base - x) - valorFEM);
-            if (e.tipoCalculo == 3) {
+            confere("ValorICMS");
+            if (ctx.tipoCalculo == 3) {
                 const Currency d = e.aliqICMS - e.creditoICMS;
                 if (d > Currency())
-                    r.icmsARecolher = percentual(base, d) * PartilhaDIFAL();
+                    r.icmsARecolher = percentual(base, d) * ctx.partilhaDIFAL;
             } else {
                 r.icmsARecolher = positivo(r.valorICMS - e.valorCreditoICMS);
             }
@@ -117,31 +166,34 @@ ItemValores CalculaItem(const ItemEntrada &e, const std::function<Currency()> &f
             // ICMS/ST: base with the margin; the factor stays in extended precision.
             const Extended fator = 1 + e.mva.toExtended() / 100;
             r.valorFinal = ArredondaValor(soma * fator);
+            confere("ValorFinal");
             if (e.fem)
                 r.valorFEM = r.valorFinal * AliqFEM / Extended(100);
             r.valorICMS = ArredondaValor(percentual(r.valorFinal, e.aliqICMS));
+            confere("ValorICMS");
             r.icmsARecolher = positivo(r.valorICMS - e.valorCreditoICMS);
         }
     }
+    confere("ICMSaRecolher");
     // The FEM amount never enters the amount to collect.
-    r.valorMR = r.icmsARecolher * e.percentualMR;
-    r.valorMRRed = r.valorMR * e.fatorReducaoMR;
+    r.valorMR = r.icmsARecolher * ctx.mr.PercentualMR;
+    r.valorMRRed = r.valorMR * ctx.mr.FatorReducaoMR;
     r.totalARecolher = r.icmsARecolher + r.valorMRRed;
+    confere("TotalARecolher");
     return r;
 }
 
 // ===== CalculoEmCurso ==========================================================
 
-CalculoEmCurso::CalculoEmCurso(TDM &dm, int modoMR) : CalculoEmCurso(dm, fatoresMR(modoMR)) {}
-
-CalculoEmCurso::CalculoEmCurso(TDM &dm, const FatoresMR &fatores)
-    : m_dm(dm), m_leitura(dm.BaseDados), m_fatores(fatores), m_anterior(dm.FCalculoEmCurso), m_calculandoAnterior(dm.FCalculando),
-      m_combustivelAnterior(dm.FCombustivel)
+CalculoEmCurso::CalculoEmCurso(TDM &dm, int modoMR)
+    : CalculoEmCurso(dm, contextoCalculo(dm.TabCalc, fatoresMR(modoMR, parametrosMR()), Clock::today()))
 {
-    bool combustivel = false;
-    if (dm.TabCalc.isActive() && !dm.TabCalc.isEmpty())
-        combustivel = dm.TabCalc.fieldByName(QStringLiteral("Grupo")).asInteger() == Grupo::Combustiveis;
-    dm.FCombustivel = combustivel;
+}
+
+CalculoEmCurso::CalculoEmCurso(TDM &dm, const ContextoCalculo &contexto)
+    : m_dm(dm), m_leitura(dm.BaseDados), m_contexto(contexto), m_anterior(dm.FCalculoEmCurso),
+      m_calculandoAnterior(dm.FCalculando)
+{
     // Lines may have changed since the base was cached (another workstation).
     dm.FIdNotaFreteBase = -1;
     dm.FCalculoEmCurso = this;
@@ -152,16 +204,15 @@ CalculoEmCurso::~CalculoEmCurso()
 {
     m_dm.FCalculoEmCurso = m_anterior;
     m_dm.FCalculando = m_anterior ? m_calculandoAnterior : false;
-    m_dm.FCombustivel = m_anterior ? m_combustivelAnterior : false;
 }
 
 // ===== TDM: item computation ===================================================
 
-Currency TDM::PercentualMR() const { return FCalculoEmCurso ? FCalculoEmCurso->fatores().PercentualMR : Currency(); }
+Currency TDM::PercentualMR() const { return FCalculoEmCurso ? FCalculoEmCurso->contexto().mr.PercentualMR : Currency(); }
 
 Currency TDM::FatorReducaoMR() const
 {
-    return FCalculoEmCurso ? FCalculoEmCurso->fatores().FatorReducaoMR : Currency();
+    return FCalculoEmCurso ? FCalculoEmCurso->contexto().mr.FatorReducaoMR : Currency();
 }
 
 Currency TDM::FreteBaseNota()
@@ -195,7 +246,7 @@ void TDM::TabItensCalcFields(DataSet &)
         texto += descrNF.isEmpty() ? descrBrelva : descrNF + QStringLiteral(". ") + descrBrelva;
         m_xDescricao->setAsString(texto);
     }
-    if (!FCalculando)
+    if (!FCalculando || !FCalculoEmCurso)
         return;
 
     ItemEntrada e;
@@ -212,16 +263,8 @@ void TDM::TabItensCalcFields(DataSet &)
     e.itemBrelva = f.itemBrelva->asString();
     const NotasFieldsCache &n = notasFields();
     e.frete = n.frete ? n.frete->asCurrency() : Currency();
-    const CalcFieldsCache &c = calcFields();
-    if (c.tipoCalculo) {
-        e.diferencialAliq = c.diferencialAliq->asBoolean();
-        e.tipoCalculo = c.tipoCalculo->asInteger();
-    }
-    e.combustivel = FCombustivel;
-    e.percentualMR = PercentualMR();
-    e.fatorReducaoMR = FatorReducaoMR();
 
-    const ItemValores r = CalculaItem(e, [this] { return FreteBaseNota(); });
+    const ItemValores r = CalculaItem(FCalculoEmCurso->contexto(), e, [this] { return FreteBaseNota(); });
     if (r.freteProp)
         m_freteProp->setAsCurrency(*r.freteProp);
     if (r.soma)

@@ -60,6 +60,21 @@ bool ConfirmaDigitandoSim()
     return false;
 }
 
+void MsgInformacaoNaoMostre(const QString &text, bool &naoMostre)
+{
+    g_sink->showDontRepeat(MsgKind::Informacao, text, naoMostre);
+}
+
+bool ConfirmaNaoMostre(const QString &text, bool &naoMostre)
+{
+    return g_sink->askDontRepeat(questionText(text), true, naoMostre);
+}
+
+bool ConfirmaPadraoNaoNaoMostre(const QString &text, bool &naoMostre)
+{
+    return g_sink->askDontRepeat(questionText(text), false, naoMostre);
+}
+
 void RecordingSink::show(MsgKind kind, const QString &text) { entries << Entry{kind, text}; }
 
 bool RecordingSink::ask(const QString &text, bool defaultYes)
@@ -72,6 +87,19 @@ QString RecordingSink::askText(const QString &text)
 {
     entries << Entry{MsgKind::Pergunta, text};
     return typedTexts.isEmpty() ? QString() : typedTexts.takeFirst();
+}
+
+void RecordingSink::showDontRepeat(MsgKind kind, const QString &text, bool &naoMostre)
+{
+    show(kind, text);
+    naoMostre = dontRepeat.isEmpty() ? false : dontRepeat.takeFirst();
+}
+
+bool RecordingSink::askDontRepeat(const QString &text, bool defaultYes, bool &naoMostre)
+{
+    const bool answer = ask(text, defaultYes);
+    naoMostre = dontRepeat.isEmpty() ? false : dontRepeat.takeFirst();
+    return answer;
 }
 
 QStringList RecordingSink::texts() const

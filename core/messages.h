@@ -32,6 +32,19 @@ public:
     // A question answered by typing (ConfirmaDigitandoSim): the typed text, or
     // an empty text when cancelled.
     virtual QString askText(const QString &text) = 0;
+    // A message or a yes/no question that carries the box "Não mostre mais
+    // esta mensagem"; `naoMostre` receives the box's state. The default shows
+    // or asks without the box.
+    virtual void showDontRepeat(MsgKind kind, const QString &text, bool &naoMostre)
+    {
+        naoMostre = false;
+        show(kind, text);
+    }
+    virtual bool askDontRepeat(const QString &text, bool defaultYes, bool &naoMostre)
+    {
+        naoMostre = false;
+        return ask(text, defaultYes);
+    }
 };
 
 // Installs the process's sink (nullptr restores the default, which writes to
@@ -53,6 +66,11 @@ QString questionText(const QString &text);
 // "Tem Certeza? (se tiver, responda com SIM)": true only when "Sim" (any case)
 // is typed; otherwise "Solicitação Não Confirmada!" is shown.
 bool ConfirmaDigitandoSim();
+// Information and yes/no questions with the box "Não mostre mais esta
+// mensagem"; `naoMostre` tells whether the user ticked it.
+void MsgInformacaoNaoMostre(const QString &text, bool &naoMostre);
+bool ConfirmaNaoMostre(const QString &text, bool &naoMostre);          // default Yes
+bool ConfirmaPadraoNaoNaoMostre(const QString &text, bool &naoMostre); // default No
 
 // A sink that records every message and answers from a script; for tests and
 // for headless runs.
@@ -65,10 +83,13 @@ public:
     QList<Entry> entries;
     QList<bool> answers;    // consumed in order; when empty the default answer is taken
     QStringList typedTexts; // answers of askText, consumed in order
+    QList<bool> dontRepeat; // states of the "Não mostre mais" box, consumed in order; unticked when empty
 
     void show(MsgKind kind, const QString &text) override;
     bool ask(const QString &text, bool defaultYes) override;
     QString askText(const QString &text) override;
+    void showDontRepeat(MsgKind kind, const QString &text, bool &naoMostre) override;
+    bool askDontRepeat(const QString &text, bool defaultYes, bool &naoMostre) override;
 
     QStringList texts() const;
     void clear() { entries.clear(); }

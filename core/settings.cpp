@@ -36,8 +36,6 @@ QList<QPair<QString, QString>> sectionEntries(IniFile &ini, const QString &secti
     return out;
 }
 
-Currency percentOf(double v) { return Currency::fromDouble(v); }
-
 const QString kLinksRegistro = QStringLiteral("\\Software\\STBrelva");
 const QString kShellFolders = QStringLiteral("\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders");
 const QString kInternetSettings = QStringLiteral("\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\");
@@ -147,10 +145,13 @@ void Settings::setReindex(bool v) { writeBool(iniSistema(), Sistema, "Reindex", 
 bool Settings::reindexOnce() { return readBool(iniSistema(), Sistema, "ReindexOnce", false); }
 void Settings::setReindexOnce(bool v) { writeBool(iniSistema(), Sistema, "ReindexOnce", v); }
 
-Currency Settings::aliqCreditoICMS() { return percentOf(iniSistema().readFloat(s(Sistema), QStringLiteral("AliqCreditoICMS"), 12)); }
+Currency Settings::aliqCreditoICMS()
+{
+    return iniSistema().readCurrency(s(Sistema), QStringLiteral("AliqCreditoICMS"), Currency::fromInt(12));
+}
 void Settings::setAliqCreditoICMS(Currency percent)
 {
-    iniSistema().writeFloat(s(Sistema), QStringLiteral("AliqCreditoICMS"), percent.toDouble());
+    iniSistema().writeCurrency(s(Sistema), QStringLiteral("AliqCreditoICMS"), percent);
 }
 
 bool Settings::aliqCreditoICMSAviso() { return readBool(iniSistema(), Sistema, "AliqCreditoICMSAviso", true); }
@@ -207,8 +208,8 @@ bool Settings::IniAuto(quint8 value) { return byteFlag("IniAuto", true, value); 
 bool Settings::ExecARM(quint8 value)
 {
     const bool v = byteFlag("ExecARM", true, value);
-    if ((value == 0 || value == 1) && m_execARMHook)
-        m_execARMHook(v);
+    if (value == 0 || value == 1)
+        emit execARMChanged(v);
     return v;
 }
 
@@ -283,19 +284,28 @@ QList<QPair<QString, QString>> Settings::linksSistema() { return sectionEntries(
 bool Settings::moduloContribuinte() { return readBool(iniSistema(), "Modulo", "Contribuinte", false); }
 void Settings::setModuloContribuinte(bool v) { writeBool(iniSistema(), "Modulo", "Contribuinte", v); }
 
-Currency Settings::listaNegativa() { return percentOf(iniSistema().readFloat(QStringLiteral("ListaMedic"), QStringLiteral("Negativa"), 33.0)); }
-Currency Settings::listaPositiva() { return percentOf(iniSistema().readFloat(QStringLiteral("ListaMedic"), QStringLiteral("Positiva"), 38.24)); }
-Currency Settings::listaNeutra() { return percentOf(iniSistema().readFloat(QStringLiteral("ListaMedic"), QStringLiteral("Neutra"), 41.38)); }
-
-double Settings::aliqIPI(const QString &code)
+Currency Settings::listaNegativa()
 {
-    return code.isEmpty() ? 0 : iniSistema().readFloat(QStringLiteral("AliqIPI"), code, 0);
+    return iniSistema().readCurrency(QStringLiteral("ListaMedic"), QStringLiteral("Negativa"), Currency::fromRaw(330000));
+}
+Currency Settings::listaPositiva()
+{
+    return iniSistema().readCurrency(QStringLiteral("ListaMedic"), QStringLiteral("Positiva"), Currency::fromRaw(382400));
+}
+Currency Settings::listaNeutra()
+{
+    return iniSistema().readCurrency(QStringLiteral("ListaMedic"), QStringLiteral("Neutra"), Currency::fromRaw(413800));
 }
 
-void Settings::setAliqIPI(const QString &code, double rate)
+Currency Settings::aliqIPI(const QString &code)
+{
+    return code.isEmpty() ? Currency() : iniSistema().readCurrency(QStringLiteral("AliqIPI"), code);
+}
+
+void Settings::setAliqIPI(const QString &code, Currency rate)
 {
     if (!code.isEmpty())
-        iniSistema().writeFloat(QStringLiteral("AliqIPI"), code, rate);
+        iniSistema().writeCurrency(QStringLiteral("AliqIPI"), code, rate);
 }
 
 QString Settings::novidade(const QString &file) { return iniSistema().readString(QStringLiteral("Novidades"), file); }
@@ -309,7 +319,7 @@ QList<QPair<QString, QString>> Settings::links() { return sectionEntries(iniLoca
 QString Settings::pmpfPort(const QString &key) { return iniLocal2().readString(QStringLiteral("PMPF.PORT"), key); }
 QString Settings::portariaBebidas() { return readText(iniLocal2(), Sistema, "Portaria.Bebidas"); }
 QString Settings::portariaRacoesPET() { return readText(iniLocal2(), Sistema, "Portaria.RacoesPET"); }
-double Settings::mvaMedic(const QString &key) { return iniLocal2().readFloat(QStringLiteral("MVA.Medic.15.1"), key, 0); }
+Currency Settings::mvaMedic(const QString &key) { return iniLocal2().readCurrency(QStringLiteral("MVA.Medic.15.1"), key); }
 
 // ---- STBrelva3.ini ---------------------------------------------------------
 

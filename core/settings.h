@@ -14,6 +14,7 @@
 #include "platform/inifile.h"
 
 #include <QDate>
+#include <QObject>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -24,7 +25,8 @@
 
 namespace stb {
 
-class Settings {
+class Settings : public QObject {
+    Q_OBJECT
 public:
     // The process's settings, opened at start (empty files until then).
     static Settings &instance();
@@ -109,11 +111,8 @@ public:
     // One-byte accessors: 255 returns the stored flag, 0 writes false and 1
     // writes true (returning the value written); other values only read.
     bool IniAuto(quint8 value = 255);       // default true
-    bool ExecARM(quint8 value = 255);       // default true; a write also shows or hides SBTrm
+    bool ExecARM(quint8 value = 255);       // default true; a write emits execARMChanged
     bool LinkAllUsers(quint8 value = 255);  // key "Link.AllUsers", default false
-    // Called with the new value whenever ExecARM is written (the main window
-    // shows or hides its collection-document button).
-    void setExecARMHook(std::function<void(bool)> hook) { m_execARMHook = std::move(hook); }
 
     // ---- STBrelva.ini, section "Unidade" --------------------------------
     QString unidade();
@@ -157,8 +156,8 @@ public:
     Currency listaPositiva();
     Currency listaNeutra();
     // Section "AliqIPI": the IPI rate learnt for an annex code (0 when none).
-    double aliqIPI(const QString &code);
-    void setAliqIPI(const QString &code, double rate);
+    Currency aliqIPI(const QString &code);
+    void setAliqIPI(const QString &code, Currency rate);
     // Section "Novidades": bookkeeping of the news pages, by file name.
     QString novidade(const QString &file);
     void setNovidade(const QString &file, const QString &value);
@@ -171,7 +170,7 @@ public:
     QString pmpfPort(const QString &key); // section "PMPF.PORT"
     QString portariaBebidas();            // "Sistema"/"Portaria.Bebidas"
     QString portariaRacoesPET();          // "Sistema"/"Portaria.RacoesPET"
-    double mvaMedic(const QString &key);  // section "MVA.Medic.15.1", default 0
+    Currency mvaMedic(const QString &key); // section "MVA.Medic.15.1", percent, default 0
 
     // ---- STBrelva3.ini (shared) -----------------------------------------
     // Section "Estrutura": structure versions and NBM archives applied.
@@ -219,7 +218,10 @@ private:
 
     std::unique_ptr<IniFile> m_sistema, m_local2, m_dados;
     QString m_appDir, m_dataDir;
-    std::function<void(bool)> m_execARMHook;
+
+signals:
+    // ExecARM was written (the main window shows or hides its collection-document button).
+    void execARMChanged(bool value);
 };
 
 // The three configuration file objects of the process.

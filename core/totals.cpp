@@ -11,12 +11,15 @@ using db::DataSet;
 
 namespace totals {
 
+// An empty amount of a line reads as 0 in every statement below, as it does in
+// the line computation (SQL would otherwise drop the whole line from the sum).
+
 QStringList textoICMSARecolher()
 {
-    return {QStringLiteral("SELECT IT.CREDITOICMS * IT.VALORNF / 100 AS CREDITOICMS,"),
-            QStringLiteral("               ( IT.VALORNF + IT.VALORIPI + ( ( IT.VALORNF + IT.VALORIPI ) /"),
+    return {QStringLiteral("SELECT COALESCE(IT.CREDITOICMS, 0) * COALESCE(IT.VALORNF, 0) / 100 AS CREDITOICMS,"),
+            QStringLiteral("               ( COALESCE(IT.VALORNF, 0) + COALESCE(IT.VALORIPI, 0) + ( ( COALESCE(IT.VALORNF, 0) + COALESCE(IT.VALORIPI, 0) ) /"),
             QStringLiteral("2    /* FBaseFrete * ValorFrete - linha 2 */"),
-            QStringLiteral(") ) * ( 1 + IT.MVA / 100 ) * IT.ALIQICMS / 100 AS DEBITOICMS"),
+            QStringLiteral(") ) * ( 1 + COALESCE(IT.MVA, 0) / 100 ) * COALESCE(IT.ALIQICMS, 0) / 100 AS DEBITOICMS"),
             QStringLiteral("FROM ITENS IT"),
             QStringLiteral("WHERE IT.IDNOTA ="),
             QStringLiteral("3   /* IdNota - linha 6 */"),
@@ -25,7 +28,7 @@ QStringList textoICMSARecolher()
 
 QStringList textoMedicICMSARecolher()
 {
-    return {QStringLiteral("SELECT  SUM( IT.DEBVLMERC * IT.DEBALIQICMS / 100 ) AS DEBITOICMS"),
+    return {QStringLiteral("SELECT  SUM( COALESCE(IT.DEBVLMERC, 0) * COALESCE(IT.DEBALIQICMS, 0) / 100 ) AS DEBITOICMS"),
             QStringLiteral("FROM ITENSMEDIC IT"),
             QStringLiteral("WHERE IT.IDNOTA ="),
             QStringLiteral("3   /* IdNota - linha 3 */")};
@@ -33,7 +36,7 @@ QStringList textoMedicICMSARecolher()
 
 QStringList textoBase()
 {
-    return {QStringLiteral("SELECT SUM(ValorNF + ValorIPI) AS FRETE"),
+    return {QStringLiteral("SELECT SUM(COALESCE(ValorNF, 0) + COALESCE(ValorIPI, 0)) AS FRETE"),
             QStringLiteral("   FROM ITENS"),
             QStringLiteral(" WHERE IDNOTA = :IdNota"),
             QStringLiteral("AND ( PMPF IS NULL OR PMPF = 0 )")};
@@ -51,10 +54,15 @@ bool calculoDIFAL(int tipo) { return tipo == 2 || tipo == 3; }
 
 } // namespace
 
-Currency TDM::valorUnico(const QString &sql)
+// The invoice's id goes into the statements as the bound parameter :IdNota
+// (the same text for every invoice, prepared once).
+Currency TDM::valorUnico(const QString &sql, std::optional<int> idNota)
 {
     Qry.close();
-    Qry.setSql(sql);
+    if (Qry.sqlText() != sql)
+        Qry.setSql(sql);
+    if (idNota)
+        Qry.paramByName(QStringLiteral("IdNota")).setAsInteger(*idNota);
     try {
         Qry.open();
         const Currency v = Qry.isEmpty() ? Currency() : Qry.field(0).asCurrency(); // a null sum reads as 0
@@ -66,10 +74,13 @@ Currency TDM::valorUnico(const QString &sql)
     }
 }
 
-qint64 TDM::valorInteiro(const QString &sql)
+qint64 TDM::valorInteiro(const QString &sql, std::optional<int> idNota)
 {
     Qry.close();
-    Qry.setSql(sql);
+    if (Qry.sqlText() != sql)
+        Qry.setSql(sql);
+    if (idNota)
+        Qry.paramByName(QStringLiteral("IdNota")).setAsInteger(*idNota);
     try {
         Qry.open();
         const qint64 v = Qry.isEmpty() ? 0 : Qry.field(0).asLargeInt(); // a null maximum reads as 0
@@ -114,14 +125,23 @@ Currency TDM::totalCombustivelPMPF(int idNota)
 
 Currency TDM::totalNota(int idNota)
 {
+    // A total that left the currency range is an error, never a capped amount.
+    const CurrencyOverflowWatch estouro;
+    const Currency t = totalNotaSemConferir(idNota);
+    if (estouro.overflowed())
+        throw EstouroValor(QStringLiteral("ValorARecolher"));
+    return t;
+}
+
+Currency TDM::totalNotaSemConferir(int idNota)
+{
     Currency t;
-    if (!(CalculoAberto ? CalculoAberto() : calculoAbertoPadrao()))
+    if (!CalculoAberto())
         return t;
     const CalcFieldsCache &c = calcFields();
     const int grupo = c.grupo ? c.grupo->asInteger() : 0;
     const int tipo = c.tipoCalculo ? c.tipoCalculo->asInteger() : 0;
     const NotasFieldsCache &n = notasFields();
-    const QString id = QString::number(idNota);
 
     if (isGrupoMedicamento(grupo)) {
         if (!TabItensMedic.isActive()) {
@@ -134,12 +154,13 @@ Currency TDM::totalNota(int idNota)
         }
         if (idNota != 0) {
             if (calculoDIFAL(tipo)) {
-                t = valorUnico(QStringLiteral("SELECT SUM(IT.DebVlMerc * (IT.DebALIQICMS - IT.CREDITOICMS)) / 100   "
-                                              "FROM ITENSMEDIC IT WHERE IT.IDNOTA = ")
-                               + id);
+                t = valorUnico(QStringLiteral("SELECT SUM(COALESCE(IT.DebVlMerc, 0) * (COALESCE(IT.DebALIQICMS, 0) - COALESCE(IT.CREDITOICMS, 0))) / 100   "
+                                              "FROM ITENSMEDIC IT WHERE IT.IDNOTA = :IdNota"),
+                           idNota);
             } else {
                 QryMedicICMSARecolher.close();
-                QryMedicICMSARecolher.sql()[totals::LinhaIdNotaMedicICMSARecolher] = id;
+                QryMedicICMSARecolher.sql()[totals::LinhaIdNotaMedicICMSARecolher] = QStringLiteral(":IdNota");
+                QryMedicICMSARecolher.paramByName(QStringLiteral("IdNota")).setAsInteger(idNota);
                 Currency debito;
                 try {
                     QryMedicICMSARecolher.open();
@@ -156,17 +177,22 @@ Currency TDM::totalNota(int idNota)
     } else {
         if (idNota != 0) {
             if (calculoDIFAL(tipo)) {
-                t = valorUnico(QStringLiteral("SELECT SUM((IT.VALORNF /*+ IT.VALORIPI*/) * (IT.ALIQICMS - IT.CREDITOICMS)) / 100   "
-                                              "FROM ITENS IT WHERE (PMPF IS NULL OR PMPF = 0) AND IT.IDNOTA = ")
-                               + id);
+                t = valorUnico(QStringLiteral("SELECT SUM((COALESCE(IT.VALORNF, 0) /*+ IT.VALORIPI*/) * (COALESCE(IT.ALIQICMS, 0) - COALESCE(IT.CREDITOICMS, 0))) / 100   "
+                                              "FROM ITENS IT WHERE (PMPF IS NULL OR PMPF = 0) AND IT.IDNOTA = :IdNota"),
+                           idNota);
                 if (tipo == 3)
                     t = t * PartilhaDIFAL();
             } else {
                 QryICMSARecolher.close();
+                // Line 2 is the freight base times the freight, line 6 the
+                // invoice, both bound (a literal text per invoice would make
+                // every invoice prepare its own statement).
                 QStringList &sql = QryICMSARecolher.sql();
-                sql[totals::LinhaFreteICMSARecolher] =
-                    totals::sqlMoeda(FreteBaseNota()) + QStringLiteral(" * ") + totals::sqlMoeda(n.frete->asCurrency());
-                sql[totals::LinhaIdNotaICMSARecolher] = id;
+                sql[totals::LinhaFreteICMSARecolher] = QStringLiteral(":FBaseFrete * :ValorFrete");
+                sql[totals::LinhaIdNotaICMSARecolher] = QStringLiteral(":IdNota");
+                QryICMSARecolher.paramByName(QStringLiteral("FBaseFrete")).setAsCurrency(FreteBaseNota());
+                QryICMSARecolher.paramByName(QStringLiteral("ValorFrete")).setAsCurrency(n.frete->asCurrency());
+                QryICMSARecolher.paramByName(QStringLiteral("IdNota")).setAsInteger(idNota);
                 try {
                     QryICMSARecolher.open();
                     db::Field &credito = QryICMSARecolher.field(0);
@@ -187,9 +213,9 @@ Currency TDM::totalNota(int idNota)
         }
         if (grupo == Grupo::Combustiveis) {
             if (calculoDIFAL(tipo))
-                t = valorUnico(QStringLiteral("SELECT SUM((IT.VALORNF /*+ IT.VALORIPI*/) * (IT.ALIQICMS - IT.CREDITOICMS)) / 100   "
-                                              "FROM ITENS IT WHERE (PMPF > 0) AND IT.IDNOTA = ")
-                               + id);
+                t = valorUnico(QStringLiteral("SELECT SUM((COALESCE(IT.VALORNF, 0) /*+ IT.VALORIPI*/) * (COALESCE(IT.ALIQICMS, 0) - COALESCE(IT.CREDITOICMS, 0))) / 100   "
+                                              "FROM ITENS IT WHERE (PMPF > 0) AND IT.IDNOTA = :IdNota"),
+                           idNota);
             else
                 t += totalCombustivelPMPF(idNota);
         }
@@ -209,9 +235,9 @@ void TDM::TabNotasCalcFields(DataSet &ds)
     const int idNota = n.idNota->asInteger();
     // During the refresh that follows a line change, the first total computed
     // serves every further fetch of the same invoice.
-    if (FEstadoRefresh == 1) {
-        FEstadoRefresh = 2;
-    } else if (FEstadoRefresh == 2 && idNota == FIdNotaCalculada) {
+    if (FEstadoRefresh == EstadoRefresh::Iniciado) {
+        FEstadoRefresh = EstadoRefresh::PrimeiroCalculado;
+    } else if (FEstadoRefresh == EstadoRefresh::PrimeiroCalculado && idNota == FIdNotaCalculada) {
         m_valorARecolher->setAsCurrency(UltimoValorARecolher);
         return;
     }
@@ -219,6 +245,9 @@ void TDM::TabNotasCalcFields(DataSet &ds)
     try {
         FIdNotaCalculada = idNota;
         t = totalNota(idNota);
+    } catch (const EstouroValor &e) {
+        MsgErro(totals::mensagemErroTotal() + QLatin1Char('\r') + e.mensagem());
+        t = Currency();
     } catch (const std::exception &) {
         MsgErro(totals::mensagemErroTotal());
         t = Currency();
@@ -230,7 +259,7 @@ void TDM::TabNotasCalcFields(DataSet &ds)
 QString TDM::CaptionItens()
 {
     const QString nroNF = TabNotas.isActive() && notasFields().nroNF ? notasFields().nroNF->asString() : QString();
-    const bool aberto = CalculoAberto ? CalculoAberto() : calculoAbertoPadrao();
+    const bool aberto = CalculoAberto();
     if (nroNF.isEmpty() || !aberto)
         return QStringLiteral("ITENS ");
     return QStringLiteral("ITENS DA NF ") + nroNF + QStringLiteral(" ");
@@ -238,8 +267,7 @@ QString TDM::CaptionItens()
 
 void TDM::TabNotasAfterScroll(DataSet &)
 {
-    if (OnCaptionItens)
-        OnCaptionItens(CaptionItens());
+    emit captionItensChanged(CaptionItens());
 }
 
 } // namespace stb

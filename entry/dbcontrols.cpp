@@ -1,10 +1,13 @@
 #include "entry/dbcontrols.h"
 
 #include "core/messages.h"
+#include "entry/formdlg.h"
 #include "platform/clock.h"
 #include "platform/formatting.h"
 
+#include <QApplication>
 #include <QKeyEvent>
+#include <QPushButton>
 
 namespace stb {
 
@@ -32,12 +35,16 @@ QString qtInputMask(const QString &editMask)
 }
 
 namespace {
+// The click places the cursor after the focus arrived: the move to the start
+// waits for it.
 class EmptyMaskStart : public QObject {
 public:
     using QObject::QObject;
     bool eventFilter(QObject *o, QEvent *e) override
     {
-        if (e->type() == QEvent::FocusIn || e->type() == QEvent::MouseButtonRelease) {
+        const bool byClick = e->type() == QEvent::MouseButtonRelease
+            || (e->type() == QEvent::FocusIn && static_cast<QFocusEvent *>(e)->reason() == Qt::MouseFocusReason);
+        if (byClick) {
             auto *edit = static_cast<QLineEdit *>(o);
             if (onlyMaskCharacters(edit->text()))
                 QMetaObject::invokeMethod(edit, [edit] { edit->setCursorPosition(0); }, Qt::QueuedConnection);
@@ -45,9 +52,49 @@ public:
         return false;
     }
 };
+
+// Decorations that the currency fields' text handler drops before reading
+// the number (TDM::OnSetTextCurrencyField): the same text is checked here.
+QString numeroDoValor(const QString &text)
+{
+    QString s = text;
+    for (const char *token : {"US$", "U$", "%", "gr", "CT", "(", ")"})
+        s.remove(QLatin1String(token));
+    s.removeIf([](QChar c) { return c.isSpace(); });
+    return s;
+}
 } // namespace
 
 void cursorAoInicioQuandoVazio(QLineEdit *edit) { edit->installEventFilter(new EmptyMaskStart(edit)); }
+
+void posicionaMascara(QLineEdit *edit)
+{
+    const QString mask = edit->inputMask();
+    if (mask.isEmpty())
+        return;
+    // The mask ends with ";" and its blank character.
+    const int blank = static_cast<int>(edit->displayText().indexOf(mask.back()));
+    if (blank < 0)
+        edit->selectAll();
+    else
+        edit->setCursorPosition(blank);
+}
+
+QString valorRecusado(const QString &text)
+{
+    const QString numero = numeroDoValor(text);
+    if (numero.isEmpty() && text.trimmed().isEmpty())
+        return {}; // a blank amount clears the field
+    if (!numero.isEmpty() && StrToCurr(numero))
+        return {};
+    if (!numero.isEmpty() && StrToFloat(numero))
+        return QStringLiteral("O valor \"%1\" está fora do limite.\rO maior valor aceito é 922.337.203.685.477,5807 "
+                              "(e o menor, -922.337.203.685.477,5808).")
+            .arg(text.trimmed());
+    return QStringLiteral("\"%1\" não é um valor.\rDigite o número com a vírgula antes dos centavos, por exemplo "
+                          "1.234,56.")
+        .arg(text.trimmed());
+}
 
 db::Field *FieldBinding::field() const
 {
@@ -131,6 +178,13 @@ void DBEdit::reload()
 
 void DBEdit::typed(const QString &t) { storeTyped(this, t, m_upper, !inputMask().isEmpty()); }
 
+void DBEdit::focusInEvent(QFocusEvent *e)
+{
+    QLineEdit::focusInEvent(e);
+    if (e->reason() != Qt::MouseFocusReason)
+        posicionaMascara(this);
+}
+
 // ---- DBComboEdit ----------------------------------------------------------------
 
 DBComboEdit::DBComboEdit(db::DataSet *ds, const QString &field, QWidget *parent) : QComboBox(parent), FieldBinding(ds, field)
@@ -170,6 +224,13 @@ void DBComboEdit::reload()
 }
 
 void DBComboEdit::typed(const QString &t) { storeTyped(lineEdit(), t, m_upper, true); }
+
+void DBComboEdit::focusInEvent(QFocusEvent *e)
+{
+    QComboBox::focusInEvent(e);
+    if (e->reason() != Qt::MouseFocusReason)
+        posicionaMascara(lineEdit());
+}
 
 // ---- DBMemo ---------------------------------------------------------------------
 
@@ -265,7 +326,12 @@ DBCurrencyEdit::DBCurrencyEdit(db::DataSet *ds, const QString &field, QWidget *p
     setAlignment(Qt::AlignRight);
     m_link = new DataLink(ds, [this] { reload(); }, this);
     connect(this, &QLineEdit::textEdited, this, [this] { m_dirty = true; });
-    connect(this, &QLineEdit::returnPressed, this, &DBCurrencyEdit::commit);
+    // Enter stores the amount; a refused one is left to the dialog's OK,
+    // which the same key presses next, so that it is refused once.
+    connect(this, &QLineEdit::returnPressed, this, [this] {
+        if (valorRecusado(text()).isEmpty())
+            commit();
+    });
     reload();
 }
 
@@ -279,15 +345,21 @@ void DBCurrencyEdit::reload()
         setText(t);
 }
 
-void DBCurrencyEdit::commit()
+bool DBCurrencyEdit::commit()
 {
     if (!m_dirty)
-        return;
+        return true;
+    if (const QString problema = valorRecusado(text()); !problema.isEmpty()) {
+        MsgErro(problema);
+        setFocus(Qt::OtherFocusReason);
+        selectAll();
+        return false;
+    }
     m_dirty = false;
     db::Field *f = field();
     if (!f || !editing()) {
         reload();
-        return;
+        return true;
     }
     m_loading = true;
     try {
@@ -296,11 +368,12 @@ void DBCurrencyEdit::commit()
         m_loading = false;
         MsgErro(e.message());
         reload();
-        return;
+        return false;
     }
     m_loading = false;
     reload();
     emit committed();
+    return true;
 }
 
 void DBCurrencyEdit::focusInEvent(QFocusEvent *e)
@@ -315,9 +388,34 @@ void DBCurrencyEdit::focusInEvent(QFocusEvent *e)
 
 void DBCurrencyEdit::focusOutEvent(QFocusEvent *e)
 {
+    if (m_dirty && !valorRecusado(text()).isEmpty()) {
+        QLineEdit::focusOutEvent(e);
+        // The refused text waits in the editor. Leaving it for another control
+        // of the dialog refuses it once the focus change is over; towards
+        // Cancel, or out of the window (a message box), nothing is said.
+        QWidget *now = QApplication::focusWidget();
+        auto *dlg = qobject_cast<TFormDlg *>(window());
+        if (now && now->window() == window() && !(dlg && now == static_cast<QWidget *>(dlg->BtnCancel)))
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (m_dirty && !hasFocus() && isVisible())
+                        commit();
+                },
+                Qt::QueuedConnection);
+        return;
+    }
     commit();
     QLineEdit::focusOutEvent(e);
     reload();
+}
+
+void DBCurrencyEdit::hideEvent(QHideEvent *e)
+{
+    // A closed dialog (or a hidden field) drops what was typed and not stored.
+    m_dirty = false;
+    reload();
+    QLineEdit::hideEvent(e);
 }
 
 // ---- DBDateEdit --------------------------------------------------------------------
@@ -381,6 +479,13 @@ void DBDateEdit::setToday()
     m_loading = false;
     reload();
     emit dateChanged(Clock::today());
+}
+
+void DBDateEdit::focusInEvent(QFocusEvent *e)
+{
+    QLineEdit::focusInEvent(e);
+    if (e->reason() != Qt::MouseFocusReason)
+        posicionaMascara(this);
 }
 
 void DBDateEdit::focusOutEvent(QFocusEvent *e)

@@ -15,9 +15,20 @@ namespace stb {
 // A Delphi-style edit mask ("000.000-0;1;_") as a Qt input mask.
 QString qtInputMask(const QString &editMask);
 
-// Puts the cursor of an empty masked editor at its start whenever it takes
-// the focus, wherever the click landed.
+// Puts the cursor of an empty masked editor at its start when a click gives
+// it the focus, wherever the click landed.
 void cursorAoInicioQuandoVazio(QLineEdit *edit);
+
+// Where typing goes in a masked editor reached from the keyboard (or by the
+// program): the first blank position, or the whole text selected when the
+// mask is full, so that no typed digit falls past the end of the mask.
+void posicionaMascara(QLineEdit *edit);
+
+// Why a typed amount cannot be stored, in the user's words; empty when it
+// can. Refused: a text with no number in it and a number outside the
+// currency range, which the field would otherwise store as zero or as the
+// largest amount without a word.
+QString valorRecusado(const QString &text);
 
 // The part common to every bound editor.
 class FieldBinding {
@@ -54,6 +65,9 @@ public:
     void setEditMask(const QString &delphiMask);
     void reload() override;
 
+protected:
+    void focusInEvent(QFocusEvent *e) override;
+
 private:
     void typed(const QString &text);
     DataLink *m_link;
@@ -70,6 +84,9 @@ public:
     void setEditMask(const QString &delphiMask);
     void setItems(const QStringList &items);
     void reload() override;
+
+protected:
+    void focusInEvent(QFocusEvent *e) override;
 
 private:
     void typed(const QString &text);
@@ -108,15 +125,21 @@ private:
 };
 
 // An amount (currency field) typed with "," decimals; the field's
-// text-entry handler converts it when the user leaves the editor.
+// text-entry handler converts it when the user leaves the editor. A text the
+// field cannot hold (valorRecusado) is refused with a message, stays in the
+// editor and keeps the focus there.
 class DBCurrencyEdit : public QLineEdit, public FieldBinding {
     Q_OBJECT
 
 public:
     DBCurrencyEdit(db::DataSet *ds, const QString &field, QWidget *parent = nullptr);
     void reload() override;
-    // Writes the typed text into the field now (also done on leaving).
-    void commit();
+    // Writes the typed text into the field now (also done on leaving). False
+    // when the text was refused: the message was shown and the editor has the
+    // focus again.
+    bool commit();
+    // True while the editor holds typed text not yet in the field.
+    bool pending() const { return m_dirty; }
 
 signals:
     void committed();
@@ -124,6 +147,7 @@ signals:
 protected:
     void focusInEvent(QFocusEvent *e) override;
     void focusOutEvent(QFocusEvent *e) override;
+    void hideEvent(QHideEvent *e) override;
 
 private:
     DataLink *m_link;
@@ -145,6 +169,7 @@ signals:
     void dateChanged(const QDate &date);
 
 protected:
+    void focusInEvent(QFocusEvent *e) override;
     void focusOutEvent(QFocusEvent *e) override;
 
 private:

@@ -10,11 +10,13 @@
 #include "entry/documents.h"
 #include "entry/partes.h"
 #include "platform/clock.h"
+#include "platform/db/transaction.h"
 #include "platform/formatting.h"
 
 #include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
@@ -25,7 +27,6 @@ namespace stb {
 namespace {
 
 TFormDlgNovaNF *g_dialogo = nullptr;
-std::function<QString()> g_textoGrupo;
 
 db::Table &tabNotas() { return DM().TabNotas; }
 
@@ -50,6 +51,9 @@ DateSpin::DateSpin(QWidget *parent) : QSpinBox(parent)
     setRange(QDate(1900, 1, 1).toJulianDay(), QDate(2999, 12, 31).toJulianDay());
     setMaximumWidth(20);
     setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+    // Typing goes to the date field: the spin is only clicked, and Tab passes
+    // it by. From the keyboard, Up and Down in the date field step it.
+    setFocusPolicy(Qt::NoFocus);
 }
 
 void DateSpin::setDate(const QDate &d)
@@ -65,8 +69,6 @@ QDate DateSpin::date() const { return QDate::fromJulianDay(value()); }
 QString DateSpin::textFromValue(int) const { return {}; }
 
 // ---- the dialog -----------------------------------------------------------------
-
-void TFormDlgNovaNF::setTextoGrupoEspecial(std::function<QString()> fn) { g_textoGrupo = std::move(fn); }
 
 TFormDlgNovaNF &TFormDlgNovaNF::instancia(QWidget *parent)
 {
@@ -181,7 +183,7 @@ TFormDlgNovaNF::TFormDlgNovaNF(QWidget *parent) : TFormDlg(parent)
             f->setAsDate(dxSpinEdit->date());
         dxDBDataEmissao->setFocus();
     });
-    dxSpinEdit->installEventFilter(this);
+    dxDBDataEmissao->installEventFilter(this);
     connect(dxDBFrete, &DBCurrencyEdit::committed, this, &TFormDlgNovaNF::regraFrete);
     connect(BtnNomeRemetente, &QToolButton::clicked, this, &TFormDlgNovaNF::NomeRemetente);
     connect(BtnNomeDestinatario, &QToolButton::clicked, this, &TFormDlgNovaNF::NomeDestinatario);
@@ -191,7 +193,7 @@ TFormDlgNovaNF::TFormDlgNovaNF(QWidget *parent) : TFormDlg(parent)
     finishCreate();
 }
 
-QString TFormDlgNovaNF::grupoEspecial() const { return g_textoGrupo ? g_textoGrupo() : QString(); }
+QString TFormDlgNovaNF::grupoEspecial() const { return DM().TextoGrupoEspecial(); }
 
 void TFormDlgNovaNF::preencheListas() { preencheListasPartes(dxDBCNPJRemetente, dxDBIEDestinatario); }
 
@@ -223,16 +225,15 @@ void TFormDlgNovaNF::regraFrete()
 
 void TFormDlgNovaNF::focusChanged(QWidget *old, QWidget *now)
 {
-    if (!isVisible() || eventsSuppressed() || !old || now == static_cast<QWidget *>(BtnCancel))
+    if (!leavesControl(old, now))
         return;
-    auto inside = [](QWidget *w, QWidget *container) { return w && (w == container || container->isAncestorOf(w)); };
-    if (inside(old, dxDBCNPJRemetente) && !inside(now, dxDBCNPJRemetente))
+    if (dentroDe(old, dxDBCNPJRemetente) && !dentroDe(now, dxDBCNPJRemetente))
         postPrivate(MsgCNPJ);
-    else if (inside(old, dxDBIEDestinatario) && !inside(now, dxDBIEDestinatario))
+    else if (dentroDe(old, dxDBIEDestinatario) && !dentroDe(now, dxDBIEDestinatario))
         postPrivate(MsgIE);
-    else if (old == dxDBCalcEdit1) {
+    else if (old == dxDBCalcEdit1 && !dxDBCalcEdit1->pending()) {
+        // The amount was stored on leaving; a refused one asks nothing.
         db::Field *f = tabNotas().findField(QStringLiteral("DestaqueICMSST"));
-        dxDBCalcEdit1->commit();
         if (f && f->asCurrency() > Currency())
             postPrivate(MsgDestaque);
     }
@@ -240,20 +241,29 @@ void TFormDlgNovaNF::focusChanged(QWidget *old, QWidget *now)
 
 bool TFormDlgNovaNF::eventFilter(QObject *o, QEvent *e)
 {
-    if (e->type() == QEvent::MouseButtonPress) {
+    if ((o == dxDBNomeRemetente || o == dxDBNomeDestinatario) && pedeNome(e)) {
         if (o == dxDBNomeRemetente)
             NomeRemetente();
-        else if (o == dxDBNomeDestinatario)
+        else
             NomeDestinatario();
-    } else if (o == dxSpinEdit && e->type() == QEvent::FocusIn) {
-        // The spin only steps the date; typing goes to the date field.
-        QMetaObject::invokeMethod(dxDBDataEmissao, qOverload<>(&QWidget::setFocus), Qt::QueuedConnection);
+        return e->type() == QEvent::KeyPress;
+    }
+    if (o == dxDBDataEmissao && e->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(e)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            dxDBDataEmissao->commit();
+            dxSpinEdit->stepBy(key == Qt::Key_Up ? 1 : -1);
+            return true;
+        }
     }
     return TFormDlg::eventFilter(o, e);
 }
 
 void TFormDlgNovaNF::privateMessage(int msg, qintptr, qintptr)
 {
+    // A check posted before the dialog closed has nothing left to check.
+    if (!isVisible() && msg != MsgListas)
+        return;
     switch (msg) {
     case MsgCNPJ:
         verificaCNPJ();
@@ -362,7 +372,8 @@ void TFormDlgNovaNF::perguntaDestaque()
 void TFormDlgNovaNF::BtnOkClick()
 {
     for (DBCurrencyEdit *e : {dxDBFrete, dxDBCreditoICMS_Medic, dxDBCalcEdit1})
-        e->commit();
+        if (!e->commit())
+            return;
     dxDBDataEmissao->commit();
     if (campo("NroNF").trimmed().isEmpty()) {
         dxDBNroNF->setFocus();
@@ -398,16 +409,14 @@ void TFormDlgNovaNF::BtnOkClick()
     if (ConsultaAuditor(cnpj, ie, nomeRemet, nomeDest, this)) {
         if (!cnpj.isEmpty()) {
             if (nomeRemet.isEmpty()) {
-                dxDBNomeRemetente->setFocus();
-                MsgErro(QStringLiteral("Preciso desta informação para continuar!"));
+                faltaNome(dxDBNomeRemetente);
                 return;
             }
             GravaRemetente(cnpjTexto, nomeRemet);
         }
         if (!ie.isEmpty()) {
             if (nomeDest.isEmpty()) {
-                dxDBNomeDestinatario->setFocus();
-                MsgErro(QStringLiteral("Preciso desta informação para continuar!"));
+                faltaNome(dxDBNomeDestinatario);
                 return;
             }
             GravaDestinatario(ieTexto, nomeDest);
@@ -423,10 +432,12 @@ bool TFormDlgNovaNF::IncluiNota()
     db::Table &notas = tabNotas();
     prepara();
     setWindowTitle(QStringLiteral("Inclusão de Nova Nota Fiscal") + grupoEspecial());
-    dm.BaseDados.startTransaction();
-    bool stored = false;
+    // The new row waits in memory while the user types; the transaction, and
+    // with it the lock other workstations wait on, covers only numbering and
+    // storing it.
+    notas.append();
+    bool aceito = false;
     try {
-        notas.append();
         notas.fieldByName(QStringLiteral("DataEmissao")).setAsDate(Clock::today());
         for (const char *f : {"Frete", "DestaqueICMSST", "CreditoICMSMedic"})
             notas.fieldByName(QLatin1String(f)).setAsCurrency(Currency());
@@ -439,21 +450,21 @@ bool TFormDlgNovaNF::IncluiNota()
         }
         notas.recalculate();
         dxDBNroNF->setFocus();
-        if (exec() == QDialog::Accepted) {
+        aceito = exec() == QDialog::Accepted;
+        if (aceito) {
+            db::Transaction tx(dm.BaseDados);
             notas.fieldByName(QStringLiteral("IdNota")).setAsInteger(dm.ProximoIdNota());
             notas.post();
-            stored = true;
-        } else {
-            notas.cancel();
+            tx.commit();
         }
-        dm.BaseDados.commit(true);
     } catch (...) {
-        if (notas.isActive())
+        if (notas.isActive() && notas.state() != db::DataSet::State::Browse)
             notas.cancel();
-        dm.BaseDados.rollback();
         throw;
     }
-    return stored;
+    if (!aceito)
+        notas.cancel();
+    return aceito;
 }
 
 void TFormDlgNovaNF::AlteraNota()

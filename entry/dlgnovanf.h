@@ -68,8 +68,6 @@ public:
     void ExcluiNota();
     void NomeRemetente();
     void NomeDestinatario();
-    // The text of the main window's special-group label, added to captions.
-    static void setTextoGrupoEspecial(std::function<QString()> fn);
 
 protected:
     explicit TFormDlgNovaNF(QWidget *parent = nullptr);

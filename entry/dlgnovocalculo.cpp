@@ -330,6 +330,10 @@ bool TFormDlgNovoCalculo::exigeTexto(QWidget *w, const QString &text)
     for (const QChar c : text)
         if (c.isLetterOrNumber())
             return true;
+    if (w == dxDBNomeFiscal || w == dxDBNomeRemetente || w == dxDBNomeDestinatario) {
+        faltaNome(w); // read-only: the message says how to fill it
+        return false;
+    }
     w->setFocus();
     MsgErro(QStringLiteral("Preciso desta informação para continuar!"));
     return false;
@@ -337,14 +341,11 @@ bool TFormDlgNovoCalculo::exigeTexto(QWidget *w, const QString &text)
 
 void TFormDlgNovoCalculo::focusChanged(QWidget *old, QWidget *now)
 {
-    if (!isVisible() || eventsSuppressed() || !old)
-        return;
-    if (now == static_cast<QWidget *>(BtnCancel))
-        return; // leaving towards Cancel runs no check
-    auto inside = [](QWidget *w, QWidget *container) { return w && (w == container || container->isAncestorOf(w)); };
-    if (inside(old, dxDBCNPJRemetente) && !inside(now, dxDBCNPJRemetente))
+    if (!leavesControl(old, now))
+        return; // towards Cancel, or to a message box (Escape asking "Cancela as informações?")
+    if (dentroDe(old, dxDBCNPJRemetente) && !dentroDe(now, dxDBCNPJRemetente))
         postPrivate(MsgCNPJ);
-    else if (inside(old, dxDBIEDestinatario) && !inside(now, dxDBIEDestinatario))
+    else if (dentroDe(old, dxDBIEDestinatario) && !dentroDe(now, dxDBIEDestinatario))
         postPrivate(MsgIE);
     else if (old == dxDBMasp)
         postPrivate(MsgMasp);
@@ -352,14 +353,16 @@ void TFormDlgNovoCalculo::focusChanged(QWidget *old, QWidget *now)
 
 bool TFormDlgNovoCalculo::eventFilter(QObject *o, QEvent *e)
 {
-    if (e->type() == QEvent::MouseButtonPress) {
+    if ((o == dxDBNomeRemetente || o == dxDBNomeDestinatario || o == dxDBNomeFiscal) && pedeNome(e)) {
         if (o == dxDBNomeRemetente)
             NomeRemetente();
         else if (o == dxDBNomeDestinatario)
             NomeDestinatario();
-        else if (o == dxDBNomeFiscal)
+        else
             NomeFiscal();
-    } else if (o == dxDBNroTRM && e->type() == QEvent::KeyPress) {
+        return e->type() == QEvent::KeyPress;
+    }
+    if (o == dxDBNroTRM && e->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(e)->key();
         if ((key == Qt::Key_Delete || key == Qt::Key_Backspace) && !campo("NroTRM").isEmpty()) {
             if (ConfirmaPadraoNao(QStringLiteral("Quer excluir este Número para gerar outro ARM")))
@@ -372,6 +375,9 @@ bool TFormDlgNovoCalculo::eventFilter(QObject *o, QEvent *e)
 
 void TFormDlgNovoCalculo::privateMessage(int msg, qintptr wparam, qintptr)
 {
+    // A check posted before the dialog closed has nothing left to check.
+    if (!isVisible())
+        return;
     switch (msg) {
     case MsgCNPJ:
         verificaCNPJ();

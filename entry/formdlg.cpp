@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace stb {
@@ -93,6 +94,13 @@ void TFormDlg::customEvent(QEvent *e)
 {
     if (e->type() == PrivateMessageEvent::eventType()) {
         auto *pm = static_cast<PrivateMessageEvent *>(e);
+        // A check that comes due while another dialog or a message box is open
+        // on top of this one waits until it closes: two questions never stack.
+        QWidget *top = QApplication::activeModalWidget();
+        if (isVisible() && top && top != this) {
+            QTimer::singleShot(50, this, [this, msg = pm->msg, w = pm->wparam, l = pm->lparam] { postPrivate(msg, w, l); });
+            return;
+        }
         privateMessage(pm->msg, pm->wparam, pm->lparam);
         return;
     }
@@ -100,5 +108,16 @@ void TFormDlg::customEvent(QEvent *e)
 }
 
 void TFormDlg::privateMessage(int, qintptr, qintptr) {}
+
+bool TFormDlg::leavesControl(QWidget *old, QWidget *now) const
+{
+    return isVisible() && !eventsSuppressed() && old && now && now->window() == this
+        && now != static_cast<QWidget *>(BtnCancel);
+}
+
+bool dentroDe(const QWidget *w, const QWidget *container)
+{
+    return w && (w == container || container->isAncestorOf(w));
+}
 
 } // namespace stb

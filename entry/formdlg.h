@@ -39,6 +39,11 @@ public:
     void processPrivate();
 
     bool eventsSuppressed() const { return m_suppressed > 0; }
+    // Whether a focus change (QApplication::focusChanged) leaves a control of
+    // this open dialog for another of its controls, the checks of leaving a
+    // field being due: not towards Cancel, not while events are suppressed,
+    // and not when a message box or another dialog takes the focus.
+    bool leavesControl(QWidget *old, QWidget *now) const;
     // Guard: while it lives the dialog's change handlers do nothing.
     class SuppressEvents {
     public:
@@ -78,6 +83,9 @@ public:
     qintptr wparam;
     qintptr lparam;
 };
+
+// `w` is `container` or one of its children (a combo's editor).
+bool dentroDe(const QWidget *w, const QWidget *container);
 
 // First private message number (WM_USER + 1).
 constexpr int WM_USER_1 = 1025;

@@ -24,4 +24,10 @@ TFormDlgGrid::TFormDlgGrid(db::Database *database, QWidget *parent)
     resize(640, 420);
 }
 
+TFormDlgGrid::~TFormDlgGrid()
+{
+    // The grid's model observes Qry, which goes before the child widgets.
+    dxDBGrid->setDataSet(nullptr);
+}
+
 } // namespace stb

@@ -15,6 +15,7 @@ class TFormDlgGrid : public TFormDlg {
 
 public:
     explicit TFormDlgGrid(db::Database *database, QWidget *parent = nullptr);
+    ~TFormDlgGrid() override;
 
     DBGrid *dxDBGrid = nullptr;
     db::Query Qry;

@@ -1,6 +1,7 @@
 #include "entry/msgbox.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -19,11 +20,29 @@ QString screenText(const QString &text)
     return t;
 }
 
+namespace {
+QString naoMostreTexto() { return QStringLiteral("Não mostre mais esta mensagem"); }
+} // namespace
+
 void GuiMessageSink::show(MsgKind kind, const QString &text) { showCaptioned(kind, text, QString()); }
 
 void GuiMessageSink::showCaptioned(MsgKind kind, const QString &text, const QString &caption)
 {
+    bool unused = false;
+    showBox(kind, text, caption, nullptr, unused);
+}
+
+void GuiMessageSink::showDontRepeat(MsgKind kind, const QString &text, bool &naoMostre)
+{
+    auto *check = new QCheckBox(naoMostreTexto());
+    showBox(kind, text, QString(), check, naoMostre);
+}
+
+void GuiMessageSink::showBox(MsgKind kind, const QString &text, const QString &caption, QCheckBox *check, bool &checked)
+{
     QMessageBox box(QApplication::activeWindow());
+    if (check)
+        box.setCheckBox(check);
     switch (kind) {
     case MsgKind::Aviso:
         box.setIcon(QMessageBox::Warning);
@@ -47,17 +66,32 @@ void GuiMessageSink::showCaptioned(MsgKind kind, const QString &text, const QStr
     box.setText(screenText(text));
     box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.exec();
+    checked = check && check->isChecked();
 }
 
 bool GuiMessageSink::ask(const QString &text, bool defaultYes)
 {
+    bool unused = false;
+    return askBox(text, defaultYes, nullptr, unused);
+}
+
+bool GuiMessageSink::askDontRepeat(const QString &text, bool defaultYes, bool &naoMostre)
+{
+    return askBox(text, defaultYes, new QCheckBox(naoMostreTexto()), naoMostre);
+}
+
+bool GuiMessageSink::askBox(const QString &text, bool defaultYes, QCheckBox *check, bool &checked)
+{
     QMessageBox box(QMessageBox::Question, QStringLiteral("Confirme"), screenText(text), QMessageBox::NoButton,
                     QApplication::activeWindow());
+    if (check)
+        box.setCheckBox(check);
     QPushButton *yes = box.addButton(QStringLiteral("&Sim"), QMessageBox::YesRole);
     QPushButton *no = box.addButton(QStringLiteral("&Não"), QMessageBox::NoRole);
     box.setDefaultButton(defaultYes ? yes : no);
     box.setEscapeButton(no);
     box.exec();
+    checked = check && check->isChecked();
     return box.clickedButton() == yes;
 }
 

@@ -3,6 +3,7 @@
 
 #include "core/messages.h"
 
+class QCheckBox;
 class QWidget;
 
 namespace stb {
@@ -15,6 +16,13 @@ public:
     void showCaptioned(MsgKind kind, const QString &text, const QString &caption) override;
     bool ask(const QString &text, bool defaultYes) override;
     QString askText(const QString &text) override;
+    void showDontRepeat(MsgKind kind, const QString &text, bool &naoMostre) override;
+    bool askDontRepeat(const QString &text, bool defaultYes, bool &naoMostre) override;
+
+private:
+    // The box takes ownership of `check` (nullptr: no box).
+    void showBox(MsgKind kind, const QString &text, const QString &caption, QCheckBox *check, bool &checked);
+    bool askBox(const QString &text, bool defaultYes, QCheckBox *check, bool &checked);
 };
 
 // Line breaks of the system's texts ("\r", "\r\n") as shown on screen.

@@ -1,6 +1,7 @@
 #include "entry/partes.h"
 
 #include "core/datamodule.h"
+#include "core/messages.h"
 #include "entry/cadempresa.h"
 #include "entry/dbcontrols.h"
 #include "entry/documents.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QToolButton>
 
@@ -47,8 +49,35 @@ QToolButton *botaoNome(QWidget *parent, const char *name)
     auto *b = new QToolButton(parent);
     b->setObjectName(QLatin1String(name));
     b->setText(QStringLiteral("..."));
-    b->setFocusPolicy(Qt::NoFocus);
+    b->setFocusPolicy(Qt::TabFocus); // a click leaves the focus where it is
     return b;
+}
+
+bool pedeNome(QEvent *e)
+{
+    if (e->type() == QEvent::MouseButtonPress)
+        return true;
+    if (e->type() != QEvent::KeyPress)
+        return false;
+    const auto *k = static_cast<QKeyEvent *>(e);
+    if (k->modifiers() & ~Qt::KeypadModifier)
+        return false;
+    switch (k->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_F4:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void faltaNome(QWidget *campoNome)
+{
+    campoNome->setFocus(Qt::OtherFocusReason);
+    MsgErro(QStringLiteral("Preciso desta informação para continuar!\r\r"
+                           "Para informar o nome, tecle Enter, Espaço ou F4 neste campo, ou use o botão \"...\" ao lado."));
 }
 
 CamposPartes criaCamposPartes(db::DataSet &ds, QWidget *parent, QGridLayout *grid, int row, QObject *clickFilter)
@@ -147,8 +176,12 @@ void gravaCadastro(db::Table &table, const QString &keyField, const QString &nam
         }
         table.fieldByName(nameField).setAsString(nome);
         table.post();
-    } catch (const db::EngineError &) {
+    } catch (const db::EngineError &e) {
+        // Only a party stored meanwhile by someone else is expected (its stored
+        // name stays); a full disk or a lost connection goes on to the caller.
         table.cancel();
+        if (e.code() != db::Err::KeyViolation)
+            throw;
     }
 }
 

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 
+class QEvent;
 class QGridLayout;
 class QObject;
 class QToolButton;
@@ -32,11 +33,21 @@ struct CamposPartes {
 
 // Builds the sender row at `row` and the recipient row below it, bound to the
 // CNPJRemet/XRemetente and IEDest/XDestinatario fields of `ds`. The name
-// edits are read-only and report their clicks to `clickFilter`.
+// edits are read-only and report their events to `clickFilter`, which opens
+// the name dialog when pedeNome() says so.
 CamposPartes criaCamposPartes(db::DataSet &ds, QWidget *parent, QGridLayout *grid, int row, QObject *clickFilter);
 
-// The "..." button beside a name.
+// The "..." button beside a name, in the Tab order.
 QToolButton *botaoNome(QWidget *parent, const char *name);
+
+// A read-only name field asks for its name dialog: a click, or Space, Enter
+// or F4 while it has the focus. The keys are the field's (the dialog's
+// default button does not take Enter from it).
+bool pedeNome(QEvent *e);
+
+// OK found a name missing: the focus goes to the name field, whose keys
+// open the name dialog, and the message says so.
+void faltaNome(QWidget *campoNome);
 
 // Fills the drop-down lists with the registered senders and recipients.
 void preencheListasPartes(DBComboEdit *cnpj, DBComboEdit *ie);

@@ -6,6 +6,14 @@ namespace stb {
 
 namespace {
 
+thread_local bool t_overflow = false;
+
+std::int64_t saturated(bool positive)
+{
+    t_overflow = true;
+    return positive ? INT64_MAX : INT64_MIN;
+}
+
 // Nearest integer of a scaled extended value, ties to even, saturating.
 // Done by hand: truncation plus the exact fractional part is much faster
 // than the library's rounding, which saves and restores the FPU state.
@@ -16,9 +24,9 @@ std::int64_t roundScaled(Extended scaled)
     // 2^63 is exactly representable; anything at or beyond it saturates.
     constexpr Extended limit = 9223372036854775808.0L;
     if (scaled >= limit)
-        return INT64_MAX;
+        return saturated(true);
     if (scaled <= -limit)
-        return INT64_MIN;
+        return saturated(false);
     std::int64_t i = static_cast<std::int64_t>(scaled); // toward zero
     const Extended frac = scaled - static_cast<Extended>(i); // exact
     if (frac > 0.5L || (frac == 0.5L && (i & 1))) {
@@ -42,7 +50,7 @@ Currency Currency::operator+(Currency o) const
 {
     std::int64_t r;
     if (__builtin_add_overflow(m_raw, o.m_raw, &r))
-        return o.m_raw > 0 ? max() : min();
+        return fromRaw(saturated(o.m_raw > 0));
     return fromRaw(r);
 }
 
@@ -50,13 +58,13 @@ Currency Currency::operator-(Currency o) const
 {
     std::int64_t r;
     if (__builtin_sub_overflow(m_raw, o.m_raw, &r))
-        return o.m_raw < 0 ? max() : min();
+        return fromRaw(saturated(o.m_raw < 0));
     return fromRaw(r);
 }
 
 Currency Currency::operator-() const
 {
-    return m_raw == INT64_MIN ? max() : fromRaw(-m_raw);
+    return m_raw == INT64_MIN ? fromRaw(saturated(true)) : fromRaw(-m_raw);
 }
 
 Currency Currency::operator*(Currency o) const
@@ -101,14 +109,26 @@ QString Currency::toPlainString(int decimals) const
     std::uint64_t q = mag / div;
     if (div > 1 && (mag % div) * 2 >= div)
         ++q;
-    std::uint64_t unitsDiv = 1;
-    for (int i = 0; i < decimals; ++i)
-        unitsDiv *= 10;
-    QString s = negative && q != 0 ? QStringLiteral("-") : QString();
-    s += QString::number(q / unitsDiv);
+    // Digits from the right: the decimals, the point, then the units.
+    char buf[32];
+    char *end = buf + sizeof buf;
+    char *p = end;
+    for (int i = 0; i < decimals; ++i) {
+        *--p = static_cast<char>('0' + q % 10);
+        q /= 10;
+    }
     if (decimals > 0)
-        s += QLatin1Char('.') + QStringLiteral("%1").arg(q % unitsDiv, decimals, 10, QLatin1Char('0'));
-    return s;
+        *--p = '.';
+    do {
+        *--p = static_cast<char>('0' + q % 10);
+        q /= 10;
+    } while (q != 0);
+    bool allZero = true;
+    for (const char *c = p; c < end; ++c)
+        allZero = allZero && (*c == '0' || *c == '.');
+    if (negative && !allZero)
+        *--p = '-';
+    return QString::fromLatin1(p, end - p);
 }
 
 std::optional<Currency> Currency::parsePlain(const QString &text)
@@ -177,8 +197,16 @@ Currency ArredondaValor(Currency value)
         --q;
     std::int64_t out;
     if (__builtin_mul_overflow(q, 100, &out))
-        return raw > 0 ? Currency::max() : Currency::min();
+        return Currency::fromRaw(saturated(raw > 0));
     return Currency::fromRaw(out);
 }
+
+CurrencyOverflowWatch::CurrencyOverflowWatch() : m_before(t_overflow) { t_overflow = false; }
+
+CurrencyOverflowWatch::~CurrencyOverflowWatch() { t_overflow = t_overflow || m_before; }
+
+bool CurrencyOverflowWatch::overflowed() const { return t_overflow; }
+
+void CurrencyOverflowWatch::reset() { t_overflow = false; }
 
 } // namespace stb

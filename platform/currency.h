@@ -1,6 +1,7 @@
 // The engine's currency type: a signed 64-bit count of ten-thousandths.
 //
-// Sums and differences are exact (and saturate instead of wrapping).
+// Sums and differences are exact (and saturate instead of wrapping; a
+// CurrencyOverflowWatch tells when that happened).
 // Products and quotients are evaluated in extended precision on the scaled
 // values and brought back to the nearest ten-thousandth, ties to even, which
 // is how the tax arithmetic of the system is defined.
@@ -9,6 +10,7 @@
 #include <QString>
 #include <compare>
 #include <cstdint>
+#include <limits>
 #include <optional>
 
 namespace stb {
@@ -16,6 +18,11 @@ namespace stb {
 // Extended precision used for every intermediate product and quotient
 // (the x87 80-bit format on x86).
 using Extended = long double;
+// The results are defined with a 64-bit mantissa: GCC and Clang on x86-64
+// (Linux, and MinGW on Windows) give long double that precision. A compiler
+// whose long double is a plain double (MSVC, ARM64) would round differently.
+static_assert(std::numeric_limits<long double>::digits >= 64,
+              "Currency arithmetic needs the 64-bit mantissa of x87 extended precision");
 
 class Currency {
 public:
@@ -68,5 +75,24 @@ private:
 
 // Round to two decimals, half away from zero (the R2 step of the tax arithmetic).
 Currency ArredondaValor(Currency value);
+
+// Every operation above that saturates instead of giving its exact result
+// raises a flag of the running thread. A computation that must never show a
+// capped amount watches it: the watch clears the flag on construction, tells
+// whether anything saturated since, and on destruction merges its own state
+// back into any enclosing watch.
+class CurrencyOverflowWatch {
+public:
+    CurrencyOverflowWatch();
+    ~CurrencyOverflowWatch();
+    CurrencyOverflowWatch(const CurrencyOverflowWatch &) = delete;
+    CurrencyOverflowWatch &operator=(const CurrencyOverflowWatch &) = delete;
+
+    bool overflowed() const;
+    void reset();
+
+private:
+    bool m_before;
+};
 
 } // namespace stb

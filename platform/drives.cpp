@@ -60,8 +60,10 @@ DriveType driveTypeOf(const QString &path)
     if (existing.isEmpty())
         return DriveType::NoRootDir;
     const QStorageInfo si(existing);
+    // A folder that exists but has no entry in the mount table (a chroot,
+    // some containers) is on this computer's own disk.
     if (!si.isValid())
-        return DriveType::NoRootDir;
+        return DriveType::Fixed;
     const QByteArray fs = si.fileSystemType().toLower();
     static const char *const remote[] = {"nfs", "nfs4", "cifs", "smb3", "smbfs", "fuse.sshfs", "sshfs", "9p",
                                          "davfs", "fuse.davfs", "afs", "ceph", "glusterfs", "fuse.glusterfs",

@@ -593,6 +593,19 @@ double IniFile::readFloat(const QString &section, const QString &key, double def
     return v.value_or(def);
 }
 
+Currency IniFile::readCurrency(const QString &section, const QString &key, Currency def) const
+{
+    const auto text = d->value(section, key);
+    if (!text)
+        return def;
+    if (const auto c = StrToCurr(text->trimmed()))
+        return *c;
+    // Written in another notation ("1,5E2"): through the float reading.
+    if (const auto v = parseFloat(*text))
+        return Currency::fromExtended(*v);
+    return def;
+}
+
 bool IniFile::readBool(const QString &section, const QString &key, bool def) const
 {
     return readInteger(section, key, def ? 1 : 0) != 0;
@@ -622,6 +635,11 @@ bool IniFile::writeInteger(const QString &section, const QString &key, int value
 bool IniFile::writeFloat(const QString &section, const QString &key, double value)
 {
     return writeString(section, key, FloatToStrRoundTrip(value));
+}
+
+bool IniFile::writeCurrency(const QString &section, const QString &key, Currency value)
+{
+    return writeString(section, key, CurrToStr(value));
 }
 
 bool IniFile::writeBool(const QString &section, const QString &key, bool value)

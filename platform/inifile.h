@@ -8,6 +8,8 @@
 // decimal separator ",", dates as "dd/mm/yyyy".
 #pragma once
 
+#include "platform/currency.h"
+
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -27,6 +29,9 @@ public:
     QString readString(const QString &section, const QString &key, const QString &def = {}) const;
     int readInteger(const QString &section, const QString &key, int def = 0) const;
     double readFloat(const QString &section, const QString &key, double def = 0) const;
+    // A float key read as an amount with four decimals, from its decimal text
+    // (never through a binary double): "12,3456" is exactly 12.3456.
+    Currency readCurrency(const QString &section, const QString &key, Currency def = {}) const;
     bool readBool(const QString &section, const QString &key, bool def = false) const;
     QDate readDate(const QString &section, const QString &key, const QDate &def = {}) const;
 
@@ -34,6 +39,7 @@ public:
     bool writeString(const QString &section, const QString &key, const QString &value);
     bool writeInteger(const QString &section, const QString &key, int value);
     bool writeFloat(const QString &section, const QString &key, double value);
+    bool writeCurrency(const QString &section, const QString &key, Currency value); // "12,3456", "12"
     bool writeBool(const QString &section, const QString &key, bool value);
     bool writeDate(const QString &section, const QString &key, const QDate &value);
 

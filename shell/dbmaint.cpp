@@ -5,6 +5,7 @@
 #include "core/edition.h"
 #include "core/messages.h"
 #include "core/settings.h"
+#include "platform/annexconsult.h"
 #include "shell/appglobals.h"
 #include "shell/mainwindow.h"
 
@@ -15,8 +16,6 @@
 namespace stb {
 
 namespace {
-
-bool g_avisoTabelaAusente = true;
 
 QString pristineDir() { return App().AppDir + QStringLiteral("Sys/Dados/"); }
 
@@ -62,18 +61,7 @@ void aplicaAtualizacoes(const QString &delivered, const QString &to, const QStri
     }
 }
 
-QString pristineFile(const QString &name)
-{
-    const QDir dir(pristineDir());
-    for (const QString &e : dir.entryList(QDir::Files))
-        if (e.compare(name, Qt::CaseInsensitive) == 0)
-            return dir.filePath(e);
-    return dir.filePath(name);
-}
-
 } // namespace
-
-void setAvisoTabelaAusente(bool on) { g_avisoTabelaAusente = on; }
 
 void CopiaArquivosDeDados()
 {
@@ -88,50 +76,6 @@ void CopiaArquivosDeDados()
     if (!Contribuinte)
         aplicaAtualizacoes(atualiza + QStringLiteral("ARM/"), g.DataDir + QStringLiteral("ARM/"),
                            pristineDir() + QStringLiteral("ARM/"), dadosMsg);
-}
-
-void TabBeforeOpen(db::Table &table)
-{
-    db::Database &base = *table.database();
-    const QString name = table.tableName();
-    const QString dat = base.tableFilePath(name, QStringLiteral(".dat"));
-    if (!QFileInfo::exists(dat)) {
-        if (g_avisoTabelaAusente)
-            MsgAviso(QStringLiteral("A tabela ") + name + QStringLiteral(" não foi localizada. Ela será criada novamente.\r")
-                     + QStringLiteral("Se o problema se repetir, entre em contato com o suporte (suporte@stbrelva.local)."));
-        const QString base_ = QFileInfo(dat).completeBaseName();
-        const QString from = pristineFile(base_ + QStringLiteral(".dat"));
-        bool ok = QFile::copy(from, QFileInfo(dat).absolutePath() + QLatin1Char('/') + QFileInfo(from).fileName());
-        if (ok) {
-            const QString blb = pristineFile(base_ + QStringLiteral(".blb"));
-            if (QFileInfo::exists(blb))
-                QFile::copy(blb, QFileInfo(dat).absolutePath() + QLatin1Char('/') + QFileInfo(blb).fileName());
-            const QString idx = pristineFile(base_ + QStringLiteral(".idx"));
-            QFile::remove(base.tableFilePath(name, QStringLiteral(".idx")));
-            ok = QFile::copy(idx, QFileInfo(dat).absolutePath() + QLatin1Char('/') + QFileInfo(idx).fileName());
-        }
-        if (!ok) {
-            // No pristine copy: the table is created from its definition.
-            if (!base.tableExists(name)) {
-                const db::TableDef def = schema::byName(name);
-                if (def.fields.isEmpty()) {
-                    MsgErro(QStringLiteral("Não foi possivel recriar a tabela ") + name + QLatin1Char('.'));
-                    return;
-                }
-                base.createTable(def);
-            }
-        }
-    } else if (!QFileInfo::exists(base.tableFilePath(name, QStringLiteral(".idx")))) {
-        const QString idx = pristineFile(QFileInfo(dat).completeBaseName() + QStringLiteral(".idx"));
-        if (!QFile::copy(idx, base.tableFilePath(name, QStringLiteral(".idx")))) {
-            MsgErro(QStringLiteral("Não foi possivel recriar os indices da tabela ") + name + QStringLiteral(".\r")
-                    + QStringLiteral("Clique no botão Opções, Opções do Sistema, e escolha \"Reindexar os dados agora\"."));
-            return;
-        }
-        base.repairTable(name);
-    }
-    if (base.tableVersion(name) != QLatin1String(db::Database::CurrentVersion))
-        base.upgradeTable(name);
 }
 
 bool isTabelaReferencia(const QString &fileName)
@@ -163,6 +107,7 @@ bool ReindexAll(bool ask)
     for (db::Table *t : {&dm.TabItens, &dm.TabNotas, &dm.TabCalc, &dm.TabDest, &dm.TabRemet, &dm.TabFisc, &dm.TabBrelva,
                          &dm.TabItensMedic})
         t->close();
+    annex::CloseAnnexConsult();
     QStringList files = QDir(App().DataDir).entryList({QStringLiteral("*.dat")}, QDir::Files, QDir::Name);
     const int total = static_cast<int>(files.size());
     int n = 0;
@@ -180,16 +125,23 @@ bool ReindexAll(bool ask)
             probe.open();
             probe.close();
         } catch (const db::EngineError &e) {
-            try {
-                if (e.code() != db::Err::TableInUse) {
-                    if (dm.BaseDados.tableVersion(name) != QLatin1String(db::Database::CurrentVersion))
-                        dm.BaseDados.upgradeTable(name);
-                    else
-                        dm.BaseDados.repairTable(name);
-                }
-            } catch (const db::EngineError &r) {
+            // A table in use on another workstation cannot be rebuilt now: the
+            // user is told, with the engine's code, like any other failure.
+            const auto falha = [&name](const db::EngineError &r) {
                 MsgErro(QStringLiteral("Não consegui reindexar ") + name + QStringLiteral("... (") + r.message()
-                        + QLatin1Char(')'));
+                        + QStringLiteral(" - código %1)").arg(r.code()));
+            };
+            if (e.code() == db::Err::TableInUse) {
+                falha(e);
+                continue;
+            }
+            try {
+                if (dm.BaseDados.tableVersion(name) != QLatin1String(db::Database::CurrentVersion))
+                    dm.BaseDados.upgradeTable(name);
+                else
+                    dm.BaseDados.repairTable(name);
+            } catch (const db::EngineError &r) {
+                falha(r);
             }
         }
     }

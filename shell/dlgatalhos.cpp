@@ -46,7 +46,7 @@ void TFormDlgAtalhos::BtnOkClick()
     s.setLink2(cbDesktopEx->isChecked());
     s.IniAuto(cbStartup->isChecked() ? 1 : 0);
     s.LinkAllUsers(cbAllUsers->isChecked() ? 1 : 0);
-    criaAtalhos(cbStartup->isChecked());
+    criaAtalhos(atalhoInicializacao(cbStartup->isChecked()));
     MsgInformacao(QStringLiteral("Processamento realizado com sucesso!"));
     accept();
 }

@@ -3,6 +3,7 @@
 #include "core/edition.h"
 #include "core/messages.h"
 #include "core/settings.h"
+#include "platform/annexconsult.h"
 #include "shell/appglobals.h"
 #include "shell/dbmaint.h"
 #include "shell/dlgatalhos.h"
@@ -23,6 +24,26 @@
 #include <QVBoxLayout>
 
 namespace stb {
+
+namespace {
+
+// The credit rate: four decimals kept, shown ",0.00%" unless the rate has
+// more (12,00% but 12,3456%).
+class RateSpinBox : public QDoubleSpinBox {
+public:
+    using QDoubleSpinBox::QDoubleSpinBox;
+    QString textFromValue(double value) const override
+    {
+        QString t = locale().toString(value, 'f', decimals());
+        const QChar point = locale().decimalPoint().at(0);
+        const qsizetype dot = t.indexOf(point);
+        while (dot >= 0 && t.size() > dot + 3 && t.endsWith(QLatin1Char('0')))
+            t.chop(1);
+        return t;
+    }
+};
+
+} // namespace
 
 // ---- TFormDlgHost -------------------------------------------------------------
 
@@ -98,9 +119,9 @@ TFormDlgOpcoes::TFormDlgOpcoes(QWidget *parent) : TFormDlg(parent)
     GroupCalculo = new QGroupBox(QStringLiteral(" Cálculo "), body());
     GroupCalculo->setObjectName(QStringLiteral("GroupCalculo"));
     auto *calc = new QGridLayout(GroupCalculo);
-    dxAliqICMS = new QDoubleSpinBox(GroupCalculo);
+    dxAliqICMS = new RateSpinBox(GroupCalculo);
     dxAliqICMS->setObjectName(QStringLiteral("dxAliqICMS"));
-    dxAliqICMS->setDecimals(2);
+    dxAliqICMS->setDecimals(4);
     dxAliqICMS->setRange(0, 100);
     dxAliqICMS->setSuffix(QStringLiteral("%"));
     dxAliqICMS->setLocale(QLocale(QLocale::Portuguese, QLocale::Brazil));
@@ -149,6 +170,10 @@ TFormDlgOpcoes::TFormDlgOpcoes(QWidget *parent) : TFormDlg(parent)
     connect(SBReindexProdNBM, &QPushButton::clicked, this, [] {
         if (!Confirma(QStringLiteral("Confirma ") + QStringLiteral("a reindexação da Tabela de Produtos NBM agora") + QLatin1Char('?')))
             return;
+        if (!annex::CloseAnnexConsult()) {
+            MsgErro(QStringLiteral("Não consegui fechar a Tabela do Brelva para reindexar os produtos."));
+            return;
+        }
         MsgInformacao(QStringLiteral("A reindexação demora cerca de 10 minutos. Assim que for encerrada, você será avisado!"));
         const QString tool = App().AppDir + QStringLiteral("STProcessNBM");
         if (!QProcess::startDetached(tool, {QStringLiteral("/Ok"), QStringLiteral("/Reind"),
@@ -213,6 +238,7 @@ void TFormDlgOpcoes::BtnOkClick()
     AppGlobals &g = App();
     // Written in this order.
     s.setReindex(dxCheckReindex->isChecked());
+    // The box holds four decimals: the rate goes back exactly as shown.
     s.setAliqCreditoICMS(Currency::fromDouble(dxAliqICMS->value()));
     s.setAliqCreditoICMSAviso(dxCheckAliqICMSAvisar->isChecked());
     s.setCalculaMR(dxCheckCalculaMR->isChecked());
@@ -231,7 +257,7 @@ void TFormDlgOpcoes::BtnOkClick()
     s.ExecARM(dxCheckARM->isChecked() ? 1 : 0);
     if (!Contribuinte) {
         if (dxCheckARM->isChecked())
-            criaAtalhos(s.IniAuto());
+            criaAtalhos(atalhoInicializacao(s.IniAuto()));
         else
             removeAtalhoARM();
     }

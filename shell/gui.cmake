@@ -1,5 +1,6 @@
 add_library(stshell STATIC
     ${CMAKE_CURRENT_LIST_DIR}/appglobals.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/application.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup.cpp
     ${CMAKE_CURRENT_LIST_DIR}/dbmaint.cpp
     ${CMAKE_CURRENT_LIST_DIR}/shortcuts.cpp

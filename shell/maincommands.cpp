@@ -12,6 +12,8 @@
 #include "shell/appglobals.h"
 #include "shell/dlgopcoes.h"
 #include "shell/dlgunidade.h"
+#include "shell/mediccommands.h"
+#include "shell/mainreport.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -110,6 +112,8 @@ void TMain::buildMenus()
             &TMain::SBExcluiNotaClick);
     PopMenuItens = new QMenu(this);
     PopMenuItens->setObjectName(QStringLiteral("PopMenuItens"));
+    new MedicCommands(this); // medicine table, its update and the NBM workbook
+    new ComandosRelatorio(this); // SBPrintCalc and its menu entry
 
     connect(SBNovo, &QToolButton::clicked, this, &TMain::SBNovoClick);
     connect(SBAbre, &QToolButton::clicked, this, &TMain::SBAbreClick);

@@ -323,8 +323,7 @@ void TMain::bindDataSources()
     dxDBGridNotas->setStretchColumn(QStringLiteral("XDestinatario"));
     if (!m_calcLink)
         m_calcLink = new DataLink(&dm.TabCalc, [this] { updateCalcHeader(); }, this);
-    dm.OnCaptionItens = [this](const QString &caption) { LabelItens->setText(caption); };
-    dm.CalculoAberto = [this] { return m_calcViewOpen; };
+    connect(&dm, &TDM::captionItensChanged, LabelItens, &QLabel::setText, Qt::UniqueConnection);
 }
 
 void TMain::updateCalcHeader()
@@ -351,19 +350,13 @@ void TMain::OpenCalcView()
 {
     TDM &dm = DM();
     m_calcViewOpen = true;
-    dm.TabNotas.setMasterLinkActive(true);
-    dm.TabItens.setMasterLinkActive(true);
-    dm.TabItensMedic.setMasterLinkActive(true);
-    if (dm.TabNotas.isActive())
-        dm.TabNotas.first();
+    dm.openCalculation();
     db::Field *grupoField = dm.TabCalc.findField(QStringLiteral("Grupo"));
     const int grupo = grupoField && !grupoField->isNull() ? grupoField->asInteger() : 0;
     m_grupoAberto = grupo;
     const bool medic = isGrupoMedicamento(grupo);
     dxDBGridItens->setVisible(!medic);
     dxDBGridItensMedic->setVisible(medic);
-    if (medic && !dm.TabItensMedic.isActive())
-        dm.TabItensMedic.open();
     const bool combustivel = grupo == Grupo::Combustiveis;
     dxDBGridItens->setColumnVisible(QStringLiteral("ValorIPI"), !combustivel);
     dxDBGridItens->setColumnVisible(QStringLiteral("CreditoICMS"), !combustivel);
@@ -372,11 +365,7 @@ void TMain::OpenCalcView()
     dxDBGridNotas->setColumnVisible(QStringLiteral("CreditoICMSMedic"), medic);
     dxDBGridNotas->setColumnVisible(QStringLiteral("Frete"), !medic);
     if (grupo > 0) {
-        QString nome = dm.TabCalc.findField(QStringLiteral("XGrupo")) ? dm.TabCalc.fieldByName(QStringLiteral("XGrupo")).asString()
-                                                                     : QString();
-        if (nome.isEmpty())
-            nome = NomeGrupo(grupo);
-        LabelGrupoEspecial->setText(QStringLiteral(" - %1 ").arg(nome.toUpper()));
+        LabelGrupoEspecial->setText(dm.TextoGrupoEspecial());
         LabelGrupoEspecial->show();
     } else {
         LabelGrupoEspecial->hide();
@@ -386,14 +375,11 @@ void TMain::OpenCalcView()
                        static_cast<QWidget *>(SBExcluiNota), static_cast<QWidget *>(SBIncluiItem),
                        static_cast<QWidget *>(SBAlteraItem), static_cast<QWidget *>(SBExcluiItem)})
         w->setEnabled(true);
-    // The report comes with a later version of the program.
-    SBPrintCalc->setEnabled(false);
     SBIncluiItem->setEnabled(false);
     SBAlteraItem->setEnabled(false);
     SBExcluiItem->setEnabled(false);
     updateCalcHeader();
-    if (dm.OnCaptionItens)
-        dm.OnCaptionItens(dm.CaptionItens());
+    LabelItens->setText(dm.CaptionItens());
     emit calcViewChanged(true);
 }
 
@@ -401,12 +387,7 @@ void TMain::CloseCalcView()
 {
     TDM &dm = DM();
     m_calcViewOpen = false;
-    if (dm.TabCalc.isActive() && (dm.TabCalc.state() == db::DataSet::State::Edit
-                                  || dm.TabCalc.state() == db::DataSet::State::Insert))
-        dm.TabCalc.cancel();
-    dm.TabNotas.setMasterLinkActive(false);
-    dm.TabItens.setMasterLinkActive(false);
-    dm.TabItensMedic.setMasterLinkActive(false);
+    dm.closeCalculation();
     LabelGrupoEspecial->hide();
     for (QWidget *w : {static_cast<QWidget *>(SBFecha), static_cast<QWidget *>(SBAltera), static_cast<QWidget *>(SBPrintCalc),
                        static_cast<QWidget *>(SBIncluiNota), static_cast<QWidget *>(SBAlteraNota),

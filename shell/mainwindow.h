@@ -14,6 +14,7 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
+class QSystemTrayIcon;
 class QTimer;
 class QToolButton;
 
@@ -21,6 +22,7 @@ namespace stb {
 
 class DBGrid;
 class DataLink;
+class ItemCommands;
 
 class TMain : public QMainWindow {
     Q_OBJECT
@@ -73,6 +75,7 @@ public:
     bool IntranetOk = false;
     QStringList Links;
     bool ItemDialogOpen = false; // a general or medicine item dialog is open
+    ItemCommands *Itens = nullptr; // commands on the invoice lines and the annex (shell/itemcommands.cpp)
 
     // ---- interfaces ------------------------------------------------------------
     void ShowStatus(const QString &text);
@@ -151,6 +154,9 @@ private:
     bool m_startupDone = false;
     int m_grupoAberto = 0;
     DataLink *m_calcLink = nullptr;
+    // The tray icon that brings a hidden window back; none until the tray
+    // window exists, and the window then minimises instead of hiding.
+    QSystemTrayIcon *m_trayIcon = nullptr;
 };
 
 // Status text through the main window when it exists (no-op otherwise).

@@ -13,6 +13,7 @@
 #include "shell/dbmaint.h"
 #include "shell/dlgunidade.h"
 #include "shell/formminimiza.h"
+#include "shell/itemcommands.h"
 #include "platform/shortcuts.h"
 #include "shell/shortcuts.h"
 #include "shell/startup.h"
@@ -68,18 +69,12 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
     setFont(f);
     buildLayout();
     buildMenus();
+    Itens = new ItemCommands(this);
     FormCreate();
 }
 
 TMain::~TMain()
 {
-    // Hooks that point at this window go with it.
-    Settings::instance().setExecARMHook({});
-    TFormDlgNovaNF::setTextoGrupoEspecial({});
-    if (TDM::hasInstance()) {
-        DM().OnCaptionItens = nullptr;
-        DM().CalculoAberto = nullptr;
-    }
     registerMainFormInstance(nullptr);
 }
 
@@ -101,7 +96,7 @@ void TMain::FormCreate()
     VersionDate = s.dataVersaoAtual();
     // 6. The collection-document button follows ExecARM.
     SBTrm->setVisible(s.ExecARM());
-    s.setExecARMHook([this](bool v) { SBTrm->setVisible(v); });
+    connect(&s, &Settings::execARMChanged, SBTrm, &QWidget::setVisible);
     // 8. Unit and user; caption.
     g.UserName = s.usuario();
     g.UnitName = s.unitName();
@@ -139,8 +134,6 @@ void TMain::FormCreate()
     resize(1000, 640);
     if (QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    TFormDlgNovaNF::setTextoGrupoEspecial(
-        [this] { return LabelGrupoEspecial->isVisible() ? LabelGrupoEspecial->text() : QString(); });
     // SBAjuda becomes available 15 seconds after creation.
     TimerBtnAjuda = new QTimer(this);
     TimerBtnAjuda->setObjectName(QStringLiteral("TimerBtnAjuda"));
@@ -203,7 +196,7 @@ void TMain::runStartupSteps()
     Links.clear();
     TDM::setDefaultDataDir(g.DataDir);
     TDM &dm = DM();
-    dm.TabBeforeOpen = [](db::Table &t) { stb::TabBeforeOpen(t); };
+    dm.setPristineDir(g.AppDir + QStringLiteral("Sys/Dados/"));
     dm.DataModuleCreate();
     // 3. Delivered data files.
     ShowStatus(QStringLiteral("Verificando novos Arquivos de Dados..."));
@@ -283,7 +276,7 @@ void TMain::EnableCommands()
 {
     setCommandsEnabled(true);
     // Commands whose windows come with later versions of the program.
-    for (QToolButton *b : {SBCalcRapido, SBConsulta, SBPesquisa, SBTrm})
+    for (QToolButton *b : {SBCalcRapido, SBTrm})
         b->setEnabled(false);
     // No other workstation is known: the button that closes them all stays hidden.
     SBFimEx->hide();
@@ -313,7 +306,7 @@ void TMain::AbreTabelas()
         if (!table->isActive())
             table->open();
     }
-    setAvisoTabelaAusente(true);
+    dm.setAvisoTabelaAusente(true);
 }
 
 void TMain::ProcessaAtalhos()
@@ -325,7 +318,8 @@ void TMain::ProcessaAtalhos()
             return;
         if (!s.LinkAllUsers() && s.registroLink(QStringLiteral("Link.Ex")) == QLatin1String("0"))
             return;
-        criaAtalhos(false);
+        // A normal start leaves the start-up folder as it is.
+        criaAtalhos(AtalhoInicializacao::Manter);
         return;
     }
     if (Contribuinte) {
@@ -335,7 +329,7 @@ void TMain::ProcessaAtalhos()
     }
     if (!g.NoHelpSwitch)
         shellOpen(g.AppDir + (Contribuinte ? QStringLiteral("STBrelvaContrib.html") : QStringLiteral("STBrelva.html")));
-    criaAtalhos(s.IniAuto());
+    criaAtalhos(atalhoInicializacao(s.IniAuto()));
 }
 
 void TMain::LocalizaNesh()
@@ -429,6 +423,7 @@ void TMain::FormClose()
         CloseCalcView();
     ShowStatus(QStringLiteral("Fechando Regime Especial..."));
     ShowStatus(QStringLiteral("Fechando Brelva..."));
+    ItemCommands::FechaBrelva();
     ShowStatus(QStringLiteral("Finalizando..."));
 }
 
@@ -439,15 +434,15 @@ void TMain::closeEvent(QCloseEvent *e)
         return;
     }
     if (!ReallyClosing) {
-        // Closing only hides the window; the tray icon brings it back. Where
-        // the desktop has no tray, closing ends the system instead.
-        if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        // Closing keeps the program running. The window is hidden only when a
+        // visible tray icon can bring it back; otherwise it is minimised, so
+        // it always stays reachable.
+        if (m_trayIcon && m_trayIcon->isVisible())
             hide();
-            e->ignore();
-            return;
-        }
-        ReallyClosing = true;
-        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        else
+            showMinimized();
+        e->ignore();
+        return;
     }
     FormClose();
     e->accept();

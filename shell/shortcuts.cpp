@@ -50,7 +50,7 @@ QString alvoAtalho(const QString &file)
     return path;
 }
 
-void criaAtalhos(bool inicializacao)
+void criaAtalhos(AtalhoInicializacao inicializacao)
 {
     Settings &s = Settings::instance();
     bool allUsers = s.LinkAllUsers();
@@ -86,8 +86,9 @@ void criaAtalhos(bool inicializacao)
         escreve(desktop, kAtalhos[0]);
     if (s.link2() && arm)
         escreve(desktop, kAtalhos[4]);
-    removeShortcut(startup, linkName(kAtalhos[0]));
-    if (inicializacao)
+    if (inicializacao != AtalhoInicializacao::Manter)
+        removeShortcut(startup, linkName(kAtalhos[0]));
+    if (inicializacao == AtalhoInicializacao::Criar)
         escreve(startup, kAtalhos[0], {QStringLiteral("/minimize")});
     if (allUsers)
         s.setLinkEx(false);

@@ -6,10 +6,22 @@
 
 namespace stb {
 
-// Re-creates the shortcuts by the user's choices (Link.1, Link.2, ExecARM);
-// with `inicializacao` the start-up folder gets one that starts minimised.
-// With Link.AllUsers the all-users folders are used when they can be written.
-void criaAtalhos(bool inicializacao);
+// What the shortcut creation does with the start-up (autostart) folder.
+enum class AtalhoInicializacao {
+    Manter,  // leave it as the user or the installation left it
+    Criar,   // a shortcut that starts the program minimised
+    Remover,
+};
+
+// Re-creates the shortcuts by the user's choices (Link.1, Link.2, ExecARM)
+// and treats the start-up folder as asked. With Link.AllUsers the all-users
+// folders are used when they can be written.
+void criaAtalhos(AtalhoInicializacao inicializacao);
+// Criar when `iniAuto`, else Remover (the shortcut dialog and the first run).
+inline AtalhoInicializacao atalhoInicializacao(bool iniAuto)
+{
+    return iniAuto ? AtalhoInicializacao::Criar : AtalhoInicializacao::Remover;
+}
 // Deletes the collection-document shortcut from the menu and the desktop.
 void removeAtalhoARM();
 // Target file of a shortcut in the installation folder ("STBrelva.exe" is the

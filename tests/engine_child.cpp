@@ -171,6 +171,18 @@ int main(int argc, char **argv)
             say("locked");
             waitForever();
         }
+        if (cmd == QLatin1String("hold-write")) {
+            // A transaction that has written a row of the table and stays open:
+            // the table file is write-locked until the process ends.
+            Table t(&db, a[3]);
+            t.open();
+            db.startTransaction();
+            t.append();
+            t.fieldByName(a[4]).setAsString(a[5]);
+            t.post();
+            say("open");
+            waitForever();
+        }
         if (cmd == QLatin1String("hold-open")) {
             Table t(&db, a[2]);
             t.setExclusive(a[3] == QLatin1String("exclusive"));

@@ -1,12 +1,14 @@
 // stbrelva-cli compute, run as a separate process: bad input gives exit 2
 // and one "erro:" line naming the field and saying why in Portuguese; good
 // input gives the amounts, also for a calculation of 10,000 lines.
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 namespace {
 
@@ -37,6 +39,8 @@ private slots:
     void results_data();
     void results();
     void tenThousandLines();
+    void inputThatIsNotARegularFile_data();
+    void inputThatIsNotARegularFile();
 
 private:
     // Runs "compute" on the JSON written to a new file; "FILE" in the
@@ -102,8 +106,18 @@ void TestCliCompute::badInput_data()
                                              << "notas[0].itens[0].AliqICMS: mais de quatro casas decimais em \"18.00001\"";
     QTest::newRow("amount out of range") << line(R"({"ValorNF": 1e30})") << QStringList{}
                                          << "notas[0].itens[0].ValorNF: valor fora do limite \"1e30\"";
-    QTest::newRow("negative litres") << line(R"({"Litros": "-10"})") << QStringList{}
-                                     << "notas[0].itens[0].Litros: não pode ser negativo";
+    QTest::newRow("amount beyond the currency range in a line")
+        << line(R"({"ValorNF": "99999999999999.9999", "MVA": "40", "AliqICMS": "18"})") << QStringList{}
+        << "notas[0].itens[0].ValorICMS: O valor de ValorICMS ultrapassa o limite dos valores monetários";
+    QTest::newRow("date and time with garbage after the date")
+        << QByteArray(R"({"calculo": {"DataHora": "2020-01-01Tlixo"}})") << QStringList{}
+        << "calculo.DataHora: esperada uma data e hora AAAA-MM-DDTHH:MM:SS";
+    QTest::newRow("hour 25") << QByteArray(R"({"calculo": {"DataHora": "2020-01-01T25:00:00"}})") << QStringList{}
+                             << "calculo.DataHora: hora inexistente \"2020-01-01T25:00:00\"";
+    QTest::newRow("invalid UTF-8 in a text") << QByteArray("{\"notas\": [{\"NroNF\": \"12\xff\"}]}") << QStringList{}
+                                             << "notas[0].NroNF: texto com codificação UTF-8 inválida";
+    QTest::newRow("lone surrogate in a text") << QByteArray(R"({"notas": [{"NroNF": "\ud800"}]})") << QStringList{}
+                                              << "notas[0].NroNF: texto com codificação UTF-8 inválida";
     QTest::newRow("negative quantity")
         << QByteArray(R"({"notas": [{"itensMedic": [{"DebVlMerc": "1"}, {"Qtd": -2}]}]})") << QStringList{}
         << "notas[0].itensMedic[1].Qtd: não pode ser negativo";
@@ -215,6 +229,14 @@ void TestCliCompute::results_data()
         << QStringList{} << "ICMSaRecolher" << "13.2000";
     QTest::newRow("missing amounts read as 0") << QByteArray(R"({"notas": [{"itens": [{}]}]})") << QStringList{}
                                                << "TotalARecolher" << "0.0000";
+    QTest::newRow("negative freight takes a negative share") << QByteArray(R"({"notas": [{"Frete": "-50",
+        "itens": [{"ValorNF": "300", "MVA": "40", "AliqICMS": "18", "ValorCreditoICMS": "36"}]}]})")
+                                                             << QStringList{} << "ICMSaRecolher" << "27.0000";
+    QTest::newRow("negative value rounds half away from zero")
+        << QByteArray(R"({"notas": [{"itens": [{"ValorNF": "-0.125", "AliqICMS": "0"}]}]})") << QStringList{}
+        << "ValorFinal" << "-0.1300";
+    QTest::newRow("negative IPI and MVA") << QByteArray(R"({"notas": [{"itens": [{"ValorNF": "100", "ValorIPI": "-10",
+        "MVA": "-50", "AliqICMS": "18"}]}]})") << QStringList{} << "ValorFinal" << "45.0000";
     QTest::newRow("fuel calculation") << QByteArray(R"({"calculo": {"Grupo": 6, "TipoCalculo": 1},
         "notas": [{"itens": [{"ItemBrelva": "06.001.00", "Litros": "1000", "PMPF": "4.0123", "PrecoLitroNF": "3.1",
                               "AliqICMS": "25", "CreditoICMS": "12"}]}]})")
@@ -265,6 +287,41 @@ void TestCliCompute::tenThousandLines()
         }
     }
     QCOMPARE(lines, 10000);
+}
+
+void TestCliCompute::inputThatIsNotARegularFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("endless device") << "/dev/zero" << "não é um arquivo comum (dispositivo, pipe ou socket)";
+    QTest::newRow("pipe without a writer") << "fifo" << "não é um arquivo comum (dispositivo, pipe ou socket)";
+    QTest::newRow("folder") << "folder" << "é uma pasta";
+    QTest::newRow("file above 256 MB") << "big" << "o arquivo tem mais de 256 MB";
+}
+
+void TestCliCompute::inputThatIsNotARegularFile()
+{
+    // Refused before anything is read: no endless read, no wait for a writer.
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    QString path = kind;
+    if (kind == QLatin1String("fifo")) {
+        path = m_dir.filePath(QStringLiteral("entrada.fifo"));
+        QVERIFY(mkfifo(path.toLocal8Bit().constData(), 0600) == 0);
+    } else if (kind == QLatin1String("folder")) {
+        path = m_dir.path();
+    } else if (kind == QLatin1String("big")) {
+        path = m_dir.filePath(QStringLiteral("grande.json"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(f.resize(257LL * 1024 * 1024)); // sparse: takes no disk space
+    }
+    QProcess p;
+    p.start(QStringLiteral(STB_CLI_PATH), {QStringLiteral("compute"), path});
+    QVERIFY(p.waitForFinished(20000));
+    QCOMPARE(p.exitCode(), 2);
+    QCOMPARE(QString::fromUtf8(p.readAllStandardError()).trimmed(),
+             QStringLiteral("erro: %1: não foi possível ler o arquivo: %2").arg(path, reason));
 }
 
 QTEST_GUILESS_MAIN(TestCliCompute)

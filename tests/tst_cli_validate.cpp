@@ -72,7 +72,10 @@ void TestCliValidate::usage()
     QStringList expected = {QStringLiteral("uso:"),
                             QStringLiteral("  stbrelva-cli compute [--today AAAA-MM-DD] ARQUIVO.json"),
                             QStringLiteral("  stbrelva-cli validate cnpj|ie|format TEXTO..."),
-                            QStringLiteral("  stbrelva-cli mva-ajustada MVA INTERESTADUAL INTERNA")};
+                            QStringLiteral("  stbrelva-cli mva-ajustada MVA INTERESTADUAL INTERNA"),
+                            QStringLiteral("  stbrelva-cli report [--today AAAA-MM-DD] [--mr 0..5] [--contribuinte] [--analitica] "
+                                           "[--codigos STBrelva2.ini] --pdf SAIDA.pdf ARQUIVO.json"),
+                            QStringLiteral("  stbrelva-cli zlb create|list|extract ARQUIVO.zlb [PASTA]")};
     if (!first.isEmpty())
         expected.prepend(first);
     QCOMPARE(QString::fromUtf8(p.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);

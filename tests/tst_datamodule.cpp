@@ -190,7 +190,7 @@ void TestDataModule::renumbering()
                 + t.fieldByName(descr).asString();
     };
     QCOMPARE(text(), current);
-    QCOMPARE(fx.dm->FEstadoRefresh, 0);
+    QVERIFY(fx.dm->FEstadoRefresh == TDM::EstadoRefresh::Parado);
     QStringList got;
     for (t.first(); !t.eof(); t.next())
         got << text();
@@ -370,7 +370,7 @@ void TestDataModule::lineAmountsOnlyWhileComputing()
     QCOMPARE(amount(itens, "ICMSaRecolher"), QStringLiteral("null"));
     QCOMPARE(fx.dm->PercentualMR().toPlainString(4), QStringLiteral("0.0000"));
     {
-        const CalculoEmCurso calculo(*fx.dm, fatoresMR(4, 50, 100, 20));
+        const CalculoEmCurso calculo(*fx.dm, contextoCalculo(fx.dm->TabCalc, fatoresMR(4, 50, 100, 20), QDate(2024, 1, 1)));
         QCOMPARE(fx.dm->PercentualMR().toPlainString(4), QStringLiteral("0.5000"));
         itens.first();
         QCOMPARE(amount(itens, "ValorFinal"), QStringLiteral("140.0000"));
@@ -402,7 +402,7 @@ void TestDataModule::freightThroughTheInvoice()
     fx.item(QStringLiteral("ValorNF=100,AliqICMS=18"));
     fx.item(QStringLiteral("ItemBrelva=06.001.00,ValorNF=3100,Litros=1000,PMPF=4.0123,PrecoLitroNF=3.1,AliqICMS=25,CreditoICMS=12"));
     const CalculoEmCurso calculo(*fx.dm, 0);
-    QVERIFY(fx.dm->FCombustivel);
+    QVERIFY(fx.dm->FCalculoEmCurso->contexto().combustivel);
     QStringList fretes, somas;
     db::Table &itens = fx.dm->TabItens;
     for (itens.first(); !itens.eof(); itens.next()) {
@@ -456,12 +456,11 @@ void TestDataModule::computationEndsAfterAnError()
     fx.calculo(QStringLiteral("Grupo=6"));
     try {
         const CalculoEmCurso calculo(*fx.dm, 2);
-        QVERIFY(fx.dm->FCalculando && fx.dm->FCombustivel);
+        QVERIFY(fx.dm->FCalculando && calculo.contexto().combustivel);
         throw std::runtime_error("report failed");
     } catch (const std::runtime_error &) {
     }
     QVERIFY(!fx.dm->FCalculando);
-    QVERIFY(!fx.dm->FCombustivel);
     QVERIFY(!fx.dm->FCalculoEmCurso);
 }
 

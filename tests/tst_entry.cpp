@@ -8,7 +8,7 @@
 #include "entry/dlgnovocalculo.h"
 #include "platform/clock.h"
 #include "platform/formatting.h"
-#include "shell/mainwindow.h"
+#include "tests/entry_support.h"
 #include "tests/support/testenv.h"
 
 #include <QApplication>
@@ -20,21 +20,15 @@
 #include <QToolButton>
 
 using namespace stb;
-using stbtest::TestInstall;
+using entrytest::clickOk;
+using entrytest::count;
+using entrytest::preencheFiscal;
 
 namespace {
 
 const QString kCnpjRegime = QStringLiteral("11.444.777/0001-61"); // not in the sample regimes
 const QString kCnpjInvalido = QStringLiteral("11.444.777/0001-62");
 const QString kIe = QStringLiteral("367.119.283.0076"); // two sample regimes, IE only
-
-int count(const QString &sql)
-{
-    db::Query q(&DM().BaseDados);
-    q.setSql(sql);
-    q.open();
-    return q.field(0).asInteger();
-}
 
 // Types into a combo's editor and leaves it for another widget; the deferred check runs.
 void typeAndLeave(TFormDlg &dlg, DBComboEdit *combo, const QString &text, QWidget *next)
@@ -50,21 +44,6 @@ void typeAndLeave(TFormDlg &dlg, DBComboEdit *combo, const QString &text, QWidge
     dlg.processPrivate();
 }
 
-void clickOk(QWidget *w) { stbtest::child<QPushButton>(w, "BtnOk")->click(); }
-
-// The officer, registered, and typed into the header.
-void preencheFiscal()
-{
-    TDM &dm = DM();
-    GravaRemetente(QStringLiteral("00.000.000/0000-00"), QStringLiteral("X")); // opens the registers
-    dm.TabFisc.append();
-    dm.TabFisc.fieldByName(QStringLiteral("Masp")).setAsString(QStringLiteral("123.456-7"));
-    dm.TabFisc.fieldByName(QStringLiteral("Fiscal")).setAsString(QStringLiteral("MARIA FISCAL"));
-    dm.PostCadastro(dm.TabFisc);
-    dm.TabCalc.fieldByName(QStringLiteral("Masp")).setAsString(QStringLiteral("123.456-7"));
-    dm.TabCalc.recalculate();
-}
-
 } // namespace
 
 class TestEntry : public QObject {
@@ -73,7 +52,6 @@ class TestEntry : public QObject {
 private slots:
     void init();
     void cleanup();
-    void newCalculationAndFirstInvoice();
     void senderAndRecipient();
     void wrongCnpjKeptByYes_data();
     void wrongCnpjKeptByYes();
@@ -93,77 +71,13 @@ private slots:
     void screenshots();
 
 private:
-    int novoCalculo(std::function<void(TFormDlgNovoCalculo &)> fill);
-    std::unique_ptr<TestInstall> m_inst;
-    std::unique_ptr<TMain> m_main;
-    RecordingSink m_sink;
+    int novoCalculo(std::function<void(TFormDlgNovoCalculo &)> fill) { return s.novoCalculo(std::move(fill)); }
+    entrytest::Sessao s;
 };
 
-void TestEntry::init()
-{
-    m_sink = RecordingSink();
-    setMessageSink(&m_sink);
-    m_inst = std::make_unique<TestInstall>();
-    m_inst->applyToProcess();
-    m_main = std::make_unique<TMain>();
-    QSignalSpy done(m_main.get(), &TMain::startupFinished);
-    QVERIFY(done.wait(20000));
-    m_sink.clear();
-}
+void TestEntry::init() { s.inicia(); }
 
-void TestEntry::cleanup()
-{
-    TFormDlgNovoCalculo::libera();
-    TFormDlgNovaNF::libera();
-    m_main.reset();
-    m_inst.reset();
-    setMessageSink(nullptr);
-}
-
-// Creates a calculation through the header dialog; `fill` runs on the open dialog.
-int TestEntry::novoCalculo(std::function<void(TFormDlgNovoCalculo &)> fill)
-{
-    stbtest::whenModal([fill](QWidget *w) {
-        auto &dlg = static_cast<TFormDlgNovoCalculo &>(*w);
-        preencheFiscal();
-        if (fill)
-            fill(dlg);
-        clickOk(w);
-    });
-    if (!IncluiCalculo(m_main.get()))
-        return -1;
-    return DM().TabCalc.fieldByName(QStringLiteral("IdCalculo")).asInteger();
-}
-
-void TestEntry::newCalculationAndFirstInvoice()
-{
-    // Novo: the header, then the invoice dialog at once.
-    stbtest::whenModal([](QWidget *w) {
-        auto &dlg = static_cast<TFormDlgNovoCalculo &>(*w);
-        QCOMPARE(dlg.windowTitle(), QStringLiteral("Inclusão de Novo Cálculo"));
-        QVERIFY(dlg.dxCheckPadrao->isChecked());
-        QVERIFY(!dlg.dxDBDataHora->text().isEmpty());
-        preencheFiscal();
-        stbtest::whenModal([](QWidget *nf) {
-            auto &nota = static_cast<TFormDlgNovaNF &>(*nf);
-            QVERIFY(nota.windowTitle().startsWith(QStringLiteral("Inclusão de Nova Nota Fiscal")));
-            QTest::keyClicks(nota.dxDBNroNF, QStringLiteral("nf123"));
-            clickOk(nf);
-        });
-        clickOk(w);
-    });
-    m_main->SBNovoClick();
-    QVERIFY(m_main->calcViewOpen());
-    QCOMPARE(m_sink.texts().count(QStringLiteral("Confirma as informações?")), 1);
-    const int id = DM().TabCalc.fieldByName(QStringLiteral("IdCalculo")).asInteger();
-    QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM CALCULOS WHERE IDCALCULO = %1 AND TIPOCALCULO = 1 AND "
-                                  "DIFERENCIALALIQ = 0 AND GRUPO IS NULL AND CNPJREMET IS NULL AND IEDEST IS NULL")
-                       .arg(id)),
-             1);
-    QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM NOTAS WHERE IDCALCULO = %1 AND NRONF = 'NF123'").arg(id)), 1);
-    QCOMPARE(DM().TabNotas.recordCount(), 1);
-    QCOMPARE(m_main->EditIdCalculo->text(), QString::number(id));
-}
+void TestEntry::cleanup() { s.encerra(); }
 
 void TestEntry::senderAndRecipient()
 {
@@ -176,11 +90,11 @@ void TestEntry::senderAndRecipient()
         });
         typeAndLeave(dlg, dlg.dxDBCNPJRemetente, kCnpjRegime, dlg.dxDBObserv);
         QCOMPARE(dlg.dxDBNomeRemetente->text(), QStringLiteral("COMERCIAL ALFA"));
-        m_sink.clear();
+        s.sink.clear();
         typeAndLeave(dlg, dlg.dxDBIEDestinatario, kIe, dlg.dxDBObserv);
         QVERIFY2(!dlg.dxDBNomeDestinatario->text().isEmpty(),
-                 qPrintable(m_sink.texts().join('|') + QStringLiteral(" IE=") + DM().TabCalc.fieldByName(QStringLiteral("IEDest")).asString()));
-        QVERIFY2(m_sink.texts().join(QLatin1Char(' ')).contains(QStringLiteral("Regime")), qPrintable(m_sink.texts().join('|')));
+                 qPrintable(s.sink.texts().join('|') + QStringLiteral(" IE=") + DM().TabCalc.fieldByName(QStringLiteral("IEDest")).asString()));
+        QVERIFY2(s.sink.texts().join(QLatin1Char(' ')).contains(QStringLiteral("Regime")), qPrintable(s.sink.texts().join('|')));
     });
     QVERIFY(id > 0);
     QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM CALCULOS WHERE IDCALCULO = %1 AND CNPJREMET = '%2' AND IEDEST = '%3'")
@@ -206,7 +120,7 @@ void TestEntry::wrongCnpjKeptByYes()
     QFETCH(bool, keep);
     bool nameAsked = false;
     const int id = novoCalculo([&](TFormDlgNovoCalculo &dlg) {
-        m_sink.answers = {keep};
+        s.sink.answers = {keep};
         if (keep)
             stbtest::whenModal([&nameAsked](QWidget *cad) {
                 nameAsked = true;
@@ -214,7 +128,7 @@ void TestEntry::wrongCnpjKeptByYes()
                 clickOk(cad);
             });
         typeAndLeave(dlg, dlg.dxDBCNPJRemetente, kCnpjInvalido, dlg.dxDBObserv);
-        QCOMPARE(m_sink.texts().value(0), QStringLiteral("O CNPJ não está correto. Continua?"));
+        QCOMPARE(s.sink.texts().value(0), QStringLiteral("O CNPJ não está correto. Continua?"));
         if (!keep) {
             QVERIFY(dlg.dxDBCNPJRemetente->hasFocus() || dlg.dxDBCNPJRemetente->lineEdit()->hasFocus());
             // Cleared, the header goes on without a sender.
@@ -237,20 +151,20 @@ void TestEntry::leavingTowardsCancelRunsNoCheck()
         QTest::keyClicks(dlg.dxDBCNPJRemetente->lineEdit(), kCnpjInvalido);
         dlg.BtnCancel->setFocus(); // the mouse goes to Cancel
         dlg.processPrivate();
-        QVERIFY(m_sink.entries.isEmpty());
-        m_sink.answers = {false, true};
+        QVERIFY(s.sink.entries.isEmpty());
+        s.sink.answers = {false, true};
         dlg.BtnCancel->click(); // "Cancela as informações?" No: stays open
         QVERIFY(dlg.isVisible());
         dlg.BtnCancel->click(); // Yes
     });
-    QVERIFY(!IncluiCalculo(m_main.get()));
-    QCOMPARE(m_sink.texts(), (QStringList{QStringLiteral("Cancela as informações?"), QStringLiteral("Cancela as informações?")}));
+    QVERIFY(!IncluiCalculo(s.janela.get()));
+    QCOMPARE(s.sink.texts(), (QStringList{QStringLiteral("Cancela as informações?"), QStringLiteral("Cancela as informações?")}));
     QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM CALCULOS")), 0);
 }
 
 void TestEntry::internalOperationDisablesDifal()
 {
-    auto &dlg = TFormDlgNovoCalculo::instancia(m_main.get());
+    auto &dlg = TFormDlgNovoCalculo::instancia(s.janela.get());
     dlg.show();
     dlg.dxCheckTipo2->click();
     QVERIFY(dlg.dxCheckTipo2->isChecked() && !dlg.dxCheckTipo1->isChecked());
@@ -301,14 +215,14 @@ void TestEntry::medicinesByPriceTableRefuseDifal()
             });
         clickOk(w);
         if (!accepted) {
-            QCOMPARE(m_sink.texts(), QStringList{refusal});
+            QCOMPARE(s.sink.texts(), QStringList{refusal});
             QVERIFY(dlg.isVisible());
             QApplication::processEvents();
-            m_sink.answers = {true};
+            s.sink.answers = {true};
             dlg.BtnCancel->click();
         }
     });
-    const bool stored = IncluiCalculo(m_main.get());
+    const bool stored = IncluiCalculo(s.janela.get());
     QCOMPARE(stored, accepted);
     if (accepted)
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM CALCULOS WHERE GRUPO = %1 AND TIPOCALCULO = %2 AND DIFERENCIALALIQ = %3")
@@ -329,7 +243,7 @@ void TestEntry::secondCalculationKeepsLastType()
         tipo3 = static_cast<TFormDlgNovoCalculo &>(*w).dxCheckTipo3->isChecked();
         static_cast<TFormDlgNovoCalculo &>(*w).reject();
     });
-    IncluiCalculo(m_main.get());
+    IncluiCalculo(s.janela.get());
     QVERIFY(tipo3);
     // The operation's side comes back from the settings.
     QVERIFY(!Settings::instance().opInterna());
@@ -339,8 +253,8 @@ void TestEntry::invoicesLockKindAndType()
 {
     const int id = novoCalculo({});
     DM().BaseDados.execSql(QStringLiteral("INSERT INTO NOTAS (IdCalculo, IdNota, NroNF, Frete) VALUES (%1, 50, '1', 0)").arg(id));
-    m_main->OpenCalcView();
-    m_sink.clear();
+    s.abreCalculo();
+    s.sink.clear();
     bool kindChanged = true, internalChanged = false;
     stbtest::whenModal([&](QWidget *w) {
         auto &dlg = static_cast<TFormDlgNovoCalculo &>(*w);
@@ -354,10 +268,10 @@ void TestEntry::invoicesLockKindAndType()
         internalChanged = dlg.dxCheckInterna->isChecked() != before;
         clickOk(w);
     });
-    QVERIFY(AlteraCalculo(m_main.get()));
+    QVERIFY(AlteraCalculo(s.janela.get()));
     QVERIFY(!kindChanged);
     QVERIFY(internalChanged);
-    QCOMPARE(m_sink.texts().value(0), QStringLiteral("Este Cálculo possui notas cadastradas, você não poderá alterar:\r"
+    QCOMPARE(s.sink.texts().value(0), QStringLiteral("Este Cálculo possui notas cadastradas, você não poderá alterar:\r"
                                                      " *** Cálculo Especial\r *** Tipo de Operação (destino)"));
 }
 
@@ -368,16 +282,19 @@ void TestEntry::newInvoiceInheritsParties()
         DM().TabCalc.fieldByName(QStringLiteral("CNPJRemet")).setAsString(kCnpjRegime);
         DM().TabCalc.fieldByName(QStringLiteral("IEDest")).setAsString(kIe);
     });
-    m_main->OpenCalcView();
+    s.abreCalculo();
     QString shown;
-    stbtest::whenModal([&shown](QWidget *w) {
+    bool emTransacao = true;
+    stbtest::whenModal([&](QWidget *w) {
         auto &nota = static_cast<TFormDlgNovaNF &>(*w);
+        emTransacao = DM().BaseDados.inTransaction();
         shown = nota.dxDBNomeRemetente->text();
         QTest::keyClicks(nota.dxDBNroNF, QStringLiteral("77"));
         clickOk(w);
     });
-    QVERIFY(IncluiNota(m_main.get()));
+    QVERIFY(IncluiNota(s.janela.get()));
     QCOMPARE(shown, QStringLiteral("COMERCIAL ALFA"));
+    QVERIFY(!emTransacao); // other workstations may write while the user types
     QCOMPARE(DM().TabNotas.fieldByName(QStringLiteral("CNPJRemet")).asString(), kCnpjRegime);
     QCOMPARE(DM().TabNotas.fieldByName(QStringLiteral("IEDest")).asString(), kIe);
     QVERIFY(DM().TabNotas.fieldByName(QStringLiteral("IdNota")).asInteger() > 0);
@@ -406,8 +323,8 @@ void TestEntry::freightQuestion()
             stbtest::whenModal([](QWidget *page) { clickOk(page); });
         }
     });
-    m_main->OpenCalcView();
-    m_sink.clear();
+    s.abreCalculo();
+    s.sink.clear();
     bool stayedOpen = false;
     stbtest::whenModal([&](QWidget *w) {
         auto &nota = static_cast<TFormDlgNovaNF &>(*w);
@@ -419,15 +336,15 @@ void TestEntry::freightQuestion()
         nota.dxDBFrete->setText(frete);
         emit nota.dxDBFrete->textEdited(frete);
         if (asked) {
-            m_sink.answers = {false};
+            s.sink.answers = {false};
             clickOk(w);
             stayedOpen = nota.isVisible();
-            m_sink.answers = {true};
+            s.sink.answers = {true};
         }
         clickOk(w);
     });
-    QVERIFY(IncluiNota(m_main.get()));
-    const QStringList questions = m_sink.texts();
+    QVERIFY(IncluiNota(s.janela.get()));
+    const QStringList questions = s.sink.texts();
     if (asked) {
         QVERIFY(stayedOpen);
         QCOMPARE(questions.size(), 2);
@@ -447,24 +364,24 @@ void TestEntry::freightQuestion()
 void TestEntry::highlightedStQuestion()
 {
     novoCalculo({});
-    m_main->OpenCalcView();
-    m_sink.clear();
+    s.abreCalculo();
+    s.sink.clear();
     stbtest::whenModal([&](QWidget *w) {
         auto &nota = static_cast<TFormDlgNovaNF &>(*w);
         QTest::keyClicks(nota.dxDBNroNF, QStringLiteral("10"));
         nota.dxDBCalcEdit1->setFocus();
         QTest::keyClicks(nota.dxDBCalcEdit1, QStringLiteral("1234,5"));
-        m_sink.answers = {false};
+        s.sink.answers = {false};
         nota.dxDBNroNF->setFocus();
         nota.processPrivate();
-        QCOMPARE(m_sink.texts().value(0),
+        QCOMPARE(s.sink.texts().value(0),
                  QStringLiteral("Você informou o valor de 1.234,50 como sendo a SUBSTITUIÇÃO TRIBUTÁRIA já destacada na "
                                 "Nota Fiscal.\rQuer que este cálculo verifique apenas a diferença entre o valor correto e "
                                 "o valor destacado?"));
         QVERIFY(nota.dxDBCalcEdit1->hasFocus()); // No: back to the amount
         clickOk(w);
     });
-    QVERIFY(IncluiNota(m_main.get()));
+    QVERIFY(IncluiNota(s.janela.get()));
     QCOMPARE(DM().TabNotas.fieldByName(QStringLiteral("DestaqueICMSST")).asCurrency(), *StrToCurr(QStringLiteral("1234,5")));
 }
 
@@ -492,15 +409,15 @@ void TestEntry::deleteInvoiceWithLines()
     DM().BaseDados.execSql(QStringLiteral("INSERT INTO NOTAS (IdCalculo, IdNota, NroNF, Frete) VALUES (%1, 9, '1', 0)").arg(id));
     for (int i = 1; i <= lines; ++i)
         DM().BaseDados.execSql(QStringLiteral("INSERT INTO ITENS (IdNota, NroItem, ValorNF, ValorIPI) VALUES (9, %1, 10, 0)").arg(i));
-    m_main->OpenCalcView();
+    s.abreCalculo();
     QCOMPARE(DM().TabItens.recordCount(), lines);
-    m_sink.clear();
-    m_sink.answers = answers;
-    m_sink.typedTexts = typed.isEmpty() ? QStringList() : QStringList{typed};
-    ExcluiNota(m_main.get());
+    s.sink.clear();
+    s.sink.answers = answers;
+    s.sink.typedTexts = typed.isEmpty() ? QStringList() : QStringList{typed};
+    ExcluiNota(s.janela.get());
     QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM NOTAS WHERE IDNOTA = 9")), deleted ? 0 : 1);
     QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM ITENS WHERE IDNOTA = 9")), deleted ? 0 : lines);
-    const QStringList texts = m_sink.texts();
+    const QStringList texts = s.sink.texts();
     QCOMPARE(texts.value(0), QStringLiteral("Quer excluir esta Nota Fiscal?"));
     if (answers.value(0) && lines > 0)
         QCOMPARE(texts.value(1), lines == 1 ? QStringLiteral("Esta Nota possui 1 item cadastrado. Confirma a Exclusão?")
@@ -512,7 +429,7 @@ void TestEntry::deleteInvoiceWithLines()
 void TestEntry::failedInvoiceLeavesNoRow()
 {
     novoCalculo({});
-    m_main->OpenCalcView();
+    s.abreCalculo();
     const int before = count(QStringLiteral("SELECT COUNT(*) FROM NOTAS"));
     DM().TabNotas.beforePost = [](db::DataSet &) {
         throw db::EngineError(db::Err::DiskFull, QStringLiteral("Disco cheio"));
@@ -523,7 +440,7 @@ void TestEntry::failedInvoiceLeavesNoRow()
     });
     bool raised = false;
     try {
-        IncluiNota(m_main.get());
+        IncluiNota(s.janela.get());
     } catch (const db::EngineError &e) {
         raised = e.code() == db::Err::DiskFull;
     }
@@ -547,15 +464,15 @@ void TestEntry::screenshots()
         header = stbtest::saveScreenshot(w, QStringLiteral("calc-header-dialog"));
         clickOk(w);
     });
-    QVERIFY(IncluiCalculo(m_main.get()));
-    m_main->OpenCalcView();
+    QVERIFY(IncluiCalculo(s.janela.get()));
+    s.abreCalculo();
     stbtest::whenModal([&](QWidget *w) {
         auto &nota = static_cast<TFormDlgNovaNF &>(*w);
         QTest::keyClicks(nota.dxDBNroNF, QStringLiteral("4510"));
         invoice = stbtest::saveScreenshot(w, QStringLiteral("invoice-dialog"));
         nota.reject();
     });
-    QVERIFY(!IncluiNota(m_main.get()));
+    QVERIFY(!IncluiNota(s.janela.get()));
     QVERIFY(QFileInfo(header).size() > 5000);
     QVERIFY(QFileInfo(invoice).size() > 5000);
 }

@@ -31,6 +31,27 @@ QHash<QString, QString> pairs(const QString &text)
 
 QString text(const std::optional<Currency> &c) { return c ? c->toPlainString(4) : QStringLiteral("-"); }
 
+// A line and its run's context from "Key=value" pairs (amounts, FEM,
+// ItemBrelva, DiferencialAliq, Combustivel, Tipo, Modo, Ano).
+void leEntrada(const QHash<QString, QString> &in, ItemEntrada &e, ContextoCalculo &ctx)
+{
+    const std::pair<const char *, Currency *> amounts[] = {
+        {"ValorNF", &e.valorNF},   {"ValorIPI", &e.valorIPI}, {"AliqICMS", &e.aliqICMS},         {"MVA", &e.mva},
+        {"CreditoICMS", &e.creditoICMS}, {"ValorCreditoICMS", &e.valorCreditoICMS}, {"PMPF", &e.pmpf},
+        {"Litros", &e.litros},     {"PrecoLitroNF", &e.precoLitroNF}, {"Frete", &e.frete}};
+    for (const auto &[key, target] : amounts)
+        if (in.contains(QLatin1String(key)))
+            *target = cur(in.value(QLatin1String(key)));
+    e.fem = in.value(QStringLiteral("FEM")) == QLatin1String("1");
+    e.itemBrelva = in.value(QStringLiteral("ItemBrelva"), QStringLiteral("01.001.00"));
+    ctx.diferencialAliq = in.value(QStringLiteral("DiferencialAliq")) == QLatin1String("1");
+    ctx.combustivel = in.value(QStringLiteral("Combustivel")) == QLatin1String("1");
+    ctx.tipoCalculo = in.value(QStringLiteral("Tipo"), QStringLiteral("0")).toInt();
+    ctx.mr = fatoresMR(in.value(QStringLiteral("Modo"), QStringLiteral("0")).toInt(), 50, 100, 20);
+    ctx.partilhaDIFAL = PartilhaDIFAL(in.value(QStringLiteral("Ano"), QStringLiteral("2024")).toInt());
+}
+
+
 } // namespace
 
 class TestItemCalc : public QObject {
@@ -41,6 +62,8 @@ private slots:
     void item_data();
     void item();
     void freightBaseAskedOnlyWhenNeeded();
+    void amountsBeyondTheRange_data();
+    void amountsBeyondTheRange();
     void fineModes_data();
     void fineModes();
     void partilhaDIFAL_data();
@@ -132,25 +155,11 @@ void TestItemCalc::item()
     QFETCH(QString, expected);
     const auto in = pairs(input);
     ItemEntrada e;
-    const std::pair<const char *, Currency *> amounts[] = {
-        {"ValorNF", &e.valorNF},   {"ValorIPI", &e.valorIPI}, {"AliqICMS", &e.aliqICMS},         {"MVA", &e.mva},
-        {"CreditoICMS", &e.creditoICMS}, {"ValorCreditoICMS", &e.valorCreditoICMS}, {"PMPF", &e.pmpf},
-        {"Litros", &e.litros},     {"PrecoLitroNF", &e.precoLitroNF}, {"Frete", &e.frete}};
-    for (const auto &[key, target] : amounts)
-        if (in.contains(QLatin1String(key)))
-            *target = cur(in.value(QLatin1String(key)));
-    e.fem = in.value(QStringLiteral("FEM")) == QLatin1String("1");
-    e.diferencialAliq = in.value(QStringLiteral("DiferencialAliq")) == QLatin1String("1");
-    e.combustivel = in.value(QStringLiteral("Combustivel")) == QLatin1String("1");
-    e.itemBrelva = in.value(QStringLiteral("ItemBrelva"), QStringLiteral("01.001.00"));
-    e.tipoCalculo = in.value(QStringLiteral("Tipo"), QStringLiteral("0")).toInt();
-    const FatoresMR f = fatoresMR(in.value(QStringLiteral("Modo"), QStringLiteral("0")).toInt(), 50, 100, 20);
-    e.percentualMR = f.PercentualMR;
-    e.fatorReducaoMR = f.FatorReducaoMR;
-    Clock::setFixedDate(QDate(in.value(QStringLiteral("Ano"), QStringLiteral("2024")).toInt(), 6, 30));
+    ContextoCalculo ctx;
+    leEntrada(in, e, ctx);
     const Currency base = cur(in.value(QStringLiteral("Base"), QStringLiteral("0")));
 
-    const ItemValores r = CalculaItem(e, [&] { return base; });
+    const ItemValores r = CalculaItem(ctx, e, [&] { return base; });
 
     const QHash<QString, QString> got = {
         {QStringLiteral("FreteProp"), text(r.freteProp)},
@@ -177,20 +186,56 @@ void TestItemCalc::freightBaseAskedOnlyWhenNeeded()
     // The base costs a query: a fuel line priced by PMPF never asks for it.
     int asked = 0;
     ItemEntrada e;
-    e.combustivel = true;
+    ContextoCalculo ctx;
+    ctx.combustivel = true;
     e.pmpf = Currency::fromInt(5);
     e.litros = Currency::fromInt(10);
-    CalculaItem(e, [&] {
+    CalculaItem(ctx, e, [&] {
         ++asked;
         return Currency::fromInt(100);
     });
     QCOMPARE(asked, 0);
-    e.combustivel = false;
-    CalculaItem(e, [&] {
+    ctx.combustivel = false;
+    CalculaItem(ctx, e, [&] {
         ++asked;
         return Currency::fromInt(100);
     });
     QCOMPARE(asked, 1);
+}
+
+void TestItemCalc::amountsBeyondTheRange_data()
+{
+    // An amount that leaves the currency range (±922,337,203,685,477.5807,
+    // also in an intermediate product) stops the line, naming the field;
+    // nothing is ever computed with a capped value.
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("campo"); // empty: the line computes
+    QTest::newRow("ST, the product value x rate overflows") << "ValorNF=99999999999999.9999;MVA=40;AliqICMS=18;Tipo=1"
+                                                           << "ValorICMS";
+    QTest::newRow("ST, just inside the range") << "ValorNF=36000000000000;MVA=40;AliqICMS=18;Tipo=1" << "";
+    QTest::newRow("ST, the base itself overflows") << "ValorNF=900000000000000;MVA=40;AliqICMS=18;Tipo=1"
+                                                  << "ValorFinal";
+    QTest::newRow("DIFAL gross-up beyond the range") << "ValorNF=900000000000000;AliqICMS=18;Tipo=2" << "ValorFinal";
+    QTest::newRow("fuel litres x PMPF") << "Combustivel=1;Litros=100000000000;PMPF=100000;AliqICMS=25" << "ValorFinal";
+    QTest::newRow("value plus IPI") << "ValorNF=900000000000000;ValorIPI=900000000000000;AliqICMS=18" << "Soma";
+    QTest::newRow("negative amounts compute") << "ValorNF=-100;MVA=40;AliqICMS=18;ValorCreditoICMS=-12;Tipo=1" << "";
+}
+
+void TestItemCalc::amountsBeyondTheRange()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, campo);
+    ItemEntrada e;
+    ContextoCalculo ctx;
+    leEntrada(pairs(input), e, ctx);
+    try {
+        const ItemValores r = CalculaItem(ctx, e, [] { return Currency(); });
+        QVERIFY2(campo.isEmpty(), qPrintable(QStringLiteral("computed ValorICMS %1").arg(r.valorICMS.toPlainString(4))));
+        QVERIFY(r.valorICMS != Currency::max() && r.valorICMS != Currency::min());
+    } catch (const EstouroValor &err) {
+        QCOMPARE(err.campo(), campo);
+        QVERIFY(err.mensagem().contains(campo));
+    }
 }
 
 void TestItemCalc::fineModes_data()

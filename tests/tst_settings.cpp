@@ -90,8 +90,8 @@ const QList<Chave> &chaves()
         {"ListaMedic/Negativa", Sistema, "33.00", true, [](Settings &s) { return txt(s.listaNegativa()); }},
         {"ListaMedic/Positiva", Sistema, "38.24", true, [](Settings &s) { return txt(s.listaPositiva()); }},
         {"ListaMedic/Neutra", Sistema, "41.38", true, [](Settings &s) { return txt(s.listaNeutra()); }},
-        {"AliqIPI/01.001.00", Sistema, "0", true, [](Settings &s) { return QString::number(s.aliqIPI(QStringLiteral("01.001.00"))); }},
-        {"MVA.Medic.15.1/stNegQZ18", Local2, "0", true, [](Settings &s) { return QString::number(s.mvaMedic(QStringLiteral("stNegQZ18"))); }},
+        {"AliqIPI/01.001.00", Sistema, "0.00", true, [](Settings &s) { return txt(s.aliqIPI(QStringLiteral("01.001.00"))); }},
+        {"MVA.Medic.15.1/stNegQZ18", Local2, "0.00", true, [](Settings &s) { return txt(s.mvaMedic(QStringLiteral("stNegQZ18"))); }},
         {"Sistema/Portaria.Bebidas", Local2, "", false, [](Settings &s) { return txt(s.portariaBebidas()); }},
         {"Estrutura/2009.04.01", Dados, "0", true, [](Settings &s) { return txt(s.estruturaAplicada(QStringLiteral("2009.04.01"))); }},
         {"Medicamento/TabMedic.txt", Dados, "", false, [](Settings &s) { return txt(s.tabMedicTxt()); }},
@@ -238,7 +238,7 @@ void TestSettings::byteAccessors()
     Settings s;
     s.open(app(), data());
     QList<bool> hook;
-    s.setExecARMHook([&](bool v) { hook << v; });
+    QObject::connect(&s, &Settings::execARMChanged, &s, [&](bool v) { hook << v; });
     const auto call = [&](quint8 v) {
         return key == QLatin1String("IniAuto") ? s.IniAuto(v) : key == QLatin1String("ExecARM") ? s.ExecARM(v) : s.LinkAllUsers(v);
     };
@@ -262,6 +262,14 @@ void TestSettings::typedRoundTrip()
     s.setAliqCreditoICMS(Currency::fromRaw(75000));
     QCOMPARE(s.iniSistema().readString(QStringLiteral("Sistema"), QStringLiteral("AliqCreditoICMS")), QStringLiteral("7,5"));
     QCOMPARE(s.aliqCreditoICMS(), Currency::fromRaw(75000));
+    // Rates are read from their decimal text, never through a binary double:
+    // sixteen significant digits come back whole.
+    s.setAliqIPI(QStringLiteral("01.001.00"), Currency::fromRaw(9999999999999999LL));
+    QCOMPARE(s.iniSistema().readString(QStringLiteral("AliqIPI"), QStringLiteral("01.001.00")),
+             QStringLiteral("999999999999,9999"));
+    QCOMPARE(s.aliqIPI(QStringLiteral("01.001.00")).toPlainString(4), QStringLiteral("999999999999.9999"));
+    s.iniSistema().writeString(QStringLiteral("ListaMedic"), QStringLiteral("Positiva"), QStringLiteral("38,2456"));
+    QCOMPARE(s.listaPositiva().toPlainString(4), QStringLiteral("38.2456"));
     s.setDataTabela(QDate(2026, 3, 1));
     QCOMPARE(s.iniDados().readString(QStringLiteral("Medicamento"), QStringLiteral("DataTabela")), QStringLiteral("01/03/2026"));
     QCOMPARE(s.dataTabela(), QDate(2026, 3, 1));

@@ -9,6 +9,11 @@
 #include "entry/dbgrid.h"
 #include "entry/escolhecalculo.h"
 #include "platform/clock.h"
+#include "platform/drives.h"
+#include "platform/inifile.h"
+#include "entry/partes.h"
+#include "shell/dbmaint.h"
+#include "platform/db/database.h"
 #include "shell/appglobals.h"
 #include "shell/dlgopcoes.h"
 #include "shell/dlgunidade.h"
@@ -24,8 +29,10 @@
 #include <QTimer>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QScopeGuard>
 #include <QTest>
 #include <QToolButton>
 
@@ -91,6 +98,7 @@ private slots:
     void linksMenu_data();
     void linksMenu();
     void screenshots();
+    void errorsFromAnotherWorkstationReported();
 
 private:
     std::unique_ptr<TestInstall> m_inst;
@@ -122,6 +130,9 @@ void TestShell::startupStatusTexts()
 {
     QFETCH(bool, reindex);
     m_inst->setIni(QStringLiteral("Sistema"), QStringLiteral("Reindex"), reindex ? QStringLiteral("1") : QStringLiteral("0"));
+    // The data folder is on a local disk whatever the machine's mount table says.
+    setDriveTypeOverride([](const QString &) { return DriveType::Fixed; });
+    const auto restaura = qScopeGuard([] { setDriveTypeOverride(nullptr); });
     auto main = startMain(*m_inst);
     QVERIFY(main);
     const QString dados = App().DataDir;
@@ -172,7 +183,8 @@ void TestShell::calcViewEnabling()
                                         main->SBExcluiNota};
     for (QWidget *w : viewCommands)
         QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
-    QVERIFY(main->SBNovo->isEnabled() || !main->SBNovo->isEnabled()); // decided by the edition's dialogs
+    // Once the start-up is over a calculation can be created or opened.
+    QVERIFY(main->SBNovo->isEnabled());
     QVERIFY(main->SBAbre->isEnabled());
     const int id = storeCalculo(0, 2, 13);
     QVERIFY(DM().TabCalc.locate(QStringLiteral("IdCalculo"), {id}));
@@ -214,10 +226,13 @@ void TestShell::closeRequestRefusals()
     main->ItemDialogOpen = true;
     QVERIFY(!main->close());
     main->ItemDialogOpen = false;
-    // A plain close only hides the window (or ends the program where no tray exists).
+    // A plain close keeps the program running: without a tray icon to bring
+    // it back the window is minimised, never hidden.
     QVERIFY(main->isVisible());
-    main->close();
-    QVERIFY(!main->isVisible());
+    QVERIFY(!main->close());
+    QVERIFY(main->isVisible());
+    QTRY_VERIFY(main->isMinimized());
+    QVERIFY(!main->ReallyClosing);
 }
 
 void TestShell::minimizeDialog()
@@ -362,6 +377,16 @@ void TestShell::optionsWrittenInOrder()
     again.BtnOk->click();
     QVERIFY(!ini.valueExists(QStringLiteral("HostFazenda"), QStringLiteral("Proxy")));
     QVERIFY(!ini.valueExists(QStringLiteral("HostFazenda"), QStringLiteral("Porta")));
+    // A rate with four decimals is shown and kept whole; two decimals show as two.
+    ini.writeString(QStringLiteral("Sistema"), QStringLiteral("AliqCreditoICMS"), QStringLiteral("12,3456"));
+    TFormDlgOpcoes exact;
+    QCOMPARE(exact.dxAliqICMS->text(), QStringLiteral("12,3456%"));
+    exact.BtnOk->click();
+    QCOMPARE(ini.readString(QStringLiteral("Sistema"), QStringLiteral("AliqCreditoICMS")), QStringLiteral("12,3456"));
+    QCOMPARE(Settings::instance().aliqCreditoICMS().toPlainString(4), QStringLiteral("12.3456"));
+    ini.writeString(QStringLiteral("Sistema"), QStringLiteral("AliqCreditoICMS"), QStringLiteral("12"));
+    TFormDlgOpcoes plain;
+    QCOMPARE(plain.dxAliqICMS->text(), QStringLiteral("12,00%"));
 }
 
 void TestShell::optionsCancelAsks()
@@ -493,12 +518,77 @@ void TestShell::screenshots()
     QVERIFY(QTest::qWaitForWindowExposed(main.get()));
     QCOMPARE(dm.TabNotas.recordCount(), 2);
     QCOMPARE(dm.TabItens.recordCount(), 3);
-    const QString shot = stbtest::saveScreenshot(main.get(), QStringLiteral("main-window"));
-    QVERIFY(QFileInfo(shot).size() > 10000);
+    // What the window shows: the header, the invoices with their parties,
+    // the lines of the current invoice with their descriptions. The
+    // screenshots are kept in the build folder for a person to look at.
+    QCOMPARE(main->EditXRemetDest->text(), QStringLiteral("DISTRIBUIDORA SUL LTDA x MERCADO CENTRAL S/A"));
+    QCOMPARE(main->EditXOpInterna->text(), QStringLiteral("Op Interestadual"));
+    QCOMPARE(main->LabelItens->text(), QStringLiteral("ITENS DA NF 4510 "));
+    const auto cell = [](DBGrid *grid, int row, const QString &field) {
+        const int col = grid->dataModel()->columnOf(field);
+        return grid->model()->index(row, col).data().toString();
+    };
+    QCOMPARE(main->dxDBGridNotas->model()->rowCount(), 2);
+    QCOMPARE(cell(main->dxDBGridNotas, 1, QStringLiteral("XRemetente")), QStringLiteral("DISTRIBUIDORA SUL LTDA"));
+    QCOMPARE(cell(main->dxDBGridNotas, 1, QStringLiteral("Frete")), QStringLiteral("50,00"));
+    QCOMPARE(main->dxDBGridItens->model()->rowCount(), 3);
+    QVERIFY2(cell(main->dxDBGridItens, 2, QStringLiteral("XDescricao")).startsWith(QStringLiteral("01.001.00   PARA-CHOQUE DIANTEIRO 3. ")),
+             qPrintable(cell(main->dxDBGridItens, 2, QStringLiteral("XDescricao"))));
+    QCOMPARE(cell(main->dxDBGridItens, 2, QStringLiteral("ValorNF")), QStringLiteral("300,00"));
+    stbtest::saveScreenshot(main.get(), QStringLiteral("main-window"));
     TFormDlgOpcoes opcoes(main.get());
     opcoes.show();
     QVERIFY(QTest::qWaitForWindowExposed(&opcoes));
-    QVERIFY(QFileInfo(stbtest::saveScreenshot(&opcoes, QStringLiteral("options-dialog"))).size() > 5000);
+    stbtest::saveScreenshot(&opcoes, QStringLiteral("options-dialog"));
+}
+
+void TestShell::errorsFromAnotherWorkstationReported()
+{
+    auto main = startMain(*m_inst);
+    QVERIFY(main);
+    main->CloseCalcView();
+    DM().TabRemet.close();
+    // Another workstation holds a table exclusively while it is kept open.
+    auto segura = [](QProcess &other, const QStringList &args) {
+        other.start(QString::fromLocal8Bit(qgetenv("STB_TEST_BIN")) + QStringLiteral("/engine_child"),
+                    QStringList{args.first(), App().DataDir} + args.mid(1));
+        return other.waitForReadyRead(20000) && other.readLine().trimmed() == "open";
+    };
+    auto solta = [](QProcess &other) {
+        other.kill();
+        other.waitForFinished();
+    };
+    db::Session::defaultSession().lockRetryCount = 1;
+    const auto restauraSessao = qScopeGuard([] { db::Session::defaultSession().lockRetryCount = 15; });
+    {
+        // Storing a sender fails for a reason other than a key violation (its
+        // file is write-locked by another workstation's transaction): the
+        // failure reaches the caller instead of vanishing.
+        QProcess other;
+        QVERIFY(segura(other, {QStringLiteral("hold-write"), QStringLiteral("Remetentes"), QStringLiteral("CNPJRemet"),
+                               QStringLiteral("99.888.777/0001-66")}));
+        bool falhou = false;
+        try {
+            GravaRemetente(QStringLiteral("11.222.333/0001-81"), QStringLiteral("DISTRIBUIDORA SUL LTDA"));
+        } catch (const db::EngineError &e) {
+            falhou = !e.isDamage();
+        }
+        solta(other);
+        QVERIFY(falhou);
+    }
+    {
+        // The full reindex says which table it could not rebuild, with the code.
+        QProcess other;
+        QVERIFY(segura(other, {QStringLiteral("hold-open"), QStringLiteral("ItensMedic"), QStringLiteral("exclusive")}));
+        m_sink.clear();
+        const bool rodou = ReindexAll(false);
+        solta(other);
+        QVERIFY(rodou);
+        const QStringList erros = m_sink.texts().filter(QStringLiteral("Não consegui reindexar"));
+        QCOMPARE(erros.size(), 1);
+        QVERIFY2(erros.first().startsWith(QStringLiteral("Não consegui reindexar ItensMedic... (")), qPrintable(erros.first()));
+        QVERIFY2(erros.first().endsWith(QStringLiteral(" - código 11013)")), qPrintable(erros.first()));
+    }
 }
 
 QTEST_MAIN(TestShell)

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTest>
 #include <csignal>
@@ -28,10 +29,11 @@ struct Run {
     QString out;
 };
 
-Run run(TestInstall &inst, const QString &program, const QStringList &args, int timeoutMs = 30000)
+Run run(TestInstall &inst, const QString &program, const QStringList &args, int timeoutMs = 30000,
+        const QStringList &extraEnv = {})
 {
     QProcess p;
-    p.setEnvironment(inst.environment());
+    p.setEnvironment(inst.environment() + extraEnv);
     p.start(program, args);
     if (!p.waitForFinished(timeoutMs)) {
         p.kill();
@@ -39,6 +41,20 @@ Run run(TestInstall &inst, const QString &program, const QStringList &args, int 
         return {-1, QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError())};
     }
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError())};
+}
+
+// A start that ends by itself through the program's end command once the
+// deferred start-up is over.
+const QStringList kSairAposInicio{QStringLiteral("STB_SAIR_APOS_INICIO=1")};
+
+// What a sanitizer or the C library prints when the process misbehaves.
+bool relatorioDeFalha(const QString &out)
+{
+    for (const char *marca : {"AddressSanitizer", "LeakSanitizer", "runtime error:", "UndefinedBehaviorSanitizer",
+                              "malloc", "double free", "corrupted", "Segmentation"})
+        if (out.contains(QLatin1String(marca)))
+            return true;
+    return false;
 }
 
 QStringList launcherArgs(TestInstall &inst) { return {QStringLiteral("//OK"), QStringLiteral("/H0"), QStringLiteral("/AppDir:\"%1\"").arg(inst.appDir())}; }
@@ -53,6 +69,8 @@ private slots:
     void missingDataFolder();
     void secondInstance();
     void launcherSplashAndExitCode();
+    void normalStartAndEnd();
+    void setupKeepsAutostart();
 };
 
 void TestShellProcess::notStartedByLauncher()
@@ -109,6 +127,45 @@ void TestShellProcess::launcherSplashAndExitCode()
     const Run r = run(inst, inst.path(QStringLiteral("STBrelva")), {});
     QVERIFY2(r.out.contains(QStringLiteral("STBrelva: Inicializando...")), qPrintable(r.out));
     QCOMPARE(r.code, 1);
+}
+
+void TestShellProcess::normalStartAndEnd()
+{
+    // A complete start on a new data folder, then the normal end: exit
+    // status 0 from the program and from the launcher, nothing reported.
+    TestInstall inst;
+    installPrograms(inst);
+    for (const bool launcher : {false, true}) {
+        const Run r = launcher ? run(inst, inst.path(QStringLiteral("STBrelva")), {}, 60000, kSairAposInicio)
+                               : run(inst, inst.path(QStringLiteral("Sys/STBrelvaApp")), launcherArgs(inst), 60000,
+                                     kSairAposInicio);
+        QVERIFY2(r.out.contains(QStringLiteral("INICIO-CONCLUIDO")), qPrintable(r.out));
+        QVERIFY2(!relatorioDeFalha(r.out), qPrintable(r.out));
+        QCOMPARE(r.code, 0);
+    }
+    // The data folder was filled on the first start and used on the second.
+    QVERIFY(QFileInfo::exists(inst.dataDir() + QStringLiteral("Calculos.dat")));
+}
+
+void TestShellProcess::setupKeepsAutostart()
+{
+    // The first run after installation ("Setup") creates the start-up entry
+    // (IniAuto is on by default); a normal start afterwards keeps it.
+    TestInstall inst;
+    installPrograms(inst);
+    // The user's own folders, and a normal start that does run the shortcut creation.
+    inst.setIni(QStringLiteral("Sistema"), QStringLiteral("Link.AllUsers"), QStringLiteral("0"));
+    inst.setIni(QStringLiteral("Sistema"), QStringLiteral("Link.Ex"), QStringLiteral("1"));
+    const QString autostart = inst.path(QStringLiteral("home/.config/autostart"));
+    const Run setup = run(inst, inst.path(QStringLiteral("Sys/STBrelvaApp")),
+                          launcherArgs(inst) << QStringLiteral("/Setup") << QStringLiteral("/NoHelp"), 60000,
+                          kSairAposInicio);
+    QCOMPARE(setup.code, 0);
+    const QStringList criados = QDir(autostart).entryList(QDir::Files);
+    QCOMPARE(criados.size(), 1);
+    const Run normal = run(inst, inst.path(QStringLiteral("Sys/STBrelvaApp")), launcherArgs(inst), 60000, kSairAposInicio);
+    QCOMPARE(normal.code, 0);
+    QCOMPARE(QDir(autostart).entryList(QDir::Files), criados);
 }
 
 QTEST_GUILESS_MAIN(TestShellProcess)

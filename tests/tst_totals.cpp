@@ -2,6 +2,7 @@
 // fuel and medicine calculations; the failure message; the reuse during the
 // refresh after a line change; the item heading caption.
 #include "calc_fixture.h"
+#include "core/itemcalc.h"
 #include "core/totals.h"
 #include "platform/clock.h"
 
@@ -35,6 +36,9 @@ private slots:
     void lineChangesRecomputeTheInvoice();
     void caption_data();
     void caption();
+    void emptyAmountsReadAsZero_data();
+    void emptyAmountsReadAsZero();
+    void totalBeyondTheCurrencyRange();
 };
 
 void TestTotals::valorARecolher_data()
@@ -137,7 +141,7 @@ void TestTotals::noCalculationOpen()
     fx.nota(QStringLiteral("NroNF=1"));
     fx.item(QString::fromLatin1(kST));
     QCOMPARE(valor(fx), QStringLiteral("13.2000"));
-    fx.dm->CalculoAberto = [] { return false; };
+    fx.dm->setCalculoAberto(false);
     fx.dm->TabNotas.refresh();
     QCOMPARE(valor(fx), QStringLiteral("0.0000"));
 }
@@ -182,7 +186,7 @@ void TestTotals::refreshReuse()
     const int id = fx.nota(QStringLiteral("NroNF=1"));
     fx.item(QString::fromLatin1(kST));
     // Second fetch of the same invoice during a refresh: the first total serves.
-    fx.dm->FEstadoRefresh = 2;
+    fx.dm->FEstadoRefresh = TDM::EstadoRefresh::PrimeiroCalculado;
     fx.dm->FIdNotaCalculada = id;
     fx.dm->UltimoValorARecolher = Currency::fromInt(123);
     fx.dm->TabNotas.refresh();
@@ -193,11 +197,11 @@ void TestTotals::refreshReuse()
     QCOMPARE(valor(fx), QStringLiteral("13.2000"));
     QCOMPARE(fx.dm->FIdNotaCalculada, id);
     // A refresh that has just started computes and marks the first total.
-    fx.dm->FEstadoRefresh = 1;
+    fx.dm->FEstadoRefresh = TDM::EstadoRefresh::Iniciado;
     fx.dm->UltimoValorARecolher = Currency::fromInt(123);
     fx.dm->TabNotas.refresh();
     QCOMPARE(valor(fx), QStringLiteral("13.2000"));
-    QCOMPARE(fx.dm->FEstadoRefresh, 2);
+    QVERIFY(fx.dm->FEstadoRefresh == TDM::EstadoRefresh::PrimeiroCalculado);
     QCOMPARE(fx.dm->UltimoValorARecolher.toPlainString(4), QStringLiteral("13.2000"));
 }
 
@@ -211,7 +215,7 @@ void TestTotals::lineChangesRecomputeTheInvoice()
     // The base grows to 400: the first line's share falls to 37.50.
     fx.item(QStringLiteral("ValorNF=100,AliqICMS=18,MVA=40,CreditoICMS=12"));
     QCOMPARE(valor(fx), QStringLiteral("65.4000"));
-    QCOMPARE(fx.dm->FEstadoRefresh, 0);
+    QVERIFY(fx.dm->FEstadoRefresh == TDM::EstadoRefresh::Parado);
     fx.dm->TabItens.first();
     fx.dm->TabItens.remove();
     QCOMPARE(valor(fx), QStringLiteral("25.8000"));
@@ -238,13 +242,78 @@ void TestTotals::caption()
     QFETCH(QString, caption);
     Fixture fx;
     QStringList captions;
-    fx.dm->OnCaptionItens = [&](const QString &c) { captions << c; };
-    fx.dm->CalculoAberto = [aberto] { return aberto; };
+    QObject::connect(fx.dm.get(), &TDM::captionItensChanged, fx.dm.get(), [&](const QString &c) { captions << c; });
+    fx.dm->setCalculoAberto(aberto);
     fx.calculo(QStringLiteral("TipoCalculo=1"));
     fx.nota(nroNF.isEmpty() ? QStringLiteral("Frete=1") : QStringLiteral("NroNF=") + nroNF);
     fx.nota(QStringLiteral("NroNF=zz"));
     fx.dm->TabNotas.first();
     QCOMPARE(captions.last(), caption);
+}
+
+void TestTotals::emptyAmountsReadAsZero_data()
+{
+    // A line stored with an empty amount (older data, another program): the
+    // invoice's SQL total reads it as 0, as the line computation does, instead
+    // of dropping the whole line. An empty value ("ValorIPI=") stores a null.
+    QTest::addColumn<QString>("calculo");
+    QTest::addColumn<QString>("nota");
+    QTest::addColumn<QStringList>("itens");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("sameAsLines"); // the sum of the lines' ICMSaRecolher agrees
+    QTest::newRow("ST, empty IPI") << "TipoCalculo=1" << "NroNF=1"
+                                   << QStringList{"ValorNF=100,ValorIPI=,MVA=40,AliqICMS=18,CreditoICMS=12,ValorCreditoICMS=12"}
+                                   << "13.2000" << true;
+    QTest::newRow("ST, empty value with IPI") << "TipoCalculo=1" << "NroNF=1"
+                                              << QStringList{"ValorNF=,ValorIPI=10,MVA=40,AliqICMS=18,CreditoICMS=12"}
+                                              << "2.5200" << true;
+    QTest::newRow("ST, empty MVA") << "TipoCalculo=1" << "NroNF=1"
+                                   << QStringList{"ValorNF=100,MVA=,AliqICMS=18,CreditoICMS=12,ValorCreditoICMS=12"}
+                                   << "6.0000" << true;
+    QTest::newRow("ST, empty IPI still in the freight base")
+        << "TipoCalculo=1" << "NroNF=1,Frete=50"
+        << QStringList{"ValorNF=300,ValorIPI=,MVA=40,AliqICMS=18,CreditoICMS=12,ValorCreditoICMS=36",
+                       "ValorNF=100,MVA=40,AliqICMS=18,CreditoICMS=12,ValorCreditoICMS=12"}
+        << "65.4000" << true;
+    QTest::newRow("DIFAL, empty credit rate") << "TipoCalculo=2" << "NroNF=1"
+                                              << QStringList{"ValorNF=1000,AliqICMS=18,CreditoICMS="} << "180.0000" << false;
+}
+
+void TestTotals::emptyAmountsReadAsZero()
+{
+    QFETCH(QString, calculo);
+    QFETCH(QString, nota);
+    QFETCH(QStringList, itens);
+    QFETCH(QString, expected);
+    QFETCH(bool, sameAsLines);
+    Fixture fx;
+    fx.calculo(calculo);
+    fx.nota(nota);
+    for (const QString &i : itens)
+        fx.item(i);
+    QCOMPARE(valor(fx), expected);
+    QVERIFY(fx.sink.entries.isEmpty());
+    if (!sameAsLines)
+        return;
+    const CalculoEmCurso calculo_(*fx.dm, contextoCalculo(fx.dm->TabCalc, fatoresMR(0, 50, 100, 20), QDate(2024, 1, 1)));
+    Currency soma;
+    for (fx.dm->TabItens.first(); !fx.dm->TabItens.eof(); fx.dm->TabItens.next())
+        soma += fx.dm->TabItens.fieldByName(QStringLiteral("ICMSaRecolher")).asCurrency();
+    QCOMPARE(soma.toPlainString(4), expected);
+}
+
+void TestTotals::totalBeyondTheCurrencyRange()
+{
+    // A total beyond the currency range is an error naming the amount, and 0
+    // is shown: never a capped amount.
+    Fixture fx;
+    fx.calculo(QStringLiteral("TipoCalculo=2"));
+    fx.nota(QStringLiteral("NroNF=1"));
+    fx.item(QStringLiteral("ValorNF=900000000000000,AliqICMS=90,CreditoICMS=-90"));
+    QCOMPARE(valor(fx), QStringLiteral("0.0000"));
+    QVERIFY(!fx.sink.entries.isEmpty());
+    QVERIFY2(fx.sink.entries.last().text.contains(QStringLiteral("ValorARecolher")),
+             qPrintable(fx.sink.entries.last().text));
 }
 
 QTEST_GUILESS_MAIN(TestTotals)

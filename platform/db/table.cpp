@@ -153,15 +153,27 @@ void Table::fetchRows()
     m_sqlName = info.sqlName;
     std::vector<std::pair<Field *, Value>> link;
     const bool detail = masterLinkValues(link);
-    QString sql = QStringLiteral("SELECT ") + selectList() + QStringLiteral(" FROM ") + m_sqlName;
-    if (detail && !link.empty()) {
-        QStringList conds;
-        for (size_t i = 0; i < link.size(); ++i)
-            conds << quoteIdent(link[i].first->name()) + QStringLiteral(" = ?") + QString::number(i + 1);
-        sql += QStringLiteral(" WHERE ") + conds.join(QStringLiteral(" AND "));
+    // A detail table reads its rows again for every master row: the text of
+    // the statement is built once while the table, its order and its link
+    // stay the same.
+    const size_t links = detail ? link.size() : 0;
+    if (m_fetchSql.isEmpty() || m_fetchSqlName != m_sqlName || m_fetchOrder != m_orderSql || m_fetchLinks != links
+        || m_fetchFieldCount != fieldCount()) {
+        QString sql = QStringLiteral("SELECT ") + selectList() + QStringLiteral(" FROM ") + m_sqlName;
+        if (links) {
+            QStringList conds;
+            for (size_t i = 0; i < link.size(); ++i)
+                conds << quoteIdent(link[i].first->name()) + QStringLiteral(" = ?") + QString::number(i + 1);
+            sql += QStringLiteral(" WHERE ") + conds.join(QStringLiteral(" AND "));
+        }
+        sql += QStringLiteral(" ORDER BY ") + m_orderSql;
+        m_fetchSql = sql;
+        m_fetchSqlName = m_sqlName;
+        m_fetchOrder = m_orderSql;
+        m_fetchLinks = links;
+        m_fetchFieldCount = fieldCount();
     }
-    sql += QStringLiteral(" ORDER BY ") + m_orderSql;
-    sqlite3_stmt *st = db->prepare(sql, {m_tableName});
+    sqlite3_stmt *st = db->prepare(m_fetchSql, {m_tableName});
     StmtGuard guard {st};
     for (size_t i = 0; i < link.size(); ++i)
         bindValue(st, static_cast<int>(i + 1), link[i].first->type(), link[i].second);

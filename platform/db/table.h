@@ -73,6 +73,10 @@ private:
     bool m_lockHeld = false;
     QString m_sqlName;
     QString m_heldMode;
+    // The text of the last row-reading statement and what it was built from.
+    QString m_fetchSql, m_fetchSqlName, m_fetchOrder;
+    size_t m_fetchLinks = 0;
+    int m_fetchFieldCount = -1;
 };
 
 } // namespace stb::db

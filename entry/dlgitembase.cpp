@@ -1,0 +1,461 @@
+#include "entry/dlgitembase.h"
+
+#include "core/datamodule.h"
+#include "core/datedvalues.h"
+#include "core/edition.h"
+#include "core/grupos.h"
+#include "core/messages.h"
+#include "core/settings.h"
+#include "entry/currencyedit.h"
+#include "entry/dlgescolhemva.h"
+#include "entry/dlgmvaajustada.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDeadlineTimer>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace stb {
+
+namespace {
+
+bool g_trocaGrupoPermitida = true;
+
+// The description memo leaves room for the annex link at its start.
+const QString kRecuoDescricao = QString(21, QLatin1Char(' '));
+
+// Wait cursor for the duration of a look-up.
+struct CursorEspera {
+    CursorEspera() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~CursorEspera() { QApplication::restoreOverrideCursor(); }
+    CursorEspera(const CursorEspera &) = delete;
+    CursorEspera &operator=(const CursorEspera &) = delete;
+};
+
+int contagem(const QString &sql)
+{
+    db::Query q(&DM().BaseDados);
+    q.setSql(sql);
+    q.open();
+    const int n = q.isEmpty() ? 0 : q.field(0).asInteger();
+    q.close();
+    return n;
+}
+
+bool ehHtml(const QString &text) { return text.startsWith(QLatin1String("<HTML>"), Qt::CaseInsensitive); }
+
+} // namespace
+
+void Pausa(int ms)
+{
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, static_cast<int>(deadline.remainingTime()));
+}
+
+void TFormDlgItemBase::setTrocaGrupoPermitida(bool permitida) { g_trocaGrupoPermitida = permitida; }
+
+TFormDlgItemBase::TFormDlgItemBase(QWidget *parent) : TFormDlg(parent)
+{
+    m_janela = new MessageWindow(this);
+    connect(m_janela, &MessageWindow::messageReceived, this, [this](int msg, qint64 w, qint64 l) {
+        if (msg == MsgRespostaBrelva || msg == MsgFrente)
+            postPrivate(msg, static_cast<qintptr>(w), static_cast<qintptr>(l));
+    });
+    LabelHint = new QLabel(this);
+    LabelHint->setObjectName(QStringLiteral("LabelHint"));
+    LabelHint->setWordWrap(true);
+    LabelHint->setStyleSheet(QStringLiteral("QLabel { background: #ffffe1; color: #1f2f5f; border: 1px solid #c8c8a0; "
+                                            "padding: 3px; }"));
+    LabelHint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Room for three lines, so the dialog keeps its size as the focus moves.
+    LabelHint->setMinimumHeight(fontMetrics().lineSpacing() * 3 + 10);
+    connect(qApp, &QApplication::focusChanged, this, &TFormDlgItemBase::focusChanged);
+}
+
+TFormDlgItemBase::~TFormDlgItemBase()
+{
+    // The child editors lose the focus while the widget part goes: no handler of ours then.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+}
+
+qint64 TFormDlgItemBase::janelaResposta() const { return m_janela->handle(); }
+
+TFormDlgItemBase::Contexto TFormDlgItemBase::contexto() const
+{
+    Contexto c;
+    db::Table &calc = DM().TabCalc;
+    if (!calc.isActive() || calc.isEmpty())
+        return c;
+    auto inteiro = [&calc](const char *name) {
+        db::Field *f = calc.findField(QLatin1String(name));
+        return f && !f->isNull() ? f->asInteger() : 0;
+    };
+    c.tipoCalculo = inteiro("TipoCalculo");
+    c.grupo = inteiro("Grupo");
+    db::Field *op = calc.findField(QStringLiteral("OpInterna"));
+    c.interestadual = op && !op->isNull() && !op->asBoolean();
+    return c;
+}
+
+// ---- hints ---------------------------------------------------------------------------
+
+void TFormDlgItemBase::setHint(QWidget *w, const QString &text)
+{
+    m_hints.insert(w, text);
+    w->setToolTip(Qt::mightBeRichText(text) ? text : QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+}
+
+void TFormDlgItemBase::setEditorCodigo(QLineEdit *e)
+{
+    m_codigo = e;
+    connect(e, &QLineEdit::textEdited, this, [this] { m_codigoAlterado = true; });
+}
+
+void TFormDlgItemBase::FechaHint() { LabelHint->clear(); }
+
+void TFormDlgItemBase::focusChanged(QWidget *old, QWidget *now)
+{
+    if (!isVisible())
+        return;
+    if (now && isAncestorOf(now)) {
+        const QString hint = m_hints.value(now);
+        LabelHint->setText(Qt::mightBeRichText(hint) ? hint : QString(hint).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+    }
+    // Leaving the code field looks it up, unless the user is going to Cancel.
+    if (m_codigo && old == m_codigo && now != static_cast<QWidget *>(BtnCancel) && !eventsSuppressed())
+        postPrivate(MsgCodigo, 1);
+}
+
+// ---- messages and keys -----------------------------------------------------------------
+
+void TFormDlgItemBase::privateMessage(int msg, qintptr wparam, qintptr)
+{
+    switch (msg) {
+    case MsgCodigo:
+        codigoDigitado(wparam != 0);
+        break;
+    case MsgRespostaBrelva:
+        respostaBrelva();
+        break;
+    case MsgFrente:
+        if (isVisible()) {
+            raise();
+            activateWindow();
+        }
+        break;
+    case MsgTrocaGrupo:
+        trocaGrupo(static_cast<int>(wparam));
+        break;
+    default:
+        break;
+    }
+}
+
+void TFormDlgItemBase::keyPressEvent(QKeyEvent *e)
+{
+    if (e->key() == Qt::Key_F2 && e->modifiers() == Qt::NoModifier) {
+        repeteUltima(focusWidget());
+        e->accept();
+        return;
+    }
+    TFormDlg::keyPressEvent(e);
+}
+
+bool TFormDlgItemBase::eventFilter(QObject *o, QEvent *e)
+{
+    // F2 reaches the dialog from every editor (line editors keep other keys).
+    if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(e)->key() == Qt::Key_F2) {
+        repeteUltima(qobject_cast<QWidget *>(o));
+        return true;
+    }
+    return TFormDlg::eventFilter(o, e);
+}
+
+// ---- the inclusion loop ------------------------------------------------------------------
+
+TFormDlgItemBase::FimInclusao TFormDlgItemBase::repeteInclusao()
+{
+    TrocouGrupo = false;
+    OperacaoInterestadual = contexto().interestadual;
+    for (;;) {
+        if (m_codigo)
+            m_codigo->setFocus();
+        m_codigoAlterado = false;
+        if (exec() != QDialog::Accepted)
+            break;
+        gravaNovaLinha();
+        lembraLinha();
+        limpaCampos();
+    }
+    FechaHint();
+    if (TrocouGrupo)
+        return FimInclusao::TrocouGrupo;
+    if (notaSemLinhas() && ConfirmaPadraoNao(QStringLiteral("Esta Nota não tem nenhum item cadastrado. Quer exclui-la"))) {
+        db::Table &notas = DM().TabNotas;
+        if (notas.isActive() && !notas.isEmpty())
+            notas.remove();
+    }
+    if (ConfirmaPadraoNao(QStringLiteral("Quer Incluir mais alguma Nota Fiscal neste Cálculo")))
+        return FimInclusao::NovaNota;
+    return FimInclusao::Nada;
+}
+
+// ---- annex look-up ---------------------------------------------------------------------------
+
+void TFormDlgItemBase::limpaCodigo()
+{
+    SuppressEvents guard(*this);
+    m_codigo->clear();
+    m_codigo->setFocus();
+    m_codigoAlterado = false;
+}
+
+void TFormDlgItemBase::codigoDigitado(bool direto)
+{
+    if (!m_codigo || !isVisible())
+        return;
+    QString code = m_codigo->text().trimmed();
+    // Leaving the field without typing looks nothing up again.
+    if (direto && (!m_codigoAlterado || code.isEmpty()))
+        return;
+    m_codigoAlterado = false;
+    if (code == QLatin1String("*"))
+        return;
+    const CursorEspera espera;
+    code.replace(QLatin1Char(','), QLatin1Char('.'));
+    const CodigoBrelva partes = SeparaCodigoBrelva(code);
+    ItemBrelvaConsulta c;
+    if (direto && partes.temItem && partes.temUltimaParte) {
+        // Direct look-up of the code as typed.
+        c.item = partes.item;
+        c.ex = partes.ex;
+        c.subItem = partes.subItem;
+    } else if (partes.item >= 100 && partes.item <= 9999) {
+        // The first digits of a product (NBM) code: the annex program searches it.
+        c.item = partes.item;
+        c.ex = partes.ex;
+        c.subItem = partes.subItem;
+    } else {
+        c.item = partes.temItem ? partes.item : (ModoCombustivel ? Grupo::Combustiveis : ItemAtual);
+        if (direto) {
+            c.ex = partes.ex;
+            c.subItem = partes.subItem;
+        }
+    }
+    const bool achou = DM().ProcuraItemBrelva(chamador(), janelaResposta(), c, [this](const QString &h, const QStringList &o) {
+        return EscolheOpcaoMVABrelva(h, o, this);
+    });
+    if (achou && AplicaItemBrelva(FormataCodigoBrelva(c.item, c.ex, c.subItem), c.id, c.descricao, c.mva, c.fem, c.ambito,
+                                  c.item, c.ex, c.subItem, c.cest))
+        aposCodigo();
+}
+
+void TFormDlgItemBase::respostaBrelva()
+{
+    TDM &dm = DM();
+    MessageWindow *pedido = dm.PedidoBrelva();
+    if (!isVisible() || !pedido)
+        return;
+    const ItemBrelvaConsulta c = LeTextoBrelva(pedido->text());
+    dm.DescartaPedidoBrelva();
+    activateWindow();
+    raise();
+    if (!AplicaItemBrelva(FormataCodigoBrelva(c.item, c.ex, c.subItem), c.id, c.descricao, c.mva, c.fem, c.ambito, c.item,
+                          c.ex, c.subItem, c.cest))
+        return;
+    m_codigoAlterado = false;
+    aposCodigo();
+    if (ModoCombustivel && m_codigo && m_codigo->hasFocus()) {
+        SuppressEvents guard(*this);
+        focusNextChild();
+    }
+}
+
+// ---- applying an annex entry ------------------------------------------------------------------
+
+bool TFormDlgItemBase::AplicaItemBrelva(const QString &code, int id, const QString &descricao, Currency mva, int fem,
+                                        int ambito, int item, int, int, const QString &)
+{
+    {
+        SuppressEvents guard(*this);
+        if (m_codigo)
+            m_codigo->setText(code.left(9));
+        if (m_descricao)
+            m_descricao->setPlainText(kRecuoDescricao + descricao);
+    }
+    if (!RegrasAmbito(item, ambito))
+        return false;
+    const Contexto ctx = contexto();
+    if (ctx.difal())
+        mva = Currency();
+    if (m_mva)
+        m_mva->setValue(mva);
+    if (m_mvaPreAjuste)
+        m_mvaPreAjuste->setValue(OperacaoInterestadual ? mva : Currency());
+    for (QWidget *w : {static_cast<QWidget *>(m_mvaPreAjuste), m_labelMVAPreAjuste})
+        if (w)
+            w->hide();
+    if (m_fem)
+        m_fem->setChecked(fem == 1);
+    IdBrelvaAtual = id;
+    ItemAtual = item;
+    const QString chave = m_codigo ? m_codigo->text().trimmed() : code;
+
+    // Internal rate and the messages of the code (tax units' edition).
+    if (!Contribuinte && m_aliqICMS) {
+        if (chave.isEmpty()) {
+            m_aliqICMS->setValue(Currency());
+        } else {
+            m_aliqICMS->setValue(AliqICMSCodigo(chave, 0));
+            if (!NaoMostrar.contains(chave + QStringLiteral("p1")))
+                if (const auto r = perguntaAliquota(MensagemAliq(chave), chave + QStringLiteral("p1")))
+                    m_aliqICMS->setValue(*r);
+            MostraMensagem(chave);
+        }
+    }
+
+    // Adjusted MVA of an interstate operation.
+    if (OperacaoInterestadual && !chave.isEmpty() && !ctx.difal() && m_mva) {
+        Currency interna;
+        if (!Contribuinte) {
+            IniFile &ini = IniLocal2();
+            const QString secao = QStringLiteral("MVAAjustada.Aliq");
+            const QString achada = ini.valueExists(secao, chave) ? chave
+                : chave.size() > 2 && ini.valueExists(secao, chave.left(2)) ? chave.left(2)
+                                                                          : QString();
+            interna = achada.isEmpty() ? (m_aliqICMS ? m_aliqICMS->value() : Currency())
+                                       : Currency::fromDouble(ini.readFloat(secao, achada, 0));
+        }
+        if (!NaoMostrar.contains(chave + QStringLiteral("p2")))
+            if (const auto r = perguntaAliquota(MensagemAliqMVAAjustada(chave), chave + QStringLiteral("p2")))
+                interna = *r;
+        if (!DM().ExcluidoMVAAjustada(chave)) {
+            const Currency original = m_mva->value();
+            const ResultadoMVAAjustada r =
+                MVAAjustada(TextoMVAAjustada(chave), original, Settings::instance().aliqCreditoICMS(), interna, this);
+            if (r.aceita) {
+                m_mva->setValue(r.mva);
+                if (m_mvaPreAjuste) {
+                    m_mvaPreAjuste->setValue(original);
+                    m_mvaPreAjuste->show();
+                }
+                if (m_labelMVAPreAjuste)
+                    m_labelMVAPreAjuste->show();
+                if (r.credito4 && m_creditoICMS) {
+                    m_creditoICMS->setValue(Currency::fromInt(4));
+                    emit m_creditoICMS->valueEdited(m_creditoICMS->value());
+                }
+            }
+        }
+    }
+    return true;
+}
+
+std::optional<Currency> TFormDlgItemBase::perguntaAliquota(const QString &mensagem, const QString &chave)
+{
+    const qsizetype marca = mensagem.indexOf(QLatin1String("::"));
+    if (marca >= 0) {
+        const Currency r = LeValor(mensagem.mid(marca + 2, 5));
+        if (r <= Currency())
+            return std::nullopt;
+        bool naoMostre = false;
+        const bool sim = ConfirmaPadraoNaoNaoMostre(mensagem.left(marca).replace(QLatin1Char('#'), QLatin1Char('\r')), naoMostre);
+        if (naoMostre)
+            NaoMostrar << chave;
+        return sim ? std::optional<Currency>(r) : std::nullopt;
+    }
+    if (mensagem.contains(QLatin1Char('@')))
+        return EscolheAliquota(mensagem, this);
+    return std::nullopt;
+}
+
+bool TFormDlgItemBase::RegrasAmbito(int item, int ambito)
+{
+    const Contexto ctx = contexto();
+    // Scopes that exclude resale.
+    static const QList<QPair<int, int>> foraDaRevenda{{6, 2}, {10, 5}, {13, 3}, {17, 4}};
+    if (ctx.tipoCalculo == 1 && foraDaRevenda.contains(qMakePair(item, ambito))) {
+        MsgErro(QStringLiteral("A substituição tributária neste item é inaplicável (âmbito %1.%2).").arg(item).arg(ambito));
+        limpaCodigo();
+        return false;
+    }
+    if (ModoCombustivel) {
+        if (item != Grupo::Combustiveis) {
+            MsgErro(QStringLiteral("Neste cálculo só é possível processar os combustíveis."));
+            limpaCodigo();
+            return false;
+        }
+    } else if ((item == Grupo::Combustiveis || item == Grupo::Medicamentos || item == Grupo::MedicamentosMVA)
+               && item != ctx.grupo) {
+        Pausa(250);
+        MsgErro(QStringLiteral("Para calcular este item, é preciso criar o cálculo como \"Especial\"."));
+        bool trocou = false;
+        db::Table &notas = DM().TabNotas;
+        if (g_trocaGrupoPermitida && notas.isActive() && !notas.isEmpty()) {
+            const QString idCalculo = QString::number(DM().TabCalc.fieldByName(QStringLiteral("IdCalculo")).asInteger());
+            const QString idNota = QString::number(notas.fieldByName(QStringLiteral("IdNota")).asInteger());
+            const bool umaNotaVazia =
+                contagem(QStringLiteral("SELECT COUNT(*) FROM NOTAS WHERE IDCALCULO = ") + idCalculo) == 1
+                && contagem(QStringLiteral("SELECT COUNT(*) FROM ITENS WHERE IDNOTA = ") + idNota) == 0
+                && contagem(QStringLiteral("SELECT COUNT(*) FROM ITENSMEDIC WHERE IDNOTA = ") + idNota) == 0;
+            if (umaNotaVazia
+                && Confirma(QStringLiteral("Quer mudar este Cálculo para \"") + NomeGrupo(item) + QLatin1Char('"'))) {
+                postPrivate(MsgTrocaGrupo, item);
+                trocou = true;
+            }
+        }
+        if (!trocou)
+            limpaCodigo();
+        return false;
+    }
+    if ((item == 3 || item == 4 || item == 5 || item == 25) && !AvisoPMPF) {
+        AvisoPMPF = true;
+        QTimer::singleShot(250, this, [] {
+            MsgAviso(QStringLiteral("A ST deste item é calculada pela PMPF ou pelo preço do fabricante.\r"
+                                    "Consulte a legislação para verificar se neste caso é utilizada a MVA."));
+        });
+    }
+    return true;
+}
+
+void TFormDlgItemBase::trocaGrupo(int item)
+{
+    TrocouGrupo = true;
+    db::Table &calc = DM().TabCalc;
+    calc.edit();
+    calc.fieldByName(QStringLiteral("Grupo")).setAsInteger(item);
+    calc.post();
+    done(QDialog::Rejected);
+    if (isGrupoMedicamento(item))
+        MsgInformacao(QStringLiteral("Não esqueça de incluir o Crédito do ICMS na Nota Fiscal."));
+}
+
+// ---- messages --------------------------------------------------------------------------------------
+
+void TFormDlgItemBase::MostraMensagem(const QString &key)
+{
+    if (key.isEmpty() || NaoMostrar.contains(key))
+        return;
+    QString texto = MensagemItem(key);
+    while (texto.endsWith(QLatin1Char('\r')) || texto.endsWith(QLatin1Char('\n')))
+        texto.chop(1);
+    if (texto.trimmed().isEmpty())
+        return;
+    if (ehHtml(texto)) {
+        MostraHtml(QStringLiteral("INFORMAÇÃO IMPORTANTE"), texto);
+        return;
+    }
+    bool naoMostre = false;
+    MsgInformacaoNaoMostre(texto, naoMostre);
+    if (naoMostre)
+        NaoMostrar << key;
+}
+
+} // namespace stb
