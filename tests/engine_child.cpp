@@ -8,6 +8,7 @@
 //   alter DIR TABLE / upgrade DIR TABLE    one restructure / one upgrade of an older table
 //   hold-semaphore DIR TABLE SLOT    takes a semaphore slot, prints "locked", waits
 //   hold-open DIR TABLE MODE         opens the table shared or exclusive, prints "open", waits
+//   hold-write DIR TABLE FIELD VALUE appends a row inside a transaction left open, prints "open", waits
 //   hold-sqlite-lock DIR TABLE [MS]  holds SQLite's exclusive lock on the table file (for MS ms, or for ever)
 // Any command may be preceded by
 //   kill-at POINT N                  the process kills itself the N-th time it reaches the fault point
@@ -174,11 +175,11 @@ int main(int argc, char **argv)
         if (cmd == QLatin1String("hold-write")) {
             // A transaction that has written a row of the table and stays open:
             // the table file is write-locked until the process ends.
-            Table t(&db, a[3]);
+            Table t(&db, a[2]);
             t.open();
             db.startTransaction();
             t.append();
-            t.fieldByName(a[4]).setAsString(a[5]);
+            t.fieldByName(a[3]).setAsString(a[4]);
             t.post();
             say("open");
             waitForever();
