@@ -8,6 +8,7 @@
 // The figures (kills, rows checked, rows lost, rows salvaged) are printed at
 // the end.
 #include "platform/db/dataset.h"
+#include "platform/db/faultpoint.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -16,11 +17,13 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <csignal>
+#include <functional>
 #include <sqlite3.h>
 
 using namespace stb::db;
@@ -786,36 +789,64 @@ void TestEngineFaults::damagedFiles()
 
 void TestEngineFaults::busyLockIsNotDamage_data()
 {
-    QTest::addColumn<bool>("openFirst"); // the lock is taken after the table was opened, before a read
-    QTest::addColumn<int>("holdMs");     // 0: held for the whole test
-    QTest::newRow("open, lock held") << false << 0;
-    QTest::newRow("open, lock released while waiting") << false << 300;
-    QTest::newRow("read, lock held") << true << 0;
+    // When the other process takes the lock: before the open, between the
+    // file's attach and the reading of its header, or between the open and a read.
+    QTest::addColumn<QString>("when");
+    QTest::addColumn<int>("holdMs"); // 0: held for the whole test
+    QTest::newRow("open, lock held") << "open" << 0;
+    QTest::newRow("open, lock released while waiting") << "open" << 300;
+    QTest::newRow("attached, lock held") << "attached" << 0;
+    QTest::newRow("attached, lock released while waiting") << "attached" << 300;
+    QTest::newRow("read, lock held") << "read" << 0;
     // Longer than one of SQLite's waits, shorter than the session's retries.
-    QTest::newRow("read, lock released while waiting") << true << 600;
+    QTest::newRow("read, lock released while waiting") << "read" << 600;
 }
+
+namespace {
+// Starts the process that takes the lock when the open reaches the point
+// between attaching the file and reading its header.
+std::function<void()> g_lockNow;
+void lockAtAttach(const char *point)
+{
+    if (g_lockNow && qstrcmp(point, "attach:attached") == 0)
+        std::exchange(g_lockNow, {})();
+}
+} // namespace
 
 void TestEngineFaults::busyLockIsNotDamage()
 {
-    QFETCH(bool, openFirst);
+    QFETCH(QString, when);
     QFETCH(int, holdMs);
     const QString dir = freshCopy();
     // Opening tries 60 times 20 ms; reading waits 400 ms in SQLite a try, 20 tries.
-    Session patient{QString(), openFirst ? 20 : 60, 20};
+    Session patient{QString(), when == QLatin1String("read") ? 20 : 60, 20};
     Session hurried{QString(), 2, 10};
     Database db;
     db.setDirectory(dir);
     db.setSession(holdMs ? &patient : &hurried);
     Table t(&db, QStringLiteral("Linhas"));
-    if (openFirst)
+    if (when == QLatin1String("read"))
         t.open();
     QStringList args{QStringLiteral("hold-sqlite-lock"), dir, QStringLiteral("Linhas")};
     if (holdMs)
         args << QString::number(holdMs);
-    Child c(args);
-    QCOMPARE(c.readLine(), QStringLiteral("locked"));
+    std::unique_ptr<Child> c;
+    auto lockNow = [&] {
+        c = std::make_unique<Child>(args);
+        QCOMPARE(c->readLine(), QStringLiteral("locked"));
+    };
+    if (when == QLatin1String("attached")) {
+        g_lockNow = lockNow;
+        setFaultHook(lockAtAttach);
+    } else {
+        lockNow();
+    }
+    const auto unhook = qScopeGuard([] {
+        setFaultHook(nullptr);
+        g_lockNow = {};
+    });
     try {
-        if (openFirst) {
+        if (when == QLatin1String("read")) {
             Query q(&db);
             q.setSql(QStringLiteral("SELECT COUNT(*) FROM Linhas"));
             q.open();
@@ -828,8 +859,9 @@ void TestEngineFaults::busyLockIsNotDamage()
         }
     } catch (const EngineError &e) {
         QVERIFY2(!holdMs, qPrintable(e.message()));
-        QCOMPARE(e.code(), openFirst ? Err::LockFailed : Err::TableInUse);
+        QCOMPARE(e.code(), when == QLatin1String("read") ? Err::LockFailed : Err::TableInUse);
     }
+    QVERIFY(c);
 }
 
 void TestEngineFaults::leftoversSettledAtOpen()
@@ -882,7 +914,7 @@ void TestEngineFaults::writersAtOnce()
         db.setDirectory(dir);
         db.createTable(rowsDef(QStringLiteral("W")));
     }
-    constexpr int kEach = 150;
+    constexpr int kEach = 250;
     std::vector<std::unique_ptr<Child>> children;
     for (int w = 0; w < writers; ++w)
         children.push_back(std::make_unique<Child>(

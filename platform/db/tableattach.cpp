@@ -2,6 +2,7 @@
 // regard to case, attaching and validating them, the limit of attached files.
 #include "platform/db/database.h"
 
+#include "platform/db/faultpoint.h"
 #include "platform/db/schemasql.h"
 #include "platform/db/tablemeta.h"
 
@@ -167,6 +168,7 @@ void Database::attach(const QString &table)
             info.schema = schema;
             info.datPath = path;
             bool valid = false;
+            faultPoint("attach:attached"); // another process may lock the file now
             try {
                 valid = validateAttached(info, idxPath);
             } catch (...) {
