@@ -1,5 +1,6 @@
 #include "shell/datafiles.h"
 
+#include "core/datamodule.h"
 #include "core/edition.h"
 #include "core/messages.h"
 #include "core/produtosnbm.h"
@@ -94,23 +95,19 @@ QDate dataTabelaEntregue(const QString &dataFile)
     return d;
 }
 
-void RecuperaTabelasInterrompidas(const QString &dir)
+void RecuperaTabelasInterrompidas()
 {
-    for (const QFileInfo &copia : QDir(dir).entryInfoList({QStringLiteral("*.dbk")}, QDir::Files)) {
-        const QString base = QDir(dir).filePath(copia.completeBaseName());
-        if (QFileInfo::exists(fileNoCase(dir, copia.completeBaseName() + QStringLiteral(".dat"))))
-            continue; // the rebuilt table is in place; the copy stays as the engine left it
-        QFile::rename(copia.absoluteFilePath(), base + QStringLiteral(".dat"));
-        const QString idx = fileNoCase(dir, copia.completeBaseName() + QStringLiteral(".idx"));
-        const QString ibk = fileNoCase(dir, copia.completeBaseName() + QStringLiteral(".ibk"));
-        if (QFileInfo::exists(ibk)) {
-            QFile::remove(idx);
-            QFile::rename(ibk, base + QStringLiteral(".idx"));
+    // The engine finishes, when it connects to a folder, every table
+    // replacement a killed process left half done (restructure, repair).
+    TDM &dm = DM();
+    for (db::Database *base : {&dm.BaseDados, &dm.BaseARM}) {
+        if (!QFileInfo(base->directory()).isDir() || (Contribuinte && base == &dm.BaseARM))
+            continue;
+        try {
+            base->open();
+        } catch (const db::EngineError &) {
+            // The file checks that follow report what cannot be opened.
         }
-        // The new table the interrupted rebuild was writing.
-        for (const QFileInfo &obra :
-             QDir(dir).entryInfoList({copia.completeBaseName() + QStringLiteral(".*.tmp")}, QDir::Files))
-            QFile::remove(obra.absoluteFilePath());
     }
 }
 
@@ -180,9 +177,7 @@ void CheckDataFiles()
     // A data folder without tables is a new database: filled from the
     // installation's tables, which already have the current structure.
     const bool novaBase = QDir(App().DataDir).entryList({QStringLiteral("*.dat"), QStringLiteral("*.dbk")}, QDir::Files).isEmpty();
-    RecuperaTabelasInterrompidas(App().DataDir);
-    if (!Contribuinte)
-        RecuperaTabelasInterrompidas(App().DataDir + QStringLiteral("ARM/"));
+    RecuperaTabelasInterrompidas();
     VerificaArquivosDeDados();
     CopiaTabelasFaltantes();
     if (novaBase)

@@ -15,7 +15,7 @@ namespace stb {
 void CheckDataFiles();
 
 // The steps, in the order CheckDataFiles runs them.
-void RecuperaTabelasInterrompidas(const QString &dir); // a rebuild killed before its table was back in place
+void RecuperaTabelasInterrompidas(); // table replacements a killed process left, finished by the engine
 void VerificaArquivosDeDados();    // every table file opened (TryOpenFile)
 void CopiaTabelasFaltantes();      // pristine tables the data folder lacks
 void AplicaArquivosEntregues();    // "Sys/Dados.Atualiza/" over the data folder and the pristine folder

@@ -93,7 +93,6 @@ private slots:
     void missingDataFolderCreatedAndFilled();
     void damagedAnnexRestoredFromPristine_data();
     void damagedAnnexRestoredFromPristine();
-    void interruptedRebuildPutBack();
     void oldDatabaseUpgradedOnce();
     void fieldOfAnotherSizeAlteredInPlace();
     void tableInUseElsewhereFailsUpgrade();
@@ -360,30 +359,6 @@ void TestMaint::damagedAnnexRestoredFromPristine()
         QCOMPARE(dm.MemGrupo.recordCount(), itens);
         QVERIFY(!QFileInfo::exists(m_inst->dataDir() + QStringLiteral("Brelva.dat.danificado")));
     }
-}
-
-void TestMaint::interruptedRebuildPutBack()
-{
-    // A rebuild killed after it moved the table aside and before the new one
-    // was in place: the table comes back with its rows, not the empty pristine one.
-    abreBase();
-    TDM &dm = DM();
-    for (int i = 1; i <= 5; ++i)
-        dm.BaseDados.execSql(QStringLiteral("INSERT INTO FISCAIS (Masp, Fiscal) VALUES ('%1', 'FISCAL %1')").arg(i));
-    const QString antes = conteudo(QStringLiteral("FISCAIS"), QStringLiteral("Masp, Fiscal"));
-    fechaTudo();
-    const QString dir = m_inst->dataDir();
-    const QString dat = fileNoCase(dir, QStringLiteral("Fiscais.dat"));
-    const QString base = dat.left(dat.size() - 4);
-    db::FileLock::release(dat);
-    QVERIFY(QFile::rename(dat, base + QStringLiteral(".dbk")));
-    QVERIFY(QFile::rename(fileNoCase(dir, QStringLiteral("Fiscais.idx")), base + QStringLiteral(".ibk")));
-    QVERIFY(QFile::copy(base + QStringLiteral(".dbk"), base + QStringLiteral(".1a2b3c4d.tmp")));
-    CheckDataFiles();
-    QVERIFY2(m_sink.entries.isEmpty(), qPrintable(m_sink.texts().join(QLatin1Char('\n'))));
-    QVERIFY(!QFileInfo::exists(base + QStringLiteral(".dbk")));
-    QVERIFY(!QFileInfo::exists(base + QStringLiteral(".1a2b3c4d.tmp")));
-    QCOMPARE(conteudo(QStringLiteral("FISCAIS"), QStringLiteral("Masp, Fiscal")), antes);
 }
 
 namespace {
