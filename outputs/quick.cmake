@@ -1,0 +1,4 @@
+# The medicine item dialog and its list choice (on the base item dialog).
+target_sources(stmedicgui PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/dlgitemmedic.h
+    ${CMAKE_CURRENT_LIST_DIR}/dlgitemmedic.cpp)

@@ -1,0 +1,7 @@
+# The medicine item dialog; the quick calculation; collection documents.
+if(TARGET sttestsupport)
+    stb_add_test(tst_medic_items SOURCES tst_medic_items.cpp LIBS sttestsupport stmedicgui)
+    target_compile_definitions(tst_medic_items PRIVATE STB_SAMPLE_ZLB="${CMAKE_SOURCE_DIR}/data/TabMedic.zlb"
+                               STB_CLI_PATH="$<TARGET_FILE:stbrelva-cli>")
+    add_dependencies(tst_medic_items stbrelva-cli)
+endif()
