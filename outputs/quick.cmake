@@ -2,3 +2,7 @@
 target_sources(stmedicgui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/dlgitemmedic.h
     ${CMAKE_CURRENT_LIST_DIR}/dlgitemmedic.cpp)
+# The quick calculation window and its type dialog.
+target_sources(stmedicgui PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/formcalcrapido.h
+    ${CMAKE_CURRENT_LIST_DIR}/formcalcrapido.cpp)
