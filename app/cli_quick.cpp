@@ -43,6 +43,8 @@ void leLinha(stb::db::MemTable &lista, const Value &obj, int nro, const QString 
         bad(path, QStringLiteral("esperado um objeto, %1").arg(json::encontrado(obj)));
     const stb::db::TableDef &def = lista.definition();
     lista.append();
+    // The amounts are worked out once the line is complete, not per field.
+    lista.autoCalcFields = false;
     try {
         lista.fieldByName(QStringLiteral("IdNota")).setAsInteger(0);
         lista.fieldByName(QStringLiteral("NroItem")).setAsInteger(nro);
@@ -63,8 +65,10 @@ void leLinha(stb::db::MemTable &lista, const Value &obj, int nro, const QString 
                 bad(p, why);
             lista.fieldByName(fd.name).setRaw(*valor);
         }
+        lista.autoCalcFields = true;
         lista.post();
     } catch (...) {
+        lista.autoCalcFields = true;
         lista.cancel();
         throw;
     }
