@@ -542,6 +542,17 @@ int cli::inputError(const QString &path, const QString &reason)
     return 2;
 }
 
+std::optional<stb::db::Value> cli::valorCampo(const stb::db::FieldDef &def, const json::Value &v, QString *motivo)
+{
+    try {
+        return readField(def, v, [] { return QString(); });
+    } catch (const InputError &e) {
+        if (motivo)
+            *motivo = e.reason;
+        return std::nullopt;
+    }
+}
+
 int cli::leOpcaoToday(const QStringList &args, int &i, std::optional<QDate> &today)
 {
     if (i + 1 >= args.size())
@@ -563,10 +574,8 @@ int cli::comCalculoArmazenado(const QString &file, const std::optional<QDate> &t
     return executa(file, today, [&acao](stb::TDM &dm, const Entrada &in, const CliSink &) { return acao(dm, in.printMR); });
 }
 
-int cli::runCompute(const QStringList &args)
+int cli::leTodayEArquivo(const QStringList &args, const QString &subcomando, std::optional<QDate> &today, QString &file)
 {
-    QString file;
-    std::optional<QDate> today;
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
         if (a == QLatin1String("--today")) {
@@ -582,7 +591,16 @@ int cli::runCompute(const QStringList &args)
     }
     if (file.isEmpty())
         return inputError(QStringLiteral("ARQUIVO.json"),
-                          QStringLiteral("falta o arquivo de entrada (compute [--today AAAA-MM-DD] ARQUIVO.json)"));
+                          QStringLiteral("falta o arquivo de entrada (%1 [--today AAAA-MM-DD] ARQUIVO.json)").arg(subcomando));
+    return 0;
+}
+
+int cli::runCompute(const QStringList &args)
+{
+    QString file;
+    std::optional<QDate> today;
+    if (const int rc = leTodayEArquivo(args, QStringLiteral("compute"), today, file))
+        return rc;
 
     return executa(file, today, [](stb::TDM &dm, const Entrada &in, const CliSink &sink) {
         std::vector<QByteArray> saida = compute(dm, in, sink);

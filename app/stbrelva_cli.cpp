@@ -27,6 +27,7 @@ const Command kCommands[] = {
      "ARQUIVO.json",
      true},
     {"zlb", cli::runZlb, "zlb create|list|extract ARQUIVO.zlb [PASTA]"},
+    {"quick", cli::runQuick, "quick [--today AAAA-MM-DD] ARQUIVO.json"},
 };
 
 int usage()

@@ -3,6 +3,7 @@
 #include "core/grupos.h"
 #include "core/itemcalc.h"
 #include "core/schema.h"
+#include "core/settings.h"
 #include "core/totals.h"
 #include "platform/formatting.h"
 
@@ -348,6 +349,10 @@ void TDM::DataModuleCreate()
             f->onSetText = handler;
     BaseDados.setKeepConnection(true);
     m_iniciado = true;
+    Settings &s = Settings::instance();
+    ListaNegativa = s.listaNegativa();
+    ListaPositiva = s.listaPositiva();
+    ListaNeutra = s.listaNeutra();
 }
 
 // ===== tables =========================================================================

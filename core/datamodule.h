@@ -105,6 +105,8 @@ public:
     // The running computation (report run) and its context (fuel group, fine
     // factors, DIFAL share), if any.
     CalculoEmCurso *FCalculoEmCurso = nullptr;
+    // List MVAs of the medicines (section "ListaMedic"), read when the module is created.
+    Currency ListaNegativa, ListaPositiva, ListaNeutra;
 
     // ---- what the windows tell the module ---------------------------------------
     // The installation's pristine tables (AppDir + "Sys/Dados/"): a table

@@ -398,14 +398,16 @@ void TFormDlgItem::carregaCampos(db::Table &itens)
     dxCheckFEM->setChecked(itens.fieldByName(QStringLiteral("FEM")).asBoolean());
 }
 
+db::Table &TFormDlgItem::destino() const { return m_lista ? *m_lista : DM().TabItens; }
+
 void TFormDlgItem::gravaNovaLinha()
 {
-    TDM &dm = DM();
-    db::Table &itens = dm.TabItens;
+    db::Table &itens = destino();
     if (!itens.isActive())
         itens.open();
-    const int idNota = dm.TabNotas.fieldByName(QStringLiteral("IdNota")).asInteger();
-    const int nroItem = dm.ProximoNroItem();
+    // A quick list has no invoice; its lines are numbered without gaps.
+    const int idNota = m_lista ? 0 : DM().TabNotas.fieldByName(QStringLiteral("IdNota")).asInteger();
+    const int nroItem = m_lista ? itens.recordCount() + 1 : DM().ProximoNroItem();
     itens.append();
     try {
         itens.fieldByName(QStringLiteral("IdNota")).setAsInteger(idNota);
@@ -549,7 +551,7 @@ bool TFormDlgItem::verificaCredito()
 
 void TFormDlgItem::AlteraItem()
 {
-    db::Table &itens = DM().TabItens;
+    db::Table &itens = destino();
     if (!itens.isActive() || itens.isEmpty())
         return;
     preparaRotulos();
@@ -574,6 +576,16 @@ void TFormDlgItem::ExcluiItem()
         return;
     if (ConfirmaPadraoNao(QStringLiteral("Quer excluir este item")))
         itens.remove();
+}
+
+void TFormDlgItem::IncluiItemRapido(db::Table &lista, const Contexto &ctx)
+{
+    naListaRapida(lista, ctx, [this] { IncluiItem(); });
+}
+
+void TFormDlgItem::AlteraItemRapido(db::Table &lista, const Contexto &ctx)
+{
+    naListaRapida(lista, ctx, [this] { AlteraItem(); });
 }
 
 TFormDlgItemBase::FimInclusao IncluiItem(QWidget *parent) { return TFormDlgItem::instancia(parent).IncluiItem(); }

@@ -56,6 +56,10 @@ public:
     void AlteraItem();
     // Asks and deletes the current line (the following ones are renumbered).
     void ExcluiItem();
+    // Quick calculation: the same entry on an in-memory list with the fields
+    // of Itens (the quick window's), under the window's context.
+    void IncluiItemRapido(db::Table &lista, const Contexto &ctx);
+    void AlteraItemRapido(db::Table &lista, const Contexto &ctx);
     // The "=" key of the credit rate: the credit typed as an amount.
     void CreditoPorValor();
 
@@ -85,6 +89,9 @@ protected:
     virtual bool okCombustivel() { return true; }
     // The credit value follows the credit rate and the product value.
     void recalculaValorCredito();
+
+    // The table the lines go to: the stored Itens, or a quick list.
+    db::Table &destino() const;
 
     QGridLayout *m_grade = nullptr;
     QVBoxLayout *m_extras = nullptr; // rows added by the fuel dialog

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -85,10 +86,23 @@ TFormDlgItemBase::~TFormDlgItemBase()
     disconnect(qApp, &QApplication::focusChanged, this, nullptr);
 }
 
+void TFormDlgItemBase::naListaRapida(db::Table &lista, const Contexto &ctx, const std::function<void()> &fn)
+{
+    m_lista = &lista;
+    m_rapido = ctx;
+    const auto volta = qScopeGuard([this] {
+        m_lista = nullptr;
+        m_rapido.reset();
+    });
+    fn();
+}
+
 qint64 TFormDlgItemBase::janelaResposta() const { return m_janela->handle(); }
 
 TFormDlgItemBase::Contexto TFormDlgItemBase::contexto() const
 {
+    if (m_rapido)
+        return *m_rapido;
     Contexto c;
     db::Table &calc = DM().TabCalc;
     if (!calc.isActive() || calc.isEmpty())
@@ -197,6 +211,8 @@ TFormDlgItemBase::FimInclusao TFormDlgItemBase::repeteInclusao()
     FechaHint();
     if (TrocouGrupo)
         return FimInclusao::TrocouGrupo;
+    if (m_rapido)
+        return FimInclusao::Nada;
     if (notaSemLinhas() && ConfirmaPadraoNao(QStringLiteral("Esta Nota não tem nenhum item cadastrado. Quer exclui-la"))) {
         db::Table &notas = DM().TabNotas;
         if (notas.isActive() && !notas.isEmpty())
@@ -392,13 +408,14 @@ bool TFormDlgItemBase::RegrasAmbito(int item, int ambito)
             limpaCodigo();
             return false;
         }
-    } else if ((item == Grupo::Combustiveis || item == Grupo::Medicamentos || item == Grupo::MedicamentosMVA)
+    } else if (!ModoMedicamento
+               && (item == Grupo::Combustiveis || item == Grupo::Medicamentos || item == Grupo::MedicamentosMVA)
                && item != ctx.grupo) {
         Pausa(250);
         MsgErro(QStringLiteral("Para calcular este item, é preciso criar o cálculo como \"Especial\"."));
         bool trocou = false;
         db::Table &notas = DM().TabNotas;
-        if (g_trocaGrupoPermitida && notas.isActive() && !notas.isEmpty()) {
+        if (g_trocaGrupoPermitida && !m_rapido && notas.isActive() && !notas.isEmpty()) {
             const QString idCalculo = QString::number(DM().TabCalc.fieldByName(QStringLiteral("IdCalculo")).asInteger());
             const QString idNota = QString::number(notas.fieldByName(QStringLiteral("IdNota")).asInteger());
             const bool umaNotaVazia =

@@ -13,6 +13,7 @@
 #include <QHash>
 #include <QPointer>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 class QCheckBox;
@@ -21,6 +22,10 @@ class QLineEdit;
 class QPlainTextEdit;
 
 namespace stb {
+
+namespace db {
+class Table;
+}
 
 class CurrencyEdit;
 class MessageWindow;
@@ -52,8 +57,24 @@ public:
     bool OperacaoInterestadual = false; // the MVA may be adjusted
     bool TrocouGrupo = false;          // the calculation was switched to a special kind
     bool ModoCombustivel = false;      // the fuel dialog
+    bool ModoMedicamento = false;      // the medicine dialog (its groups are its own)
     int ItemAtual = 0;                 // annex item number of the last entry applied
     int IdBrelvaAtual = 0;             // annex id of the entry applied (IdBrelva on OK)
+
+    // The calculation the lines belong to.
+    struct Contexto {
+        int tipoCalculo = 0;
+        int grupo = 0;
+        bool interestadual = false;
+        bool difal() const { return tipoCalculo == 2 || tipoCalculo == 3; }
+    };
+    // Quick calculation: the context comes from its window, the lines go to
+    // its in-memory lists, and the closing questions of an invoice are not
+    // asked. std::nullopt returns to the stored calculation.
+    bool modoRapido() const { return m_rapido.has_value(); }
+    // Runs `fn` (an entry operation) on the quick list `lista` under `ctx`;
+    // the dialog returns to the stored calculation afterwards.
+    void naListaRapida(db::Table &lista, const Contexto &ctx, const std::function<void()> &fn);
 
     // The main window may forbid switching a calculation to a special kind.
     static void setTrocaGrupoPermitida(bool permitida);
@@ -75,14 +96,10 @@ public:
 protected:
     explicit TFormDlgItemBase(QWidget *parent = nullptr);
 
-    // The calculation the lines belong to.
-    struct Contexto {
-        int tipoCalculo = 0;
-        int grupo = 0;
-        bool interestadual = false;
-        bool difal() const { return tipoCalculo == 2 || tipoCalculo == 3; }
-    };
+    // The stored calculation's context, or the quick calculation's.
     virtual Contexto contexto() const;
+    std::optional<Contexto> m_rapido;
+    db::Table *m_lista = nullptr; // the quick list written, if any
 
     // Editors the shared steps fill (set by the derived dialog; any may stay null).
     QLineEdit *m_codigo = nullptr;

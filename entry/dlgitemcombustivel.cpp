@@ -159,6 +159,9 @@ TFormDlgItemCombustivel::TFormDlgItemCombustivel(QWidget *parent) : TFormDlgItem
 
 QDate TFormDlgItemCombustivel::dataEmissao() const
 {
+    // The quick calculation has no invoice: the latest act (the first row) is used.
+    if (modoRapido())
+        return QDate(9999, 12, 31);
     db::Table &notas = DM().TabNotas;
     if (!notas.isActive() || notas.isEmpty())
         return {};

@@ -10,6 +10,7 @@
 #include "entry/dlgitem.h"
 #include "entry/dlgitemcombustivel.h"
 #include "entry/pmpfgrids.h"
+#include "outputs/dlgitemmedic.h"
 #include "platform/annexconsult.h"
 #include "shell/appglobals.h"
 #include "shell/mainwindow.h"
@@ -53,6 +54,7 @@ ItemCommands::ItemCommands(TMain *main) : QObject(main), m_main(main)
     connect(m_main->SBAlteraItem, &QToolButton::clicked, this, &ItemCommands::SBAlteraItemClick);
     connect(m_main->SBExcluiItem, &QToolButton::clicked, this, &ItemCommands::SBExcluiItemClick);
     connect(m_main->dxDBGridItens, &DBGrid::rowDoubleClicked, this, &ItemCommands::SBAlteraItemClick);
+    connect(m_main->dxDBGridItensMedic, &DBGrid::rowDoubleClicked, this, &ItemCommands::SBAlteraItemClick);
     connect(m_main->dxDBGridItens, &QWidget::customContextMenuRequested, this, [this](const QPoint &p) {
         if (m_main->calcViewOpen())
             m_main->PopMenuItens->popup(m_main->dxDBGridItens->viewport()->mapToGlobal(p));
@@ -73,6 +75,7 @@ ItemCommands::~ItemCommands()
     setHtmlMessageHandler({});
     TFormDlgItem::libera();
     TFormDlgItemCombustivel::libera();
+    TFormDlgItemMedic::libera();
     LiberaGridPMPFCombustiveis();
 }
 
@@ -132,15 +135,18 @@ int ItemCommands::grupo() const
 
 void ItemCommands::calculoAberto(bool aberto)
 {
-    // Medicine lines have a dialog of their own; these buttons serve general goods and fuels.
-    const bool linhas = aberto && !isGrupoMedicamento(grupo());
     for (QToolButton *b : {m_main->SBIncluiItem, m_main->SBAlteraItem, m_main->SBExcluiItem})
-        b->setEnabled(linhas);
+        b->setEnabled(aberto);
 }
 
 bool ItemCommands::podeEditar() const
 {
-    return m_main->calcViewOpen() && !isGrupoMedicamento(grupo()) && DM().TabNotas.isActive() && !DM().TabNotas.isEmpty();
+    return m_main->calcViewOpen() && DM().TabNotas.isActive() && !DM().TabNotas.isEmpty();
+}
+
+db::Table &ItemCommands::linhas() const
+{
+    return isGrupoMedicamento(grupo()) ? DM().TabItensMedic : DM().TabItens;
 }
 
 void ItemCommands::SBIncluiItemClick()
@@ -149,7 +155,12 @@ void ItemCommands::SBIncluiItemClick()
         return;
     TFormDlgItemBase::FimInclusao fim = TFormDlgItemBase::FimInclusao::Nada;
     m_main->ItemDialogOpen = true;
-    comando([&] { fim = grupo() == Grupo::Combustiveis ? IncluiItemCombustivel(m_main) : IncluiItem(m_main); });
+    comando([&] {
+        const int g = grupo();
+        fim = isGrupoMedicamento(g)        ? IncluiItemMedic(m_main)
+            : g == Grupo::Combustiveis ? IncluiItemCombustivel(m_main)
+                                       : IncluiItem(m_main);
+    });
     m_main->ItemDialogOpen = false;
     TDM &dm = DM();
     if (dm.TabNotas.isActive())
@@ -171,11 +182,13 @@ void ItemCommands::SBIncluiItemClick()
 
 void ItemCommands::SBAlteraItemClick()
 {
-    if (!podeEditar() || !DM().TabItens.isActive() || DM().TabItens.isEmpty())
+    if (!podeEditar() || !linhas().isActive() || linhas().isEmpty())
         return;
     m_main->ItemDialogOpen = true;
     comando([this] {
-        if (grupo() == Grupo::Combustiveis)
+        if (isGrupoMedicamento(grupo()))
+            AlteraItemMedic(m_main);
+        else if (grupo() == Grupo::Combustiveis)
             AlteraItemCombustivel(m_main);
         else
             AlteraItem(m_main);
@@ -185,10 +198,12 @@ void ItemCommands::SBAlteraItemClick()
 
 void ItemCommands::SBExcluiItemClick()
 {
-    if (!podeEditar() || !DM().TabItens.isActive() || DM().TabItens.isEmpty())
+    if (!podeEditar() || !linhas().isActive() || linhas().isEmpty())
         return;
     comando([this] {
-        if (grupo() == Grupo::Combustiveis)
+        if (isGrupoMedicamento(grupo()))
+            ExcluiItemMedic(m_main);
+        else if (grupo() == Grupo::Combustiveis)
             ExcluiItemCombustivel(m_main);
         else
             ExcluiItem(m_main);

@@ -1,6 +1,6 @@
 // The main window's commands on the lines of the current invoice and on the
 // annex: the three item buttons with the item grid's double click and
-// pop-up menu (general or fuel dialog by the calculation's group), the annex
+// pop-up menu (general, fuel or medicine dialog by the calculation's group), the annex
 // consultation program's requests (SBConsulta and the search menu), the
 // reference-table grids (with F11 and F12) and the HTML message window.
 #pragma once
@@ -8,6 +8,10 @@
 #include <QObject>
 
 namespace stb {
+
+namespace db {
+class Table;
+}
 
 class TMain;
 
@@ -33,6 +37,8 @@ private:
     void montaMenus();
     void calculoAberto(bool aberto);
     int grupo() const;
+    // The lines of the open calculation's kind (Itens or ItensMedic).
+    db::Table &linhas() const;
     bool podeEditar() const;
 
     TMain *m_main;

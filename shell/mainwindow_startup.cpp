@@ -282,8 +282,7 @@ void TMain::EnableCommands()
 {
     setCommandsEnabled(true);
     // Commands whose windows come with later versions of the program.
-    for (QToolButton *b : {SBCalcRapido, SBTrm})
-        b->setEnabled(false);
+    SBTrm->setEnabled(false);
     // No other workstation is known: the button that closes them all stays hidden.
     SBFimEx->hide();
     SBAjuda->setEnabled(true);

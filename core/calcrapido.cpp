@@ -1,0 +1,373 @@
+#include "core/calcrapido.h"
+
+#include "core/schema.h"
+#include "platform/db/field.h"
+
+#include <QScopeGuard>
+#include <algorithm>
+
+namespace stb {
+
+namespace {
+
+using db::FieldType;
+
+const Currency Cem = Currency::fromInt(100);
+const Currency Um = Currency::fromInt(1);
+const Currency AliqFEM = Currency::fromInt(2);
+
+Currency percentual(Currency valor, Currency aliq) { return valor * aliq / Extended(100); }
+Currency positivo(Currency c) { return c > Currency() ? c : Currency(); }
+// 1 + MVA/100, converted to currency like every other step of these rules.
+Currency fatorMVA(Currency mva) { return Um + mva / Extended(100); }
+
+// ICMS of a line priced by PMPF, net of the credit of the invoice's price per litre.
+Currency icmsPMPF(Currency litros, Currency pmpf, Currency precoLitroNF, Currency aliq, Currency credito)
+{
+    return percentual(litros * pmpf, aliq) - percentual(litros * precoLitroNF, credito);
+}
+
+db::FieldDef campo(const char *name, FieldType type, int size = 0) { return {QLatin1String(name), type, size, false}; }
+
+// A walk over a list: the display is suspended and the current row comes
+// back afterwards.
+class Percurso {
+public:
+    explicit Percurso(db::DataSet &ds) : m_ds(ds), m_recNo(ds.recNo()) { ds.disableControls(); }
+    ~Percurso()
+    {
+        if (m_recNo > 0 && m_recNo <= m_ds.recordCount())
+            m_ds.setRecNo(m_recNo);
+        m_ds.enableControls();
+    }
+    Percurso(const Percurso &) = delete;
+    Percurso &operator=(const Percurso &) = delete;
+
+private:
+    db::DataSet &m_ds;
+    int m_recNo;
+};
+
+} // namespace
+
+ValoresRapidos CalculaLinhaRapida(int tipo, const LinhaRapida &l, Currency partilha)
+{
+    ValoresRapidos r;
+    Currency t;
+    const bool difal = tipo == 2 || tipo == 3;
+    if (!l.pmpf.isZero()) {
+        t = icmsPMPF(l.litros, l.pmpf, l.precoLitroNF, l.aliqICMS, l.creditoICMS);
+    } else if (difal) {
+        // Value only: no IPI, no freight.
+        const Currency x = l.valorNF - l.valorCreditoICMS;
+        const Currency aliq = l.fem ? l.aliqICMS + AliqFEM : l.aliqICMS;
+        const Currency base = x / (Um - aliq / Extended(100));
+        const Currency valorFEM = l.fem ? base * AliqFEM / Extended(100) : Currency();
+        r.valorFEM = valorFEM;
+        r.valorFinal = base;
+        r.valorICMS = (base - x) - valorFEM;
+        if (tipo == 3) {
+            const Currency d = l.aliqICMS - l.creditoICMS;
+            t = d > Currency() ? percentual(base, d) * partilha : Currency();
+        } else {
+            t = *r.valorICMS - l.valorCreditoICMS;
+        }
+    } else {
+        // The IPI always enters; the credit comes from its rate.
+        t = percentual((l.valorNF + l.valorIPI) * fatorMVA(l.mva), l.aliqICMS) - percentual(l.valorNF, l.creditoICMS);
+    }
+    if (!difal && l.fem)
+        r.valorFEM = l.valorNF * AliqFEM / Extended(100);
+    r.totalARecolher = positivo(t);
+    return r;
+}
+
+Currency V0Medic(const LinhaMedicRapida &l)
+{
+    const Currency fator = fatorMVA(l.mva);
+    return fator.isZero() ? l.debVlMerc : l.debVlMerc / fator;
+}
+
+ValoresMedicRapidos CalculaMedicRapida(int grupo, const LinhaMedicRapida &l)
+{
+    ValoresMedicRapidos r;
+    if (grupo == 113) {
+        const Currency v0 = V0Medic(l);
+        const Currency credito = percentual(v0, l.creditoICMS);
+        const Currency debito = percentual(v0 * fatorMVA(l.mva), l.debAliqICMS);
+        r.totalARecolher = positivo(debito - credito);
+    } else {
+        r.debVlICMS = percentual(l.debVlMerc, l.debAliqICMS);
+        r.totalARecolher = *r.debVlICMS;
+    }
+    return r;
+}
+
+// ===== the lists ================================================================================
+
+CalculoRapido::CalculoRapido(db::DataSet *brelva, QObject *parent)
+    : QObject(parent), MemItens(QStringLiteral("MemItens")), MemItensMedic(QStringLiteral("MemItensMedic"))
+{
+    // The fields of Itens and ItensMedic, plus the FEM amount of a medicine line.
+    MemItens.definition() = schema::itens();
+    MemItens.definition().name = QStringLiteral("MemItens");
+    // Index names are unique in the memory database.
+    MemItens.definition().indexes = {{QStringLiteral("MemItensNro"), QStringLiteral("NroItem"), 0}};
+    MemItens.setIndexName(QStringLiteral("MemItensNro"));
+    MemItensMedic.definition() = schema::itensMedic();
+    MemItensMedic.definition().name = QStringLiteral("MemItensMedic");
+    MemItensMedic.definition().fields << campo("ValorFEM", FieldType::Currency);
+    MemItensMedic.definition().indexes = {{QStringLiteral("MemItensMedicNro"), QStringLiteral("NroItem"), 0}};
+    MemItensMedic.setIndexName(QStringLiteral("MemItensMedicNro"));
+    MemItens.objectName = QStringLiteral("MemItens");
+    MemItensMedic.objectName = QStringLiteral("MemItensMedic");
+
+    const QString dois = QStringLiteral(",0.00");
+    for (const char *n : {"ValorNF", "ValorIPI", "ValorCreditoICMS", "Litros", "PrecoLitroNF"})
+        MemItens.fieldSetup(QLatin1String(n)).displayFormat = dois;
+    MemItens.fieldSetup(QStringLiteral("MVA")).displayFormat = QStringLiteral(",0.00%;-,0.00%; ");
+    MemItens.fieldSetup(QStringLiteral("CreditoICMS")).displayFormat = QStringLiteral(",0.00%");
+    MemItens.fieldSetup(QStringLiteral("AliqICMS")).displayFormat = QStringLiteral(",0.00%");
+    MemItens.fieldSetup(QStringLiteral("PMPF")).displayFormat = QStringLiteral(",0.0000;-,0.0000; ");
+    if (brelva) {
+        m_ci.xDescrBrelva = &MemItens.addLookupField(QStringLiteral("XDescrBrelva"), FieldType::String, 250, brelva,
+                                                     QStringLiteral("ID"), QStringLiteral("DESCRICAO"), QStringLiteral("IdBrelva"));
+        m_temLookup = true;
+    }
+    m_ci.xDescricao = &MemItens.addCalcField(QStringLiteral("XDescricao"), FieldType::String, 96);
+    for (const char *n : {"FreteProp", "ICMSaRecolher", "Soma", "ValorMR", "ValorMRRed"})
+        MemItens.addCalcField(QLatin1String(n), FieldType::Currency); // not set by the quick rules
+    m_ci.valorFinal = &MemItens.addCalcField(QStringLiteral("ValorFinal"), FieldType::Currency);
+    m_ci.valorICMS = &MemItens.addCalcField(QStringLiteral("ValorICMS"), FieldType::Currency);
+    m_ci.totalARecolher = &MemItens.addCalcField(QStringLiteral("TotalARecolher"), FieldType::Currency);
+    m_ci.valorFEMCalc = &MemItens.addCalcField(QStringLiteral("ValorFEM"), FieldType::Currency);
+    for (db::Field *f : {m_ci.valorFinal, m_ci.valorICMS, m_ci.totalARecolher, m_ci.valorFEMCalc})
+        f->displayFormat = dois;
+    MemItensMedic.fieldSetup(QStringLiteral("DebVlMerc")).displayFormat = dois;
+    MemItensMedic.fieldSetup(QStringLiteral("DebAliqICMS")).displayFormat = QStringLiteral(",0.0%");
+    MemItensMedic.fieldSetup(QStringLiteral("MVA")).displayFormat = QStringLiteral(",0.00%;-,0.00%; ");
+    m_cm.debVlICMS = &MemItensMedic.addCalcField(QStringLiteral("DebVlICMS"), FieldType::Currency);
+    m_cm.totalARecolher = &MemItensMedic.addCalcField(QStringLiteral("TotalARecolher"), FieldType::Currency);
+    m_cm.debVlICMS->displayFormat = dois;
+    m_cm.totalARecolher->displayFormat = dois;
+
+    MemItens.onCalcFields = [this](db::DataSet &ds) { MemItensCalcFields(ds); };
+    MemItensMedic.onCalcFields = [this](db::DataSet &ds) { MemItensMedicCalcFields(ds); };
+    for (db::MemTable *t : {&MemItens, &MemItensMedic}) {
+        t->afterPost = [this](db::DataSet &) { aposPost(); };
+        t->afterDelete = [this](db::DataSet &) { aposPost(); };
+    }
+    MemItens.open();
+    MemItensMedic.open();
+    auto f = [](db::DataSet &ds, const char *n) { return &ds.fieldByName(QLatin1String(n)); };
+    m_ci.valorNF = f(MemItens, "ValorNF");
+    m_ci.valorIPI = f(MemItens, "ValorIPI");
+    m_ci.mva = f(MemItens, "MVA");
+    m_ci.creditoICMS = f(MemItens, "CreditoICMS");
+    m_ci.aliqICMS = f(MemItens, "AliqICMS");
+    m_ci.pmpf = f(MemItens, "PMPF");
+    m_ci.litros = f(MemItens, "Litros");
+    m_ci.precoLitroNF = f(MemItens, "PrecoLitroNF");
+    m_ci.valorCreditoICMS = f(MemItens, "ValorCreditoICMS");
+    m_ci.fem = f(MemItens, "FEM");
+    m_ci.itemBrelva = f(MemItens, "ItemBrelva");
+    m_ci.descricaoNF = f(MemItens, "DescricaoNF");
+    m_cm.debVlMerc = f(MemItensMedic, "DebVlMerc");
+    m_cm.debAliqICMS = f(MemItensMedic, "DebAliqICMS");
+    m_cm.mva = f(MemItensMedic, "MVA");
+    m_cm.creditoICMS = f(MemItensMedic, "CreditoICMS");
+}
+
+CalculoRapido::~CalculoRapido()
+{
+    for (db::MemTable *t : {&MemItens, &MemItensMedic}) {
+        t->afterPost = nullptr;
+        t->afterDelete = nullptr;
+        t->close();
+    }
+}
+
+QString CalculoRapido::textoTipo(int tipo)
+{
+    switch (tipo) {
+    case 2:
+        return QStringLiteral("[DIFAL Contrib]");
+    case 3:
+        return QStringLiteral("[DIFAL não Contrib]");
+    case 4:
+        return QStringLiteral("[FEM]");
+    default:
+        return QStringLiteral("[ICMS/ST]");
+    }
+}
+
+QString CalculoRapido::textoOperacao(bool interna)
+{
+    return interna ? QStringLiteral("[Op. Interna]") : QStringLiteral("[Op. Interestadual]");
+}
+
+void CalculoRapido::limpa()
+{
+    // Closing a memory table empties it.
+    for (db::MemTable *t : {&MemItens, &MemItensMedic}) {
+        t->close();
+        t->open();
+    }
+    frete = Currency();
+}
+
+void CalculoRapido::MemItensCalcFields(db::DataSet &)
+{
+    {
+        QString texto = m_ci.itemBrelva->asString() + QStringLiteral("   ");
+        const QString descrBrelva = m_temLookup ? m_ci.xDescrBrelva->asString().toUpper() : QString();
+        const QString descrNF = m_ci.descricaoNF->asString();
+        texto += descrNF.isEmpty() ? descrBrelva : descrNF + QStringLiteral(". ") + descrBrelva;
+        m_ci.xDescricao->setAsString(texto.left(96));
+    }
+    LinhaRapida l;
+    l.valorNF = m_ci.valorNF->asCurrency();
+    l.valorIPI = m_ci.valorIPI->asCurrency();
+    l.mva = m_ci.mva->asCurrency();
+    l.creditoICMS = m_ci.creditoICMS->asCurrency();
+    l.aliqICMS = m_ci.aliqICMS->asCurrency();
+    l.pmpf = m_ci.pmpf->asCurrency();
+    l.litros = m_ci.litros->asCurrency();
+    l.precoLitroNF = m_ci.precoLitroNF->asCurrency();
+    l.valorCreditoICMS = m_ci.valorCreditoICMS->asCurrency();
+    l.fem = m_ci.fem->asBoolean();
+    const ValoresRapidos r = CalculaLinhaRapida(tipoCalculo, l, partilhaDIFAL);
+    m_ci.totalARecolher->setAsCurrency(r.totalARecolher);
+    auto opcional = [](db::Field *f, const std::optional<Currency> &v) {
+        if (v)
+            f->setAsCurrency(*v);
+        else
+            f->clear();
+    };
+    opcional(m_ci.valorFEMCalc, r.valorFEM);
+    opcional(m_ci.valorFinal, r.valorFinal);
+    opcional(m_ci.valorICMS, r.valorICMS);
+}
+
+void CalculoRapido::MemItensMedicCalcFields(db::DataSet &)
+{
+    const LinhaMedicRapida l{m_cm.debVlMerc->asCurrency(), m_cm.debAliqICMS->asCurrency(), m_cm.mva->asCurrency(),
+                             m_cm.creditoICMS->asCurrency()};
+    const ValoresMedicRapidos r = CalculaMedicRapida(grupo, l);
+    m_cm.totalARecolher->setAsCurrency(r.totalARecolher);
+    if (r.debVlICMS)
+        m_cm.debVlICMS->setAsCurrency(*r.debVlICMS);
+    else
+        m_cm.debVlICMS->clear();
+}
+
+Currency CalculoRapido::Total()
+{
+    Currency total;
+    if (tipoCalculo == 2 || tipoCalculo == 3) {
+        db::DataSet &ds = MemItens;
+        const Percurso p(ds);
+        for (ds.first(); !ds.eof(); ds.next())
+            total += m_ci.totalARecolher->asCurrency() + m_ci.valorFEMCalc->asCurrency();
+        return total;
+    }
+    if (grupo == 13) {
+        db::DataSet &ds = MemItensMedic;
+        const Percurso p(ds);
+        for (ds.first(); !ds.eof(); ds.next())
+            total += m_cm.debVlICMS->asCurrency();
+        return positivo(total - frete);
+    }
+    if (grupo == 113) {
+        db::DataSet &ds = MemItensMedic;
+        const Percurso p(ds);
+        auto linha = [this] {
+            return LinhaMedicRapida{m_cm.debVlMerc->asCurrency(), m_cm.debAliqICMS->asCurrency(), m_cm.mva->asCurrency(),
+                                    m_cm.creditoICMS->asCurrency()};
+        };
+        Currency s;
+        if (frete > Currency())
+            for (ds.first(); !ds.eof(); ds.next())
+                s += V0Medic(linha());
+        for (ds.first(); !ds.eof(); ds.next()) {
+            const Currency totalLinha = m_cm.totalARecolher->asCurrency();
+            if (frete > Currency() && !s.isZero()) {
+                const LinhaMedicRapida l = linha();
+                const Currency v0 = V0Medic(l);
+                const Currency base = v0 + frete * (v0.toExtended() / s.toExtended());
+                const Currency debito = percentual(base * fatorMVA(l.mva), l.debAliqICMS);
+                const Currency credito = percentual(v0, l.creditoICMS);
+                total += std::max(totalLinha, debito - credito);
+            } else {
+                total += totalLinha;
+            }
+        }
+        return total;
+    }
+    // Standard group and fuels: the freight shared over every line by value and IPI.
+    db::DataSet &ds = MemItens;
+    const Percurso p(ds);
+    Currency s;
+    if (frete > Currency())
+        for (ds.first(); !ds.eof(); ds.next())
+            s += m_ci.valorNF->asCurrency() + m_ci.valorIPI->asCurrency();
+    for (ds.first(); !ds.eof(); ds.next()) {
+        const Currency valorNF = m_ci.valorNF->asCurrency();
+        Currency b = valorNF + m_ci.valorIPI->asCurrency();
+        if (!s.isZero())
+            b += frete * (b.toExtended() / s.toExtended());
+        const Currency debito = percentual(b * fatorMVA(m_ci.mva->asCurrency()), m_ci.aliqICMS->asCurrency());
+        const Currency credito = percentual(valorNF, m_ci.creditoICMS->asCurrency());
+        if (debito > credito)
+            total += debito - credito;
+    }
+    if (grupo == 6) {
+        // Second walk: the lines priced by PMPF.
+        for (ds.first(); !ds.eof(); ds.next()) {
+            if (m_ci.pmpf->asCurrency().isZero())
+                continue;
+            total += positivo(icmsPMPF(m_ci.litros->asCurrency(), m_ci.pmpf->asCurrency(), m_ci.precoLitroNF->asCurrency(),
+                                       m_ci.aliqICMS->asCurrency(), m_ci.creditoICMS->asCurrency()));
+        }
+    }
+    return total;
+}
+
+void CalculoRapido::aposPost()
+{
+    if (m_renumerando || m_totaisSuspensos)
+        return;
+    emit totalChanged(Total());
+}
+
+void CalculoRapido::excluiLinha(db::Table &tabela)
+{
+    if (!tabela.isActive() || tabela.isEmpty())
+        return;
+    db::Field &nroItem = tabela.fieldByName(QStringLiteral("NroItem"));
+    const int excluido = nroItem.asInteger();
+    {
+        // One total at the end, not one per renumbered line.
+        m_renumerando = true;
+        tabela.disableControls();
+        const auto volta = qScopeGuard([&] {
+            tabela.enableControls();
+            m_renumerando = false;
+        });
+        tabela.remove();
+        // The lines after the deleted one move up by one.
+        for (tabela.first(); !tabela.eof(); tabela.next()) {
+            const int n = nroItem.asInteger();
+            if (n > excluido) {
+                tabela.edit();
+                nroItem.setAsInteger(n - 1);
+                tabela.post();
+            }
+        }
+        if (!tabela.isEmpty())
+            tabela.locate(QStringLiteral("NroItem"), {std::min(excluido, tabela.recordCount())});
+    }
+    aposPost();
+}
+
+} // namespace stb
