@@ -1,0 +1,5 @@
+# Electronic invoices: the reader, the import into a calculation with the
+# comparison of declared and computed ST, and the command-line subcommand.
+set(STB_NFE_DATA ${CMAKE_CURRENT_LIST_DIR}/data/nfe)
+stb_add_test(tst_nfe_leitor SOURCES tst_nfe_leitor.cpp LIBS stcore)
+target_compile_definitions(tst_nfe_leitor PRIVATE STB_NFE_DATA="${STB_NFE_DATA}")
