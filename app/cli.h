@@ -10,4 +10,5 @@ int runValidate(const QStringList &args);
 int runMvaAjustada(const QStringList &args);
 int runReport(const QStringList &args);
 int runZlb(const QStringList &args);
+int runNfe(const QStringList &args);
 } // namespace cli

@@ -27,6 +27,7 @@ const Command kCommands[] = {
      "ARQUIVO.json",
      true},
     {"zlb", cli::runZlb, "zlb create|list|extract ARQUIVO.zlb [PASTA]"},
+    {"nfe", cli::runNfe, "nfe [--today AAAA-MM-DD] [--appdir PASTA] [--item ARQUIVO:N=SUBITEM]... ARQUIVO.json NFE.xml|PASTA..."},
 };
 
 int usage()
