@@ -1,8 +1,8 @@
 # Electronic invoices: the reader, the import into a calculation with the
 # comparison of declared and computed ST, and the command-line subcommand.
 set(STB_NFE_DATA ${CMAKE_CURRENT_LIST_DIR}/data/nfe)
-stb_add_test(tst_nfe_leitor SOURCES tst_nfe_leitor.cpp LIBS stcore)
-target_compile_definitions(tst_nfe_leitor PRIVATE STB_NFE_DATA="${STB_NFE_DATA}")
+stb_add_test(tst_nfe_leitor SOURCES tst_nfe_leitor.cpp LIBS stcore stnfefuzz)
+target_compile_definitions(tst_nfe_leitor PRIVATE STB_NFE_DATA="${STB_NFE_DATA}" STB_NFE_CORPUS="${STB_NFE_CORPUS}")
 stb_add_test(tst_nfe_importa SOURCES tst_nfe_importa.cpp LIBS sttestsupport stnfe)
 target_compile_definitions(tst_nfe_importa PRIVATE STB_NFE_DATA="${STB_NFE_DATA}")
 stb_add_test(tst_nfe_cli SOURCES tst_nfe_cli.cpp)

@@ -1,9 +1,11 @@
 // The NF-e reader: the fields of every ICMS group shape, the access key's
 // check digit, and the files it must refuse (another document, hostile XML).
+#include "core/fuzz/nfefuzz.h"
 #include "core/nfe.h"
 
 #include <QBuffer>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -48,6 +50,8 @@ private slots:
     void recusados();
     void arquivoGrande();
     void aninhamentoProfundo();
+    void corpusDoFuzz_data();
+    void corpusDoFuzz();
 };
 
 void TstNfeLeitor::chaveDeAcesso_data()
@@ -253,6 +257,28 @@ void TstNfeLeitor::aninhamentoProfundo()
     const stb::NFeLeitura r = stb::LeNFe(xml);
     QVERIFY(!r.ok());
     QCOMPARE(r.motivo, QStringLiteral("elementos aninhados além de 32 níveis"));
+}
+
+void TstNfeLeitor::corpusDoFuzz_data()
+{
+    QTest::addColumn<QString>("path");
+    QDirIterator it(QStringLiteral(STB_NFE_CORPUS), QDir::Files);
+    int n = 0;
+    while (it.hasNext()) {
+        const QString p = it.next();
+        QTest::newRow(qPrintable(QFileInfo(p).fileName())) << p;
+        ++n;
+    }
+    QVERIFY2(n >= 5, "the seed corpus is missing");
+}
+
+void TstNfeLeitor::corpusDoFuzz()
+{
+    QFETCH(QString, path);
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    QVERIFY(stb::fuzzNFeOnce(reinterpret_cast<const std::uint8_t *>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
 }
 
 QTEST_GUILESS_MAIN(TstNfeLeitor)
