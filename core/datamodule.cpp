@@ -504,6 +504,29 @@ QString TDM::TextoGrupoEspecial()
 
 bool TDM::CalculoAberto() const { return m_calculoAberto ? *m_calculoAberto : calculoAbertoPadrao(); }
 
+void TDM::openCalculation()
+{
+    setCalculoAberto(true);
+    TabNotas.setMasterLinkActive(true);
+    TabItens.setMasterLinkActive(true);
+    TabItensMedic.setMasterLinkActive(true);
+    if (TabNotas.isActive())
+        TabNotas.first();
+    const Field *grupo = TabCalc.findField(QStringLiteral("Grupo"));
+    if (grupo && !grupo->isNull() && isGrupoMedicamento(grupo->asInteger()) && !TabItensMedic.isActive())
+        TabItensMedic.open();
+}
+
+void TDM::closeCalculation()
+{
+    setCalculoAberto(false);
+    if (TabCalc.isActive() && (TabCalc.state() == DataSet::State::Edit || TabCalc.state() == DataSet::State::Insert))
+        TabCalc.cancel();
+    TabNotas.setMasterLinkActive(false);
+    TabItens.setMasterLinkActive(false);
+    TabItensMedic.setMasterLinkActive(false);
+}
+
 void TDM::TabCalcCalcFields(DataSet &ds)
 {
     const QString remetente = m_xRemetenteCalc->asString();

@@ -119,6 +119,12 @@ public:
     // calculation table is open on a row (headless runs).
     void setCalculoAberto(bool aberto) { m_calculoAberto = aberto; }
     bool CalculoAberto() const;
+    // The data side of showing or leaving the current calculation: says it is
+    // open, links (or unlinks) its invoices and lines, and on open moves to
+    // its first invoice (opening the medicine lines for a medicine group).
+    // Leaving cancels an unposted edit of the header.
+    void openCalculation();
+    void closeCalculation();
 
     // Runs before any table of the module opens: a missing table is restored
     // from the pristine folder (or created from its definition), a missing

@@ -9,6 +9,7 @@ add_library(streport STATIC
     ${CMAKE_CURRENT_LIST_DIR}/relatoriodados.cpp
     ${CMAKE_CURRENT_LIST_DIR}/formrep.cpp
     ${CMAKE_CURRENT_LIST_DIR}/formrepmedic.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/exportarelatorio.cpp
 )
 target_include_directories(streport PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(streport PUBLIC stb_options stcore stoutputscore Qt6::Gui)

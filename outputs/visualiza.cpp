@@ -2,6 +2,7 @@
 
 #include "core/messages.h"
 #include "core/settings.h"
+#include "outputs/exportarelatorio.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -86,21 +87,46 @@ private:
     bool *m_clicado;
 };
 
-QString nomeArquivo(RelatorioCalculo &rel)
+QString nomeArquivo(RelatorioCalculo &rel, const char *extensao = "pdf")
 {
-    return QStringLiteral("Memoria de Calculo %1.pdf").arg(rel.impressao().idCalculo);
+    return QStringLiteral("Memoria de Calculo %1.%2").arg(rel.impressao().idCalculo, QLatin1String(extensao));
+}
+
+// Asks where to save, in the user's documents folder by default; empty when cancelled.
+QString escolheArquivo(RelatorioCalculo &rel, QWidget *parent, const QString &titulo, const char *extensao,
+                       const QString &filtro)
+{
+    const QString inicial =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(nomeArquivo(rel, extensao));
+    return QFileDialog::getSaveFileName(parent, titulo, inicial, filtro, nullptr, QFileDialog::DontUseNativeDialog);
 }
 
 void exportaPDF(RelatorioCalculo &rel, QWidget *parent)
 {
-    const QString inicial = QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(nomeArquivo(rel));
-    const QString arquivo = QFileDialog::getSaveFileName(parent, QStringLiteral("Exporta para PDF"), inicial,
-                                                         QStringLiteral("Arquivos PDF (*.pdf)"), nullptr,
-                                                         QFileDialog::DontUseNativeDialog);
+    const QString arquivo =
+        escolheArquivo(rel, parent, QStringLiteral("Exporta para PDF"), "pdf", QStringLiteral("Arquivos PDF (*.pdf)"));
     if (arquivo.isEmpty())
         return;
     if (!GravaPDF(rel, arquivo))
         MsgErro(QStringLiteral("Não foi possível gravar o arquivo \"%1\".").arg(arquivo));
+}
+
+void exportaPlanilha(RelatorioCalculo &rel, QWidget *parent)
+{
+    const QString arquivo = escolheArquivo(rel, parent, QStringLiteral("Exporta para planilha"), "xls",
+                                           QStringLiteral("Planilhas (*.xls)"));
+    QString erro;
+    if (!arquivo.isEmpty() && !GravaPlanilhaRelatorio(rel.impressao(), arquivo, &erro))
+        MsgErro(erro);
+}
+
+void exportaRTF(RelatorioCalculo &rel, QWidget *parent)
+{
+    const QString arquivo = escolheArquivo(rel, parent, QStringLiteral("Exporta para RTF"), "rtf",
+                                           QStringLiteral("Documentos RTF (*.rtf)"));
+    QString erro;
+    if (!arquivo.isEmpty() && !GravaRtfRelatorio(rel.impressao(), arquivo, &erro))
+        MsgErro(erro);
 }
 
 // The PDF goes to a temporary folder and the desktop's mail program opens
@@ -143,6 +169,19 @@ bool Visualiza(RelatorioCalculo &rel, const OpcoesVisualizacao &opcoes, QWidget 
             a->setObjectName(QStringLiteral("AcaoExportaPDF"));
             a->setToolTip(QStringLiteral("Grava a memória de cálculo em um arquivo PDF"));
             QObject::connect(a, &QAction::triggered, &dlg, [&rel, &dlg] { exportaPDF(rel, &dlg); });
+        }
+        if (opcoes.xls) {
+            QAction *a = barra->addAction(dlg.style()->standardIcon(QStyle::SP_FileDialogDetailedView),
+                                          QStringLiteral("Exporta planilha"));
+            a->setObjectName(QStringLiteral("AcaoExportaXLS"));
+            a->setToolTip(QStringLiteral("Grava a memória de cálculo em uma planilha (.xls)"));
+            QObject::connect(a, &QAction::triggered, &dlg, [&rel, &dlg] { exportaPlanilha(rel, &dlg); });
+        }
+        if (opcoes.rtf) {
+            QAction *a = barra->addAction(dlg.style()->standardIcon(QStyle::SP_FileIcon), QStringLiteral("Exporta RTF"));
+            a->setObjectName(QStringLiteral("AcaoExportaRTF"));
+            a->setToolTip(QStringLiteral("Grava a memória de cálculo em um documento RTF"));
+            QObject::connect(a, &QAction::triggered, &dlg, [&rel, &dlg] { exportaRTF(rel, &dlg); });
         }
         if (opcoes.email) {
             QAction *a = barra->addAction(dlg.style()->standardIcon(QStyle::SP_FileLinkIcon), QStringLiteral("Envia por e-mail"));

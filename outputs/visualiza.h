@@ -3,7 +3,8 @@
 //
 // The preview is Qt's print preview, opened maximised: it paints the pages
 // through the same function as a printer or a PDF file, prints from its own
-// button, and adds the export buttons the settings allow (PDF, e-mail). In a
+// button, and adds the export buttons the settings allow (PDF, spreadsheet,
+// RTF, e-mail). In a
 // medicine report a click on the "Clique aqui para ..." label of the page
 // header (painted on the screen only) closes the preview and asks for the
 // report in the other listing.

@@ -16,3 +16,9 @@ target_sources(stplatform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/db/query.cpp
     ${CMAKE_CURRENT_LIST_DIR}/db/memtable.cpp
 )
+target_sources(stplatform PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/db/faultpoint.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/db/filereplace.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/db/recovery.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/db/salvage.cpp
+)

@@ -9,7 +9,7 @@ pkgs=(
     libsqlite3-dev zlib1g-dev
     fonts-dejavu-core
     poppler-utils xvfb xauth
-    python3-xlrd catdoc
+    python3-xlrd catdoc unrtf
 )
 
 missing=()

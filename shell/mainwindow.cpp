@@ -350,20 +350,13 @@ void TMain::OpenCalcView()
 {
     TDM &dm = DM();
     m_calcViewOpen = true;
-    dm.setCalculoAberto(true);
-    dm.TabNotas.setMasterLinkActive(true);
-    dm.TabItens.setMasterLinkActive(true);
-    dm.TabItensMedic.setMasterLinkActive(true);
-    if (dm.TabNotas.isActive())
-        dm.TabNotas.first();
+    dm.openCalculation();
     db::Field *grupoField = dm.TabCalc.findField(QStringLiteral("Grupo"));
     const int grupo = grupoField && !grupoField->isNull() ? grupoField->asInteger() : 0;
     m_grupoAberto = grupo;
     const bool medic = isGrupoMedicamento(grupo);
     dxDBGridItens->setVisible(!medic);
     dxDBGridItensMedic->setVisible(medic);
-    if (medic && !dm.TabItensMedic.isActive())
-        dm.TabItensMedic.open();
     const bool combustivel = grupo == Grupo::Combustiveis;
     dxDBGridItens->setColumnVisible(QStringLiteral("ValorIPI"), !combustivel);
     dxDBGridItens->setColumnVisible(QStringLiteral("CreditoICMS"), !combustivel);
@@ -394,13 +387,7 @@ void TMain::CloseCalcView()
 {
     TDM &dm = DM();
     m_calcViewOpen = false;
-    dm.setCalculoAberto(false);
-    if (dm.TabCalc.isActive() && (dm.TabCalc.state() == db::DataSet::State::Edit
-                                  || dm.TabCalc.state() == db::DataSet::State::Insert))
-        dm.TabCalc.cancel();
-    dm.TabNotas.setMasterLinkActive(false);
-    dm.TabItens.setMasterLinkActive(false);
-    dm.TabItensMedic.setMasterLinkActive(false);
+    dm.closeCalculation();
     LabelGrupoEspecial->hide();
     for (QWidget *w : {static_cast<QWidget *>(SBFecha), static_cast<QWidget *>(SBAltera), static_cast<QWidget *>(SBPrintCalc),
                        static_cast<QWidget *>(SBIncluiNota), static_cast<QWidget *>(SBAlteraNota),

@@ -1,5 +1,5 @@
-// A second workstation for tst_entry_process: the program started over the
-// data folder given, with the invoice dialog of the calculation given open.
+// A second workstation for tst_entry_process: the data module over the data
+// folder given, with the invoice dialog of the calculation given open.
 //
 //     entry_child <data folder> <IdCalculo> <control file>
 //
@@ -58,23 +58,14 @@ int main(int argc, char **argv)
     }
     const QString controle = QString::fromLocal8Bit(argv[3]);
     entrytest::Sessao s;
-    // This workstation's own installation, over the other one's data folder.
-    s.inst = std::make_unique<stbtest::TestInstall>();
-    s.inst->setIni(QStringLiteral("Sistema"), QStringLiteral("BaseDadosPath"), QString::fromLocal8Bit(argv[1]));
-    setMessageSink(&s.sink);
-    s.inst->applyToProcess();
-    s.main = std::make_unique<TMain>();
-    QEventLoop partida;
-    QObject::connect(s.main.get(), &TMain::startupFinished, &partida, &QEventLoop::quit);
-    QTimer::singleShot(30000, &partida, &QEventLoop::quit);
-    partida.exec();
+    s.inicia(QString::fromLocal8Bit(argv[1]));
     int rc = 0;
     try {
         if (!DM().TabCalc.locate(QStringLiteral("IdCalculo"), {QString::fromLocal8Bit(argv[2]).toInt()}))
             throw db::EngineError(db::Err::InvalidOperation, QStringLiteral("cálculo não encontrado"));
-        s.main->OpenCalcView();
+        s.abreCalculo();
         stbtest::whenModal([controle](QWidget *w) { segueControle(w, controle); }, 30000);
-        if (IncluiNota(s.main.get()))
+        if (IncluiNota(s.janela.get()))
             diz(QStringLiteral("GRAVADA %1").arg(DM().TabNotas.fieldByName(QStringLiteral("IdNota")).asInteger()));
         else
             diz(QStringLiteral("CANCELADA"));

@@ -1,6 +1,7 @@
-// Helpers of the entry dialog tests: a started program in a temporary
-// installation, a calculation to work in, and ways to reach the dialogs that
-// open one inside another.
+// Helpers of the entry dialog tests: the data module on a temporary
+// installation (no main window: the dialogs open over a plain window), a
+// calculation to work in, and ways to reach the dialogs that open one inside
+// another.
 #pragma once
 
 #include "core/datamodule.h"
@@ -8,12 +9,12 @@
 #include "entry/dlgnovanf.h"
 #include "entry/dlgnovocalculo.h"
 #include "entry/partes.h"
-#include "shell/mainwindow.h"
 #include "tests/support/testenv.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -49,8 +50,8 @@ inline void preencheFiscal()
 // unlike stbtest::whenModal it waits for a dialog opened on top of the one
 // that is active now. The poll ends with `dono` (one test) or after the time
 // out; the flag tells whether `fn` ran.
-inline std::shared_ptr<bool> quandoAbrir(QObject *dono, const QString &name, std::function<void(QWidget *)> fn,
-                                         int timeoutMs = 15000)
+inline std::shared_ptr<bool> quandoAbrir(
+    QObject *dono, const QString &name, std::function<void(QWidget *)> fn, int timeoutMs = 15000)
 {
     auto ran = std::make_shared<bool>(false);
     auto *timer = new QTimer(dono);
@@ -75,6 +76,14 @@ inline std::shared_ptr<bool> quandoAbrir(QObject *dono, const QString &name, std
     return ran;
 }
 
+// The window the dialogs open over (the session's plain window, or the main
+// window in the whole-program tests); keys go to it when no dialog is open.
+inline QPointer<QWidget> &janelaBase()
+{
+    static QPointer<QWidget> w;
+    return w;
+}
+
 // Keys go to the window on top: a window manager activates a dialog as it
 // opens and the window below one that closes; the offscreen platform may
 // lag behind or not do it, so the keys below make sure first.
@@ -82,7 +91,7 @@ inline void ativaJanela()
 {
     QWidget *top = QApplication::activeModalWidget();
     if (!top)
-        top = stb::TMain::instance();
+        top = janelaBase();
     if (!top || !top->isVisible())
         return;
     if (QApplication::activeWindow() != top) {
@@ -125,19 +134,35 @@ inline void digita(const QString &text)
     QTest::keyClicks(w, text);
 }
 
-// The program started in a temporary installation, its questions answered by
-// `sink`.
+// The data module on a temporary installation with the tables the entry
+// dialogs use open, as the program has them after its start; `janela` stands
+// for the main window. Questions are answered by `sink`.
 class Sessao {
 public:
-    void inicia()
+    // Over a data folder of its own, or over `pastaDados` (another
+    // workstation's, as it stands).
+    void inicia(const QString &pastaDados = {})
     {
         sink = stb::RecordingSink();
         stb::setMessageSink(&sink);
         inst = std::make_unique<stbtest::TestInstall>();
         inst->applyToProcess();
-        main = std::make_unique<stb::TMain>();
-        QSignalSpy done(main.get(), &stb::TMain::startupFinished);
-        QVERIFY(done.wait(20000));
+        if (pastaDados.isEmpty())
+            stbtest::copyPristine(inst->dataDir());
+        stb::TDM::setDefaultDataDir(pastaDados.isEmpty() ? inst->dataDir() : pastaDados);
+        stb::TDM &dm = stb::DM();
+        dm.setPristineDir(stbtest::TestInstall::pristineDir());
+        dm.DataModuleCreate();
+        dm.CarregaMemGrupo();
+        for (stb::db::Table *t :
+            {&dm.TabFisc, &dm.TabRemet, &dm.TabDest, &dm.TabCalc, &dm.TabNotas, &dm.TabItens, &dm.TabBrelva})
+            t->open();
+        dm.setAvisoTabelaAusente(true);
+        dm.closeCalculation();
+        janela = std::make_unique<QWidget>();
+        janela->setObjectName(QStringLiteral("janela"));
+        janela->resize(800, 600);
+        janelaBase() = janela.get();
         sink.clear();
         escopo = std::make_unique<QObject>();
     }
@@ -146,10 +171,13 @@ public:
         escopo.reset();
         stb::TFormDlgNovoCalculo::libera();
         stb::TFormDlgNovaNF::libera();
-        main.reset();
+        janela.reset();
+        stb::TDM::destroyInstance();
         inst.reset();
         stb::setMessageSink(nullptr);
     }
+    // Shows the calculation just stored, as the main window does.
+    void abreCalculo() { stb::DM().openCalculation(); }
     // Creates a calculation through the header dialog (`fill` runs on the open
     // dialog); its id, or -1.
     int novoCalculo(std::function<void(stb::TFormDlgNovoCalculo &)> fill = {})
@@ -161,14 +189,14 @@ public:
                 fill(dlg);
             clickOk(w);
         });
-        if (!stb::IncluiCalculo(main.get()))
+        if (!stb::IncluiCalculo(janela.get()))
             return -1;
         return stb::DM().TabCalc.fieldByName(QStringLiteral("IdCalculo")).asInteger();
     }
 
     std::unique_ptr<stbtest::TestInstall> inst;
     std::unique_ptr<QObject> escopo; // owns the polls of one test
-    std::unique_ptr<stb::TMain> main;
+    std::unique_ptr<QWidget> janela;
     stb::RecordingSink sink;
 };
 

@@ -513,7 +513,6 @@ void TestEngine::damagedFiles_data()
     QTest::addColumn<QString>("damage");
     QTest::addColumn<int>("code");
     QTest::newRow("truncated .dat") << "truncate" << Err::DataDamaged;
-    QTest::newRow("garbage .dat") << "garbage" << Err::DataDamaged;
     QTest::newRow("garbage page") << "page" << Err::DataDamaged;
     QTest::newRow("garbage .idx") << "idx" << Err::IndexDamaged;
     QTest::newRow("missing .idx") << "noidx" << Err::IndexDamaged;
@@ -538,8 +537,6 @@ void TestEngine::damagedFiles()
     QVERIFY(f.open(QIODevice::ReadWrite));
     if (damage == QLatin1String("truncate")) {
         f.resize(f.size() / 2);
-    } else if (damage == QLatin1String("garbage")) {
-        f.write(QByteArray(4096, '\x5a'));
     } else if (damage == QLatin1String("page")) {
         f.seek(8 * 4096);
         f.write(QByteArray(4096 * 4, '\xa5'));
@@ -567,15 +564,16 @@ void TestEngine::damagedFiles()
     QCOMPARE(steps, QStringList({QStringLiteral("Repairing headers"), QStringLiteral("Repairing record, index, and BLOB data"),
                                  QStringLiteral("Repairing indexes")}));
     t.open();
-    if (damage == QLatin1String("idx") || damage == QLatin1String("noidx"))
+    // A lost or damaged .idx costs no row, so no backup is kept; damage to the
+    // rows keeps the damaged file (the fault tests count what each damage costs).
+    const bool rowsIntact = damage == QLatin1String("idx") || damage == QLatin1String("noidx");
+    if (rowsIntact)
         QCOMPARE(t.recordCount(), 3000);
-    else if (damage == QLatin1String("garbage"))
-        QCOMPARE(t.recordCount(), 0);
     else
         QVERIFY2(t.recordCount() > 0 && t.recordCount() < 3000, qPrintable(QString::number(t.recordCount())));
+    QCOMPARE(QFile::exists(m_dir->filePath(QStringLiteral("Itens.dbk"))), !rowsIntact);
     // The repaired table works.
     addItem(t, 9999, 1, QStringLiteral("novo"), "1");
-    QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("Itens.dbk"))));
 }
 
 void TestEngine::lostIndexFileRepaired()

@@ -8,7 +8,6 @@
 #include "entry/dlgnovocalculo.h"
 #include "platform/clock.h"
 #include "platform/formatting.h"
-#include "shell/mainwindow.h"
 #include "tests/entry_support.h"
 #include "tests/support/testenv.h"
 
@@ -53,7 +52,6 @@ class TestEntry : public QObject {
 private slots:
     void init();
     void cleanup();
-    void newCalculationAndFirstInvoice();
     void senderAndRecipient();
     void wrongCnpjKeptByYes_data();
     void wrongCnpjKeptByYes();
@@ -80,36 +78,6 @@ private:
 void TestEntry::init() { s.inicia(); }
 
 void TestEntry::cleanup() { s.encerra(); }
-
-void TestEntry::newCalculationAndFirstInvoice()
-{
-    // Novo: the header, then the invoice dialog at once.
-    stbtest::whenModal([](QWidget *w) {
-        auto &dlg = static_cast<TFormDlgNovoCalculo &>(*w);
-        QCOMPARE(dlg.windowTitle(), QStringLiteral("Inclusão de Novo Cálculo"));
-        QVERIFY(dlg.dxCheckPadrao->isChecked());
-        QVERIFY(!dlg.dxDBDataHora->text().isEmpty());
-        preencheFiscal();
-        stbtest::whenModal([](QWidget *nf) {
-            auto &nota = static_cast<TFormDlgNovaNF &>(*nf);
-            QVERIFY(nota.windowTitle().startsWith(QStringLiteral("Inclusão de Nova Nota Fiscal")));
-            QTest::keyClicks(nota.dxDBNroNF, QStringLiteral("nf123"));
-            clickOk(nf);
-        });
-        clickOk(w);
-    });
-    s.main->SBNovoClick();
-    QVERIFY(s.main->calcViewOpen());
-    QCOMPARE(s.sink.texts().count(QStringLiteral("Confirma as informações?")), 1);
-    const int id = DM().TabCalc.fieldByName(QStringLiteral("IdCalculo")).asInteger();
-    QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM CALCULOS WHERE IDCALCULO = %1 AND TIPOCALCULO = 1 AND "
-                                  "DIFERENCIALALIQ = 0 AND GRUPO IS NULL AND CNPJREMET IS NULL AND IEDEST IS NULL")
-                       .arg(id)),
-             1);
-    QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM NOTAS WHERE IDCALCULO = %1 AND NRONF = 'NF123'").arg(id)), 1);
-    QCOMPARE(DM().TabNotas.recordCount(), 1);
-    QCOMPARE(s.main->EditIdCalculo->text(), QString::number(id));
-}
 
 void TestEntry::senderAndRecipient()
 {
@@ -189,14 +157,14 @@ void TestEntry::leavingTowardsCancelRunsNoCheck()
         QVERIFY(dlg.isVisible());
         dlg.BtnCancel->click(); // Yes
     });
-    QVERIFY(!IncluiCalculo(s.main.get()));
+    QVERIFY(!IncluiCalculo(s.janela.get()));
     QCOMPARE(s.sink.texts(), (QStringList{QStringLiteral("Cancela as informações?"), QStringLiteral("Cancela as informações?")}));
     QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM CALCULOS")), 0);
 }
 
 void TestEntry::internalOperationDisablesDifal()
 {
-    auto &dlg = TFormDlgNovoCalculo::instancia(s.main.get());
+    auto &dlg = TFormDlgNovoCalculo::instancia(s.janela.get());
     dlg.show();
     dlg.dxCheckTipo2->click();
     QVERIFY(dlg.dxCheckTipo2->isChecked() && !dlg.dxCheckTipo1->isChecked());
@@ -254,7 +222,7 @@ void TestEntry::medicinesByPriceTableRefuseDifal()
             dlg.BtnCancel->click();
         }
     });
-    const bool stored = IncluiCalculo(s.main.get());
+    const bool stored = IncluiCalculo(s.janela.get());
     QCOMPARE(stored, accepted);
     if (accepted)
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM CALCULOS WHERE GRUPO = %1 AND TIPOCALCULO = %2 AND DIFERENCIALALIQ = %3")
@@ -275,7 +243,7 @@ void TestEntry::secondCalculationKeepsLastType()
         tipo3 = static_cast<TFormDlgNovoCalculo &>(*w).dxCheckTipo3->isChecked();
         static_cast<TFormDlgNovoCalculo &>(*w).reject();
     });
-    IncluiCalculo(s.main.get());
+    IncluiCalculo(s.janela.get());
     QVERIFY(tipo3);
     // The operation's side comes back from the settings.
     QVERIFY(!Settings::instance().opInterna());
@@ -285,7 +253,7 @@ void TestEntry::invoicesLockKindAndType()
 {
     const int id = novoCalculo({});
     DM().BaseDados.execSql(QStringLiteral("INSERT INTO NOTAS (IdCalculo, IdNota, NroNF, Frete) VALUES (%1, 50, '1', 0)").arg(id));
-    s.main->OpenCalcView();
+    s.abreCalculo();
     s.sink.clear();
     bool kindChanged = true, internalChanged = false;
     stbtest::whenModal([&](QWidget *w) {
@@ -300,7 +268,7 @@ void TestEntry::invoicesLockKindAndType()
         internalChanged = dlg.dxCheckInterna->isChecked() != before;
         clickOk(w);
     });
-    QVERIFY(AlteraCalculo(s.main.get()));
+    QVERIFY(AlteraCalculo(s.janela.get()));
     QVERIFY(!kindChanged);
     QVERIFY(internalChanged);
     QCOMPARE(s.sink.texts().value(0), QStringLiteral("Este Cálculo possui notas cadastradas, você não poderá alterar:\r"
@@ -314,7 +282,7 @@ void TestEntry::newInvoiceInheritsParties()
         DM().TabCalc.fieldByName(QStringLiteral("CNPJRemet")).setAsString(kCnpjRegime);
         DM().TabCalc.fieldByName(QStringLiteral("IEDest")).setAsString(kIe);
     });
-    s.main->OpenCalcView();
+    s.abreCalculo();
     QString shown;
     bool emTransacao = true;
     stbtest::whenModal([&](QWidget *w) {
@@ -324,7 +292,7 @@ void TestEntry::newInvoiceInheritsParties()
         QTest::keyClicks(nota.dxDBNroNF, QStringLiteral("77"));
         clickOk(w);
     });
-    QVERIFY(IncluiNota(s.main.get()));
+    QVERIFY(IncluiNota(s.janela.get()));
     QCOMPARE(shown, QStringLiteral("COMERCIAL ALFA"));
     QVERIFY(!emTransacao); // other workstations may write while the user types
     QCOMPARE(DM().TabNotas.fieldByName(QStringLiteral("CNPJRemet")).asString(), kCnpjRegime);
@@ -355,7 +323,7 @@ void TestEntry::freightQuestion()
             stbtest::whenModal([](QWidget *page) { clickOk(page); });
         }
     });
-    s.main->OpenCalcView();
+    s.abreCalculo();
     s.sink.clear();
     bool stayedOpen = false;
     stbtest::whenModal([&](QWidget *w) {
@@ -375,7 +343,7 @@ void TestEntry::freightQuestion()
         }
         clickOk(w);
     });
-    QVERIFY(IncluiNota(s.main.get()));
+    QVERIFY(IncluiNota(s.janela.get()));
     const QStringList questions = s.sink.texts();
     if (asked) {
         QVERIFY(stayedOpen);
@@ -396,7 +364,7 @@ void TestEntry::freightQuestion()
 void TestEntry::highlightedStQuestion()
 {
     novoCalculo({});
-    s.main->OpenCalcView();
+    s.abreCalculo();
     s.sink.clear();
     stbtest::whenModal([&](QWidget *w) {
         auto &nota = static_cast<TFormDlgNovaNF &>(*w);
@@ -413,7 +381,7 @@ void TestEntry::highlightedStQuestion()
         QVERIFY(nota.dxDBCalcEdit1->hasFocus()); // No: back to the amount
         clickOk(w);
     });
-    QVERIFY(IncluiNota(s.main.get()));
+    QVERIFY(IncluiNota(s.janela.get()));
     QCOMPARE(DM().TabNotas.fieldByName(QStringLiteral("DestaqueICMSST")).asCurrency(), *StrToCurr(QStringLiteral("1234,5")));
 }
 
@@ -441,12 +409,12 @@ void TestEntry::deleteInvoiceWithLines()
     DM().BaseDados.execSql(QStringLiteral("INSERT INTO NOTAS (IdCalculo, IdNota, NroNF, Frete) VALUES (%1, 9, '1', 0)").arg(id));
     for (int i = 1; i <= lines; ++i)
         DM().BaseDados.execSql(QStringLiteral("INSERT INTO ITENS (IdNota, NroItem, ValorNF, ValorIPI) VALUES (9, %1, 10, 0)").arg(i));
-    s.main->OpenCalcView();
+    s.abreCalculo();
     QCOMPARE(DM().TabItens.recordCount(), lines);
     s.sink.clear();
     s.sink.answers = answers;
     s.sink.typedTexts = typed.isEmpty() ? QStringList() : QStringList{typed};
-    ExcluiNota(s.main.get());
+    ExcluiNota(s.janela.get());
     QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM NOTAS WHERE IDNOTA = 9")), deleted ? 0 : 1);
     QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM ITENS WHERE IDNOTA = 9")), deleted ? 0 : lines);
     const QStringList texts = s.sink.texts();
@@ -461,7 +429,7 @@ void TestEntry::deleteInvoiceWithLines()
 void TestEntry::failedInvoiceLeavesNoRow()
 {
     novoCalculo({});
-    s.main->OpenCalcView();
+    s.abreCalculo();
     const int before = count(QStringLiteral("SELECT COUNT(*) FROM NOTAS"));
     DM().TabNotas.beforePost = [](db::DataSet &) {
         throw db::EngineError(db::Err::DiskFull, QStringLiteral("Disco cheio"));
@@ -472,7 +440,7 @@ void TestEntry::failedInvoiceLeavesNoRow()
     });
     bool raised = false;
     try {
-        IncluiNota(s.main.get());
+        IncluiNota(s.janela.get());
     } catch (const db::EngineError &e) {
         raised = e.code() == db::Err::DiskFull;
     }
@@ -496,15 +464,15 @@ void TestEntry::screenshots()
         header = stbtest::saveScreenshot(w, QStringLiteral("calc-header-dialog"));
         clickOk(w);
     });
-    QVERIFY(IncluiCalculo(s.main.get()));
-    s.main->OpenCalcView();
+    QVERIFY(IncluiCalculo(s.janela.get()));
+    s.abreCalculo();
     stbtest::whenModal([&](QWidget *w) {
         auto &nota = static_cast<TFormDlgNovaNF &>(*w);
         QTest::keyClicks(nota.dxDBNroNF, QStringLiteral("4510"));
         invoice = stbtest::saveScreenshot(w, QStringLiteral("invoice-dialog"));
         nota.reject();
     });
-    QVERIFY(!IncluiNota(s.main.get()));
+    QVERIFY(!IncluiNota(s.janela.get()));
     QVERIFY(QFileInfo(header).size() > 5000);
     QVERIFY(QFileInfo(invoice).size() > 5000);
 }

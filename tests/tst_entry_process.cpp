@@ -55,12 +55,12 @@ void TestEntryProcess::writesWhileAnotherHasTheInvoiceDialogOpen()
     bool notaGravada = false;
     try {
         calculo = s.novoCalculo();
-        s.main->OpenCalcView();
+        s.abreCalculo();
         stbtest::whenModal([](QWidget *w) {
             QTest::keyClicks(static_cast<TFormDlgNovaNF &>(*w).dxDBNroNF, QStringLiteral("9001"));
             clickOk(w);
         });
-        notaGravada = IncluiNota(s.main.get());
+        notaGravada = IncluiNota(s.janela.get());
     } catch (const db::EngineError &e) {
         erro = e.message();
     }

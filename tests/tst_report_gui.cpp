@@ -24,6 +24,7 @@
 #include <QSignalSpy>
 #include <QTextBrowser>
 #include <QTest>
+#include <QToolBar>
 #include <QToolButton>
 
 using namespace stb;
@@ -97,6 +98,7 @@ struct Visto {
     bool gradesSoltas = false;
     bool cursorNormal = false;
     bool exportaPDF = false;
+    QStringList exportacoes; // the preview's export actions, in tool-bar order
 };
 
 // Watches for previews: records what it sees, clicks the toggle label of
@@ -117,6 +119,11 @@ void observaPreview(Visto &v, TMain &main, int alternar, const char *screenshot 
         v.gradesSoltas = main.dxDBGridNotas->dataSet() == nullptr && main.dxDBGridItens->dataSet() == nullptr;
         v.cursorNormal = QApplication::overrideCursor() == nullptr;
         v.exportaPDF = dlg->findChild<QAction *>(QStringLiteral("AcaoExportaPDF")) != nullptr;
+        v.exportacoes.clear();
+        if (auto *barra = dlg->findChild<QToolBar *>())
+            for (QAction *a : barra->actions())
+                if (a->objectName().startsWith(QLatin1String("Acao")))
+                    v.exportacoes << a->objectName();
         if (screenshot)
             stbtest::saveScreenshot(dlg, QLatin1String(screenshot));
         if (v.previews <= alternar) {
@@ -245,6 +252,9 @@ void TestReportGui::printCommandFlow()
     QVERIFY(v.gradesSoltas);
     QVERIFY(v.cursorNormal);
     QVERIFY(v.exportaPDF);
+    // The default switches: PDF, spreadsheet and e-mail, no RTF.
+    QCOMPARE(v.exportacoes, (QStringList{QStringLiteral("AcaoExportaPDF"), QStringLiteral("AcaoExportaXLS"),
+                                         QStringLiteral("AcaoEnviaEmail")}));
     QVERIFY(main->statusLog.contains(QStringLiteral("Preparando o Relatório...")));
     // Given back: the grids with their columns, the cursor, the choice stored.
     QCOMPARE(main->dxDBGridNotas->dataSet(), &DM().TabNotas);
@@ -258,6 +268,10 @@ void TestReportGui::printCommandFlow()
 
 void TestReportGui::printsAtOnceWithoutTheFine()
 {
+    // The export switches of the configuration decide the preview's buttons.
+    m_inst->setIni(QStringLiteral("Sistema"), QStringLiteral("PrintXLS"), QStringLiteral("0"));
+    m_inst->setIni(QStringLiteral("Sistema"), QStringLiteral("PrintRTF"), QStringLiteral("1"));
+    m_inst->setIni(QStringLiteral("Sistema"), QStringLiteral("PrintEmail"), QStringLiteral("0"));
     auto main = startMain(*m_inst);
     QVERIFY(main);
     App().CalculaMR = false; // as the taxpayer edition: no dialog, option 1
@@ -267,6 +281,7 @@ void TestReportGui::printsAtOnceWithoutTheFine()
     main->SBPrintCalc->click();
     QCOMPARE(v.previews, 1);
     QCOMPARE(campo("PrintMR"), 1);
+    QCOMPARE(v.exportacoes, (QStringList{QStringLiteral("AcaoExportaPDF"), QStringLiteral("AcaoExportaRTF")}));
     App().CalculaMR = true;
 }
 

@@ -54,7 +54,8 @@ void Database::connect()
         if (m_dir.isEmpty() || !QFileInfo(m_dir).isDir())
             throw EngineError(Err::ConnectionLost,
                 QStringLiteral("A pasta de dados \"%1\" não existe ou não está acessível").arg(m_dir));
-        main = QDir(m_dir).filePath(QLatin1String(MainFileName));
+        main = mainFilePath();
+        repairMainFile();
     }
     sqlite3 *db = nullptr;
     int rc = sqlite3_open_v2(QFile::encodeName(main).constData(), &db,
@@ -74,8 +75,14 @@ void Database::connect()
     sqlite3_extended_result_codes(m_conn, 1);
     registerExtensions(m_conn);
     sqlite3_limit(m_conn, SQLITE_LIMIT_ATTACHED, MaxAttached);
-    sqlite3_busy_timeout(m_conn, std::max(1, m_session->lockRetryCount * m_session->lockWaitTime));
+    sqlite3_busy_timeout(m_conn, busyTimeout());
+    if (m_storage == Storage::Folder && QFileInfo::exists(main))
+        cleanLeftovers();
 }
+
+int Database::busyTimeout() const { return std::max(1, m_session->lockRetryCount * m_session->lockWaitTime); }
+
+QString Database::mainFilePath() const { return QDir(m_dir).filePath(QLatin1String(MainFileName)); }
 
 void Database::close()
 {
@@ -94,9 +101,7 @@ void Database::disconnect()
     if (m_inTransaction) {
         sqlite3_exec(m_conn, "ROLLBACK", nullptr, nullptr, nullptr);
         m_inTransaction = false;
-        if (m_txLock)
-            m_txLock->unlock(FileLock::TransactionByte);
-        m_txLock.reset();
+        m_txLock.release();
     }
     dropTempCopies();
     clearStatementCache();
@@ -226,18 +231,35 @@ void Database::endReadTransaction()
 int Database::step(sqlite3_stmt *stmt)
 {
     const bool readOnly = sqlite3_stmt_readonly(stmt) != 0;
-    if (m_readTxOpen && !readOnly)
+    // A statement that has not run yet (its first step) can be waited for and
+    // run again from its start; one that is giving rows cannot.
+    const bool fresh = !sqlite3_stmt_busy(stmt);
+    bool holdsNothing = sqlite3_get_autocommit(m_conn) != 0; // no lock another process may wait for
+    if (m_readTxOpen && !readOnly) {
         endReadTransaction();
-    else if (m_readBatchDepth > 0 && !m_readTxOpen && readOnly && !m_inTransaction && m_storage == Storage::Folder
-        && sqlite3_get_autocommit(m_conn) && !sqlite3_stmt_busy(stmt))
+        holdsNothing = sqlite3_get_autocommit(m_conn) != 0;
+    } else if (m_readBatchDepth > 0 && !m_readTxOpen && readOnly && !m_inTransaction && m_storage == Storage::Folder
+               && holdsNothing && fresh) {
         m_readTxOpen = sqlite3_exec(m_conn, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    // A single write waits for the other processes' writers as patiently as a
+    // transaction does, instead of racing them for SQLite's locks.
+    LockHold writeLock;
+    if (!readOnly && !m_inTransaction && m_storage == Storage::Folder && sqlite3_get_autocommit(m_conn) && fresh) {
+        writeLock = lockForWrite();
+        if (!writeLock && QFileInfo::exists(mainFilePath()))
+            return SQLITE_BUSY;
+    }
     int rc = sqlite3_step(stmt);
-    // SQLite answers "busy" at once where waiting could deadlock; outside a
-    // transaction (or in a read batch, before anything was read) the
-    // statement can simply be run again.
-    for (int attempt = 0; (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) && attempt < m_session->lockRetryCount
-         && (sqlite3_get_autocommit(m_conn) || (m_readTxOpen && readOnly)) && !sqlite3_stmt_busy(stmt);
-         ++attempt) {
+    // SQLite answers "busy" at once where waiting could deadlock, and gives up
+    // when its own wait runs out (the statement then still counts as running:
+    // it stopped before its first row). A statement that had not run yet, on
+    // a connection that held no lock before it (outside a transaction, or the
+    // first read of a read batch), is simply run again: while it waits it
+    // holds nothing another process could be waiting for.
+    for (int attempt = 0; (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; ++attempt) {
+        if (!fresh || !holdsNothing || attempt >= m_session->lockRetryCount)
+            break;
         QThread::msleep(static_cast<unsigned long>(std::max(1, m_session->lockWaitTime / 4) + attempt));
         sqlite3_reset(stmt);
         rc = sqlite3_step(stmt);
@@ -302,6 +324,17 @@ const FieldDef *Database::originField(const QString &schema, const QString &tabl
 
 // ---- transactions --------------------------------------------------------
 
+LockHold Database::lockForWrite()
+{
+    const QString main = mainFilePath();
+    if (!QFileInfo::exists(main))
+        return {}; // a folder we cannot write has no other writers to wait for
+    auto lock = FileLock::forFile(main);
+    if (!lock->hold(FileLock::TransactionByte, true, m_session->lockRetryCount * 4, m_session->lockWaitTime))
+        return {};
+    return LockHold(lock, FileLock::TransactionByte);
+}
+
 void Database::startTransaction()
 {
     open();
@@ -311,18 +344,14 @@ void Database::startTransaction()
     if (m_storage == Storage::Folder) {
         // One transaction at a time over the whole database, as the engine's
         // transaction lock does; it also keeps two writers from deadlocking.
-        m_txLock = FileLock::forFile(QDir(m_dir).filePath(QLatin1String(MainFileName)));
-        if (!m_txLock->lock(FileLock::TransactionByte, true, m_session->lockRetryCount * 4, m_session->lockWaitTime)) {
-            m_txLock.reset();
+        m_txLock = lockForWrite();
+        if (!m_txLock && QFileInfo::exists(mainFilePath()))
             throw EngineError(
                 Err::LockFailed, QStringLiteral("Não foi possível iniciar a transação: banco de dados bloqueado"));
-        }
     }
     const int rc = sqlite3_exec(m_conn, "BEGIN", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
-        if (m_txLock)
-            m_txLock->unlock(FileLock::TransactionByte);
-        m_txLock.reset();
+        m_txLock.release();
         raise(rc, {}, QStringLiteral("iniciar transação"));
     }
     m_inTransaction = true;
@@ -346,9 +375,7 @@ void Database::commit(bool)
     }
     m_inTransaction = false;
     m_txTables.clear();
-    if (m_txLock)
-        m_txLock->unlock(FileLock::TransactionByte);
-    m_txLock.reset();
+    m_txLock.release();
 }
 
 void Database::rollback()
@@ -358,9 +385,7 @@ void Database::rollback()
     sqlite3_exec(m_conn, "ROLLBACK", nullptr, nullptr, nullptr);
     m_inTransaction = false;
     m_txTables.clear();
-    if (m_txLock)
-        m_txLock->unlock(FileLock::TransactionByte);
-    m_txLock.reset();
+    m_txLock.release();
     // Rows the datasets hold may have been undone.
     const QList<DatabaseClient *> clients = m_clients;
     for (DatabaseClient *c : clients)

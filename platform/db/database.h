@@ -17,6 +17,7 @@
 // can be saved to and loaded from a snapshot file in the .dat format.
 #pragma once
 
+#include "platform/db/filelock.h"
 #include "platform/db/types.h"
 
 #include <QHash>
@@ -29,8 +30,6 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 namespace stb::db {
-
-class FileLock;
 
 // What the database asks of the datasets open on it: it closes them with the
 // connection, refreshes them after a rollback, and keeps its connection while
@@ -47,6 +46,14 @@ protected:
     virtual bool clientUsesTable(const QString &table) const = 0;
     virtual void clientClose() = 0;
     virtual void clientRolledBack() = 0;
+};
+
+// What a repair did.
+struct RepairResult {
+    qint64 rows = 0;       // rows of the rebuilt table
+    bool complete = false; // the old file gave up everything it held
+    QString backup;        // the old .dat kept under its own name when it did not
+    int damagedPages = 0;  // pages of the old file that could not be read
 };
 
 // Session settings: private folder for temporary files, and how table and
@@ -109,11 +116,14 @@ public:
     void upgradeTable(const QString &table, const ProgressFn &progress = {});
     // Rebuilds the table with new field and index definitions keeping its rows
     // (fields matched by name, values converted); the previous files are kept
-    // as .dbk / .ibk.
+    // as .dbk / .ibk under a name no earlier backup has ("Itens", "Itens.1"...).
     void alterTable(const QString &table, const TableDef &newDef, const ProgressFn &progress = {});
     // Rebuilds a damaged table: definitions from the .dat when readable, else
-    // from the .idx; rows that SQLite can still read are kept.
-    void repairTable(const QString &table, const ProgressFn &progress = {});
+    // from the .idx. A sound file gives every row through SQLite; a damaged
+    // one is read page by page and gives every row of every sound page (see
+    // salvage.h). Unless every row came through, the old files are kept as a
+    // new backup pair; backups are never overwritten.
+    RepairResult repairTable(const QString &table, const ProgressFn &progress = {});
     // Writes the .idx of a table from its .dat definition.
     void rebuildIndexFile(const QString &table);
 
@@ -189,14 +199,40 @@ private:
     void clearStatementCache();
     void dropTempCopies();
     void copyToTemp(const QString &key);
-    void readMeta(TableInfo &info);
-    void checkIndexFile(TableInfo &info, const QString &idxPath);
+    // Checks an attached table file against its .idx; false when another
+    // process's lock kept it from being read (try again), throws on damage.
+    bool validateAttached(TableInfo &info, const QString &idxPath);
+    bool renameInnerTable(TableInfo &info);
     void ensureNotOpenHere(const QString &table);
     QString keyOf(const QString &table) const { return table.toLower(); }
     QString tempPath(const QString &base) const;
-    void replaceTableFiles(
+    int busyTimeout() const;
+    QString mainFilePath() const;
+
+    // Maintenance of a table excludes every other process's opens and
+    // maintenance of it for as long as the hold lives.
+    struct MaintenanceHold {
+        LockHold table; // the table's maintenance byte on the main file
+        LockHold open;  // the exclusive open of its .dat
+    };
+    MaintenanceHold exclusiveForMaintenance(const QString &table);
+    // Only the maintenance byte (for tables that do not exist yet); empty when
+    // another process holds it after the retries.
+    LockHold lockMaintenance(const QString &table, int retries);
+    // Puts the rebuilt file in place (see filereplace.h); returns the backup's
+    // .dat path, empty when none was kept.
+    QString replaceTableFiles(
         const QString &table, const QString &newDat, const TableDef &def, const QString &version, bool keepBackup);
-    std::shared_ptr<FileLock> exclusiveForMaintenance(const QString &table);
+    // Finishes a replacement a killed process left; the caller holds the maintenance byte.
+    void finishReplacement(const QString &table);
+    // The same, taking the maintenance byte when a record is there.
+    void settleReplacement(const QString &table);
+    // At connection: what killed processes left in the folder.
+    void repairMainFile();
+    void cleanLeftovers();
+    void settleSuperJournals(const QStringList &names);
+    // A single write outside a transaction waits for the transaction lock as a transaction does.
+    LockHold lockForWrite();
 
     QString m_name;
     Storage m_storage;
@@ -222,7 +258,7 @@ private:
     int m_readBatchDepth = 0;
     bool m_readTxOpen = false; // the read batch's BEGIN is in force
     QStringList m_txTables; // pinned while a transaction runs
-    std::shared_ptr<FileLock> m_txLock;
+    LockHold m_txLock;
 };
 
 // Scope of a read batch (see Database::beginReadBatch).

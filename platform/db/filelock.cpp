@@ -11,6 +11,7 @@
 #else
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -44,6 +45,11 @@ void FileLock::release(const QString &path)
 {
     QMutexLocker lock(&g_mutex);
     registry().remove(keyOf(path));
+}
+
+std::int64_t FileLock::maintenanceByte(const QString &table)
+{
+    return MaintenanceBase + (qHash(table.toLower()) & 0xffff);
 }
 
 FileLock::FileLock(const QString &path) : m_path(path) {}
@@ -99,14 +105,39 @@ bool FileLock::tryLock(std::int64_t offset, bool exclusive)
     fl.l_whence = SEEK_SET;
     fl.l_start = offset;
     fl.l_len = 1;
-    for (;;) {
-        if (::fcntl(m_fd, F_OFD_SETLK, &fl) == 0)
+    for (int reopened = 0;;) {
+        if (::fcntl(m_fd, F_OFD_SETLK, &fl) == 0) {
+            if (reopened < 2 && replacedUnderneath()) {
+                // The file was replaced since we opened it: lock the file the
+                // path names now, or two processes would each hold "the" lock.
+                ::close(m_fd);
+                m_fd = -1;
+                if (!ensureOpen())
+                    return false;
+                ++reopened;
+                continue;
+            }
             return true;
+        }
         if (errno == EINTR)
             continue;
         // A read-only descriptor cannot take write locks: reopen is pointless, fail.
         return false;
     }
+#endif
+}
+
+bool FileLock::replacedUnderneath() const
+{
+#ifdef Q_OS_WIN
+    return false;
+#else
+    struct stat held = {}, named = {};
+    if (m_fd < 0 || ::fstat(m_fd, &held) != 0)
+        return false;
+    if (::stat(QFile::encodeName(m_path).constData(), &named) != 0)
+        return false; // gone: nothing else to lock
+    return held.st_ino != named.st_ino || held.st_dev != named.st_dev;
 #endif
 }
 
@@ -119,6 +150,28 @@ bool FileLock::lock(std::int64_t offset, bool exclusive, int retries, int waitMs
             return false;
         if (waitMs > 0)
             QThread::msleep(static_cast<unsigned long>(waitMs));
+    }
+}
+
+bool FileLock::hold(std::int64_t offset, bool exclusive, int retries, int waitMs)
+{
+    int &count = m_holds[offset];
+    if (count == 0 && !lock(offset, exclusive, retries, waitMs)) {
+        m_holds.remove(offset);
+        return false;
+    }
+    ++count;
+    return true;
+}
+
+void FileLock::unhold(std::int64_t offset)
+{
+    auto it = m_holds.find(offset);
+    if (it == m_holds.end())
+        return;
+    if (--it.value() == 0) {
+        m_holds.erase(it);
+        unlock(offset);
     }
 }
 

@@ -2,6 +2,7 @@
 // regard to case, attaching and validating them, the limit of attached files.
 #include "platform/db/database.h"
 
+#include "platform/db/faultpoint.h"
 #include "platform/db/schemasql.h"
 #include "platform/db/tablemeta.h"
 
@@ -89,9 +90,49 @@ void Database::evictOne(const QStringList &keep)
     detach(victim);
 }
 
+namespace {
+
+bool isBusy(int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; }
+
+// Sets the connection's busy wait for a scope.
+class BusyWait {
+public:
+    BusyWait(sqlite3 *db, int ms, int restoreMs) : m_db(db), m_restore(restoreMs) { sqlite3_busy_timeout(m_db, ms); }
+    ~BusyWait() { sqlite3_busy_timeout(m_db, m_restore); }
+    BusyWait(const BusyWait &) = delete;
+    BusyWait &operator=(const BusyWait &) = delete;
+
+private:
+    sqlite3 *m_db;
+    int m_restore;
+};
+
+int pragmaValue(sqlite3 *db, const QString &schema, const char *pragma, qint64 &out)
+{
+    sqlite3_stmt *st = nullptr;
+    const QByteArray sql = QStringLiteral("PRAGMA %1.%2").arg(quoteIdent(schema), QLatin1String(pragma)).toUtf8();
+    int rc = sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW) {
+        out = sqlite3_column_int64(st, 0);
+        rc = SQLITE_OK;
+    }
+    sqlite3_finalize(st);
+    return rc;
+}
+
+bool sameStructure(const TableDef &a, const TableDef &b)
+{
+    return a.fields == b.fields && a.indexes == b.indexes;
+}
+
+} // namespace
+
 void Database::attach(const QString &table)
 {
     endReadTransaction();
+    settleReplacement(table);
     const QString path = tableFilePath(table, QStringLiteral(".dat"));
     if (!QFileInfo::exists(path)) {
         if (!QFileInfo(m_dir).isDir())
@@ -106,116 +147,151 @@ void Database::attach(const QString &table)
     if (attached >= MaxAttached)
         evictOne(m_pinned);
 
-    TableInfo info;
-    info.schema = QFileInfo(path).completeBaseName();
-    info.datPath = path;
-    sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(m_conn, "ATTACH DATABASE ?1 AS ?2", -1, &st, nullptr);
-    const QByteArray p = QFile::encodeName(path);
-    const QByteArray s = info.schema.toUtf8();
-    sqlite3_bind_text(st, 1, p.constData(), p.size(), SQLITE_TRANSIENT);
-    sqlite3_bind_text(st, 2, s.constData(), s.size(), SQLITE_TRANSIENT);
-    int rc = sqlite3_step(st);
-    sqlite3_finalize(st);
-    if (rc != SQLITE_DONE)
-        raise(rc, table, QStringLiteral("abrir"));
-    m_tables.insert(keyOf(table), info);
-    TableInfo &ref = m_tables[keyOf(table)];
-    try {
-        readMeta(ref);
-        checkIndexFile(ref, tableFilePath(table, QStringLiteral(".idx")));
-    } catch (...) {
-        detach(keyOf(table));
-        throw;
+    const QString key = keyOf(table);
+    const QString idxPath = tableFilePath(table, QStringLiteral(".idx"));
+    const QString schema = QFileInfo(path).completeBaseName();
+    // Another process's lock is waited for by SQLite, one wait per try, as
+    // many tries as the session allows; a lock is never taken for damage.
+    const BusyWait wait(m_conn, std::max(1, m_session->lockWaitTime), busyTimeout());
+    for (int attempt = 0;; ++attempt) {
+        sqlite3_stmt *st = nullptr;
+        sqlite3_prepare_v2(m_conn, "ATTACH DATABASE ?1 AS ?2", -1, &st, nullptr);
+        const QByteArray p = QFile::encodeName(path);
+        const QByteArray s = schema.toUtf8();
+        sqlite3_bind_text(st, 1, p.constData(), p.size(), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, s.constData(), s.size(), SQLITE_TRANSIENT);
+        const int rc = sqlite3_step(st);
+        sqlite3_finalize(st);
+        if (rc == SQLITE_DONE) {
+            TableInfo &info = m_tables[key];
+            info = TableInfo{};
+            info.schema = schema;
+            info.datPath = path;
+            bool valid = false;
+            faultPoint("attach:attached"); // another process may lock the file now
+            try {
+                valid = validateAttached(info, idxPath);
+            } catch (...) {
+                detach(key);
+                throw;
+            }
+            if (valid)
+                return;
+            detach(key);
+        } else if (!isBusy(rc) && !isBusy(sqlite3_extended_errcode(m_conn))) {
+            raise(rc, table, QStringLiteral("abrir"));
+        }
+        if (attempt >= m_session->lockRetryCount)
+            throw EngineError(Err::TableInUse,
+                              QStringLiteral("A tabela %1 está em uso por outro usuário ou processo").arg(schema), schema);
     }
 }
 
-void Database::readMeta(TableInfo &info)
+bool Database::validateAttached(TableInfo &info, const QString &idxPath)
 {
-    // A file shorter than its pages says it was truncated.
     const QString schema = quoteIdent(info.schema);
-    sqlite3_stmt *st = nullptr;
+    auto damaged = [&info](const QString &why) {
+        return EngineError(Err::DataDamaged, QStringLiteral("A tabela %1 está danificada (%2)").arg(info.schema, why),
+                           info.schema);
+    };
+    // Everything is read under one shared lock, so that the header, the
+    // file's size and the definition belong to the same state of the file.
+    const bool ownRead = sqlite3_get_autocommit(m_conn) != 0;
+    if (ownRead)
+        sqlite3_exec(m_conn, "BEGIN", nullptr, nullptr, nullptr);
+    auto endRead = [this, ownRead] {
+        if (ownRead && !sqlite3_get_autocommit(m_conn))
+            sqlite3_exec(m_conn, "COMMIT", nullptr, nullptr, nullptr);
+    };
     qint64 pages = 0, pageSize = 0;
-    int rc = SQLITE_OK;
-    for (const char *pragma : {"page_count", "page_size"}) {
-        const QByteArray sql = QStringLiteral("PRAGMA %1.%2").arg(schema, QLatin1String(pragma)).toUtf8();
+    int rc = pragmaValue(m_conn, info.schema, "page_count", pages);
+    if (rc == SQLITE_OK)
+        rc = pragmaValue(m_conn, info.schema, "page_size", pageSize);
+    if (rc == SQLITE_OK)
+        rc = readMetaFrom(m_conn, info.schema, info.def, info.version);
+    QStringList present;
+    if (rc == SQLITE_OK) {
+        sqlite3_stmt *st = nullptr;
+        const QByteArray sql =
+            QStringLiteral("SELECT name FROM %1.sqlite_master WHERE type = 'index' AND name LIKE 'ix#_%' ESCAPE '#'")
+                .arg(schema)
+                .toUtf8();
         rc = sqlite3_prepare_v2(m_conn, sql.constData(), -1, &st, nullptr);
-        if (rc == SQLITE_OK)
-            rc = sqlite3_step(st);
-        if (rc == SQLITE_ROW) {
-            (std::strcmp(pragma, "page_count") == 0 ? pages : pageSize) = sqlite3_column_int64(st, 0);
+        while (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW) {
+            present << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0))).toLower();
             rc = SQLITE_OK;
         }
         sqlite3_finalize(st);
-        if (rc != SQLITE_OK)
-            break;
+        if (rc == SQLITE_DONE)
+            rc = SQLITE_OK;
     }
-    if (rc != SQLITE_OK || pages * pageSize > QFileInfo(info.datPath).size() || pages == 0)
-        throw EngineError(Err::DataDamaged,
-            QStringLiteral("A tabela %1 está danificada (cabeçalho inválido)").arg(info.schema), info.schema);
-    rc = readMetaFrom(m_conn, info.schema, info.def, info.version);
+    const qint64 fileSize = QFileInfo(info.datPath).size();
+    endRead();
+    if (isBusy(rc))
+        return false;
     if (rc != SQLITE_OK)
-        throw EngineError(Err::DataDamaged,
-            QStringLiteral("A tabela %1 está danificada: %2").arg(info.schema, QString::fromUtf8(sqlite3_errstr(rc))),
-            info.schema);
-    // A file copied under another name keeps its inner table name; follow the file.
-    if (info.def.name.compare(info.schema, Qt::CaseInsensitive) != 0) {
-        const QString sql = QStringLiteral("ALTER TABLE %1.%2 RENAME TO %3")
-                                .arg(schema, quoteIdent(info.def.name), quoteIdent(info.schema));
-        if (sqlite3_exec(m_conn, sql.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
-            throw EngineError(Err::DataDamaged,
-                QStringLiteral("A tabela %1 contém a tabela %2").arg(info.schema, info.def.name), info.schema);
-        info.def.name = info.schema;
-        const QByteArray json = definitionJson(info.def);
-        sqlite3_stmt *up = nullptr;
-        sqlite3_prepare_v2(m_conn,
-            QStringLiteral("UPDATE %1._stmeta SET value = ?1 WHERE key = 'definition'")
-                .arg(schema)
-                .toUtf8()
-                .constData(),
-            -1, &up, nullptr);
-        sqlite3_bind_text(up, 1, json.constData(), json.size(), SQLITE_TRANSIENT);
-        sqlite3_step(up);
-        sqlite3_finalize(up);
-    }
-    info.sqlName = schema + QLatin1Char('.') + quoteIdent(info.def.name);
-}
+        throw damaged(QStringLiteral("cabeçalho inválido: %1").arg(QString::fromUtf8(sqlite3_errstr(rc))));
+    if (pages == 0 || pages * pageSize > fileSize)
+        throw damaged(QStringLiteral("cabeçalho inválido"));
+    if (pages * pageSize < fileSize)
+        throw damaged(QStringLiteral("dados depois do fim do arquivo"));
 
-void Database::checkIndexFile(TableInfo &info, const QString &idxPath)
-{
+    // The definition kept in the .idx must be the one inside the .dat.
     if (!QFileInfo::exists(idxPath))
         throw EngineError(Err::IndexDamaged,
-            QStringLiteral("O arquivo de índices da tabela %1 não foi encontrado").arg(info.schema), info.schema);
+                          QStringLiteral("O arquivo de índices da tabela %1 não foi encontrado").arg(info.schema),
+                          info.schema);
     TableDef idxDef;
     QString idxVersion;
     if (!readIndexFile(idxPath, idxDef, idxVersion))
         throw EngineError(Err::IndexDamaged,
-            QStringLiteral("O arquivo de índices da tabela %1 está danificado").arg(info.schema), info.schema);
-    bool same = idxDef.indexes.size() == info.def.indexes.size();
-    for (int i = 0; same && i < idxDef.indexes.size(); ++i)
-        same = idxDef.indexes[i] == info.def.indexes[i];
-    // The physical indexes inside the .dat must be those the definition names.
+                          QStringLiteral("O arquivo de índices da tabela %1 está danificado").arg(info.schema),
+                          info.schema);
+    if (info.def.name.compare(info.schema, Qt::CaseInsensitive) != 0) {
+        // A whole table (.dat and .idx) copied under another name follows its
+        // file; a .dat of another table under this table's .idx is damage.
+        if (idxDef.name.compare(info.def.name, Qt::CaseInsensitive) != 0 || !sameStructure(idxDef, info.def))
+            throw damaged(QStringLiteral("o arquivo de dados pertence à tabela %1").arg(info.def.name));
+        if (!renameInnerTable(info))
+            return false;
+        writeIndexFile(idxPath, info.def, info.version);
+        idxDef = info.def;
+    }
     QStringList expected;
     for (const IndexDef &ix : info.def.indexes)
         if (!isRowidIndex(info.def, ix))
             expected << physicalIndexName(ix).toLower();
-    QStringList present;
-    sqlite3_stmt *st = nullptr;
-    const QByteArray sql
-        = QStringLiteral("SELECT name FROM %1.sqlite_master WHERE type = 'index' AND name LIKE 'ix#_%' "
-                         "ESCAPE '#'")
-              .arg(quoteIdent(info.schema))
-              .toUtf8();
-    if (sqlite3_prepare_v2(m_conn, sql.constData(), -1, &st, nullptr) == SQLITE_OK)
-        while (sqlite3_step(st) == SQLITE_ROW)
-            present << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0))).toLower();
-    sqlite3_finalize(st);
     expected.sort();
     present.sort();
-    if (!same || expected != present)
+    if (!sameStructure(idxDef, info.def) || expected != present)
         throw EngineError(Err::IndexDamaged,
-            QStringLiteral("Os índices da tabela %1 estão desatualizados ou danificados").arg(info.schema),
-            info.schema);
+                          QStringLiteral("Os índices da tabela %1 estão desatualizados ou danificados").arg(info.schema),
+                          info.schema);
+    info.sqlName = schema + QLatin1Char('.') + quoteIdent(info.def.name);
+    return true;
+}
+
+bool Database::renameInnerTable(TableInfo &info)
+{
+    const QString schema = quoteIdent(info.schema);
+    const QString sql =
+        QStringLiteral("ALTER TABLE %1.%2 RENAME TO %3").arg(schema, quoteIdent(info.def.name), quoteIdent(info.schema));
+    const int rc = sqlite3_exec(m_conn, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+    if (isBusy(rc))
+        return false;
+    if (rc != SQLITE_OK)
+        throw EngineError(Err::DataDamaged,
+                          QStringLiteral("A tabela %1 contém a tabela %2").arg(info.schema, info.def.name), info.schema);
+    info.def.name = info.schema;
+    const QByteArray json = definitionJson(info.def);
+    sqlite3_stmt *up = nullptr;
+    sqlite3_prepare_v2(m_conn,
+                       QStringLiteral("UPDATE %1._stmeta SET value = ?1 WHERE key = 'definition'").arg(schema).toUtf8().constData(),
+                       -1, &up, nullptr);
+    sqlite3_bind_text(up, 1, json.constData(), json.size(), SQLITE_TRANSIENT);
+    sqlite3_step(up);
+    sqlite3_finalize(up);
+    return true;
 }
 
 void Database::detach(const QString &key)

@@ -2,8 +2,10 @@
 // their definition and version, and putting a rebuilt file in place.
 #include "platform/db/database.h"
 
+#include "platform/db/faultpoint.h"
 #include "platform/db/fileconn.h"
 #include "platform/db/filelock.h"
+#include "platform/db/filereplace.h"
 #include "platform/db/schemasql.h"
 #include "platform/db/tablemeta.h"
 
@@ -46,6 +48,11 @@ void Database::createTable(const TableDef &def, const QString &version)
         m_tables.insert(keyOf(def.name), info);
         return;
     }
+    const LockHold hold = lockMaintenance(def.name, m_session->lockRetryCount);
+    if (!hold && QFileInfo::exists(mainFilePath()))
+        throw EngineError(
+            Err::TableInUse, QStringLiteral("Esta Tabela está em uso por outro usuário ou processo!"), def.name);
+    finishReplacement(def.name);
     if (tableExists(def.name))
         throw EngineError(Err::InvalidOperation, QStringLiteral("A tabela %1 já existe").arg(def.name), def.name);
     const QString dat = QDir(m_dir).filePath(def.name + QStringLiteral(".dat"));
@@ -78,10 +85,10 @@ void Database::deleteTable(const QString &table)
         return;
     }
     open();
-    auto lock = exclusiveForMaintenance(table);
+    MaintenanceHold hold = exclusiveForMaintenance(table);
     const QString dat = tableFilePath(table, QStringLiteral(".dat"));
     detach(keyOf(table));
-    lock.reset();
+    hold.open.release();
     FileLock::release(dat);
     QFile::remove(dat);
     QFile::remove(dat + QStringLiteral("-journal"));
@@ -92,9 +99,9 @@ void Database::deleteTable(const QString &table)
 void Database::emptyTable(const QString &table)
 {
     open();
-    std::shared_ptr<FileLock> lock;
+    MaintenanceHold hold;
     if (m_storage == Storage::Folder)
-        lock = exclusiveForMaintenance(table);
+        hold = exclusiveForMaintenance(table);
     TableInfo &info = useTable(table);
     QString sql = QStringLiteral("DELETE FROM %1").arg(info.sqlName);
     int rc = sqlite3_exec(m_conn, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
@@ -103,8 +110,7 @@ void Database::emptyTable(const QString &table)
                   .arg(quoteIdent(info.schema), QString(info.def.name).replace(QLatin1Char('\''), QLatin1String("''")));
         sqlite3_exec(m_conn, sql.toUtf8().constData(), nullptr, nullptr, nullptr); // absent without autoinc
     }
-    if (lock)
-        lock->unlock(FileLock::OpenByte);
+    hold = {};
     if (rc != SQLITE_OK)
         raise(sqlite3_extended_errcode(m_conn), table, QStringLiteral("esvaziar tabela"));
 }
@@ -137,26 +143,50 @@ void Database::rebuildIndexFile(const QString &table)
     writeIndexFile(tableFilePath(table, QStringLiteral(".idx")), info.def, info.version);
 }
 
-void Database::replaceTableFiles(
+QString Database::replaceTableFiles(
     const QString &table, const QString &newDat, const TableDef &def, const QString &version, bool keepBackup)
 {
     const QString dat = tableFilePath(table, QStringLiteral(".dat"));
     const QString idx = tableFilePath(table, QStringLiteral(".idx"));
-    const QString base = dat.left(dat.size() - 4);
-    FileLock::release(dat);
-    if (keepBackup) {
-        QFile::remove(base + QStringLiteral(".dbk"));
-        QFile::remove(base + QStringLiteral(".ibk"));
-        QFile::rename(dat, base + QStringLiteral(".dbk"));
-        if (QFileInfo::exists(idx))
-            QFile::rename(idx, base + QStringLiteral(".ibk"));
+    const QString base = QFileInfo(dat).completeBaseName();
+    ReplaceIntent intent;
+    intent.tmpName = QFileInfo(newDat).fileName();
+    intent.backupBase = keepBackup ? freeBackupBase(m_dir, base) : QString();
+    intent.def = def;
+    intent.version = version;
+    writeIntent(dat, intent);
+    faultPoint("replace:intent");
+    completeReplacement(dat, idx, intent);
+    return keepBackup ? QDir(m_dir).filePath(intent.backupBase + QStringLiteral(".dbk")) : QString();
+}
+
+void Database::finishReplacement(const QString &table)
+{
+    if (m_storage != Storage::Folder)
+        return;
+    const QString dat = tableFilePath(table, QStringLiteral(".dat"));
+    const QString record = intentPath(dat);
+    if (!QFileInfo::exists(record))
+        return;
+    ReplaceIntent intent;
+    if (!readIntent(record, intent)) {
+        // Records are put in place whole: one that cannot be read is not ours.
+        QFile::remove(record);
+        return;
     }
-    // A journal left by the old file must never be played on the new one.
-    QFile::remove(dat + QStringLiteral("-journal"));
-    QFile::remove(dat);
-    if (!QFile::rename(newDat, dat))
-        throw EngineError(Err::ReadOnly, QStringLiteral("Não foi possível substituir o arquivo %1").arg(dat), table);
-    writeIndexFile(idx, def, version);
+    completeReplacement(dat, tableFilePath(table, QStringLiteral(".idx")), intent);
+}
+
+void Database::settleReplacement(const QString &table)
+{
+    if (m_storage != Storage::Folder || !QFileInfo::exists(intentPath(tableFilePath(table, QStringLiteral(".dat")))))
+        return;
+    const LockHold hold = lockMaintenance(table, m_session->lockRetryCount);
+    if (!hold && QFileInfo::exists(mainFilePath()))
+        throw EngineError(Err::TableInUse,
+                          QStringLiteral("A tabela %1 está sendo reconstruída por outro usuário ou processo").arg(table),
+                          table);
+    finishReplacement(table);
 }
 
 } // namespace stb::db

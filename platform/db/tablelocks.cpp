@@ -86,20 +86,42 @@ void Database::ensureNotOpenHere(const QString &table)
                 QStringLiteral("A tabela %1 está aberta; feche-a antes desta operação").arg(table), table);
 }
 
-std::shared_ptr<FileLock> Database::exclusiveForMaintenance(const QString &table)
+LockHold Database::lockMaintenance(const QString &table, int retries)
+{
+    QString name = QFileInfo(table).fileName();
+    if (name.endsWith(QLatin1String(".dat"), Qt::CaseInsensitive))
+        name.chop(4);
+    const QString main = mainFilePath();
+    const std::int64_t byte = FileLock::maintenanceByte(name);
+    auto lock = FileLock::forFile(main);
+    if (!QFileInfo::exists(main) || !lock->hold(byte, true, retries, m_session->lockWaitTime))
+        return {};
+    return LockHold(lock, byte);
+}
+
+Database::MaintenanceHold Database::exclusiveForMaintenance(const QString &table)
 {
     endReadTransaction();
     ensureNotOpenHere(table);
     if (m_inTransaction)
         throw EngineError(Err::InvalidOperation, QStringLiteral("Operação não permitida durante uma transação"), table);
+    auto inUse = [&table] {
+        return EngineError(
+            Err::TableInUse, QStringLiteral("Esta Tabela está em uso por outro usuário ou processo!"), table);
+    };
+    MaintenanceHold hold;
+    hold.table = lockMaintenance(table, m_session->lockRetryCount);
+    if (!hold.table && QFileInfo::exists(mainFilePath()))
+        throw inUse();
+    finishReplacement(table);
     const QString path = tableFilePath(table, QStringLiteral(".dat"));
     if (!QFileInfo::exists(path))
         throw EngineError(Err::TableNotFound, QStringLiteral("A tabela %1 não existe").arg(table), table);
     auto lock = FileLock::forFile(path);
-    if (!lock->lock(FileLock::OpenByte, true, m_session->lockRetryCount, m_session->lockWaitTime))
-        throw EngineError(
-            Err::TableInUse, QStringLiteral("Esta Tabela está em uso por outro usuário ou processo!"), table);
-    return lock;
+    if (!lock->hold(FileLock::OpenByte, true, m_session->lockRetryCount, m_session->lockWaitTime))
+        throw inUse();
+    hold.open = LockHold(lock, FileLock::OpenByte);
+    return hold;
 }
 
 } // namespace stb::db

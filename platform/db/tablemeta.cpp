@@ -113,18 +113,19 @@ int readMetaFrom(sqlite3 *db, const QString &schema, TableDef &def, QString &ver
 bool readIndexFile(const QString &path, TableDef &def, QString &version)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    if (!f.open(QIODevice::ReadOnly) || f.size() > (1 << 20))
         return false;
     const QByteArray all = f.readAll();
+    // Exactly three lines: anything after them is damage, not padding.
     const QList<QByteArray> lines = all.split('\n');
-    if (lines.size() < 3)
+    if (lines.size() != 4 || !lines[3].isEmpty())
         return false;
     const QList<QByteArray> head = lines[0].split(' ');
     if (head.size() != 2 || head[0] != kIdxMagic)
         return false;
     const QByteArray &json = lines[1];
     const uLong crc = crc32(0L, reinterpret_cast<const Bytef *>(json.constData()), static_cast<uInt>(json.size()));
-    if (lines[2].trimmed() != QByteArray::number(static_cast<qulonglong>(crc), 16))
+    if (lines[2] != QByteArray::number(static_cast<qulonglong>(crc), 16))
         return false;
     version = QString::fromLatin1(head[1]);
     return defFromJson(json, def);
