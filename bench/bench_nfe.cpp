@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
@@ -124,11 +125,16 @@ int main(int argc, char **argv)
             dm->TabCalc.post();
         },
         [&] {
+            QElapsedTimer t;
+            t.start();
             const stb::ContextoImportacao ctx = stb::contextoImportacao(*dm);
             const stb::LoteNFe lote = stb::LeArquivosNFe(*dm, ctx, arquivos);
             if (!lote.erros.isEmpty())
                 std::fprintf(stderr, "%s\n", qPrintable(lote.erros.first()));
+            const double leitura = static_cast<double>(t.nsecsElapsed()) / 1e6;
             importadas = int(stb::GravaImportacao(*dm, ctx, lote.notas).size());
+            std::printf("  pass: read and propose %.0f ms, store %.0f ms\n", leitura,
+                        static_cast<double>(t.nsecsElapsed()) / 1e6 - leitura);
         });
     dm.reset();
     if (importadas != kNotas) {

@@ -13,6 +13,7 @@
 #include "shell/dlgopcoes.h"
 #include "shell/dlgunidade.h"
 #include "shell/mediccommands.h"
+#include "shell/nfecommands.h"
 #include "shell/mainreport.h"
 
 #include <QAction>
@@ -113,6 +114,7 @@ void TMain::buildMenus()
     PopMenuItens = new QMenu(this);
     PopMenuItens->setObjectName(QStringLiteral("PopMenuItens"));
     new MedicCommands(this); // medicine table, its update and the NBM workbook
+    new NFeCommands(this);   // NF-e import into the open calculation
     new ComandosRelatorio(this); // SBPrintCalc and its menu entry
 
     connect(SBNovo, &QToolButton::clicked, this, &TMain::SBNovoClick);

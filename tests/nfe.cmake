@@ -9,3 +9,5 @@ stb_add_test(tst_nfe_cli SOURCES tst_nfe_cli.cpp)
 target_compile_definitions(tst_nfe_cli PRIVATE STB_NFE_DATA="${STB_NFE_DATA}" STB_CLI_PATH="$<TARGET_FILE:stbrelva-cli>"
                            STB_APPDIR="${CMAKE_BINARY_DIR}/AppDir")
 add_dependencies(tst_nfe_cli stbrelva-cli pristine_data)
+stb_add_test(tst_nfe_gui SOURCES tst_nfe_gui.cpp LIBS sttestsupport stnfegui)
+target_compile_definitions(tst_nfe_gui PRIVATE STB_NFE_DATA="${STB_NFE_DATA}")
