@@ -25,7 +25,15 @@ namespace {
 const QString kTabNotas = QStringLiteral("NFeImportadas");
 const QString kTabItens = QStringLiteral("NFeItensDeclarados");
 
-QString digitos(const QString &s) { return QString(s).remove(QRegularExpression(QStringLiteral("[^0-9]"))); }
+QString digitos(const QString &s)
+{
+    QString out;
+    out.reserve(s.size());
+    for (QChar c : s)
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            out += c;
+    return out;
+}
 
 // What the sender declared is kept beside the invoice: its key and ST total,
 // and per line the ST base, margin and amount.
