@@ -11,4 +11,5 @@ int runMvaAjustada(const QStringList &args);
 int runReport(const QStringList &args);
 int runZlb(const QStringList &args);
 int runQuick(const QStringList &args);
+int runNfe(const QStringList &args);
 } // namespace cli

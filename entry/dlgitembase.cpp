@@ -5,6 +5,7 @@
 #include "core/edition.h"
 #include "core/grupos.h"
 #include "core/messages.h"
+#include "core/regrasitem.h"
 #include "core/settings.h"
 #include "entry/currencyedit.h"
 #include "entry/dlgescolhemva.h"
@@ -340,15 +341,8 @@ bool TFormDlgItemBase::AplicaItemBrelva(const QString &code, int id, const QStri
     // Adjusted MVA of an interstate operation.
     if (OperacaoInterestadual && !chave.isEmpty() && !ctx.difal() && m_mva) {
         Currency interna;
-        if (!Contribuinte) {
-            IniFile &ini = IniLocal2();
-            const QString secao = QStringLiteral("MVAAjustada.Aliq");
-            const QString achada = ini.valueExists(secao, chave) ? chave
-                : chave.size() > 2 && ini.valueExists(secao, chave.left(2)) ? chave.left(2)
-                                                                          : QString();
-            interna = achada.isEmpty() ? (m_aliqICMS ? m_aliqICMS->value() : Currency())
-                                       : Currency::fromDouble(ini.readFloat(secao, achada, 0));
-        }
+        if (!Contribuinte)
+            interna = AliqInternaMVAAjustada(chave, m_aliqICMS ? m_aliqICMS->value() : Currency());
         if (!NaoMostrar.contains(chave + QStringLiteral("p2")))
             if (const auto r = perguntaAliquota(MensagemAliqMVAAjustada(chave), chave + QStringLiteral("p2")))
                 interna = *r;
@@ -395,24 +389,16 @@ std::optional<Currency> TFormDlgItemBase::perguntaAliquota(const QString &mensag
 bool TFormDlgItemBase::RegrasAmbito(int item, int ambito)
 {
     const Contexto ctx = contexto();
-    // Scopes that exclude resale.
-    static const QList<QPair<int, int>> foraDaRevenda{{6, 2}, {10, 5}, {13, 3}, {17, 4}};
-    if (ctx.tipoCalculo == 1 && foraDaRevenda.contains(qMakePair(item, ambito))) {
-        MsgErro(QStringLiteral("A substituição tributária neste item é inaplicável (âmbito %1.%2).").arg(item).arg(ambito));
+    const RecusaAmbito recusa = RegraAmbito(ctx.tipoCalculo, ctx.grupo, ModoCombustivel, item, ambito);
+    if (recusa == RecusaAmbito::ForaDaRevenda || recusa == RecusaAmbito::SoCombustiveis) {
+        MsgErro(MensagemRecusaAmbito(recusa, item, ambito));
         limpaCodigo();
         return false;
     }
-    if (ModoCombustivel) {
-        if (item != Grupo::Combustiveis) {
-            MsgErro(QStringLiteral("Neste cálculo só é possível processar os combustíveis."));
-            limpaCodigo();
-            return false;
-        }
-    } else if (!ModoMedicamento
-               && (item == Grupo::Combustiveis || item == Grupo::Medicamentos || item == Grupo::MedicamentosMVA)
-               && item != ctx.grupo) {
+    // A medicine line takes any special item; other lines need the calculation of its group.
+    if (recusa == RecusaAmbito::Especial && !ModoMedicamento) {
         Pausa(250);
-        MsgErro(QStringLiteral("Para calcular este item, é preciso criar o cálculo como \"Especial\"."));
+        MsgErro(MensagemRecusaAmbito(recusa, item, ambito));
         bool trocou = false;
         db::Table &notas = DM().TabNotas;
         if (g_trocaGrupoPermitida && !m_rapido && notas.isActive() && !notas.isEmpty()) {
@@ -432,7 +418,7 @@ bool TFormDlgItemBase::RegrasAmbito(int item, int ambito)
             limpaCodigo();
         return false;
     }
-    if ((item == 3 || item == 4 || item == 5 || item == 25) && !AvisoPMPF) {
+    if (ItemAvisoPMPF(item) && !AvisoPMPF) {
         AvisoPMPF = true;
         QTimer::singleShot(250, this, [] {
             MsgAviso(QStringLiteral("A ST deste item é calculada pela PMPF ou pelo preço do fabricante.\r"

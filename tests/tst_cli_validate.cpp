@@ -76,7 +76,9 @@ void TestCliValidate::usage()
                             QStringLiteral("  stbrelva-cli report [--today AAAA-MM-DD] [--mr 0..5] [--contribuinte] [--analitica] "
                                            "[--codigos STBrelva2.ini] --pdf SAIDA.pdf ARQUIVO.json"),
                             QStringLiteral("  stbrelva-cli zlb create|list|extract ARQUIVO.zlb [PASTA]"),
-                            QStringLiteral("  stbrelva-cli quick [--today AAAA-MM-DD] ARQUIVO.json")};
+                            QStringLiteral("  stbrelva-cli quick [--today AAAA-MM-DD] ARQUIVO.json"),
+                            QStringLiteral("  stbrelva-cli nfe [--today AAAA-MM-DD] [--appdir PASTA] [--item ARQUIVO:N=SUBITEM]... "
+                                           "ARQUIVO.json NFE.xml|PASTA...")};
     if (!first.isEmpty())
         expected.prepend(first);
     QCOMPARE(QString::fromUtf8(p.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);

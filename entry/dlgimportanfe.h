@@ -1,0 +1,56 @@
+// The NF-e import as the user runs it: the files read under a progress bar,
+// the review of their invoices and lines with the proposed annex entry
+// (editable), the store under a progress bar, and the comparison of the
+// declared and computed ST.
+#pragma once
+
+#include "entry/formdlg.h"
+#include "entry/nfeimporta.h"
+
+class QLabel;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace stb {
+
+// Review of an import before anything is stored. Column "SubItem Brelva" of a
+// line is editable: a code typed there is looked up in the annex and applied
+// with the item dialog's rules.
+class TFormDlgImportaNFe : public TFormDlg {
+    Q_OBJECT
+public:
+    TFormDlgImportaNFe(TDM &dm, const ContextoImportacao &ctx, LoteNFe &lote, QWidget *parent = nullptr);
+
+    QTreeWidget *Arvore = nullptr;
+    QLabel *LabelErros = nullptr;
+
+    // Applies the code typed for a line (tests call it as the editor does).
+    void AplicaCodigo(QTreeWidgetItem *linha, const QString &codigo);
+
+protected:
+    void BtnOkClick() override;
+
+private:
+    void preenche();
+    void mostraLinha(QTreeWidgetItem *w, const NotaImportada &n, const LinhaImportada &l);
+    TDM &m_dm;
+    ContextoImportacao m_ctx;
+    LoteNFe &m_lote;
+    PropostaBrelva m_proposta;
+    bool m_preenchendo = false;
+};
+
+// The comparison of declared and computed ST, a row per invoice with its
+// lines below; differences above one cent in red.
+class TFormDlgComparaNFe : public TFormDlg {
+    Q_OBJECT
+public:
+    TFormDlgComparaNFe(const QList<ComparacaoNota> &notas, QWidget *parent = nullptr);
+    QTreeWidget *Arvore = nullptr;
+};
+
+// The whole import of `caminhos` (files or folders) into the current
+// calculation. Returns true when invoices were stored.
+bool ImportaNFe(TDM &dm, const QStringList &caminhos, QWidget *parent);
+
+} // namespace stb
