@@ -159,6 +159,11 @@ CalculoRapido::CalculoRapido(db::DataSet *brelva, QObject *parent)
     }
     MemItens.open();
     MemItensMedic.open();
+    ligaCampos();
+}
+
+void CalculoRapido::ligaCampos()
+{
     auto f = [](db::DataSet &ds, const char *n) { return &ds.fieldByName(QLatin1String(n)); };
     m_ci.valorNF = f(MemItens, "ValorNF");
     m_ci.valorIPI = f(MemItens, "ValorIPI");
@@ -213,6 +218,7 @@ void CalculoRapido::limpa()
         t->close();
         t->open();
     }
+    ligaCampos();
     frete = Currency();
 }
 

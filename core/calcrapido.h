@@ -91,6 +91,9 @@ signals:
     void totalChanged(stb::Currency total);
 
 private:
+    // Points the cached data fields at the lists' fields; a memory table builds
+    // its data fields anew each time it opens, so this follows every open.
+    void ligaCampos();
     void aposPost();
     bool m_renumerando = false;
     bool m_totaisSuspensos = false;

@@ -73,6 +73,7 @@ private slots:
     void rules_data();
     void rules();
     void deleteRenumbers();
+    void linesAfterANewCalculation();
     void badInput_data();
     void badInput();
 };
@@ -207,6 +208,20 @@ void TestQuick::deleteRenumbers()
     calc.excluiLinha(calc.MemItens);
     QCOMPARE(calc.MemItens.recordCount(), 2);
     QCOMPARE(calc.Total(), valor(QStringLiteral("72")));
+}
+
+void TestQuick::linesAfterANewCalculation()
+{
+    // "Novo Cálculo" empties the lists by reopening them; lines added
+    // afterwards compute as before (the lists' fields are new after an open).
+    CalculoRapido calc;
+    acrescenta(calc.MemItens, item("100", "10", "40", "18", "12"));
+    calc.limpa();
+    QCOMPARE(calc.MemItens.recordCount(), 0);
+    acrescenta(calc.MemItens, item("100", "10", "40", "18", "12"));
+    acrescenta(calc.MemItensMedic, medic("100", "0", "18", "12"));
+    QCOMPARE(calc.MemItens.fieldByName(QStringLiteral("TotalARecolher")).asCurrency(), valor(QStringLiteral("15.72")));
+    QCOMPARE(calc.MemItens.recordCount(), 1);
 }
 
 void TestQuick::badInput_data()
