@@ -1,0 +1,202 @@
+// The quick calculation window in the running main window, headless: the
+// kind chosen, the goods dialog opened at once in its quick mode, the total
+// box with the freight, the kind changed with lines answered No, and a
+// medicine calculation by table with its credit box.
+#include "core/datamodule.h"
+#include "core/messages.h"
+#include "entry/currencyedit.h"
+#include "entry/dlgitem.h"
+#include "outputs/dlgitemmedic.h"
+#include "outputs/formcalcrapido.h"
+#include "platform/annexconsult.h"
+#include "shell/mainwindow.h"
+#include "tests/support/testenv.h"
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+using namespace stb;
+using stbtest::TestInstall;
+
+namespace {
+
+// Calls `fn` with the next modal dialog of that object name.
+void quando(const QString &nome, std::function<void(QWidget *)> fn)
+{
+    auto *timer = new QTimer(qApp);
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    QObject::connect(timer, &QTimer::timeout, [timer, clock, nome, fn] {
+        QWidget *w = QApplication::activeModalWidget();
+        if (w && w->isVisible() && w->objectName() == nome) {
+            timer->stop();
+            timer->deleteLater();
+            fn(w);
+        } else if (clock->elapsed() > 20000) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start(20);
+}
+
+void digita(QLineEdit *e, const QString &text)
+{
+    e->setFocus();
+    e->selectAll();
+    QTest::keyClicks(e, text);
+}
+
+// The goods line of the worked example, typed in the dialog.
+void linhaExemplo(QWidget *w)
+{
+    auto &dlg = static_cast<TFormDlgItem &>(*w);
+    dlg.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dlg));
+    dlg.dxEditCodigo->setFocus();
+    QTest::keyClicks(dlg.dxEditCodigo, QStringLiteral("01.001.00"));
+    dlg.dxCheckFEM->setFocus();
+    dlg.processPrivate();
+    digita(dlg.dxEditValorNF, QStringLiteral("100"));
+    dlg.dxCheckValorIPI->click();
+    digita(dlg.dxEditValorIPI, QStringLiteral("10"));
+    digita(dlg.dxEditMVA, QStringLiteral("40"));
+    digita(dlg.dxEditAliqICMS, QStringLiteral("18"));
+    digita(dlg.dxEditCreditoICMS, QStringLiteral("12"));
+    dlg.BtnOk->click();
+}
+
+} // namespace
+
+class TestQuickGui : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void goodsWithFreightAndKindChange();
+    void medicinesByTable();
+
+private:
+    std::unique_ptr<TestInstall> m_inst;
+    std::unique_ptr<TMain> m_main;
+    RecordingSink m_sink;
+};
+
+void TestQuickGui::init()
+{
+    m_sink = RecordingSink();
+    setMessageSink(&m_sink);
+    m_inst = std::make_unique<TestInstall>();
+    m_inst->applyToProcess();
+    annex::setPastaPrograma(m_inst->path(QStringLiteral("semprograma")));
+    m_main = std::make_unique<TMain>();
+    QSignalSpy done(m_main.get(), &TMain::startupFinished);
+    QVERIFY(done.wait(20000));
+    m_sink.clear();
+}
+
+void TestQuickGui::cleanup()
+{
+    m_main.reset();
+    m_inst.reset();
+    annex::setPastaPrograma(QString());
+    setMessageSink(nullptr);
+}
+
+void TestQuickGui::goodsWithFreightAndKindChange()
+{
+    QVERIFY(m_main->SBCalcRapido->isEnabled());
+    QString caption, tipo, operacao, totalSemFrete, totalComFrete, tipoDepois;
+    int linhasDepois = -1;
+    quando(QStringLiteral("TFormDlgTipoCalcRapido"), [&](QWidget *w) {
+        auto &tipoDlg = static_cast<TFormDlgTipoCalcRapido &>(*w);
+        caption = tipoDlg.windowTitle();
+        tipoDlg.dxCheckPadrao->click();
+        tipoDlg.dxCheckTipo[0]->click();
+        tipoDlg.dxCheckInterna->click();
+        // The lines dialog opens at once: one line, then Esc.
+        quando(QStringLiteral("TFormDlgItem"), [&](QWidget *d) {
+            linhaExemplo(d);
+            quando(QStringLiteral("TFormDlgItem"), [](QWidget *d2) { static_cast<TFormDlgItem *>(d2)->BtnCancel->click(); });
+        });
+        tipoDlg.BtnOk->click();
+    });
+    quando(QStringLiteral("TFormCalcRapido"), [&](QWidget *w) {
+        auto &janela = static_cast<TFormCalcRapido &>(*w);
+        QTRY_COMPARE_WITH_TIMEOUT(janela.calculo().MemItens.recordCount(), 1, 15000);
+        tipo = janela.LabelTipo->text();
+        operacao = janela.LabelOperacao->text();
+        totalSemFrete = janela.dxEditTotal->text();
+        digita(janela.dxEditFrete, QStringLiteral("11"));
+        totalComFrete = janela.dxEditTotal->text();
+        stbtest::saveScreenshot(&janela, QStringLiteral("quick_padrao"));
+        // Another type with the line there: answered No, nothing changes.
+        quando(QStringLiteral("TFormDlgTipoCalcRapido"), [](QWidget *t) {
+            auto &tipoDlg = static_cast<TFormDlgTipoCalcRapido &>(*t);
+            tipoDlg.dxCheckTipo[1]->click();
+            tipoDlg.BtnOk->click();
+        });
+        m_sink.answers = {false};
+        janela.EscolheTipo();
+        linhasDepois = janela.calculo().MemItens.recordCount();
+        tipoDepois = janela.LabelTipo->text();
+        janela.BtnFecha->click();
+    });
+    m_main->SBCalcRapido->click();
+    QCOMPARE(caption, QStringLiteral("Cálculo Rápido - Escolha o tipo de Cálculo:"));
+    QCOMPARE(tipo, QStringLiteral("[ICMS/ST]"));
+    QCOMPARE(operacao, QStringLiteral("[Op. Interna]"));
+    QCOMPARE(totalSemFrete, QStringLiteral("R$ 15,72 "));
+    QCOMPARE(totalComFrete, QStringLiteral("R$ 18,49 "));
+    QCOMPARE(m_sink.texts(), QStringList{QStringLiteral("O cálculo será reiniciado.\rTem certeza de que quer mudar o tipo de cálculo?")});
+    QCOMPARE(linhasDepois, 1);
+    QCOMPARE(tipoDepois, QStringLiteral("[ICMS/ST]"));
+    // Nothing was stored.
+    QCOMPARE(DM().TabItens.isActive() ? DM().TabItens.recordCount() : 0, 0);
+}
+
+void TestQuickGui::medicinesByTable()
+{
+    QString total, rotulo;
+    quando(QStringLiteral("TFormDlgTipoCalcRapido"), [&](QWidget *w) {
+        auto &tipoDlg = static_cast<TFormDlgTipoCalcRapido &>(*w);
+        tipoDlg.dxCheckMedicamento->click();
+        tipoDlg.dxCheckTipo[0]->click();
+        tipoDlg.dxCheckInterna->click();
+        quando(QStringLiteral("TFormDlgItemMedic"), [&](QWidget *d) {
+            auto &dlg = static_cast<TFormDlgItemMedic &>(*d);
+            // A medicine typed by hand.
+            digita(dlg.dxEditDescricao, QStringLiteral("XAROPE MANUAL"));
+            digita(dlg.dxEditQtd, QStringLiteral("2"));
+            digita(dlg.dxEditVlUnit, QStringLiteral("50"));
+            digita(dlg.dxEditAliqICMS, QStringLiteral("18"));
+            dlg.BtnOk->click();
+            quando(QStringLiteral("TFormDlgItemMedic"), [](QWidget *d2) { static_cast<TFormDlgItemMedic *>(d2)->BtnCancel->click(); });
+        });
+        tipoDlg.BtnOk->click();
+    });
+    quando(QStringLiteral("TFormCalcRapido"), [&](QWidget *w) {
+        auto &janela = static_cast<TFormCalcRapido &>(*w);
+        QTRY_COMPARE_WITH_TIMEOUT(janela.calculo().MemItensMedic.recordCount(), 1, 15000);
+        rotulo = janela.LabelFrete->text();
+        digita(janela.dxEditFrete, QStringLiteral("5"));
+        total = janela.dxEditTotal->text();
+        stbtest::saveScreenshot(&janela, QStringLiteral("quick_medic"));
+        janela.BtnFecha->click();
+    });
+    m_main->SBCalcRapido->click();
+    QCOMPARE(rotulo, QStringLiteral("Crédito:"));
+    // 100 x 18 % less the credit 5.
+    QCOMPARE(total, QStringLiteral("R$ 13,00 "));
+}
+
+QTEST_MAIN(TestQuickGui)
+#include "tst_quick_gui.moc"
