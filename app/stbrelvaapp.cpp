@@ -34,7 +34,8 @@ int main(int argc, char **argv)
         // STB_SAIR_APOS_INICIO=1: print the time from process start to the end of
         // the deferred start-up and quit (the start-up benchmark).
         // The program then ends through its normal end command.
-        if (qgetenv("STB_SAIR_APOS_INICIO") == "1")
+        stb::App().Desassistido = qgetenv("STB_SAIR_APOS_INICIO") == "1";
+        if (stb::App().Desassistido)
             QObject::connect(&main, &stb::TMain::startupFinished, &app, [&main] {
                 std::printf("INICIO-CONCLUIDO %s\n", qPrintable(main.statusLog.value(main.statusLog.size() - 1)));
                 std::fflush(stdout);

@@ -18,6 +18,9 @@ struct AppGlobals {
     QString UnitName;     // Unidade, or Usuario when empty
     QString UserName;
     bool MinimizeSwitch = false;
+    // A start nobody watches (STB_SAIR_APOS_INICIO=1): the first-run unit
+    // identification is left for the next start instead of waiting for an answer.
+    bool Desassistido = false;
     bool SetupSwitch = false;
     bool NoHelpSwitch = false;
     Currency AliqCreditoICMS = Currency::fromInt(12);

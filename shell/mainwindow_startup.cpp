@@ -257,7 +257,7 @@ void TMain::runStartupSteps()
     LocalizaNesh();
     // 16. News; the unit identification once.
     ShowStatus(QStringLiteral("Verificando Novidades..."));
-    if (!s.msg2()) {
+    if (!s.msg2() && !g.Desassistido) {
         if (Contribuinte)
             TFormDlgUnidadeContribuinte::executa(this);
         else

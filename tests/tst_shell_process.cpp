@@ -135,6 +135,9 @@ void TestShellProcess::normalStartAndEnd()
     // status 0 from the program and from the launcher, nothing reported.
     TestInstall inst;
     installPrograms(inst);
+    // The first start of an installation: the unit is not identified yet, and
+    // an unattended start does not wait for the identification dialog.
+    inst.setIni(QStringLiteral("Sistema"), QStringLiteral("Msg2"), QStringLiteral("0"));
     for (const bool launcher : {false, true}) {
         const Run r = launcher ? run(inst, inst.path(QStringLiteral("STBrelva")), {}, 60000, kSairAposInicio)
                                : run(inst, inst.path(QStringLiteral("Sys/STBrelvaApp")), launcherArgs(inst), 60000,
