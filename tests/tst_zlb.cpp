@@ -18,7 +18,7 @@ using namespace stb;
 
 namespace {
 
-struct Spec {
+struct EntradaTeste {
     QString name;
     QString folder;
     QByteArray data;
@@ -118,7 +118,7 @@ QStringList filesUnder(const QString &dir)
 
 } // namespace
 
-Q_DECLARE_METATYPE(QList<Spec>)
+Q_DECLARE_METATYPE(QList<EntradaTeste>)
 
 class TestZlb : public QObject {
     Q_OBJECT
@@ -145,63 +145,63 @@ private:
 
 void TestZlb::roundTrip_data()
 {
-    QTest::addColumn<QList<Spec>>("specs");
+    QTest::addColumn<QList<EntradaTeste>>("entradas");
     QTest::addColumn<bool>("compressDir");
     const QByteArray small = "linha 1;linha 2\r\n";
-    QTest::newRow("no entries, compressed directory") << QList<Spec>{} << true;
-    QTest::newRow("no entries, raw directory") << QList<Spec>{} << false;
-    QTest::newRow("one deflated") << QList<Spec>{{"TabMedic.txt", {}, small, false}} << true;
-    QTest::newRow("one stored, raw directory") << QList<Spec>{{"TabMedic.txt", {}, small, true}} << false;
-    QTest::newRow("empty entries") << QList<Spec>{{"vazio.txt", {}, {}, false}, {"vazio2.txt", {}, {}, true}} << true;
+    QTest::newRow("no entries, compressed directory") << QList<EntradaTeste>{} << true;
+    QTest::newRow("no entries, raw directory") << QList<EntradaTeste>{} << false;
+    QTest::newRow("one deflated") << QList<EntradaTeste>{{"TabMedic.txt", {}, small, false}} << true;
+    QTest::newRow("one stored, raw directory") << QList<EntradaTeste>{{"TabMedic.txt", {}, small, true}} << false;
+    QTest::newRow("empty entries") << QList<EntradaTeste>{{"vazio.txt", {}, {}, false}, {"vazio2.txt", {}, {}, true}} << true;
     QTest::newRow("large random, 4096-byte blocks")
-        << QList<Spec>{{"a.bin", {}, randomBytes(1 << 20, 7), false}, {"b.bin", {}, randomBytes(12289, 8), true}} << true;
-    QTest::newRow("large text table") << QList<Spec>{{"TB_MEDICAMENTO_012025.txt", {}, textBytes(3 << 20), false}} << false;
-    QList<Spec> many;
+        << QList<EntradaTeste>{{"a.bin", {}, randomBytes(1 << 20, 7), false}, {"b.bin", {}, randomBytes(12289, 8), true}} << true;
+    QTest::newRow("large text table") << QList<EntradaTeste>{{"TB_MEDICAMENTO_012025.txt", {}, textBytes(3 << 20), false}} << false;
+    QList<EntradaTeste> many;
     for (int i = 0; i < 300; ++i)
-        many << Spec{QStringLiteral("f%1.txt").arg(i), i % 3 ? QStringLiteral("sub\\n%1").arg(i % 7) : QString(),
+        many << EntradaTeste{QStringLiteral("f%1.txt").arg(i), i % 3 ? QStringLiteral("sub\\n%1").arg(i % 7) : QString(),
                      textBytes(i * 37), i % 2 == 0};
     QTest::newRow("300 entries in folders") << many << true;
-    QTest::newRow("Latin-1 names") << QList<Spec>{{QStringLiteral("Relação.txt"), QStringLiteral("Medicações"), small, false}}
+    QTest::newRow("Latin-1 names") << QList<EntradaTeste>{{QStringLiteral("Relação.txt"), QStringLiteral("Medicações"), small, false}}
                                    << true;
 }
 
 void TestZlb::roundTrip()
 {
-    QFETCH(QList<Spec>, specs);
+    QFETCH(QList<EntradaTeste>, entradas);
     QFETCH(bool, compressDir);
     QTemporaryDir dir;
     const QString archive = dir.filePath(QStringLiteral("x.zlb"));
     ZLBWriter w;
     QVERIFY(w.create(archive, compressDir));
-    for (const Spec &s : specs)
+    for (const EntradaTeste &s : entradas)
         QVERIFY2(w.addData(s.data, s.name, s.folder, s.stored), qPrintable(w.errorString()));
     QVERIFY(w.finish());
 
     TZLBArchive zlb;
     QVERIFY2(zlb.open(archive), qPrintable(zlb.errorString()));
-    QCOMPARE(zlb.count(), specs.size());
+    QCOMPARE(zlb.count(), entradas.size());
     qint64 total = 0;
-    for (int i = 0; i < specs.size(); ++i) {
-        QCOMPARE(zlb.entry(i).name, specs[i].name);
-        QCOMPARE(zlb.entry(i).folder, specs[i].folder);
-        QCOMPARE(zlb.entry(i).stored, specs[i].stored);
-        QCOMPARE(qint64(zlb.entry(i).size), specs[i].data.size());
+    for (int i = 0; i < entradas.size(); ++i) {
+        QCOMPARE(zlb.entry(i).name, entradas[i].name);
+        QCOMPARE(zlb.entry(i).folder, entradas[i].folder);
+        QCOMPARE(zlb.entry(i).stored, entradas[i].stored);
+        QCOMPARE(qint64(zlb.entry(i).size), entradas[i].data.size());
         QBuffer buf;
         buf.open(QIODevice::WriteOnly);
         QVERIFY2(zlb.readEntry(i, buf), qPrintable(zlb.errorString()));
-        QVERIFY(buf.data() == specs[i].data);
-        total += specs[i].data.size();
+        QVERIFY(buf.data() == entradas[i].data);
+        total += entradas[i].data.size();
     }
     QSignalSpy names(&zlb, &TZLBArchive::extracting);
     QSignalSpy bytes(&zlb, &TZLBArchive::progress);
     const QString out = dir.filePath(QStringLiteral("saida"));
     QVERIFY2(zlb.extractAll(out), qPrintable(zlb.errorString()));
-    QCOMPARE(names.size(), specs.size());
+    QCOMPARE(names.size(), entradas.size());
     if (total > 0) {
         QCOMPARE(bytes.last().at(0).toLongLong(), total);
         QCOMPARE(bytes.last().at(1).toLongLong(), total);
     }
-    for (const Spec &s : specs) {
+    for (const EntradaTeste &s : entradas) {
         QString folder = s.folder;
         folder.replace(QLatin1Char('\\'), QLatin1Char('/'));
         const QString path = QDir(out).filePath(folder.isEmpty() ? s.name : folder + QLatin1Char('/') + s.name);
@@ -209,10 +209,10 @@ void TestZlb::roundTrip()
         QVERIFY(readFile(path) == s.data);
     }
     // Without the folders every entry lands in the target itself.
-    if (!specs.isEmpty()) {
+    if (!entradas.isEmpty()) {
         const QString flat = dir.filePath(QStringLiteral("plano"));
-        QVERIFY(zlb.extract(specs.size() - 1, flat, false));
-        QVERIFY(QFileInfo::exists(QDir(flat).filePath(specs.last().name)));
+        QVERIFY(zlb.extract(entradas.size() - 1, flat, false));
+        QVERIFY(QFileInfo::exists(QDir(flat).filePath(entradas.last().name)));
     }
 }
 
