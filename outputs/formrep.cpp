@@ -1,5 +1,7 @@
 #include "outputs/formrep.h"
 
+#include "outputs/comparanfe.h"
+
 #include "core/datamodule.h"
 #include "core/edition.h"
 #include "core/grupos.h"
@@ -144,8 +146,12 @@ void RelatorioCalculo::Prepara(int opcaoMR, const QString &observ)
     if (m_imp.mostraCodigos)
         preparaCodigos(c);
     m_imp.rodape = rodape;
+    for (const auto &s : m_secoes)
+        s->prepara(m_dm, m_fatores);
     montaBandas();
 }
+
+void RelatorioCalculo::adicionaSecao(std::unique_ptr<SecaoRelatorio> secao) { m_secoes.push_back(std::move(secao)); }
 
 int RelatorioCalculo::paginas()
 {
@@ -716,6 +722,9 @@ void RelatorioCalculo::montaBandas()
     codigos->visivel = m_imp.mostraCodigos;
     rel.subResumo.push_back(codigos.get());
     lay.subs.push_back(std::move(codigos));
+
+    for (const auto &s : m_secoes)
+        s->monta(rel, largura);
 }
 
 // ===== general report ===================================================================
@@ -948,9 +957,14 @@ std::unique_ptr<RelatorioCalculo> CriaRelatorio(TDM &dm, const ConfigRelatorio &
 {
     db::Field *g = dm.TabCalc.isActive() ? dm.TabCalc.findField(QStringLiteral("Grupo")) : nullptr;
     const int grupo = g && !g->isNull() ? g->asInteger() : 0;
+    std::unique_ptr<RelatorioCalculo> rel;
     if (isGrupoMedicamento(grupo))
-        return std::make_unique<TFormRepMedic>(dm, cfg, analitica);
-    return std::make_unique<TFormRep>(dm, cfg);
+        rel = std::make_unique<TFormRepMedic>(dm, cfg, analitica);
+    else
+        rel = std::make_unique<TFormRep>(dm, cfg);
+    // Imported NF-e that declare ST get their comparison after the codes.
+    rel->adicionaSecao(std::make_unique<SecaoComparacaoNFe>());
+    return rel;
 }
 
 } // namespace stb
