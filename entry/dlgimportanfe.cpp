@@ -3,17 +3,23 @@
 #include "core/datamodule.h"
 #include "core/itemcalc.h"
 #include "core/messages.h"
+#include "outputs/comparanfe.h"
 #include "platform/clock.h"
 #include "platform/formatting.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QScreen>
+#include <QScrollBar>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <stdexcept>
 
 namespace stb {
@@ -25,6 +31,25 @@ constexpr int RoleNota = Qt::UserRole;
 constexpr int RoleLinha = Qt::UserRole + 1;
 
 QString dinheiro(Currency v) { return Format(QStringLiteral("%n"), {v.toDouble()}); }
+
+// Widens a tree to show every column whole, and the dialog around it, as far
+// as the screen the dialog opens on allows (the rest scrolls).
+void ajustaLargura(QDialog *dlg, QTreeWidget *arvore)
+{
+    for (int c = 0; c < arvore->columnCount(); ++c)
+        arvore->resizeColumnToContents(c);
+    int largura = 2 * arvore->frameWidth() + arvore->verticalScrollBar()->sizeHint().width() + 4;
+    for (int c = 0; c < arvore->columnCount(); ++c)
+        largura += arvore->columnWidth(c);
+    QScreen *tela = dlg->parentWidget() ? dlg->parentWidget()->screen() : QGuiApplication::primaryScreen();
+    const QRect livre = tela ? tela->availableGeometry() : QRect(0, 0, 1280, 800);
+    const int margens = dlg->sizeHint().width() - arvore->sizeHint().width();
+    const int maximo = std::max(400, livre.width() * 19 / 20 - std::max(0, margens));
+    arvore->setMinimumWidth(std::min(largura, maximo));
+    dlg->adjustSize();
+    dlg->resize(std::min(dlg->sizeHint().width(), livre.width() * 19 / 20),
+                std::min(std::max(dlg->sizeHint().height(), 480), livre.height() * 9 / 10));
+}
 
 // A progress bar for a long step; shown only when the step takes a while.
 class Progresso {
@@ -71,13 +96,14 @@ TFormDlgImportaNFe::TFormDlgImportaNFe(TDM &dm, const ContextoImportacao &ctx, L
                              QStringLiteral("CEST"), QStringLiteral("SubItem Brelva"), QStringLiteral("Valor"),
                              QStringLiteral("MVA"), QStringLiteral("Situação")});
     Arvore->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
-    Arvore->setMinimumSize(900, 380);
+    Arvore->setMinimumHeight(380);
     lay->addWidget(Arvore);
     connect(Arvore, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *w, int col) {
         if (!m_preenchendo && col == ColCodigo && w->parent())
             AplicaCodigo(w, w->text(ColCodigo));
     });
     preenche();
+    ajustaLargura(this, Arvore);
     finishCreate();
 }
 
@@ -161,7 +187,8 @@ void TFormDlgImportaNFe::BtnOkClick()
     accept();
 }
 
-TFormDlgComparaNFe::TFormDlgComparaNFe(const QList<ComparacaoNota> &notas, QWidget *parent) : TFormDlg(parent)
+TFormDlgComparaNFe::TFormDlgComparaNFe(const QList<ComparacaoNota> &notas, QWidget *parent)
+    : TFormDlg(parent), m_notas(notas)
 {
     setObjectName(QStringLiteral("TFormDlgComparaNFe"));
     setWindowTitle(QStringLiteral("ICMS/ST destacado na NF-e x calculado"));
@@ -171,7 +198,7 @@ TFormDlgComparaNFe::TFormDlgComparaNFe(const QList<ComparacaoNota> &notas, QWidg
     Arvore->setHeaderLabels({QStringLiteral("NF / Item"), QStringLiteral("SubItem"), QStringLiteral("BC/ST NF-e"),
                              QStringLiteral("BC/ST calculada"), QStringLiteral("MVA NF-e"), QStringLiteral("MVA calculada"),
                              QStringLiteral("ICMS/ST NF-e"), QStringLiteral("ICMS/ST calculado"), QStringLiteral("Diferença")});
-    Arvore->setMinimumSize(900, 380);
+    Arvore->setMinimumHeight(380);
     lay->addWidget(Arvore);
     const QBrush vermelho(QColor(0xff, 0xd0, 0xd0));
     for (const ComparacaoNota &n : notas) {
@@ -206,14 +233,31 @@ TFormDlgComparaNFe::TFormDlgComparaNFe(const QList<ComparacaoNota> &notas, QWidg
         }
         top->setExpanded(true);
     }
-    for (int c = 0; c < Arvore->columnCount(); ++c) {
-        Arvore->resizeColumnToContents(c);
-        if (c >= 2)
-            for (QTreeWidgetItemIterator it(Arvore); *it; ++it)
-                (*it)->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
-    }
+    for (int c = 2; c < Arvore->columnCount(); ++c)
+        for (QTreeWidgetItemIterator it(Arvore); *it; ++it)
+            (*it)->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+    BtnPlanilha = new QPushButton(QStringLiteral("Exporta planilha..."), this);
+    BtnPlanilha->setObjectName(QStringLiteral("BtnPlanilha"));
+    buttonRow()->insertWidget(0, BtnPlanilha);
+    connect(BtnPlanilha, &QPushButton::clicked, this, [this] {
+        const QString arquivo = QFileDialog::getSaveFileName(this, QStringLiteral("Exporta planilha"),
+                                                             QStringLiteral("ComparacaoNFe.xls"),
+                                                             QStringLiteral("Planilha (*.xls)"));
+        if (!arquivo.isEmpty())
+            ExportaPlanilha(arquivo);
+    });
     BtnCancel->hide();
+    ajustaLargura(this, Arvore);
     finishCreate();
+}
+
+bool TFormDlgComparaNFe::ExportaPlanilha(const QString &arquivo)
+{
+    QString erro;
+    if (GravaPlanilhaComparacaoNFe(m_notas, arquivo, &erro))
+        return true;
+    MsgErro(QStringLiteral("Não foi possível gravar a planilha \"%1\": %2").arg(arquivo, erro));
+    return false;
 }
 
 bool ImportaNFe(TDM &dm, const QStringList &caminhos, QWidget *parent)

@@ -8,6 +8,7 @@
 #include "entry/nfeimporta.h"
 
 class QLabel;
+class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -47,6 +48,13 @@ class TFormDlgComparaNFe : public TFormDlg {
 public:
     TFormDlgComparaNFe(const QList<ComparacaoNota> &notas, QWidget *parent = nullptr);
     QTreeWidget *Arvore = nullptr;
+    QPushButton *BtnPlanilha = nullptr; // "Exporta planilha..."
+
+    // Writes the comparison to a spreadsheet; an error is told to the user.
+    bool ExportaPlanilha(const QString &arquivo);
+
+private:
+    QList<ComparacaoNota> m_notas;
 };
 
 // The whole import of `caminhos` (files or folders) into the current
