@@ -3,6 +3,7 @@
 #include "core/datamodule.h"
 #include "core/itemcalc.h"
 #include "core/messages.h"
+#include "entry/dlgescolhemva.h"
 #include "outputs/comparanfe.h"
 #include "platform/clock.h"
 #include "platform/formatting.h"
@@ -73,9 +74,10 @@ private:
 
 } // namespace
 
-TFormDlgImportaNFe::TFormDlgImportaNFe(TDM &dm, const ContextoImportacao &ctx, LoteNFe &lote, QWidget *parent)
+TFormDlgImportaNFe::TFormDlgImportaNFe(TDM &dm, const ContextoImportacao &ctx, LoteNFe &lote, QWidget *parent,
+                                       PerguntasAliquota *perguntas)
     : TFormDlg(parent), m_dm(dm), m_ctx(ctx), m_lote(lote),
-      m_proposta(ctx.medicamento() ? PropostaBrelva() : PropostaBrelva(dm))
+      m_proposta(ctx.medicamento() ? PropostaBrelva() : PropostaBrelva(dm)), m_perguntas(perguntas)
 {
     setObjectName(QStringLiteral("TFormDlgImportaNFe"));
     setWindowTitle(QStringLiteral("Importar NF-e (XML)"));
@@ -166,7 +168,7 @@ void TFormDlgImportaNFe::AplicaCodigo(QTreeWidgetItem *w, const QString &codigo)
     const int k = w->data(0, RoleLinha).toInt();
     NotaImportada &n = m_lote.notas[i];
     LinhaImportada &l = n.linhas[k];
-    EscolheBrelvaLinha(m_dm, m_ctx, n.nfe.itens[l.indice], l, m_proposta.porCodigo(codigo.trimmed()));
+    EscolheBrelvaLinha(m_dm, m_ctx, n.nfe.itens[l.indice], l, m_proposta.porCodigo(codigo.trimmed()), m_perguntas);
     if (!l.brelva && !codigo.trimmed().isEmpty())
         l.problema = QStringLiteral("o subitem %1 não está na tabela do Brelva").arg(codigo.trimmed());
     mostraLinha(w, n, l);
@@ -268,12 +270,15 @@ bool ImportaNFe(TDM &dm, const QStringList &caminhos, QWidget *parent)
         return false;
     }
     const ContextoImportacao ctx = contextoImportacao(dm);
+    // The rate questions of the item dialog, asked once per code of this import.
+    PerguntasAliquota perguntas;
+    perguntas.escolhe = [parent](const QString &mensagem) { return EscolheAliquota(mensagem, parent); };
     LoteNFe lote;
     {
         Progresso p(QStringLiteral("Lendo as NF-e..."), int(arquivos.size()), parent);
-        lote = LeArquivosNFe(dm, ctx, arquivos, [&p](int f, int t) { p(f, t); });
+        lote = LeArquivosNFe(dm, ctx, arquivos, [&p](int f, int t) { p(f, t); }, &perguntas);
     }
-    TFormDlgImportaNFe dlg(dm, ctx, lote, parent);
+    TFormDlgImportaNFe dlg(dm, ctx, lote, parent, &perguntas);
     if (dlg.exec() != QDialog::Accepted)
         return false;
     QList<int> ids;

@@ -20,7 +20,9 @@ namespace stb {
 class TFormDlgImportaNFe : public TFormDlg {
     Q_OBJECT
 public:
-    TFormDlgImportaNFe(TDM &dm, const ContextoImportacao &ctx, LoteNFe &lote, QWidget *parent = nullptr);
+    // `perguntas` (may be null) asks the rate questions of a code typed in the review.
+    TFormDlgImportaNFe(TDM &dm, const ContextoImportacao &ctx, LoteNFe &lote, QWidget *parent = nullptr,
+                       PerguntasAliquota *perguntas = nullptr);
 
     QTreeWidget *Arvore = nullptr;
     QLabel *LabelErros = nullptr;
@@ -38,6 +40,7 @@ private:
     ContextoImportacao m_ctx;
     LoteNFe &m_lote;
     PropostaBrelva m_proposta;
+    PerguntasAliquota *m_perguntas;
     bool m_preenchendo = false;
 };
 

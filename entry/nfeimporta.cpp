@@ -2,7 +2,9 @@
 
 #include "core/datamodule.h"
 #include "core/datedvalues.h"
+#include "core/edition.h"
 #include "core/grupos.h"
+#include "core/messages.h"
 #include "core/regrasitem.h"
 #include "core/settings.h"
 #include "entry/documents.h"
@@ -271,8 +273,41 @@ bool NotaImportada::pronta() const
     return true;
 }
 
+std::optional<Currency> PerguntasAliquota::pergunta(const QString &mensagem, const QString &chave)
+{
+    const auto feita = m_respostas.constFind(chave);
+    if (feita != m_respostas.cend())
+        return *feita;
+    std::optional<Currency> r;
+    const qsizetype marca = mensagem.indexOf(QLatin1String("::"));
+    if (marca >= 0) {
+        // A rate of zero or below asks nothing.
+        const Currency oferta = LeValor(mensagem.mid(marca + 2, 5));
+        if (oferta > Currency()) {
+            bool naoMostre = false;
+            QString texto = mensagem.left(marca);
+            if (ConfirmaPadraoNaoNaoMostre(texto.replace(QLatin1Char('#'), QLatin1Char('\r')), naoMostre))
+                r = oferta;
+        }
+    } else if (mensagem.contains(QLatin1Char('@'))) {
+        r = escolhe ? escolhe(mensagem) : AliquotaEscolhida(InterpretaMensagemAliquota(mensagem), false, 0);
+    }
+    m_respostas.insert(chave, r);
+    return r;
+}
+
+std::optional<Currency> PerguntasAliquota::aliqInterna(const QString &codigo)
+{
+    return pergunta(MensagemAliq(codigo), codigo + QStringLiteral("p1"));
+}
+
+std::optional<Currency> PerguntasAliquota::aliqMVAAjustada(const QString &codigo)
+{
+    return pergunta(MensagemAliqMVAAjustada(codigo), codigo + QStringLiteral("p2"));
+}
+
 void EscolheBrelvaLinha(TDM &dm, const ContextoImportacao &ctx, const NFeItem &origem, LinhaImportada &l,
-                        const std::optional<CandidatoBrelva> &c)
+                        const std::optional<CandidatoBrelva> &c, PerguntasAliquota *perguntas)
 {
     l.brelva = c;
     l.aliqICMS = l.mva = l.mvaPreAjustada = Currency();
@@ -291,11 +326,19 @@ void EscolheBrelvaLinha(TDM &dm, const ContextoImportacao &ctx, const NFeItem &o
     l.problema.clear();
     l.fem = c->fem;
     l.aliqICMS = AliqICMSCodigo(c->codigo, 0);
+    if (perguntas && !Contribuinte) // the taxpayer edition is not asked about the internal rate
+        if (const auto r = perguntas->aliqInterna(c->codigo))
+            l.aliqICMS = *r;
     l.mva = ctx.difal() ? Currency() : c->mva;
     l.mvaPreAjustada = ctx.opInterna ? Currency() : l.mva;
-    if (ctx.opInterna || ctx.difal() || dm.ExcluidoMVAAjustada(c->codigo))
+    if (ctx.opInterna || ctx.difal())
         return;
-    const Currency interna = AliqInternaMVAAjustada(c->codigo, l.aliqICMS);
+    Currency interna = AliqInternaMVAAjustada(c->codigo, l.aliqICMS);
+    if (perguntas)
+        if (const auto r = perguntas->aliqMVAAjustada(c->codigo))
+            interna = *r;
+    if (dm.ExcluidoMVAAjustada(c->codigo))
+        return;
     const Currency interestadual = aliqInterestadual(origem);
     // As the adjusted-margin dialog: no adjustment when the interstate rate is above the internal one.
     if (interestadual > interna)
@@ -306,7 +349,7 @@ void EscolheBrelvaLinha(TDM &dm, const ContextoImportacao &ctx, const NFeItem &o
 }
 
 NotaImportada PreparaNota(TDM &dm, const ContextoImportacao &ctx, const PropostaBrelva &proposta, NFeDocumento nfe,
-                          const QString &arquivo)
+                          const QString &arquivo, PerguntasAliquota *perguntas)
 {
     NotaImportada n;
     n.arquivo = arquivo;
@@ -342,7 +385,8 @@ NotaImportada PreparaNota(TDM &dm, const ContextoImportacao &ctx, const Proposta
         } else {
             l.candidatos = proposta.candidatos(it.ncm, it.cest);
             EscolheBrelvaLinha(dm, ctx, it, l,
-                               l.candidatos.size() == 1 ? std::optional<CandidatoBrelva>(l.candidatos.first()) : std::nullopt);
+                               l.candidatos.size() == 1 ? std::optional<CandidatoBrelva>(l.candidatos.first()) : std::nullopt,
+                               perguntas);
         }
         n.linhas << l;
     }
@@ -369,7 +413,7 @@ QStringList ArquivosNFe(const QStringList &caminhos)
 }
 
 LoteNFe LeArquivosNFe(TDM &dm, const ContextoImportacao &ctx, const QStringList &arquivos,
-                      const std::function<void(int, int)> &progresso)
+                      const std::function<void(int, int)> &progresso, PerguntasAliquota *perguntas)
 {
     LoteNFe lote;
     const PropostaBrelva proposta = ctx.medicamento() ? PropostaBrelva() : PropostaBrelva(dm);
@@ -379,7 +423,7 @@ LoteNFe LeArquivosNFe(TDM &dm, const ContextoImportacao &ctx, const QStringList 
         if (!r.ok()) {
             lote.erros << MensagemNFeRecusada(arquivos[i], r.motivo);
         } else {
-            NotaImportada n = PreparaNota(dm, ctx, proposta, std::move(*r.nfe), arquivos[i]);
+            NotaImportada n = PreparaNota(dm, ctx, proposta, std::move(*r.nfe), arquivos[i], perguntas);
             // The same invoice twice in one import counts as already imported.
             if (chaves.contains(n.nfe.chave))
                 n.duplicada = true;

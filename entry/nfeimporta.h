@@ -90,15 +90,40 @@ struct NotaImportada {
     bool pronta() const; // every line can be stored
 };
 
+// The rate questions the item dialog asks when an annex entry is applied: the
+// messages attached to the internal rate of the code ("MensAliqICMS") and to
+// the rate its margin is adjusted to ("MVAAjustada.MensAliq"). A message with
+// "::" is a yes/no question (ConfirmaPadraoNao with the "Não mostre mais"
+// box) offering the rate after it; one with "@" is a choice among rates.
+// An import asks each code once and gives its answer to every line of the
+// code; a ticked box stops the question for the rest of the import.
+class PerguntasAliquota {
+public:
+    // The choice of a "@" message (the rate chooser dialog in the window);
+    // without one the first rate is taken, as the chooser's default.
+    std::function<Currency(const QString &mensagem)> escolhe;
+
+    // The internal rate the user chose for `codigo`, if a message offered one.
+    std::optional<Currency> aliqInterna(const QString &codigo);
+    // The rate the margin of `codigo` is adjusted to, if a message offered one.
+    std::optional<Currency> aliqMVAAjustada(const QString &codigo);
+
+private:
+    std::optional<Currency> pergunta(const QString &mensagem, const QString &chave);
+    QHash<QString, std::optional<Currency>> m_respostas; // code + "p1"/"p2" -> answer
+};
+
 // Prepares an invoice already read: values of every line, the proposed
-// annex entry, duplicates.
+// annex entry, duplicates. `perguntas` (may be null: no questions, the
+// configured rates) asks the rate questions of the proposed entries.
 NotaImportada PreparaNota(TDM &dm, const ContextoImportacao &ctx, const PropostaBrelva &proposta, NFeDocumento nfe,
-                          const QString &arquivo);
+                          const QString &arquivo, PerguntasAliquota *perguntas = nullptr);
 // Classifies a general-goods line under `c`: description, MVA (adjusted for
 // an interstate operation), internal rate and FEM as the item dialog sets
-// them. A refused scope leaves the line open with its reason.
+// them, with the rate questions of the code when `perguntas` is given. A
+// refused scope leaves the line open with its reason.
 void EscolheBrelvaLinha(TDM &dm, const ContextoImportacao &ctx, const NFeItem &origem, LinhaImportada &linha,
-                        const std::optional<CandidatoBrelva> &c);
+                        const std::optional<CandidatoBrelva> &c, PerguntasAliquota *perguntas = nullptr);
 
 // The files of an import: each folder in `caminhos` gives its ".xml" files
 // (any case), in name order; files are taken as given.
@@ -111,7 +136,7 @@ struct LoteNFe {
     QStringList erros;
 };
 LoteNFe LeArquivosNFe(TDM &dm, const ContextoImportacao &ctx, const QStringList &arquivos,
-                      const std::function<void(int, int)> &progresso = {});
+                      const std::function<void(int, int)> &progresso = {}, PerguntasAliquota *perguntas = nullptr);
 
 // Whether the key is already imported into the calculation.
 bool ChaveJaImportada(TDM &dm, int idCalculo, const QString &chave);
