@@ -17,6 +17,7 @@
 #include "platform/currency.h"
 
 #include <QHash>
+#include <QSet>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -45,6 +46,12 @@ struct CandidatoBrelva {
     QString descricao, cest;
     Currency mva;
     bool fem = false;
+    // The rules of the code under the reference settings, read once per
+    // import (a line would read them again for every line otherwise).
+    bool regrasLidas = false;
+    Currency aliqICMS;        // AliqICMSCodigo, mode 0
+    Currency aliqMVAAjustada; // the rate the margin is adjusted to, with aliqICMS as the internal rate
+    bool excluidoMVAAjustada = false;
 };
 
 // The annex rows by product code (the NBM columns), read once per import.
@@ -60,7 +67,7 @@ public:
 
 private:
     QList<CandidatoBrelva> m_linhas;
-    QList<QStringList> m_nbm; // digits of each row's product codes
+    QHash<QString, QList<int>> m_porNBM; // digits of a product code -> the rows that carry it, in order
     QHash<QString, int> m_porCodigo;
 };
 
@@ -116,8 +123,11 @@ private:
 // Prepares an invoice already read: values of every line, the proposed
 // annex entry, duplicates. `perguntas` (may be null: no questions, the
 // configured rates) asks the rate questions of the proposed entries.
+// `jaImportadas`, when given, holds the keys already in the calculation (read
+// once for many invoices); otherwise the key is looked up.
 NotaImportada PreparaNota(TDM &dm, const ContextoImportacao &ctx, const PropostaBrelva &proposta, NFeDocumento nfe,
-                          const QString &arquivo, PerguntasAliquota *perguntas = nullptr);
+                          const QString &arquivo, PerguntasAliquota *perguntas = nullptr,
+                          const QSet<QString> *jaImportadas = nullptr);
 // Classifies a general-goods line under `c`: description, MVA (adjusted for
 // an interstate operation), internal rate and FEM as the item dialog sets
 // them, with the rate questions of the code when `perguntas` is given. A
@@ -140,6 +150,8 @@ LoteNFe LeArquivosNFe(TDM &dm, const ContextoImportacao &ctx, const QStringList 
 
 // Whether the key is already imported into the calculation.
 bool ChaveJaImportada(TDM &dm, int idCalculo, const QString &chave);
+// Every key imported into the calculation.
+QSet<QString> ChavesImportadas(TDM &dm, int idCalculo);
 
 // Stores the invoices that are not duplicates, all in one transaction:
 // senders and recipients unknown to the registers, the invoices, their
