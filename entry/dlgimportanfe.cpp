@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QLayout>
 #include <QScreen>
 #include <QScrollBar>
 #include <QLabel>
@@ -34,7 +35,8 @@ constexpr int RoleLinha = Qt::UserRole + 1;
 QString dinheiro(Currency v) { return Format(QStringLiteral("%n"), {v.toDouble()}); }
 
 // Widens a tree to show every column whole, and the dialog around it, as far
-// as the screen the dialog opens on allows (the rest scrolls).
+// as the screen the dialog opens on allows (the rest scrolls); the dialog is
+// then placed over its parent, inside the screen.
 void ajustaLargura(QDialog *dlg, QTreeWidget *arvore)
 {
     for (int c = 0; c < arvore->columnCount(); ++c)
@@ -42,14 +44,18 @@ void ajustaLargura(QDialog *dlg, QTreeWidget *arvore)
     int largura = 2 * arvore->frameWidth() + arvore->verticalScrollBar()->sizeHint().width() + 4;
     for (int c = 0; c < arvore->columnCount(); ++c)
         largura += arvore->columnWidth(c);
-    QScreen *tela = dlg->parentWidget() ? dlg->parentWidget()->screen() : QGuiApplication::primaryScreen();
+    QWidget *pai = dlg->parentWidget() ? dlg->parentWidget()->window() : nullptr;
+    QScreen *tela = pai ? pai->screen() : QGuiApplication::primaryScreen();
     const QRect livre = tela ? tela->availableGeometry() : QRect(0, 0, 1280, 800);
-    const int margens = dlg->sizeHint().width() - arvore->sizeHint().width();
-    const int maximo = std::max(400, livre.width() * 19 / 20 - std::max(0, margens));
-    arvore->setMinimumWidth(std::min(largura, maximo));
-    dlg->adjustSize();
-    dlg->resize(std::min(dlg->sizeHint().width(), livre.width() * 19 / 20),
-                std::min(std::max(dlg->sizeHint().height(), 480), livre.height() * 9 / 10));
+    const int margens = std::max(0, dlg->sizeHint().width() - arvore->sizeHint().width());
+    arvore->setMinimumWidth(std::min(largura, std::max(400, livre.width() * 19 / 20 - margens)));
+    // The dialog keeps the size of its layout.
+    if (dlg->layout())
+        dlg->layout()->activate();
+    const QSize tam = dlg->size();
+    const QPoint centro = pai ? pai->geometry().center() : livre.center();
+    dlg->move(std::clamp(centro.x() - tam.width() / 2, livre.left(), std::max(livre.left(), livre.right() + 1 - tam.width())),
+              std::clamp(centro.y() - tam.height() / 2, livre.top(), std::max(livre.top(), livre.bottom() + 1 - tam.height())));
 }
 
 // A progress bar for a long step; shown only when the step takes a while.

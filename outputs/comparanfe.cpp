@@ -16,7 +16,7 @@ namespace {
 constexpr double kLinha = 3.5;
 constexpr double kRegraFinaComparacao = 0.1;
 // Widths of the columns, mm; the description takes what the others leave.
-constexpr std::array<double, NumColunasComparacao> kLarguras = {16, 7, 18, 0, 20, 20, 18, 14, 14, 13, 20, 20, 18};
+constexpr std::array<double, NumColunasComparacao> kLarguras = {16, 7, 18, 0, 20, 20, 18, 14, 15, 16, 20, 20, 18};
 
 QString fmt(const char *formato, Currency v) { return Format(QString::fromLatin1(formato), {v.toDouble()}); }
 

@@ -163,7 +163,9 @@ void TstNfeGui::comparacaoCabeNaTela()
     const QRect tela = dlg.screen()->availableGeometry();
     // The dialog never runs past the screen; within it, every column shows
     // whole (the tree does not scroll sideways) unless the screen is too narrow.
-    QVERIFY2(dlg.frameGeometry().width() <= tela.width(), qPrintable(QStringLiteral("%1 > %2").arg(dlg.frameGeometry().width()).arg(tela.width())));
+    QVERIFY2(tela.contains(dlg.frameGeometry()), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                                 .arg(dlg.frameGeometry().x()).arg(dlg.frameGeometry().y())
+                                                                 .arg(dlg.frameGeometry().width()).arg(dlg.frameGeometry().height())));
     int colunas = 0;
     for (int c = 0; c < dlg.Arvore->columnCount(); ++c)
         colunas += dlg.Arvore->columnWidth(c);
