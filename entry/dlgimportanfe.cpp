@@ -16,6 +16,7 @@
 #include <QLayout>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTimer>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -35,8 +36,7 @@ constexpr int RoleLinha = Qt::UserRole + 1;
 QString dinheiro(Currency v) { return Format(QStringLiteral("%n"), {v.toDouble()}); }
 
 // Widens a tree to show every column whole, and the dialog around it, as far
-// as the screen the dialog opens on allows (the rest scrolls); the dialog is
-// then placed over its parent, inside the screen.
+// as the screen the dialog opens on allows (the rest scrolls).
 void ajustaLargura(QDialog *dlg, QTreeWidget *arvore)
 {
     for (int c = 0; c < arvore->columnCount(); ++c)
@@ -49,14 +49,23 @@ void ajustaLargura(QDialog *dlg, QTreeWidget *arvore)
     const QRect livre = tela ? tela->availableGeometry() : QRect(0, 0, 1280, 800);
     const int margens = std::max(0, dlg->sizeHint().width() - arvore->sizeHint().width());
     arvore->setMinimumWidth(std::min(largura, std::max(400, livre.width() * 19 / 20 - margens)));
-    // The dialog keeps the size of its layout.
-    if (dlg->layout())
-        dlg->layout()->activate();
-    const QSize tam = dlg->size();
+}
+
+} // namespace
+
+// Places a dialog over its parent's window, inside the screen, once its size is known.
+void colocaNaTela(QWidget *dlg)
+{
+    QWidget *pai = dlg->parentWidget() ? dlg->parentWidget()->window() : nullptr;
+    QScreen *tela = pai ? pai->screen() : dlg->screen();
+    const QRect livre = tela ? tela->availableGeometry() : QRect(0, 0, 1280, 800);
+    const QSize tam = dlg->frameGeometry().size().expandedTo(dlg->size());
     const QPoint centro = pai ? pai->geometry().center() : livre.center();
     dlg->move(std::clamp(centro.x() - tam.width() / 2, livre.left(), std::max(livre.left(), livre.right() + 1 - tam.width())),
               std::clamp(centro.y() - tam.height() / 2, livre.top(), std::max(livre.top(), livre.bottom() + 1 - tam.height())));
 }
+
+namespace {
 
 // A progress bar for a long step; shown only when the step takes a while.
 class Progresso {
@@ -113,6 +122,20 @@ TFormDlgImportaNFe::TFormDlgImportaNFe(TDM &dm, const ContextoImportacao &ctx, L
     preenche();
     ajustaLargura(this, Arvore);
     finishCreate();
+}
+
+void TFormDlgImportaNFe::showEvent(QShowEvent *e)
+{
+    TFormDlg::showEvent(e);
+    // The layout gives the dialog its final size after the show: place it then.
+    QTimer::singleShot(0, this, [this] { colocaNaTela(this); });
+}
+
+void TFormDlgComparaNFe::showEvent(QShowEvent *e)
+{
+    TFormDlg::showEvent(e);
+    // The layout gives the dialog its final size after the show: place it then.
+    QTimer::singleShot(0, this, [this] { colocaNaTela(this); });
 }
 
 void TFormDlgImportaNFe::preenche()

@@ -14,6 +14,10 @@ class QTreeWidgetItem;
 
 namespace stb {
 
+// Moves a dialog over its parent's window (the screen's centre without one),
+// keeping it inside the screen.
+void colocaNaTela(QWidget *dlg);
+
 // Review of an import before anything is stored. Column "SubItem Brelva" of a
 // line is editable: a code typed there is looked up in the annex and applied
 // with the item dialog's rules.
@@ -32,6 +36,7 @@ public:
 
 protected:
     void BtnOkClick() override;
+    void showEvent(QShowEvent *e) override;
 
 private:
     void preenche();
@@ -55,6 +60,9 @@ public:
 
     // Writes the comparison to a spreadsheet; an error is told to the user.
     bool ExportaPlanilha(const QString &arquivo);
+
+protected:
+    void showEvent(QShowEvent *e) override;
 
 private:
     QList<ComparacaoNota> m_notas;

@@ -150,6 +150,8 @@ protected:
 
 private:
     void montaBandas();
+    // Whether page `pagina` begins inside an added section (first pass done).
+    bool paginaDeSecao(int pagina) const;
     struct Layout;
     std::unique_ptr<Layout> m_layout;
 };
