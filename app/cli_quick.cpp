@@ -68,26 +68,28 @@ struct Destinos {
 // Reads one line: the number of the line is the program's, so IdNota and
 // NroItem are refused; every other key must be a field of the list.
 template <typename Linha>
-Linha leLinha(const Destinos<Linha> &destinos, const Value &obj, const QString &path)
+Linha leLinha(const Destinos<Linha> &destinos, const Value &obj, const char *lista, size_t indice)
 {
+    // The path of the line is spelled out only for an error.
+    const auto path = [&] { return QStringLiteral("%1[%2]").arg(QLatin1String(lista)).arg(indice); };
     if (obj.type != Value::Type::Object)
-        bad(path, QStringLiteral("esperado um objeto, %1").arg(json::encontrado(obj)));
+        bad(path(), QStringLiteral("esperado um objeto, %1").arg(json::encontrado(obj)));
     Linha linha{};
     for (const auto &[key, v] : obj.members) {
         if (key.compare(QLatin1String("IdNota"), Qt::CaseInsensitive) == 0
             || key.compare(QLatin1String("NroItem"), Qt::CaseInsensitive) == 0)
-            bad(path + QLatin1Char('.') + key, QStringLiteral("é atribuído pelo programa"));
+            bad(path() + QLatin1Char('.') + key, QStringLiteral("é atribuído pelo programa"));
         const int i = destinos.indice(key);
         if (i < 0)
-            bad(path + QLatin1Char('.') + key, QStringLiteral("campo desconhecido"));
+            bad(path() + QLatin1Char('.') + key, QStringLiteral("campo desconhecido"));
         const stb::db::FieldDef &fd = destinos.def.fields[i];
         if (fd.name != key)
-            bad(path + QLatin1Char('.') + key,
+            bad(path() + QLatin1Char('.') + key,
                 QStringLiteral("campo desconhecido (o nome do campo se escreve \"%1\")").arg(fd.name));
         QString why;
         const std::optional<stb::db::Value> valor = cli::valorCampo(fd, v, &why);
         if (!valor)
-            bad(path + QLatin1Char('.') + key, why);
+            bad(path() + QLatin1Char('.') + key, why);
         // Amounts and flags arrive as integers (ten-thousandths, 0 or 1); null reads as 0.
         const auto *n = std::get_if<std::int64_t>(&*valor);
         if (stb::Currency Linha::*m = destinos.moeda[static_cast<size_t>(i)])
@@ -157,7 +159,7 @@ int cli::runQuick(const QStringList &args)
     std::vector<stb::LinhaRapida> itens;
     std::vector<stb::LinhaMedicRapida> medic;
     const json::ListSink leItens{QStringLiteral("itens"), [&](Value &&v) {
-                                     itens.push_back(leLinha(destItens, v, QStringLiteral("itens[%1]").arg(itens.size())));
+                                     itens.push_back(leLinha(destItens, v, "itens", itens.size()));
                                  }};
     try {
         json::ParseError perr;
@@ -195,7 +197,7 @@ int cli::runQuick(const QStringList &args)
                 if (v.type != Value::Type::Array)
                     bad(key, QStringLiteral("esperada uma lista, %1").arg(json::encontrado(v)));
                 for (const Value &linha : v.items)
-                    medic.push_back(leLinha(destMedic, linha, QStringLiteral("itensMedic[%1]").arg(medic.size())));
+                    medic.push_back(leLinha(destMedic, linha, "itensMedic", medic.size()));
             } else if (key != QLatin1String("itens")) {
                 bad(key, QStringLiteral("campo desconhecido"));
             }
