@@ -160,6 +160,13 @@ void RelatorioCalculo::imprime(QPagedPaintDevice &device, bool tela)
     m_bandas->imprime(device, tela);
 }
 
+bool RelatorioCalculo::gravaPdf(QIODevice &saida)
+{
+    paginas();
+    return m_bandas->imprimePdf(saida, QStringLiteral("Memória de Cálculo %1").arg(m_imp.idCalculo),
+                                QStringLiteral("ST/Brelva"));
+}
+
 // ---- working sets ---------------------------------------------------------------------
 
 void RelatorioCalculo::Totais::adiciona(const Totais &o)
