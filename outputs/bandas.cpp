@@ -10,6 +10,7 @@
 #include <array>
 #include <cmath>
 #include <stdexcept>
+#include <unordered_map>
 
 namespace stb::rep {
 
@@ -60,20 +61,21 @@ private:
 
 Metrica &metrica(bool negrito, double pontos)
 {
-    // Sizes are whole hundredths of a point (shrunk texts step by 5 %).
-    static QHash<qint64, Metrica> cache;
+    // Sizes are whole hundredths of a point (shrunk texts step by 5 %). The
+    // metrics stay where they are once made: laid-out bands point at them.
+    static std::unordered_map<qint64, Metrica> cache;
     const qint64 k = std::llround(pontos * 100) * 2 + (negrito ? 1 : 0);
     auto it = cache.find(k);
     if (it == cache.end())
-        it = cache.insert(k, Metrica(negrito, pontos));
-    return *it;
+        it = cache.emplace(k, Metrica(negrito, pontos)).first;
+    return it->second;
 }
 
 Metrica &metrica(const QFont &f) { return metrica(f.bold(), f.pointSizeF()); }
 
 // Lines of a memo: its paragraphs, each broken at spaces to fit the width
 // (a word longer than the width stands alone on its line).
-QStringList quebraLinhas(Metrica &m, const QString &texto, double largura)
+QStringList quebraLinhas(const Metrica &m, const QString &texto, double largura)
 {
     QStringList out;
     QString t = texto;
@@ -109,7 +111,8 @@ struct ElementoImpresso {
     QRectF area; // mm, relative to the band
     QString texto;
     QStringList linhas; // memos
-    QFont fonte;
+    const Metrica *metrica;
+    bool sublinhado;
     Alinha alinha;
     double espessura;
     bool soNaTela;
@@ -134,15 +137,17 @@ BandaImpressa congela(const Banda &b)
     for (const Elemento &e : b.elementos) {
         if (!e.visivel)
             continue;
-        ElementoImpresso ei{e.tipo, e.area, QString(), {}, e.fonte, e.alinha, e.espessura, e.soNaTela, e.cresce};
+        const bool temTexto = e.tipo == Elemento::Tipo::Texto || e.tipo == Elemento::Tipo::Memo;
+        ElementoImpresso ei{e.tipo,      e.area,     QString(), {},       temTexto ? &metrica(e.fonte) : nullptr,
+                            e.fonte.underline(), e.alinha, e.espessura, e.soNaTela, e.cresce};
         if (e.tipo == Elemento::Tipo::Memo && !e.cresce) {
             if (e.texto.isEmpty())
                 continue;
-            ei.linhas = quebraLinhas(metrica(e.fonte), e.texto, mmParaU(e.area.width()));
+            ei.linhas = quebraLinhas(*ei.metrica, e.texto, mmParaU(e.area.width()));
         } else if (e.tipo == Elemento::Tipo::Memo) {
             double h = 0;
             if (!e.texto.isEmpty()) {
-                Metrica &m = metrica(e.fonte);
+                const Metrica &m = *ei.metrica;
                 ei.linhas = quebraLinhas(m, e.texto, mmParaU(e.area.width()));
                 h = uParaMm(m.linha() * static_cast<double>(ei.linhas.size()));
             }
@@ -329,7 +334,7 @@ void pintaBanda(Pintor &pintor, const BandaImpressa &b, double topoMm, bool tela
             break;
         case Elemento::Tipo::Texto: {
             // A text wider than its area takes a smaller size, in steps of 5 %.
-            const Metrica *m = &metrica(e.fonte);
+            const Metrica *m = e.metrica;
             double tw = m->largura(e.texto);
             if (tw > a.width() && tw > 0) {
                 const double escala = std::max(kMinEscala, std::floor(a.width() / tw * 20) / 20);
@@ -337,17 +342,17 @@ void pintaBanda(Pintor &pintor, const BandaImpressa &b, double topoMm, bool tela
                 tw = m->largura(e.texto);
             }
             const double base = a.top() + (a.height() - m->linha()) / 2 + m->ascent();
-            pintaTexto(pintor, e.texto, *m, xAlinhado(tw), base, tw, e.fonte.underline());
+            pintaTexto(pintor, e.texto, *m, xAlinhado(tw), base, tw, e.sublinhado);
             break;
         }
         case Elemento::Tipo::Memo: {
-            const Metrica &m = metrica(e.fonte);
+            const Metrica &m = *e.metrica;
             double base = a.top() + m.ascent();
             if (!e.cresce) // centred in its fixed area
                 base += (a.height() - m.linha() * static_cast<double>(e.linhas.size())) / 2;
             for (const QString &l : e.linhas) {
                 const double tw = m.largura(l);
-                pintaTexto(pintor, l, m, xAlinhado(tw), base, tw, e.fonte.underline());
+                pintaTexto(pintor, l, m, xAlinhado(tw), base, tw, e.sublinhado);
                 base += m.linha();
             }
             break;

@@ -1,7 +1,9 @@
 #include "outputs/pdfwriter.h"
 
 #include <QIODevice>
+#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <zlib.h>
 
 namespace stb::pdf {
@@ -124,19 +126,22 @@ void EscritorPdf::iniciaObjeto(int n)
 // Points with at most two decimals, the shortest way.
 void EscritorPdf::numero(QByteArray &out, double v)
 {
+    char buf[32];
+    char *p = buf;
     long long c = std::llround(v * 100);
     if (c < 0) {
-        out += '-';
+        *p++ = '-';
         c = -c;
     }
-    out += QByteArray::number(c / 100);
+    p = std::to_chars(p, buf + sizeof buf - 3, c / 100).ptr;
     const int f = static_cast<int>(c % 100);
     if (f) {
-        out += '.';
-        out += static_cast<char>('0' + f / 10);
+        *p++ = '.';
+        *p++ = static_cast<char>('0' + f / 10);
         if (f % 10)
-            out += static_cast<char>('0' + f % 10);
+            *p++ = static_cast<char>('0' + f % 10);
     }
+    out.append(buf, p - buf);
 }
 
 void EscritorPdf::novaPagina(double larguraPt, double alturaPt)
@@ -145,8 +150,9 @@ void EscritorPdf::novaPagina(double larguraPt, double alturaPt)
     m_abertaPagina = true;
     m_largura = larguraPt;
     m_altura = alturaPt;
-    m_graficos.clear();
-    m_textos.clear();
+    // The buffers keep their room from page to page.
+    m_graficos.resize(0);
+    m_textos.resize(0);
     m_fonteAtual = -1;
     m_tamanhoAtual = 0;
     m_tx = m_ty = 0;
@@ -171,16 +177,22 @@ void EscritorPdf::texto(Fonte f, double tamanhoPt, double x, double y, const QSt
     numero(t, nx - m_tx);
     t += ' ';
     numero(t, ny - m_ty);
-    t += " Td(";
     m_tx = nx;
     m_ty = ny;
+    const qsizetype antes = t.size();
+    t.resize(antes + 4 + 2 * texto.size() + 4);
+    char *p = t.data() + antes;
+    std::memcpy(p, " Td(", 4);
+    p += 4;
     for (QChar c : texto) {
         const char b = static_cast<char>(codigoWinAnsi(c.unicode()));
         if (b == '(' || b == ')' || b == '\\')
-            t += '\\';
-        t += b;
+            *p++ = '\\';
+        *p++ = b;
     }
-    t += ")Tj\n";
+    std::memcpy(p, ")Tj\n", 4);
+    p += 4;
+    t.resize(p - t.data());
 }
 
 void EscritorPdf::traco(double espessuraPt)
