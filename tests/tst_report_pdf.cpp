@@ -10,7 +10,9 @@
 #include "platform/formatting.h"
 
 #include <QFile>
+#include <QFontInfo>
 #include <QGuiApplication>
+#include <QPdfWriter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -137,14 +139,26 @@ void TestReportPdf::wordsEndWhereTheLayoutPutsThem_data()
     QTest::addColumn<double>("pontos");
     QTest::addColumn<bool>("negrito");
     QTest::addColumn<int>("alinha");
+    QTest::addColumn<bool>("qt"); // painted as the screen and printers are (through QPainter)
     const int dir = static_cast<int>(rep::Alinha::Direita), cen = static_cast<int>(rep::Alinha::Centro),
               esq = static_cast<int>(rep::Alinha::Esquerda);
-    QTest::newRow("amount, right") << QStringLiteral("1.234.567,89") << 8.0 << false << dir;
-    QTest::newRow("bold amount, right") << QStringLiteral("98.765,43") << 8.0 << true << dir;
-    QTest::newRow("accented, centred") << QStringLiteral("ÁGUA-DOCE/ÇÃO") << 10.0 << true << cen;
-    QTest::newRow("lower case accents, left") << QStringLiteral("informação,Crédito") << 9.0 << false << esq;
-    QTest::newRow("mixed, small, right") << QStringLiteral("MR/S-R(50%)") << 7.0 << false << dir;
-    QTest::newRow("too wide: shrunk, right") << QStringLiteral("1.234.567.890.123,45") << 8.0 << false << dir;
+    const struct {
+        const char *nome, *texto;
+        double pontos;
+        bool negrito;
+        int alinha;
+    } casos[] = {
+        {"amount, right", "1.234.567,89", 8, false, dir},
+        {"bold amount, right", "98.765,43", 8, true, dir},
+        {"accented, centred", "ÁGUA-DOCE/ÇÃO", 10, true, cen},
+        {"lower case accents, left", "informação,Crédito", 9, false, esq},
+        {"mixed, small, right", "MR/S-R(50%)", 7, false, dir},
+        {"too wide: shrunk, right", "1.234.567.890.123,45", 8, false, dir},
+    };
+    for (bool qt : {false, true})
+        for (const auto &c : casos)
+            QTest::addRow("%s%s", c.nome, qt ? ", QPainter" : "")
+                << QString::fromUtf8(c.texto) << c.pontos << c.negrito << c.alinha << qt;
 }
 
 // One band, one text in a 30 mm box: the reader puts the word where the
@@ -155,6 +169,9 @@ void TestReportPdf::wordsEndWhereTheLayoutPutsThem()
     QFETCH(double, pontos);
     QFETCH(bool, negrito);
     QFETCH(int, alinha);
+    QFETCH(bool, qt);
+    if (qt && !QFontInfo(rep::fonteRelatorio(8)).family().startsWith(QLatin1String("Nimbus Sans")))
+        QSKIP("the screen font with the standard widths (fonts-urw-base35) is not installed");
     rep::RelatorioBandas r;
     r.resumo.altura = 10;
     rep::Elemento e;
@@ -170,7 +187,13 @@ void TestReportPdf::wordsEndWhereTheLayoutPutsThem()
     {
         QFile f(arquivo);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        QVERIFY(r.imprimePdf(f, QString(), QString()));
+        if (qt) {
+            QPdfWriter w(&f);
+            w.setResolution(1440);
+            r.imprime(w);
+        } else {
+            QVERIFY(r.imprimePdf(f, QString(), QString()));
+        }
     }
     const QList<Palavra> ps = palavras(arquivo);
     QCOMPARE(ps.size(), 1);
