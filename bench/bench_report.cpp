@@ -145,10 +145,20 @@ int main(int argc, char **argv)
     bench::report("report to PDF vs the compute pass", pdfMs, computeMs, 4.0);
 
     // The same pages painted through QPainter on Qt's PDF writer (the path of
-    // the screen preview and the printers), for comparison.
+    // the screen preview and the printers), and on ours with the page streams
+    // left uncompressed, for comparison.
     TFormRep qt(dm, cfg);
     qt.Prepara(kModoMR, QStringLiteral("Conferência de carga"));
     qt.paginas();
+    qint64 bytesCru = 0;
+    const double cruMs = bench::bestMs(reps, {}, [&] {
+        QBuffer saida;
+        saida.open(QIODevice::WriteOnly);
+        qt.bandas().imprimePdf(saida, QString(), QString(), 0);
+        bytesCru = saida.size();
+    });
+    std::printf("  painting with uncompressed page streams: %.0f ms, %.1f MB\n", cruMs,
+                static_cast<double>(bytesCru) / 1048576.0);
     const double qtMs = bench::bestMs(1, {}, [&] {
         QBuffer saida;
         saida.open(QIODevice::WriteOnly);

@@ -71,7 +71,18 @@ Metrica &metrica(bool negrito, double pontos)
     return it->second;
 }
 
-Metrica &metrica(const QFont &f) { return metrica(f.bold(), f.pointSizeF()); }
+Metrica &metrica(const QFont &f)
+{
+    // Bands copy their fonts from a few templates, and copies share the
+    // font's data: the last font seen answers most calls.
+    static QFont ultima;
+    static Metrica *m = nullptr;
+    if (!m || !f.isCopyOf(ultima)) {
+        m = &metrica(f.bold(), f.pointSizeF());
+        ultima = f;
+    }
+    return *m;
+}
 
 // Lines of a memo: its paragraphs, each broken at spaces to fit the width
 // (a word longer than the width stands alone on its line).

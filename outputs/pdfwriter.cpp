@@ -2,6 +2,9 @@
 
 #include <QIODevice>
 #include <charconv>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cmath>
 #include <cstring>
 #include <zlib.h>
@@ -102,6 +105,7 @@ EscritorPdf::EscritorPdf(QIODevice &saida, int compressao) : m_saida(saida), m_c
             + " 0 R >> /ProcSet [/PDF /Text] >>\nendobj\n");
 }
 
+// An unfinished file is left as it stands; the compressing thread ends with it.
 EscritorPdf::~EscritorPdf() = default;
 
 void EscritorPdf::escreve(const QByteArray &b)
@@ -232,51 +236,139 @@ void EscritorPdf::moldura(double x, double y, double larg, double alt, double es
     g += " re S\n";
 }
 
+// Page streams are compressed on a thread of their own while the next pages
+// are built; they are written, in page order, as they come back.
+struct EscritorPdf::TarefaPagina {
+    QByteArray conteudo; // the stream; compressed in place when done
+    bool comprimido = false;
+    bool pronta = false;
+};
+
+struct EscritorPdf::Compressor {
+    using Tarefa = TarefaPagina;
+    explicit Compressor(int nivel) : nivel(nivel), linha([this] { laco(); }) {}
+    ~Compressor()
+    {
+        {
+            const std::lock_guard<std::mutex> trava(m);
+            fim = true;
+        }
+        cv.notify_all();
+        linha.join();
+    }
+    void entrega(const std::shared_ptr<Tarefa> &t)
+    {
+        {
+            const std::lock_guard<std::mutex> trava(m);
+            fila.push_back(t);
+        }
+        cv.notify_all();
+    }
+    bool pronta(const Tarefa &t, bool espera)
+    {
+        std::unique_lock<std::mutex> trava(m);
+        if (espera)
+            cvPronta.wait(trava, [&] { return t.pronta; });
+        return t.pronta;
+    }
+
+private:
+    void laco()
+    {
+        for (;;) {
+            std::shared_ptr<Tarefa> t;
+            {
+                std::unique_lock<std::mutex> trava(m);
+                cv.wait(trava, [&] { return fim || !fila.empty(); });
+                if (fila.empty())
+                    return;
+                t = std::move(fila.front());
+                fila.pop_front();
+            }
+            QByteArray saida(static_cast<qsizetype>(compressBound(static_cast<uLong>(t->conteudo.size()))), Qt::Uninitialized);
+            uLongf n = static_cast<uLongf>(saida.size());
+            const bool ok = compress2(reinterpret_cast<Bytef *>(saida.data()), &n,
+                                      reinterpret_cast<const Bytef *>(t->conteudo.constData()),
+                                      static_cast<uLong>(t->conteudo.size()), nivel)
+                == Z_OK;
+            {
+                const std::lock_guard<std::mutex> trava(m);
+                if (ok) {
+                    saida.resize(static_cast<qsizetype>(n));
+                    t->conteudo = std::move(saida);
+                    t->comprimido = true;
+                }
+                t->pronta = true;
+            }
+            cvPronta.notify_all();
+        }
+    }
+
+    const int nivel;
+    std::mutex m;
+    std::condition_variable cv, cvPronta;
+    std::deque<std::shared_ptr<Tarefa>> fila;
+    bool fim = false;
+    std::thread linha; // last: starts once the rest is set up
+};
+
 void EscritorPdf::fechaPagina()
 {
     if (!m_abertaPagina)
         return;
     m_abertaPagina = false;
     // Black strokes with flat ends and mitred corners (the defaults), as the screen draws them.
-    QByteArray conteudo = "0 G\n" + m_graficos;
-    if (!m_textos.isEmpty())
-        conteudo += "0 g BT\n" + m_textos + "ET\n";
-
-    QByteArray corpo = conteudo;
-    QByteArray filtro;
-    if (m_compressao > 0) {
-        uLongf n = compressBound(static_cast<uLong>(conteudo.size()));
-        corpo.resize(static_cast<qsizetype>(n));
-        if (compress2(reinterpret_cast<Bytef *>(corpo.data()), &n, reinterpret_cast<const Bytef *>(conteudo.constData()),
-                      static_cast<uLong>(conteudo.size()), m_compressao)
-            == Z_OK) {
-            corpo.resize(static_cast<qsizetype>(n));
-            filtro = " /Filter /FlateDecode";
-        } else {
-            corpo = conteudo;
-        }
+    auto t = std::make_shared<TarefaPagina>();
+    t->conteudo.reserve(m_graficos.size() + m_textos.size() + 16);
+    t->conteudo += "0 G\n";
+    t->conteudo += m_graficos;
+    if (!m_textos.isEmpty()) {
+        t->conteudo += "0 g BT\n";
+        t->conteudo += m_textos;
+        t->conteudo += "ET\n";
     }
-    const int objConteudo = novoObjeto();
-    iniciaObjeto(objConteudo);
-    escreve("<< /Length " + QByteArray::number(corpo.size()) + filtro + " >>\nstream\n");
-    escreve(corpo);
-    escreve("\nendstream\nendobj\n");
-
-    const int objPagina = novoObjeto();
-    iniciaObjeto(objPagina);
     QByteArray p = "<< /Type /Page /Parent " + QByteArray::number(m_objPaginas) + " 0 R /MediaBox [0 0 ";
     numero(p, m_largura);
     p += ' ';
     numero(p, m_altura);
-    p += "] /Resources " + QByteArray::number(m_objRecursos) + " 0 R /Contents " + QByteArray::number(objConteudo)
-        + " 0 R >>\nendobj\n";
-    escreve(p);
-    m_paginas.push_back(objPagina);
+    p += "] /Resources " + QByteArray::number(m_objRecursos) + " 0 R /Contents ";
+    if (m_compressao > 0) {
+        if (!m_compressor)
+            m_compressor = std::make_unique<Compressor>(m_compressao);
+        m_compressor->entrega(t);
+    } else {
+        t->pronta = true;
+    }
+    m_pendentes.push_back({std::move(t), std::move(p)});
+    escrevePendentes(false);
+}
+
+void EscritorPdf::escrevePendentes(bool todas)
+{
+    while (!m_pendentes.empty()) {
+        Pendente &pend = m_pendentes.front();
+        if (m_compressor && !m_compressor->pronta(*pend.tarefa, todas))
+            return;
+        const TarefaPagina &t = *pend.tarefa;
+        const int objConteudo = novoObjeto();
+        iniciaObjeto(objConteudo);
+        escreve("<< /Length " + QByteArray::number(t.conteudo.size())
+                + (t.comprimido ? QByteArrayLiteral(" /Filter /FlateDecode") : QByteArray()) + " >>\nstream\n");
+        escreve(t.conteudo);
+        escreve(QByteArrayLiteral("\nendstream\nendobj\n"));
+        const int objPagina = novoObjeto();
+        iniciaObjeto(objPagina);
+        escreve(pend.pagina + QByteArray::number(objConteudo) + " 0 R >>\nendobj\n");
+        m_paginas.push_back(objPagina);
+        m_pendentes.pop_front();
+    }
 }
 
 bool EscritorPdf::termina()
 {
     fechaPagina();
+    escrevePendentes(true);
+    m_compressor.reset();
     iniciaObjeto(m_objPaginas);
     QByteArray kids;
     for (int n : m_paginas)

@@ -1,7 +1,8 @@
 // A small PDF writer for the reports: pages of text in the standard
 // Helvetica fonts (WinAnsiEncoding, which covers the Portuguese letters, so
 // no font is embedded), rules and frames. Pages go to the output as they are
-// finished, each content stream compressed with zlib at its fastest level.
+// finished, each content stream compressed with zlib (on a second thread,
+// while the next pages are built) at its fastest level.
 //
 // The widths of the two fonts are the standard ones every PDF reader uses for
 // them, and the report engine lays its texts out with the same widths, so
@@ -10,6 +11,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <deque>
+#include <memory>
 #include <vector>
 
 class QIODevice;
@@ -52,6 +55,7 @@ private:
     int novoObjeto(); // reserves an object number
     void iniciaObjeto(int n);
     void fechaPagina();
+    void escrevePendentes(bool todas);
     void numero(QByteArray &out, double v);
     void traco(double espessuraPt);
 
@@ -72,6 +76,16 @@ private:
     double m_tamanhoAtual = 0;
     double m_tx = 0, m_ty = 0; // start of the current text line
     double m_espessura = -1;
+
+    // Pages waiting for their compressed stream, in order.
+    struct Compressor;
+    struct TarefaPagina;
+    struct Pendente {
+        std::shared_ptr<TarefaPagina> tarefa;
+        QByteArray pagina; // the page dictionary up to its content reference
+    };
+    std::deque<Pendente> m_pendentes;
+    std::unique_ptr<Compressor> m_compressor;
 };
 
 } // namespace stb::pdf
