@@ -227,7 +227,10 @@ public:
 
     void texto(const QString &t, const Metrica &m, double x, double baseline) override
     {
-        m_p.setFont(fonteTela(m));
+        if (&m != m_ultima) {
+            m_p.setFont(fonteTela(m));
+            m_ultima = &m;
+        }
         m_p.setPen(Qt::black);
         // Character by character only when the screen font's own advances
         // would drift from the standard widths.
@@ -273,6 +276,7 @@ private:
     }
     QPagedPaintDevice &m_device;
     QPainter &m_p;
+    const Metrica *m_ultima = nullptr; // the painter's font is made for it
 };
 
 // On the report's own PDF writer, in points.
