@@ -281,8 +281,6 @@ void TMain::runStartupSteps()
 void TMain::EnableCommands()
 {
     setCommandsEnabled(true);
-    // Commands whose windows come with later versions of the program.
-    SBTrm->setEnabled(false);
     // No other workstation is known: the button that closes them all stays hidden.
     SBFimEx->hide();
     SBAjuda->setEnabled(true);
