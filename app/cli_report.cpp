@@ -11,7 +11,6 @@
 
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QPdfWriter>
 #include <QSaveFile>
 #include <cstdio>
 #include <memory>
@@ -105,14 +104,7 @@ int cli::runReport(const QStringList &args)
         const int opcao = o.contribuinte ? 1 : o.mr.value_or(printMR);
         const std::unique_ptr<stb::RelatorioCalculo> rel = stb::CriaRelatorio(dm, cfg, o.analitica);
         rel->Prepara(opcao, QString());
-        {
-            QPdfWriter pdf(&saida);
-            pdf.setResolution(1440);
-            pdf.setTitle(QStringLiteral("Memória de Cálculo %1").arg(rel->impressao().idCalculo));
-            pdf.setCreator(QStringLiteral("ST/Brelva"));
-            rel->imprime(pdf, false);
-        }
-        if (!saida.commit()) {
+        if (!rel->gravaPdf(saida) || !saida.commit()) {
             std::fprintf(stderr, "erro: %s: não foi possível gravar o arquivo\n", o.pdf.toUtf8().constData());
             return 1;
         }

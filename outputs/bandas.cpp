@@ -1,16 +1,16 @@
 #include "outputs/bandas.h"
+#include "outputs/pdfwriter.h"
 
-#include <QGlyphRun>
+#include <QFontMetricsF>
 #include <QHash>
 #include <QPageSize>
 #include <QPagedPaintDevice>
-#include <QPaintEngine>
 #include <QPainter>
-#include <QRawFont>
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <stdexcept>
+#include <unordered_map>
 
 namespace stb::rep {
 
@@ -25,128 +25,79 @@ constexpr double kMinEscala = 0.7; // a text line shrinks at most to 70 % of its
 double mmParaU(double mm) { return mm * kPorMm; }
 double uParaMm(double u) { return u / kPorMm; }
 
-// A font at layout size: its glyphs and their advances, cached per character.
+// A font at a size, measured with the widths of the standard PDF fonts (the
+// report's text is Helvetica, regular or bold), in layout units. The screen
+// paints with a font of the same widths when the system has one and places
+// each character where these widths put it, so both agree to the unit.
 class Metrica {
 public:
-    explicit Metrica(const QFont &fonte)
+    Metrica(bool negrito, double pontos)
+        : m_fonte(negrito ? pdf::Fonte::HelveticaNegrito : pdf::Fonte::Helvetica), m_pontos(pontos),
+          m_escala(pontos * kUnidades / 72.0 / 1000.0)
     {
-        QFont f = fonte;
-        f.setHintingPreference(QFont::PreferNoHinting);
-        f.setPixelSize(std::max(1, qRound(fonte.pointSizeF() * kUnidades / 72.0)));
-        m_fonte = f;
-        m_raw = QRawFont::fromFont(f);
-        m_raw.setPixelSize(fonte.pointSizeF() * kUnidades / 72.0);
-        m_ascent = m_raw.ascent();
-        m_descent = m_raw.descent();
-        m_leading = m_raw.leading();
     }
 
-    struct Glifo {
-        quint32 indice = 0;
-        double avanco = 0;
-        bool lido = false;
-    };
-
-    // Glyph of a character; index 0 means the font lacks it.
-    const Glifo &glifo(QChar c)
+    double largura(const QString &texto) const
     {
-        const char16_t u = c.unicode();
-        Glifo *g;
-        if (u < m_rapidos.size()) {
-            g = &m_rapidos[u];
-        } else {
-            g = &m_outros[u];
-        }
-        if (!g->lido) {
-            g->lido = true;
-            const QList<quint32> idx = m_raw.glyphIndexesForString(QString(c));
-            if (idx.size() == 1 && !c.isSurrogate()) {
-                g->indice = idx.first();
-                const QList<QPointF> adv = m_raw.advancesForGlyphIndexes(idx, QRawFont::UseDesignMetrics);
-                g->avanco = adv.isEmpty() ? 0 : adv.first().x();
-            }
-        }
-        return *g;
+        int w = 0;
+        for (QChar c : texto)
+            w += pdf::largura(m_fonte, pdf::codigoWinAnsi(c.unicode()));
+        return w * m_escala;
     }
+    double avanco(unsigned char codigo) const { return pdf::largura(m_fonte, codigo) * m_escala; }
 
-    // Width in layout units, or -1 when a character has no glyph of its own.
-    double largura(const QString &texto)
-    {
-        double w = 0;
-        for (QChar c : texto) {
-            const Glifo &g = glifo(c);
-            if (g.indice == 0)
-                return -1;
-            w += g.avanco;
-        }
-        return w;
-    }
-
-    double larguraSegura(const QString &texto)
-    {
-        const double w = largura(texto);
-        if (w >= 0)
-            return w;
-        return QFontMetricsF(m_fonte).horizontalAdvance(texto);
-    }
-
-    double ascent() const { return m_ascent; }
-    double descent() const { return m_descent; }
-    double linha() const { return m_ascent + m_descent + m_leading; }
-    const QRawFont &raw() const { return m_raw; }
-    const QFont &fonte() const { return m_fonte; }
+    double ascent() const { return pdf::kAscendente * m_escala; }
+    double descent() const { return pdf::kDescendente * m_escala; }
+    double linha() const { return ascent() + descent(); }
+    pdf::Fonte fonte() const { return m_fonte; }
+    bool negrito() const { return m_fonte == pdf::Fonte::HelveticaNegrito; }
+    double pontos() const { return m_pontos; }
 
 private:
-    QFont m_fonte;
-    QRawFont m_raw;
-    double m_ascent = 0, m_descent = 0, m_leading = 0;
-    std::array<Glifo, 0x180> m_rapidos{};
-    QHash<char16_t, Glifo> m_outros;
+    pdf::Fonte m_fonte;
+    double m_pontos;
+    double m_escala;
 };
 
-QString chaveFonte(const QFont &f)
+Metrica &metrica(bool negrito, double pontos)
 {
-    return f.family() + QLatin1Char('|') + QString::number(f.pointSizeF(), 'f', 2) + QLatin1Char('|')
-        + QString::number(f.weight()) + QLatin1Char('|') + QString::number(f.italic());
+    // Sizes are whole hundredths of a point (shrunk texts step by 5 %). The
+    // metrics stay where they are once made: laid-out bands point at them.
+    static std::unordered_map<qint64, Metrica> cache;
+    const qint64 k = std::llround(pontos * 100) * 2 + (negrito ? 1 : 0);
+    auto it = cache.find(k);
+    if (it == cache.end())
+        it = cache.emplace(k, Metrica(negrito, pontos)).first;
+    return it->second;
 }
 
 Metrica &metrica(const QFont &f)
 {
-    // Bands copy their fonts from a few templates: copies share the font's
-    // data, so the last fonts seen answer most calls without building a key.
-    struct Recente {
-        QFont fonte;
-        Metrica *m = nullptr;
-    };
-    static std::array<Recente, 8> recentes;
-    static size_t proximo = 0;
-    for (const Recente &r : recentes)
-        if (r.m && f.isCopyOf(r.fonte))
-            return *r.m;
-    static QHash<QString, std::shared_ptr<Metrica>> cache;
-    const QString k = chaveFonte(f);
-    auto it = cache.find(k);
-    if (it == cache.end())
-        it = cache.insert(k, std::make_shared<Metrica>(f));
-    recentes[proximo] = {f, it->get()};
-    proximo = (proximo + 1) % recentes.size();
-    return **it;
+    // Bands copy their fonts from a few templates, and copies share the
+    // font's data: the last font seen answers most calls.
+    static QFont ultima;
+    static Metrica *m = nullptr;
+    if (!m || !f.isCopyOf(ultima)) {
+        m = &metrica(f.bold(), f.pointSizeF());
+        ultima = f;
+    }
+    return *m;
 }
 
 // Lines of a memo: its paragraphs, each broken at spaces to fit the width
 // (a word longer than the width stands alone on its line).
-QStringList quebraLinhas(Metrica &m, const QString &texto, double largura)
+QStringList quebraLinhas(const Metrica &m, const QString &texto, double largura)
 {
     QStringList out;
     QString t = texto;
     t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    const double espaco = m.larguraSegura(QStringLiteral(" "));
+    const double espaco = m.largura(QStringLiteral(" "));
     for (const QString &par : t.split(QLatin1Char('\n'))) {
         QString linha;
         double w = 0;
         for (const QString &palavra : par.split(QLatin1Char(' '))) {
-            const double pw = m.larguraSegura(palavra);
+            const double pw = m.largura(palavra);
             if (!linha.isEmpty() && w + espaco + pw > largura) {
                 out << linha;
                 linha = palavra;
@@ -171,7 +122,8 @@ struct ElementoImpresso {
     QRectF area; // mm, relative to the band
     QString texto;
     QStringList linhas; // memos
-    QFont fonte;
+    const Metrica *metrica;
+    bool sublinhado;
     Alinha alinha;
     double espessura;
     bool soNaTela;
@@ -196,15 +148,17 @@ BandaImpressa congela(const Banda &b)
     for (const Elemento &e : b.elementos) {
         if (!e.visivel)
             continue;
-        ElementoImpresso ei{e.tipo, e.area, QString(), {}, e.fonte, e.alinha, e.espessura, e.soNaTela, e.cresce};
+        const bool temTexto = e.tipo == Elemento::Tipo::Texto || e.tipo == Elemento::Tipo::Memo;
+        ElementoImpresso ei{e.tipo,      e.area,     QString(), {},       temTexto ? &metrica(e.fonte) : nullptr,
+                            e.fonte.underline(), e.alinha, e.espessura, e.soNaTela, e.cresce};
         if (e.tipo == Elemento::Tipo::Memo && !e.cresce) {
             if (e.texto.isEmpty())
                 continue;
-            ei.linhas = quebraLinhas(metrica(e.fonte), e.texto, mmParaU(e.area.width()));
+            ei.linhas = quebraLinhas(*ei.metrica, e.texto, mmParaU(e.area.width()));
         } else if (e.tipo == Elemento::Tipo::Memo) {
             double h = 0;
             if (!e.texto.isEmpty()) {
-                Metrica &m = metrica(e.fonte);
+                const Metrica &m = *ei.metrica;
                 ei.linhas = quebraLinhas(m, e.texto, mmParaU(e.area.width()));
                 h = uParaMm(m.linha() * static_cast<double>(ei.linhas.size()));
             }
@@ -248,77 +202,129 @@ BandaImpressa congela(const Banda &b)
     return out;
 }
 
-// Paints texts, rules and frames in layout units. On a PDF the texts of a
-// page are gathered into one glyph run per font and drawn at the page's end
-// (the PDF engine's cost is per call); other devices get plain text calls.
+} // namespace
+
+// Paints texts, rules and frames, in layout units from the top-left of the
+// page's printable area.
 class Pintor {
 public:
-    Pintor(QPainter &p, bool glifos) : m_p(p), m_glifos(glifos) {}
+    virtual ~Pintor() = default;
+    virtual void novaPagina() = 0; // before every page but the first
+    virtual void texto(const QString &t, const Metrica &m, double x, double baseline) = 0;
+    virtual void linha(double x1, double x2, double y, double espessuraMm) = 0;
+    virtual void moldura(const QRectF &r, double espessuraMm) = 0;
+};
 
-    void texto(const QString &t, const QFont &fonte, double x, double baseline)
+namespace {
+
+// On a paint device: each text in a font of the standard widths, at the
+// positions those widths give.
+class PintorQt : public Pintor {
+public:
+    PintorQt(QPagedPaintDevice &device, QPainter &p) : m_device(device), m_p(p) {}
+
+    void novaPagina() override { m_device.newPage(); }
+
+    void texto(const QString &t, const Metrica &m, double x, double baseline) override
     {
-        Metrica &m = metrica(fonte);
-        if (m_glifos && m.largura(t) >= 0) {
-            Lote &l = lote(&m);
-            double xx = x;
-            for (QChar c : t) {
-                const Metrica::Glifo &g = m.glifo(c);
-                l.indices.append(g.indice);
-                l.posicoes.append(QPointF(std::round(xx), std::round(baseline)));
-                xx += g.avanco;
-            }
+        if (&m != m_ultima) {
+            m_p.setFont(fonteTela(m));
+            m_ultima = &m;
+        }
+        m_p.setPen(Qt::black);
+        // Character by character only when the screen font's own advances
+        // would drift from the standard widths.
+        // What the PDF prints: a character the standard fonts lack shows as '?'.
+        QString codigos = t;
+        for (QChar &c : codigos)
+            if (pdf::codigoWinAnsi(c.unicode()) == '?')
+                c = QLatin1Char('?');
+        const double tela = QFontMetricsF(m_p.font()).horizontalAdvance(codigos);
+        if (std::abs(tela - m.largura(t)) < 0.5) {
+            m_p.drawText(QPointF(x, baseline), codigos);
             return;
         }
-        m_p.setFont(m.fonte());
-        m_p.drawText(QPointF(x, baseline), t);
+        double xx = x;
+        for (qsizetype i = 0; i < codigos.size(); ++i) {
+            m_p.drawText(QPointF(xx, baseline), QString(codigos[i]));
+            xx += m.avanco(pdf::codigoWinAnsi(t[i].unicode()));
+        }
     }
 
-    void linha(double x1, double x2, double y, double espessura)
+    void linha(double x1, double x2, double y, double espessuraMm) override
     {
-        m_p.setPen(QPen(Qt::black, mmParaU(espessura), Qt::SolidLine, Qt::FlatCap));
+        m_p.setPen(QPen(Qt::black, mmParaU(espessuraMm), Qt::SolidLine, Qt::FlatCap));
         m_p.drawLine(QPointF(x1, y), QPointF(x2, y));
     }
 
-    void moldura(const QRectF &r, double espessura)
+    void moldura(const QRectF &r, double espessuraMm) override
     {
-        m_p.setPen(QPen(Qt::black, mmParaU(espessura), Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+        m_p.setPen(QPen(Qt::black, mmParaU(espessuraMm), Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
         m_p.setBrush(Qt::NoBrush);
         m_p.drawRect(r);
     }
 
-    void descarrega()
+private:
+    // Nimbus Sans has Helvetica's widths; the others are near them.
+    static QFont fonteTela(const Metrica &m)
     {
-        for (auto &[m, lote] : m_lotes) {
-            if (lote.indices.isEmpty())
-                continue;
-            QGlyphRun run;
-            run.setRawFont(m->raw());
-            run.setGlyphIndexes(lote.indices);
-            run.setPositions(lote.posicoes);
-            m_p.drawGlyphRun(QPointF(0, 0), run);
-            lote.indices.clear();
-            lote.posicoes.clear();
-        }
+        QFont f = fonteRelatorio(m.pontos(), m.negrito());
+        f.setHintingPreference(QFont::PreferNoHinting);
+        f.setKerning(false);
+        f.setPixelSize(std::max(1, static_cast<int>(std::lround(m.pontos() * kUnidades / 72.0))));
+        return f;
+    }
+    QPagedPaintDevice &m_device;
+    QPainter &m_p;
+    const Metrica *m_ultima = nullptr; // the painter's font is made for it
+};
+
+// On the report's own PDF writer, in points.
+class PintorPdf : public Pintor {
+public:
+    PintorPdf(pdf::EscritorPdf &w, const QPageLayout &pagina) : m_w(w)
+    {
+        const QRectF cheia = pagina.fullRectPoints();
+        m_largura = cheia.width();
+        m_altura = cheia.height();
+        const QRectF util = pagina.paintRect(QPageLayout::Point);
+        m_x0 = util.left();
+        m_y0 = util.top();
+        m_w.novaPagina(m_largura, m_altura);
+    }
+
+    void novaPagina() override { m_w.novaPagina(m_largura, m_altura); }
+
+    void texto(const QString &t, const Metrica &m, double x, double baseline) override
+    {
+        m_w.texto(m.fonte(), m.pontos(), pt(x, m_x0), pt(baseline, m_y0), t);
+    }
+
+    void linha(double x1, double x2, double y, double espessuraMm) override
+    {
+        m_w.linha(pt(x1, m_x0), pt(y, m_y0), pt(x2, m_x0), pt(y, m_y0), espessuraMm * 72.0 / 25.4);
+    }
+
+    void moldura(const QRectF &r, double espessuraMm) override
+    {
+        m_w.moldura(pt(r.left(), m_x0), pt(r.top(), m_y0), r.width() * 72.0 / kUnidades, r.height() * 72.0 / kUnidades,
+                    espessuraMm * 72.0 / 25.4);
     }
 
 private:
-    struct Lote {
-        QList<quint32> indices;
-        QList<QPointF> posicoes;
-    };
-    QPainter &m_p;
-    bool m_glifos;
-    // Few fonts per page: a short list beats a map.
-    std::vector<std::pair<Metrica *, Lote>> m_lotes;
-    Lote &lote(Metrica *m)
-    {
-        for (auto &p : m_lotes)
-            if (p.first == m)
-                return p.second;
-        m_lotes.emplace_back(m, Lote{});
-        return m_lotes.back().second;
-    }
+    static double pt(double u, double origem) { return origem + u * 72.0 / kUnidades; }
+    pdf::EscritorPdf &m_w;
+    double m_largura = 0, m_altura = 0, m_x0 = 0, m_y0 = 0;
 };
+
+// A line of text, underlined when its font says so.
+void pintaTexto(Pintor &pintor, const QString &t, const Metrica &m, double x, double base, double largura,
+                bool sublinhado)
+{
+    pintor.texto(t, m, x, base);
+    if (sublinhado)
+        pintor.linha(x, x + largura, base + m.descent() / 2, uParaMm(m.pontos() * kUnidades / 72.0 / 16));
+}
 
 void pintaBanda(Pintor &pintor, const BandaImpressa &b, double topoMm, bool tela)
 {
@@ -327,6 +333,13 @@ void pintaBanda(Pintor &pintor, const BandaImpressa &b, double topoMm, bool tela
             continue;
         const QRectF a(mmParaU(e.area.left()), mmParaU(topoMm + e.area.top()), mmParaU(e.area.width()),
                        mmParaU(e.area.height()));
+        auto xAlinhado = [&](double tw) {
+            if (e.alinha == Alinha::Direita)
+                return a.right() - tw;
+            if (e.alinha == Alinha::Centro)
+                return a.left() + (a.width() - tw) / 2;
+            return a.left();
+        };
         switch (e.tipo) {
         case Elemento::Tipo::Linha:
             pintor.linha(a.left(), a.right(), a.top(), e.espessura);
@@ -336,37 +349,25 @@ void pintaBanda(Pintor &pintor, const BandaImpressa &b, double topoMm, bool tela
             break;
         case Elemento::Tipo::Texto: {
             // A text wider than its area takes a smaller size, in steps of 5 %.
-            QFont fonte = e.fonte;
-            Metrica *m = &metrica(fonte);
-            double tw = m->larguraSegura(e.texto);
+            const Metrica *m = e.metrica;
+            double tw = m->largura(e.texto);
             if (tw > a.width() && tw > 0) {
                 const double escala = std::max(kMinEscala, std::floor(a.width() / tw * 20) / 20);
-                fonte.setPointSizeF(e.fonte.pointSizeF() * escala);
-                m = &metrica(fonte);
-                tw = m->larguraSegura(e.texto);
+                m = &metrica(m->negrito(), m->pontos() * escala);
+                tw = m->largura(e.texto);
             }
-            const double base = a.top() + (a.height() - (m->ascent() + m->descent())) / 2 + m->ascent();
-            double x = a.left();
-            if (e.alinha == Alinha::Direita)
-                x = a.right() - tw;
-            else if (e.alinha == Alinha::Centro)
-                x = a.left() + (a.width() - tw) / 2;
-            pintor.texto(e.texto, fonte, x, base);
+            const double base = a.top() + (a.height() - m->linha()) / 2 + m->ascent();
+            pintaTexto(pintor, e.texto, *m, xAlinhado(tw), base, tw, e.sublinhado);
             break;
         }
         case Elemento::Tipo::Memo: {
-            Metrica &m = metrica(e.fonte);
+            const Metrica &m = *e.metrica;
             double base = a.top() + m.ascent();
             if (!e.cresce) // centred in its fixed area
                 base += (a.height() - m.linha() * static_cast<double>(e.linhas.size())) / 2;
             for (const QString &l : e.linhas) {
-                const double tw = m.larguraSegura(l);
-                double x = a.left();
-                if (e.alinha == Alinha::Direita)
-                    x = a.right() - tw;
-                else if (e.alinha == Alinha::Centro)
-                    x = a.left() + (a.width() - tw) / 2;
-                pintor.texto(l, e.fonte, x, base);
+                const double tw = m.largura(l);
+                pintaTexto(pintor, l, m, xAlinhado(tw), base, tw, e.sublinhado);
                 base += m.linha();
             }
             break;
@@ -432,7 +433,7 @@ double RelatorioBandas::alturaUtil() const { return d->alturaUtil; }
 
 double RelatorioBandas::larguraTexto(const QFont &fonte, const QString &texto)
 {
-    return uParaMm(metrica(fonte).larguraSegura(texto));
+    return uParaMm(metrica(fonte).largura(texto));
 }
 
 int RelatorioBandas::prepara()
@@ -557,27 +558,16 @@ int RelatorioBandas::prepara()
     return pag;
 }
 
-void RelatorioBandas::imprime(QPagedPaintDevice &device, bool tela)
+void RelatorioBandas::pinta(Pintor &pintor, bool tela)
 {
     if (!d->preparado)
         prepara();
     Impl &s = *d;
-    device.setPageLayout(pagina);
-    QPainter p;
-    if (!p.begin(&device))
-        throw std::runtime_error("não foi possível iniciar a impressão");
-    const bool glifos = p.paintEngine() && p.paintEngine()->type() == QPaintEngine::Pdf;
-    const double escala = device.logicalDpiX() / kUnidades;
-    const double escalaY = device.logicalDpiY() / kUnidades;
-    p.scale(escala, escalaY);
-    // The painter starts at the top-left of the margins, as the bands do.
-    const QRectF util = pagina.paintRect(QPageLayout::Millimeter);
-
-    Pintor pintor(p, glifos);
+    const double alturaPagina = pagina.paintRect(QPageLayout::Millimeter).height();
     size_t k = 0;
     for (int pg = 1; pg <= s.paginas; ++pg) {
         if (pg > 1)
-            device.newPage();
+            pintor.novaPagina();
         const InfoPagina info{pg, s.paginas, tela};
         if (cabecalhoPagina.antesDaPagina)
             cabecalhoPagina.antesDaPagina(cabecalhoPagina, info);
@@ -589,16 +579,39 @@ void RelatorioBandas::imprime(QPagedPaintDevice &device, bool tela)
         if (rodapePagina.antesDaPagina)
             rodapePagina.antesDaPagina(rodapePagina, info);
         if (rodapePagina.visivel)
-            pintaBanda(pintor, congela(rodapePagina), util.height() - s.alturaRodape, tela);
-        pintor.descarrega();
+            pintaBanda(pintor, congela(rodapePagina), alturaPagina - s.alturaRodape, tela);
     }
+}
+
+void RelatorioBandas::imprime(QPagedPaintDevice &device, bool tela)
+{
+    device.setPageLayout(pagina);
+    QPainter p;
+    if (!p.begin(&device))
+        throw std::runtime_error("não foi possível iniciar a impressão");
+    // The painter starts at the top-left of the margins, as the bands do.
+    p.scale(device.logicalDpiX() / kUnidades, device.logicalDpiY() / kUnidades);
+    PintorQt pintor(device, p);
+    pinta(pintor, tela);
     p.end();
+}
+
+bool RelatorioBandas::imprimePdf(QIODevice &saida, const QString &titulo, const QString &criador, int compressao)
+{
+    pdf::EscritorPdf w(saida, compressao);
+    w.setTitulo(titulo);
+    w.setCriador(criador);
+    PintorPdf pintor(w, pagina);
+    pinta(pintor, false);
+    return w.termina();
 }
 
 QFont fonteRelatorio(double pontos, bool negrito)
 {
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setStretch(QFont::SemiCondensed);
+    // The standard Helvetica of PDF files; on screen, a font with its widths.
+    QFont f(QStringLiteral("Nimbus Sans"));
+    f.setFamilies({QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica"), QStringLiteral("Liberation Sans"),
+                   QStringLiteral("Arial")});
     f.setPointSizeF(pontos);
     f.setBold(negrito);
     return f;

@@ -10,10 +10,10 @@
 //
 // Printing runs in two passes: the first lays every band out and counts the
 // pages, the second paints them, so a page header can say "page N of M". The
-// same painting serves any QPagedPaintDevice: the screen preview, a printer
-// and a PDF file. Geometry is in millimetres; text is laid out with the
-// glyph advances of the fonts at a fixed 1200 units per inch, so the layout
-// is the same on every device.
+// same pages go to any QPagedPaintDevice (the screen preview, a printer) or
+// to a PDF file of the report's own writer. Geometry is in millimetres; text
+// is Helvetica, laid out with the standard widths of that font at a fixed
+// 1440 units per inch, so the layout is the same on every device.
 #pragma once
 
 #include <QFont>
@@ -24,10 +24,12 @@
 #include <memory>
 #include <vector>
 
+class QIODevice;
 class QPagedPaintDevice;
-class QPainter;
 
 namespace stb::rep {
+
+class Pintor;
 
 enum class Alinha { Esquerda, Centro, Direita };
 
@@ -149,11 +151,16 @@ public:
     // has not run). `tela` marks the screen preview. The device's page size
     // and orientation are set from `pagina`.
     void imprime(QPagedPaintDevice &device, bool tela = false);
+    // The same pages as a PDF file of the report's own writer (prepara()
+    // first when it has not run); `compressao` is the zlib level of the page
+    // streams. False when writing to `saida` failed.
+    bool imprimePdf(QIODevice &saida, const QString &titulo, const QString &criador, int compressao = 1);
 
     // Text width as the engine measures it, mm.
     static double larguraTexto(const QFont &fonte, const QString &texto);
 
 private:
+    void pinta(Pintor &pintor, bool tela);
     struct Impl;
     std::unique_ptr<Impl> d;
 };

@@ -34,7 +34,20 @@ constexpr std::array<double, NumColunas> kLarguras = {6,  17, 13, 17, 14, 14, 17
 bool colunaNegrito(int c) { return c == ColSubItem || c == ColBC || c == ColARecolher || c == ColTotal; }
 bool colunaPequena(int c) { return c == ColMVA || c == ColAliq || c == ColAliqCred; }
 
-QString fmt(const char *formato, Currency v) { return Format(QString::fromLatin1(formato), {v.toDouble()}); }
+// The report's formats of amounts ("%n", "%.4n", "%.1n", "%g%%").
+QString fmt(const char *formato, Currency v)
+{
+    const QLatin1StringView f(formato);
+    if (f == QLatin1String("%n"))
+        return textoNumero(v, 2);
+    if (f == QLatin1String("%.4n"))
+        return textoNumero(v, 4);
+    if (f == QLatin1String("%.1n"))
+        return textoNumero(v, 1);
+    if (f == QLatin1String("%g%%"))
+        return textoGeral(v) + QLatin1Char('%');
+    return Format(QString(f), {v.toDouble()});
+}
 
 Elemento texto(const QString &nome, QRectF area, const QFont &fonte, Alinha alinha = Alinha::Esquerda)
 {
@@ -165,6 +178,13 @@ void RelatorioCalculo::imprime(QPagedPaintDevice &device, bool tela)
 {
     paginas();
     m_bandas->imprime(device, tela);
+}
+
+bool RelatorioCalculo::gravaPdf(QIODevice &saida)
+{
+    paginas();
+    return m_bandas->imprimePdf(saida, QStringLiteral("Memória de Cálculo %1").arg(m_imp.idCalculo),
+                                QStringLiteral("ST/Brelva"));
 }
 
 // ---- working sets ---------------------------------------------------------------------

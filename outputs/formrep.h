@@ -17,6 +17,7 @@
 #include <QHash>
 #include <memory>
 
+class QIODevice;
 class QPagedPaintDevice;
 
 namespace stb {
@@ -78,6 +79,9 @@ public:
     int paginas();
     // Paints every page; `tela` marks the screen preview.
     void imprime(QPagedPaintDevice &device, bool tela);
+    // Writes the pages as a PDF file ("Memória de Cálculo" and the calculation
+    // as its title). False when writing to `saida` failed.
+    bool gravaPdf(QIODevice &saida);
 
     // Captions of the MR columns for the percentages of an option.
     static QString tituloMR(const FatoresMR &f);

@@ -1,8 +1,92 @@
 #include "outputs/impressao.h"
 
+#include "platform/formatting.h"
+
 #include <QJsonArray>
+#include <cstdint>
 
 namespace stb {
+
+namespace {
+
+// Up to 15 digits, the text of the amount as a double is its own decimals
+// exactly; beyond that the number formatting decides.
+constexpr std::uint64_t kLimiteExato = 1000000000000000ULL;
+
+std::uint64_t magnitude(Currency v)
+{
+    const std::int64_t r = v.raw();
+    return r < 0 ? ~static_cast<std::uint64_t>(r) + 1 : static_cast<std::uint64_t>(r);
+}
+
+// Digits of n, at least `minimo` of them, into the end of `buf`; returns the start.
+char16_t *digitos(char16_t *fim, std::uint64_t n, int minimo)
+{
+    char16_t *p = fim;
+    do {
+        *--p = static_cast<char16_t>(u'0' + n % 10);
+        n /= 10;
+    } while (n || fim - p < minimo);
+    return p;
+}
+
+} // namespace
+
+QString textoNumero(Currency v, int casas)
+{
+    const std::uint64_t mag = magnitude(v);
+    if (mag >= kLimiteExato || casas < 0 || casas > 4)
+        return Format(QStringLiteral("%.*n"), {casas, v.toDouble()});
+    static constexpr std::uint64_t pot[] = {1, 10, 100, 1000, 10000};
+    const std::uint64_t div = pot[4 - casas];
+    std::uint64_t q = mag / div;
+    if ((mag % div) * 2 >= div)
+        ++q;
+    const FormatSettings &fs = formatSettings();
+    char16_t buf[48];
+    char16_t *fim = buf + 48;
+    char16_t *p = fim;
+    if (casas > 0) {
+        p = digitos(p, q % pot[casas], casas);
+        *--p = fs.decimalSeparator.unicode();
+    }
+    std::uint64_t inteiro = q / pot[casas];
+    int n = 0;
+    do {
+        if (n && n % 3 == 0)
+            *--p = fs.thousandSeparator.unicode();
+        *--p = static_cast<char16_t>(u'0' + inteiro % 10);
+        inteiro /= 10;
+        ++n;
+    } while (inteiro);
+    if (v.raw() < 0 && q != 0)
+        *--p = u'-';
+    return QString(reinterpret_cast<const QChar *>(p), fim - p);
+}
+
+QString textoGeral(Currency v)
+{
+    const std::uint64_t mag = magnitude(v);
+    if (mag >= kLimiteExato)
+        return Format(QStringLiteral("%g"), {v.toDouble()});
+    char16_t buf[48];
+    char16_t *fim = buf + 48;
+    char16_t *p = fim;
+    std::uint64_t frac = mag % 10000;
+    if (frac) {
+        int casas = 4;
+        while (frac % 10 == 0) {
+            frac /= 10;
+            --casas;
+        }
+        p = digitos(p, frac, casas);
+        *--p = formatSettings().decimalSeparator.unicode();
+    }
+    p = digitos(p, mag / 10000, 1);
+    if (v.raw() < 0)
+        *--p = u'-';
+    return QString(reinterpret_cast<const QChar *>(p), fim - p);
+}
 
 QString chaveColuna(Coluna c)
 {

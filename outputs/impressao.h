@@ -108,6 +108,14 @@ struct Impressao {
     QString rodape; // the remark of the page footer
 };
 
+// The texts of the report's amounts, the same as Format gives for the
+// amount as a number, made straight from its four decimals (the report
+// formats hundreds of thousands of them): `casas` decimals rounded half away
+// from zero, with thousands separators ("%n", "%.4n", "%.1n"), and the
+// shortest text ("%g").
+QString textoNumero(Currency v, int casas = 2);
+QString textoGeral(Currency v);
+
 // The report as JSON: texts as printed, amounts as "1234.5678".
 QJsonObject impressaoParaJson(const Impressao &imp, int paginas);
 

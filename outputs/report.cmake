@@ -5,6 +5,7 @@ find_package(Qt6 REQUIRED COMPONENTS Gui Widgets PrintSupport)
 
 add_library(streport STATIC
     ${CMAKE_CURRENT_LIST_DIR}/bandas.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/pdfwriter.cpp
     ${CMAKE_CURRENT_LIST_DIR}/impressao.cpp
     ${CMAKE_CURRENT_LIST_DIR}/relatoriodados.cpp
     ${CMAKE_CURRENT_LIST_DIR}/formrep.cpp
@@ -12,7 +13,7 @@ add_library(streport STATIC
     ${CMAKE_CURRENT_LIST_DIR}/exportarelatorio.cpp
 )
 target_include_directories(streport PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(streport PUBLIC stb_options stcore stoutputscore Qt6::Gui)
+target_link_libraries(streport PUBLIC stb_options stcore stoutputscore Qt6::Gui ZLIB::ZLIB)
 
 add_library(streportgui STATIC
     ${CMAKE_CURRENT_LIST_DIR}/dlgprintcalculo.cpp

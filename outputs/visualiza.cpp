@@ -10,7 +10,6 @@
 #include <QGraphicsView>
 #include <QMouseEvent>
 #include <QPaintEngine>
-#include <QPdfWriter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QProcess>
@@ -32,13 +31,8 @@ bool GravaPDF(RelatorioCalculo &rel, const QString &arquivo)
     QSaveFile f(arquivo);
     if (!f.open(QIODevice::WriteOnly))
         return false;
-    {
-        QPdfWriter w(&f);
-        w.setResolution(1440);
-        w.setTitle(QStringLiteral("Memória de Cálculo %1").arg(rel.impressao().idCalculo));
-        w.setCreator(QStringLiteral("ST/Brelva"));
-        rel.imprime(w, false);
-    }
+    if (!rel.gravaPdf(f))
+        return false;
     return f.commit();
 }
 

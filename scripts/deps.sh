@@ -8,7 +8,7 @@ pkgs=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libsqlite3-dev zlib1g-dev
     fonts-dejavu-core
-    poppler-utils xvfb xauth
+    poppler-utils qpdf fonts-urw-base35 xvfb xauth
     python3-xlrd catdoc unrtf
 )
 

@@ -12,3 +12,6 @@ stb_add_test(tst_report_gui SOURCES tst_report_gui.cpp LIBS sttestsupport)
 # The preview's spreadsheet and RTF exports, read back by python3-xlrd and unrtf.
 stb_add_test(tst_report_export SOURCES tst_report_export.cpp calc_fixture.h xlsread.h LIBS streport)
 target_compile_definitions(tst_report_export PRIVATE STB_XLSREAD="${CMAKE_CURRENT_LIST_DIR}/xlsread.py")
+
+# The report's PDF writer read back by qpdf, pdfinfo and pdftotext.
+stb_add_test(tst_report_pdf SOURCES tst_report_pdf.cpp LIBS streport)

@@ -11,7 +11,7 @@
 #include "platform/inifile.h"
 
 #include <QGuiApplication>
-#include <QPdfWriter>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -31,9 +31,9 @@ QString pdfTexto(RelatorioCalculo &rel, const QString &dir)
 {
     const QString arquivo = dir + QStringLiteral("/rel.pdf");
     {
-        QPdfWriter w(arquivo);
-        w.setResolution(1440);
-        rel.imprime(w, false);
+        QFile f(arquivo);
+        if (!f.open(QIODevice::WriteOnly) || !rel.gravaPdf(f))
+            return QStringLiteral("(gravação do PDF falhou)");
     }
     QProcess p;
     p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), arquivo, QStringLiteral("-")});
