@@ -122,9 +122,9 @@ QString linhaArquivo(int numero, const QFileInfo &fi)
     static const QLocale brasil(QLocale::Portuguese, QLocale::Brazil);
     const QDateTime data = fi.lastModified();
     // Archive and system have no counterpart here; read-only is a file
-    // nobody may write, hidden a name beginning with a dot.
+    // without any write permission, hidden a name beginning with a dot.
     QString atributos = QStringLiteral("    ");
-    if (!fi.isWritable())
+    if (!(fi.permissions() & (QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther)))
         atributos[1] = QLatin1Char('R');
     if (fi.isHidden())
         atributos[2] = QLatin1Char('H');
@@ -200,7 +200,7 @@ bool deveReportar(const std::exception &e)
     if (dynamic_cast<const std::invalid_argument *>(&e) || dynamic_cast<const std::out_of_range *>(&e)
         || dynamic_cast<const std::domain_error *>(&e) || dynamic_cast<const EstouroValor *>(&e))
         return false;
-    return !QString::fromUtf8(e.what()).startsWith(QLatin1String("Data inválida"));
+    return !QString::fromUtf8(e.what()).startsWith(QStringLiteral("Data inválida"));
 }
 
 bool conexaoPerdida(const std::exception &e)

@@ -164,7 +164,8 @@ void ComandosEstacao::ativaBandeja() { TrayApp->ativa(); }
 
 void ComandosEstacao::aguardaVoceSabia()
 {
-    while (m_voceSabia) {
+    // The wait ends with the window, or when the program is ending.
+    while (m_voceSabia && !m_main->ReallyClosing) {
         m_voceSabia->raise();
         esperaProcessando(200);
     }
