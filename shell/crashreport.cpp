@@ -294,7 +294,8 @@ extern "C" void aoSinalFatal(int sinal)
         const char *nome = sinal == SIGSEGV ? "SIGSEGV" : sinal == SIGABRT ? "SIGABRT" : sinal == SIGBUS ? "SIGBUS"
             : sinal == SIGFPE                ? "SIGFPE"
                                              : "SIGILL";
-        escreveTudo(fd, "Erro fatal no sistema ST/Brelva: ", 34);
+        static constexpr char cabecalho[] = "Erro fatal no sistema ST/Brelva: ";
+        escreveTudo(fd, cabecalho, sizeof cabecalho - 1);
         escreveTudo(fd, nome, std::strlen(nome));
         escreveTudo(fd, "\r\n\r\n", 4);
         if (g_dados)
