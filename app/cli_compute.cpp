@@ -21,6 +21,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <functional>
 #include <tuple>
 #include <cstdio>
@@ -341,6 +342,32 @@ void setRow(const std::vector<stb::db::Field *> &campos, const Row &row, const L
         campos[static_cast<size_t>(i)]->setRaw(v);
 }
 
+// Without a medicine line in the input, the medicine lines of every invoice
+// are known to be none: their dataset stops following the invoices (it shows
+// no rows, as it would after reading them) while the scope lives.
+class SemItensMedic {
+public:
+    SemItensMedic(stb::db::DataSet &medic, const Entrada &in) : m_medic(medic)
+    {
+        const bool algum = std::any_of(in.notas.cbegin(), in.notas.cend(),
+                                       [](const Nota &n) { return !n.itensMedic.empty(); });
+        m_suspenso = !algum && m_medic.masterLinkActive();
+        if (m_suspenso)
+            m_medic.setMasterLinkActive(false);
+    }
+    ~SemItensMedic()
+    {
+        if (m_suspenso)
+            m_medic.setMasterLinkActive(true);
+    }
+    SemItensMedic(const SemItensMedic &) = delete;
+    SemItensMedic &operator=(const SemItensMedic &) = delete;
+
+private:
+    stb::db::DataSet &m_medic;
+    bool m_suspenso = false;
+};
+
 // Core messages go to stderr; an error message makes the run fail.
 class CliSink : public stb::MessageSink {
 public:
@@ -413,6 +440,7 @@ void store(stb::TDM &dm, Entrada &in)
     };
     {
         const Eventos eventos(dm);
+        const SemItensMedic semMedic(dm.TabItensMedic, in);
         const std::vector<stb::db::Field *> campoNota = camposDe(dm.TabNotas, layoutNotas());
         const std::vector<stb::db::Field *> campoItem = camposDe(dm.TabItens, layoutItens());
         const std::vector<stb::db::Field *> campoMedic = camposDe(dm.TabItensMedic, layoutItensMedic());
@@ -460,6 +488,7 @@ std::vector<QByteArray> compute(stb::TDM &dm, const Entrada &in, const CliSink &
                                in.settings.value(QStringLiteral("MRReducao"), 20)};
     const stb::CalculoEmCurso calculo(
         dm, stb::contextoCalculo(dm.TabCalc, stb::fatoresMR(in.printMR, mr), stb::Clock::today()));
+    const SemItensMedic semMedic(dm.TabItensMedic, in);
     stb::db::Table &notas = dm.TabNotas;
     stb::db::Table &itens = dm.TabItens;
     stb::db::Table &medic = dm.TabItensMedic;
@@ -664,6 +693,9 @@ int executa(const QString &file, const std::optional<QDate> &today, const Acao &
     try {
         // Opening a table creates its files in the empty folder.
         stb::TDM dm(dataDir);
+        // The temporary folder goes away with the run: its commits need not
+        // wait for the disk (the program's data folder keeps them durable).
+        dm.BaseDados.setSynchronous(false);
         for (stb::db::Table *t : {&dm.TabFisc, &dm.TabRemet, &dm.TabDest, &dm.TabCalc, &dm.TabNotas, &dm.TabItens,
                                   &dm.TabItensMedic})
             t->open();

@@ -340,6 +340,9 @@ private:
     {
         ++m_pos;
         out.type = Value::Type::Object;
+        // A line of the input has about eight members: room for them at once
+        // instead of growing (and moving the values) member by member.
+        out.members.reserve(8);
         QSet<QString> keys; // used once an object has many members
         skipSpace();
         if (peek() == '}') {

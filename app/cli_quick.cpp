@@ -1,7 +1,8 @@
 // stbrelva-cli quick: the quick calculation without its window. The lines of
-// the input go into the same in-memory lists the window fills through its
-// item dialogs (CalculoRapido), under the kind the type dialog would give;
-// every line's amounts and the total box are printed. Nothing is stored.
+// the input are checked against the fields of the window's lists and priced
+// by the same rules (CalculaLinhaRapida, CalculaMedicRapida, TotalRapido),
+// under the kind the type dialog would give; every line's amounts and the
+// total box are printed. Nothing is stored.
 #include "app/cli.h"
 #include "app/cli_entrada.h"
 #include "app/cli_json.h"
@@ -9,9 +10,14 @@
 #include "core/calcrapido.h"
 #include "core/itemcalc.h"
 #include "platform/clock.h"
-#include "platform/db/field.h"
+
+#include <QHash>
 
 #include <algorithm>
+#include <array>
+#include <type_traits>
+#include <utility>
+#include <vector>
 #include <cstdio>
 
 namespace {
@@ -35,66 +41,87 @@ int inteiro(const Value &v, const QString &path)
     return static_cast<int>(std::clamp<qint64>(*n, -1000000, 1000000));
 }
 
-// Appends one line to `lista`: the keys are the stored fields of its table,
-// spelled as there; the number of the line is the program's.
-void leLinha(stb::db::MemTable &lista, const Value &obj, int nro, const QString &path)
-{
-    if (obj.type != Value::Type::Object)
-        bad(path, QStringLiteral("esperado um objeto, %1").arg(json::encontrado(obj)));
-    const stb::db::TableDef &def = lista.definition();
-    lista.append();
-    // The amounts are worked out once the line is complete, not per field.
-    lista.autoCalcFields = false;
-    try {
-        lista.fieldByName(QStringLiteral("IdNota")).setAsInteger(0);
-        lista.fieldByName(QStringLiteral("NroItem")).setAsInteger(nro);
-        for (const auto &[key, v] : obj.members) {
-            const QString p = path + QLatin1Char('.') + key;
-            if (key.compare(QLatin1String("IdNota"), Qt::CaseInsensitive) == 0
-                || key.compare(QLatin1String("NroItem"), Qt::CaseInsensitive) == 0)
-                bad(p, QStringLiteral("é atribuído pelo programa"));
-            const int i = def.fieldIndex(key);
-            if (i < 0)
-                bad(p, QStringLiteral("campo desconhecido"));
-            const stb::db::FieldDef &fd = def.fields[i];
-            if (fd.name != key)
-                bad(p, QStringLiteral("campo desconhecido (o nome do campo se escreve \"%1\")").arg(fd.name));
-            QString why;
-            const std::optional<stb::db::Value> valor = cli::valorCampo(fd, v, &why);
-            if (!valor)
-                bad(p, why);
-            lista.fieldByName(fd.name).setRaw(*valor);
-        }
-        lista.autoCalcFields = true;
-        lista.post();
-    } catch (...) {
-        lista.autoCalcFields = true;
-        lista.cancel();
-        throw;
+// Where each input key of a line goes: the stored fields of its list, spelled
+// as there; only the amounts and the FEM flag enter the quick rules, the
+// other fields are checked and dropped.
+template <typename Linha>
+struct Destinos {
+    explicit Destinos(stb::db::TableDef d) : def(std::move(d)), moeda(def.fields.size(), nullptr) {}
+    void moedaEm(const char *campo, stb::Currency Linha::*membro)
+    {
+        moeda[static_cast<size_t>(def.fieldIndex(QLatin1String(campo)))] = membro;
     }
-}
+    // The field of a key as written (every line repeats the same keys).
+    int indice(const QString &key) const
+    {
+        const auto it = indices.constFind(key);
+        if (it != indices.cend())
+            return *it;
+        return *indices.insert(key, def.fieldIndex(key));
+    }
+    stb::db::TableDef def;
+    std::vector<stb::Currency Linha::*> moeda;
+    int fem = -1; // the FEM flag's field, when the line has one
+    mutable QHash<QString, int> indices;
+};
 
-QString valor(const stb::db::DataSet &ds, const char *campo)
+// Reads one line: the number of the line is the program's, so IdNota and
+// NroItem are refused; every other key must be a field of the list.
+template <typename Linha>
+Linha leLinha(const Destinos<Linha> &destinos, const Value &obj, const char *lista, size_t indice)
 {
-    return ds.fieldByName(QLatin1String(campo)).asCurrency().toPlainString(4);
+    // The path of the line is spelled out only for an error.
+    const auto path = [&] { return QStringLiteral("%1[%2]").arg(QLatin1String(lista)).arg(indice); };
+    if (obj.type != Value::Type::Object)
+        bad(path(), QStringLiteral("esperado um objeto, %1").arg(json::encontrado(obj)));
+    Linha linha{};
+    for (const auto &[key, v] : obj.members) {
+        if (key.compare(QLatin1String("IdNota"), Qt::CaseInsensitive) == 0
+            || key.compare(QLatin1String("NroItem"), Qt::CaseInsensitive) == 0)
+            bad(path() + QLatin1Char('.') + key, QStringLiteral("é atribuído pelo programa"));
+        const int i = destinos.indice(key);
+        if (i < 0)
+            bad(path() + QLatin1Char('.') + key, QStringLiteral("campo desconhecido"));
+        const stb::db::FieldDef &fd = destinos.def.fields[i];
+        if (fd.name != key)
+            bad(path() + QLatin1Char('.') + key,
+                QStringLiteral("campo desconhecido (o nome do campo se escreve \"%1\")").arg(fd.name));
+        QString why;
+        const std::optional<stb::db::Value> valor = cli::valorCampo(fd, v, &why);
+        if (!valor)
+            bad(path() + QLatin1Char('.') + key, why);
+        // Amounts and flags arrive as integers (ten-thousandths, 0 or 1); null reads as 0.
+        const auto *n = std::get_if<std::int64_t>(&*valor);
+        if (stb::Currency Linha::*m = destinos.moeda[static_cast<size_t>(i)])
+            linha.*m = n ? stb::Currency::fromRaw(*n) : stb::Currency();
+        else if constexpr (std::is_same_v<Linha, stb::LinhaRapida>)
+            if (i == destinos.fem)
+                linha.fem = n && *n != 0;
+    }
+    return linha;
 }
 
 // The lines of a list as JSON objects, with the fields named.
-void escreveLista(stb::db::DataSet &ds, const char *nome, const std::initializer_list<const char *> &campos)
+template <typename Linha, typename Campos>
+void escreveLista(QByteArray &out, const char *nome, const std::vector<Linha> &linhas, const Campos &campos)
 {
-    std::fprintf(stdout, "\"%s\": [", nome);
-    QByteArray linha;
-    bool primeira = true;
-    for (ds.first(); !ds.eof(); ds.next()) {
-        linha = primeira ? "\n  {\"NroItem\": " : ",\n  {\"NroItem\": ";
-        primeira = false;
-        linha += QByteArray::number(ds.fieldByName(QStringLiteral("NroItem")).asInteger());
-        for (const char *c : campos)
-            linha += ", \"" + QByteArray(c) + "\": \"" + valor(ds, c).toLatin1() + '"';
-        linha += '}';
-        std::fwrite(linha.constData(), 1, static_cast<size_t>(linha.size()), stdout);
+    out += '"';
+    out += nome;
+    out += "\": [";
+    int nro = 0;
+    for (const Linha &l : linhas) {
+        out += nro ? ",\n  {\"NroItem\": " : "\n  {\"NroItem\": ";
+        out += QByteArray::number(++nro);
+        for (const auto &[campo, valor] : campos(l)) {
+            out += ", \"";
+            out += campo;
+            out += "\": \"";
+            out += valor.toPlainString(4).toLatin1();
+            out += '"';
+        }
+        out += '}';
     }
-    std::fputs("]", stdout);
+    out += ']';
 }
 
 } // namespace
@@ -112,13 +139,27 @@ int cli::runQuick(const QStringList &args)
     std::optional<QByteArray> data = json::readInputFile(file, &why);
     if (!data)
         return inputError(file, QStringLiteral("não foi possível ler o arquivo: %1").arg(why));
-    stb::CalculoRapido calc;
-    // The lines are taken as they are parsed; the total is computed once at the end.
-    calc.setTotaisSuspensos(true);
-    int nroItens = 0, nroMedic = 0;
+    // The window's state and lines, without the window's lists: the same
+    // rules run on the lines as read, and nothing is stored anywhere.
+    int grupo = -1, tipo = 1;
+    stb::Currency frete;
+    Destinos<stb::LinhaRapida> destItens(stb::CalculoRapido::definicaoItens());
+    for (const auto &[campo, membro] :
+         {std::pair{"ValorNF", &stb::LinhaRapida::valorNF}, {"ValorIPI", &stb::LinhaRapida::valorIPI},
+          {"MVA", &stb::LinhaRapida::mva}, {"CreditoICMS", &stb::LinhaRapida::creditoICMS},
+          {"AliqICMS", &stb::LinhaRapida::aliqICMS}, {"PMPF", &stb::LinhaRapida::pmpf}, {"Litros", &stb::LinhaRapida::litros},
+          {"PrecoLitroNF", &stb::LinhaRapida::precoLitroNF}, {"ValorCreditoICMS", &stb::LinhaRapida::valorCreditoICMS}})
+        destItens.moedaEm(campo, membro);
+    destItens.fem = destItens.def.fieldIndex(QStringLiteral("FEM"));
+    Destinos<stb::LinhaMedicRapida> destMedic(stb::CalculoRapido::definicaoMedic());
+    for (const auto &[campo, membro] :
+         {std::pair{"DebVlMerc", &stb::LinhaMedicRapida::debVlMerc}, {"DebAliqICMS", &stb::LinhaMedicRapida::debAliqICMS},
+          {"MVA", &stb::LinhaMedicRapida::mva}, {"CreditoICMS", &stb::LinhaMedicRapida::creditoICMS}})
+        destMedic.moedaEm(campo, membro);
+    std::vector<stb::LinhaRapida> itens;
+    std::vector<stb::LinhaMedicRapida> medic;
     const json::ListSink leItens{QStringLiteral("itens"), [&](Value &&v) {
-                                     ++nroItens;
-                                     leLinha(calc.MemItens, v, nroItens, QStringLiteral("itens[%1]").arg(nroItens - 1));
+                                     itens.push_back(leLinha(destItens, v, "itens", itens.size()));
                                  }};
     try {
         json::ParseError perr;
@@ -133,32 +174,30 @@ int cli::runQuick(const QStringList &args)
                 const int g = v.isNull() ? -1 : inteiro(v, key);
                 if (g != -1 && g != 0 && g != 6 && g != 13 && g != 113)
                     bad(key, QStringLiteral("esperado -1, 6, 13 ou 113"));
-                calc.grupo = g == 0 ? -1 : g;
+                grupo = g == 0 ? -1 : g;
             } else if (key == QLatin1String("tipo")) {
                 const int t = inteiro(v, key);
                 if (t < 1 || t > 4)
                     bad(key, QStringLiteral("esperado um tipo de 1 a 4"));
-                calc.tipoCalculo = t;
+                tipo = t;
             } else if (key == QLatin1String("opInterna")) {
+                // Shown by the window's caption only; no rule depends on it.
                 if (v.type != Value::Type::Bool)
                     bad(key, QStringLiteral("esperado true ou false, %1").arg(json::encontrado(v)));
-                calc.opInterna = v.boolean;
             } else if (key == QLatin1String("frete")) {
                 if (!v.isNull()) {
                     const auto c = json::parseAmount(v, &why);
                     if (!c)
                         bad(key, why);
-                    calc.frete = *c;
+                    frete = *c;
                 }
             } else if (key == QLatin1String("itensMedic")) {
                 if (v.isNull())
                     continue;
                 if (v.type != Value::Type::Array)
                     bad(key, QStringLiteral("esperada uma lista, %1").arg(json::encontrado(v)));
-                for (const Value &linha : v.items) {
-                    ++nroMedic;
-                    leLinha(calc.MemItensMedic, linha, nroMedic, QStringLiteral("itensMedic[%1]").arg(nroMedic - 1));
-                }
+                for (const Value &linha : v.items)
+                    medic.push_back(leLinha(destMedic, linha, "itensMedic", medic.size()));
             } else if (key != QLatin1String("itens")) {
                 bad(key, QStringLiteral("campo desconhecido"));
             }
@@ -166,13 +205,27 @@ int cli::runQuick(const QStringList &args)
     } catch (const Erro &e) {
         return inputError(e.path, e.reason);
     }
-    calc.partilhaDIFAL = stb::PartilhaDIFAL(stb::Clock::today().year());
+    const stb::Currency partilha = stb::PartilhaDIFAL(stb::Clock::today().year());
 
-    std::fputs("{", stdout);
-    escreveLista(calc.MemItens, "itens", {"TotalARecolher", "ValorFEM", "ValorFinal", "ValorICMS"});
-    std::fputs(",\n", stdout);
-    escreveLista(calc.MemItensMedic, "itensMedic", {"DebVlICMS", "TotalARecolher"});
-    std::fprintf(stdout, ",\n\"total\": \"%s\"}\n", calc.Total().toPlainString(4).toLatin1().constData());
+    QByteArray out = "{";
+    out.reserve(static_cast<qsizetype>(itens.size() + medic.size()) * 128 + 64);
+    escreveLista(out, "itens", itens, [&](const stb::LinhaRapida &l) {
+        const stb::ValoresRapidos r = stb::CalculaLinhaRapida(tipo, l, partilha);
+        const stb::Currency zero;
+        return std::array{std::pair{"TotalARecolher", r.totalARecolher}, std::pair{"ValorFEM", r.valorFEM.value_or(zero)},
+                          std::pair{"ValorFinal", r.valorFinal.value_or(zero)},
+                          std::pair{"ValorICMS", r.valorICMS.value_or(zero)}};
+    });
+    out += ",\n";
+    escreveLista(out, "itensMedic", medic, [&](const stb::LinhaMedicRapida &l) {
+        const stb::ValoresMedicRapidos r = stb::CalculaMedicRapida(grupo, l);
+        return std::array{std::pair{"DebVlICMS", r.debVlICMS.value_or(stb::Currency())},
+                          std::pair{"TotalARecolher", r.totalARecolher}};
+    });
+    out += ",\n\"total\": \"";
+    out += stb::TotalRapido(grupo, tipo, frete, partilha, itens, medic).toPlainString(4).toLatin1();
+    out += "\"}\n";
+    std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
     std::fflush(stdout);
     return 0;
 }

@@ -103,21 +103,72 @@ ValoresMedicRapidos CalculaMedicRapida(int grupo, const LinhaMedicRapida &l)
     return r;
 }
 
+Currency TotalRapido(int grupo, int tipo, Currency frete, Currency partilha, const std::vector<LinhaRapida> &itens,
+                     const std::vector<LinhaMedicRapida> &medic)
+{
+    Currency total;
+    if (tipo == 2 || tipo == 3) {
+        for (const LinhaRapida &l : itens) {
+            const ValoresRapidos r = CalculaLinhaRapida(tipo, l, partilha);
+            total += r.totalARecolher + r.valorFEM.value_or(Currency());
+        }
+        return total;
+    }
+    if (grupo == 13) {
+        for (const LinhaMedicRapida &l : medic)
+            total += *CalculaMedicRapida(grupo, l).debVlICMS;
+        return positivo(total - frete);
+    }
+    if (grupo == 113) {
+        Currency s;
+        if (frete > Currency())
+            for (const LinhaMedicRapida &l : medic)
+                s += V0Medic(l);
+        for (const LinhaMedicRapida &l : medic) {
+            const Currency totalLinha = CalculaMedicRapida(grupo, l).totalARecolher;
+            if (frete > Currency() && !s.isZero()) {
+                const Currency v0 = V0Medic(l);
+                const Currency base = v0 + frete * (v0.toExtended() / s.toExtended());
+                const Currency debito = percentual(base * fatorMVA(l.mva), l.debAliqICMS);
+                const Currency credito = percentual(v0, l.creditoICMS);
+                total += std::max(totalLinha, debito - credito);
+            } else {
+                total += totalLinha;
+            }
+        }
+        return total;
+    }
+    // Standard group and fuels: the freight shared over every line by value and IPI.
+    Currency s;
+    if (frete > Currency())
+        for (const LinhaRapida &l : itens)
+            s += l.valorNF + l.valorIPI;
+    for (const LinhaRapida &l : itens) {
+        Currency b = l.valorNF + l.valorIPI;
+        if (!s.isZero())
+            b += frete * (b.toExtended() / s.toExtended());
+        const Currency debito = percentual(b * fatorMVA(l.mva), l.aliqICMS);
+        const Currency credito = percentual(l.valorNF, l.creditoICMS);
+        if (debito > credito)
+            total += debito - credito;
+    }
+    if (grupo == 6) {
+        // Second walk: the lines priced by PMPF.
+        for (const LinhaRapida &l : itens)
+            if (!l.pmpf.isZero())
+                total += positivo(icmsPMPF(l.litros, l.pmpf, l.precoLitroNF, l.aliqICMS, l.creditoICMS));
+    }
+    return total;
+}
+
 // ===== the lists ================================================================================
 
 CalculoRapido::CalculoRapido(db::DataSet *brelva, QObject *parent)
     : QObject(parent), MemItens(QStringLiteral("MemItens")), MemItensMedic(QStringLiteral("MemItensMedic"))
 {
-    // The fields of Itens and ItensMedic, plus the FEM amount of a medicine line.
-    MemItens.definition() = schema::itens();
-    MemItens.definition().name = QStringLiteral("MemItens");
-    // Index names are unique in the memory database.
-    MemItens.definition().indexes = {{QStringLiteral("MemItensNro"), QStringLiteral("NroItem"), 0}};
+    MemItens.definition() = definicaoItens();
     MemItens.setIndexName(QStringLiteral("MemItensNro"));
-    MemItensMedic.definition() = schema::itensMedic();
-    MemItensMedic.definition().name = QStringLiteral("MemItensMedic");
-    MemItensMedic.definition().fields << campo("ValorFEM", FieldType::Currency);
-    MemItensMedic.definition().indexes = {{QStringLiteral("MemItensMedicNro"), QStringLiteral("NroItem"), 0}};
+    MemItensMedic.definition() = definicaoMedic();
     MemItensMedic.setIndexName(QStringLiteral("MemItensMedicNro"));
     MemItens.objectName = QStringLiteral("MemItens");
     MemItensMedic.objectName = QStringLiteral("MemItensMedic");
@@ -160,6 +211,24 @@ CalculoRapido::CalculoRapido(db::DataSet *brelva, QObject *parent)
     MemItens.open();
     MemItensMedic.open();
     ligaCampos();
+}
+
+db::TableDef CalculoRapido::definicaoItens()
+{
+    db::TableDef d = schema::itens();
+    d.name = QStringLiteral("MemItens");
+    // Index names are unique in the memory database.
+    d.indexes = {{QStringLiteral("MemItensNro"), QStringLiteral("NroItem"), 0}};
+    return d;
+}
+
+db::TableDef CalculoRapido::definicaoMedic()
+{
+    db::TableDef d = schema::itensMedic();
+    d.name = QStringLiteral("MemItensMedic");
+    d.fields << campo("ValorFEM", FieldType::Currency);
+    d.indexes = {{QStringLiteral("MemItensMedicNro"), QStringLiteral("NroItem"), 0}};
+    return d;
 }
 
 void CalculoRapido::ligaCampos()
@@ -231,18 +300,7 @@ void CalculoRapido::MemItensCalcFields(db::DataSet &)
         texto += descrNF.isEmpty() ? descrBrelva : descrNF + QStringLiteral(". ") + descrBrelva;
         m_ci.xDescricao->setAsString(texto.left(96));
     }
-    LinhaRapida l;
-    l.valorNF = m_ci.valorNF->asCurrency();
-    l.valorIPI = m_ci.valorIPI->asCurrency();
-    l.mva = m_ci.mva->asCurrency();
-    l.creditoICMS = m_ci.creditoICMS->asCurrency();
-    l.aliqICMS = m_ci.aliqICMS->asCurrency();
-    l.pmpf = m_ci.pmpf->asCurrency();
-    l.litros = m_ci.litros->asCurrency();
-    l.precoLitroNF = m_ci.precoLitroNF->asCurrency();
-    l.valorCreditoICMS = m_ci.valorCreditoICMS->asCurrency();
-    l.fem = m_ci.fem->asBoolean();
-    const ValoresRapidos r = CalculaLinhaRapida(tipoCalculo, l, partilhaDIFAL);
+    const ValoresRapidos r = CalculaLinhaRapida(tipoCalculo, linhaAtual(), partilhaDIFAL);
     m_ci.totalARecolher->setAsCurrency(r.totalARecolher);
     auto opcional = [](db::Field *f, const std::optional<Currency> &v) {
         if (v)
@@ -257,9 +315,7 @@ void CalculoRapido::MemItensCalcFields(db::DataSet &)
 
 void CalculoRapido::MemItensMedicCalcFields(db::DataSet &)
 {
-    const LinhaMedicRapida l{m_cm.debVlMerc->asCurrency(), m_cm.debAliqICMS->asCurrency(), m_cm.mva->asCurrency(),
-                             m_cm.creditoICMS->asCurrency()};
-    const ValoresMedicRapidos r = CalculaMedicRapida(grupo, l);
+    const ValoresMedicRapidos r = CalculaMedicRapida(grupo, linhaMedicAtual());
     m_cm.totalARecolher->setAsCurrency(r.totalARecolher);
     if (r.debVlICMS)
         m_cm.debVlICMS->setAsCurrency(*r.debVlICMS);
@@ -267,76 +323,45 @@ void CalculoRapido::MemItensMedicCalcFields(db::DataSet &)
         m_cm.debVlICMS->clear();
 }
 
+LinhaRapida CalculoRapido::linhaAtual() const
+{
+    LinhaRapida l;
+    l.valorNF = m_ci.valorNF->asCurrency();
+    l.valorIPI = m_ci.valorIPI->asCurrency();
+    l.mva = m_ci.mva->asCurrency();
+    l.creditoICMS = m_ci.creditoICMS->asCurrency();
+    l.aliqICMS = m_ci.aliqICMS->asCurrency();
+    l.pmpf = m_ci.pmpf->asCurrency();
+    l.litros = m_ci.litros->asCurrency();
+    l.precoLitroNF = m_ci.precoLitroNF->asCurrency();
+    l.valorCreditoICMS = m_ci.valorCreditoICMS->asCurrency();
+    l.fem = m_ci.fem->asBoolean();
+    return l;
+}
+
+LinhaMedicRapida CalculoRapido::linhaMedicAtual() const
+{
+    return {m_cm.debVlMerc->asCurrency(), m_cm.debAliqICMS->asCurrency(), m_cm.mva->asCurrency(),
+            m_cm.creditoICMS->asCurrency()};
+}
+
 Currency CalculoRapido::Total()
 {
-    Currency total;
-    if (tipoCalculo == 2 || tipoCalculo == 3) {
+    std::vector<LinhaRapida> itens;
+    std::vector<LinhaMedicRapida> medic;
+    {
         db::DataSet &ds = MemItens;
         const Percurso p(ds);
         for (ds.first(); !ds.eof(); ds.next())
-            total += m_ci.totalARecolher->asCurrency() + m_ci.valorFEMCalc->asCurrency();
-        return total;
+            itens.push_back(linhaAtual());
     }
-    if (grupo == 13) {
+    {
         db::DataSet &ds = MemItensMedic;
         const Percurso p(ds);
         for (ds.first(); !ds.eof(); ds.next())
-            total += m_cm.debVlICMS->asCurrency();
-        return positivo(total - frete);
+            medic.push_back(linhaMedicAtual());
     }
-    if (grupo == 113) {
-        db::DataSet &ds = MemItensMedic;
-        const Percurso p(ds);
-        auto linha = [this] {
-            return LinhaMedicRapida{m_cm.debVlMerc->asCurrency(), m_cm.debAliqICMS->asCurrency(), m_cm.mva->asCurrency(),
-                                    m_cm.creditoICMS->asCurrency()};
-        };
-        Currency s;
-        if (frete > Currency())
-            for (ds.first(); !ds.eof(); ds.next())
-                s += V0Medic(linha());
-        for (ds.first(); !ds.eof(); ds.next()) {
-            const Currency totalLinha = m_cm.totalARecolher->asCurrency();
-            if (frete > Currency() && !s.isZero()) {
-                const LinhaMedicRapida l = linha();
-                const Currency v0 = V0Medic(l);
-                const Currency base = v0 + frete * (v0.toExtended() / s.toExtended());
-                const Currency debito = percentual(base * fatorMVA(l.mva), l.debAliqICMS);
-                const Currency credito = percentual(v0, l.creditoICMS);
-                total += std::max(totalLinha, debito - credito);
-            } else {
-                total += totalLinha;
-            }
-        }
-        return total;
-    }
-    // Standard group and fuels: the freight shared over every line by value and IPI.
-    db::DataSet &ds = MemItens;
-    const Percurso p(ds);
-    Currency s;
-    if (frete > Currency())
-        for (ds.first(); !ds.eof(); ds.next())
-            s += m_ci.valorNF->asCurrency() + m_ci.valorIPI->asCurrency();
-    for (ds.first(); !ds.eof(); ds.next()) {
-        const Currency valorNF = m_ci.valorNF->asCurrency();
-        Currency b = valorNF + m_ci.valorIPI->asCurrency();
-        if (!s.isZero())
-            b += frete * (b.toExtended() / s.toExtended());
-        const Currency debito = percentual(b * fatorMVA(m_ci.mva->asCurrency()), m_ci.aliqICMS->asCurrency());
-        const Currency credito = percentual(valorNF, m_ci.creditoICMS->asCurrency());
-        if (debito > credito)
-            total += debito - credito;
-    }
-    if (grupo == 6) {
-        // Second walk: the lines priced by PMPF.
-        for (ds.first(); !ds.eof(); ds.next()) {
-            if (m_ci.pmpf->asCurrency().isZero())
-                continue;
-            total += positivo(icmsPMPF(m_ci.litros->asCurrency(), m_ci.pmpf->asCurrency(), m_ci.precoLitroNF->asCurrency(),
-                                       m_ci.aliqICMS->asCurrency(), m_ci.creditoICMS->asCurrency()));
-        }
-    }
-    return total;
+    return TotalRapido(grupo, tipoCalculo, frete, partilhaDIFAL, itens, medic);
 }
 
 void CalculoRapido::aposPost()

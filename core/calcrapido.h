@@ -13,6 +13,7 @@
 
 #include <QObject>
 #include <QString>
+#include <vector>
 
 namespace stb {
 
@@ -43,6 +44,12 @@ struct ValoresMedicRapidos {
 Currency V0Medic(const LinhaMedicRapida &l);
 ValoresMedicRapidos CalculaMedicRapida(int grupo, const LinhaMedicRapida &l);
 
+// The total box from the lines' inputs in their order: the group and type of
+// the window, its freight box ("Crédito:" in group 13) and the DIFAL share.
+// The window and the command-line tool both come here.
+Currency TotalRapido(int grupo, int tipoCalculo, Currency frete, Currency partilha, const std::vector<LinhaRapida> &itens,
+                     const std::vector<LinhaMedicRapida> &medic);
+
 class CalculoRapido : public QObject {
     Q_OBJECT
 
@@ -51,6 +58,11 @@ public:
     // without it the lines show only their code.
     explicit CalculoRapido(db::DataSet *brelva = nullptr, QObject *parent = nullptr);
     ~CalculoRapido() override;
+
+    // The stored fields of the two lists: those of Itens, and those of
+    // ItensMedic plus the FEM amount of a medicine line.
+    static db::TableDef definicaoItens();
+    static db::TableDef definicaoMedic();
 
     db::MemTable MemItens;      // general goods and fuels
     db::MemTable MemItensMedic; // medicines
@@ -95,6 +107,8 @@ private:
     // its data fields anew each time it opens, so this follows every open.
     void ligaCampos();
     void aposPost();
+    LinhaRapida linhaAtual() const;
+    LinhaMedicRapida linhaMedicAtual() const;
     bool m_renumerando = false;
     bool m_totaisSuspensos = false;
 

@@ -322,28 +322,6 @@ void TFormDlgItem::limpaCampos()
     m_codigoAlterado = false;
 }
 
-TFormDlgItemBase::FimInclusao TFormDlgItem::IncluiItem()
-{
-    preparaRotulos();
-    setWindowTitle(tituloInclusao());
-    limpaCampos();
-    return repeteInclusao();
-}
-
-bool TFormDlgItem::notaSemLinhas() const
-{
-    TDM &dm = DM();
-    if (!dm.TabNotas.isActive() || dm.TabNotas.isEmpty())
-        return false;
-    db::Query q(&dm.BaseDados);
-    q.setSql(QStringLiteral("SELECT COUNT(*) FROM ITENS WHERE IDNOTA = :IdNota"));
-    q.paramByName(QStringLiteral("IdNota")).setAsInteger(dm.TabNotas.fieldByName(QStringLiteral("IdNota")).asInteger());
-    q.open();
-    const bool vazia = q.field(0).asInteger() == 0;
-    q.close();
-    return vazia;
-}
-
 void TFormDlgItem::gravaCampos(db::Table &itens)
 {
     auto moeda = [&itens](const char *name, Currency v) { itens.fieldByName(QLatin1String(name)).setAsCurrency(v); };
@@ -398,40 +376,7 @@ void TFormDlgItem::carregaCampos(db::Table &itens)
     dxCheckFEM->setChecked(itens.fieldByName(QStringLiteral("FEM")).asBoolean());
 }
 
-db::Table &TFormDlgItem::destino() const { return m_lista ? *m_lista : DM().TabItens; }
-
-void TFormDlgItem::gravaNovaLinha()
-{
-    db::Table &itens = destino();
-    if (!itens.isActive())
-        itens.open();
-    // A quick list has no invoice; its lines are numbered without gaps.
-    const int idNota = m_lista ? 0 : DM().TabNotas.fieldByName(QStringLiteral("IdNota")).asInteger();
-    const int nroItem = m_lista ? itens.recordCount() + 1 : DM().ProximoNroItem();
-    itens.append();
-    try {
-        itens.fieldByName(QStringLiteral("IdNota")).setAsInteger(idNota);
-        itens.fieldByName(QStringLiteral("NroItem")).setAsInteger(nroItem);
-    } catch (...) {
-        itens.cancel();
-        throw;
-    }
-    gravaLinha(itens);
-}
-
-void TFormDlgItem::gravaLinha(db::Table &itens)
-{
-    try {
-        itens.autoCalcFields = false;
-        gravaCampos(itens);
-        itens.autoCalcFields = true;
-        itens.post();
-    } catch (...) {
-        itens.autoCalcFields = true;
-        itens.cancel();
-        throw;
-    }
-}
+db::Table &TFormDlgItem::tabelaItens() const { return DM().TabItens; }
 
 void TFormDlgItem::lembraLinha()
 {
@@ -547,46 +492,7 @@ bool TFormDlgItem::verificaCredito()
     return true;
 }
 
-// ---- alter and delete --------------------------------------------------------------------------
-
-void TFormDlgItem::AlteraItem()
-{
-    db::Table &itens = destino();
-    if (!itens.isActive() || itens.isEmpty())
-        return;
-    preparaRotulos();
-    setWindowTitle(tituloAlteracao());
-    OperacaoInterestadual = contexto().interestadual;
-    TrocouGrupo = false;
-    carregaCampos(itens);
-    dxEditCodigo->setFocus();
-    m_codigoAlterado = false;
-    const bool ok = exec() == QDialog::Accepted;
-    FechaHint();
-    if (!ok)
-        return;
-    itens.edit();
-    gravaLinha(itens);
-}
-
-void TFormDlgItem::ExcluiItem()
-{
-    db::Table &itens = DM().TabItens;
-    if (!itens.isActive() || itens.isEmpty())
-        return;
-    if (ConfirmaPadraoNao(QStringLiteral("Quer excluir este item")))
-        itens.remove();
-}
-
-void TFormDlgItem::IncluiItemRapido(db::Table &lista, const Contexto &ctx)
-{
-    naListaRapida(lista, ctx, [this] { IncluiItem(); });
-}
-
-void TFormDlgItem::AlteraItemRapido(db::Table &lista, const Contexto &ctx)
-{
-    naListaRapida(lista, ctx, [this] { AlteraItem(); });
-}
+// ---- the entry operations of the main window ------------------------------------------------
 
 TFormDlgItemBase::FimInclusao IncluiItem(QWidget *parent) { return TFormDlgItem::instancia(parent).IncluiItem(); }
 void AlteraItem(QWidget *parent) { TFormDlgItem::instancia(parent).AlteraItem(); }

@@ -50,16 +50,6 @@ public:
     QCheckBox *dxCheckFEM = nullptr;
     QLabel *LabelObservacao = nullptr;
 
-    // Adds lines to the current invoice until the user cancels.
-    FimInclusao IncluiItem();
-    // Edits the current line.
-    void AlteraItem();
-    // Asks and deletes the current line (the following ones are renumbered).
-    void ExcluiItem();
-    // Quick calculation: the same entry on an in-memory list with the fields
-    // of Itens (the quick window's), under the window's context.
-    void IncluiItemRapido(db::Table &lista, const Contexto &ctx);
-    void AlteraItemRapido(db::Table &lista, const Contexto &ctx);
     // The "=" key of the credit rate: the credit typed as an amount.
     void CreditoPorValor();
 
@@ -70,28 +60,21 @@ protected:
     bool eventFilter(QObject *o, QEvent *e) override;
 
     void limpaCampos() override;
-    void gravaNovaLinha() override;
     void lembraLinha() override;
-    bool notaSemLinhas() const override;
     void repeteUltima(QWidget *campo) override;
 
-    // Writes the fields into the row being edited or appended and posts it
-    // (calculated fields wait until every field is written); cancels on error.
-    void gravaLinha(db::Table &itens);
+    db::Table &tabelaItens() const override;
     // Captions of the rates by calculation type, and the window titles.
-    void preparaRotulos();
-    virtual QString tituloInclusao() const { return QStringLiteral("Inclusão de Item"); }
-    virtual QString tituloAlteracao() const { return QStringLiteral("Alteração de Item"); }
-    // Fields written on OK (a line is always stored with zeros, never nulls).
-    virtual void gravaCampos(db::Table &itens);
-    virtual void carregaCampos(db::Table &itens);
+    void preparaRotulos() override;
+    QString tituloInclusao() const override { return QStringLiteral("Inclusão de Item"); }
+    QString tituloAlteracao() const override { return QStringLiteral("Alteração de Item"); }
+    void gravaCampos(db::Table &itens) override;
+    void carregaCampos(db::Table &itens) override;
     // The checks of OK in fuel mode (the fuel dialog); true when the dialog may close.
     virtual bool okCombustivel() { return true; }
     // The credit value follows the credit rate and the product value.
     void recalculaValorCredito();
 
-    // The table the lines go to: the stored Itens, or a quick list.
-    db::Table &destino() const;
 
     QGridLayout *m_grade = nullptr;
     QVBoxLayout *m_extras = nullptr; // rows added by the fuel dialog

@@ -98,6 +98,105 @@ void TFormDlgItemBase::naListaRapida(db::Table &lista, const Contexto &ctx, cons
     fn();
 }
 
+// ---- entry operations ------------------------------------------------------------------------
+
+TFormDlgItemBase::FimInclusao TFormDlgItemBase::IncluiItem()
+{
+    preparaRotulos();
+    setWindowTitle(tituloInclusao());
+    limpaCampos();
+    return repeteInclusao();
+}
+
+void TFormDlgItemBase::AlteraItem()
+{
+    db::Table &itens = destino();
+    if (!itens.isActive() || itens.isEmpty())
+        return;
+    preparaRotulos();
+    setWindowTitle(tituloAlteracao());
+    OperacaoInterestadual = contexto().interestadual;
+    TrocouGrupo = false;
+    carregaCampos(itens);
+    if (m_codigo)
+        m_codigo->setFocus();
+    m_codigoAlterado = false;
+    const bool ok = exec() == QDialog::Accepted;
+    FechaHint();
+    if (!ok)
+        return;
+    itens.edit();
+    gravaLinha(itens);
+}
+
+void TFormDlgItemBase::ExcluiItem()
+{
+    db::Table &itens = destino();
+    if (!itens.isActive() || itens.isEmpty())
+        return;
+    if (ConfirmaPadraoNao(QStringLiteral("Quer excluir este item")))
+        itens.remove();
+}
+
+void TFormDlgItemBase::IncluiItemRapido(db::Table &lista, const Contexto &ctx)
+{
+    naListaRapida(lista, ctx, [this] { IncluiItem(); });
+}
+
+void TFormDlgItemBase::AlteraItemRapido(db::Table &lista, const Contexto &ctx)
+{
+    naListaRapida(lista, ctx, [this] { AlteraItem(); });
+}
+
+db::Table &TFormDlgItemBase::destino() const { return m_lista ? *m_lista : tabelaItens(); }
+
+bool TFormDlgItemBase::notaSemLinhas() const
+{
+    TDM &dm = DM();
+    if (!dm.TabNotas.isActive() || dm.TabNotas.isEmpty())
+        return false;
+    db::Query q(&dm.BaseDados);
+    q.setSql(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE IDNOTA = :IdNota").arg(tabelaItens().tableName().toUpper()));
+    q.paramByName(QStringLiteral("IdNota")).setAsInteger(dm.TabNotas.fieldByName(QStringLiteral("IdNota")).asInteger());
+    q.open();
+    const bool vazia = q.field(0).asInteger() == 0;
+    q.close();
+    return vazia;
+}
+
+void TFormDlgItemBase::gravaNovaLinha()
+{
+    db::Table &itens = destino();
+    if (!itens.isActive())
+        itens.open();
+    // A quick list has no invoice; its lines are numbered without gaps.
+    const int idNota = m_lista ? 0 : DM().TabNotas.fieldByName(QStringLiteral("IdNota")).asInteger();
+    const int nroItem = m_lista ? itens.recordCount() + 1 : DM().ProximoNroItem(sufixoNumeracao());
+    itens.append();
+    try {
+        itens.fieldByName(QStringLiteral("IdNota")).setAsInteger(idNota);
+        itens.fieldByName(QStringLiteral("NroItem")).setAsInteger(nroItem);
+    } catch (...) {
+        itens.cancel();
+        throw;
+    }
+    gravaLinha(itens);
+}
+
+void TFormDlgItemBase::gravaLinha(db::Table &itens)
+{
+    try {
+        itens.autoCalcFields = false;
+        gravaCampos(itens);
+        itens.autoCalcFields = true;
+        itens.post();
+    } catch (...) {
+        itens.autoCalcFields = true;
+        itens.cancel();
+        throw;
+    }
+}
+
 qint64 TFormDlgItemBase::janelaResposta() const { return m_janela->handle(); }
 
 TFormDlgItemBase::Contexto TFormDlgItemBase::contexto() const

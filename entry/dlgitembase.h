@@ -76,6 +76,17 @@ public:
     // the dialog returns to the stored calculation afterwards.
     void naListaRapida(db::Table &lista, const Contexto &ctx, const std::function<void()> &fn);
 
+    // Adds lines to the current invoice until the user cancels.
+    FimInclusao IncluiItem();
+    // Edits the current line.
+    void AlteraItem();
+    // Asks and deletes the current line (the following ones are renumbered).
+    void ExcluiItem();
+    // Quick calculation: the same entry on an in-memory list with the fields
+    // of the calculation's lines (the quick window's), under its context.
+    void IncluiItemRapido(db::Table &lista, const Contexto &ctx);
+    void AlteraItemRapido(db::Table &lista, const Contexto &ctx);
+
     // The main window may forbid switching a calculation to a special kind.
     static void setTrocaGrupoPermitida(bool permitida);
 
@@ -121,9 +132,29 @@ protected:
     // fields. Then the closing questions.
     FimInclusao repeteInclusao();
     virtual void limpaCampos() = 0;
-    virtual void gravaNovaLinha() = 0;
     virtual void lembraLinha() = 0;
-    virtual bool notaSemLinhas() const = 0;
+    // Appends a line to the list written (numbered after the invoice's last
+    // line, or without gaps in a quick list) and stores the fields.
+    void gravaNovaLinha();
+    // The current invoice has no line stored yet.
+    bool notaSemLinhas() const;
+
+    // The calculation's table of lines and the suffix of its numbering key.
+    virtual db::Table &tabelaItens() const = 0;
+    virtual QString sufixoNumeracao() const { return {}; }
+    // The table the lines go to: the stored lines, or a quick list.
+    db::Table &destino() const;
+    // Fields written on OK (a line is always stored with zeros, never nulls),
+    // and loaded for an alteration.
+    virtual void gravaCampos(db::Table &itens) = 0;
+    virtual void carregaCampos(db::Table &itens) = 0;
+    // Writes the fields into the row being edited or appended and posts it
+    // (calculated fields wait until every field is written); cancels on error.
+    void gravaLinha(db::Table &itens);
+    // Window titles, and what is set up before each entry (captions by calculation type).
+    virtual QString tituloInclusao() const = 0;
+    virtual QString tituloAlteracao() const = 0;
+    virtual void preparaRotulos() {}
     // F2: repeats the remembered value(s) of the previous line in the focused field.
     virtual void repeteUltima(QWidget *campo) = 0;
 

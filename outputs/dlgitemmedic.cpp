@@ -594,28 +594,7 @@ void TFormDlgItemMedic::limpaCampos()
     ajustaParadas();
 }
 
-TFormDlgItemBase::FimInclusao TFormDlgItemMedic::IncluiItem()
-{
-    setWindowTitle(titulo(QStringLiteral("Inclusão de Item")));
-    limpaCampos();
-    return repeteInclusao();
-}
-
-db::Table &TFormDlgItemMedic::destino() const { return m_lista ? *m_lista : DM().TabItensMedic; }
-
-bool TFormDlgItemMedic::notaSemLinhas() const
-{
-    TDM &dm = DM();
-    if (!dm.TabNotas.isActive() || dm.TabNotas.isEmpty())
-        return false;
-    db::Query q(&dm.BaseDados);
-    q.setSql(QStringLiteral("SELECT COUNT(*) FROM ITENSMEDIC WHERE IDNOTA = :IdNota"));
-    q.paramByName(QStringLiteral("IdNota")).setAsInteger(dm.TabNotas.fieldByName(QStringLiteral("IdNota")).asInteger());
-    q.open();
-    const bool vazia = q.field(0).asInteger() == 0;
-    q.close();
-    return vazia;
-}
+db::Table &TFormDlgItemMedic::tabelaItens() const { return DM().TabItensMedic; }
 
 void TFormDlgItemMedic::gravaCampos(db::Table &itens)
 {
@@ -669,38 +648,7 @@ void TFormDlgItemMedic::carregaCampos(db::Table &itens)
     dxEditCreditoICMS->setValue(moeda("CreditoICMS"));
     dxEditLote->setText(texto("Lote"));
     ItemAtual = SeparaCodigoBrelva(texto("CodBarra")).item;
-}
-
-void TFormDlgItemMedic::gravaLinha(db::Table &itens)
-{
-    try {
-        itens.autoCalcFields = false;
-        gravaCampos(itens);
-        itens.autoCalcFields = true;
-        itens.post();
-    } catch (...) {
-        itens.autoCalcFields = true;
-        itens.cancel();
-        throw;
-    }
-}
-
-void TFormDlgItemMedic::gravaNovaLinha()
-{
-    db::Table &itens = destino();
-    if (!itens.isActive())
-        itens.open();
-    const int idNota = m_lista ? 0 : DM().TabNotas.fieldByName(QStringLiteral("IdNota")).asInteger();
-    const int nroItem = m_lista ? itens.recordCount() + 1 : DM().ProximoNroItem(QStringLiteral("MEDIC"));
-    itens.append();
-    try {
-        itens.fieldByName(QStringLiteral("IdNota")).setAsInteger(idNota);
-        itens.fieldByName(QStringLiteral("NroItem")).setAsInteger(nroItem);
-    } catch (...) {
-        itens.cancel();
-        throw;
-    }
-    gravaLinha(itens);
+    ajustaParadas();
 }
 
 void TFormDlgItemMedic::lembraLinha()
@@ -762,46 +710,7 @@ void TFormDlgItemMedic::BtnOkClick()
     accept();
 }
 
-// ---- alter and delete -----------------------------------------------------------------------------
-
-void TFormDlgItemMedic::AlteraItem()
-{
-    db::Table &itens = destino();
-    if (!itens.isActive() || itens.isEmpty())
-        return;
-    setWindowTitle(titulo(QStringLiteral("Alteração de Item")));
-    OperacaoInterestadual = contexto().interestadual;
-    TrocouGrupo = false;
-    carregaCampos(itens);
-    ajustaParadas();
-    dxEditCodBarra->setFocus();
-    m_codigoAlterado = false;
-    const bool ok = exec() == QDialog::Accepted;
-    FechaHint();
-    if (!ok)
-        return;
-    itens.edit();
-    gravaLinha(itens);
-}
-
-void TFormDlgItemMedic::ExcluiItem()
-{
-    db::Table &itens = destino();
-    if (!itens.isActive() || itens.isEmpty())
-        return;
-    if (ConfirmaPadraoNao(QStringLiteral("Quer excluir este item")))
-        itens.remove();
-}
-
-void TFormDlgItemMedic::IncluiItemRapido(db::Table &lista, const Contexto &ctx)
-{
-    naListaRapida(lista, ctx, [this] { IncluiItem(); });
-}
-
-void TFormDlgItemMedic::AlteraItemRapido(db::Table &lista, const Contexto &ctx)
-{
-    naListaRapida(lista, ctx, [this] { AlteraItem(); });
-}
+// ---- the entry operations of the main window ------------------------------------------------
 
 TFormDlgItemBase::FimInclusao IncluiItemMedic(QWidget *parent) { return TFormDlgItemMedic::instancia(parent).IncluiItem(); }
 void AlteraItemMedic(QWidget *parent) { TFormDlgItemMedic::instancia(parent).AlteraItem(); }

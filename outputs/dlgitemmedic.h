@@ -105,16 +105,6 @@ public:
     QAction *RepeteLote = nullptr;       // "Repete o Nro do Lote"
     QAction *PermiteAlterarQtd = nullptr; // "Permite alterar a Quantidade "
 
-    // Adds lines to the current invoice until the user cancels.
-    FimInclusao IncluiItem();
-    // Edits the current line.
-    void AlteraItem();
-    // Asks and deletes the current line (the following ones are renumbered).
-    void ExcluiItem();
-    // The quick calculation's entries on its in-memory medicine list.
-    void IncluiItemRapido(db::Table &lista, const Contexto &ctx);
-    void AlteraItemRapido(db::Table &lista, const Contexto &ctx);
-
     // Double click on the list: the list choice (margin calculations only).
     void EscolheLista();
 
@@ -126,20 +116,20 @@ protected:
     void privateMessage(int msg, qintptr wparam, qintptr lparam) override;
 
     void limpaCampos() override;
-    void gravaNovaLinha() override;
     void lembraLinha() override;
-    bool notaSemLinhas() const override;
     void repeteUltima(QWidget *campo) override;
+    db::Table &tabelaItens() const override;
+    QString sufixoNumeracao() const override { return QStringLiteral("MEDIC"); }
+    QString tituloInclusao() const override { return titulo(QStringLiteral("Inclusão de Item")); }
+    QString tituloAlteracao() const override { return titulo(QStringLiteral("Alteração de Item")); }
+    void gravaCampos(db::Table &itens) override;
+    void carregaCampos(db::Table &itens) override;
     quint8 chamador() const override { return 1; }
     void codigoDigitado(bool direto) override;
     void aposCodigo() override;
 
 private:
     enum { MsgProximo = WM_USER_1 + 20 }; // moves the cursor on after a look-up
-    db::Table &destino() const;
-    void gravaCampos(db::Table &itens);
-    void carregaCampos(db::Table &itens);
-    void gravaLinha(db::Table &itens);
     QString titulo(const QString &inicio) const;
     void recalculaTotal();
     // Quantity 1 assumed; `entrando` when the cursor enters the quantity.

@@ -5,7 +5,6 @@
 #include "core/messages.h"
 #include "core/settings.h"
 #include "entry/dlghtmlmsg.h"
-#include "platform/winmsg.h"
 #include "shell/appglobals.h"
 #include "shell/closesystem.h"
 #include "shell/crashreport.h"
@@ -90,12 +89,6 @@ ComandosEstacao::ComandosEstacao(TMain *main) : QObject(main), m_main(main)
     connect(main->PopMenuFecha, &QMenu::aboutToShow, this,
             [this] { FechaoSistemaemtodososterminais1->setVisible(!Contribuinte && OtherStationsActive()); });
 
-    // The collection-document menu (tax units' edition).
-    AbreARM = acao(main->PopMenuTRM, "AbreARM", QStringLiteral("Abre o Sistema de ARM"));
-    connect(AbreARM, &QAction::triggered, this, &ComandosEstacao::AbreARMClick);
-    connect(main->SBTrm, &QToolButton::clicked, this,
-            [this] { m_main->PopMenuTRM->popup(m_main->SBTrm->mapToGlobal(QPoint(0, m_main->SBTrm->height()))); });
-
     // The message folders: DataDir/Msg always, AppDir/Msg in the tax units' edition.
     QStringList pastas{g.DataDir + QStringLiteral("Msg")};
     if (!Contribuinte)
@@ -153,7 +146,6 @@ void ComandosEstacao::verificaNovidades(bool aguarda)
 
 void ComandosEstacao::habilitaComandos()
 {
-    m_main->SBTrm->setEnabled(!Contribuinte);
     // SBFimEx only while another workstation uses the system.
     const bool outras = !Contribuinte && OtherStationsActive();
     m_main->SBFimEx->setVisible(outras);
@@ -254,37 +246,6 @@ void ComandosEstacao::ConsultaNBMClick()
 void ComandosEstacao::CodigosDeOcorrenciasClick()
 {
     TMain::shellOpen(semCaixa(App().AppDir + QStringLiteral("Dados"), QStringLiteral("Tabela de Ocorrências.xls")));
-}
-
-void ComandosEstacao::AbreARMClick()
-{
-    if (Contribuinte)
-        return;
-    Settings &s = Settings::instance();
-    auto janela = s.handle(QStringLiteral("ARM.Main"));
-    if (!janela || !IsWindow(*janela)) {
-        m_main->ShowStatus(QStringLiteral("Abrindo ARM..."));
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        const bool iniciou = IniciaARM(App().AppDir);
-        // The program registers its window when it is up.
-        for (int i = 0; iniciou && i < 50 && !(janela && IsWindow(*janela)); ++i) {
-            esperaProcessando(200);
-            janela = s.handle(QStringLiteral("ARM.Main"));
-        }
-        QApplication::restoreOverrideCursor();
-        m_main->ShowVersionStatus();
-        if (!iniciou) {
-            MsgErro(QStringLiteral("Não consegui acessar o ARM (Erro 0)..."));
-            return;
-        }
-        if (!janela || !IsWindow(*janela)) {
-            MsgErro(QStringLiteral("Não consegui acessar o ARM (Erro 1)..."));
-            return;
-        }
-    }
-    // A hidden window comes to the front.
-    PostMessage(*janela, WinMsg::WM_SYSCOMMAND, WinMsg::SC_MINIMIZE, 0);
-    PostMessage(*janela, WinMsg::WM_SYSCOMMAND, WinMsg::SC_RESTORE, 0);
 }
 
 } // namespace stb

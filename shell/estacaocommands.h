@@ -32,7 +32,7 @@ public:
     TTrayApp *TrayApp = nullptr;
     QAction *VoceSabia1 = nullptr, *STCheck1 = nullptr, *VersaodoSistema = nullptr,
             *FechaoSistemaemtodososterminais1 = nullptr, *ConsultaNBM2002x2007 = nullptr,
-            *CodigosDeOcorrencias1 = nullptr, *AbreARM = nullptr;
+            *CodigosDeOcorrencias1 = nullptr;
     int NumeroEstacao = 0;
 
     // ---- start-up steps ------------------------------------------------------
@@ -45,7 +45,7 @@ public:
     // 16: the news scan in the background; with `aguarda` it is waited for
     // (the unit identification shows next).
     void verificaNovidades(bool aguarda);
-    // 18: SBFimEx and the collection-document button.
+    // 18: SBFimEx.
     void habilitaComandos();
     // 19: the tray icon.
     void ativaBandeja();
@@ -62,8 +62,6 @@ public:
     void VersaoDoSistemaClick();
     void ConsultaNBMClick();
     void CodigosDeOcorrenciasClick();
-    // "Abre o Sistema de ARM".
-    void AbreARMClick();
     // The program ConsultaNBM2002x2007 runs: the NBM consultation program,
     // else its installer; empty when neither exists.
     QString programaConsultaNBM() const;

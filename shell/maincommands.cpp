@@ -14,6 +14,7 @@
 #include "shell/dlgunidade.h"
 #include "shell/mediccommands.h"
 #include "shell/quickcommands.h"
+#include "shell/trmcommands.h"
 #include "shell/nfecommands.h"
 #include "shell/mainreport.h"
 
@@ -116,6 +117,7 @@ void TMain::buildMenus()
     PopMenuItens->setObjectName(QStringLiteral("PopMenuItens"));
     new MedicCommands(this); // medicine table, its update and the NBM workbook
     new QuickCommands(this); // the quick calculation
+    new TrmCommands(this);   // collection documents (SBTrm)
     new NFeCommands(this);   // NF-e import into the open calculation
     new ComandosRelatorio(this); // SBPrintCalc and its menu entry
 

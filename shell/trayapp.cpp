@@ -14,7 +14,6 @@
 #include <QCursor>
 #include <QFileInfo>
 #include <QMenu>
-#include <QProcess>
 #include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -22,23 +21,12 @@
 
 namespace stb {
 
-bool IniciaARM(const QString &appDir)
-{
-    QString programa = Settings::instance().armExe();
-    if (!QFileInfo::exists(programa) && programa.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive)
-        && QFileInfo::exists(programa.chopped(4)))
-        programa.chop(4);
-    return QProcess::startDetached(programa, {QStringLiteral("/AppDir:\"%1\"").arg(appDir)});
-}
-
 TTrayApp::TTrayApp(TMain *main, Novidades *novidades) : QObject(main), m_main(main)
 {
     setObjectName(QStringLiteral("TrayApp"));
     Menu = new QMenu(main);
     Menu->setObjectName(QStringLiteral("TrayMenu"));
-    EmissordeTRM1 = Menu->addAction(QStringLiteral("Emissão de ARM"));
-    EmissordeTRM1->setObjectName(QStringLiteral("EmissordeTRM1"));
-    connect(EmissordeTRM1, &QAction::triggered, this, &TTrayApp::EmissordeTRM1Click);
+    EmissordeTRM1 = repassa(Menu, "EmissordeTRM1", QStringLiteral("Emissão de ARM"), "AbreARM");
     ConsultaRegimeEspecial1 = Menu->addAction(QStringLiteral("Consulta Regime Especial"));
     ConsultaRegimeEspecial1->setObjectName(QStringLiteral("ConsultaRegimeEspecial1"));
     connect(ConsultaRegimeEspecial1, &QAction::triggered, main->SBRegEspecial, &QToolButton::click);
@@ -146,13 +134,6 @@ void TTrayApp::Fim1Click()
     m_main->ShowStatus(QStringLiteral("Finalizando..."));
     QApplication::restoreOverrideCursor();
     m_main->EncerraSistema();
-}
-
-void TTrayApp::EmissordeTRM1Click()
-{
-    if (Contribuinte)
-        return;
-    IniciaARM(App().AppDir);
 }
 
 void TTrayApp::cliqueSimples() { TimerTray->start(); }

@@ -50,8 +50,6 @@ public:
 
     // Fim1: asks, then ends the program.
     void Fim1Click();
-    // "Emissão de ARM": the collection-document program.
-    void EmissordeTRM1Click();
     // Single click: the menu drops after 200 ms unless a double click comes.
     void cliqueSimples();
     void cliqueDuplo();
@@ -68,10 +66,5 @@ private:
     QPointer<TesteAlcance> m_teste;
     bool m_redeVerificada = false;
 };
-
-// Starts the collection-document program: key ARM.exe of section Sistema
-// (default the program folder + "ARM.exe"), with "/AppDir:"<AppDir>"".
-// False when it cannot be started.
-bool IniciaARM(const QString &appDir);
 
 } // namespace stb

@@ -3,6 +3,7 @@
 // damaged-file conditions.
 #include "platform/clock.h"
 #include "platform/db/dataset.h"
+#include "platform/db/transaction.h"
 
 #include <QDir>
 #include <QFile>
@@ -96,6 +97,9 @@ private slots:
     void memTableAndSnapshot();
     void currencyTextEntry();
     void readBatch();
+    void synchronousCommits_data();
+    void synchronousCommits();
+    void detailFollowsAfterDetach();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -772,6 +776,98 @@ void TestEngine::readBatch()
     otherItens.open();
     addItem(otherItens, 2, 1, QStringLiteral("d"), "4");
     QCOMPARE(count(*m_db), 4);
+}
+
+void TestEngine::synchronousCommits_data()
+{
+    QTest::addColumn<int>("when"); // 0 never turned off, 1 before the tables attach, 2 after
+    QTest::addColumn<int>("expected"); // PRAGMA synchronous: 2 FULL, 0 OFF
+    QTest::newRow("durable by default") << 0 << 2;
+    QTest::newRow("scratch, set before attaching") << 1 << 0;
+    QTest::newRow("scratch, set once attached") << 2 << 0;
+}
+
+void TestEngine::synchronousCommits()
+{
+    QFETCH(int, when);
+    QFETCH(int, expected);
+    if (when == 1)
+        m_db->setSynchronous(false);
+    Table itens(m_db.get(), QStringLiteral("Itens"));
+    Table notas(m_db.get(), QStringLiteral("Notas"));
+    itens.open();
+    notas.open();
+    if (when == 2)
+        m_db->setSynchronous(false);
+    {
+        Transaction tx(*m_db);
+        addItem(itens, 1, 1, QStringLiteral("A"), "1.50");
+        notas.append();
+        notas.fieldByName(QStringLiteral("NroNF")).setAsString(QStringLiteral("7"));
+        notas.post();
+        tx.commit();
+    }
+    // The main file (the transaction's super-journal) and every table file.
+    for (const char *schema : {"main", "Itens", "Notas"}) {
+        sqlite3_stmt *st = nullptr;
+        const QByteArray sql = QByteArray("PRAGMA \"") + schema + "\".synchronous";
+        QCOMPARE(sqlite3_prepare_v2(m_db->connection(), sql.constData(), -1, &st, nullptr), SQLITE_OK);
+        QCOMPARE(sqlite3_step(st), SQLITE_ROW);
+        const int got = sqlite3_column_int(st, 0);
+        sqlite3_finalize(st);
+        QVERIFY2(got == expected, schema);
+    }
+    // Either way the commit stored the rows for the next connection.
+    itens.close();
+    notas.close();
+    m_db->close();
+    Database again;
+    again.setDirectory(m_dir->path());
+    Table lidos(&again, QStringLiteral("Itens"));
+    lidos.open();
+    QCOMPARE(lidos.recordCount(), 1);
+    QCOMPARE(lidos.fieldByName(QStringLiteral("ValorNF")).asCurrency().raw(), std::int64_t(15000));
+}
+
+void TestEngine::detailFollowsAfterDetach()
+{
+    Table notas(m_db.get(), QStringLiteral("Notas"));
+    notas.setIndexName(QStringLiteral("Calc"));
+    notas.open();
+    for (const char *nro : {"1", "2"}) {
+        notas.append();
+        notas.fieldByName(QStringLiteral("IdCalculo")).setAsInteger(1);
+        notas.fieldByName(QStringLiteral("NroNF")).setAsString(QString::fromLatin1(nro));
+        notas.post();
+    }
+    Table itens(m_db.get(), QStringLiteral("Itens"));
+    itens.open();
+    addItem(itens, 1, 1, QStringLiteral("A"), "1.00");
+    addItem(itens, 2, 1, QStringLiteral("B"), "2.00");
+    addItem(itens, 2, 2, QStringLiteral("C"), "3.00");
+    itens.close();
+    itens.setMasterSource(&notas, QStringLiteral("IdNota"), QStringLiteral("IdNota"));
+    itens.open();
+    for (int i = 0; i < 11; ++i) {
+        TableDef d;
+        d.name = QStringLiteral("T%1").arg(i);
+        d.fields = {{QStringLiteral("V"), FieldType::Integer}};
+        m_db->createTable(d);
+    }
+    const QStringList linhas[] = {{QStringLiteral("A")}, {QStringLiteral("B"), QStringLiteral("C")}};
+    // The detail reads its rows again for every master row with the statement
+    // it keeps; when its table file was let go meanwhile (more tables used
+    // than stay attached) the statement is made again, never reused.
+    for (int volta = 0; volta < 4; ++volta) {
+        const int linha = volta % 2;
+        notas.setRecNo(linha + 1);
+        QCOMPARE(notas.fieldByName(QStringLiteral("NroNF")).asString(), QString::number(linha + 1));
+        QCOMPARE(column(itens, QStringLiteral("DescricaoNF")), linhas[linha]);
+        for (int i = 0; i < 11; ++i) {
+            Table t(m_db.get(), QStringLiteral("T%1").arg(i));
+            t.open();
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestEngine)

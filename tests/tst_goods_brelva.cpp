@@ -33,26 +33,10 @@
 
 using namespace stb;
 using stbtest::TestInstall;
+using stbtest::dropModalWatches;
+using stbtest::whenModalNamed;
 
 namespace {
-
-// Calls `fn` with the next modal dialog of that object name.
-void quando(const QString &nome, std::function<void(QWidget *)> fn, int timeoutMs = 20000)
-{
-    auto *timer = new QTimer(qApp);
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
-    QObject::connect(timer, &QTimer::timeout, [timer, clock, nome, fn, timeoutMs] {
-        QWidget *w = QApplication::activeModalWidget();
-        if ((w && w->isVisible() && w->objectName() == nome) || clock->elapsed() > timeoutMs) {
-            timer->stop();
-            timer->deleteLater();
-            if (clock->elapsed() <= timeoutMs)
-                fn(w);
-        }
-    });
-    timer->start(20);
-}
 
 QStringList codigos(TFormBrelva &form)
 {
@@ -183,7 +167,7 @@ void TestGoodsBrelva::choiceAnsweredIntoTheRequestWindow()
     QCOMPARE(form.Qry.fieldByName(QStringLiteral("CODIGO")).asString(), QStringLiteral("21.001.00"));
     QVERIFY(form.posiciona(21, 2, 0));
     QString header;
-    quando(QStringLiteral("TFormDlgEscolheMVA"), [&](QWidget *w) {
+    whenModalNamed(QStringLiteral("TFormDlgEscolheMVA"), [&](QWidget *w) {
         header = w->findChild<QLabel *>(QStringLiteral("LabelInfo"))->text();
         w->findChild<QRadioButton *>(QStringLiteral("RadioButton2"))->click();
         w->findChild<QPushButton *>(QStringLiteral("BtnOk"))->click();
@@ -249,7 +233,7 @@ void TestGoodsBrelva::realProgramAnswersTheItemDialog()
 
     QString code, mva, description;
     qint64 started = 0;
-    quando(QStringLiteral("TFormDlgItem"), [&](QWidget *w) {
+    whenModalNamed(QStringLiteral("TFormDlgItem"), [&](QWidget *w) {
         auto &dlg = static_cast<TFormDlgItem &>(*w);
         dlg.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&dlg));

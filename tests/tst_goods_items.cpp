@@ -43,44 +43,12 @@
 
 using namespace stb;
 using stbtest::TestInstall;
+using stbtest::dropModalWatches;
+using stbtest::whenModalNamed;
 
 namespace {
 
 const QString kIncompleto = QStringLiteral("Os dados não estão completos!");
-
-// Watches waiting for a dialog; those left when a test ends are dropped.
-QList<QPointer<QTimer>> g_vigias;
-
-// Calls `fn` with the next modal dialog of that object name (nested dialogs
-// open while the item dialog is itself the active modal one).
-void quando(const QString &nome, std::function<void(QWidget *)> fn, int timeoutMs = 15000)
-{
-    auto *timer = new QTimer(qApp);
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
-    QObject::connect(timer, &QTimer::timeout, [timer, clock, nome, fn, timeoutMs] {
-        QWidget *w = QApplication::activeModalWidget();
-        if (w && w->isVisible() && w->objectName() == nome) {
-            timer->stop();
-            timer->deleteLater();
-            fn(w);
-            return;
-        }
-        if (clock->elapsed() > timeoutMs) {
-            timer->stop();
-            timer->deleteLater();
-        }
-    });
-    g_vigias << timer;
-    timer->start(20);
-}
-
-void limpaVigias()
-{
-    for (const QPointer<QTimer> &t : std::as_const(g_vigias))
-        delete t.data();
-    g_vigias.clear();
-}
 
 using Passo = std::function<void(TFormDlgItem &)>;
 
@@ -238,7 +206,7 @@ void TestGoodsItems::init()
 
 void TestGoodsItems::cleanup()
 {
-    limpaVigias();
+    dropModalWatches();
     TFormDlgNovoCalculo::libera();
     TFormDlgNovaNF::libera();
     m_main.reset();
@@ -282,7 +250,7 @@ void TestGoodsItems::proximos(QList<Passo> passos)
 {
     db::Field *g = DM().TabCalc.findField(QStringLiteral("Grupo"));
     const bool combustivel = g && !g->isNull() && g->asInteger() == 6;
-    quando(combustivel ? QStringLiteral("TFormDlgItemCombustivel") : QStringLiteral("TFormDlgItem"), [this, passos](QWidget *w) mutable {
+    whenModalNamed(combustivel ? QStringLiteral("TFormDlgItemCombustivel") : QStringLiteral("TFormDlgItem"), [this, passos](QWidget *w) mutable {
         auto *dlg = qobject_cast<TFormDlgItem *>(w);
         QVERIFY2(dlg, qPrintable(w->objectName()));
         if (passos.isEmpty()) {
@@ -378,7 +346,7 @@ void TestGoodsItems::threeMvasChoiceCancelled()
     QString header, mvaShown;
     int options = 0;
     inclui({[&](TFormDlgItem &dlg) {
-        quando(QStringLiteral("TFormDlgEscolheMVA"), [&](QWidget *choice) {
+        whenModalNamed(QStringLiteral("TFormDlgEscolheMVA"), [&](QWidget *choice) {
             header = choice->findChild<QLabel *>(QStringLiteral("LabelInfo"))->text();
             for (int i = 1; i <= 3; ++i)
                 options += choice->findChild<QRadioButton *>(QStringLiteral("RadioButton%1").arg(i))->isVisibleTo(choice);
@@ -447,7 +415,7 @@ void TestGoodsItems::specialKindSwitchesToFuels()
     // Refusal, "switch?" Yes; then the fuel dialog; then no question about the invoice.
     m_sink.answers = {true, false, false};
     inclui({[&](TFormDlgItem &dlg) {
-        quando(QStringLiteral("TFormDlgItemCombustivel"), [&](QWidget *fuel) {
+        whenModalNamed(QStringLiteral("TFormDlgItemCombustivel"), [&](QWidget *fuel) {
             fuelCaption = fuel->windowTitle();
             generalHidden = !dlg.isVisible();
             static_cast<TFormDlg *>(fuel)->BtnCancel->click();
@@ -521,7 +489,7 @@ void TestGoodsItems::adjustedMva()
     bool preShown = !apply;
     m_sink.answers = {false};
     inclui({[&](TFormDlgItem &dlg) {
-        quando(QStringLiteral("TFormDlgMVAAjustada"), [&](QWidget *w) {
+        whenModalNamed(QStringLiteral("TFormDlgMVAAjustada"), [&](QWidget *w) {
             auto &mva = static_cast<TFormDlgMVAAjustada &>(*w);
             original = mva.dxMVAOriginal->text();
             interstate = mva.dxAliqInterestadual->text();
@@ -586,7 +554,7 @@ void TestGoodsItems::rateChoiceByAtSign()
     QString rate, memo;
     m_sink.answers = {false};
     inclui({[&](TFormDlgItem &dlg) {
-        quando(QStringLiteral("TFormDlgEscolheAliquota"), [&](QWidget *w) {
+        whenModalNamed(QStringLiteral("TFormDlgEscolheAliquota"), [&](QWidget *w) {
             memo = w->findChild<QPlainTextEdit *>(QStringLiteral("dxMemo"))->toPlainText();
             w->findChild<QRadioButton *>(QStringLiteral("RadioButton1"))->click();
             clickOk(w);
@@ -661,16 +629,16 @@ void TestGoodsItems::menusAndKeys()
         opened << w->objectName();
         static_cast<TFormDlg *>(w)->BtnCancel->click();
     };
-    quando(QStringLiteral("TFormDlgPMPFBebidas"), fecha);
+    whenModalNamed(QStringLiteral("TFormDlgPMPFBebidas"), fecha);
     QTest::keyClick(m_main.get(), Qt::Key_F12);
-    quando(QStringLiteral("TFormDlgPMPFRacoesPET"), fecha);
+    whenModalNamed(QStringLiteral("TFormDlgPMPFRacoesPET"), fecha);
     m_main->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
     QTest::keyClick(m_main.get(), Qt::Key_F11);
     QMenu *pesquisa = m_main->PopMenuPesquisa;
-    quando(QStringLiteral("TFormDlgPMPFCombustiveis"), fecha);
+    whenModalNamed(QStringLiteral("TFormDlgPMPFCombustiveis"), fecha);
     pesquisa->findChild<QAction *>(QStringLiteral("PMPFAtoCotepe1"))->trigger();
-    quando(QStringLiteral("TFormDlgMercControladas"), fecha);
+    whenModalNamed(QStringLiteral("TFormDlgMercControladas"), fecha);
     pesquisa->findChild<QAction *>(QStringLiteral("MercadoriasControladas1"))->trigger();
     QCOMPARE(opened, (QStringList{"TFormDlgPMPFBebidas", "TFormDlgPMPFRacoesPET", "TFormDlgPMPFCombustiveis",
                                   "TFormDlgMercControladas"}));
@@ -1022,7 +990,7 @@ void TestGoodsItems::closingQuestions()
     m_sink.answers = answers;
     QString opened;
     if (invoiceDialog)
-        quando(QStringLiteral("TFormDlgNovaNF"), [&](QWidget *w) {
+        whenModalNamed(QStringLiteral("TFormDlgNovaNF"), [&](QWidget *w) {
             opened = w->windowTitle();
             static_cast<TFormDlg *>(w)->BtnCancel->click();
         });
@@ -1044,7 +1012,7 @@ void TestGoodsItems::alterLine()
     }});
     QString caption, code, value;
     m_sink.clear();
-    quando(QStringLiteral("TFormDlgItem"), [&](QWidget *w) {
+    whenModalNamed(QStringLiteral("TFormDlgItem"), [&](QWidget *w) {
         auto &dlg = static_cast<TFormDlgItem &>(*w);
         caption = dlg.windowTitle();
         code = dlg.dxEditCodigo->text();
@@ -1081,7 +1049,7 @@ void TestGoodsItems::dialogsMatchCommandLine()
     QFETCH(bool, fuel);
     Clock::setFixedDate(QDate(2026, 11, 20));
     // The header and the invoice, through their dialogs.
-    quando(QStringLiteral("TFormDlgNovoCalculo"), [fuel](QWidget *w) {
+    whenModalNamed(QStringLiteral("TFormDlgNovoCalculo"), [fuel](QWidget *w) {
         auto &dlg = static_cast<TFormDlgNovoCalculo &>(*w);
         preencheFiscal();
         if (!dlg.dxCheckInterna->isChecked())
@@ -1090,9 +1058,9 @@ void TestGoodsItems::dialogsMatchCommandLine()
             dlg.dxCheckTipo1->click();
         if (fuel) {
             dlg.dxCheckCombustivel->click();
-            quando(QStringLiteral("TFormDlgCalculoEspecial"), [](QWidget *page) { clickOk(page); });
+            whenModalNamed(QStringLiteral("TFormDlgCalculoEspecial"), [](QWidget *page) { clickOk(page); });
         }
-        quando(QStringLiteral("TFormDlgNovaNF"), [fuel](QWidget *nf) {
+        whenModalNamed(QStringLiteral("TFormDlgNovaNF"), [fuel](QWidget *nf) {
             auto &nota = static_cast<TFormDlgNovaNF &>(*nf);
             QTest::keyClicks(nota.dxDBNroNF, QStringLiteral("4510"));
             if (!fuel) {

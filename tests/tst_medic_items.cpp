@@ -40,42 +40,12 @@
 
 using namespace stb;
 using stbtest::TestInstall;
+using stbtest::dropModalWatches;
+using stbtest::whenModalNamed;
 
 namespace {
 
 const QString kIncompleto = QStringLiteral("Os dados não estão completos!");
-
-QList<QPointer<QTimer>> g_vigias;
-
-// Calls `fn` with the next modal dialog of that object name.
-void quando(const QString &nome, std::function<void(QWidget *)> fn, int timeoutMs = 20000)
-{
-    auto *timer = new QTimer(qApp);
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
-    QObject::connect(timer, &QTimer::timeout, [timer, clock, nome, fn, timeoutMs] {
-        QWidget *w = QApplication::activeModalWidget();
-        if (w && w->isVisible() && w->objectName() == nome) {
-            timer->stop();
-            timer->deleteLater();
-            fn(w);
-            return;
-        }
-        if (clock->elapsed() > timeoutMs) {
-            timer->stop();
-            timer->deleteLater();
-        }
-    });
-    g_vigias << timer;
-    timer->start(20);
-}
-
-void limpaVigias()
-{
-    for (const QPointer<QTimer> &t : std::as_const(g_vigias))
-        delete t.data();
-    g_vigias.clear();
-}
 
 Currency valor(const QString &text) { return *Currency::parsePlain(text); }
 
@@ -206,7 +176,7 @@ void TestMedicItems::init()
 
 void TestMedicItems::cleanup()
 {
-    limpaVigias();
+    dropModalWatches();
     m_main.reset();
     m_inst.reset();
     annex::setPastaPrograma(QString());
@@ -243,7 +213,7 @@ void TestMedicItems::calculo(int grupo, bool interna, int tipo)
 
 void TestMedicItems::proximos(QList<Passo> passos)
 {
-    quando(QStringLiteral("TFormDlgItemMedic"), [this, passos](QWidget *w) mutable {
+    whenModalNamed(QStringLiteral("TFormDlgItemMedic"), [this, passos](QWidget *w) mutable {
         auto *dlg = qobject_cast<TFormDlgItemMedic *>(w);
         QVERIFY(dlg);
         if (passos.isEmpty()) {
@@ -346,7 +316,7 @@ void TestMedicItems::medicineByBarCode()
         caption = dlg.windowTitle();
         QCOMPARE(dlg.dxEditQtd->text(), QStringLiteral("0"));
         if (!interna)
-            quando(QStringLiteral("TFormDlgMVAAjustada"), [&](QWidget *w) {
+            whenModalNamed(QStringLiteral("TFormDlgMVAAjustada"), [&](QWidget *w) {
                 ajustadaVista = true;
                 w->findChild<QPushButton *>(QStringLiteral("BtnOk"))->click();
             });
@@ -404,7 +374,7 @@ void TestMedicItems::nameWithSeveralHitsAndStar()
     int listadas = 0;
     m_sink.answers = {false};
     inclui({[&](TFormDlgItemMedic &dlg) {
-        quando(QStringLiteral("TFormDlgEscolheMedic"), [&](QWidget *w) {
+        whenModalNamed(QStringLiteral("TFormDlgEscolheMedic"), [&](QWidget *w) {
             auto &c = static_cast<TFormDlgEscolheMedic &>(*w);
             listadas = c.Qry.recordCount();
             c.Qry.setRecNo(linhaEscolhida);
@@ -459,7 +429,7 @@ void TestMedicItems::listChoice()
     m_sink.answers = {false};
     inclui({[&](TFormDlgItemMedic &dlg) {
         digitaMedicamento(dlg, QStringLiteral("7890453488752"));
-        quando(QStringLiteral("TFormDlgEscolheMVAMedic"), [&](QWidget *w) {
+        whenModalNamed(QStringLiteral("TFormDlgEscolheMVAMedic"), [&](QWidget *w) {
             auto &c = static_cast<TFormDlgEscolheMVAMedic &>(*w);
             for (QRadioButton *r : c.Radio)
                 captions << r->text();
@@ -615,7 +585,7 @@ void TestMedicItems::batchRepeatAlterAndDelete()
     TDM &dm = DM();
     dm.TabItensMedic.setRecNo(2);
     QString caption, unit, qtd;
-    quando(QStringLiteral("TFormDlgItemMedic"), [&](QWidget *w) {
+    whenModalNamed(QStringLiteral("TFormDlgItemMedic"), [&](QWidget *w) {
         auto &dlg = static_cast<TFormDlgItemMedic &>(*w);
         caption = dlg.windowTitle();
         unit = dlg.dxEditVlUnit->text();
@@ -665,7 +635,7 @@ void TestMedicItems::dialogMatchesCommandLine()
     dm.TabNotas.post();
     if (!interna)
         for (int i = 0; i < 3; ++i)
-            quando(QStringLiteral("TFormDlgMVAAjustada"),
+            whenModalNamed(QStringLiteral("TFormDlgMVAAjustada"),
                    [](QWidget *w) { w->findChild<QPushButton *>(QStringLiteral("BtnOk"))->click(); });
     m_sink.answers = {false};
     const QStringList codigos{QStringLiteral("7890453488752"), QStringLiteral("7895038184616"), QStringLiteral("7896597846410")};

@@ -183,6 +183,19 @@ void TestQuick::rules()
     QCOMPARE(linhasCli, linhas);
     if (!fem.isEmpty())
         QCOMPARE(femCli, fem);
+
+    // Every amount the tool prints for every line of both lists is the
+    // window's own field for that line.
+    const auto coluna = [&saida](const char *lista, const char *campo) {
+        QStringList out;
+        for (const QJsonValue &v : saida.value(QLatin1String(lista)).toArray())
+            out << v.toObject().value(QLatin1String(campo)).toString();
+        return out;
+    };
+    for (const char *campo : {"TotalARecolher", "ValorFEM", "ValorFinal", "ValorICMS"})
+        QCOMPARE(coluna("itens", campo), colunaLista(calc.MemItens, campo));
+    for (const char *campo : {"DebVlICMS", "TotalARecolher"})
+        QCOMPARE(coluna("itensMedic", campo), colunaLista(calc.MemItensMedic, campo));
 }
 
 void TestQuick::deleteRenumbers()

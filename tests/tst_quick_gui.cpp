@@ -24,28 +24,10 @@
 
 using namespace stb;
 using stbtest::TestInstall;
+using stbtest::dropModalWatches;
+using stbtest::whenModalNamed;
 
 namespace {
-
-// Calls `fn` with the next modal dialog of that object name.
-void quando(const QString &nome, std::function<void(QWidget *)> fn)
-{
-    auto *timer = new QTimer(qApp);
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
-    QObject::connect(timer, &QTimer::timeout, [timer, clock, nome, fn] {
-        QWidget *w = QApplication::activeModalWidget();
-        if (w && w->isVisible() && w->objectName() == nome) {
-            timer->stop();
-            timer->deleteLater();
-            fn(w);
-        } else if (clock->elapsed() > 20000) {
-            timer->stop();
-            timer->deleteLater();
-        }
-    });
-    timer->start(20);
-}
 
 void digita(QLineEdit *e, const QString &text)
 {
@@ -116,20 +98,20 @@ void TestQuickGui::goodsWithFreightAndKindChange()
     QVERIFY(m_main->SBCalcRapido->isEnabled());
     QString caption, tipo, operacao, totalSemFrete, totalComFrete, tipoDepois;
     int linhasDepois = -1;
-    quando(QStringLiteral("TFormDlgTipoCalcRapido"), [&](QWidget *w) {
+    whenModalNamed(QStringLiteral("TFormDlgTipoCalcRapido"), [&](QWidget *w) {
         auto &tipoDlg = static_cast<TFormDlgTipoCalcRapido &>(*w);
         caption = tipoDlg.windowTitle();
         tipoDlg.dxCheckPadrao->click();
         tipoDlg.dxCheckTipo[0]->click();
         tipoDlg.dxCheckInterna->click();
         // The lines dialog opens at once: one line, then Esc.
-        quando(QStringLiteral("TFormDlgItem"), [&](QWidget *d) {
+        whenModalNamed(QStringLiteral("TFormDlgItem"), [&](QWidget *d) {
             linhaExemplo(d);
-            quando(QStringLiteral("TFormDlgItem"), [](QWidget *d2) { static_cast<TFormDlgItem *>(d2)->BtnCancel->click(); });
+            whenModalNamed(QStringLiteral("TFormDlgItem"), [](QWidget *d2) { static_cast<TFormDlgItem *>(d2)->BtnCancel->click(); });
         });
         tipoDlg.BtnOk->click();
     });
-    quando(QStringLiteral("TFormCalcRapido"), [&](QWidget *w) {
+    whenModalNamed(QStringLiteral("TFormCalcRapido"), [&](QWidget *w) {
         auto &janela = static_cast<TFormCalcRapido &>(*w);
         QTRY_COMPARE_WITH_TIMEOUT(janela.calculo().MemItens.recordCount(), 1, 15000);
         tipo = janela.LabelTipo->text();
@@ -139,7 +121,7 @@ void TestQuickGui::goodsWithFreightAndKindChange()
         totalComFrete = janela.dxEditTotal->text();
         stbtest::saveScreenshot(&janela, QStringLiteral("quick_padrao"));
         // Another type with the line there: answered No, nothing changes.
-        quando(QStringLiteral("TFormDlgTipoCalcRapido"), [](QWidget *t) {
+        whenModalNamed(QStringLiteral("TFormDlgTipoCalcRapido"), [](QWidget *t) {
             auto &tipoDlg = static_cast<TFormDlgTipoCalcRapido &>(*t);
             tipoDlg.dxCheckTipo[1]->click();
             tipoDlg.BtnOk->click();
@@ -166,12 +148,12 @@ void TestQuickGui::goodsWithFreightAndKindChange()
 void TestQuickGui::medicinesByTable()
 {
     QString total, rotulo;
-    quando(QStringLiteral("TFormDlgTipoCalcRapido"), [&](QWidget *w) {
+    whenModalNamed(QStringLiteral("TFormDlgTipoCalcRapido"), [&](QWidget *w) {
         auto &tipoDlg = static_cast<TFormDlgTipoCalcRapido &>(*w);
         tipoDlg.dxCheckMedicamento->click();
         tipoDlg.dxCheckTipo[0]->click();
         tipoDlg.dxCheckInterna->click();
-        quando(QStringLiteral("TFormDlgItemMedic"), [&](QWidget *d) {
+        whenModalNamed(QStringLiteral("TFormDlgItemMedic"), [&](QWidget *d) {
             auto &dlg = static_cast<TFormDlgItemMedic &>(*d);
             // A medicine typed by hand.
             digita(dlg.dxEditDescricao, QStringLiteral("XAROPE MANUAL"));
@@ -179,11 +161,11 @@ void TestQuickGui::medicinesByTable()
             digita(dlg.dxEditVlUnit, QStringLiteral("50"));
             digita(dlg.dxEditAliqICMS, QStringLiteral("18"));
             dlg.BtnOk->click();
-            quando(QStringLiteral("TFormDlgItemMedic"), [](QWidget *d2) { static_cast<TFormDlgItemMedic *>(d2)->BtnCancel->click(); });
+            whenModalNamed(QStringLiteral("TFormDlgItemMedic"), [](QWidget *d2) { static_cast<TFormDlgItemMedic *>(d2)->BtnCancel->click(); });
         });
         tipoDlg.BtnOk->click();
     });
-    quando(QStringLiteral("TFormCalcRapido"), [&](QWidget *w) {
+    whenModalNamed(QStringLiteral("TFormCalcRapido"), [&](QWidget *w) {
         auto &janela = static_cast<TFormCalcRapido &>(*w);
         QTRY_COMPARE_WITH_TIMEOUT(janela.calculo().MemItensMedic.recordCount(), 1, 15000);
         rotulo = janela.LabelFrete->text();

@@ -132,7 +132,6 @@ void TestWsMain::closeButtonsOnLocalFolder()
 {
     // A data folder on a local disk: no other workstation can be detected.
     QVERIFY(m_main->SBFimEx->isHidden());
-    QCOMPARE(m_main->SBTrm->isEnabled(), !Contribuinte);
     m_main->PopMenuFecha->popup(QPoint(0, 0));
     QAction *todos = m_main->findChild<QAction *>(QStringLiteral("FechaoSistemaemtodososterminais1"));
     QVERIFY(todos);

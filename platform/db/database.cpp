@@ -1,6 +1,7 @@
 #include "platform/db/database.h"
 
 #include "platform/db/filelock.h"
+#include "platform/db/schemasql.h"
 #include "platform/db/sqlfunctions.h"
 #include "platform/db/sqltranslate.h"
 #include "platform/db/sqlvalue.h"
@@ -78,6 +79,31 @@ void Database::connect()
     sqlite3_busy_timeout(m_conn, busyTimeout());
     if (m_storage == Storage::Folder && QFileInfo::exists(main))
         cleanLeftovers();
+    applySynchronous(QStringLiteral("main"));
+}
+
+void Database::setSynchronous(bool on)
+{
+    if (on == m_synchronous)
+        return;
+    m_synchronous = on;
+    if (!m_conn)
+        return;
+    applySynchronous(QStringLiteral("main"));
+    for (const TableInfo &t : std::as_const(m_tables))
+        if (!t.schema.isEmpty())
+            applySynchronous(t.schema);
+}
+
+void Database::applySynchronous(const QString &schema)
+{
+    // FULL is the engine's default; only a database that asked for less is told.
+    if (m_synchronous && schema == QLatin1String("main"))
+        return;
+    const QByteArray sql = QStringLiteral("PRAGMA %1.synchronous = %2")
+                               .arg(quoteIdent(schema), m_synchronous ? QStringLiteral("FULL") : QStringLiteral("OFF"))
+                               .toUtf8();
+    sqlite3_exec(m_conn, sql.constData(), nullptr, nullptr, nullptr);
 }
 
 int Database::busyTimeout() const { return std::max(1, m_session->lockRetryCount * m_session->lockWaitTime); }

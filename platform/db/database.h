@@ -92,6 +92,12 @@ public:
     Session &session() const { return *m_session; }
     void setSession(Session *s) { m_session = s ? s : &Session::defaultSession(); }
 
+    // Whether a commit waits until the table files are on the disk (the
+    // default). A scratch database that nobody reads after a crash (the
+    // command-line tool's temporary folder) turns it off.
+    void setSynchronous(bool on);
+    bool synchronous() const { return m_synchronous; }
+
     // With keep-connection off the connection is dropped when the last dataset closes.
     void setKeepConnection(bool keep) { m_keepConnection = keep; }
     bool keepConnection() const { return m_keepConnection; }
@@ -191,6 +197,8 @@ public:
 
 private:
     void endReadTransaction();
+    // Applies the synchronous setting to one schema of the connection.
+    void applySynchronous(const QString &schema);
     void connect();
     void disconnect();
     void attach(const QString &table);
@@ -239,6 +247,7 @@ private:
     QString m_dir;
     Session *m_session;
     bool m_keepConnection = false;
+    bool m_synchronous = true;
     sqlite3 *m_conn = nullptr;
     struct OpenCount {
         QString datPath;

@@ -8,6 +8,11 @@ namespace {
 
 const Value kNull;
 
+bool isWholeNumber(FieldType t)
+{
+    return t == FieldType::SmallInt || t == FieldType::Integer || t == FieldType::LargeInt || t == FieldType::AutoInc;
+}
+
 // A text key for a value, used by look-ups.
 QString keyText(const Value &v)
 {
@@ -675,7 +680,7 @@ void DataSet::post()
         return;
     if (beforePost)
         beforePost(*this);
-    for (const Field *f : fields())
+    for (const auto &f : m_fields)
         if (f->m_kind == Field::Kind::Data && f->required && isNull(m_editRow.values[static_cast<size_t>(f->m_slot)]))
             throw EngineError(
                 Err::RequiredField, QStringLiteral("O campo %1 precisa de um valor").arg(f->label()), tableName());
@@ -817,6 +822,8 @@ void DataSet::notify(DataEvent e, int row)
         m_pendingReset = true;
         return;
     }
+    if (m_observers.isEmpty())
+        return;
     const auto observers = m_observers;
     for (DataSetObserver *o : observers)
         o->dataSetEvent(*this, e, row);
@@ -872,10 +879,17 @@ bool DataSet::masterLinkValues(std::vector<std::pair<Field *, Value>> &out) cons
             continue;
         Value v;
         if (m_master->isActive() && m_master->m_cur >= 0) {
-            const Field *mf = m_master->findField(m_masterFields.value(i));
-            if (mf)
-                v = valueFromVariant(
-                    df->type() == FieldType::AutoInc ? FieldType::LargeInt : df->type(), mf->value(), df->size());
+            if (const Field *mf = m_master->findField(m_masterFields.value(i))) {
+                // Whole numbers are kept alike by every integer type: the
+                // stored value serves as it is (no trip through QVariant).
+                const Value &raw = mf->raw();
+                if (isWholeNumber(mf->type()) && isWholeNumber(df->type())
+                    && (isNull(raw) || std::holds_alternative<std::int64_t>(raw)))
+                    v = raw;
+                else
+                    v = valueFromVariant(
+                        df->type() == FieldType::AutoInc ? FieldType::LargeInt : df->type(), mf->value(), df->size());
+            }
         }
         out.emplace_back(df, v);
     }

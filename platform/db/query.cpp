@@ -29,8 +29,14 @@ void Query::setFieldType(const QString &name, FieldType type, int size)
 sqlite3_stmt *Query::prepareAndBind(QStringList *)
 {
     Database *db = database();
+    // A query run again and again (one invoice after another) keeps its
+    // text: it is translated once.
     const QString text = sqlText();
-    const TranslatedSql tr = translateSql(text);
+    if (!m_translated || text != m_translatedFrom) {
+        m_translated = translateSql(text);
+        m_translatedFrom = text;
+    }
+    const TranslatedSql &tr = *m_translated;
     m_castTypes = tr.castTypes;
     m_castSizes = tr.castSizes;
     sqlite3_stmt *st = db->prepare(tr.sql, tr.tables);

@@ -3,9 +3,11 @@
 #pragma once
 
 #include "platform/db/datasetbase.h"
+#include "platform/db/sqltranslate.h"
 
 #include <QHash>
 #include <QStringList>
+#include <optional>
 
 struct sqlite3_stmt;
 
@@ -59,6 +61,9 @@ private:
     // How each column is read: its field's type, or Unknown for an expression,
     // whose values keep their own kind.
     std::vector<FieldType> m_readTypes;
+    // The last text run and its translation.
+    QString m_translatedFrom;
+    std::optional<TranslatedSql> m_translated;
 };
 
 } // namespace stb::db

@@ -173,25 +173,35 @@ void Table::fetchRows()
         m_fetchLinks = links;
         m_fetchFieldCount = fieldCount();
     }
-    sqlite3_stmt *st = db->prepare(m_fetchSql, {m_tableName});
+    // The statement is kept while the database keeps its prepared statements
+    // (a detail reads again for every master row).
+    sqlite3_stmt *&st = m_fetchStmt;
+    if (st && db->isConnected() && m_fetchEpoch == db->statementEpoch() && m_fetchStmtSql == m_fetchSql) {
+        sqlite3_reset(st);
+        sqlite3_clear_bindings(st);
+    } else {
+        st = db->prepare(m_fetchSql, {m_tableName});
+        m_fetchEpoch = db->statementEpoch();
+        m_fetchStmtSql = m_fetchSql;
+    }
     StmtGuard guard {st};
     for (size_t i = 0; i < link.size(); ++i)
         bindValue(st, static_cast<int>(i + 1), link[i].first->type(), link[i].second);
-    std::vector<const Field *> dataFields;
+    std::vector<FieldType> types;
+    types.reserve(static_cast<size_t>(fieldCount()));
     for (int i = 0; i < fieldCount(); ++i)
         if (field(i).kind() == Field::Kind::Data)
-            dataFields.push_back(&field(i));
+            types.push_back(field(i).type());
     std::vector<Row> rows;
     int rc;
     bool firstStep = true;
     while ((rc = firstStep ? db->step(st) : sqlite3_step(st)) == SQLITE_ROW) {
         firstStep = false;
-        Row r;
+        Row &r = rows.emplace_back();
         r.rowid = sqlite3_column_int64(st, 0);
-        r.values.resize(dataFields.size());
-        for (size_t c = 0; c < dataFields.size(); ++c)
-            r.values[c] = readColumn(st, static_cast<int>(c + 1), dataFields[c]->type());
-        rows.push_back(std::move(r));
+        r.values.reserve(types.size());
+        for (size_t c = 0; c < types.size(); ++c)
+            r.values.push_back(readColumn(st, static_cast<int>(c + 1), types[c]));
     }
     if (rc != SQLITE_DONE)
         db->raise(rc, m_tableName, QStringLiteral("ler"));

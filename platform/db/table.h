@@ -77,6 +77,11 @@ private:
     QString m_fetchSql, m_fetchSqlName, m_fetchOrder;
     size_t m_fetchLinks = 0;
     int m_fetchFieldCount = -1;
+    // The prepared row-reading statement, its text and the database's
+    // statement epoch it belongs to.
+    sqlite3_stmt *m_fetchStmt = nullptr;
+    QString m_fetchStmtSql;
+    quint64 m_fetchEpoch = 0;
 };
 
 } // namespace stb::db

@@ -175,8 +175,11 @@ void Database::attach(const QString &table)
                 detach(key);
                 throw;
             }
-            if (valid)
+            if (valid) {
+                if (!m_synchronous)
+                    applySynchronous(schema);
                 return;
+            }
             detach(key);
         } else if (!isBusy(rc) && !isBusy(sqlite3_extended_errcode(m_conn))) {
             raise(rc, table, QStringLiteral("abrir"));

@@ -14,8 +14,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QProcessEnvironment>
 #include <QTimer>
+#include <memory>
 
 namespace stbtest {
 
@@ -103,27 +105,48 @@ QStringList TestInstall::environment() const
     return env.toStringList();
 }
 
-void whenModal(std::function<void(QWidget *)> fn, int timeoutMs)
+namespace {
+
+QList<QPointer<QTimer>> g_watches;
+
+// Polls for the active modal dialog (of object name `name`, or any when empty).
+void watchModal(const QString &name, std::function<void(QWidget *)> fn, int timeoutMs)
 {
     auto *timer = new QTimer(qApp);
-    auto *clock = new QElapsedTimer;
+    auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
-    QObject::connect(timer, &QTimer::timeout, [timer, clock, fn, timeoutMs] {
+    QObject::connect(timer, &QTimer::timeout, [timer, clock, name, fn, timeoutMs] {
         QWidget *w = QApplication::activeModalWidget();
-        if (w && w->isVisible()) {
+        if (w && w->isVisible() && (name.isEmpty() || w->objectName() == name)) {
             timer->stop();
             timer->deleteLater();
-            delete clock;
             fn(w);
             return;
         }
         if (clock->elapsed() > timeoutMs) {
             timer->stop();
             timer->deleteLater();
-            delete clock;
         }
     });
+    g_watches.removeAll(nullptr);
+    g_watches << timer;
     timer->start(20);
+}
+
+} // namespace
+
+void whenModal(std::function<void(QWidget *)> fn, int timeoutMs) { watchModal(QString(), std::move(fn), timeoutMs); }
+
+void whenModalNamed(const QString &name, std::function<void(QWidget *)> fn, int timeoutMs)
+{
+    watchModal(name, std::move(fn), timeoutMs);
+}
+
+void dropModalWatches()
+{
+    for (const QPointer<QTimer> &t : std::as_const(g_watches))
+        delete t.data();
+    g_watches.clear();
 }
 
 QString saveScreenshot(QWidget *w, const QString &name)

@@ -40,6 +40,11 @@ void copyPristine(const QString &dir);
 // Calls `fn` with the next modal dialog that shows (polling the event loop);
 // returns at once, the dialog is handled while the caller's exec() runs.
 void whenModal(std::function<void(QWidget *)> fn, int timeoutMs = 10000);
+// The same for the next modal dialog with that object name (a nested dialog
+// opens while another modal one is still active). Watches still waiting
+// are dropped by dropModalWatches(), for example when a test ends.
+void whenModalNamed(const QString &name, std::function<void(QWidget *)> fn, int timeoutMs = 20000);
+void dropModalWatches();
 
 // A widget of `parent` by object name, or nullptr.
 template<typename T>
