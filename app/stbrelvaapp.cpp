@@ -5,6 +5,7 @@
 #include "entry/msgbox.h"
 #include "shell/appglobals.h"
 #include "shell/application.h"
+#include "shell/crashreport.h"
 #include "shell/mainwindow.h"
 #include "shell/startup.h"
 
@@ -25,6 +26,8 @@ int main(int argc, char **argv)
     const int code = stb::ProcessStart(QApplication::arguments().mid(1));
     if (code >= 0)
         return code;
+    // A fatal signal leaves a report in the user's data folder.
+    stb::relatorio::instalaSinaisFatais();
     int result;
     {
         // The data module ends after the main window and before anything of
@@ -41,6 +44,8 @@ int main(int argc, char **argv)
                 std::fflush(stdout);
                 main.EncerraSistema();
             }, Qt::QueuedConnection);
+        // Once the start-up is over the report carries the unit and the tables.
+        QObject::connect(&main, &stb::TMain::startupFinished, &app, [] { stb::relatorio::instalaSinaisFatais(); });
         if (!stb::App().MinimizeSwitch)
             main.show();
         result = QApplication::exec();

@@ -68,13 +68,15 @@ void prepare(const QString &dir)
     db.commit();
 }
 
-// Wall time from starting `program` until it prints its marker line.
+// Wall time from starting `program` until it prints its marker line. Under
+// a display (xvfb-run) the program opens real windows; otherwise offscreen.
 double timeTo(const QString &program, const QStringList &args, const QByteArray &marker, QString *detail)
 {
     QProcess p;
     QStringList env = QProcess::systemEnvironment();
-    env << QStringLiteral("QT_QPA_PLATFORM=offscreen") << QStringLiteral("STB_MENSAGENS=stderr")
-        << QStringLiteral("STB_SAIR_APOS_INICIO=1");
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        env << QStringLiteral("QT_QPA_PLATFORM=offscreen");
+    env << QStringLiteral("STB_MENSAGENS=stderr") << QStringLiteral("STB_SAIR_APOS_INICIO=1");
     p.setEnvironment(env);
     QElapsedTimer t;
     t.start();
@@ -121,5 +123,45 @@ int main(int argc, char **argv)
     std::printf("%-48s %10.2f ms  bare Qt window %10.2f ms  ratio %5.2f  (target < 1000 ms) %s\n",
                 "start-up to the end of the deferred start-up", best, bestBare, best / bestBare,
                 best < 1000 ? "ok" : "OVER");
-    return 0;
+
+    // Without a network: the update server's address swallows every packet
+    // (a documentation address nobody routes), and, where the system allows
+    // it, the program runs in a network namespace of its own with no
+    // interface up at all. The reachability test, the host refresh and the
+    // news scan must not hold the commands back.
+    IniFile ini(dir.path() + QStringLiteral("/STBrelva.ini"));
+    ini.writeString(QStringLiteral("HostFazenda"), QStringLiteral("Host"), QStringLiteral("192.0.2.1"));
+    QDir().mkpath(dir.path() + QStringLiteral("/Novidades"));
+    for (int i = 0; i < 20; ++i) {
+        QFile page(dir.path() + QStringLiteral("/Novidades/Novidade%1.html").arg(i));
+        if (page.open(QIODevice::WriteOnly))
+            page.write("<html><head><title>Novidade</title></head><body><p>Texto.</p></body></html>");
+    }
+    const QString program = dir.path() + QStringLiteral("/Sys/STBrelvaApp");
+    struct Caso {
+        const char *nome;
+        QString programa;
+        QStringList args;
+    };
+    QList<Caso> casos{{"unreachable update server", program, args}};
+    if (QProcess::execute(QStringLiteral("unshare"), {QStringLiteral("-n"), QStringLiteral("true")}) == 0)
+        casos.append({"no network at all (own namespace)", QStringLiteral("unshare"),
+                      QStringList{QStringLiteral("-n"), QStringLiteral("--"), program} + args});
+    bool dentro = true;
+    for (const Caso &caso : casos) {
+        double melhor = 1e9;
+        for (int i = 0; i < 5; ++i) {
+            const double ms = timeTo(caso.programa, caso.args, "INICIO-CONCLUIDO", &detail);
+            if (ms < 0) {
+                std::printf("%s: the program did not reach the end of its start-up: %s\n", caso.nome, qPrintable(detail));
+                return 1;
+            }
+            melhor = std::min(melhor, ms);
+        }
+        dentro = dentro && melhor < 1000;
+        std::printf("%-48s %10.2f ms  bare Qt window %10.2f ms  ratio %5.2f  (target < 1000 ms) %s\n", caso.nome, melhor,
+                    bestBare, melhor / bestBare, melhor < 1000 ? "ok" : "OVER");
+    }
+    std::printf("display: %s\n", qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "X (xvfb-run)");
+    return dentro ? 0 : 2;
 }

@@ -120,6 +120,18 @@ bool Registry::deleteValue(Root root, const QString &key, const QString &name)
     return ini.deleteKey(section, entry);
 }
 
+std::optional<QStringList> Registry::valueNames(Root root, const QString &key)
+{
+    const QString path = fileName(root);
+    if (!QFileInfo(path).isReadable())
+        return std::nullopt;
+    const IniFile ini(path);
+    const QString section = sectionOf(key);
+    if (!ini.sectionExists(section))
+        return std::nullopt;
+    return ini.readSection(section);
+}
+
 std::optional<QString> Registry::readStringAnyRoot(const QString &key, const QString &name)
 {
     if (auto v = readString(Root::CurrentUser, key, name))

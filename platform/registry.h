@@ -14,6 +14,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace stb {
@@ -38,6 +39,10 @@ public:
     static bool writeInteger(Root root, const QString &key, const QString &name, qint64 value);
     // Removes a value; true when it is gone afterwards.
     static bool deleteValue(Root root, const QString &key, const QString &name);
+
+    // The names of the values of a key, in the order stored; nullopt when the
+    // root or the key cannot be read.
+    static std::optional<QStringList> valueNames(Root root, const QString &key);
 
     // Reads from the current user first and then from the local machine.
     static std::optional<QString> readStringAnyRoot(const QString &key, const QString &name);

@@ -3,6 +3,7 @@
 #include "core/itemcalc.h"
 #include "core/messages.h"
 #include "platform/db/types.h"
+#include "shell/crashreport.h"
 
 namespace stb {
 
@@ -20,7 +21,8 @@ bool Application::notify(QObject *receiver, QEvent *event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception &e) {
-        MsgErro(textoErroInesperado(e));
+        // The message, and a report unless the kind of error makes none.
+        relatorio::trataExcecao(e);
     }
     return false;
 }

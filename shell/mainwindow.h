@@ -14,12 +14,12 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
-class QSystemTrayIcon;
 class QTimer;
 class QToolButton;
 
 namespace stb {
 
+class ComandosEstacao;
 class DBGrid;
 class DataLink;
 class ItemCommands;
@@ -76,6 +76,8 @@ public:
     QStringList Links;
     bool ItemDialogOpen = false; // a general or medicine item dialog is open
     ItemCommands *Itens = nullptr; // commands on the invoice lines and the annex (shell/itemcommands.cpp)
+    // Workstation, close requests, news, tips and the tray window (shell/estacaocommands.cpp).
+    ComandosEstacao *Estacao = nullptr;
 
     // ---- interfaces ------------------------------------------------------------
     void ShowStatus(const QString &text);
@@ -154,9 +156,8 @@ private:
     bool m_startupDone = false;
     int m_grupoAberto = 0;
     DataLink *m_calcLink = nullptr;
-    // The tray icon that brings a hidden window back; none until the tray
-    // window exists, and the window then minimises instead of hiding.
-    QSystemTrayIcon *m_trayIcon = nullptr;
+    // The deferred start-up has reached step 15: errors go to the error report.
+    bool m_apos15 = false;
 };
 
 // Status text through the main window when it exists (no-op otherwise).

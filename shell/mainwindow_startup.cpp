@@ -13,6 +13,9 @@
 #include "shell/datafiles.h"
 #include "shell/dbmaint.h"
 #include "shell/dbopen.h"
+#include "shell/crashreport.h"
+#include "shell/estacaocommands.h"
+#include "entry/dlghtmlmsg.h"
 #include "shell/dlgunidade.h"
 #include "shell/formminimiza.h"
 #include "shell/nbm.h"
@@ -20,6 +23,7 @@
 #include "platform/shortcuts.h"
 #include "shell/shortcuts.h"
 #include "shell/startup.h"
+#include "shell/stations.h"
 #include "shell/upgrades.h"
 
 #include <QApplication>
@@ -33,7 +37,6 @@
 #include <QNetworkReply>
 #include <QScreen>
 #include <QStandardPaths>
-#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
 
@@ -89,6 +92,8 @@ void TMain::FormCreate()
     //    so there is nothing to correct here.
     // 3. Configuration (no effect when already opened at process start).
     AbreConfiguracao();
+    // 4. The tray window, with the workstation's commands.
+    Estacao = new ComandosEstacao(this);
     // 5. Version.
     VersionText = s.versaoAtual();
     if (VersionText.isEmpty())
@@ -174,11 +179,18 @@ void TMain::DeferredStartup()
         return;
     } catch (const std::exception &e) {
         QApplication::restoreOverrideCursor();
+        if (m_apos15) {
+            // From the annex table on, the process-wide error handling.
+            relatorio::trataExcecao(e);
+            emit startupFinished();
+            return;
+        }
         QString msg = QStringLiteral("Houve um erro crítico no sistema ST/Brelva. Ele será encerrado.\r")
             + QString::fromUtf8(e.what());
         if (!isLocalFolder(App().DataDir))
             msg += QStringLiteral("\rTente iniciar o sistema pelo computador onde ele está instalado: ")
                 + computerOfPath(App().DataDir) + QLatin1Char('.');
+        relatorio::escreveRelatorio(QStringLiteral("Erro no sistema ST/Brelva"), msg, 0);
         MsgErro(msg);
         EncerraSistema();
         return;
@@ -190,6 +202,8 @@ void TMain::DeferredStartup()
     // 21. Ask the update server for its current host (failures ignored).
     if (!Contribuinte)
         AtualizaHost();
+    // 22. The HTML message window once.
+    { TFormDlgHTMLMsg htmlMsg(this); }
     emit startupFinished();
 }
 
@@ -210,13 +224,14 @@ void TMain::runStartupSteps()
     ShowStatus(QStringLiteral("Verificando novos Arquivos de Dados..."));
     connect(&dm, &TDM::statusText, this, &TMain::ShowStatus, Qt::UniqueConnection);
     CheckDataFiles();
+    Estacao->abreVoceSabiaInicio();
     // 4. Data sources.
     ShowStatus(QStringLiteral("Inicializando DataSets..."));
     dm.TabItens.close();
     dm.TabNotas.close();
     bindDataSources();
     // 5. This workstation.
-    ShowStatus(QStringLiteral("Configurando Estação..."));
+    Estacao->registraEstacao();
     // 6. Settings.
     ShowStatus(QStringLiteral("Lendo Configurações..."));
     LeConfiguracoes();
@@ -250,13 +265,16 @@ void TMain::runStartupSteps()
     // 14. Message folders.
     QDir().mkpath(g.DataDir + QStringLiteral("Msg"));
     QDir().mkpath(g.AppDir + QStringLiteral("Msg"));
+    Estacao->iniciaMonitores();
     // 15. Annex table; notes.
+    m_apos15 = true;
     ShowStatus(QStringLiteral("Abrindo Tabela Brelva..."));
     if (!dm.TabBrelva.isActive())
         dm.TabBrelva.open();
     LocalizaNesh();
     // 16. News; the unit identification once.
     ShowStatus(QStringLiteral("Verificando Novidades..."));
+    Estacao->verificaNovidades(!s.msg2() && !g.Desassistido);
     if (!s.msg2() && !g.Desassistido) {
         if (Contribuinte)
             TFormDlgUnidadeContribuinte::executa(this);
@@ -274,15 +292,18 @@ void TMain::runStartupSteps()
     EnableCommands();
     // 19. Ready.
     ShowVersionStatus();
+    Estacao->ativaBandeja();
     QApplication::restoreOverrideCursor();
     m_startupDone = true;
+    // 20. The tips stay in front while they are open.
+    Estacao->aguardaVoceSabia();
 }
 
 void TMain::EnableCommands()
 {
     setCommandsEnabled(true);
-    // No other workstation is known: the button that closes them all stays hidden.
-    SBFimEx->hide();
+    // SBTrm by edition; SBFimEx only while other workstations use the system.
+    Estacao->habilitaComandos();
     SBAjuda->setEnabled(true);
     CloseCalcView();
 }
@@ -425,6 +446,13 @@ void TMain::FormClose()
     if (TDM::hasInstance())
         CloseCalcView();
     ShowStatus(QStringLiteral("Fechando Regime Especial..."));
+    bool fechou = CloseRegimeEspecial(1);
+    for (int tentativa = 0; !fechou && tentativa < 3; ++tentativa) {
+        esperaProcessando(1000);
+        fechou = CloseRegimeEspecial(1);
+    }
+    if (!fechou)
+        MsgErro(QStringLiteral("Não consegui fechar o Regime Especial.\rVocè precisa reiniciar o computador!"));
     ShowStatus(QStringLiteral("Fechando Brelva..."));
     ItemCommands::FechaBrelva();
     ShowStatus(QStringLiteral("Finalizando..."));
@@ -440,7 +468,7 @@ void TMain::closeEvent(QCloseEvent *e)
         // Closing keeps the program running. The window is hidden only when a
         // visible tray icon can bring it back; otherwise it is minimised, so
         // it always stays reachable.
-        if (m_trayIcon && m_trayIcon->isVisible())
+        if (Estacao && Estacao->bandejaVisivel())
             hide();
         else
             showMinimized();

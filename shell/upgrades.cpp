@@ -1,5 +1,7 @@
 #include "shell/upgrades.h"
 
+#include "shell/stations.h"
+
 #include "core/datamodule.h"
 #include "core/edition.h"
 #include "core/produtosnbm.h"
@@ -103,32 +105,7 @@ void CheckStructures(const std::function<bool()> &outrasEstacoesAtivas)
     }
 }
 
-bool OutrasEstacoesAtivas()
-{
-    const QString dataDir = App().DataDir;
-    if (!isNetworkPath(dataDir))
-        return false;
-    const QString sys = DM().BaseDados.tableFilePath(QStringLiteral("STBrelva"), QStringLiteral(".dat"));
-    if (!QFileInfo::exists(sys))
-        return false;
-    QStringList meus;
-    for (const QHostAddress &a : QNetworkInterface::allAddresses())
-        if (a.protocol() == QAbstractSocket::IPv4Protocol && !a.isLoopback())
-            meus << a.toString();
-    Settings &s = Settings::instance();
-    // A semaphore held by this workstation counts as held too, and is then
-    // told apart by its address.
-    for (int n = 1; n <= 255; ++n) {
-        if (!db::semaphoreHeld(sys, n, 3, 10))
-            continue;
-        QString endereco = s.lockEntry(QString::number(n));
-        if (endereco.isEmpty())
-            endereco = QStringLiteral("0.0.0.0");
-        if (!meus.contains(endereco))
-            return true;
-    }
-    return false;
-}
+bool OutrasEstacoesAtivas() { return OtherStationsActive(); }
 
 QList<QPair<QString, QString>> linksVersao1940()
 {

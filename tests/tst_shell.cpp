@@ -132,7 +132,12 @@ void TestShell::startupStatusTexts()
     m_inst->setIni(QStringLiteral("Sistema"), QStringLiteral("Reindex"), reindex ? QStringLiteral("1") : QStringLiteral("0"));
     // The data folder is on a local disk whatever the machine's mount table says.
     setDriveTypeOverride([](const QString &) { return DriveType::Fixed; });
-    const auto restaura = qScopeGuard([] { setDriveTypeOverride(nullptr); });
+    // Workstation 5: it takes its semaphore on the system table.
+    qputenv("STB_ENDERECO_IP", "10.0.0.5");
+    const auto restaura = qScopeGuard([] {
+        setDriveTypeOverride(nullptr);
+        qunsetenv("STB_ENDERECO_IP");
+    });
     auto main = startMain(*m_inst);
     QVERIFY(main);
     const QString dados = App().DataDir;
@@ -140,7 +145,10 @@ void TestShell::startupStatusTexts()
                          QStringLiteral("Criando Módulo de Dados..."),
                          QStringLiteral("Verificando novos Arquivos de Dados..."),
                          QStringLiteral("Inicializando DataSets..."),
+                         QStringLiteral("Buscando Nro do IP..."),
                          QStringLiteral("Configurando Estação..."),
+                         QStringLiteral("Abrindo ") + DM().BaseDados.tableFilePath(QStringLiteral("STBrelva"), QStringLiteral(".dat"))
+                             + QStringLiteral("..."),
                          QStringLiteral("Lendo Configurações..."),
                          QStringLiteral("Checando Modificações nas Estruturas dos Arquivos..."),
                          QStringLiteral("Checando Alterações de Configuração..."),

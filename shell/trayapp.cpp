@@ -1,0 +1,157 @@
+#include "shell/trayapp.h"
+
+#include "core/edition.h"
+#include "core/messages.h"
+#include "core/settings.h"
+#include "platform/alcance.h"
+#include "shell/appglobals.h"
+#include "shell/atualizacao.h"
+#include "shell/mainwindow.h"
+#include "shell/noticias.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCursor>
+#include <QFileInfo>
+#include <QMenu>
+#include <QStyle>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QToolButton>
+
+namespace stb {
+
+TTrayApp::TTrayApp(TMain *main, Novidades *novidades) : QObject(main), m_main(main)
+{
+    setObjectName(QStringLiteral("TrayApp"));
+    Menu = new QMenu(main);
+    Menu->setObjectName(QStringLiteral("TrayMenu"));
+    EmissordeTRM1 = repassa(Menu, "EmissordeTRM1", QStringLiteral("Emissão de ARM"), "AbreARM");
+    ConsultaRegimeEspecial1 = Menu->addAction(QStringLiteral("Consulta Regime Especial"));
+    ConsultaRegimeEspecial1->setObjectName(QStringLiteral("ConsultaRegimeEspecial1"));
+    connect(ConsultaRegimeEspecial1, &QAction::triggered, main->SBRegEspecial, &QToolButton::click);
+    ConsultaTabelaBrelva1 = Menu->addAction(QStringLiteral("Consulta Tabela Brelva"));
+    ConsultaTabelaBrelva1->setObjectName(QStringLiteral("ConsultaTabelaBrelva1"));
+    connect(ConsultaTabelaBrelva1, &QAction::triggered, main->SBConsulta, &QToolButton::click);
+    QMenu *pesquisa = Menu->addMenu(QStringLiteral("Pesquisa"));
+    Pesquisa1 = pesquisa->menuAction();
+    Pesquisa1->setObjectName(QStringLiteral("Pesquisa1"));
+    NBM1 = repassa(pesquisa, "NBM1", QStringLiteral("NBM"), "PesquisaCodigoNBM");
+    DescrioNBM1 = repassa(pesquisa, "DescrioNBM1", QStringLiteral("Descrição NBM"), "PesquisaDescricaoNBM");
+    DescriodeMercadoria1 = repassa(pesquisa, "DescriodeMercadoria1", QStringLiteral("Descrição de Mercadoria"),
+                                   "PesquisaDescricaoMercadoria");
+    QMenu *noticias = Menu->addMenu(QStringLiteral("Novidades"));
+    Novidades1 = noticias->menuAction();
+    Novidades1->setObjectName(QStringLiteral("Novidades1"));
+    if (novidades)
+        novidades->preencheMenuBandeja(noticias);
+    Ajuda1 = Menu->addAction(QStringLiteral("Ajuda"));
+    Ajuda1->setObjectName(QStringLiteral("Ajuda1"));
+    connect(Ajuda1, &QAction::triggered, main, &TMain::AjudadoSistemaClick);
+    Menu->addSeparator();
+    CalculoST = Menu->addAction(QStringLiteral("Cálculo ST"));
+    CalculoST->setObjectName(QStringLiteral("CalculoST"));
+    connect(CalculoST, &QAction::triggered, this, &TTrayApp::mostraJanela);
+    CalculoRapido1 = Menu->addAction(QStringLiteral("Cálculo Rápido"));
+    CalculoRapido1->setObjectName(QStringLiteral("CalculoRapido1"));
+    connect(CalculoRapido1, &QAction::triggered, main->SBCalcRapido, &QToolButton::click);
+    Menu->addSeparator();
+    Fim1 = Menu->addAction(QStringLiteral("Fim"));
+    Fim1->setObjectName(QStringLiteral("Fim1"));
+    connect(Fim1, &QAction::triggered, this, &TTrayApp::Fim1Click);
+    if (Contribuinte)
+        for (QAction *a : {EmissordeTRM1, ConsultaRegimeEspecial1, DescriodeMercadoria1, CalculoRapido1})
+            a->setVisible(false);
+
+    RxTray = new QSystemTrayIcon(this);
+    RxTray->setObjectName(QStringLiteral("RxTray"));
+    RxTray->setToolTip(QStringLiteral("ST/Brelva"));
+    RxTray->setIcon(QApplication::style()->standardIcon(QStyle::SP_ComputerIcon));
+    RxTray->setContextMenu(Menu);
+    TimerTray = new QTimer(this);
+    TimerTray->setObjectName(QStringLiteral("TimerTray"));
+    TimerTray->setSingleShot(true);
+    TimerTray->setInterval(200);
+    connect(TimerTray, &QTimer::timeout, this, [this] { Menu->popup(QCursor::pos()); });
+    connect(RxTray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
+        if (r == QSystemTrayIcon::Trigger)
+            cliqueSimples();
+        else if (r == QSystemTrayIcon::DoubleClick)
+            cliqueDuplo();
+    });
+
+    // The update programs: every cycle in the tax units' edition, none in
+    // the taxpayer edition.
+    Atualizacao = new CicloAtualizacao(App().AppDir, !Contribuinte, {}, {}, this);
+    Atualizacao->inicia();
+}
+
+TTrayApp::~TTrayApp()
+{
+    // The menu belongs to the main window; the icon goes with this object.
+    if (RxTray)
+        RxTray->hide();
+}
+
+QAction *TTrayApp::repassa(QMenu *menu, const char *nome, const QString &legenda, const char *acaoPrincipal)
+{
+    QAction *a = menu->addAction(legenda);
+    a->setObjectName(QLatin1String(nome));
+    const QString alvo = QLatin1String(acaoPrincipal);
+    connect(a, &QAction::triggered, this, [this, alvo] {
+        if (QAction *principal = m_main->findChild<QAction *>(alvo))
+            principal->trigger();
+    });
+    return a;
+}
+
+void TTrayApp::ativa()
+{
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        RxTray->show();
+}
+
+bool TTrayApp::iconeVisivel() const { return RxTray && RxTray->isVisible(); }
+
+void TTrayApp::verificaRede(const QString &host, int limiteMs)
+{
+    delete m_teste;
+    m_teste = new TesteAlcance(host, 8080, limiteMs, this);
+    connect(m_teste, &TesteAlcance::resultado, this, [this](bool alcancado) {
+        NetworkDown = !alcancado;
+        Atualizacao->NetworkDown = NetworkDown;
+        m_redeVerificada = true;
+        m_teste->deleteLater();
+        emit redeVerificadaChanged(NetworkDown);
+    });
+}
+
+void TTrayApp::Fim1Click()
+{
+    if (!Confirma(QStringLiteral("Finaliza a aplicação ST/Brelva")))
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_main->ShowStatus(QStringLiteral("Finalizando..."));
+    QApplication::restoreOverrideCursor();
+    m_main->EncerraSistema();
+}
+
+void TTrayApp::cliqueSimples() { TimerTray->start(); }
+
+void TTrayApp::cliqueDuplo()
+{
+    TimerTray->stop();
+    mostraJanela();
+}
+
+void TTrayApp::mostraJanela()
+{
+    if (m_main->isMinimized())
+        m_main->showNormal();
+    else
+        m_main->show();
+    m_main->raise();
+    m_main->activateWindow();
+}
+
+} // namespace stb

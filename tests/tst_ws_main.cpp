@@ -1,0 +1,174 @@
+// The main window's workstation parts in each edition: the tray menu and
+// its hidden entries, the update programs (never in the taxpayer edition),
+// the close buttons, the address in the status line, the end command.
+#include "core/datamodule.h"
+#include "core/edition.h"
+#include "core/messages.h"
+#include "platform/annexconsult.h"
+#include "shell/appglobals.h"
+#include "shell/atualizacao.h"
+#include "shell/estacaocommands.h"
+#include "shell/mainwindow.h"
+#include "shell/trayapp.h"
+#include "tests/support/testenv.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+using namespace stb;
+using stbtest::TestInstall;
+
+class TestWsMain : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void trayEntries_data();
+    void trayEntries();
+    void updateProgramsByEdition();
+    void closeButtonsOnLocalFolder();
+    void endCommandAsksFirst();
+    void networkDownShowsInVersionLine();
+
+private:
+    std::unique_ptr<TestInstall> m_inst;
+    std::unique_ptr<TMain> m_main;
+    RecordingSink m_sink;
+};
+
+void TestWsMain::init()
+{
+    m_sink = RecordingSink();
+    setMessageSink(&m_sink);
+    m_inst = std::make_unique<TestInstall>();
+    // The update server is this computer, where nobody answers on its port.
+    m_inst->setIni(QStringLiteral("HostFazenda"), QStringLiteral("Host"), QStringLiteral("127.0.0.1"));
+    m_inst->applyToProcess();
+    annex::setPastaPrograma(m_inst->path(QStringLiteral("semprograma")));
+    qputenv("STB_ENDERECO_IP", "10.1.1.77");
+    m_main = std::make_unique<TMain>();
+    QSignalSpy done(m_main.get(), &TMain::startupFinished);
+    QVERIFY(done.wait(30000));
+}
+
+void TestWsMain::cleanup()
+{
+    m_main.reset();
+    if (TDM::hasInstance())
+        TDM::destroyInstance();
+    m_inst.reset();
+    qunsetenv("STB_ENDERECO_IP");
+    annex::setPastaPrograma(QString());
+    setMessageSink(nullptr);
+}
+
+void TestWsMain::trayEntries_data()
+{
+    QTest::addColumn<QString>("entrada");
+    QTest::addColumn<bool>("visivelUnidade");
+    QTest::addColumn<bool>("visivelContribuinte");
+    QTest::newRow("Emissão de ARM") << "EmissordeTRM1" << true << false;
+    QTest::newRow("Consulta Regime Especial") << "ConsultaRegimeEspecial1" << true << false;
+    QTest::newRow("Consulta Tabela Brelva") << "ConsultaTabelaBrelva1" << true << true;
+    QTest::newRow("Pesquisa") << "Pesquisa1" << true << true;
+    QTest::newRow("NBM") << "NBM1" << true << true;
+    QTest::newRow("Descrição NBM") << "DescrioNBM1" << true << true;
+    QTest::newRow("Descrição de Mercadoria") << "DescriodeMercadoria1" << true << false;
+    QTest::newRow("Novidades") << "Novidades1" << true << true;
+    QTest::newRow("Ajuda") << "Ajuda1" << true << true;
+    QTest::newRow("Cálculo ST") << "CalculoST" << true << true;
+    QTest::newRow("Cálculo Rápido") << "CalculoRapido1" << true << false;
+    QTest::newRow("Fim") << "Fim1" << true << true;
+    QTest::newRow("Você Sabia? (help menu)") << "VoceSabia1" << true << false;
+    QTest::newRow("Códigos de Ocorrências") << "CodigosDeOcorrencias1" << true << false;
+}
+
+void TestWsMain::trayEntries()
+{
+    QFETCH(QString, entrada);
+    QFETCH(bool, visivelUnidade);
+    QFETCH(bool, visivelContribuinte);
+    QAction *a = m_main->findChild<QAction *>(entrada);
+    QVERIFY2(a, qPrintable(entrada));
+    QCOMPARE(a->isVisible(), Contribuinte ? visivelContribuinte : visivelUnidade);
+}
+
+void TestWsMain::updateProgramsByEdition()
+{
+    // Two update programs that leave a mark when they run.
+    const QString app = App().AppDir;
+    for (const char *nome : {"NovaVersao", "Atualiza"}) {
+        const QString programa = app + QLatin1String(nome);
+        QFile f(programa);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("#!/bin/sh\necho ok > '%1.marca'\n").arg(programa).toUtf8());
+        f.close();
+        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    CicloAtualizacao *ciclo = m_main->Estacao->TrayApp->Atualizacao;
+    QVERIFY(ciclo->TimerAtualiza->isActive());
+    QCOMPARE(ciclo->intervaloMin(), 30);
+    ciclo->NetworkDown = false;
+    ciclo->TimerAtualizaTimer();
+    ciclo->TimerAtualizaTimer();
+    QTest::qWait(Contribuinte ? 1500 : 0);
+    if (Contribuinte) {
+        QVERIFY(!QFileInfo::exists(app + QStringLiteral("NovaVersao.marca")));
+        QVERIFY(!QFileInfo::exists(app + QStringLiteral("Atualiza.marca")));
+    } else {
+        QTRY_VERIFY(QFileInfo::exists(app + QStringLiteral("NovaVersao.marca")));
+        QTRY_VERIFY(QFileInfo::exists(app + QStringLiteral("Atualiza.marca")));
+    }
+}
+
+void TestWsMain::closeButtonsOnLocalFolder()
+{
+    // A data folder on a local disk: no other workstation can be detected.
+    QVERIFY(m_main->SBFimEx->isHidden());
+    m_main->PopMenuFecha->popup(QPoint(0, 0));
+    QAction *todos = m_main->findChild<QAction *>(QStringLiteral("FechaoSistemaemtodososterminais1"));
+    QVERIFY(todos);
+    QVERIFY(!todos->isVisible());
+    m_main->PopMenuFecha->hide();
+    // The workstation's address in the status line.
+    QCOMPARE(m_main->StatusPanel[2]->text(), QStringLiteral("10.1.1.77"));
+    stbtest::saveScreenshot(m_main.get(), Contribuinte ? QStringLiteral("ws-main-contribuinte") : QStringLiteral("ws-main"));
+}
+
+void TestWsMain::endCommandAsksFirst()
+{
+    m_sink.answers = {false};
+    m_main->Estacao->TrayApp->Fim1->trigger();
+    QCOMPARE(m_sink.texts(), QStringList{questionText(QStringLiteral("Finaliza a aplicação ST/Brelva"))});
+    QVERIFY(!m_main->ReallyClosing);
+    m_sink.clear();
+    m_sink.answers = {true};
+    m_main->Estacao->TrayApp->Fim1->trigger();
+    QVERIFY(m_main->ReallyClosing);
+    QVERIFY(m_main->statusLog.contains(QStringLiteral("Finalizando...")));
+}
+
+void TestWsMain::networkDownShowsInVersionLine()
+{
+    if (Contribuinte) {
+        // No reachability test in this edition: the version line has no intranet part.
+        QVERIFY(!m_main->Estacao->TrayApp->redeVerificada());
+        QVERIFY(!m_main->versionLine().contains(QStringLiteral("Intranet")));
+        return;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(m_main->Estacao->TrayApp->redeVerificada(), 5000);
+    QVERIFY(m_main->Estacao->TrayApp->NetworkDown);
+    QVERIFY(m_main->Estacao->TrayApp->Atualizacao->NetworkDown);
+    QVERIFY(!m_main->IntranetOk);
+    QVERIFY(m_main->versionLine().endsWith(QStringLiteral(" [Intranet não Ok]")));
+}
+
+QTEST_MAIN(TestWsMain)
+#include "tst_ws_main.moc"
