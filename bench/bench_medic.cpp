@@ -4,6 +4,7 @@
 //   (b) loading the snapshot Medic.Tab       vs  ATTACH + INSERT ... SELECT
 //   (c) searching a contained word           vs  a LIKE scan
 //   (d) extracting a 30 MB .zlb              vs  zlib inflation of the same streams to files
+// Arguments name the parts to run (text, snapshot, search, zlb); none runs all.
 #include "bench/harness.h"
 #include "outputs/medic.h"
 #include "platform/zlbarchive.h"
@@ -146,6 +147,8 @@ void line(const char *what, double ours, double base, const char *target)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    const QStringList parts = app.arguments().mid(1);
+    const auto runs = [&parts](const char *part) { return parts.isEmpty() || parts.contains(QLatin1String(part)); };
     QTemporaryDir dir;
     const QString txt = dir.filePath(QStringLiteral("TabMedic.txt"));
     {
@@ -156,28 +159,40 @@ int main(int argc, char **argv)
     std::printf("Medicine table (%d lines) and .zlb extraction vs raw SQLite / zlib, best of 5\n", kLines);
 
     Medic medic;
-    const double load = bench::bestMs(5, {}, [&] { medic.carregaTexto(txt); });
-    const double loadRaw = bench::bestMs(5, {}, [&] { rawLoad(txt); });
-    line("(a) text table load", load, loadRaw, "<= 500 ms");
+    if (runs("text")) {
+        const double load = bench::bestMs(5, {}, [&] { medic.carregaTexto(txt); });
+        const double loadRaw = bench::bestMs(5, {}, [&] { rawLoad(txt); });
+        line("(a) text table load", load, loadRaw, "<= 500 ms");
+    } else {
+        medic.carregaTexto(txt);
+    }
 
     const QString snap = dir.filePath(QStringLiteral("Medic.Tab"));
     medic.salvaSnapshot(snap);
     Medic other;
-    const double snapMs = bench::bestMs(5, {}, [&] { other.carregaSnapshot(snap); });
-    const double snapRaw = bench::bestMs(5, {}, [&] { sqlite3_close(rawSnapshot(snap)); });
-    line("(b) snapshot load", snapMs, snapRaw, "<= 100 ms");
+    if (runs("snapshot")) {
+        const double snapMs = bench::bestMs(5, {}, [&] { other.carregaSnapshot(snap); });
+        const double snapRaw = bench::bestMs(5, {}, [&] { sqlite3_close(rawSnapshot(snap)); });
+        line("(b) snapshot load", snapMs, snapRaw, "<= 100 ms");
+    } else {
+        other.carregaSnapshot(snap);
+    }
 
-    db::Query q(&other.database());
-    int found = 0, foundRaw = 0;
-    const double search = bench::bestMs(5, {}, [&] {
-        other.pesquisa(q, QStringLiteral("xite"), Medic::Busca::Contem);
-        found = q.recordCount();
-    });
-    sqlite3 *raw = rawSnapshot(snap);
-    const double searchRaw = bench::bestMs(5, {}, [&] { foundRaw = rawSearch(raw, "%XITE%"); });
-    sqlite3_close(raw);
-    line("(c) search by contained word", search, searchRaw, "<= 20 ms");
-    std::printf("    rows found: %d (raw %d)\n", found, foundRaw);
+    if (runs("search")) {
+        db::Query q(&other.database());
+        int found = 0, foundRaw = 0;
+        const double search = bench::bestMs(5, {}, [&] {
+            other.pesquisa(q, QStringLiteral("xite"), Medic::Busca::Contem);
+            found = q.recordCount();
+        });
+        sqlite3 *raw = rawSnapshot(snap);
+        const double searchRaw = bench::bestMs(5, {}, [&] { foundRaw = rawSearch(raw, "%XITE%"); });
+        sqlite3_close(raw);
+        line("(c) search by contained word", search, searchRaw, "<= 20 ms");
+        std::printf("    rows found: %d (raw %d)\n", found, foundRaw);
+    }
+    if (!runs("zlb"))
+        return 0;
 
     // About 30 MB of archive: text that compresses little, in 4 entries.
     const QString src = dir.filePath(QStringLiteral("fonte"));

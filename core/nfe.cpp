@@ -34,7 +34,7 @@ private:
     bool raiz();
     bool abre();
     bool fecha();
-    bool campo(const QString &caminho, const QString &texto);
+    bool campo(const QStringList &p, const QString &texto);
     bool valor(Currency &destino, const QString &nome, const QString &texto);
     bool campoItem(NFeItem &it, const QStringList &partes, const QString &texto);
     bool confere();
@@ -177,8 +177,7 @@ bool LeitorNFe::fecha()
         if (m_pilha.size() == m_inicioInf) {
             m_inicioInf = -1; // infNFe closed
         } else if (m_pilha.size() > m_inicioInf) {
-            const QString caminho = m_pilha.mid(m_inicioInf).join(QLatin1Char('/'));
-            ok = campo(caminho, m_texto.trimmed());
+            ok = campo(m_pilha.mid(m_inicioInf), m_texto.trimmed());
         }
     }
     if (!m_pilha.isEmpty())
@@ -196,9 +195,9 @@ bool LeitorNFe::valor(Currency &destino, const QString &nome, const QString &tex
     return true;
 }
 
-bool LeitorNFe::campo(const QString &caminho, const QString &texto)
+// `p` is the path of the element closed, from below infNFe.
+bool LeitorNFe::campo(const QStringList &p, const QString &texto)
 {
-    const QStringList p = caminho.split(QLatin1Char('/'));
     const QString &g = p[0];
     if (g == QLatin1String("det") && !m_nfe.itens.isEmpty())
         return campoItem(m_nfe.itens.last(), p, texto);

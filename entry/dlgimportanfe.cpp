@@ -3,17 +3,26 @@
 #include "core/datamodule.h"
 #include "core/itemcalc.h"
 #include "core/messages.h"
+#include "entry/dlgescolhemva.h"
+#include "outputs/comparanfe.h"
 #include "platform/clock.h"
 #include "platform/formatting.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QLayout>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTimer>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <stdexcept>
 
 namespace stb {
@@ -25,6 +34,38 @@ constexpr int RoleNota = Qt::UserRole;
 constexpr int RoleLinha = Qt::UserRole + 1;
 
 QString dinheiro(Currency v) { return Format(QStringLiteral("%n"), {v.toDouble()}); }
+
+// Widens a tree to show every column whole, and the dialog around it, as far
+// as the screen the dialog opens on allows (the rest scrolls).
+void ajustaLargura(QDialog *dlg, QTreeWidget *arvore)
+{
+    for (int c = 0; c < arvore->columnCount(); ++c)
+        arvore->resizeColumnToContents(c);
+    int largura = 2 * arvore->frameWidth() + arvore->verticalScrollBar()->sizeHint().width() + 4;
+    for (int c = 0; c < arvore->columnCount(); ++c)
+        largura += arvore->columnWidth(c);
+    QWidget *pai = dlg->parentWidget() ? dlg->parentWidget()->window() : nullptr;
+    QScreen *tela = pai ? pai->screen() : QGuiApplication::primaryScreen();
+    const QRect livre = tela ? tela->availableGeometry() : QRect(0, 0, 1280, 800);
+    const int margens = std::max(0, dlg->sizeHint().width() - arvore->sizeHint().width());
+    arvore->setMinimumWidth(std::min(largura, std::max(400, livre.width() * 19 / 20 - margens)));
+}
+
+} // namespace
+
+// Places a dialog over its parent's window, inside the screen, once its size is known.
+void colocaNaTela(QWidget *dlg)
+{
+    QWidget *pai = dlg->parentWidget() ? dlg->parentWidget()->window() : nullptr;
+    QScreen *tela = pai ? pai->screen() : dlg->screen();
+    const QRect livre = tela ? tela->availableGeometry() : QRect(0, 0, 1280, 800);
+    const QSize tam = dlg->frameGeometry().size().expandedTo(dlg->size());
+    const QPoint centro = pai ? pai->geometry().center() : livre.center();
+    dlg->move(std::clamp(centro.x() - tam.width() / 2, livre.left(), std::max(livre.left(), livre.right() + 1 - tam.width())),
+              std::clamp(centro.y() - tam.height() / 2, livre.top(), std::max(livre.top(), livre.bottom() + 1 - tam.height())));
+}
+
+namespace {
 
 // A progress bar for a long step; shown only when the step takes a while.
 class Progresso {
@@ -48,9 +89,10 @@ private:
 
 } // namespace
 
-TFormDlgImportaNFe::TFormDlgImportaNFe(TDM &dm, const ContextoImportacao &ctx, LoteNFe &lote, QWidget *parent)
+TFormDlgImportaNFe::TFormDlgImportaNFe(TDM &dm, const ContextoImportacao &ctx, LoteNFe &lote, QWidget *parent,
+                                       PerguntasAliquota *perguntas)
     : TFormDlg(parent), m_dm(dm), m_ctx(ctx), m_lote(lote),
-      m_proposta(ctx.medicamento() ? PropostaBrelva() : PropostaBrelva(dm))
+      m_proposta(ctx.medicamento() ? PropostaBrelva() : PropostaBrelva(dm)), m_perguntas(perguntas)
 {
     setObjectName(QStringLiteral("TFormDlgImportaNFe"));
     setWindowTitle(QStringLiteral("Importar NF-e (XML)"));
@@ -71,14 +113,29 @@ TFormDlgImportaNFe::TFormDlgImportaNFe(TDM &dm, const ContextoImportacao &ctx, L
                              QStringLiteral("CEST"), QStringLiteral("SubItem Brelva"), QStringLiteral("Valor"),
                              QStringLiteral("MVA"), QStringLiteral("Situação")});
     Arvore->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
-    Arvore->setMinimumSize(900, 380);
+    Arvore->setMinimumHeight(380);
     lay->addWidget(Arvore);
     connect(Arvore, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *w, int col) {
         if (!m_preenchendo && col == ColCodigo && w->parent())
             AplicaCodigo(w, w->text(ColCodigo));
     });
     preenche();
+    ajustaLargura(this, Arvore);
     finishCreate();
+}
+
+void TFormDlgImportaNFe::showEvent(QShowEvent *e)
+{
+    TFormDlg::showEvent(e);
+    // The layout gives the dialog its final size after the show: place it then.
+    QTimer::singleShot(0, this, [this] { colocaNaTela(this); });
+}
+
+void TFormDlgComparaNFe::showEvent(QShowEvent *e)
+{
+    TFormDlg::showEvent(e);
+    // The layout gives the dialog its final size after the show: place it then.
+    QTimer::singleShot(0, this, [this] { colocaNaTela(this); });
 }
 
 void TFormDlgImportaNFe::preenche()
@@ -140,7 +197,7 @@ void TFormDlgImportaNFe::AplicaCodigo(QTreeWidgetItem *w, const QString &codigo)
     const int k = w->data(0, RoleLinha).toInt();
     NotaImportada &n = m_lote.notas[i];
     LinhaImportada &l = n.linhas[k];
-    EscolheBrelvaLinha(m_dm, m_ctx, n.nfe.itens[l.indice], l, m_proposta.porCodigo(codigo.trimmed()));
+    EscolheBrelvaLinha(m_dm, m_ctx, n.nfe.itens[l.indice], l, m_proposta.porCodigo(codigo.trimmed()), m_perguntas);
     if (!l.brelva && !codigo.trimmed().isEmpty())
         l.problema = QStringLiteral("o subitem %1 não está na tabela do Brelva").arg(codigo.trimmed());
     mostraLinha(w, n, l);
@@ -161,7 +218,8 @@ void TFormDlgImportaNFe::BtnOkClick()
     accept();
 }
 
-TFormDlgComparaNFe::TFormDlgComparaNFe(const QList<ComparacaoNota> &notas, QWidget *parent) : TFormDlg(parent)
+TFormDlgComparaNFe::TFormDlgComparaNFe(const QList<ComparacaoNota> &notas, QWidget *parent)
+    : TFormDlg(parent), m_notas(notas)
 {
     setObjectName(QStringLiteral("TFormDlgComparaNFe"));
     setWindowTitle(QStringLiteral("ICMS/ST destacado na NF-e x calculado"));
@@ -171,7 +229,7 @@ TFormDlgComparaNFe::TFormDlgComparaNFe(const QList<ComparacaoNota> &notas, QWidg
     Arvore->setHeaderLabels({QStringLiteral("NF / Item"), QStringLiteral("SubItem"), QStringLiteral("BC/ST NF-e"),
                              QStringLiteral("BC/ST calculada"), QStringLiteral("MVA NF-e"), QStringLiteral("MVA calculada"),
                              QStringLiteral("ICMS/ST NF-e"), QStringLiteral("ICMS/ST calculado"), QStringLiteral("Diferença")});
-    Arvore->setMinimumSize(900, 380);
+    Arvore->setMinimumHeight(380);
     lay->addWidget(Arvore);
     const QBrush vermelho(QColor(0xff, 0xd0, 0xd0));
     for (const ComparacaoNota &n : notas) {
@@ -206,14 +264,31 @@ TFormDlgComparaNFe::TFormDlgComparaNFe(const QList<ComparacaoNota> &notas, QWidg
         }
         top->setExpanded(true);
     }
-    for (int c = 0; c < Arvore->columnCount(); ++c) {
-        Arvore->resizeColumnToContents(c);
-        if (c >= 2)
-            for (QTreeWidgetItemIterator it(Arvore); *it; ++it)
-                (*it)->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
-    }
+    for (int c = 2; c < Arvore->columnCount(); ++c)
+        for (QTreeWidgetItemIterator it(Arvore); *it; ++it)
+            (*it)->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+    BtnPlanilha = new QPushButton(QStringLiteral("Exporta planilha..."), this);
+    BtnPlanilha->setObjectName(QStringLiteral("BtnPlanilha"));
+    buttonRow()->insertWidget(0, BtnPlanilha);
+    connect(BtnPlanilha, &QPushButton::clicked, this, [this] {
+        const QString arquivo = QFileDialog::getSaveFileName(this, QStringLiteral("Exporta planilha"),
+                                                             QStringLiteral("ComparacaoNFe.xls"),
+                                                             QStringLiteral("Planilha (*.xls)"));
+        if (!arquivo.isEmpty())
+            ExportaPlanilha(arquivo);
+    });
     BtnCancel->hide();
+    ajustaLargura(this, Arvore);
     finishCreate();
+}
+
+bool TFormDlgComparaNFe::ExportaPlanilha(const QString &arquivo)
+{
+    QString erro;
+    if (GravaPlanilhaComparacaoNFe(m_notas, arquivo, &erro))
+        return true;
+    MsgErro(QStringLiteral("Não foi possível gravar a planilha \"%1\": %2").arg(arquivo, erro));
+    return false;
 }
 
 bool ImportaNFe(TDM &dm, const QStringList &caminhos, QWidget *parent)
@@ -224,12 +299,15 @@ bool ImportaNFe(TDM &dm, const QStringList &caminhos, QWidget *parent)
         return false;
     }
     const ContextoImportacao ctx = contextoImportacao(dm);
+    // The rate questions of the item dialog, asked once per code of this import.
+    PerguntasAliquota perguntas;
+    perguntas.escolhe = [parent](const QString &mensagem) { return EscolheAliquota(mensagem, parent); };
     LoteNFe lote;
     {
         Progresso p(QStringLiteral("Lendo as NF-e..."), int(arquivos.size()), parent);
-        lote = LeArquivosNFe(dm, ctx, arquivos, [&p](int f, int t) { p(f, t); });
+        lote = LeArquivosNFe(dm, ctx, arquivos, [&p](int f, int t) { p(f, t); }, &perguntas);
     }
-    TFormDlgImportaNFe dlg(dm, ctx, lote, parent);
+    TFormDlgImportaNFe dlg(dm, ctx, lote, parent, &perguntas);
     if (dlg.exec() != QDialog::Accepted)
         return false;
     QList<int> ids;

@@ -8,10 +8,15 @@
 #include "entry/nfeimporta.h"
 
 class QLabel;
+class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace stb {
+
+// Moves a dialog over its parent's window (the screen's centre without one),
+// keeping it inside the screen.
+void colocaNaTela(QWidget *dlg);
 
 // Review of an import before anything is stored. Column "SubItem Brelva" of a
 // line is editable: a code typed there is looked up in the annex and applied
@@ -19,7 +24,9 @@ namespace stb {
 class TFormDlgImportaNFe : public TFormDlg {
     Q_OBJECT
 public:
-    TFormDlgImportaNFe(TDM &dm, const ContextoImportacao &ctx, LoteNFe &lote, QWidget *parent = nullptr);
+    // `perguntas` (may be null) asks the rate questions of a code typed in the review.
+    TFormDlgImportaNFe(TDM &dm, const ContextoImportacao &ctx, LoteNFe &lote, QWidget *parent = nullptr,
+                       PerguntasAliquota *perguntas = nullptr);
 
     QTreeWidget *Arvore = nullptr;
     QLabel *LabelErros = nullptr;
@@ -29,6 +36,7 @@ public:
 
 protected:
     void BtnOkClick() override;
+    void showEvent(QShowEvent *e) override;
 
 private:
     void preenche();
@@ -37,6 +45,7 @@ private:
     ContextoImportacao m_ctx;
     LoteNFe &m_lote;
     PropostaBrelva m_proposta;
+    PerguntasAliquota *m_perguntas;
     bool m_preenchendo = false;
 };
 
@@ -47,6 +56,16 @@ class TFormDlgComparaNFe : public TFormDlg {
 public:
     TFormDlgComparaNFe(const QList<ComparacaoNota> &notas, QWidget *parent = nullptr);
     QTreeWidget *Arvore = nullptr;
+    QPushButton *BtnPlanilha = nullptr; // "Exporta planilha..."
+
+    // Writes the comparison to a spreadsheet; an error is told to the user.
+    bool ExportaPlanilha(const QString &arquivo);
+
+protected:
+    void showEvent(QShowEvent *e) override;
+
+private:
+    QList<ComparacaoNota> m_notas;
 };
 
 // The whole import of `caminhos` (files or folders) into the current

@@ -10,4 +10,4 @@ add_library(stnfegui STATIC
     ${CMAKE_CURRENT_LIST_DIR}/dlgimportanfe.h
     ${CMAKE_CURRENT_LIST_DIR}/dlgimportanfe.cpp)
 target_include_directories(stnfegui PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(stnfegui PUBLIC stb_options stnfe stentry Qt6::Widgets)
+target_link_libraries(stnfegui PUBLIC stb_options stnfe streport stentry Qt6::Widgets)

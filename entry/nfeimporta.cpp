@@ -2,7 +2,9 @@
 
 #include "core/datamodule.h"
 #include "core/datedvalues.h"
+#include "core/edition.h"
 #include "core/grupos.h"
+#include "core/messages.h"
 #include "core/regrasitem.h"
 #include "core/settings.h"
 #include "entry/documents.h"
@@ -15,6 +17,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
 #include <array>
 #include <stdexcept>
 
@@ -215,15 +218,19 @@ PropostaBrelva::PropostaBrelva(TDM &dm)
         c.mva = q.fieldByName(QStringLiteral("MVA1")).asCurrency();
         c.fem = q.fieldByName(QStringLiteral("FEM")).asBoolean();
         c.codigo = FormataCodigoBrelva(c.item, c.ex, c.subItem);
-        QStringList nbm;
+        c.aliqICMS = AliqICMSCodigo(c.codigo, 0);
+        c.aliqMVAAjustada = AliqInternaMVAAjustada(c.codigo, c.aliqICMS);
+        c.excluidoMVAAjustada = dm.ExcluidoMVAAjustada(c.codigo);
+        c.regrasLidas = true;
+        const int linha = int(m_linhas.size());
         for (const QString &col : colunas) {
             const QString d = digitos(q.fieldByName(col).asString());
-            if (!d.isEmpty())
-                nbm << d;
+            QList<int> &linhas = m_porNBM[d];
+            if (!d.isEmpty() && (linhas.isEmpty() || linhas.last() != linha))
+                linhas << linha;
         }
-        m_porCodigo.insert(c.codigo, int(m_linhas.size()));
+        m_porCodigo.insert(c.codigo, linha);
         m_linhas << c;
-        m_nbm << nbm;
     }
     q.close();
 }
@@ -234,12 +241,17 @@ QList<CandidatoBrelva> PropostaBrelva::candidatos(const QString &ncm, const QStr
     QList<CandidatoBrelva> out;
     if (n.size() < 2)
         return out;
-    for (qsizetype i = 0; i < m_linhas.size(); ++i)
-        for (const QString &codigo : m_nbm[i])
-            if (n.startsWith(codigo)) {
-                out << m_linhas[i];
-                break;
-            }
+    // The rows with a product code that begins the NCM, in the table's order.
+    QList<int> linhas;
+    for (qsizetype k = 1; k <= n.size(); ++k) {
+        const auto it = m_porNBM.constFind(n.left(k));
+        if (it != m_porNBM.cend())
+            linhas << *it;
+    }
+    std::sort(linhas.begin(), linhas.end());
+    linhas.erase(std::unique(linhas.begin(), linhas.end()), linhas.end());
+    for (int i : linhas)
+        out << m_linhas[i];
     const QString c = digitos(cest);
     if (!c.isEmpty()) {
         QList<CandidatoBrelva> comCest;
@@ -271,8 +283,41 @@ bool NotaImportada::pronta() const
     return true;
 }
 
+std::optional<Currency> PerguntasAliquota::pergunta(const QString &mensagem, const QString &chave)
+{
+    const auto feita = m_respostas.constFind(chave);
+    if (feita != m_respostas.cend())
+        return *feita;
+    std::optional<Currency> r;
+    const qsizetype marca = mensagem.indexOf(QLatin1String("::"));
+    if (marca >= 0) {
+        // A rate of zero or below asks nothing.
+        const Currency oferta = LeValor(mensagem.mid(marca + 2, 5));
+        if (oferta > Currency()) {
+            bool naoMostre = false;
+            QString texto = mensagem.left(marca);
+            if (ConfirmaPadraoNaoNaoMostre(texto.replace(QLatin1Char('#'), QLatin1Char('\r')), naoMostre))
+                r = oferta;
+        }
+    } else if (mensagem.contains(QLatin1Char('@'))) {
+        r = escolhe ? escolhe(mensagem) : AliquotaEscolhida(InterpretaMensagemAliquota(mensagem), false, 0);
+    }
+    m_respostas.insert(chave, r);
+    return r;
+}
+
+std::optional<Currency> PerguntasAliquota::aliqInterna(const QString &codigo)
+{
+    return pergunta(MensagemAliq(codigo), codigo + QStringLiteral("p1"));
+}
+
+std::optional<Currency> PerguntasAliquota::aliqMVAAjustada(const QString &codigo)
+{
+    return pergunta(MensagemAliqMVAAjustada(codigo), codigo + QStringLiteral("p2"));
+}
+
 void EscolheBrelvaLinha(TDM &dm, const ContextoImportacao &ctx, const NFeItem &origem, LinhaImportada &l,
-                        const std::optional<CandidatoBrelva> &c)
+                        const std::optional<CandidatoBrelva> &c, PerguntasAliquota *perguntas)
 {
     l.brelva = c;
     l.aliqICMS = l.mva = l.mvaPreAjustada = Currency();
@@ -290,12 +335,22 @@ void EscolheBrelvaLinha(TDM &dm, const ContextoImportacao &ctx, const NFeItem &o
     }
     l.problema.clear();
     l.fem = c->fem;
-    l.aliqICMS = AliqICMSCodigo(c->codigo, 0);
+    const Currency aliqCodigo = c->regrasLidas ? c->aliqICMS : AliqICMSCodigo(c->codigo, 0);
+    l.aliqICMS = aliqCodigo;
+    if (perguntas && !Contribuinte) // the taxpayer edition is not asked about the internal rate
+        if (const auto r = perguntas->aliqInterna(c->codigo))
+            l.aliqICMS = *r;
     l.mva = ctx.difal() ? Currency() : c->mva;
     l.mvaPreAjustada = ctx.opInterna ? Currency() : l.mva;
-    if (ctx.opInterna || ctx.difal() || dm.ExcluidoMVAAjustada(c->codigo))
+    if (ctx.opInterna || ctx.difal())
         return;
-    const Currency interna = AliqInternaMVAAjustada(c->codigo, l.aliqICMS);
+    Currency interna = c->regrasLidas && l.aliqICMS == aliqCodigo ? c->aliqMVAAjustada
+                                                                   : AliqInternaMVAAjustada(c->codigo, l.aliqICMS);
+    if (perguntas)
+        if (const auto r = perguntas->aliqMVAAjustada(c->codigo))
+            interna = *r;
+    if (c->regrasLidas ? c->excluidoMVAAjustada : dm.ExcluidoMVAAjustada(c->codigo))
+        return;
     const Currency interestadual = aliqInterestadual(origem);
     // As the adjusted-margin dialog: no adjustment when the interstate rate is above the internal one.
     if (interestadual > interna)
@@ -306,12 +361,12 @@ void EscolheBrelvaLinha(TDM &dm, const ContextoImportacao &ctx, const NFeItem &o
 }
 
 NotaImportada PreparaNota(TDM &dm, const ContextoImportacao &ctx, const PropostaBrelva &proposta, NFeDocumento nfe,
-                          const QString &arquivo)
+                          const QString &arquivo, PerguntasAliquota *perguntas, const QSet<QString> *jaImportadas)
 {
     NotaImportada n;
     n.arquivo = arquivo;
     n.nfe = std::move(nfe);
-    n.duplicada = ChaveJaImportada(dm, ctx.idCalculo, n.nfe.chave);
+    n.duplicada = jaImportadas ? jaImportadas->contains(n.nfe.chave) : ChaveJaImportada(dm, ctx.idCalculo, n.nfe.chave);
     if (n.nfe.idDest == 2 && ctx.opInterna)
         n.avisos << QStringLiteral("NF-e interestadual num cálculo de operação interna");
     else if (n.nfe.idDest == 1 && !ctx.opInterna)
@@ -342,7 +397,8 @@ NotaImportada PreparaNota(TDM &dm, const ContextoImportacao &ctx, const Proposta
         } else {
             l.candidatos = proposta.candidatos(it.ncm, it.cest);
             EscolheBrelvaLinha(dm, ctx, it, l,
-                               l.candidatos.size() == 1 ? std::optional<CandidatoBrelva>(l.candidatos.first()) : std::nullopt);
+                               l.candidatos.size() == 1 ? std::optional<CandidatoBrelva>(l.candidatos.first()) : std::nullopt,
+                               perguntas);
         }
         n.linhas << l;
     }
@@ -369,17 +425,18 @@ QStringList ArquivosNFe(const QStringList &caminhos)
 }
 
 LoteNFe LeArquivosNFe(TDM &dm, const ContextoImportacao &ctx, const QStringList &arquivos,
-                      const std::function<void(int, int)> &progresso)
+                      const std::function<void(int, int)> &progresso, PerguntasAliquota *perguntas)
 {
     LoteNFe lote;
     const PropostaBrelva proposta = ctx.medicamento() ? PropostaBrelva() : PropostaBrelva(dm);
+    const QSet<QString> jaImportadas = ChavesImportadas(dm, ctx.idCalculo);
     QSet<QString> chaves;
     for (int i = 0; i < arquivos.size(); ++i) {
         NFeLeitura r = LeArquivoNFe(arquivos[i]);
         if (!r.ok()) {
             lote.erros << MensagemNFeRecusada(arquivos[i], r.motivo);
         } else {
-            NotaImportada n = PreparaNota(dm, ctx, proposta, std::move(*r.nfe), arquivos[i]);
+            NotaImportada n = PreparaNota(dm, ctx, proposta, std::move(*r.nfe), arquivos[i], perguntas, &jaImportadas);
             // The same invoice twice in one import counts as already imported.
             if (chaves.contains(n.nfe.chave))
                 n.duplicada = true;
@@ -394,18 +451,24 @@ LoteNFe LeArquivosNFe(TDM &dm, const ContextoImportacao &ctx, const QStringList 
 
 bool ChaveJaImportada(TDM &dm, int idCalculo, const QString &chave)
 {
-    if (!dm.BaseDados.tableExists(kTabNotas))
-        return false;
     // A key counts while its invoice is still in the calculation.
+    return ChavesImportadas(dm, idCalculo).contains(chave);
+}
+
+QSet<QString> ChavesImportadas(TDM &dm, int idCalculo)
+{
+    QSet<QString> out;
+    if (!dm.BaseDados.tableExists(kTabNotas))
+        return out;
     db::Query q(&dm.BaseDados);
-    q.setSql(QStringLiteral("SELECT COUNT(*) AS N FROM NFEIMPORTADAS K, NOTAS N "
-                            "WHERE K.CHAVE = :Chave AND K.IDCALCULO = :IdCalculo AND N.IDNOTA = K.IDNOTA AND N.IDCALCULO = K.IDCALCULO"));
-    q.paramByName(QStringLiteral("Chave")).setAsString(chave);
+    q.setSql(QStringLiteral("SELECT K.CHAVE FROM NFEIMPORTADAS K, NOTAS N "
+                            "WHERE K.IDCALCULO = :IdCalculo AND N.IDNOTA = K.IDNOTA AND N.IDCALCULO = K.IDCALCULO"));
     q.paramByName(QStringLiteral("IdCalculo")).setAsInteger(idCalculo);
     q.open();
-    const bool existe = q.fieldByName(QStringLiteral("N")).asInteger() > 0;
+    for (q.first(); !q.eof(); q.next())
+        out.insert(q.fieldByName(QStringLiteral("CHAVE")).asString());
     q.close();
-    return existe;
+    return out;
 }
 
 // ---- storing ---------------------------------------------------------------------------------

@@ -17,6 +17,7 @@
 #include "platform/currency.h"
 
 #include <QHash>
+#include <QSet>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -45,6 +46,12 @@ struct CandidatoBrelva {
     QString descricao, cest;
     Currency mva;
     bool fem = false;
+    // The rules of the code under the reference settings, read once per
+    // import (a line would read them again for every line otherwise).
+    bool regrasLidas = false;
+    Currency aliqICMS;        // AliqICMSCodigo, mode 0
+    Currency aliqMVAAjustada; // the rate the margin is adjusted to, with aliqICMS as the internal rate
+    bool excluidoMVAAjustada = false;
 };
 
 // The annex rows by product code (the NBM columns), read once per import.
@@ -60,7 +67,7 @@ public:
 
 private:
     QList<CandidatoBrelva> m_linhas;
-    QList<QStringList> m_nbm; // digits of each row's product codes
+    QHash<QString, QList<int>> m_porNBM; // digits of a product code -> the rows that carry it, in order
     QHash<QString, int> m_porCodigo;
 };
 
@@ -90,15 +97,43 @@ struct NotaImportada {
     bool pronta() const; // every line can be stored
 };
 
+// The rate questions the item dialog asks when an annex entry is applied: the
+// messages attached to the internal rate of the code ("MensAliqICMS") and to
+// the rate its margin is adjusted to ("MVAAjustada.MensAliq"). A message with
+// "::" is a yes/no question (ConfirmaPadraoNao with the "Não mostre mais"
+// box) offering the rate after it; one with "@" is a choice among rates.
+// An import asks each code once and gives its answer to every line of the
+// code; a ticked box stops the question for the rest of the import.
+class PerguntasAliquota {
+public:
+    // The choice of a "@" message (the rate chooser dialog in the window);
+    // without one the first rate is taken, as the chooser's default.
+    std::function<Currency(const QString &mensagem)> escolhe;
+
+    // The internal rate the user chose for `codigo`, if a message offered one.
+    std::optional<Currency> aliqInterna(const QString &codigo);
+    // The rate the margin of `codigo` is adjusted to, if a message offered one.
+    std::optional<Currency> aliqMVAAjustada(const QString &codigo);
+
+private:
+    std::optional<Currency> pergunta(const QString &mensagem, const QString &chave);
+    QHash<QString, std::optional<Currency>> m_respostas; // code + "p1"/"p2" -> answer
+};
+
 // Prepares an invoice already read: values of every line, the proposed
-// annex entry, duplicates.
+// annex entry, duplicates. `perguntas` (may be null: no questions, the
+// configured rates) asks the rate questions of the proposed entries.
+// `jaImportadas`, when given, holds the keys already in the calculation (read
+// once for many invoices); otherwise the key is looked up.
 NotaImportada PreparaNota(TDM &dm, const ContextoImportacao &ctx, const PropostaBrelva &proposta, NFeDocumento nfe,
-                          const QString &arquivo);
+                          const QString &arquivo, PerguntasAliquota *perguntas = nullptr,
+                          const QSet<QString> *jaImportadas = nullptr);
 // Classifies a general-goods line under `c`: description, MVA (adjusted for
 // an interstate operation), internal rate and FEM as the item dialog sets
-// them. A refused scope leaves the line open with its reason.
+// them, with the rate questions of the code when `perguntas` is given. A
+// refused scope leaves the line open with its reason.
 void EscolheBrelvaLinha(TDM &dm, const ContextoImportacao &ctx, const NFeItem &origem, LinhaImportada &linha,
-                        const std::optional<CandidatoBrelva> &c);
+                        const std::optional<CandidatoBrelva> &c, PerguntasAliquota *perguntas = nullptr);
 
 // The files of an import: each folder in `caminhos` gives its ".xml" files
 // (any case), in name order; files are taken as given.
@@ -111,10 +146,12 @@ struct LoteNFe {
     QStringList erros;
 };
 LoteNFe LeArquivosNFe(TDM &dm, const ContextoImportacao &ctx, const QStringList &arquivos,
-                      const std::function<void(int, int)> &progresso = {});
+                      const std::function<void(int, int)> &progresso = {}, PerguntasAliquota *perguntas = nullptr);
 
 // Whether the key is already imported into the calculation.
 bool ChaveJaImportada(TDM &dm, int idCalculo, const QString &chave);
+// Every key imported into the calculation.
+QSet<QString> ChavesImportadas(TDM &dm, int idCalculo);
 
 // Stores the invoices that are not duplicates, all in one transaction:
 // senders and recipients unknown to the registers, the invoices, their

@@ -1,5 +1,7 @@
 #include "outputs/formrep.h"
 
+#include "outputs/comparanfe.h"
+
 #include "core/datamodule.h"
 #include "core/edition.h"
 #include "core/grupos.h"
@@ -88,6 +90,7 @@ struct RelatorioCalculo::Layout {
     std::array<double, NumColunas> x{}, w{};
     double largura = 0;
     int nota = 0, item = 0, linhaResumo = 0;
+    size_t primeiraSubSecao = 0; // index in subResumo of the first sub-report of the added sections
     std::vector<std::unique_ptr<rep::FonteDados>> fontes;
     std::vector<std::unique_ptr<rep::SubRelatorio>> subs;
 };
@@ -144,8 +147,12 @@ void RelatorioCalculo::Prepara(int opcaoMR, const QString &observ)
     if (m_imp.mostraCodigos)
         preparaCodigos(c);
     m_imp.rodape = rodape;
+    for (const auto &s : m_secoes)
+        s->prepara(m_dm, m_fatores);
     montaBandas();
 }
+
+void RelatorioCalculo::adicionaSecao(std::unique_ptr<SecaoRelatorio> secao) { m_secoes.push_back(std::move(secao)); }
 
 int RelatorioCalculo::paginas()
 {
@@ -513,7 +520,7 @@ void RelatorioCalculo::montaBandas()
     cab.add(regra(10.6, largura, 0.3));
     for (int c = 0; c < NumColunas; ++c) {
         const auto k = static_cast<size_t>(c);
-        Elemento e = memo(QString(), QRectF(lay.x[k] + 0.2, 10.8, std::max(0.0, lay.w[k] - 0.4), 7), 
+        Elemento e = memo(QStringLiteral("cabColuna%1").arg(c), QRectF(lay.x[k] + 0.2, 10.8, std::max(0.0, lay.w[k] - 0.4), 7), 
                           m_imp.colunas[k].negrito ? f8b : f8, Alinha::Centro);
         e.cresce = false;
         e.visivel = m_imp.colunas[k].visivel;
@@ -530,6 +537,11 @@ void RelatorioCalculo::montaBandas()
         b.setTexto(QStringLiteral("pagina"), QStringLiteral("Página %1 de %2").arg(p.numero).arg(p.total));
         b.setTexto(QStringLiteral("id"), QStringLiteral("Nro Cálculo: ") + m_imp.idCalculo);
         b.setTexto(QStringLiteral("alterna"), m_imp.rotuloAlterna);
+        // A page that an added section begins prints that section's own
+        // heads, not the heads of the item columns.
+        const bool secao = paginaDeSecao(p.numero);
+        for (int c = 0; c < NumColunas; ++c)
+            b.setVisivel(QStringLiteral("cabColuna%1").arg(c), m_imp.colunas[static_cast<size_t>(c)].visivel && !secao);
     };
 
     // ---- page footer: the remark, framed ----
@@ -716,6 +728,25 @@ void RelatorioCalculo::montaBandas()
     codigos->visivel = m_imp.mostraCodigos;
     rel.subResumo.push_back(codigos.get());
     lay.subs.push_back(std::move(codigos));
+
+    lay.primeiraSubSecao = rel.subResumo.size();
+    for (const auto &s : m_secoes)
+        s->monta(rel, largura);
+}
+
+bool RelatorioCalculo::paginaDeSecao(int pagina) const
+{
+    for (const rep::BandaPosicionada &b : m_bandas->posicoes()) {
+        if (b.pagina != pagina)
+            continue;
+        // The first band of the page: "resumo.subK..." with K among the sections' sub-reports.
+        static const QLatin1String prefixo("resumo.sub");
+        if (!b.nome.startsWith(prefixo))
+            return false;
+        const QString k = b.nome.mid(prefixo.size()).section(QLatin1Char('.'), 0, 0);
+        return k.toInt() >= static_cast<int>(m_layout->primeiraSubSecao) && m_layout->primeiraSubSecao > 0;
+    }
+    return false;
 }
 
 // ===== general report ===================================================================
@@ -948,9 +979,14 @@ std::unique_ptr<RelatorioCalculo> CriaRelatorio(TDM &dm, const ConfigRelatorio &
 {
     db::Field *g = dm.TabCalc.isActive() ? dm.TabCalc.findField(QStringLiteral("Grupo")) : nullptr;
     const int grupo = g && !g->isNull() ? g->asInteger() : 0;
+    std::unique_ptr<RelatorioCalculo> rel;
     if (isGrupoMedicamento(grupo))
-        return std::make_unique<TFormRepMedic>(dm, cfg, analitica);
-    return std::make_unique<TFormRep>(dm, cfg);
+        rel = std::make_unique<TFormRepMedic>(dm, cfg, analitica);
+    else
+        rel = std::make_unique<TFormRep>(dm, cfg);
+    // Imported NF-e that declare ST get their comparison after the codes.
+    rel->adicionaSecao(std::make_unique<SecaoComparacaoNFe>());
+    return rel;
 }
 
 } // namespace stb

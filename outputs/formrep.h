@@ -43,6 +43,19 @@ struct ConfigRelatorio {
     static ConfigRelatorio doPrograma();
 };
 
+// A section printed after the codes block, laid out through the band engine
+// like the rest of the report. The report owns its sections.
+class SecaoRelatorio {
+public:
+    virtual ~SecaoRelatorio() = default;
+    // Reads what the section prints; run by Prepara after the report's own
+    // preparation, with the fine factors of the printing.
+    virtual void prepara(TDM &dm, const FatoresMR &fatores) = 0;
+    // Appends the section's sub-reports (which it keeps owning) to `rel`,
+    // whose bands are `largura` mm wide; nothing when it has nothing to print.
+    virtual void monta(rep::RelatorioBandas &rel, double largura) = 0;
+};
+
 // The skeleton both report forms share.
 class RelatorioCalculo {
 public:
@@ -53,6 +66,10 @@ public:
     // Prepares a printing of the data module's current calculation with the
     // MR option (0 to 5) and the footer remark.
     void Prepara(int opcaoMR, const QString &observ);
+
+    // Adds a section after the codes block (before Prepara).
+    void adicionaSecao(std::unique_ptr<SecaoRelatorio> secao);
+    const std::vector<std::unique_ptr<SecaoRelatorio>> &secoes() const { return m_secoes; }
 
     const Impressao &impressao() const { return m_imp; }
     const FatoresMR &fatores() const { return m_fatores; }
@@ -128,10 +145,13 @@ protected:
     QHash<QString, QString> m_regimes;       // document -> special regimes text
     QHash<QString, QString> m_regimesLidos;  // document + item -> text, looked up once
     std::vector<int> m_itensMVA;             // annex item numbers of the MemMVA rows, in its order
+    std::vector<std::unique_ptr<SecaoRelatorio>> m_secoes;
     std::unique_ptr<rep::RelatorioBandas> m_bandas;
 
 private:
     void montaBandas();
+    // Whether page `pagina` begins inside an added section (first pass done).
+    bool paginaDeSecao(int pagina) const;
     struct Layout;
     std::unique_ptr<Layout> m_layout;
 };

@@ -11,7 +11,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <limits>
+#include <system_error>
 
 namespace stb {
 
@@ -49,18 +51,20 @@ bool safePart(const QString &part)
     return true;
 }
 
-// Feeds zlib's CRC-32 in blocks of `block` bytes.
+// Feeds zlib's CRC-32 in blocks of `block` bytes (read 16 blocks at a time).
 bool crcOf(QIODevice &file, qint64 length, int block, quint32 &crc)
 {
     uLong c = crc32(0L, Z_NULL, 0);
-    QByteArray buf(block, Qt::Uninitialized);
+    QByteArray buf(16 * block, Qt::Uninitialized);
     qint64 left = length;
     while (left > 0) {
-        const qint64 want = std::min<qint64>(left, block);
+        const qint64 want = std::min<qint64>(left, buf.size());
         const qint64 got = file.read(buf.data(), want);
         if (got != want)
             return false;
-        c = crc32(c, reinterpret_cast<const Bytef *>(buf.constData()), static_cast<uInt>(got));
+        for (qint64 at = 0; at < got; at += block)
+            c = crc32(c, reinterpret_cast<const Bytef *>(buf.constData() + at),
+                      static_cast<uInt>(std::min<qint64>(block, got - at)));
         left -= got;
     }
     crc = static_cast<quint32>(c);
@@ -311,16 +315,29 @@ bool TZLBArchive::writeEntryFile(int index, const QString &target, qint64 &done,
     QFile in(m_path);
     if (!in.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("Incapaz de abrir arquivo (%1)").arg(m_path));
-    QSaveFile out(target);
-    out.setDirectWriteFallback(false);
-    if (!out.open(QIODevice::WriteOnly))
-        return fail(QStringLiteral("Incapaz de gravar o arquivo %1").arg(e.name));
-    if (!copyEntry(index, in, out, done, total)) {
-        out.cancelWriting();
-        return false;
+    // The bytes go to a new file beside the target (never an existing file or
+    // a link left there) that takes the target's name only when complete; not
+    // flushed to the disk: what is extracted is read at once by the caller,
+    // and a sync per entry would cost more than the inflation.
+    const QString writeError = QStringLiteral("Incapaz de gravar o arquivo %1").arg(e.name);
+    QFile out;
+    for (int n = 0; n < 100 && !out.isOpen(); ++n) {
+        out.setFileName(target + QStringLiteral(".%1.parcial").arg(n));
+        out.open(QIODevice::WriteOnly | QIODevice::NewOnly); // never an existing file
     }
-    if (!out.commit())
-        return fail(QStringLiteral("Incapaz de gravar o arquivo %1").arg(e.name));
+    if (!out.isOpen())
+        return fail(writeError);
+    const QString part = out.fileName();
+    const bool copied = copyEntry(index, in, out, done, total);
+    const bool closed = copied && out.flush() && out.error() == QFileDevice::NoError;
+    out.close();
+    std::error_code ec;
+    if (closed)
+        std::filesystem::rename(QFile::encodeName(part).toStdString(), QFile::encodeName(target).toStdString(), ec);
+    if (!closed || ec) {
+        QFile::remove(part);
+        return copied ? fail(writeError) : false;
+    }
     return true;
 }
 

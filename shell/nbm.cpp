@@ -103,27 +103,43 @@ void UpdateNBMProducts(const QString &versaoInstalada)
         QFile::remove(arquivo);
         return;
     }
-    // One workstation applies it; the others find the semaphore taken.
+    // One workstation applies it; the others find the semaphore taken. It is
+    // not held while the question waits: taken to see that no other
+    // workstation is at it, let go, and taken again for the work.
     if (!OpenSysTable(nbm::SemaforoAtualizacao))
         return;
-    const auto solta = qScopeGuard([] { CloseSysSemaphore(nbm::SemaforoAtualizacao); });
+    CloseSysSemaphore(nbm::SemaforoAtualizacao);
     if (!Confirma(QStringLiteral("Agora a Tabela de Produtos NBM será atualizada.\rEste procedimento pode demorar alguns minutos.\r\rContinua")))
         return;
-    QStringList linhas;
-    if (!linhasDoArquivo(arquivo, linhas)) {
+    if (!OpenSysTable(nbm::SemaforoAtualizacao))
+        return;
+    bool lido = false;
+    {
+        const auto solta = qScopeGuard([] { CloseSysSemaphore(nbm::SemaforoAtualizacao); });
+        // Another workstation may have applied it meanwhile.
+        if (s.estruturaAplicada(marcador)) {
+            QFile::remove(arquivo);
+            return;
+        }
+        QStringList linhas;
+        lido = linhasDoArquivo(arquivo, linhas);
+        if (lido) {
+            TDM &dm = DM();
+            dm.TabIndexNBM.close();
+            if (!dm.BaseDados.tableExists(nbm::tabela()))
+                dm.TabBeforeOpen(dm.TabIndexNBM);
+            nbm::aplicaLinhas(dm.BaseDados, linhas, [](int n, int total) {
+                statusManutencao(QStringLiteral("Processando item %1/%2...").arg(n).arg(total));
+            });
+            statusManutencao(QStringLiteral("Encerrando Atualização dos Produtos NBM..."));
+            QFile::remove(arquivo);
+            s.setEstruturaAplicada(marcador);
+        }
+    }
+    if (!lido) {
         MsgErro(QStringLiteral("Não consegui ler o arquivo ") + QFileInfo(arquivo).fileName() + QLatin1Char('.'));
         return;
     }
-    TDM &dm = DM();
-    dm.TabIndexNBM.close();
-    if (!dm.BaseDados.tableExists(nbm::tabela()))
-        dm.TabBeforeOpen(dm.TabIndexNBM);
-    nbm::aplicaLinhas(dm.BaseDados, linhas, [](int n, int total) {
-        statusManutencao(QStringLiteral("Processando item %1/%2...").arg(n).arg(total));
-    });
-    statusManutencao(QStringLiteral("Encerrando Atualização dos Produtos NBM..."));
-    QFile::remove(arquivo);
-    s.setEstruturaAplicada(marcador);
     if (!pastaDeDadosLocal()) {
         MsgInformacao(QStringLiteral("Recomendamos Reindexar a tabela de Produtos NBM.\rPara isso, você precisa abrir o sistema ST/Brelva no computador ")
                       + computerOfPath(App().DataDir) + QStringLiteral(" e:\r")
@@ -140,16 +156,17 @@ bool StartNBMRebuild(bool avisarNoFim)
         MsgAviso(kEmAndamento);
         return false;
     }
-    const auto solta = qScopeGuard([] { CloseSysSemaphore(nbm::SemaforoReindexacao); });
-    if (!annex::CloseAnnexConsult()) {
-        MsgErro(QStringLiteral("Não consegui fechar a Tabela do Brelva para reindexar os produtos."));
-        return false;
-    }
-    if (!preparaCopiaTrabalho() || !iniciaFerramenta(argumentosNBM(QStringLiteral("/Reind"), avisarNoFim))) {
-        MsgErro(QStringLiteral("Não consegui iniciar a reindexação dos Produtos NBM agora..."));
-        return false;
-    }
-    return true;
+    // The semaphore is let go before any message waits for the user (the
+    // tool takes it again for its work).
+    QString erro;
+    if (!annex::CloseAnnexConsult())
+        erro = QStringLiteral("Não consegui fechar a Tabela do Brelva para reindexar os produtos.");
+    else if (!preparaCopiaTrabalho() || !iniciaFerramenta(argumentosNBM(QStringLiteral("/Reind"), avisarNoFim)))
+        erro = QStringLiteral("Não consegui iniciar a reindexação dos Produtos NBM agora...");
+    CloseSysSemaphore(nbm::SemaforoReindexacao);
+    if (!erro.isEmpty())
+        MsgErro(erro);
+    return erro.isEmpty();
 }
 
 void StartNBMCreate()
@@ -178,13 +195,14 @@ void StartNBMCreate()
         MsgAviso(kEmAndamento);
         return;
     }
-    const auto solta = qScopeGuard([] { CloseSysSemaphore(nbm::SemaforoReindexacao); });
-    if (!annex::CloseAnnexConsult()) {
-        MsgErro(QStringLiteral("Não consegui desativar a Consulta da Tabela do Brelva."));
-        return;
-    }
-    if (!iniciaFerramenta(argumentosNBM(QStringLiteral("/Create"), true)))
-        MsgErro(QStringLiteral("Não consegui iniciar a criação da Consulta de Produtos por NBM..."));
+    QString erro;
+    if (!annex::CloseAnnexConsult())
+        erro = QStringLiteral("Não consegui desativar a Consulta da Tabela do Brelva.");
+    else if (!iniciaFerramenta(argumentosNBM(QStringLiteral("/Create"), true)))
+        erro = QStringLiteral("Não consegui iniciar a criação da Consulta de Produtos por NBM...");
+    CloseSysSemaphore(nbm::SemaforoReindexacao);
+    if (!erro.isEmpty())
+        MsgErro(erro);
 }
 
 } // namespace stb

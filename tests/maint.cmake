@@ -12,3 +12,10 @@ if(TARGET sttestsupport)
     stb_add_test(tst_maint_fault SOURCES tst_maint_fault.cpp LIBS sttestsupport)
     add_dependencies(tst_maint_fault maint_child)
 endif()
+
+# The NBM product search maintenance, with the STProcessNBM tool run for real.
+if(TARGET sttestsupport AND TARGET STProcessNBM)
+    stb_add_test(tst_nbm SOURCES tst_nbm.cpp LIBS sttestsupport)
+    target_compile_definitions(tst_nbm PRIVATE STB_PROCESSNBM="$<TARGET_FILE:STProcessNBM>")
+    add_dependencies(tst_nbm engine_child STProcessNBM)
+endif()

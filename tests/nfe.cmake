@@ -11,3 +11,7 @@ target_compile_definitions(tst_nfe_cli PRIVATE STB_NFE_DATA="${STB_NFE_DATA}" ST
 add_dependencies(tst_nfe_cli stbrelva-cli pristine_data)
 stb_add_test(tst_nfe_gui SOURCES tst_nfe_gui.cpp LIBS sttestsupport stnfegui)
 target_compile_definitions(tst_nfe_gui PRIVATE STB_NFE_DATA="${STB_NFE_DATA}")
+# The comparison as a section of the calculation report (PDF read back with
+# pdftotext) and as a spreadsheet (read back with python3-xlrd).
+stb_add_test(tst_nfe_relatorio SOURCES tst_nfe_relatorio.cpp xlsread.h LIBS sttestsupport streport)
+target_compile_definitions(tst_nfe_relatorio PRIVATE STB_NFE_DATA="${STB_NFE_DATA}" STB_XLSREAD="${CMAKE_CURRENT_LIST_DIR}/xlsread.py")

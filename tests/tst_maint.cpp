@@ -96,6 +96,8 @@ private slots:
     void oldDatabaseUpgradedOnce();
     void fieldOfAnotherSizeAlteredInPlace();
     void tableInUseElsewhereFailsUpgrade();
+    void restructureProgressMovesWithTheRows_data();
+    void restructureProgressMovesWithTheRows();
 
 private:
     void abreBase();
@@ -545,6 +547,48 @@ void TestMaint::tableInUseElsewhereFailsUpgrade()
     CheckStructures({});
     QCOMPARE(conta(QStringLiteral("SELECT COUNT(*) FROM CALCULOS WHERE IdCalculo = 1")), 1);
     QVERIFY(dm.BaseDados.tableDef(QStringLiteral("Calculos")).fieldIndex(QStringLiteral("TipoCalculo")) >= 0);
+}
+
+void TestMaint::restructureProgressMovesWithTheRows_data()
+{
+    QTest::addColumn<int>("linhas");
+    QTest::addColumn<int>("passosMinimos"); // values strictly between 0 and 100
+    QTest::newRow("20,000 rows") << 20000 << 40;
+    QTest::newRow("1,200 rows") << 1200 << 3;
+    QTest::newRow("a few rows") << 30 << 0;
+    QTest::newRow("empty table") << 0 << 0;
+}
+
+void TestMaint::restructureProgressMovesWithTheRows()
+{
+    QFETCH(int, linhas);
+    QFETCH(int, passosMinimos);
+    abreBase();
+    TDM &dm = DM();
+    dm.BaseDados.startTransaction();
+    for (int i = 1; i <= linhas; ++i)
+        dm.BaseDados.execSql(QStringLiteral("INSERT INTO CALCULOS (IdCalculo, Grupo, Masp) VALUES (%1, %2, 'M%1')").arg(i).arg(i % 30));
+    dm.BaseDados.commit(true);
+    const QString antes = conteudo(QStringLiteral("CALCULOS"), QStringLiteral("IdCalculo, Grupo, Masp"));
+    fechaTudo();
+    TModifyStruct m(dm.TabCalc, true);
+    m.AddField(QStringLiteral("Marca"), db::FieldType::String, -1, 12);
+    QVERIFY(m.Execute());
+    const QList<int> p = m.progressoMostrado();
+    QVERIFY(!p.isEmpty());
+    QCOMPARE(p.first(), 0);
+    QCOMPARE(p.last(), 100);
+    int intermediarios = 0;
+    for (int i = 1; i < p.size(); ++i) {
+        QVERIFY2(p[i] > p[i - 1], qPrintable(QStringLiteral("%1 after %2").arg(p[i]).arg(p[i - 1])));
+        intermediarios += p[i] > 0 && p[i] < 100;
+    }
+    QVERIFY2(intermediarios >= passosMinimos, qPrintable(QStringLiteral("%1 steps").arg(intermediarios)));
+    // No step of the bar is larger than the share of one batch of rows (or of one index).
+    if (passosMinimos >= 40)
+        for (int i = 1; i < p.size(); ++i)
+            QVERIFY2(p[i] - p[i - 1] <= 12, qPrintable(QStringLiteral("%1 -> %2").arg(p[i - 1]).arg(p[i])));
+    QCOMPARE(conteudo(QStringLiteral("CALCULOS"), QStringLiteral("IdCalculo, Grupo, Masp")), antes);
 }
 
 QTEST_MAIN(TestMaint)

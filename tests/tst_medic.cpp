@@ -63,6 +63,10 @@ private slots:
     void mvaLista();
     void instala_data();
     void instala();
+    void snapshotDanificadoMantemLinhas_data();
+    void snapshotDanificadoMantemLinhas();
+    void ordemSemCaixa_data();
+    void ordemSemCaixa();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -441,6 +445,101 @@ void TestMedic::instala()
         QVERIFY(f.readAll() == snapBefore);
     }
     QCOMPARE(QDir(dados).entryList(QDir::Files), QStringList{QStringLiteral("Medic.Tab")});
+}
+
+void TestMedic::snapshotDanificadoMantemLinhas_data()
+{
+    // Where the damage sits in a snapshot of 3,000 medicines (fractions of the file).
+    QTest::addColumn<QString>("dano");
+    QTest::newRow("cut at two thirds") << QStringLiteral("corte");
+    QTest::newRow("pages in the middle overwritten") << QStringLiteral("meio");
+    QTest::newRow("not a table file") << QStringLiteral("lixo");
+}
+
+void TestMedic::snapshotDanificadoMantemLinhas()
+{
+    QFETCH(QString, dano);
+    const QString fonte = m_dir->filePath(QStringLiteral("fonte.txt"));
+    const QString snap = m_dir->filePath(QStringLiteral("Medic.Tab"));
+    {
+        Medic grande;
+        QVERIFY(writeFile(fonte, tabela(3000, "NOVO")));
+        grande.carregaTexto(fonte);
+        grande.salvaSnapshot(snap);
+    }
+    QFile f(snap);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    const qint64 size = f.size();
+    if (dano == QLatin1String("corte")) {
+        QVERIFY(f.resize(size * 2 / 3));
+    } else if (dano == QLatin1String("meio")) {
+        f.seek(size / 2);
+        f.write(QByteArray(8192, '\x5a'));
+    } else {
+        f.seek(0);
+        f.write(QByteArray(size, '\x5a'));
+    }
+    f.close();
+
+    // The table in use keeps its 30 rows, whatever part of the file was read.
+    QVERIFY(writeFile(fonte, tabela(30)));
+    Medic m;
+    m.carregaTexto(fonte);
+    QVERIFY_THROWS_EXCEPTION(db::EngineError, m.carregaSnapshot(snap));
+    QCOMPARE(m.count(), 30);
+    db::Query q(&m.database());
+    m.pesquisa(q, QStringLiteral("NOVO"), Medic::Busca::Prefixo);
+    QCOMPARE(q.recordCount(), 0);
+    m.pesquisa(q, QStringLiteral("REMEDIO"), Medic::Busca::Prefixo);
+    QCOMPARE(q.recordCount(), 30);
+}
+
+void TestMedic::ordemSemCaixa_data()
+{
+    // The description index compares without regard to case: ASCII text is
+    // compared in place, anything else through the Unicode upper case.
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+    QTest::addColumn<int>("ordem");
+    QTest::newRow("case only") << "dipirona" << "DIPIRONA" << 0;
+    QTest::newRow("mixed case") << "DiPiRoNa 500mg" << "dIpIrOnA 500MG" << 0;
+    QTest::newRow("one letter apart") << "abc" << "ABD" << -1;
+    QTest::newRow("prefix first") << "ab" << "ABC" << -1;
+    QTest::newRow("longer last") << "ABC" << "ab" << 1;
+    QTest::newRow("empty first") << "" << "a" << -1;
+    QTest::newRow("letters fold up, not down") << "[" << "a" << 1;
+    QTest::newRow("underscore after letters") << "_x" << "ax" << 1;
+    QTest::newRow("digits before letters") << "9" << "a" << -1;
+    QTest::newRow("accented, case only") << "café" << "CAFÉ" << 0;
+    QTest::newRow("accent after plain letters") << "é" << "E" << 1;
+    QTest::newRow("accent after plain, other case") << "e" << "É" << -1;
+    QTest::newRow("cedilla after C") << "ção" << "CAO" << 1;
+    QTest::newRow("ASCII prefix then accent") << "ab" << "abé" << -1;
+    QTest::newRow("equal prefix, accents differ") << "AGUA Á" << "agua à" << 1;
+}
+
+void TestMedic::ordemSemCaixa()
+{
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    QFETCH(int, ordem);
+    Medic m;
+    db::Query q(&m.database());
+    q.setSql(QStringLiteral("SELECT CASE WHEN :a1 = :b1 COLLATE PTCI THEN 0 WHEN :a2 < :b2 COLLATE PTCI THEN -1 ELSE 1 END"));
+    q.paramByName(QStringLiteral("a1")).setAsString(a);
+    q.paramByName(QStringLiteral("b1")).setAsString(b);
+    q.paramByName(QStringLiteral("a2")).setAsString(a);
+    q.paramByName(QStringLiteral("b2")).setAsString(b);
+    q.open();
+    QCOMPARE(q.field(0).asInteger(), ordem);
+    // The same order from the other side.
+    q.close();
+    q.paramByName(QStringLiteral("a1")).setAsString(b);
+    q.paramByName(QStringLiteral("b1")).setAsString(a);
+    q.paramByName(QStringLiteral("a2")).setAsString(b);
+    q.paramByName(QStringLiteral("b2")).setAsString(a);
+    q.open();
+    QCOMPARE(q.field(0).asInteger(), -ordem);
 }
 
 QTEST_GUILESS_MAIN(TestMedic)

@@ -9,7 +9,12 @@
 #include "tests/support/testenv.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTemporaryDir>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -30,6 +35,7 @@ private slots:
     void revisao();
     void arquivoRecusadoNaoGrava();
     void importacaoCompleta();
+    void comparacaoCabeNaTela();
 
 private:
     int conta(const QString &sql);
@@ -142,6 +148,39 @@ void TstNfeGui::importacaoCompleta()
     QVERIFY(!ImportaNFe(*m_dm, {arquivo("nfe_cst10_ipi_frete.xml")}, nullptr));
     QCOMPARE(m_sink.texts().last(), QStringLiteral("Todas as NF-e escolhidas já estavam neste cálculo."));
     QCOMPARE(conta(QStringLiteral("SELECT COUNT(*) FROM NOTAS")), 1);
+}
+
+void TstNfeGui::comparacaoCabeNaTela()
+{
+    stbtest::whenModal([](QWidget *w) { static_cast<TFormDlg *>(w)->BtnOk->click(); });
+    stbtest::whenModal([](QWidget *c) { static_cast<TFormDlg *>(c)->BtnOk->click(); });
+    QVERIFY(ImportaNFe(*m_dm, {arquivo("nfe_cst10_ipi_frete.xml"), arquivo("nfe_csosn201.xml")}, nullptr));
+    const ContextoCalculo contexto = contextoCalculo(m_dm->TabCalc, fatoresMR(0, ParametrosMR{}), QDate(2026, 12, 6));
+    const QList<ComparacaoNota> notas = ComparaImportadas(*m_dm, contexto);
+    TFormDlgComparaNFe dlg(notas);
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    const QRect tela = dlg.screen()->availableGeometry();
+    // The dialog never runs past the screen; within it, every column shows
+    // whole (the tree does not scroll sideways) unless the screen is too narrow.
+    QVERIFY2(tela.contains(dlg.frameGeometry()), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                                 .arg(dlg.frameGeometry().x()).arg(dlg.frameGeometry().y())
+                                                                 .arg(dlg.frameGeometry().width()).arg(dlg.frameGeometry().height())));
+    int colunas = 0;
+    for (int c = 0; c < dlg.Arvore->columnCount(); ++c)
+        colunas += dlg.Arvore->columnWidth(c);
+    const bool cabe = dlg.Arvore->viewport()->width() >= colunas;
+    QVERIFY2(cabe || dlg.width() >= tela.width() * 9 / 10, qPrintable(QStringLiteral("colunas %1, área %2, diálogo %3, tela %4")
+                                                                      .arg(colunas).arg(dlg.Arvore->viewport()->width())
+                                                                      .arg(dlg.width()).arg(tela.width())));
+    QCOMPARE(dlg.Arvore->horizontalScrollBar()->isVisible(), !cabe);
+
+    // The spreadsheet button writes the file; a folder that is missing is told.
+    QTemporaryDir tmp;
+    QVERIFY(dlg.ExportaPlanilha(tmp.filePath(QStringLiteral("cmp.xls"))));
+    QVERIFY(QFileInfo(tmp.filePath(QStringLiteral("cmp.xls"))).size() > 0);
+    QVERIFY(!dlg.ExportaPlanilha(tmp.filePath(QStringLiteral("falta/cmp.xls"))));
+    QVERIFY(m_sink.texts().last().startsWith(QStringLiteral("Não foi possível gravar a planilha")));
 }
 
 QTEST_MAIN(TstNfeGui)

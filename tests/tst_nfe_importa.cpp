@@ -4,6 +4,7 @@
 // keys imported once, lines left for the user to classify, medicines by bar
 // code.
 #include "core/datamodule.h"
+#include "core/datedvalues.h"
 #include "core/itemcalc.h"
 #include "core/messages.h"
 #include "entry/nfeimporta.h"
@@ -52,6 +53,8 @@ private slots:
     void linhaSemSubitem();
     void medicamentos();
     void pasta();
+    void perguntasAliquota_data();
+    void perguntasAliquota();
 
 private:
     int calculo(bool opInterna, int grupo = 0);
@@ -447,6 +450,99 @@ void TstNfeImporta::pasta()
     QVERIFY(arquivos.size() >= 11);
     QVERIFY(!arquivos.join(QLatin1Char(' ')).contains(QLatin1String(".py")));
     QVERIFY(std::is_sorted(arquivos.cbegin(), arquivos.cend()));
+}
+
+void TstNfeImporta::perguntasAliquota_data()
+{
+    QTest::addColumn<QString>("nomeArquivo"); // its first line is classified under the code
+    QTest::addColumn<bool>("opInterna");
+    QTest::addColumn<QString>("codigo");
+    QTest::addColumn<QList<bool>>("respostas");  // answers to the "::" questions
+    QTest::addColumn<QString>("escolhas");       // rates the "@" chooser returns, "-" for no chooser
+    QTest::addColumn<QString>("aliq");
+    QTest::addColumn<QString>("mva");
+    QTest::addColumn<QStringList>("perguntas");  // questions asked, in order
+
+    const QString massa = QStringLiteral("Massas recheadas, congeladas ou resfriadas têm alíquota interna de 18%.\r"
+                                         "A mercadoria é massa recheada, congelada ou resfriada?");
+    // The code's own rate is 7 %; its message offers 18 %.
+    QTest::newRow("'::' question, yes") << "nfe_cst90_sem_envelope.xml" << true << "17.028.00" << QList<bool>{true}
+                                        << "-" << "18" << "30" << QStringList{massa};
+    QTest::newRow("'::' question, no") << "nfe_cst90_sem_envelope.xml" << true << "17.028.00" << QList<bool>{false}
+                                       << "-" << "7" << "30" << QStringList{massa};
+    // A code without a message asks nothing.
+    QTest::newRow("no message") << "nfe_cst90_sem_envelope.xml" << true << "01.030.00" << QList<bool>{} << "-" << "18"
+                                << "71.78" << QStringList{};
+    // "@" choice: the chooser's answer, or its default (the first rate).
+    QTest::newRow("'@' chosen") << "nfe_cst90_sem_envelope.xml" << true << "20.016.00" << QList<bool>{} << "25" << "25"
+                                << "35" << QStringList{};
+    QTest::newRow("'@' default") << "nfe_cst90_sem_envelope.xml" << true << "20.016.00" << QList<bool>{} << "-" << "18"
+                                 << "35" << QStringList{};
+    // Interstate (the sender's rate is 12 %): the internal rate and the rate of
+    // the adjustment are both chosen. 25 %: 1.45 × 0.88 / 0.75 − 1 = 70.13 %;
+    // the defaults (18 %, 18 %): 1.45 × 0.88 / 0.82 − 1 = 55.61 %.
+    QTest::newRow("interstate, both chosen") << "nfe_cst10_ipi_frete.xml" << false << "21.016.00" << QList<bool>{}
+                                             << "25 25" << "25" << "70.13" << QStringList{};
+    QTest::newRow("interstate, adjustment rate chosen") << "nfe_cst10_ipi_frete.xml" << false << "21.016.00" << QList<bool>{}
+                                                        << "18 25" << "18" << "70.13" << QStringList{};
+    QTest::newRow("interstate, defaults") << "nfe_cst10_ipi_frete.xml" << false << "21.016.00" << QList<bool>{} << "-"
+                                          << "18" << "55.61" << QStringList{};
+    // "::" on the adjustment rate (item 25: offers 12 %, the code's rate is 12 %
+    // too): asked, and 1.30 × 0.88 / 0.88 − 1 leaves the margin at 30 %.
+    QTest::newRow("interstate, '::' on the adjustment") << "nfe_cst10_ipi_frete.xml" << false << "25.001.00"
+                                                        << QList<bool>{true} << "-" << "12" << "30"
+                                                        << QStringList{"Veículos com redução de base de cálculo: para o ajuste da MVA "
+                                                                       "considere a carga tributária efetiva.\rQuer utilizar 12% no "
+                                                                       "ajuste da MVA?"};
+}
+
+void TstNfeImporta::perguntasAliquota()
+{
+    QFETCH(QString, nomeArquivo);
+    QFETCH(bool, opInterna);
+    QFETCH(QString, codigo);
+    QFETCH(QList<bool>, respostas);
+    QFETCH(QString, escolhas);
+    QFETCH(QString, aliq);
+    QFETCH(QString, mva);
+    QFETCH(QStringList, perguntas);
+    calculo(opInterna);
+    const ContextoImportacao ctx = contextoImportacao(*m_dm);
+    LoteNFe lote = LeArquivosNFe(*m_dm, ctx, {arquivo(nomeArquivo)});
+    QCOMPARE(lote.notas.size(), 1);
+    NotaImportada &n = lote.notas[0];
+    const PropostaBrelva proposta(*m_dm);
+    QVERIFY(proposta.porCodigo(codigo));
+
+    PerguntasAliquota p;
+    QStringList oferecidas;
+    QStringList fila = escolhas == QLatin1String("-") ? QStringList() : escolhas.split(QLatin1Char(' '));
+    if (!fila.isEmpty())
+        p.escolhe = [&](const QString &mensagem) {
+            oferecidas << mensagem.section(QLatin1Char('@'), 0, 0);
+            return c(fila.takeFirst());
+        };
+    m_sink.clear();
+    m_sink.answers = respostas;
+    // Two lines of the same code: the questions are asked for the first only.
+    for (int vez = 0; vez < 2; ++vez) {
+        LinhaImportada &l = n.linhas[0];
+        EscolheBrelvaLinha(*m_dm, ctx, n.nfe.itens[0], l, proposta.porCodigo(codigo), &p);
+        QVERIFY2(l.problema.isEmpty(), qPrintable(l.problema));
+        QCOMPARE(l.aliqICMS, c(aliq));
+        QCOMPARE(l.mva, c(mva));
+    }
+    QStringList feitas;
+    for (const RecordingSink::Entry &e : m_sink.entries)
+        if (e.kind == MsgKind::Pergunta)
+            feitas << e.text;
+    QCOMPARE(feitas, perguntas);
+    QCOMPARE(oferecidas.size(), escolhas == QLatin1String("-") ? 0 : int(escolhas.split(QLatin1Char(' ')).size()));
+
+    // Without the questions the line keeps the configured rate.
+    LinhaImportada semPerguntas = n.linhas[0];
+    EscolheBrelvaLinha(*m_dm, ctx, n.nfe.itens[0], semPerguntas, proposta.porCodigo(codigo));
+    QCOMPARE(semPerguntas.aliqICMS, AliqICMSCodigo(codigo, 0));
 }
 
 QTEST_MAIN(TstNfeImporta)

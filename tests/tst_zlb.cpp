@@ -132,6 +132,8 @@ private slots:
     void hostile();
     void hostileEntryLeavesNothing();
     void symlinkInTarget();
+    void failedEntryKeepsPreviousFile_data();
+    void failedEntryKeepsPreviousFile();
     void stateErrors();
     void zipBombStopsAtLimit();
     void fuzzCorpus_data();
@@ -358,6 +360,53 @@ void TestZlb::symlinkInTarget()
     QVERIFY2(zlb.extractAll(target), qPrintable(zlb.errorString()));
     QVERIFY(filesUnder(outside).isEmpty());
     QVERIFY(!QFileInfo(QDir(target).filePath(QStringLiteral("b.txt"))).isSymLink());
+}
+
+void TestZlb::failedEntryKeepsPreviousFile_data()
+{
+    // An entry that fails part-way never replaces the file already there, and
+    // the bytes written so far go away; a good one replaces it whole.
+    const QByteArray data = textBytes(20000);
+    const QByteArray packed = zcompress(data);
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("good deflated entry") << build(packed, {{"TabMedic.txt", {}, 20000, 0, false}}, true) << true;
+    QTest::newRow("good stored entry") << build(data, {{"TabMedic.txt", {}, 20000, 0, true}}, false) << true;
+    QTest::newRow("stream cut in the middle")
+        << build(packed.left(packed.size() / 2), {{"TabMedic.txt", {}, 20000, 0, false}}, true) << false;
+    QTest::newRow("stream ends before its size") << build(packed, {{"TabMedic.txt", {}, 30000, 0, false}}, true) << false;
+    QByteArray garbled = packed;
+    for (qsizetype i = packed.size() / 3; i < packed.size() / 3 + 64; ++i)
+        garbled[i] = static_cast<char>(~garbled[i]);
+    QTest::newRow("stream garbled after a third") << build(garbled, {{"TabMedic.txt", {}, 20000, 0, false}}, true) << false;
+}
+
+void TestZlb::failedEntryKeepsPreviousFile()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, ok);
+    QTemporaryDir dir;
+    const QString archive = dir.filePath(QStringLiteral("mes.zlb"));
+    QVERIFY(writeFile(archive, bytes));
+    const QString target = dir.filePath(QStringLiteral("alvo"));
+    QVERIFY(QDir().mkpath(target));
+    const QByteArray previous("tabela do mes anterior");
+    QVERIFY(writeFile(QDir(target).filePath(QStringLiteral("TabMedic.txt")), previous));
+    // A file that happens to bear the name of the work file is left alone.
+    const QString workName = QDir(target).filePath(QStringLiteral("TabMedic.txt.0.parcial"));
+    QVERIFY(writeFile(workName, "de outro"));
+    TZLBArchive zlb;
+    QVERIFY2(zlb.open(archive), qPrintable(zlb.errorString()));
+    QCOMPARE(zlb.extractAll(target), ok);
+    const QByteArray now = readFile(QDir(target).filePath(QStringLiteral("TabMedic.txt")));
+    if (ok) {
+        QCOMPARE(now, textBytes(20000));
+    } else {
+        QCOMPARE(zlb.errorString(), QStringLiteral("Arquivo (0) está corrompido"));
+        QCOMPARE(now, previous);
+    }
+    QCOMPARE(readFile(workName), QByteArray("de outro"));
+    QCOMPARE(filesUnder(target), (QStringList{QStringLiteral("TabMedic.txt"), QStringLiteral("TabMedic.txt.0.parcial")}));
 }
 
 void TestZlb::stateErrors()

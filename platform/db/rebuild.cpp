@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <functional>
+#include <limits>
 #include <sqlite3.h>
 #include <vector>
 
@@ -54,10 +55,13 @@ bool hasAutoInc(const TableDef &def)
     return std::any_of(def.fields.cbegin(), def.fields.cend(), [](const FieldDef &f) { return f.type == FieldType::AutoInc; });
 }
 
+// Told how many of the indexes are built (after each one).
+using IndexesBuilt = std::function<void(int built, int count)>;
+
 // Builds the file at `tmp`: the definition, the rows `fill` puts in, the
 // indexes; the file is complete and on the disk when this returns.
 void buildRebuilt(const QString &tmp, const TableDef &def, const QString &version,
-                  const std::function<void(FileConn &)> &fill)
+                  const std::function<void(FileConn &)> &fill, const IndexesBuilt &indexesBuilt = {})
 {
     try {
         buildTableFile(tmp, def, version, false);
@@ -72,7 +76,14 @@ void buildRebuilt(const QString &tmp, const TableDef &def, const QString &versio
         fill(fc);
         fc.exec(QStringLiteral("PRAGMA synchronous = FULL"));
         fc.exec(QStringLiteral("BEGIN"));
-        createIndexes(fc.db, QStringLiteral("main"), def);
+        // One index at a time, so that a long build can be followed.
+        TableDef one = def;
+        for (int i = 0; i < def.indexes.size(); ++i) {
+            one.indexes = {def.indexes.at(i)};
+            createIndexes(fc.db, QStringLiteral("main"), one);
+            if (indexesBuilt)
+                indexesBuilt(i + 1, int(def.indexes.size()));
+        }
         if (fc.exec(QStringLiteral("COMMIT")) != SQLITE_OK)
             throw EngineError(Err::DiskFull, QStringLiteral("Não foi possível gravar o arquivo %1").arg(tmp), def.name);
     } catch (...) {
@@ -89,9 +100,20 @@ void attachOld(FileConn &fc, const QString &dat, const QString &table)
         throw EngineError(Err::DataDamaged, QString::fromUtf8(sqlite3_errmsg(fc.db)), table);
 }
 
+// Told how many rows are copied (after each batch) of how many.
+using RowsCopied = std::function<void(qint64 done, qint64 total)>;
+
+// Rows per statement of a copy that is followed: about fifty steps for the
+// whole table, never fewer than this.
+constexpr qint64 kMinBatch = 500;
+constexpr qint64 kSteps = 50;
+
 // Copies every row of the sound table `oldTable` (attached as "old") into the
-// new one, converting values to the new field types; throws when one cannot be read.
-qint64 copyRows(FileConn &fc, const TableDef &oldDef, const TableDef &newDef, const QString &oldTable)
+// new one, converting values to the new field types; throws when one cannot be
+// read. When `rowsCopied` is given, the rows go in rowid order in batches
+// of one transaction, and it is told after each batch.
+qint64 copyRows(FileConn &fc, const TableDef &oldDef, const TableDef &newDef, const QString &oldTable,
+                const RowsCopied &rowsCopied = {})
 {
     QStringList from, to;
     for (const FieldDef &nf : newDef.fields) {
@@ -111,16 +133,77 @@ qint64 copyRows(FileConn &fc, const TableDef &oldDef, const TableDef &newDef, co
     fc.exec(QStringLiteral("BEGIN"));
     const QString sql = QStringLiteral("INSERT INTO main.%1 (%2) SELECT %3 FROM old.%4")
                             .arg(quoteIdent(newDef.name), cols, values, quoteIdent(oldTable));
-    if (fc.exec(sql) != SQLITE_OK) {
+    const auto failed = [&fc, &newDef] {
         const QString msg = QString::fromUtf8(sqlite3_errmsg(fc.db));
         fc.exec(QStringLiteral("ROLLBACK"));
-        throw EngineError(Err::DataDamaged, msg, newDef.name);
+        return EngineError(Err::DataDamaged, msg, newDef.name);
+    };
+    qint64 copied = 0;
+    const qint64 total = rowsCopied ? queryInt(fc.db, QStringLiteral("SELECT count(*) FROM old.%1").arg(quoteIdent(oldTable)), -1) : 0;
+    if (total < 0)
+        throw failed();
+    if (total <= kMinBatch) {
+        if (fc.exec(sql) != SQLITE_OK)
+            throw failed();
+        copied = sqlite3_changes64(fc.db);
+        if (rowsCopied)
+            rowsCopied(copied, total);
+    } else {
+        const QByteArray batchSql = (sql + QStringLiteral(" WHERE rowid > ?1 ORDER BY rowid LIMIT ?2")).toUtf8();
+        sqlite3_stmt *st = nullptr;
+        if (sqlite3_prepare_v2(fc.db, batchSql.constData(), -1, &st, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(st);
+            throw failed();
+        }
+        const qint64 batch = std::max(kMinBatch, total / kSteps);
+        qint64 last = std::numeric_limits<qint64>::min();
+        for (;;) {
+            sqlite3_bind_int64(st, 1, last);
+            sqlite3_bind_int64(st, 2, batch);
+            const int rc = sqlite3_step(st);
+            sqlite3_reset(st);
+            if (rc != SQLITE_DONE) {
+                sqlite3_finalize(st);
+                throw failed();
+            }
+            const qint64 n = sqlite3_changes64(fc.db);
+            if (n == 0)
+                break;
+            copied += n;
+            // The rows went in rowid order: the last one inserted ends the batch.
+            last = sqlite3_last_insert_rowid(fc.db);
+            rowsCopied(std::min(copied, total), total);
+        }
+        sqlite3_finalize(st);
     }
-    const qint64 copied = sqlite3_changes64(fc.db);
     if (fc.exec(QStringLiteral("COMMIT")) != SQLITE_OK)
         throw EngineError(Err::DiskFull, QString::fromUtf8(sqlite3_errmsg(fc.db)), newDef.name);
     return copied;
 }
+
+// A percent between `from` and `to` for `done` of `total`, reported when it moves.
+class PercentScale {
+public:
+    PercentScale(const ProgressFn &progress, QString step, int from, int to)
+        : m_progress(progress), m_step(std::move(step)), m_from(from), m_to(to)
+    {
+    }
+    void operator()(qint64 done, qint64 total)
+    {
+        if (!m_progress || total <= 0)
+            return;
+        const int percent = m_from + int((m_to - m_from) * std::min(done, total) / total);
+        if (percent != m_last)
+            m_progress(m_step, percent);
+        m_last = percent;
+    }
+
+private:
+    const ProgressFn &m_progress;
+    QString m_step;
+    int m_from, m_to;
+    int m_last = -1;
+};
 
 // The auto-increment counter never goes back: ids of rows that were lost are
 // not handed out again (other tables may still name them).
@@ -449,7 +532,8 @@ RepairResult Database::repairTable(const QString &table, const ProgressFn &progr
             return;
         if (probe.sound) {
             attachOld(fc, dat, name);
-            result.rows = copyRows(fc, probe.def, def, probe.def.name);
+            PercentScale rows(progress, QString::fromLatin1(kStepData), 10, 85);
+            result.rows = copyRows(fc, probe.def, def, probe.def.name, progress ? RowsCopied(std::ref(rows)) : RowsCopied());
             keepSequence(fc, def,
                          queryInt(fc.db, QStringLiteral("SELECT max(seq) FROM old.sqlite_sequence WHERE name = %1")
                                              .arg(quoteText(probe.def.name))));
@@ -488,17 +572,21 @@ void Database::alterTable(const QString &table, const TableDef &newDefIn, const 
     if (progress)
         progress(step, 0);
     const QString tmp = tempPath(newDef.name);
-    buildRebuilt(tmp, newDef, version, [&](FileConn &fc) {
-        attachOld(fc, dat, table);
-        copyRows(fc, oldDef, newDef, oldDef.name);
-        keepSequence(fc, newDef,
-                     queryInt(fc.db, QStringLiteral("SELECT max(seq) FROM old.sqlite_sequence WHERE name = %1")
-                                         .arg(quoteText(oldDef.name))));
-        fc.exec(QStringLiteral("DETACH DATABASE old"));
-        if (progress)
-            progress(step, 90);
-        removeDuplicateKeys(fc, newDef);
-    });
+    // The rows take most of the time (0 to 75 %), the indexes the rest.
+    PercentScale rows(progress, step, 0, 75);
+    PercentScale indexes(progress, step, 75, 98);
+    buildRebuilt(
+        tmp, newDef, version,
+        [&](FileConn &fc) {
+            attachOld(fc, dat, table);
+            copyRows(fc, oldDef, newDef, oldDef.name, progress ? RowsCopied(std::ref(rows)) : RowsCopied());
+            keepSequence(fc, newDef,
+                         queryInt(fc.db, QStringLiteral("SELECT max(seq) FROM old.sqlite_sequence WHERE name = %1")
+                                             .arg(quoteText(oldDef.name))));
+            fc.exec(QStringLiteral("DETACH DATABASE old"));
+            removeDuplicateKeys(fc, newDef);
+        },
+        progress ? IndexesBuilt([&indexes](int built, int count) { indexes(built, count); }) : IndexesBuilt());
     replaceTableFiles(newDef.name, tmp, newDef, version, true);
     if (progress)
         progress(step, 100);

@@ -53,22 +53,10 @@ void Database::loadTableFromFile(const QString &table, const QString &path)
         if (fc.open(path, SQLITE_OPEN_READONLY) != SQLITE_OK
             || readMetaFrom(fc.db, QStringLiteral("main"), def, version) != SQLITE_OK)
             throw EngineError(Err::DataDamaged, QStringLiteral("O arquivo %1 está danificado").arg(path), table);
-        // Reading every row proves the file is whole before the table is replaced.
-        sqlite3_stmt *st = nullptr;
-        const QByteArray sql = QStringLiteral("SELECT * FROM %1").arg(quoteIdent(def.name)).toUtf8();
-        int rc = sqlite3_prepare_v2(fc.db, sql.constData(), -1, &st, nullptr);
-        while (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW)
-            rc = SQLITE_OK;
-        sqlite3_finalize(st);
-        if (rc != SQLITE_DONE)
-            throw EngineError(Err::DataDamaged, QStringLiteral("O arquivo %1 está danificado").arg(path), table);
     }
     TableInfo *existing = findTable(table);
     if (m_storage == Storage::Memory) {
-        if (existing) {
-            const QString sql = QStringLiteral("DELETE FROM %1").arg(existing->sqlName);
-            sqlite3_exec(m_conn, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
-        } else {
+        if (!existing) {
             def.name = table;
             createTable(def, version);
             existing = findTable(table);
@@ -85,13 +73,39 @@ void Database::loadTableFromFile(const QString &table, const QString &path)
     for (const FieldDef &f : existing->def.fields)
         if (def.field(f.name))
             cols << quoteIdent(f.name);
+    // The copy reads every row of the file, so it is also the check that the
+    // file is whole: the rows are replaced under a savepoint, and a file that
+    // fails part-way leaves the table as it was.
     const QString copy = QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM snap.%3")
                              .arg(existing->sqlName, cols.join(QStringLiteral(", ")), quoteIdent(def.name));
-    const int rc = sqlite3_exec(m_conn, copy.toUtf8().constData(), nullptr, nullptr, nullptr);
+    // A transaction of its own when none is open (after a damaged page only a
+    // full rollback ends it), else a savepoint inside the caller's.
+    const bool own = sqlite3_get_autocommit(m_conn) != 0;
+    const auto exec = [this](const char *sql) { return sqlite3_exec(m_conn, sql, nullptr, nullptr, nullptr); };
+    int rc = exec(own ? "BEGIN" : "SAVEPOINT snapload");
+    if (rc == SQLITE_OK && m_storage == Storage::Memory)
+        rc = sqlite3_exec(m_conn, QStringLiteral("DELETE FROM %1").arg(existing->sqlName).toUtf8().constData(), nullptr,
+                          nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(m_conn, copy.toUtf8().constData(), nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK && own)
+        rc = exec("COMMIT");
     const int ext = sqlite3_extended_errcode(m_conn);
-    sqlite3_exec(m_conn, "DETACH DATABASE snap", nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK)
-        raise(ext, table, QStringLiteral("carregar"));
+    if (own) {
+        if (rc != SQLITE_OK)
+            exec("ROLLBACK");
+    } else {
+        if (rc != SQLITE_OK)
+            exec("ROLLBACK TO snapload");
+        exec("RELEASE snapload");
+    }
+    exec("DETACH DATABASE snap");
+    if (rc == SQLITE_OK)
+        return;
+    const int primary = ext & 0xff;
+    if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_IOERR)
+        throw EngineError(Err::DataDamaged, QStringLiteral("O arquivo %1 está danificado").arg(path), table);
+    raise(ext, table, QStringLiteral("carregar"));
 }
 
 } // namespace stb::db

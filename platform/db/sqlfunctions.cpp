@@ -48,6 +48,27 @@ void sqlNow(sqlite3_context *ctx, int, sqlite3_value **)
 
 int collateNoCase(void *, int la, const void *a, int lb, const void *b)
 {
+    // Index maintenance calls this for every key it passes, so ASCII text is
+    // compared in place; the first non-ASCII byte of either side sends the
+    // whole comparison through the Unicode path, whose order it keeps (on
+    // ASCII letters toUpper is A-Z, and an equal ASCII prefix decides nothing).
+    const auto *pa = static_cast<const unsigned char *>(a);
+    const auto *pb = static_cast<const unsigned char *>(b);
+    const int n = la < lb ? la : lb;
+    int i = 0;
+    for (; i < n; ++i) {
+        unsigned ca = pa[i], cb = pb[i];
+        if ((ca | cb) & 0x80)
+            break;
+        if (ca - 'a' < 26u)
+            ca -= 'a' - 'A';
+        if (cb - 'a' < 26u)
+            cb -= 'a' - 'A';
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    if (i == n)
+        return la == lb ? 0 : (la < lb ? -1 : 1);
     return compareTextNoCase(
         QString::fromUtf8(static_cast<const char *>(a), la), QString::fromUtf8(static_cast<const char *>(b), lb));
 }

@@ -7,6 +7,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
+#include <zlib.h>
 
 namespace stb {
 
@@ -31,10 +32,23 @@ bool fuzzZlbOnce(const std::uint8_t *data, std::size_t size)
         return true;
     const QString input = tmp.filePath(QStringLiteral("input.zlb"));
     {
+        // Mutated bytes would almost never keep the trailer's CRC right, and
+        // the reader would refuse them before the directory: the CRC is set
+        // right unless the last reserved byte of the trailer is 0xFF, so the
+        // mismatch path stays reachable too.
+        QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+        constexpr int trailer = TZLBArchive::TrailerSize;
+        if (bytes.size() >= trailer && static_cast<unsigned char>(bytes.back()) != 0xFF) {
+            const qsizetype body = bytes.size() - trailer;
+            const uLong crc = crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef *>(bytes.constData()),
+                                    static_cast<uInt>(body));
+            for (int i = 0; i < 4; ++i)
+                bytes[body + i] = static_cast<char>((crc >> (8 * i)) & 0xff);
+        }
         QFile f(input);
         if (!f.open(QIODevice::WriteOnly))
             return true;
-        f.write(reinterpret_cast<const char *>(data), static_cast<qint64>(size));
+        f.write(bytes);
     }
     const QString target = tmp.filePath(QStringLiteral("alvo/pasta"));
     TZLBArchive zlb;
