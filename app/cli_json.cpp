@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <filesystem>
+#include <tuple>
 
 #include <QHash>
 #include <QSet>
@@ -56,8 +57,12 @@ private:
 
     void skipSpace()
     {
-        while (!atEnd() && (peek() == ' ' || peek() == '\t' || peek() == '\n' || peek() == '\r'))
-            ++m_pos;
+        const char *d = m_data.constData();
+        const qsizetype n = m_data.size();
+        qsizetype i = m_pos;
+        while (i < n && (d[i] == ' ' || d[i] == '\n' || d[i] == '\t' || d[i] == '\r'))
+            ++i;
+        m_pos = i;
     }
 
     bool literal(const char *word)
@@ -186,21 +191,27 @@ private:
             const char *d = m_data.constData();
             const qsizetype n = m_data.size();
             qsizetype i = m_pos;
+            unsigned char high = 0; // any byte above 0x7F seen
             while (i < n) {
                 const auto c = static_cast<unsigned char>(d[i]);
                 if (c == '"' || c == '\\' || c < 0x20)
                     break;
+                high |= c;
                 ++i;
             }
             if (i < n && d[i] == '"') {
                 const QByteArrayView span(d + m_pos, i - m_pos);
-                const bool bad = !span.isValidUtf8();
+                const bool ascii = high < 0x80;
+                // Plain ASCII needs neither the UTF-8 check nor the decoder.
+                const bool bad = !ascii && !span.isValidUtf8();
                 if (key && !bad) {
                     const QByteArray probe = QByteArray::fromRawData(span.data(), span.size());
                     auto it = m_keys.constFind(probe);
                     if (it == m_keys.cend())
                         it = m_keys.insert(QByteArray(span.data(), span.size()), QString::fromUtf8(span));
                     out = *it;
+                } else if (ascii) {
+                    out = QString::fromLatin1(span.data(), span.size());
                 } else {
                     out = QString::fromUtf8(span);
                 }
@@ -315,13 +326,14 @@ private:
         }
         while (true) {
             skipSpace();
-            Value item;
-            if (!value(item, depth + 1))
-                return false;
-            if (stream)
+            if (stream) {
+                Value item;
+                if (!value(item, depth + 1))
+                    return false;
                 m_sink->take(std::move(item));
-            else
-                out.items.push_back(std::move(item));
+            } else if (!value(out.items.emplace_back(), depth + 1)) {
+                return false; // built in place: no move of the element
+            }
             skipSpace();
             if (peek() == ',') {
                 ++m_pos;
@@ -382,14 +394,15 @@ private:
             }
             ++m_pos;
             skipSpace();
-            Value v;
-            if (depth == 0 && m_sink && key == m_sink->key && peek() == '[') {
+            // The member is added first and its value read in place.
+            const bool stream = depth == 0 && m_sink && key == m_sink->key && peek() == '[';
+            Value &v = out.members.emplace_back(std::piecewise_construct, std::forward_as_tuple(std::move(key)), std::forward_as_tuple()).second;
+            if (stream) {
                 if (!array(v, depth + 1, true))
                     return false;
             } else if (!value(v, depth + 1)) {
                 return false;
             }
-            out.members.emplace_back(key, std::move(v));
             skipSpace();
             if (peek() == ',') {
                 ++m_pos;
