@@ -211,6 +211,7 @@ void TMain::buildLayout()
     for (QToolButton *b : {SBIncluiNota, SBAlteraNota, SBExcluiNota})
         notasBar->addWidget(b);
     notas->addLayout(notasBar);
+    BarraNotas = notasBar;
     dxDBGridNotas = new DBGrid(Panel2);
     dxDBGridNotas->setObjectName(QStringLiteral("dxDBGridNotas"));
     dxDBGridNotas->setContextMenuPolicy(Qt::CustomContextMenu);

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 class QAction;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -48,6 +49,7 @@ public:
     QWidget *Panel2 = nullptr;
     QLabel *LabelNotas = nullptr, *LabelGrupoEspecial = nullptr;
     QToolButton *SBIncluiNota = nullptr, *SBAlteraNota = nullptr, *SBExcluiNota = nullptr;
+    QHBoxLayout *BarraNotas = nullptr; // the caption and buttons above the invoice grid
     DBGrid *dxDBGridNotas = nullptr;
     QSplitter *Splitter = nullptr;
     QWidget *Panel7 = nullptr;

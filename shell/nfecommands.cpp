@@ -11,8 +11,10 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QMenu>
 #include <QMimeData>
+#include <QToolButton>
 #include <QUrl>
 
 namespace stb {
@@ -45,6 +47,24 @@ NFeCommands::NFeCommands(TMain *main) : QObject(main), m_main(main)
     ImportarNFePasta1 = main->PopMenuNotas->addAction(QStringLiteral("Importar NF-e de uma pasta..."));
     ImportarNFePasta1->setObjectName(QStringLiteral("ImportarNFePasta1"));
     connect(ImportarNFePasta1, &QAction::triggered, this, &NFeCommands::ImportarNFePastaClick);
+    if (main->BarraNotas) {
+        SBImportaNFe = new QToolButton(main);
+        SBImportaNFe->setObjectName(QStringLiteral("SBImportaNFe"));
+        SBImportaNFe->setText(QStringLiteral("NF-e"));
+        SBImportaNFe->setToolTip(QStringLiteral("Importar NF-e (XML)"));
+        SBImportaNFe->setStatusTip(SBImportaNFe->toolTip());
+        SBImportaNFe->setAutoRaise(true);
+        SBImportaNFe->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        SBImportaNFe->setMinimumWidth(60);
+        SBImportaNFe->setPopupMode(QToolButton::InstantPopup);
+        auto *menu = new QMenu(SBImportaNFe);
+        menu->addAction(ImportarNFe1);
+        menu->addAction(ImportarNFePasta1);
+        SBImportaNFe->setMenu(menu);
+        SBImportaNFe->setEnabled(main->calcViewOpen());
+        connect(main, &TMain::calcViewChanged, SBImportaNFe, &QToolButton::setEnabled);
+        main->BarraNotas->addWidget(SBImportaNFe);
+    }
     if (main->dxDBGridNotas) {
         main->dxDBGridNotas->setAcceptDrops(true);
         main->dxDBGridNotas->viewport()->setAcceptDrops(true);

@@ -1,11 +1,13 @@
 // The main window's NF-e commands: "Importar NF-e (XML)..." and "Importar
-// NF-e de uma pasta..." in the invoice grid's menu, and NF-e files or folders
-// dropped onto the invoice grid.
+// NF-e de uma pasta..." in the invoice grid's menu and under the "NF-e"
+// button beside the invoice buttons, and NF-e files or folders dropped onto
+// the invoice grid.
 #pragma once
 
 #include <QObject>
 
 class QAction;
+class QToolButton;
 
 namespace stb {
 
@@ -21,6 +23,7 @@ public:
 
     QAction *ImportarNFe1 = nullptr;
     QAction *ImportarNFePasta1 = nullptr;
+    QToolButton *SBImportaNFe = nullptr; // enabled while a calculation is open
 
     void ImportarNFeClick();
     void ImportarNFePastaClick();

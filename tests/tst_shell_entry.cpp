@@ -1,5 +1,5 @@
 // The calculation entry driven through the main window: the "Novo" command
-// with its header and first invoice, and a whole calculation with two
+// with its header and first invoice (and the NF-e button it enables), and a whole calculation with two
 // invoices typed from the keyboard alone.
 #include "core/datamodule.h"
 #include "core/messages.h"
@@ -15,7 +15,9 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QMenu>
 #include <QTest>
+#include <QToolButton>
 
 using namespace stb;
 using namespace entrytest;
@@ -82,8 +84,17 @@ void TestShellEntry::newCalculationAndFirstInvoice()
         });
         clickOk(w);
     });
+    // The NF-e import button beside the invoice buttons works only on an open calculation.
+    auto *nfe = main->findChild<QToolButton *>(QStringLiteral("SBImportaNFe"));
+    QVERIFY(nfe && nfe->menu());
+    QVERIFY(!nfe->isEnabled());
     main->SBNovoClick();
     QVERIFY(main->calcViewOpen());
+    QVERIFY(nfe->isEnabled());
+    QStringList entradas;
+    for (QAction *a : nfe->menu()->actions())
+        entradas << a->text();
+    QCOMPARE(entradas, (QStringList{"Importar NF-e (XML)...", "Importar NF-e de uma pasta..."}));
     QCOMPARE(s.sink.texts().count(QStringLiteral("Confirma as informações?")), 1);
     const int id = DM().TabCalc.fieldByName(QStringLiteral("IdCalculo")).asInteger();
     QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM CALCULOS WHERE IDCALCULO = %1 AND TIPOCALCULO = 1 AND "
