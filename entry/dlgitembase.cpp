@@ -10,6 +10,7 @@
 #include "entry/currencyedit.h"
 #include "entry/dlgescolhemva.h"
 #include "entry/dlgmvaajustada.h"
+#include "platform/clock.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -54,12 +55,7 @@ bool ehHtml(const QString &text) { return text.startsWith(QLatin1String("<HTML>"
 
 } // namespace
 
-void Pausa(int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, static_cast<int>(deadline.remainingTime()));
-}
+void Pausa(int ms) { waitRepainting(ms); }
 
 void TFormDlgItemBase::setTrocaGrupoPermitida(bool permitida) { g_trocaGrupoPermitida = permitida; }
 

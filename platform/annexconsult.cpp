@@ -1,5 +1,6 @@
 #include "platform/annexconsult.h"
 
+#include "platform/clock.h"
 #include "platform/registry.h"
 
 #include <QCoreApplication>
@@ -30,16 +31,6 @@ QString programa()
     return {};
 }
 
-// Waits `ms` while the caller's window keeps repainting.
-void espera(int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 50);
-        QThread::msleep(10);
-    }
-}
-
 } // namespace
 
 void setPastaPrograma(const QString &folder) { g_pasta = folder; }
@@ -67,7 +58,7 @@ qint64 OpenAnnexConsult(const QString &appDir)
         return 0;
     QDeadlineTimer deadline(kStartTimeoutMs);
     while (!deadline.hasExpired()) {
-        espera(kPollMs);
+        waitRepainting(kPollMs);
         if (const qint64 h = JanelaBrelva())
             return h;
     }
@@ -89,7 +80,7 @@ bool CloseAnnexConsult(int esperas)
     for (int i = 0; i < esperas; ++i) {
         // One second per step, looked at every tenth of it.
         for (int k = 0; k < 10; ++k) {
-            espera(100);
+            waitRepainting(100);
             if (!IsWindow(h))
                 return true;
         }

@@ -1,6 +1,9 @@
 #include "platform/clock.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QThread>
 
 namespace stb {
 
@@ -30,5 +33,14 @@ void Clock::setFixed(const QDateTime &moment)
 void Clock::reset() { g_fixed.reset(); }
 
 bool Clock::isFixed() { return g_fixed.has_value(); }
+
+void waitRepainting(int ms)
+{
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 50);
+        QThread::msleep(10);
+    }
+}
 
 } // namespace stb

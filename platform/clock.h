@@ -20,4 +20,9 @@ public:
     static bool isFixed();
 };
 
+// Waits `ms` while the process's windows keep repainting and its messages
+// arrive; keyboard and mouse input waits until the end (polling a sibling
+// program, the pauses between attempts).
+void waitRepainting(int ms);
+
 } // namespace stb

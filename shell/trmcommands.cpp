@@ -45,16 +45,6 @@ QString programa()
     return {};
 }
 
-// Waits while the windows keep repainting.
-void espera(int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 50);
-        QThread::msleep(10);
-    }
-}
-
 } // namespace
 
 bool disponivel() { return janela(QStringLiteral("ARM.Main")) != 0 || !programa().isEmpty(); }
@@ -76,7 +66,7 @@ bool abre()
         }
         QDeadlineTimer deadline(kStartTimeoutMs);
         while (h == 0 && !deadline.hasExpired()) {
-            espera(kPollMs);
+            waitRepainting(kPollMs);
             h = janela(QStringLiteral("ARM.Main"));
         }
         if (h == 0) {
