@@ -6,6 +6,7 @@
 #include "core/messages.h"
 #include "entry/dlgimportanfe.h"
 #include "platform/db/query.h"
+#include "tests/nfe_fixture.h"
 #include "tests/support/testenv.h"
 
 #include <QDir>
@@ -27,7 +28,7 @@ const QString kDados = QStringLiteral(STB_NFE_DATA);
 QString arquivo(const char *nome) { return QDir(kDados).filePath(QString::fromLatin1(nome)); }
 } // namespace
 
-class TstNfeGui : public QObject {
+class TstNfeGui : public NfeSuite {
     Q_OBJECT
 private slots:
     void init();
@@ -38,22 +39,11 @@ private slots:
     void comparacaoCabeNaTela();
 
 private:
-    int conta(const QString &sql);
-    std::unique_ptr<TestInstall> m_inst;
-    std::unique_ptr<TDM> m_dm;
-    RecordingSink m_sink;
 };
 
 void TstNfeGui::init()
 {
-    m_sink = RecordingSink();
-    setMessageSink(&m_sink);
-    m_inst = std::make_unique<TestInstall>();
-    m_inst->applyToProcess();
-    stbtest::copyPristine(m_inst->dataDir());
-    m_dm = std::make_unique<TDM>(m_inst->dataDir());
-    for (db::Table *t : {&m_dm->TabRemet, &m_dm->TabDest, &m_dm->TabCalc, &m_dm->TabNotas, &m_dm->TabItens, &m_dm->TabItensMedic})
-        t->open();
+    abre();
     m_dm->TabCalc.append();
     m_dm->TabCalc.fieldByName(QStringLiteral("OpInterna")).setAsBoolean(false);
     m_dm->TabCalc.fieldByName(QStringLiteral("TipoCalculo")).setAsInteger(1);
@@ -62,19 +52,7 @@ void TstNfeGui::init()
 
 void TstNfeGui::cleanup()
 {
-    m_dm.reset();
-    m_inst.reset();
-    setMessageSink(nullptr);
-}
-
-int TstNfeGui::conta(const QString &sql)
-{
-    db::Query q(&m_dm->BaseDados);
-    q.setSql(sql);
-    q.open();
-    const int n = q.fields().first()->asInteger();
-    q.close();
-    return n;
+    fecha();
 }
 
 void TstNfeGui::revisao()

@@ -9,6 +9,7 @@
 #include "core/messages.h"
 #include "entry/nfeimporta.h"
 #include "platform/db/query.h"
+#include "tests/nfe_fixture.h"
 #include "tests/support/testenv.h"
 
 #include <QDir>
@@ -39,7 +40,7 @@ QString arquivo(const QString &nome) { return QDir(kDados).filePath(nome); }
 
 } // namespace
 
-class TstNfeImporta : public QObject {
+class TstNfeImporta : public NfeSuite {
     Q_OBJECT
 private slots:
     void init();
@@ -59,31 +60,17 @@ private slots:
 private:
     int calculo(bool opInterna, int grupo = 0);
     QList<int> importa(const QStringList &nomes, const QHash<int, QString> &escolhas = {});
-    int conta(const QString &sql);
 
-    std::unique_ptr<TestInstall> m_inst;
-    std::unique_ptr<TDM> m_dm;
-    RecordingSink m_sink;
 };
 
 void TstNfeImporta::init()
 {
-    m_sink = RecordingSink();
-    setMessageSink(&m_sink);
-    m_inst = std::make_unique<TestInstall>();
-    m_inst->applyToProcess();
-    stbtest::copyPristine(m_inst->dataDir());
-    m_dm = std::make_unique<TDM>(m_inst->dataDir());
-    for (db::Table *t : {&m_dm->TabFisc, &m_dm->TabRemet, &m_dm->TabDest, &m_dm->TabCalc, &m_dm->TabNotas, &m_dm->TabItens,
-                         &m_dm->TabItensMedic})
-        t->open();
+    abre();
 }
 
 void TstNfeImporta::cleanup()
 {
-    m_dm.reset();
-    m_inst.reset();
-    setMessageSink(nullptr);
+    fecha();
 }
 
 int TstNfeImporta::calculo(bool opInterna, int grupo)
@@ -117,16 +104,6 @@ QList<int> TstNfeImporta::importa(const QStringList &nomes, const QHash<int, QSt
         EscolheBrelvaLinha(*m_dm, ctx, n.nfe.itens[it.key() - 1], n.linhas[it.key() - 1], proposta.porCodigo(it.value()));
     }
     return GravaImportacao(*m_dm, ctx, lote.notas);
-}
-
-int TstNfeImporta::conta(const QString &sql)
-{
-    db::Query q(&m_dm->BaseDados);
-    q.setSql(sql);
-    q.open();
-    const int n = q.fields().first()->asInteger();
-    q.close();
-    return n;
 }
 
 void TstNfeImporta::comparacao_data()

@@ -8,6 +8,7 @@
 #include "entry/nfeimporta.h"
 #include "outputs/comparanfe.h"
 #include "outputs/formrep.h"
+#include "tests/nfe_fixture.h"
 #include "tests/support/testenv.h"
 #include "tests/xlsread.h"
 
@@ -49,7 +50,7 @@ const QString kTitulo = QStringLiteral("ICMS/ST destacado nas NF-e importadas x 
 
 } // namespace
 
-class TstNfeRelatorio : public QObject {
+class TstNfeRelatorio : public NfeSuite {
     Q_OBJECT
 private slots:
     void init();
@@ -64,30 +65,17 @@ private:
     void importa(const QStringList &nomes);
     std::unique_ptr<RelatorioCalculo> relatorio();
 
-    std::unique_ptr<TestInstall> m_inst;
-    std::unique_ptr<TDM> m_dm;
-    RecordingSink m_sink;
     QTemporaryDir m_tmp;
 };
 
 void TstNfeRelatorio::init()
 {
-    m_sink = RecordingSink();
-    setMessageSink(&m_sink);
-    m_inst = std::make_unique<TestInstall>();
-    m_inst->applyToProcess();
-    stbtest::copyPristine(m_inst->dataDir());
-    m_dm = std::make_unique<TDM>(m_inst->dataDir());
-    for (db::Table *t : {&m_dm->TabFisc, &m_dm->TabRemet, &m_dm->TabDest, &m_dm->TabCalc, &m_dm->TabNotas, &m_dm->TabItens,
-                         &m_dm->TabItensMedic})
-        t->open();
+    abre();
 }
 
 void TstNfeRelatorio::cleanup()
 {
-    m_dm.reset();
-    m_inst.reset();
-    setMessageSink(nullptr);
+    fecha();
 }
 
 void TstNfeRelatorio::calculo(bool opInterna)
