@@ -89,6 +89,7 @@ private:
             fail(QStringLiteral("fim inesperado do documento"));
             return false;
         }
+        out.boolean = false; // a reused value may have been true
         switch (peek()) {
         case '{':
             return object(out, depth);
