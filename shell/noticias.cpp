@@ -17,6 +17,9 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextList>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -150,12 +153,42 @@ void TFormNovidade::anchorClicked(const QUrl &url)
     TMain::shellOpen(url.toString());
 }
 
+QPrinter &TFormNovidade::impressora()
+{
+    if (!m_impressora)
+        m_impressora = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_impressora;
+}
+
 void TFormNovidade::imprime()
 {
-    QPrinter printer;
+    QPrinter &printer = impressora();
     QPrintDialog dlg(&printer, this);
+    dlg.setWindowTitle(QStringLiteral("Imprime"));
     if (dlg.exec() == QDialog::Accepted)
-        Browser->document()->print(&printer);
+        imprimeEm(printer);
+}
+
+void TFormNovidade::imprimeEm(QPrinter &printer) const
+{
+    // A copy of the page, so the heading never shows in the window; parented
+    // to the browser so that its images load from the page's folder.
+    std::unique_ptr<QTextDocument> doc(Browser->document()->clone(Browser));
+    QTextCursor c(doc.get());
+    c.movePosition(QTextCursor::Start);
+    c.insertBlock(); // the page moves down one block, keeping its formats
+    c.movePosition(QTextCursor::Start);
+    // A page opening with a list would number the heading too.
+    if (QTextList *lista = c.currentList())
+        lista->remove(c.block());
+    c.setBlockFormat(QTextBlockFormat());
+    QTextCharFormat titulo;
+    titulo.setFontWeight(QFont::Bold);
+    const qreal pontos = doc->defaultFont().pointSizeF();
+    titulo.setFontPointSize((pontos > 0 ? pontos : 10) * 1.3);
+    c.insertText(windowTitle(), titulo);
+    printer.setDocName(windowTitle());
+    doc->print(&printer);
 }
 
 void TFormNovidade::done(int r)

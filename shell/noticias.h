@@ -11,9 +11,11 @@
 #include <QPointer>
 #include <QSet>
 #include <future>
+#include <memory>
 
 class QAction;
 class QCheckBox;
+class QPrinter;
 class QComboBox;
 class QMenu;
 class QPushButton;
@@ -61,6 +63,13 @@ public:
     const QString &arquivo() const { return m_arquivo; }
     void mostraArquivo(const QString &arquivo);
 
+    // The printer "Imprime" offers in its print dialog; it keeps the user's
+    // choice for the next print from this window.
+    QPrinter &impressora();
+    // Prints the page shown, headed by its caption (title and date) so the
+    // paper says which notice it is.
+    void imprimeEm(QPrinter &printer) const;
+
 protected:
     void done(int r) override;
 
@@ -70,6 +79,7 @@ private:
 
     QString m_arquivo;
     QString m_appDir;
+    std::unique_ptr<QPrinter> m_impressora;
 };
 
 // The menu entries and the scan: owned by the main window.
