@@ -32,7 +32,8 @@ TFormDlgFechaTodos::TFormDlgFechaTodos(bool &closingOthers, const QString &arqui
     TimerIP->setInterval(0);
     connect(TimerIP, &QTimer::timeout, this, &TFormDlgFechaTodos::TimerIPTimer);
     TimerIP->start();
-    resize(360, 280);
+    // Wide enough for its caption in the title bar.
+    resize(qMax(440, fontMetrics().horizontalAdvance(windowTitle()) + 160), 280);
 }
 
 TFormDlgFechaTodos::~TFormDlgFechaTodos()

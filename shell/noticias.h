@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QDialog>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -114,6 +115,7 @@ public:
 
 private:
     void aplica(const ListaPaginas &lista);
+    bool assentada(const Pagina &p);
 
     QString m_appDir, m_dataDir;
     QWidget *m_janela;
@@ -121,6 +123,9 @@ private:
     QSet<QString> m_exibidas;
     std::future<ListaPaginas> m_varredura;
     QTimer *m_espera = nullptr; // takes the background result
+    QTimer *m_reexame = nullptr; // scans again while a page is being written
+    // Pages found while they may still be written: their size and date.
+    QHash<QString, QPair<qint64, QDateTime>> m_pendentes;
     QList<QPointer<TFormNovidade>> m_abertas;
 };
 

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QStyle>
 #include <QSystemTrayIcon>
@@ -80,6 +81,16 @@ TTrayApp::TTrayApp(TMain *main, Novidades *novidades) : QObject(main), m_main(ma
             cliqueDuplo();
     });
 
+    // With no news the sub-menu is greyed rather than dropping empty.
+    connect(Menu, &QMenu::aboutToShow, this, [this, novidades] {
+        bool alguma = false;
+        if (novidades)
+            for (QAction *a : novidades->Nov)
+                alguma = alguma || a->isVisible();
+        Novidades1->setEnabled(alguma);
+    });
+    qApp->installEventFilter(this);
+
     // The update programs: every cycle in the tax units' edition, none in
     // the taxpayer edition.
     Atualizacao = new CicloAtualizacao(App().AppDir, !Contribuinte, {}, {}, this);
@@ -103,6 +114,32 @@ QAction *TTrayApp::repassa(QMenu *menu, const char *nome, const QString &legenda
             principal->trigger();
     });
     return a;
+}
+
+bool TTrayApp::eventFilter(QObject *o, QEvent *e)
+{
+    if ((e->type() != QEvent::KeyPress && e->type() != QEvent::ShortcutOverride) || !o->isWidgetType())
+        return false;
+    auto *k = static_cast<QKeyEvent *>(e);
+    if (k->modifiers() != Qt::NoModifier || (k->key() != Qt::Key_F11 && k->key() != Qt::Key_F12))
+        return false;
+    if (e->type() == QEvent::ShortcutOverride) {
+        // Taken here rather than by a window's shortcut, which a modal
+        // dialog or a hidden main window would block.
+        e->accept();
+        return true;
+    }
+    const QString nome = k->key() == Qt::Key_F11 ? QStringLiteral("PMPFRacoesPET") : QStringLiteral("PMPFBebidasAlcolicas1");
+    QAction *grade = m_main->findChild<QAction *>(nome);
+    if (!grade || !grade->isEnabled() || k->isAutoRepeat() || m_gradesAbertas.contains(nome))
+        return true;
+    // Opened after the key's delivery ends: the grid is a modal dialog.
+    QTimer::singleShot(0, this, [this, grade, nome] {
+        m_gradesAbertas.insert(nome);
+        grade->trigger();
+        m_gradesAbertas.remove(nome);
+    });
+    return true;
 }
 
 void TTrayApp::ativa()

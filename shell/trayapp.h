@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 
 class QAction;
 class QMenu;
@@ -59,12 +60,18 @@ public:
 signals:
     void redeVerificadaChanged(bool networkDown);
 
+protected:
+    // F11 and F12 from any window of the program, modal dialogs included.
+    bool eventFilter(QObject *o, QEvent *e) override;
+
 private:
     QAction *repassa(QMenu *menu, const char *nome, const QString &legenda, const char *acaoPrincipal);
 
     TMain *m_main;
     QPointer<TesteAlcance> m_teste;
     bool m_redeVerificada = false;
+    // The grids of the keys while open: a key again does not stack another.
+    QSet<QString> m_gradesAbertas;
 };
 
 } // namespace stb

@@ -96,6 +96,8 @@ private slots:
     void newsDroppedShowsOnce();
     void newsRecordedIsNotShownAgain();
     void latestPagesFillTheMenu();
+    void newsWrittenSlowlyShowsComplete();
+    void pageChosenAgainIsReadAgain();
     void newsPagePrints_data();
     void newsPagePrints();
 
@@ -439,6 +441,12 @@ void TestWs::newsRecordedIsNotShownAgain()
 {
     const QString pagina = App().AppDir + QStringLiteral("Novidades/Versao 5.html");
     escreve(pagina, "<html><body>Nova versão <a href=\"file://STBrelva.html\">ajuda</a></body></html>");
+    {
+        // Delivered before the program started: shown by the first scan.
+        QFile f(pagina);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    }
     QStringList abertos;
     TMain::setShellOpenHook([&](const QString &f) { abertos << f; });
     {
@@ -509,6 +517,44 @@ void TestWs::latestPagesFillTheMenu()
     QCOMPARE(janelasNovidade().size(), 0);
 }
 
+void TestWs::newsWrittenSlowlyShowsComplete()
+{
+    // A page copied into the folder in two writes: listed at once, shown
+    // only when complete, and once.
+    QWidget janela;
+    QMenu menu;
+    Novidades novidades(App().AppDir, App().DataDir, &menu, &janela);
+    MonitorMensagens monitor({App().DataDir + QStringLiteral("Msg")}, App().NaoEntreFile);
+    connect(&monitor, &MonitorMensagens::paginasMudaram, &novidades, &Novidades::varreAgora);
+    monitor.inicia();
+    const QString pagina = App().DataDir + QStringLiteral("Msg/Circular.html");
+    QFile f(pagina);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("<html><head><title>Circular 12</title></head>");
+    f.flush();
+    QTRY_VERIFY_WITH_TIMEOUT(novidades.Msg[0]->isVisible(), 10000);
+    QTest::qWait(400);
+    f.write("<body><p>Prazo de entrega prorrogado até sexta.</p></body></html>");
+    f.close();
+    QTRY_COMPARE_WITH_TIMEOUT(janelasNovidade().size(), 1, 10000);
+    TFormNovidade *janelaPagina = janelasNovidade().first();
+    QVERIFY(janelaPagina->Browser->toPlainText().contains(QStringLiteral("Prazo de entrega prorrogado até sexta.")));
+    QTest::qWait(2500);
+    QCOMPARE(janelasNovidade().size(), 1);
+    QCOMPARE(novidades.exibidas().size(), 1);
+}
+
+void TestWs::pageChosenAgainIsReadAgain()
+{
+    const QString pagina = App().DataDir + QStringLiteral("Msg/Plantao.html");
+    escreve(pagina, "<html><body><p>Plantão: Ana</p></body></html>");
+    TFormNovidade f(pagina, App().AppDir);
+    QVERIFY(f.Browser->toPlainText().contains(QStringLiteral("Plantão: Ana")));
+    escreve(pagina, "<html><body><p>Plantão: Bruno</p></body></html>");
+    f.mostraArquivo(pagina);
+    QVERIFY(f.Browser->toPlainText().contains(QStringLiteral("Plantão: Bruno")));
+}
+
 void TestWs::newsPagePrints_data()
 {
     QTest::addColumn<QString>("nome");
@@ -563,6 +609,9 @@ void TestWs::newsPagePrints()
     });
     f.BtnImprime->click();
     QVERIFY(dialogo);
+    // Named after the page's file: the caption's date has slashes, which
+    // the dialog would turn into folders of the proposed file name.
+    QCOMPARE(f.impressora().docName(), QFileInfo(pagina).completeBaseName());
     QVERIFY(QFileInfo(pdf).size() > 0);
 
     QProcess p;
