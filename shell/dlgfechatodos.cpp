@@ -32,8 +32,9 @@ TFormDlgFechaTodos::TFormDlgFechaTodos(bool &closingOthers, const QString &arqui
     TimerIP->setInterval(0);
     connect(TimerIP, &QTimer::timeout, this, &TFormDlgFechaTodos::TimerIPTimer);
     TimerIP->start();
-    // Wide enough for its caption in the title bar.
-    resize(qMax(440, fontMetrics().horizontalAdvance(windowTitle()) + 160), 280);
+    // The dialog takes its layout's size: the list makes it wide enough for
+    // the caption in the title bar.
+    ListBox->setMinimumSize(fontMetrics().horizontalAdvance(windowTitle()) + 120, 180);
 }
 
 TFormDlgFechaTodos::~TFormDlgFechaTodos()

@@ -74,6 +74,13 @@ TTrayApp::TTrayApp(TMain *main, Novidades *novidades) : QObject(main), m_main(ma
     TimerTray->setSingleShot(true);
     TimerTray->setInterval(200);
     connect(TimerTray, &QTimer::timeout, this, [this] { Menu->popup(QCursor::pos()); });
+    TimerBandeja = new QTimer(this);
+    TimerBandeja->setObjectName(QStringLiteral("TimerBandeja"));
+    TimerBandeja->setInterval(2000);
+    connect(TimerBandeja, &QTimer::timeout, this, [this] {
+        if (!m_main->isVisible() && !m_main->ReallyClosing && !iconeVisivel())
+            m_main->showMinimized();
+    });
     connect(RxTray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
         if (r == QSystemTrayIcon::Trigger)
             cliqueSimples();
@@ -146,9 +153,14 @@ void TTrayApp::ativa()
 {
     if (QSystemTrayIcon::isSystemTrayAvailable())
         RxTray->show();
+    TimerBandeja->start();
 }
 
-bool TTrayApp::iconeVisivel() const { return RxTray && RxTray->isVisible(); }
+bool TTrayApp::iconeVisivel() const
+{
+    // The icon stays "visible" after the notification area's host ends.
+    return RxTray && RxTray->isVisible() && QSystemTrayIcon::isSystemTrayAvailable();
+}
 
 void TTrayApp::verificaRede(const QString &host, int limiteMs)
 {

@@ -31,6 +31,9 @@ public:
     QSystemTrayIcon *RxTray = nullptr;
     QMenu *Menu = nullptr;
     QTimer *TimerTray = nullptr;
+    // While the icon shows: a main window hidden in a notification area
+    // that went away (its host ended) comes back minimised.
+    QTimer *TimerBandeja = nullptr;
     CicloAtualizacao *Atualizacao = nullptr;
     QAction *EmissordeTRM1 = nullptr, *ConsultaRegimeEspecial1 = nullptr, *ConsultaTabelaBrelva1 = nullptr,
             *Pesquisa1 = nullptr, *NBM1 = nullptr, *DescrioNBM1 = nullptr, *DescriodeMercadoria1 = nullptr,
@@ -43,6 +46,7 @@ public:
     // The icon shows at the end of the start-up; without a notification
     // area nothing shows and the main window minimises instead of hiding.
     void ativa();
+    // Whether the icon is on screen now, so hiding the window leaves a way back.
     bool iconeVisivel() const;
 
     // The reachability test of the update server (port 8080), in the

@@ -48,6 +48,7 @@ private slots:
     void hotKeysFromAnyWindow_data();
     void hotKeysFromAnyWindow();
     void trayNewsGreyedWithoutNews();
+    void hiddenWithoutTrayComesBack();
     void closeAllThenEnd_data();
     void closeAllThenEnd();
 
@@ -268,6 +269,20 @@ void TestWsMain::trayNewsGreyedWithoutNews()
     QVERIFY(tray->Novidades1->isEnabled());
     QVERIFY(tray->Novidades1->menu()->actions().contains(paginas->Nov[0]));
     QVERIFY(paginas->Nov[0]->isVisible());
+}
+
+void TestWsMain::hiddenWithoutTrayComesBack()
+{
+    // No notification area here (as when its host ends): closing minimises,
+    // and a window hidden all the same comes back minimised.
+    QVERIFY(!m_main->Estacao->bandejaVisivel());
+    m_main->show();
+    m_main->close();
+    QVERIFY(m_main->isVisible());
+    QTRY_VERIFY(m_main->isMinimized());
+    m_main->hide();
+    QTRY_VERIFY_WITH_TIMEOUT(m_main->isVisible() && m_main->isMinimized(), 5000);
+    QVERIFY(!m_main->ReallyClosing);
 }
 
 void TestWsMain::closeAllThenEnd_data()
