@@ -26,6 +26,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -49,6 +50,8 @@ private slots:
     void hotKeysFromAnyWindow();
     void trayNewsGreyedWithoutNews();
     void hiddenWithoutTrayComesBack();
+    void trayClicks_data();
+    void trayClicks();
     void closeAllThenEnd_data();
     void closeAllThenEnd();
 
@@ -283,6 +286,35 @@ void TestWsMain::hiddenWithoutTrayComesBack()
     m_main->hide();
     QTRY_VERIFY_WITH_TIMEOUT(m_main->isVisible() && m_main->isMinimized(), 5000);
     QVERIFY(!m_main->ReallyClosing);
+}
+
+void TestWsMain::trayClicks_data()
+{
+    QTest::addColumn<bool>("duplo");
+    QTest::newRow("single click: the menu drops 200 ms later") << false;
+    QTest::newRow("double click: the window comes back, no menu") << true;
+}
+
+void TestWsMain::trayClicks()
+{
+    QFETCH(bool, duplo);
+    TTrayApp *tray = m_main->Estacao->TrayApp;
+    m_main->show();
+    m_main->showMinimized();
+    emit tray->RxTray->activated(QSystemTrayIcon::Trigger);
+    QVERIFY(!tray->Menu->isVisible());
+    if (duplo) {
+        QTest::qWait(50);
+        emit tray->RxTray->activated(QSystemTrayIcon::DoubleClick);
+        QTest::qWait(400);
+        QVERIFY(!tray->Menu->isVisible());
+        QVERIFY(m_main->isVisible());
+        QVERIFY(!m_main->isMinimized());
+    } else {
+        QTRY_VERIFY(tray->Menu->isVisible());
+        QVERIFY(m_main->isMinimized());
+        tray->Menu->hide();
+    }
 }
 
 void TestWsMain::closeAllThenEnd_data()
