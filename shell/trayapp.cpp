@@ -140,12 +140,10 @@ bool TTrayApp::eventFilter(QObject *o, QEvent *e)
     QAction *grade = m_main->findChild<QAction *>(nome);
     if (!grade || !grade->isEnabled() || k->isAutoRepeat() || m_gradesAbertas.contains(nome))
         return true;
-    // Opened after the key's delivery ends: the grid is a modal dialog.
-    QTimer::singleShot(0, this, [this, grade, nome] {
-        m_gradesAbertas.insert(nome);
-        grade->trigger();
-        m_gradesAbertas.remove(nome);
-    });
+    // The grid is modal: the key is taken when it closes.
+    m_gradesAbertas.insert(nome);
+    grade->trigger();
+    m_gradesAbertas.remove(nome);
     return true;
 }
 
