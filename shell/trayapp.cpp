@@ -15,12 +15,40 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QStyle>
+#include <QPainter>
+#include <QPixmap>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
 
 namespace stb {
+
+namespace {
+// The program's icon, drawn: "ST" on a blue tile, so its place in the
+// notification area and in the task list is told from other programs'.
+QIcon iconePrograma()
+{
+    QIcon icone;
+    for (const int lado : {16, 22, 24, 32, 48, 64}) {
+        QPixmap p(lado, lado);
+        p.fill(Qt::transparent);
+        QPainter pintor(&p);
+        pintor.setRenderHint(QPainter::Antialiasing);
+        pintor.setPen(Qt::NoPen);
+        pintor.setBrush(QColor(0x1f, 0x5f, 0xa8));
+        pintor.drawRoundedRect(QRectF(0.5, 0.5, lado - 1, lado - 1), lado / 6.0, lado / 6.0);
+        QFont f(QStringLiteral("Sans"));
+        f.setBold(true);
+        f.setPixelSize(lado * 9 / 16);
+        pintor.setFont(f);
+        pintor.setPen(Qt::white);
+        pintor.drawText(QRect(0, 0, lado, lado), Qt::AlignCenter, QStringLiteral("ST"));
+        pintor.end();
+        icone.addPixmap(p);
+    }
+    return icone;
+}
+} // namespace
 
 TTrayApp::TTrayApp(TMain *main, Novidades *novidades) : QObject(main), m_main(main)
 {
@@ -67,7 +95,10 @@ TTrayApp::TTrayApp(TMain *main, Novidades *novidades) : QObject(main), m_main(ma
     RxTray = new QSystemTrayIcon(this);
     RxTray->setObjectName(QStringLiteral("RxTray"));
     RxTray->setToolTip(QStringLiteral("ST/Brelva"));
-    RxTray->setIcon(QApplication::style()->standardIcon(QStyle::SP_ComputerIcon));
+    const QIcon icone = iconePrograma();
+    RxTray->setIcon(icone);
+    if (QApplication::windowIcon().isNull())
+        QApplication::setWindowIcon(icone);
     RxTray->setContextMenu(Menu);
     TimerTray = new QTimer(this);
     TimerTray->setObjectName(QStringLiteral("TimerTray"));
