@@ -19,7 +19,6 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QMenu>
-#include <QShortcut>
 #include <QToolButton>
 
 namespace stb {
@@ -106,7 +105,7 @@ void ItemCommands::montaMenus()
     pesquisa->addSeparator();
     QAction *combustiveis = acao(pesquisa, "PMPFAtoCotepe1", QStringLiteral("PMPF Combustíveis"));
     connect(combustiveis, &QAction::triggered, this, [this] { comando([this] { GridPMPFCombustiveis(m_main); }); });
-    // The keys show beside the captions; the shortcuts below make them work everywhere.
+    // The keys show beside the captions; the tray window takes F11/F12 in every window.
     QAction *racoes = acao(pesquisa, "PMPFRacoesPET", QStringLiteral("PMPF Rações PET\tF11"));
     connect(racoes, &QAction::triggered, this, [this] { comando([this] { GridPMPFRacoesPET(m_main); }); });
     QAction *bebidas = acao(pesquisa, "PMPFBebidasAlcolicas1", QStringLiteral("PMPF Bebidas Alcoólicas\tF12"));
@@ -117,14 +116,6 @@ void ItemCommands::montaMenus()
         for (QAction *a : {mercadoria, combustiveis, controladas})
             a->setVisible(false);
     }
-
-    // F11 and F12 open their grids from any window of the program.
-    auto *f11 = new QShortcut(QKeySequence(Qt::Key_F11), m_main);
-    f11->setContext(Qt::ApplicationShortcut);
-    connect(f11, &QShortcut::activated, racoes, &QAction::trigger);
-    auto *f12 = new QShortcut(QKeySequence(Qt::Key_F12), m_main);
-    f12->setContext(Qt::ApplicationShortcut);
-    connect(f12, &QShortcut::activated, bebidas, &QAction::trigger);
 }
 
 int ItemCommands::grupo() const
