@@ -193,6 +193,7 @@ void Table::fetchRows()
         if (field(i).kind() == Field::Kind::Data)
             types.push_back(field(i).type());
     std::vector<Row> rows;
+    rows.reserve(m_rows.size()); // a detail's next master row has about as many
     int rc;
     bool firstStep = true;
     while ((rc = firstStep ? db->step(st) : sqlite3_step(st)) == SQLITE_ROW) {
@@ -247,8 +248,8 @@ sqlite3_stmt *Table::statement(StmtKind kind)
     Database *db = database();
     sqlite3_stmt *&st = m_stmt[kind];
     if (st && db->isConnected() && m_stmtEpoch[kind] == db->statementEpoch()) {
+        // Every caller binds each parameter again: no need to clear them.
         sqlite3_reset(st);
-        sqlite3_clear_bindings(st);
         return st;
     }
     // Attaching again may give the table another schema name.
