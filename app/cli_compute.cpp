@@ -88,7 +88,8 @@ struct Nota {
     Row row;
     QString nroNF;
     bool nroNFNull = true;
-    std::vector<Row> itens, itensMedic;
+    std::vector<Row> itens, itensMedic; // the lines are released once stored
+    size_t linhas = 0; // lines of both lists, counted when stored
     int idNota = 0;
 };
 
@@ -531,6 +532,7 @@ void store(stb::TDM &dm, Entrada &in)
             idNota.setAsInteger(n.idNota);
             dm.TabNotas.post();
             int nro = 1; // a new invoice has no lines yet (ProximoNroItem gives 1)
+            n.linhas = n.itens.size() + n.itensMedic.size();
             for (const Row &item : n.itens) {
                 dm.TabItens.append();
                 setRow(campoItem, item);
@@ -544,6 +546,9 @@ void store(stb::TDM &dm, Entrada &in)
                 nroItemMedic.setAsInteger(nro++);
                 dm.TabItensMedic.post();
             }
+            // The general lines are no longer needed: their memory serves
+            // what follows (the medicine list stays, it tells whether any exists).
+            std::vector<Row>().swap(n.itens);
         }
     }
     tx.commit();
@@ -590,7 +595,7 @@ std::vector<std::string> compute(stb::TDM &dm, const Entrada &in, const CliSink 
             bad(child(caminho(), QStringLiteral("ValorARecolher")), sink.lastError);
         const Nota &n = in.notas[*it];
         std::string s;
-        s.reserve(64 + 320 * (n.itens.size() + n.itensMedic.size()));
+        s.reserve(64 + 320 * n.linhas);
         s += "{\"NroNF\": ";
         s += n.nroNFNull ? std::string("null") : cli::json::quote(n.nroNF).toStdString();
         s += ", \"ValorARecolher\": \"";

@@ -558,6 +558,21 @@ const std::vector<Field *> &DataSet::lookupFields()
     return m_lookupFields;
 }
 
+void DataSet::setFieldInt(Field &f, std::int64_t v)
+{
+    // A calculated field set while calculating: the common case of a
+    // computed amount, kept without building a value first.
+    if (f.m_kind != Field::Kind::Data) {
+        Value &slot = calcSlot(f.m_slot);
+        if (auto *d = std::get_if<std::int64_t>(&slot))
+            *d = v;
+        else
+            slot.emplace<std::int64_t>(v);
+        return;
+    }
+    setFieldValue(f, Value(v));
+}
+
 void DataSet::computeLookups()
 {
     for (Field *fp : lookupFields()) {

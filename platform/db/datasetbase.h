@@ -198,6 +198,9 @@ protected:
     bool masterLinkValues(std::vector<std::pair<Field *, Value>> &out) const;
     QStringList detailFieldNames() const { return m_detailFields; }
 
+    // Changes whenever the field set does (open, close, fields added).
+    quint64 fieldsGeneration() const { return m_fieldsGeneration; }
+
     bool m_readOnly = false;
     bool m_bof = true;
     bool m_eof = true;
@@ -217,6 +220,7 @@ private:
     Value &calcSlot(int slot);
     const Value &calcSlot(int slot) const;
     void setFieldValue(Field &f, const Value &v);
+    void setFieldInt(Field &f, std::int64_t v);
     void calculateFields();
     void computeLookups();
     void notify(DataEvent e, int row = -1);
