@@ -26,6 +26,7 @@
 #include <tuple>
 #include <cstdio>
 #include <stdexcept>
+#include <string>
 
 namespace {
 
@@ -59,6 +60,23 @@ struct Layout {
         }
     }
     int indice(const QString &name) const { return porNome.value(name, -1); }
+
+    // Field index of an object's key at a position (-1 unknown, -2 a nested
+    // list). The rows of a list give their keys in the same order as a rule:
+    // the key last seen at the same position is tried before the hash.
+    int indiceChave(const QString &key, size_t pos) const
+    {
+        if (pos < ultimas.size() && ultimas[pos].first == key)
+            return ultimas[pos].second;
+        const int i = aninhados.contains(key) ? -2 : indice(key);
+        if (pos >= ultimas.size())
+            ultimas.resize(pos + 1);
+        ultimas[pos] = {key, i};
+        return i;
+    }
+
+private:
+    mutable std::vector<std::pair<QString, int>> ultimas;
 };
 
 // One stored row: field index in its layout and value, as the engine keeps it.
@@ -70,7 +88,8 @@ struct Nota {
     Row row;
     QString nroNF;
     bool nroNFNull = true;
-    std::vector<Row> itens, itensMedic;
+    std::vector<Row> itens, itensMedic; // the lines are released once stored
+    size_t linhas = 0; // lines of both lists, counted when stored
     int idNota = 0;
 };
 
@@ -183,11 +202,12 @@ Row readRow(const Value &obj, const Layout &layout, const Caminho &path)
     Row row;
     const auto &fields = layout.def.fields;
     row.fields.reserve(obj.members.size());
+    size_t pos = 0;
     for (const auto &[key, v] : obj.members) {
-        if (layout.aninhados.contains(key))
+        const int i = layout.indiceChave(key, pos++);
+        if (i == -2)
             continue;
         const Caminho p = [&path, &key] { return child(path(), key); };
-        const int i = layout.indice(key);
         if (i < 0) {
             if (layout.atribuidos.contains(key, Qt::CaseInsensitive))
                 bad(p, QStringLiteral("é atribuído pelo programa"));
@@ -329,15 +349,30 @@ std::vector<stb::db::Field *> camposDe(stb::db::DataSet &ds, const Layout &layou
     return campos;
 }
 
-// Stores a row: missing amounts read as 0 and missing flags as false (the
-// fields the program assigns are left alone); the rest stays null.
-void setRow(const std::vector<stb::db::Field *> &campos, const Row &row, const Layout &layout)
+// Missing amounts read as 0 and missing flags as false (the fields the
+// program assigns are left alone): every new row of the dataset starts so
+// while the scope lives. The rest stays null.
+class Ausentes {
+public:
+    Ausentes(stb::db::DataSet &ds, const std::vector<stb::db::Field *> &campos, const Layout &layout) : m_ds(ds)
+    {
+        const auto &fields = layout.def.fields;
+        for (int i = 0; i < fields.size(); ++i)
+            if ((fields[i].type == FieldType::Currency || fields[i].type == FieldType::Boolean)
+                && !layout.atribuido[static_cast<size_t>(i)])
+                ds.setNewRecordDefault(*campos[static_cast<size_t>(i)], std::int64_t(0));
+    }
+    ~Ausentes() { m_ds.clearNewRecordDefaults(); }
+    Ausentes(const Ausentes &) = delete;
+    Ausentes &operator=(const Ausentes &) = delete;
+
+private:
+    stb::db::DataSet &m_ds;
+};
+
+// Stores the values a row gives.
+void setRow(const std::vector<stb::db::Field *> &campos, const Row &row)
 {
-    const auto &fields = layout.def.fields;
-    for (int i = 0; i < fields.size(); ++i)
-        if ((fields[i].type == FieldType::Currency || fields[i].type == FieldType::Boolean)
-            && !layout.atribuido[static_cast<size_t>(i)])
-            campos[static_cast<size_t>(i)]->setRaw(std::int64_t(0));
     for (const auto &[i, v] : row.fields)
         campos[static_cast<size_t>(i)]->setRaw(v);
 }
@@ -393,15 +428,52 @@ public:
     }
 };
 
-QString amount(const stb::db::Field &f) { return f.asCurrency().toPlainString(4); }
+// Appends an amount with four decimals, "." separator and no grouping (as
+// Currency::toPlainString(4) writes it), straight into the UTF-8 output.
+void poeValor(std::string &out, const stb::db::Field &f)
+{
+    static const char pares[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                                "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                                "8081828384858687888990919293949596979899";
+    const std::int64_t raw = f.asCurrency().raw();
+    std::uint64_t mag = raw < 0 ? ~static_cast<std::uint64_t>(raw) + 1 : static_cast<std::uint64_t>(raw);
+    char buf[32];
+    char *const end = buf + sizeof buf;
+    char *p = end;
+    const auto poePar = [&p](std::uint64_t dois) {
+        p -= 2;
+        p[0] = pares[2 * dois];
+        p[1] = pares[2 * dois + 1];
+    };
+    const std::uint64_t decimais = mag % 10000;
+    mag /= 10000;
+    poePar(decimais % 100);
+    poePar(decimais / 100);
+    *--p = '.';
+    while (mag >= 100) {
+        poePar(mag % 100);
+        mag /= 100;
+    }
+    if (mag >= 10)
+        poePar(mag);
+    else
+        *--p = static_cast<char>('0' + mag);
+    if (raw < 0)
+        *--p = '-';
+    out.append(p, static_cast<size_t>(end - p));
+}
 
 // Stores the calculation through the data module, in one transaction; fills
 // the invoices' ids.
 void store(stb::TDM &dm, Entrada &in)
 {
     stb::db::Transaction tx(dm.BaseDados);
-    dm.TabCalc.append();
-    setRow(camposDe(dm.TabCalc, layoutCalculos()), in.calculo, layoutCalculos());
+    {
+        const std::vector<stb::db::Field *> campos = camposDe(dm.TabCalc, layoutCalculos());
+        const Ausentes ausentes(dm.TabCalc, campos, layoutCalculos());
+        dm.TabCalc.append();
+        setRow(campos, in.calculo);
+    }
     if (!fieldOf(in.calculo, layoutCalculos(), QStringLiteral("DataHora")))
         dm.TabCalc.fieldByName(QStringLiteral("DataHora")).setAsDateTime(stb::Clock::now());
     dm.TabCalc.post();
@@ -444,6 +516,9 @@ void store(stb::TDM &dm, Entrada &in)
         const std::vector<stb::db::Field *> campoNota = camposDe(dm.TabNotas, layoutNotas());
         const std::vector<stb::db::Field *> campoItem = camposDe(dm.TabItens, layoutItens());
         const std::vector<stb::db::Field *> campoMedic = camposDe(dm.TabItensMedic, layoutItensMedic());
+        const Ausentes ausentesNota(dm.TabNotas, campoNota, layoutNotas());
+        const Ausentes ausentesItem(dm.TabItens, campoItem, layoutItens());
+        const Ausentes ausentesMedic(dm.TabItensMedic, campoMedic, layoutItensMedic());
         stb::db::Field &idNota = dm.TabNotas.fieldByName(QStringLiteral("IdNota"));
         stb::db::Field &nroItem = dm.TabItens.fieldByName(QStringLiteral("NroItem"));
         stb::db::Field &nroItemMedic = dm.TabItensMedic.fieldByName(QStringLiteral("NroItem"));
@@ -452,36 +527,40 @@ void store(stb::TDM &dm, Entrada &in)
         int proximoId = dm.ProximoIdNota();
         for (Nota &n : in.notas) {
             dm.TabNotas.append();
-            setRow(campoNota, n.row, layoutNotas());
+            setRow(campoNota, n.row);
             n.idNota = proximoId++;
             idNota.setAsInteger(n.idNota);
             dm.TabNotas.post();
             int nro = 1; // a new invoice has no lines yet (ProximoNroItem gives 1)
+            n.linhas = n.itens.size() + n.itensMedic.size();
             for (const Row &item : n.itens) {
                 dm.TabItens.append();
-                setRow(campoItem, item, layoutItens());
+                setRow(campoItem, item);
                 nroItem.setAsInteger(nro++);
                 dm.TabItens.post();
             }
             nro = 1;
             for (const Row &item : n.itensMedic) {
                 dm.TabItensMedic.append();
-                setRow(campoMedic, item, layoutItensMedic());
+                setRow(campoMedic, item);
                 nroItemMedic.setAsInteger(nro++);
                 dm.TabItensMedic.post();
             }
+            // The general lines are no longer needed: their memory serves
+            // what follows (the medicine list stays, it tells whether any exists).
+            std::vector<Row>().swap(n.itens);
         }
     }
     tx.commit();
 }
 
 // The output of every invoice (UTF-8, in the input's order).
-std::vector<QByteArray> compute(stb::TDM &dm, const Entrada &in, const CliSink &sink)
+std::vector<std::string> compute(stb::TDM &dm, const Entrada &in, const CliSink &sink)
 {
     QHash<int, size_t> porId;
     for (size_t i = 0; i < in.notas.size(); ++i)
         porId.insert(in.notas[i].idNota, i);
-    std::vector<QByteArray> saida(in.notas.size());
+    std::vector<std::string> saida(in.notas.size());
 
     const stb::ParametrosMR mr{in.settings.value(QStringLiteral("MRNormal"), 50),
                                in.settings.value(QStringLiteral("MREmDobro"), 100),
@@ -510,50 +589,64 @@ std::vector<QByteArray> compute(stb::TDM &dm, const Entrada &in, const CliSink &
         const auto it = porId.constFind(idNota.asInteger());
         if (it == porId.cend())
             continue;
-        const QString caminho = itemPath(QStringLiteral("notas"), *it);
+        const size_t indice = *it;
+        const auto caminho = [indice] { return itemPath(QStringLiteral("notas"), indice); };
         if (sink.errors != erros)
-            bad(child(caminho, QStringLiteral("ValorARecolher")), sink.lastError);
+            bad(child(caminho(), QStringLiteral("ValorARecolher")), sink.lastError);
         const Nota &n = in.notas[*it];
-        QString s = QStringLiteral("{\"NroNF\": ") + (n.nroNFNull ? QStringLiteral("null") : cli::json::quote(n.nroNF))
-            + QStringLiteral(", \"ValorARecolher\": \"") + amount(valorARecolher) + QStringLiteral("\",\n   \"itens\": [");
+        std::string s;
+        s.reserve(64 + 320 * n.linhas);
+        s += "{\"NroNF\": ";
+        s += n.nroNFNull ? std::string("null") : cli::json::quote(n.nroNF).toStdString();
+        s += ", \"ValorARecolher\": \"";
+        poeValor(s, valorARecolher);
+        s += "\",\n   \"itens\": [";
         bool primeiro = true;
         size_t linha = 0;
         try {
             for (itens.first(); !itens.eof(); itens.next(), ++linha) {
-                s += primeiro ? QStringLiteral("\n    ") : QStringLiteral(",\n    ");
+                s += primeiro ? "\n    " : ",\n    ";
                 primeiro = false;
-                s += QStringLiteral("{\"NroItem\": ") + QString::number(nroItem.asInteger());
-                for (size_t k = 0; k < campos.size(); ++k)
-                    s += QStringLiteral(", \"") + QLatin1String(nomes[k]) + QStringLiteral("\": \"") + amount(*campos[k])
-                        + QLatin1Char('"');
-                s += QLatin1Char('}');
+                s += "{\"NroItem\": ";
+                s += std::to_string(nroItem.asInteger());
+                for (size_t k = 0; k < campos.size(); ++k) {
+                    s += ", \"";
+                    s += nomes[k];
+                    s += "\": \"";
+                    poeValor(s, *campos[k]);
+                    s += '"';
+                }
+                s += '}';
             }
         } catch (const stb::EstouroValor &e) {
             // Lines are numbered in the input's order, which is the stored order.
-            bad(child(itemPath(child(caminho, QStringLiteral("itens")), linha), e.campo()), e.mensagem());
+            bad(child(itemPath(child(caminho(), QStringLiteral("itens")), linha), e.campo()), e.mensagem());
         }
-        s += QStringLiteral("],\n   \"itensMedic\": [");
+        s += "],\n   \"itensMedic\": [";
         primeiro = true;
         for (medic.first(); !medic.eof(); medic.next()) {
-            s += primeiro ? QStringLiteral("\n    ") : QStringLiteral(",\n    ");
+            s += primeiro ? "\n    " : ",\n    ";
             primeiro = false;
-            s += QStringLiteral("{\"NroItem\": ") + QString::number(nroItemMedic.asInteger())
-                + QStringLiteral(", \"DebVlICMS\": \"") + amount(debVlICMS) + QStringLiteral("\"}");
+            s += "{\"NroItem\": ";
+            s += std::to_string(nroItemMedic.asInteger());
+            s += ", \"DebVlICMS\": \"";
+            poeValor(s, debVlICMS);
+            s += "\"}";
         }
-        s += QStringLiteral("]}");
-        saida[*it] = s.toUtf8();
+        s += "]}";
+        saida[*it] = std::move(s);
     }
     return saida;
 }
 
 // Writes the document, releasing each invoice's text once written.
-void escreve(std::vector<QByteArray> &saida)
+void escreve(std::vector<std::string> &saida)
 {
     std::fputs("{\"notas\": [", stdout);
     for (size_t i = 0; i < saida.size(); ++i) {
         std::fputs(i ? ",\n  " : "\n  ", stdout);
-        std::fwrite(saida[i].constData(), 1, static_cast<size_t>(saida[i].size()), stdout);
-        saida[i] = QByteArray();
+        std::fwrite(saida[i].data(), 1, saida[i].size(), stdout);
+        saida[i] = std::string();
     }
     std::fputs("]}\n", stdout);
     std::fflush(stdout);
@@ -632,7 +725,7 @@ int cli::runCompute(const QStringList &args)
         return rc;
 
     return executa(file, today, [](stb::TDM &dm, const Entrada &in, const CliSink &sink) {
-        std::vector<QByteArray> saida = compute(dm, in, sink);
+        std::vector<std::string> saida = compute(dm, in, sink);
         escreve(saida);
         return 0;
     });

@@ -235,6 +235,12 @@ void TestCliCompute::results_data()
     QTest::newRow("negative value rounds half away from zero")
         << QByteArray(R"({"notas": [{"itens": [{"ValorNF": "-0.125", "AliqICMS": "0"}]}]})") << QStringList{}
         << "ValorFinal" << "-0.1300";
+    // Amounts are printed digit by digit: every width, sign and run of zeros.
+    for (const auto &[valor, impresso] : {std::pair{"98765432109.87", "98765432109.8700"}, std::pair{"0.05", "0.0500"},
+                                         std::pair{"-7.09", "-7.0900"}, std::pair{"1000000", "1000000.0000"}}) {
+        const QByteArray json = R"({"notas": [{"itens": [{"ValorNF": ")" + QByteArray(valor) + R"(", "AliqICMS": "0"}]}]})";
+        QTest::newRow(impresso) << json << QStringList{} << "ValorFinal" << QString::fromLatin1(impresso);
+    }
     QTest::newRow("negative IPI and MVA") << QByteArray(R"({"notas": [{"itens": [{"ValorNF": "100", "ValorIPI": "-10",
         "MVA": "-50", "AliqICMS": "18"}]}]})") << QStringList{} << "ValorFinal" << "45.0000";
     QTest::newRow("fuel calculation") << QByteArray(R"({"calculo": {"Grupo": 6, "TipoCalculo": 1},

@@ -56,6 +56,44 @@ void addItem(Table &t, int nota, int nro, const QString &descr, const char *valo
     t.post();
 }
 
+// Stored rows of a query as "a|b;c|d" (null, amounts with four decimals).
+QString rowsText(Query &q)
+{
+    QStringList rows;
+    for (q.first(); !q.eof(); q.next()) {
+        QStringList cols;
+        for (int i = 0; i < q.fieldCount(); ++i) {
+            const Field &f = q.field(i);
+            cols << (f.isNull() ? QStringLiteral("null")
+                     : f.type() == FieldType::Currency ? f.asCurrency().toPlainString(4)
+                                                         : f.asString());
+        }
+        rows << cols.join(QLatin1Char('|'));
+    }
+    return rows.join(QLatin1Char(';'));
+}
+
+// "Name=text;Name=text" as stored values of the dataset's fields.
+std::vector<std::pair<Field *, Value>> valuesOf(DataSet &ds, const QString &spec)
+{
+    std::vector<std::pair<Field *, Value>> out;
+    for (const QString &item : spec.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        Field &f = ds.fieldByName(item.section(QLatin1Char('='), 0, 0));
+        const QString text = item.section(QLatin1Char('='), 1);
+        switch (f.type()) {
+        case FieldType::Currency:
+            out.emplace_back(&f, Currency::parsePlain(text)->raw());
+            break;
+        case FieldType::String:
+            out.emplace_back(&f, text);
+            break;
+        default:
+            out.emplace_back(&f, std::int64_t(text.toLongLong()));
+        }
+    }
+    return out;
+}
+
 QStringList column(DataSet &ds, const QString &name)
 {
     QStringList out;
@@ -100,6 +138,11 @@ private slots:
     void synchronousCommits_data();
     void synchronousCommits();
     void detailFollowsAfterDetach();
+    void newRecordDefaults_data();
+    void newRecordDefaults();
+    void queryRunAgain_data();
+    void queryRunAgain();
+    void fieldsFoundAgainAfterReopen();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -866,6 +909,152 @@ void TestEngine::detailFollowsAfterDetach()
         for (int i = 0; i < 11; ++i) {
             Table t(m_db.get(), QStringLiteral("T%1").arg(i));
             t.open();
+        }
+    }
+}
+
+void TestEngine::newRecordDefaults_data()
+{
+    QTest::addColumn<QString>("defaults");
+    QTest::addColumn<QString>("sets");
+    QTest::addColumn<bool>("reopen");
+    QTest::addColumn<QString>("stored"); // IdNota|NroItem|DescricaoNF|ValorNF|FEM
+
+    QTest::newRow("amount and flag start at zero") << "ValorNF=0;FEM=0" << "IdNota=1;NroItem=1" << false
+                                                   << "1|1|null|0.0000|False";
+    QTest::newRow("a value set wins") << "ValorNF=0;FEM=0" << "IdNota=1;NroItem=1;ValorNF=12.5;FEM=1" << false
+                                      << "1|1|null|12.5000|True";
+    QTest::newRow("text and key defaults") << "IdNota=7;DescricaoNF=Peça" << "NroItem=2" << false
+                                           << "7|2|Peça|null|null";
+    QTest::newRow("none") << "" << "IdNota=1;NroItem=1" << false << "1|1|null|null|null";
+    QTest::newRow("gone once closed") << "ValorNF=0;FEM=0" << "IdNota=1;NroItem=1" << true
+                                      << "1|1|null|null|null";
+}
+
+void TestEngine::newRecordDefaults()
+{
+    QFETCH(QString, defaults);
+    QFETCH(QString, sets);
+    QFETCH(bool, reopen);
+    QFETCH(QString, stored);
+    Table itens(m_db.get(), QStringLiteral("Itens"));
+    itens.open();
+    for (const auto &[f, v] : valuesOf(itens, defaults))
+        itens.setNewRecordDefault(*f, v);
+    if (reopen) {
+        itens.close();
+        itens.open();
+    }
+    // Every record of the series starts so, and each is stored as written.
+    for (int serie = 0; serie < 2; ++serie) {
+        itens.append();
+        for (const auto &[f, v] : valuesOf(itens, sets))
+            f->setRaw(v);
+        if (serie)
+            itens.fieldByName(QStringLiteral("NroItem")).setAsInteger(serie + 10);
+        itens.post();
+    }
+    Query q(m_db.get());
+    q.sql() << QStringLiteral("SELECT IdNota, NroItem, DescricaoNF, ValorNF, FEM FROM Itens ORDER BY NroItem");
+    q.open();
+    const QStringList rows = rowsText(q).split(QLatin1Char(';'));
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows[0], stored);
+    QCOMPARE(rows[1].section(QLatin1Char('|'), 2), stored.section(QLatin1Char('|'), 2));
+}
+
+void TestEngine::queryRunAgain_data()
+{
+    // Steps on one query: "sql:<text>", "line:<n>:<text>", "param:<name>=<n>",
+    // "type:<column>=<type>"; "run" opens, records the rows and the first
+    // column's type, and closes.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("runs");
+
+    const QString porNota = QStringLiteral("sql:SELECT ValorNF, NroItem FROM Itens\nWHERE IdNota = :Nota\nORDER BY NroItem");
+    QTest::newRow("a parameter's new value") << QStringList {porNota, "param:Nota=1", "run", "param:Nota=2", "run"}
+                                             << QStringList {"10.0000|1;20.0000|2 currency", "5.0000|1 currency"};
+    QTest::newRow("a line replaced") << QStringList {porNota, "param:Nota=1", "run", "line:1:WHERE NroItem = :Nota", "run"}
+                                     << QStringList {"10.0000|1;20.0000|2 currency", "10.0000|1;5.0000|1 currency"};
+    QTest::newRow("a parameter given after the first run")
+        << QStringList {porNota, "run", "param:Nota=2", "run"} << QStringList {" currency", "5.0000|1 currency"};
+    QTest::newRow("a type declared after the first run")
+        << QStringList {"sql:SELECT SUM(NroItem) AS S FROM Itens WHERE IdNota = :Nota", "param:Nota=1", "run",
+                        "type:S=currency", "run"}
+        << QStringList {"3 largeint", "3.0000 currency"};
+    // An expression's type is judged by each run's first row.
+    QTest::newRow("an expression without rows, then with")
+        << QStringList {"sql:SELECT SUM(ValorNF) AS S FROM Itens WHERE IdNota = :Nota", "param:Nota=9", "run",
+                        "param:Nota=1", "run"}
+        << QStringList {"null string", "30 float"};
+}
+
+void TestEngine::queryRunAgain()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, runs);
+    {
+        Table itens(m_db.get(), QStringLiteral("Itens"));
+        itens.open();
+        addItem(itens, 1, 1, QStringLiteral("a"), "10");
+        addItem(itens, 1, 2, QStringLiteral("b"), "20");
+        addItem(itens, 2, 1, QStringLiteral("c"), "5");
+    }
+    Query q(m_db.get());
+    QStringList got;
+    for (const QString &step : steps) {
+        const QString arg = step.section(QLatin1Char(':'), 1, -1);
+        if (step.startsWith(QLatin1String("sql:"))) {
+            q.setSql(arg);
+        } else if (step.startsWith(QLatin1String("line:"))) {
+            q.sql()[arg.section(QLatin1Char(':'), 0, 0).toInt()] = arg.section(QLatin1Char(':'), 1, -1);
+        } else if (step.startsWith(QLatin1String("param:"))) {
+            q.paramByName(arg.section(QLatin1Char('='), 0, 0)).setAsInteger(arg.section(QLatin1Char('='), 1).toInt());
+        } else if (step.startsWith(QLatin1String("type:"))) {
+            q.setFieldType(arg.section(QLatin1Char('='), 0, 0), fieldTypeFromName(arg.section(QLatin1Char('='), 1)));
+        } else {
+            q.open();
+            got << rowsText(q) + QLatin1Char(' ') + fieldTypeName(q.field(0).type());
+            q.close();
+        }
+    }
+    QCOMPARE(got, runs);
+}
+
+void TestEngine::fieldsFoundAgainAfterReopen()
+{
+    // Link and lookup fields are found by name once per field set: after
+    // either side is opened again they must point at the new fields.
+    Table notas(m_db.get(), QStringLiteral("Notas"));
+    notas.open();
+    for (const char *nro : {"A", "B"}) {
+        notas.append();
+        notas.fieldByName(QStringLiteral("NroNF")).setAsString(QString::fromLatin1(nro));
+        notas.post();
+    }
+    Table itens(m_db.get(), QStringLiteral("Itens"));
+    itens.open();
+    addItem(itens, 1, 1, QStringLiteral("um"), "1");
+    addItem(itens, 2, 1, QStringLiteral("dois"), "2");
+    itens.close();
+    itens.setMasterSource(&notas, QStringLiteral("IdNota"), QStringLiteral("IdNota"));
+    Field &nroNF = itens.addLookupField(QStringLiteral("XNroNF"), FieldType::String, 10, &notas,
+                                        QStringLiteral("IdNota"), QStringLiteral("NroNF"), QStringLiteral("IdNota"));
+    for (int volta = 0; volta < 3; ++volta) {
+        if (volta == 1) {
+            notas.close();
+            notas.open();
+        } else if (volta == 2) {
+            itens.close();
+        }
+        itens.open();
+        for (int nota = 1; nota <= 2; ++nota) {
+            notas.setRecNo(nota);
+            QCOMPARE(column(itens, QStringLiteral("DescricaoNF")), QStringList {nota == 1 ? "um" : "dois"});
+            QCOMPARE(nroNF.asString(), QString::fromLatin1(nota == 1 ? "A" : "B"));
+            itens.append(); // the new row takes the current master's id
+            QCOMPARE(itens.fieldByName(QStringLiteral("IdNota")).asInteger(), nota);
+            itens.cancel();
         }
     }
 }

@@ -185,6 +185,9 @@ public:
     quint64 statementEpoch() const { return m_stmtEpoch; }
     // A prepared statement for translated SQL, cached; ensures the named tables are attached.
     sqlite3_stmt *prepare(const QString &sql, const QStringList &tables);
+    // A statement prepare() did not cache (it reads temporary copies of
+    // tables): it is finalized before the next statement is prepared.
+    bool isTemporary(const sqlite3_stmt *st) const { return st && st == m_uncached; }
     // Steps a statement, retrying while the file is locked; returns the SQLite code.
     int step(sqlite3_stmt *stmt);
     [[noreturn]] void raise(int rc, const QString &table = {}, const QString &context = {});

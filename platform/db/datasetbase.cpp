@@ -27,9 +27,45 @@ QString keyText(const Value &v)
     return QString::fromLatin1(std::get<QByteArray>(v).toHex());
 }
 
+// Field-set generations are unique across datasets, so that a cache keyed on
+// one never matches another dataset's fields.
+quint64 nextGeneration()
+{
+    static quint64 generation = 0;
+    return ++generation;
+}
+
+// Assigns a value; whole numbers (integers, currency, dates) are copied
+// without the variant's generic assignment.
+void assignValue(Value &dst, const Value &src)
+{
+    if (const auto *i = std::get_if<std::int64_t>(&src)) {
+        if (auto *d = std::get_if<std::int64_t>(&dst))
+            *d = *i;
+        else
+            dst.emplace<std::int64_t>(*i);
+        return;
+    }
+    dst = src;
+}
+
+// Empties a buffer of values without reallocating it.
+void clearValues(std::vector<Value> &values)
+{
+    for (Value &v : values)
+        if (!isNull(v))
+            v.emplace<std::monostate>();
+}
+
 } // namespace
 
 DataSet::DataSet(Database *db) : m_db(db) {}
+
+void DataSet::fieldsChanged()
+{
+    m_fieldsGeneration = nextGeneration();
+    m_newDefaults.clear();
+}
 
 DataSet::~DataSet()
 {
@@ -78,6 +114,7 @@ void DataSet::setDatabase(Database *db)
 Field &DataSet::addCalcField(const QString &name, FieldType type, int size)
 {
     m_persistent.push_back(std::unique_ptr<Field>(new Field(this, name, type, size, Field::Kind::Calculated)));
+    fieldsChanged();
     return *m_persistent.back();
 }
 
@@ -90,6 +127,7 @@ Field &DataSet::addLookupField(const QString &name, FieldType type, int size, Da
     f->lookupResultField = lookupResultField;
     f->keyFields = keyFields;
     m_persistent.push_back(std::move(f));
+    fieldsChanged();
     return *m_persistent.back();
 }
 
@@ -130,7 +168,7 @@ Field &DataSet::addDataField(const QString &name, FieldType type, int size, bool
     auto f = std::unique_ptr<Field>(new Field(this, name, type, size, Field::Kind::Data));
     f->required = required;
     f->m_slot = m_dataFieldCount++;
-    const auto it = m_setup.constFind(name.toLower());
+    const auto it = m_setup.isEmpty() ? m_setup.cend() : m_setup.constFind(name.toLower());
     if (it != m_setup.cend()) {
         f->displayLabel = it->displayLabel;
         f->displayFormat = it->displayFormat;
@@ -141,6 +179,7 @@ Field &DataSet::addDataField(const QString &name, FieldType type, int size, bool
         f->onGetText = it->onGetText;
     }
     m_fields.push_back(std::move(f));
+    fieldsChanged();
     return *m_fields.back();
 }
 
@@ -148,6 +187,7 @@ void DataSet::clearDataFields()
 {
     m_fields.clear();
     m_dataFieldCount = 0;
+    fieldsChanged();
 }
 
 void DataSet::requireActive() const
@@ -197,6 +237,7 @@ void DataSet::open()
         [](const std::unique_ptr<Field> &f) { return f->m_kind == Field::Kind::Data; });
     for (size_t i = 0; i < m_fields.size(); ++i)
         m_fields[i]->m_index = static_cast<int>(i);
+    fieldsChanged();
     m_db->registerClient(this);
     m_state = State::Browse;
     m_modified = false;
@@ -232,7 +273,7 @@ void DataSet::close()
         if (f->m_kind != Field::Kind::Data)
             m_persistent.push_back(std::move(f));
     clearDataFields();
-    std::fill(m_calc.begin(), m_calc.end(), Value {});
+    clearValues(m_calc);
     notify(DataEvent::Closed);
     for (DataSet *d : std::as_const(m_details))
         if (d->isActive())
@@ -464,7 +505,7 @@ const Value &DataSet::calcSlot(int slot) const
 void DataSet::setFieldValue(Field &f, const Value &v)
 {
     if (f.m_kind != Field::Kind::Data) {
-        calcSlot(f.m_slot) = v;
+        assignValue(calcSlot(f.m_slot), v);
         return;
     }
     requireActive();
@@ -472,7 +513,7 @@ void DataSet::setFieldValue(Field &f, const Value &v)
         // A value set while calculating is shown and used for that row only; it is never posted.
         Row *r = const_cast<Row *>(activeRow());
         if (r)
-            r->values[static_cast<size_t>(f.m_slot)] = v;
+            assignValue(r->values[static_cast<size_t>(f.m_slot)], v);
         return;
     }
     if (m_state != State::Edit && m_state != State::Insert)
@@ -480,7 +521,7 @@ void DataSet::setFieldValue(Field &f, const Value &v)
             QStringLiteral("%1 não está em modo de edição").arg(objectName.isEmpty() ? tableName() : objectName));
     if (f.readOnly)
         throw EngineError(Err::InvalidOperation, QStringLiteral("O campo %1 não pode ser alterado").arg(f.name()));
-    m_editRow.values[static_cast<size_t>(f.m_slot)] = v;
+    assignValue(m_editRow.values[static_cast<size_t>(f.m_slot)], v);
     m_modified = true;
     if (f.onChange)
         f.onChange(f);
@@ -489,18 +530,58 @@ void DataSet::setFieldValue(Field &f, const Value &v)
     notify(DataEvent::RowChanged, m_cur);
 }
 
+const std::vector<const Field *> &DataSet::lookupKeys(const Field &f)
+{
+    const size_t slot = static_cast<size_t>(f.m_slot);
+    if (m_lookupKeys.size() <= slot)
+        m_lookupKeys.resize(slot + 1);
+    LookupKeys &k = m_lookupKeys[slot];
+    if (k.generation != m_fieldsGeneration || k.keyFields != f.keyFields) {
+        k.fields.clear();
+        for (const QString &name : f.keyFields.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            k.fields.push_back(findField(name.trimmed()));
+        k.keyFields = f.keyFields;
+        k.generation = m_fieldsGeneration;
+    }
+    return k.fields;
+}
+
+const std::vector<Field *> &DataSet::lookupFields()
+{
+    if (m_lookupFieldsGeneration != m_fieldsGeneration) {
+        m_lookupFields.clear();
+        for (const auto &f : m_fields)
+            if (f->m_kind == Field::Kind::Lookup)
+                m_lookupFields.push_back(f.get());
+        m_lookupFieldsGeneration = m_fieldsGeneration;
+    }
+    return m_lookupFields;
+}
+
+void DataSet::setFieldInt(Field &f, std::int64_t v)
+{
+    // A calculated field set while calculating: the common case of a
+    // computed amount, kept without building a value first.
+    if (f.m_kind != Field::Kind::Data) {
+        Value &slot = calcSlot(f.m_slot);
+        if (auto *d = std::get_if<std::int64_t>(&slot))
+            *d = v;
+        else
+            slot.emplace<std::int64_t>(v);
+        return;
+    }
+    setFieldValue(f, Value(v));
+}
+
 void DataSet::computeLookups()
 {
-    for (const auto &fp : m_fields) {
+    for (Field *fp : lookupFields()) {
         Field &f = *fp;
-        if (f.m_kind != Field::Kind::Lookup)
-            continue;
         Value result;
         if (f.lookupDataSet && f.lookupDataSet->isActive()) {
             QVariantList keys;
             bool anyNull = false;
-            for (const QString &k : f.keyFields.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-                const Field *kf = findField(k.trimmed());
+            for (const Field *kf : lookupKeys(f)) {
                 if (!kf) {
                     anyNull = true;
                     break;
@@ -518,7 +599,7 @@ void DataSet::computeLookups()
                 }
             }
         }
-        calcSlot(f.m_slot) = result;
+        calcSlot(f.m_slot) = std::move(result);
     }
 }
 
@@ -528,7 +609,7 @@ void DataSet::calculateFields()
         return;
     const bool editing = m_state == State::Edit || m_state == State::Insert;
     if (!editing)
-        std::fill(m_calc.begin(), m_calc.end(), Value {});
+        clearValues(m_calc);
     if (!editing && m_cur < 0)
         return;
     const State saved = m_state;
@@ -626,7 +707,7 @@ void DataSet::insert()
         beforeInsert(*this);
     if (beforeScroll)
         beforeScroll(*this);
-    m_editRow = Row {0, std::vector<Value>(static_cast<size_t>(m_dataFieldCount))};
+    m_editRow = Row {0, m_newDefaults.empty() ? std::vector<Value>(static_cast<size_t>(m_dataFieldCount)) : m_newDefaults};
     // A detail row starts with the master's link values.
     std::vector<std::pair<Field *, Value>> link;
     if (masterLinkValues(link))
@@ -635,7 +716,7 @@ void DataSet::insert()
     m_insertPos = m_cur < 0 ? 0 : m_cur;
     m_state = State::Insert;
     m_modified = false;
-    std::fill(m_calc.begin(), m_calc.end(), Value {});
+    clearValues(m_calc);
     if (onNewRecord)
         onNewRecord(*this);
     calculateFields();
@@ -644,6 +725,16 @@ void DataSet::insert()
         afterInsert(*this);
     if (afterScroll)
         afterScroll(*this);
+}
+
+void DataSet::setNewRecordDefault(const Field &f, const Value &v)
+{
+    requireActive();
+    if (&f.dataSet() != this || f.m_kind != Field::Kind::Data)
+        throw EngineError(Err::InvalidOperation,
+            QStringLiteral("O campo %1 não é um campo de dados de %2").arg(f.name(), objectName.isEmpty() ? tableName() : objectName));
+    m_newDefaults.resize(static_cast<size_t>(m_dataFieldCount));
+    m_newDefaults[static_cast<size_t>(f.m_slot)] = v;
 }
 
 void DataSet::edit()
@@ -845,6 +936,7 @@ void DataSet::setMasterSource(DataSet *master, const QString &masterFields, cons
     if (m_master)
         m_master->m_details << this;
     m_lastLink.clear();
+    m_linkFields = {};
 }
 
 void DataSet::setMasterLinkActive(bool active)
@@ -868,18 +960,38 @@ void DataSet::setMasterLinkActive(bool active)
     notify(DataEvent::Reset);
 }
 
+const DataSet::LinkFields &DataSet::linkFields() const
+{
+    LinkFields &l = m_linkFields;
+    const quint64 masterGeneration = m_master ? m_master->m_fieldsGeneration : 0;
+    if (l.generation != m_fieldsGeneration || l.masterSet != m_master || l.masterGeneration != masterGeneration) {
+        l.detail.clear();
+        l.master.clear();
+        for (int i = 0; i < m_detailFields.size(); ++i) {
+            l.detail.push_back(findField(m_detailFields[i]));
+            l.master.push_back(m_master ? m_master->findField(m_masterFields.value(i)) : nullptr);
+        }
+        l.masterSet = m_master;
+        l.generation = m_fieldsGeneration;
+        l.masterGeneration = masterGeneration;
+    }
+    return l;
+}
+
 bool DataSet::masterLinkValues(std::vector<std::pair<Field *, Value>> &out) const
 {
     out.clear();
     if (!m_master)
         return false;
-    for (int i = 0; i < m_detailFields.size(); ++i) {
-        Field *df = findField(m_detailFields[i]);
+    const LinkFields &l = linkFields();
+    const bool masterOnRow = m_master->isActive() && m_master->m_cur >= 0;
+    for (size_t i = 0; i < l.detail.size(); ++i) {
+        Field *df = l.detail[i];
         if (!df)
             continue;
         Value v;
-        if (m_master->isActive() && m_master->m_cur >= 0) {
-            if (const Field *mf = m_master->findField(m_masterFields.value(i))) {
+        if (masterOnRow) {
+            if (const Field *mf = l.master[i]) {
                 // Whole numbers are kept alike by every integer type: the
                 // stored value serves as it is (no trip through QVariant).
                 const Value &raw = mf->raw();
@@ -891,7 +1003,7 @@ bool DataSet::masterLinkValues(std::vector<std::pair<Field *, Value>> &out) cons
                         df->type() == FieldType::AutoInc ? FieldType::LargeInt : df->type(), mf->value(), df->size());
             }
         }
-        out.emplace_back(df, v);
+        out.emplace_back(df, std::move(v));
     }
     return true;
 }

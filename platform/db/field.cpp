@@ -197,6 +197,7 @@ QDateTime Field::asDateTime() const
 }
 
 void Field::setRaw(const Value &v) { m_ds->setFieldValue(*this, v); }
+void Field::setRawInt(std::int64_t v) { m_ds->setFieldInt(*this, v); }
 
 void Field::setValue(const QVariant &v) { setRaw(valueFromVariant(m_type, v, m_size)); }
 
@@ -217,7 +218,7 @@ void Field::setAsInteger(qint64 v)
 {
     switch (m_type) {
     case FieldType::Currency:
-        setRaw(Currency::fromInt(v).raw());
+        setRawInt(Currency::fromInt(v).raw());
         return;
     case FieldType::Float:
         setRaw(static_cast<double>(v));
@@ -227,10 +228,10 @@ void Field::setAsInteger(qint64 v)
         setRaw(QString::number(v));
         return;
     case FieldType::Boolean:
-        setRaw(std::int64_t(v != 0));
+        setRawInt(v != 0);
         return;
     default:
-        setRaw(std::int64_t(v));
+        setRawInt(v);
     }
 }
 
@@ -257,7 +258,7 @@ void Field::setAsCurrency(Currency v)
 {
     switch (m_type) {
     case FieldType::Currency:
-        setRaw(v.raw());
+        setRawInt(v.raw());
         return;
     case FieldType::Float:
     case FieldType::Unknown:

@@ -87,6 +87,7 @@ public:
     QString formatValue(const Value &v) const;
 
 private:
+    void setRawInt(std::int64_t v);
     friend class DataSet;
     friend class Table;
     friend class Query;

@@ -24,6 +24,7 @@ Param &Query::paramByName(const QString &name)
 void Query::setFieldType(const QString &name, FieldType type, int size)
 {
     m_declared.insert(name.toLower(), {type, size});
+    ++m_declaredVersion;
 }
 
 sqlite3_stmt *Query::prepareAndBind(QStringList *)
@@ -31,28 +32,41 @@ sqlite3_stmt *Query::prepareAndBind(QStringList *)
     Database *db = database();
     // A query run again and again (one invoice after another) keeps its
     // text: it is translated once.
-    const QString text = sqlText();
-    if (!m_translated || text != m_translatedFrom) {
-        m_translated = translateSql(text);
-        m_translatedFrom = text;
+    if (!m_translated || m_sql != m_translatedLines) {
+        const QString text = sqlText();
+        if (!m_translated || text != m_translatedFrom) {
+            m_translated = translateSql(text);
+            m_translatedFrom = text;
+        }
+        m_translatedLines = m_sql;
     }
     const TranslatedSql &tr = *m_translated;
     m_castTypes = tr.castTypes;
     m_castSizes = tr.castSizes;
     sqlite3_stmt *st = db->prepare(tr.sql, tr.tables);
-    const int n = sqlite3_bind_parameter_count(st);
-    for (int i = 1; i <= n; ++i) {
-        const char *pn = sqlite3_bind_parameter_name(st, i);
-        if (!pn)
+    const bool sameStatement = st == m_shapeStmt && m_shapeEpoch == db->statementEpoch() && !db->isTemporary(st);
+    if (!sameStatement || m_paramSlotsFor != m_params.size()) {
+        // Parameters by name; unbound ones are null.
+        const int n = sqlite3_bind_parameter_count(st);
+        m_paramSlots.assign(static_cast<size_t>(n) + 1, -1);
+        for (int i = 1; i <= n; ++i) {
+            const char *pn = sqlite3_bind_parameter_name(st, i);
+            if (!pn)
+                continue;
+            const QString name = QString::fromUtf8(pn + 1);
+            for (qsizetype k = 0; k < m_params.size(); ++k)
+                if (m_params[k].name.compare(name, Qt::CaseInsensitive) == 0)
+                    m_paramSlots[static_cast<size_t>(i)] = static_cast<int>(k);
+        }
+        m_paramSlotsFor = db->isTemporary(st) ? -1 : m_params.size();
+        m_shapeStmt = st;
+        m_shapeEpoch = db->statementEpoch();
+        m_shapeDeclared = 0; // the columns are found again for this statement
+    }
+    for (size_t i = 1; i < m_paramSlots.size(); ++i) {
+        if (m_paramSlots[i] < 0)
             continue;
-        const QString name = QString::fromUtf8(pn + 1);
-        Param *param = nullptr;
-        for (Param &p : m_params)
-            if (p.name.compare(name, Qt::CaseInsensitive) == 0)
-                param = &p;
-        if (!param)
-            continue; // unbound parameters are null
-        const QVariant &v = param->value;
+        const QVariant &v = m_params[m_paramSlots[i]].value;
         FieldType t = FieldType::Unknown;
         switch (v.metaType().id()) {
         case QMetaType::QDate:
@@ -68,7 +82,7 @@ sqlite3_stmt *Query::prepareAndBind(QStringList *)
             if (v.metaType() == QMetaType::fromType<Currency>())
                 t = FieldType::Currency;
         }
-        bindValue(st, i, t, valueFromVariant(t, v));
+        bindValue(st, static_cast<int>(i), t, valueFromVariant(t, v));
     }
     return st;
 }
@@ -88,39 +102,48 @@ void Query::fetchRows()
     std::vector<Row> rows;
     int rc = db->step(st);
     if (!m_fieldsDefined) {
-        QStringList used;
-        m_readTypes.assign(static_cast<size_t>(ncol), FieldType::Unknown);
-        for (int c = 0; c < ncol; ++c) {
-            QString name = QString::fromUtf8(sqlite3_column_name(st, c));
-            QString unique = name;
-            for (int k = 1; used.contains(unique, Qt::CaseInsensitive); ++k)
-                unique = name + QLatin1Char('_') + QString::number(k);
-            used << unique;
-            FieldType type = FieldType::Unknown;
-            int size = 0;
-            const auto decl = m_declared.constFind(unique.toLower());
-            if (decl != m_declared.cend()) {
-                type = decl->first;
-                size = decl->second;
-            } else if (c < m_castTypes.size() && m_castTypes[c] != FieldType::Unknown) {
-                type = m_castTypes[c];
-                size = m_castSizes.value(c);
-            } else if (const char *origin = sqlite3_column_origin_name(st, c)) {
-                const char *schema = sqlite3_column_database_name(st, c);
-                const char *table = sqlite3_column_table_name(st, c);
-                if (const FieldDef *fd = db->originField(QString::fromUtf8(schema ? schema : ""),
-                        QString::fromUtf8(table ? table : ""), QString::fromUtf8(origin))) {
-                    type = fd->type == FieldType::AutoInc ? FieldType::Integer : fd->type;
-                    size = fd->size;
+        if (m_shapeDeclared != m_declaredVersion || db->isTemporary(st)) {
+            // Names made unique, and the types the statement itself gives:
+            // declared, cast, or the stored column's.
+            m_columns.assign(static_cast<size_t>(ncol), Column {});
+            QStringList used;
+            for (int c = 0; c < ncol; ++c) {
+                Column &col = m_columns[static_cast<size_t>(c)];
+                const QString name = QString::fromUtf8(sqlite3_column_name(st, c));
+                col.name = name;
+                for (int k = 1; used.contains(col.name, Qt::CaseInsensitive); ++k)
+                    col.name = name + QLatin1Char('_') + QString::number(k);
+                used << col.name;
+                const auto decl = m_declared.constFind(col.name.toLower());
+                if (decl != m_declared.cend()) {
+                    col.type = decl->first;
+                    col.size = decl->second;
+                } else if (c < m_castTypes.size() && m_castTypes[c] != FieldType::Unknown) {
+                    col.type = m_castTypes[c];
+                    col.size = m_castSizes.value(c);
+                } else if (const char *origin = sqlite3_column_origin_name(st, c)) {
+                    const char *schema = sqlite3_column_database_name(st, c);
+                    const char *table = sqlite3_column_table_name(st, c);
+                    if (const FieldDef *fd = db->originField(QString::fromUtf8(schema ? schema : ""),
+                            QString::fromUtf8(table ? table : ""), QString::fromUtf8(origin))) {
+                        col.type = fd->type == FieldType::AutoInc ? FieldType::Integer : fd->type;
+                        col.size = fd->size;
+                    }
                 }
             }
+            m_shapeDeclared = m_declaredVersion;
+        }
+        m_readTypes.assign(static_cast<size_t>(ncol), FieldType::Unknown);
+        for (int c = 0; c < ncol; ++c) {
+            const Column &col = m_columns[static_cast<size_t>(c)];
+            FieldType type = col.type;
             if (type == FieldType::Unknown) {
                 // An expression: values keep their own kind; the type only guides presentation.
                 type = rc == SQLITE_ROW ? typeOfColumnValue(st, c) : FieldType::String;
             } else {
                 m_readTypes[static_cast<size_t>(c)] = type;
             }
-            addDataField(unique, type, size, false);
+            addDataField(col.name, type, col.size, false);
         }
         m_fieldsDefined = true;
     }

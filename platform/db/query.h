@@ -61,9 +61,26 @@ private:
     // How each column is read: its field's type, or Unknown for an expression,
     // whose values keep their own kind.
     std::vector<FieldType> m_readTypes;
-    // The last text run and its translation.
+    // The last text run (its lines and their join) and its translation.
+    QStringList m_translatedLines;
     QString m_translatedFrom;
     std::optional<TranslatedSql> m_translated;
+    // A query opened again and again (one invoice after another) runs the
+    // same prepared statement: which parameter each of its slots takes, and
+    // the result columns whose type does not depend on the rows, are worked
+    // out once for it.
+    struct Column {
+        QString name;
+        FieldType type = FieldType::Unknown; // Unknown: judged by the first row's value
+        int size = 0;
+    };
+    sqlite3_stmt *m_shapeStmt = nullptr;
+    quint64 m_shapeEpoch = 0;
+    quint64 m_shapeDeclared = 0;
+    std::vector<Column> m_columns;
+    std::vector<int> m_paramSlots; // by statement parameter (from 1): index in m_params, or -1
+    qsizetype m_paramSlotsFor = -1; // size of m_params the slots were found for
+    quint64 m_declaredVersion = 1;
 };
 
 } // namespace stb::db

@@ -77,7 +77,10 @@ QString dateTimeText(std::int64_t ms)
 
 Value readColumn(sqlite3_stmt *stmt, int col, FieldType type)
 {
-    const int st = sqlite3_column_type(stmt, col);
+    // One call finds the column; its kind and value are then read from it
+    // (each sqlite3_column_* call would find it again).
+    sqlite3_value *cv = sqlite3_column_value(stmt, col);
+    const int st = sqlite3_value_type(cv);
     if (st == SQLITE_NULL)
         return {};
     switch (type) {
@@ -87,28 +90,28 @@ Value readColumn(sqlite3_stmt *stmt, int col, FieldType type)
     case FieldType::AutoInc:
     case FieldType::Boolean:
         if (st == SQLITE_FLOAT)
-            return static_cast<std::int64_t>(std::trunc(sqlite3_column_double(stmt, col)));
-        return static_cast<std::int64_t>(sqlite3_column_int64(stmt, col));
+            return static_cast<std::int64_t>(std::trunc(sqlite3_value_double(cv)));
+        return static_cast<std::int64_t>(sqlite3_value_int64(cv));
     case FieldType::Currency:
         if (st == SQLITE_INTEGER)
-            return Currency::fromInt(sqlite3_column_int64(stmt, col)).raw();
-        return Currency::fromDouble(sqlite3_column_double(stmt, col)).raw();
+            return Currency::fromInt(sqlite3_value_int64(cv)).raw();
+        return Currency::fromDouble(sqlite3_value_double(cv)).raw();
     case FieldType::Float:
-        return sqlite3_column_double(stmt, col);
+        return sqlite3_value_double(cv);
     case FieldType::Date:
     case FieldType::DateTime: {
         if (st != SQLITE_TEXT)
             return {};
-        const char *s = reinterpret_cast<const char *>(sqlite3_column_text(stmt, col));
-        const int n = sqlite3_column_bytes(stmt, col);
+        const char *s = reinterpret_cast<const char *>(sqlite3_value_text(cv));
+        const int n = sqlite3_value_bytes(cv);
         std::int64_t v;
         if (type == FieldType::Date ? parseDateText(s, n, v) : parseDateTimeText(s, n, v))
             return v;
         return {};
     }
     case FieldType::Blob: {
-        const void *p = sqlite3_column_blob(stmt, col);
-        return QByteArray(static_cast<const char *>(p), sqlite3_column_bytes(stmt, col));
+        const void *p = sqlite3_value_blob(cv);
+        return QByteArray(static_cast<const char *>(p), sqlite3_value_bytes(cv));
     }
     case FieldType::String:
     case FieldType::Memo:
@@ -117,16 +120,16 @@ Value readColumn(sqlite3_stmt *stmt, int col, FieldType type)
     }
     if (type == FieldType::Unknown) {
         if (st == SQLITE_INTEGER)
-            return static_cast<std::int64_t>(sqlite3_column_int64(stmt, col));
+            return static_cast<std::int64_t>(sqlite3_value_int64(cv));
         if (st == SQLITE_FLOAT)
-            return sqlite3_column_double(stmt, col);
+            return sqlite3_value_double(cv);
         if (st == SQLITE_BLOB) {
-            const void *p = sqlite3_column_blob(stmt, col);
-            return QByteArray(static_cast<const char *>(p), sqlite3_column_bytes(stmt, col));
+            const void *p = sqlite3_value_blob(cv);
+            return QByteArray(static_cast<const char *>(p), sqlite3_value_bytes(cv));
         }
     }
-    const char *s = reinterpret_cast<const char *>(sqlite3_column_text(stmt, col));
-    return QString::fromUtf8(s, sqlite3_column_bytes(stmt, col));
+    const char *s = reinterpret_cast<const char *>(sqlite3_value_text(cv));
+    return QString::fromUtf8(s, sqlite3_value_bytes(cv));
 }
 
 FieldType typeOfColumnValue(sqlite3_stmt *stmt, int col)

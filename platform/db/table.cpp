@@ -158,7 +158,7 @@ void Table::fetchRows()
     // stay the same.
     const size_t links = detail ? link.size() : 0;
     if (m_fetchSql.isEmpty() || m_fetchSqlName != m_sqlName || m_fetchOrder != m_orderSql || m_fetchLinks != links
-        || m_fetchFieldCount != fieldCount()) {
+        || m_fetchFields != fieldsGeneration()) {
         QString sql = QStringLiteral("SELECT ") + selectList() + QStringLiteral(" FROM ") + m_sqlName;
         if (links) {
             QStringList conds;
@@ -171,7 +171,11 @@ void Table::fetchRows()
         m_fetchSqlName = m_sqlName;
         m_fetchOrder = m_orderSql;
         m_fetchLinks = links;
-        m_fetchFieldCount = fieldCount();
+        m_fetchFields = fieldsGeneration();
+        m_fetchTypes.clear();
+        for (int i = 0; i < fieldCount(); ++i)
+            if (field(i).kind() == Field::Kind::Data)
+                m_fetchTypes.push_back(field(i).type());
     }
     // The statement is kept while the database keeps its prepared statements
     // (a detail reads again for every master row).
@@ -187,12 +191,9 @@ void Table::fetchRows()
     StmtGuard guard {st};
     for (size_t i = 0; i < link.size(); ++i)
         bindValue(st, static_cast<int>(i + 1), link[i].first->type(), link[i].second);
-    std::vector<FieldType> types;
-    types.reserve(static_cast<size_t>(fieldCount()));
-    for (int i = 0; i < fieldCount(); ++i)
-        if (field(i).kind() == Field::Kind::Data)
-            types.push_back(field(i).type());
+    const std::vector<FieldType> &types = m_fetchTypes;
     std::vector<Row> rows;
+    rows.reserve(m_rows.size()); // a detail's next master row has about as many
     int rc;
     bool firstStep = true;
     while ((rc = firstStep ? db->step(st) : sqlite3_step(st)) == SQLITE_ROW) {
@@ -247,8 +248,8 @@ sqlite3_stmt *Table::statement(StmtKind kind)
     Database *db = database();
     sqlite3_stmt *&st = m_stmt[kind];
     if (st && db->isConnected() && m_stmtEpoch[kind] == db->statementEpoch()) {
+        // Every caller binds each parameter again: no need to clear them.
         sqlite3_reset(st);
-        sqlite3_clear_bindings(st);
         return st;
     }
     // Attaching again may give the table another schema name.

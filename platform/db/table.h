@@ -76,7 +76,8 @@ private:
     // The text of the last row-reading statement and what it was built from.
     QString m_fetchSql, m_fetchSqlName, m_fetchOrder;
     size_t m_fetchLinks = 0;
-    int m_fetchFieldCount = -1;
+    quint64 m_fetchFields = 0; // generation of the field set
+    std::vector<FieldType> m_fetchTypes; // of the data fields, in order
     // The prepared row-reading statement, its text and the database's
     // statement epoch it belongs to.
     sqlite3_stmt *m_fetchStmt = nullptr;
