@@ -70,6 +70,8 @@ private slots:
     void statements_data();
     void statements();
     void deleteStatement();
+    void dateTexts_data();
+    void dateTexts();
     void translation_data();
     void translation();
 
@@ -220,6 +222,24 @@ void TestPgSql::deleteStatement()
     PgTransaction tx(*m_c);
     QCOMPARE(run(*m_c, QStringLiteral("DELETE FROM PRODUTOSNBM WHERE NBM LIKE '00%'")).affected(), 1);
     QCOMPARE(rowsText(run(*m_c, QStringLiteral("SELECT NBM FROM PRODUTOSNBM"))), QStringLiteral("2207.10.00"));
+}
+
+void TestPgSql::dateTexts_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("stored date-time text") << "SELECT CAST('2026-12-05 10:00:00.000' AS DATE)" << "2026-12-05";
+    QTest::newRow("day first") << "SELECT CAST('05/12/2026' AS DATE)" << "2026-12-05";
+    QTest::newRow("column") << "SELECT CAST(DATAHORA AS DATE) FROM CALCULOS WHERE IDCALCULO = 3" << "2026-11-06";
+    QTest::newRow("bound date") << "SELECT CAST(:d AS DATE) - 1" << "2026-12-04";
+    QTest::newRow("today") << "SELECT CURRENT_DATE" << "2026-12-05";
+}
+
+void TestPgSql::dateTexts()
+{
+    QFETCH(QString, sql);
+    QFETCH(QString, expected);
+    QCOMPARE(rowsText(run(*m_c, sql, {{QStringLiteral("d"), QDate(2026, 12, 5)}})), expected);
 }
 
 void TestPgSql::translation_data()

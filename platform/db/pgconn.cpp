@@ -93,10 +93,11 @@ PgConnection::PgConnection(const QString &address, Session *session)
       m_session(session ? session : &Session::defaultSession())
 {
     checkAddress(address);
-    // Settings after the address override what it says.
+    // Settings after the address override what it says. Dates print as ISO
+    // and read day first, as the unit's texts are written.
     const QByteArray addr = address.toUtf8();
     const char *keys[] = {"dbname", "client_encoding", "options", "application_name", "connect_timeout", nullptr};
-    const char *values[] = {addr.constData(), "UTF8", "-c datestyle=ISO -c search_path=stbrelva", "stbrelva", "10",
+    const char *values[] = {addr.constData(), "UTF8", "-c datestyle=ISO,DMY -c search_path=stbrelva", "stbrelva", "10",
                             nullptr};
     m_conn = PQconnectdbParams(keys, values, 1);
     if (!m_conn || PQstatus(m_conn) != CONNECTION_OK) {

@@ -7,7 +7,7 @@
 //
 // Every statement goes through PQexecParams: values are bound, never pasted
 // into the text, and one text holds one statement. The connection speaks
-// UTF-8 and ISO dates, and finds the program's tables through search_path
+// UTF-8 and ISO dates (texts are read day first: "05/12/2026"), and finds the program's tables through search_path
 // (schema "stbrelva", see pgschema.h).
 //
 // Numbered semaphores and the shared / exclusive opens of tables are session

@@ -220,7 +220,7 @@ QList<MigrationCheck> migrateFolderToServer(const QString &folder, const QString
             t.close();
             pgSyncAutoIncrement(c, def);
             if (progress)
-                progress(def.name, check.sourceRows);
+                progress(src.label.isEmpty() ? def.name : src.label + QLatin1Char('/') + def.name, check.sourceRows);
             checks << check;
             defs << def;
         }
@@ -350,7 +350,7 @@ QList<MigrationCheck> migrateServerToFolder(const QString &address, const QStrin
             c.exec(QStringLiteral("CLOSE migra"));
             t.close();
             if (progress)
-                progress(e.def.name, check.sourceRows);
+                progress(e.folder.isEmpty() ? e.def.name : e.folder + QLatin1Char('/') + e.def.name, check.sourceRows);
             checks << check;
         }
         root.close();

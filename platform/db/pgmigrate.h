@@ -36,7 +36,8 @@ struct MigrationCheck {
     bool equal() const;
 };
 
-// Called after each table is copied, with its name and rows.
+// Called after each table is copied, with its name ("ARM/ARM" for the
+// sub-folder's) and rows.
 using MigrationProgress = std::function<void(const QString &table, qint64 rows)>;
 
 QList<MigrationCheck> migrateFolderToServer(
