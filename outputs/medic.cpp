@@ -353,7 +353,8 @@ void Medic::pesquisa(db::Query &query, const QString &texto, Busca busca)
         word.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
         word.replace(QLatin1Char('%'), QLatin1String("\\%"));
         word.replace(QLatin1Char('_'), QLatin1String("\\_"));
-        condicao = QStringLiteral("UPPER(DESCRICAO) LIKE :TEXTO ESCAPE '\\'");
+        // UPPER(DESCRICAO) LIKE :TEXTO, answered without upper-casing every row.
+        condicao = QStringLiteral("ST_LIKECI(DESCRICAO, :TEXTO, '\\')");
         valor = (busca == Busca::Contem ? QStringLiteral("%") : QString()) + word + QLatin1Char('%');
     }
     query.setSql(QStringLiteral("SELECT ID, CODBARRA, DESCRICAO, VALOR1, VALOR2, VALOR3, VALOR4, GENERICO, LABORATORIO, LISTA "

@@ -111,6 +111,9 @@ inline QList<SqlCase> statementCases()
     row("medicine by bar code", {"SELECT Id, Descricao FROM MEDIC WHERE CODBARRA = '7891234567890'"}, "0|DIPIRONA 500MG");
     row("medicine by first word", {"SELECT Id FROM MEDIC WHERE UPPER(DESCRICAO) LIKE 'DIPIRONA%'"}, "0");
     row("medicine by any word", {"SELECT Id FROM MEDIC WHERE UPPER(DESCRICAO) LIKE '%DIPIRONA%' ORDER BY Id"}, "0;1");
+    row("medicine by any word, case-blind LIKE",
+        {"SELECT Id FROM MEDIC WHERE ST_LIKECI(DESCRICAO, :TEXTO, '\\') ORDER BY DESCRICAO"}, "0;1",
+        {{"TEXTO", "%dipirona%"}});
     row("regime IE of a CNPJ", {"SELECT IE FROM REGIMEESPECIAL  WHERE CNPJ = '11.222.333/0001-81' and IE <> ''"}, "");
     row("regime CNPJ of an IE", {"SELECT CNPJ FROM REGIMEESPECIAL  WHERE IE = '062.307.904.0081' and CNPJ <> ''"}, "");
     row("regimes by CNPJ",

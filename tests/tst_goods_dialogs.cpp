@@ -9,7 +9,7 @@
 #include "entry/dlgmvaajustada.h"
 #include "entry/pmpfgrids.h"
 #include "platform/formatting.h"
-#include "tests/support/testenv.h"
+#include "tests/mainwindow_fixture.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -22,11 +22,10 @@
 #include <QToolButton>
 
 using namespace stb;
+using namespace mainwindowtest;
 using stbtest::TestInstall;
 
 namespace {
-
-Currency valor(const char *text) { return *Currency::parsePlain(QLatin1String(text)); }
 
 QRadioButton *radio(QWidget *dlg, int n)
 {
@@ -39,14 +38,6 @@ int visiveis(QWidget *dlg)
     for (int i = 1; i <= 4; ++i)
         n += radio(dlg, i)->isVisibleTo(dlg) ? 1 : 0;
     return n;
-}
-
-// Types into a currency editor as a user does (replacing its text).
-void digita(CurrencyEdit *e, const QString &text)
-{
-    e->setFocus();
-    e->selectAll();
-    QTest::keyClicks(e, text);
 }
 
 QStringList textosColuna(DBGrid *grid, int column)

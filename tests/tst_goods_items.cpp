@@ -2,59 +2,35 @@
 // flows a user meets, every question answered by script, and the rows the
 // dialogs store. The last test enters whole calculations only through the
 // dialogs and compares their amounts with the command-line tool's.
-#include "core/datamodule.h"
 #include "core/datedvalues.h"
 #include "core/itemcalc.h"
-#include "core/messages.h"
 #include "core/settings.h"
 #include "entry/currencyedit.h"
 #include "entry/dbcontrols.h"
 #include "entry/dbgrid.h"
 #include "entry/dlgitem.h"
 #include "entry/dlgitemcombustivel.h"
-#include "entry/dlgmvaajustada.h"
-#include "entry/dlgnovanf.h"
-#include "entry/dlgnovocalculo.h"
 #include "entry/partes.h"
-#include "platform/annexconsult.h"
-#include "platform/clock.h"
 #include "platform/formatting.h"
 #include "shell/itemcommands.h"
-#include "shell/mainwindow.h"
-#include "tests/support/testenv.h"
+#include "tests/entry_support.h"
+#include "tests/mainwindow_fixture.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QElapsedTimer>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QProcess>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QSignalSpy>
-#include <QTest>
-#include <QTimer>
-#include <QToolButton>
 
 using namespace stb;
-using stbtest::TestInstall;
-using stbtest::dropModalWatches;
+using namespace mainwindowtest;
+using entrytest::clickOk;
+using entrytest::preencheFiscal;
 using stbtest::whenModalNamed;
 
 namespace {
 
-const QString kIncompleto = QStringLiteral("Os dados não estão completos!");
-
 using Passo = std::function<void(TFormDlgItem &)>;
-
-Currency valor(const QString &text) { return *Currency::parsePlain(text); }
-
-void clickOk(QWidget *w) { w->findChild<QPushButton *>(QStringLiteral("BtnOk"))->click(); }
 
 // Types an annex code and leaves the field: the deferred look-up runs.
 void digitaCodigo(TFormDlgItem &dlg, const QString &code)
@@ -66,13 +42,6 @@ void digitaCodigo(TFormDlgItem &dlg, const QString &code)
     QTest::keyClicks(dlg.dxEditCodigo, code);
     dlg.dxCheckFEM->setFocus();
     dlg.processPrivate();
-}
-
-void digita(CurrencyEdit *e, const QString &text)
-{
-    e->setFocus();
-    e->selectAll();
-    QTest::keyClicks(e, text);
 }
 
 struct Linha {
@@ -112,30 +81,9 @@ QList<Linha> linhasGravadas()
     return out;
 }
 
-int contagem(const QString &sql)
-{
-    db::Query q(&DM().BaseDados);
-    q.setSql(sql);
-    q.open();
-    return q.field(0).asInteger();
-}
-
-// The officer, registered, and typed into the header.
-void preencheFiscal()
-{
-    TDM &dm = DM();
-    GravaRemetente(QStringLiteral("00.000.000/0000-00"), QStringLiteral("X"));
-    dm.TabFisc.append();
-    dm.TabFisc.fieldByName(QStringLiteral("Masp")).setAsString(QStringLiteral("123.456-7"));
-    dm.TabFisc.fieldByName(QStringLiteral("Fiscal")).setAsString(QStringLiteral("MARIA FISCAL"));
-    dm.PostCadastro(dm.TabFisc);
-    dm.TabCalc.fieldByName(QStringLiteral("Masp")).setAsString(QStringLiteral("123.456-7"));
-    dm.TabCalc.recalculate();
-}
-
 } // namespace
 
-class TestGoodsItems : public QObject {
+class TestGoodsItems : public MainWindowSuite {
     Q_OBJECT
 
 private slots:
@@ -175,99 +123,26 @@ private slots:
     void dialogsMatchCommandLine();
 
 private:
-    int calculo(int tipo, bool interna, int grupo = 0, const QDate &emissao = Clock::today(), int notas = 1);
-    // Runs the include command; each step fills the dialog for one line
-    // (and presses OK); the dialog is then cancelled.
-    void inclui(QList<Passo> passos);
-    void proximos(QList<Passo> passos);
+    // The general or, in a fuel calculation, the fuel item dialog.
+    void inclui(QList<Passo> passos)
+    {
+        db::Field *g = DM().TabCalc.findField(QStringLiteral("Grupo"));
+        const bool combustivel = g && !g->isNull() && g->asInteger() == 6;
+        MainWindowSuite::inclui<TFormDlgItem>(
+            combustivel ? QStringLiteral("TFormDlgItemCombustivel") : QStringLiteral("TFormDlgItem"), std::move(passos));
+    }
 
-    std::unique_ptr<TestInstall> m_inst;
-    std::unique_ptr<TMain> m_main;
-    RecordingSink m_sink;
     QStringList m_html;
 };
 
 void TestGoodsItems::init()
 {
-    m_sink = RecordingSink();
-    setMessageSink(&m_sink);
-    m_inst = std::make_unique<TestInstall>();
-    m_inst->applyToProcess();
-    // No annex program here: these flows answer locally.
-    annex::setPastaPrograma(m_inst->path(QStringLiteral("semprograma")));
-    m_main = std::make_unique<TMain>();
-    QSignalSpy done(m_main.get(), &TMain::startupFinished);
-    QVERIFY(done.wait(20000));
+    abre();
     m_html.clear();
     setHtmlMessageHandler([this](const QString &title, const QString &html) { m_html << title + QLatin1Char('|') + html; });
-    TFormDlgMVAAjustada::NaoMostraImportada = true;
-    m_sink.clear();
 }
 
-void TestGoodsItems::cleanup()
-{
-    dropModalWatches();
-    TFormDlgNovoCalculo::libera();
-    TFormDlgNovaNF::libera();
-    m_main.reset();
-    m_inst.reset();
-    annex::setPastaPrograma(QString());
-    Clock::reset();
-    setMessageSink(nullptr);
-}
-
-int TestGoodsItems::calculo(int tipo, bool interna, int grupo, const QDate &emissao, int notas)
-{
-    TDM &dm = DM();
-    db::Table &calc = dm.TabCalc;
-    calc.append();
-    calc.fieldByName(QStringLiteral("DataHora")).setAsDateTime(Clock::now());
-    calc.fieldByName(QStringLiteral("TipoCalculo")).setAsInteger(tipo);
-    calc.fieldByName(QStringLiteral("DiferencialAliq")).setAsBoolean(tipo == 2 || tipo == 3);
-    calc.fieldByName(QStringLiteral("OpInterna")).setAsBoolean(interna);
-    if (grupo)
-        calc.fieldByName(QStringLiteral("Grupo")).setAsInteger(grupo);
-    calc.post();
-    const int id = calc.fieldByName(QStringLiteral("IdCalculo")).asInteger();
-    m_main->OpenCalcView();
-    for (int i = 0; i < notas; ++i) {
-        db::Table &n = dm.TabNotas;
-        n.append();
-        n.fieldByName(QStringLiteral("IdCalculo")).setAsInteger(id);
-        n.fieldByName(QStringLiteral("IdNota")).setAsInteger(dm.ProximoIdNota());
-        n.fieldByName(QStringLiteral("NroNF")).setAsString(QString::number(100 + i));
-        n.fieldByName(QStringLiteral("DataEmissao")).setAsDate(emissao);
-        for (const char *f : {"Frete", "DestaqueICMSST", "CreditoICMSMedic"})
-            n.fieldByName(QLatin1String(f)).setAsCurrency(Currency());
-        n.post();
-    }
-    dm.TabNotas.first();
-    m_sink.clear();
-    return id;
-}
-
-void TestGoodsItems::proximos(QList<Passo> passos)
-{
-    db::Field *g = DM().TabCalc.findField(QStringLiteral("Grupo"));
-    const bool combustivel = g && !g->isNull() && g->asInteger() == 6;
-    whenModalNamed(combustivel ? QStringLiteral("TFormDlgItemCombustivel") : QStringLiteral("TFormDlgItem"), [this, passos](QWidget *w) mutable {
-        auto *dlg = qobject_cast<TFormDlgItem *>(w);
-        QVERIFY2(dlg, qPrintable(w->objectName()));
-        if (passos.isEmpty()) {
-            dlg->BtnCancel->click();
-            return;
-        }
-        const Passo passo = passos.takeFirst();
-        passo(*dlg);
-        proximos(passos);
-    });
-}
-
-void TestGoodsItems::inclui(QList<Passo> passos)
-{
-    proximos(std::move(passos));
-    m_main->SBIncluiItem->click();
-}
+void TestGoodsItems::cleanup() { fecha(); }
 
 // ---- a line by annex code ---------------------------------------------------------------
 
@@ -327,7 +202,7 @@ void TestGoodsItems::annexLineStored()
     QCOMPARE(l.valorCredito, Currency::fromInt(120));
     QCOMPARE(description.trimmed(), DM().TabItens.fieldByName(QStringLiteral("XDescrBrelva")).asString());
     // Zeros, never nulls, in every amount.
-    QCOMPARE(contagem(QStringLiteral("SELECT COUNT(*) FROM ITENS WHERE VALORNF IS NULL OR VALORIPI IS NULL OR ALIQICMS IS NULL "
+    QCOMPARE(entrytest::count(QStringLiteral("SELECT COUNT(*) FROM ITENS WHERE VALORNF IS NULL OR VALORIPI IS NULL OR ALIQICMS IS NULL "
                                      "OR MVA IS NULL OR CREDITOICMS IS NULL OR VALORCREDITOICMS IS NULL OR PMPF IS NULL OR "
                                      "LITROS IS NULL OR PRECOLITRONF IS NULL OR MVAPREAJUSTADA IS NULL")),
              0);
@@ -425,7 +300,7 @@ void TestGoodsItems::specialKindSwitchesToFuels()
     QVERIFY(generalHidden);
     QCOMPARE(fuelCaption, QStringLiteral("Inclusão de Item - COMBUSTÍVEL"));
     QCOMPARE(DM().TabCalc.fieldByName(QStringLiteral("Grupo")).asInteger(), 6);
-    QCOMPARE(contagem(QStringLiteral("SELECT COUNT(*) FROM CALCULOS WHERE GRUPO = 6")), 1);
+    QCOMPARE(entrytest::count(QStringLiteral("SELECT COUNT(*) FROM CALCULOS WHERE GRUPO = 6")), 1);
     QVERIFY(!m_main->LabelGrupoEspecial->isHidden());
     const QStringList texts = m_sink.texts();
     QCOMPARE(texts.value(0), QStringLiteral("Para calcular este item, é preciso criar o cálculo como \"Especial\"."));
@@ -467,7 +342,7 @@ void TestGoodsItems::specialKindNotOffered()
     QCOMPARE(texts.value(0), QStringLiteral("Para calcular este item, é preciso criar o cálculo como \"Especial\"."));
     QCOMPARE(texts.contains(QStringLiteral("Quer mudar este Cálculo para \"Medicamentos\"?")), offered);
     QVERIFY(codeAfter.isEmpty());
-    QCOMPARE(contagem(QStringLiteral("SELECT COUNT(*) FROM CALCULOS WHERE GRUPO IS NULL")), 1);
+    QCOMPARE(entrytest::count(QStringLiteral("SELECT COUNT(*) FROM CALCULOS WHERE GRUPO IS NULL")), 1);
 }
 
 // ---- adjusted MVA -------------------------------------------------------------------------------
@@ -876,7 +751,6 @@ void TestGoodsItems::deleteRenumbers_data()
     QTest::addColumn<QList<int>>("left"); // ValorNF of the lines left, in NroItem order
     QTest::addColumn<int>("current");     // ValorNF of the current line afterwards
     QTest::newRow("second of four") << 2 << true << QList<int>{10, 30, 40} << 30;
-    QTest::newRow("the last") << 4 << true << QList<int>{10, 20, 30} << 30;
     QTest::newRow("answered No") << 2 << false << QList<int>{10, 20, 30, 40} << 20;
 }
 
@@ -997,7 +871,7 @@ void TestGoodsItems::closingQuestions()
     inclui({});
     QCOMPARE(m_sink.texts(), (QStringList{QStringLiteral("Esta Nota não tem nenhum item cadastrado. Quer exclui-la?"),
                                           QStringLiteral("Quer Incluir mais alguma Nota Fiscal neste Cálculo?")}));
-    QTEST(contagem(QStringLiteral("SELECT COUNT(*) FROM NOTAS")) == 1, "invoiceLeft");
+    QTEST(entrytest::count(QStringLiteral("SELECT COUNT(*) FROM NOTAS")) == 1, "invoiceLeft");
     QCOMPARE(opened.startsWith(QStringLiteral("Inclusão de Nova Nota Fiscal")), invoiceDialog);
 }
 
@@ -1153,17 +1027,9 @@ void TestGoodsItems::dialogsMatchCommandLine()
                                 {"OpInterna", DM().TabCalc.fieldByName(QStringLiteral("OpInterna")).asBoolean()}, {"PrintMR", 0}}},
         {"notas", QJsonArray{QJsonObject{{"NroNF", "4510"}, {"Frete", fuel ? "0" : "50"}, {"DestaqueICMSST", "0"},
                                          {"CreditoICMSMedic", "0"}, {"itens", itens}}}}};
-    const QString file = m_inst->path(QStringLiteral("calculo.json"));
-    QFile f(file);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QJsonDocument(entrada).toJson());
-    f.close();
-    QProcess cli;
-    cli.start(QStringLiteral(STB_CLI_PATH), {QStringLiteral("compute"), QStringLiteral("--today"), QStringLiteral("2026-11-20"), file});
-    QVERIFY(cli.waitForFinished(60000));
-    QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
-    const QJsonObject saida = QJsonDocument::fromJson(cli.readAllStandardOutput()).object();
-    const QJsonObject nota = saida.value(QStringLiteral("notas")).toArray().at(0).toObject();
+    QJsonObject nota;
+    QString erro;
+    QVERIFY2(computaCli(QStringLiteral(STB_CLI_PATH), entrada, &nota, &erro), qPrintable(erro));
     QCOMPARE(nota.value(QStringLiteral("ValorARecolher")).toString(), total);
     QVERIFY(valor(total) > Currency());
     const QJsonArray linhas = nota.value(QStringLiteral("itens")).toArray();

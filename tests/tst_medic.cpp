@@ -1,6 +1,7 @@
 // The medicine price table: reading odd lines of the text table, the choice
 // between the snapshot and the text table, searches (bar code, first word,
-// contained word, typed quotes and wildcards), the generic/price rule, the
+// contained word, typed quotes and wildcards, accents and mixed case, the
+// case-blind LIKE behind them), the generic/price rule, the
 // list-MVA key and the installation of a new table with its failures.
 #include "core/messages.h"
 #include "outputs/medic.h"
@@ -67,6 +68,9 @@ private slots:
     void snapshotDanificadoMantemLinhas();
     void ordemSemCaixa_data();
     void ordemSemCaixa();
+    void likeSemCaixa_data();
+    void likeSemCaixa();
+    void likeSemCaixaPadraoPorLinha();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -295,8 +299,15 @@ void TestMedic::pesquisa_data()
     QTest::newRow("quote in the word") << "D'AGUA" << con << QStringList{"ÁGUA D'AGUA 1L"};
     QTest::newRow("percent is literal") << "3%" << con << QStringList{"ÁGUA BORICADA 3%"};
     QTest::newRow("underscore is literal") << "A_B" << con << QStringList{"X A_B"};
+    QTest::newRow("accented lower-case word inside") << "ção" << con
+                                                     << QStringList{"AÇÃO RÁPIDA XAROPE", "Solução Fisiológica 0,9%"};
+    QTest::newRow("accented word as prefix") << "ação rápida" << pre << QStringList{"AÇÃO RÁPIDA XAROPE"};
+    QTest::newRow("mixed case against mixed case") << "FiSiOlÓgIcA" << con << QStringList{"Solução Fisiológica 0,9%"};
+    QTest::newRow("lower-case row, plain word") << "solu" << pre << QStringList{"Solução Fisiológica 0,9%"};
+    QTest::newRow("accents are not dropped") << "acao" << con << QStringList{};
     QTest::newRow("empty text lists all") << "" << pre
-                                          << QStringList{"DIPIRONA 500MG", "DIPIRONA GOTAS", "METAMIZOL SODICA 1G", "X A_B",
+                                          << QStringList{"AÇÃO RÁPIDA XAROPE", "DIPIRONA 500MG", "DIPIRONA GOTAS",
+                                                         "METAMIZOL SODICA 1G", "Solução Fisiológica 0,9%", "X A_B",
                                                          "XAYB", "ÁGUA BORICADA 3%", "ÁGUA D'AGUA 1L"};
 }
 
@@ -312,7 +323,9 @@ void TestMedic::pesquisa()
                                            "7890000000004;ÁGUA D'AGUA 1L;1;0;0;0;;L;+\n"
                                            "7890000000005;X A_B;1;0;0;0;;L;+\n"
                                            "7890000000006;XAYB;1;0;0;0;;L;+\n"
-                                           "7890000000007;DIPIRONA GOTAS;1;0;0;0;;L;+\n")
+                                           "7890000000007;DIPIRONA GOTAS;1;0;0;0;;L;+\n"
+                                           "7890000000008;Solução Fisiológica 0,9%;1;0;0;0;;L;+\n"
+                                           "7890000000009;AÇÃO RÁPIDA XAROPE;1;0;0;0;;L;+\n")
                                 .toUtf8()));
     Medic m;
     m.carregaTexto(path);
@@ -540,6 +553,80 @@ void TestMedic::ordemSemCaixa()
     q.paramByName(QStringLiteral("b2")).setAsString(a);
     q.open();
     QCOMPARE(q.field(0).asInteger(), -ordem);
+}
+
+void TestMedic::likeSemCaixa_data()
+{
+    // st_likeci answers as UPPER(text) LIKE UPPER(pattern) ESCAPE '\' does,
+    // through its ASCII, Latin-1 and Unicode paths.
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<bool>("match");
+    auto row = [](const char *name, const QString &text, const char *pattern, bool match) {
+        QTest::newRow(name) << text << QString::fromUtf8(pattern) << match;
+    };
+    row("contained, ASCII", QStringLiteral("Dipirona 500mg"), "%PIRO%", true);
+    row("contained, not there", QStringLiteral("Dipirona 500mg"), "%PIRA%", false);
+    row("contained at the end", QStringLiteral("Dipirona"), "%ONA%", true);
+    row("prefix, lower-case pattern", QStringLiteral("DIPIRONA"), "dip%", true);
+    row("prefix longer than the text", QStringLiteral("DIP"), "DIPI%", false);
+    row("prefix is not inside", QStringLiteral("XDIPIRONA"), "DIP%", false);
+    row("whole text", QStringLiteral("dipirona"), "DIPIRONA", true);
+    row("whole text, one more letter", QStringLiteral("dipironas"), "DIPIRONA", false);
+    row("accented, other case", QStringLiteral("água"), "%ÁGUA", true);
+    row("accent is a letter of its own", QStringLiteral("água"), "%AGUA%", false);
+    row("cedilla and tilde, other case", QStringLiteral("Solução"), "%ÇÃO", true);
+    row("underscore is one accented letter", QStringLiteral("ação"), "A_ÃO", true);
+    row("underscore is not zero letters", QStringLiteral("aão"), "A_ÃO", false);
+    row("y with diaeresis", QStringLiteral("ÿ"), "Ÿ", true);
+    row("micro sign becomes mu", QStringLiteral("5µg"), "%Μ%", true);
+    row("sharp s becomes SS", QStringLiteral("straße"), "%SS%", true);
+    row("SS in the pattern text as sharp s", QStringLiteral("STRASSE"), "%ß%", true);
+    row("greek letters", QStringLiteral("ωmega"), "ΩME%", true);
+    row("ligature becomes two letters", QStringLiteral("oﬀ"), "OFF", true);
+    row("long Latin-1 text", QString(300, QChar(0xE9)) + QStringLiteral("x"), "%ÉX", true);
+    row("long Latin-1 text, no match", QString(300, QChar(0xE9)) + QStringLiteral("x"), "%ÉY", false);
+    row("escaped percent", QStringLiteral("3%"), "%3\\%", true);
+    row("escaped percent is literal", QStringLiteral("3x"), "%3\\%", false);
+    row("escaped underscore", QStringLiteral("a_b"), "%\\_%", true);
+    row("escaped underscore is literal", QStringLiteral("ab"), "%\\_%", false);
+    row("escaped letter", QStringLiteral("xa"), "%\\A", true);
+    row("lone escape at the end", QStringLiteral("x\\"), "x\\", false);
+    row("quote", QStringLiteral("D'AGUA"), "%d'agua%", true);
+    row("backtracking over a false start", QStringLiteral("aab"), "%ab", true);
+    row("two runs", QStringLiteral("mississippi"), "%ISS%IPP%", true);
+    row("two runs out of order", QStringLiteral("mississippi"), "%IPP%ISS%", false);
+    row("percent matches empty text", QString(), "%", true);
+    row("underscore needs a letter", QString(), "_", false);
+}
+
+void TestMedic::likeSemCaixa()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, pattern);
+    QFETCH(bool, match);
+    Medic m;
+    db::Query q(&m.database());
+    q.setSql(QStringLiteral("SELECT ST_LIKECI(:t1, :p1, '\\'), UPPER(:t2) LIKE UPPER(:p2) ESCAPE '\\'"));
+    q.paramByName(QStringLiteral("t1")).setAsString(text);
+    q.paramByName(QStringLiteral("p1")).setAsString(pattern);
+    q.paramByName(QStringLiteral("t2")).setAsString(text);
+    q.paramByName(QStringLiteral("p2")).setAsString(pattern);
+    q.open();
+    QCOMPARE(q.field(0).asInteger() != 0, match);
+    QCOMPARE(q.field(1).asInteger() != 0, match);
+}
+
+void TestMedic::likeSemCaixaPadraoPorLinha()
+{
+    // A pattern that changes from row to row is read again for each row.
+    Medic m;
+    db::Query q(&m.database());
+    q.setSql(QStringLiteral("SELECT GROUP_CONCAT(N) FROM (SELECT 1 N, 'abc' T, '%B%' P UNION ALL SELECT 2, 'abc', '%X%' "
+                            "UNION ALL SELECT 3, 'xyz', '%X%' UNION ALL SELECT 4, 'a%', 'A|%' UNION ALL SELECT 5, 'ab', 'A|%') "
+                            "WHERE ST_LIKECI(T, P, CASE WHEN N < 4 THEN '\\' ELSE '|' END)"));
+    q.open();
+    QCOMPARE(q.field(0).asString(), QStringLiteral("1,3,4"));
 }
 
 QTEST_GUILESS_MAIN(TestMedic)

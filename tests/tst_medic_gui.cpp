@@ -2,49 +2,28 @@
 // the item dialog calls it (bar code, several hits, "*", nothing found), its
 // grid and export read back by an independent reader, the table update from
 // a loopback server and from a file, and the annex workbook by NBM.
-#include "core/datamodule.h"
-#include "core/messages.h"
 #include "core/settings.h"
 #include "outputs/dlgatualizatabmedic.h"
 #include "outputs/dlgescolhemedic.h"
 #include "outputs/medic.h"
 #include "outputs/medicdownload.h"
 #include "platform/inifile.h"
-#include "platform/zlbarchive.h"
-#include "shell/mainwindow.h"
+#include "tests/mainwindow_fixture.h"
 #include "tests/support/httpserver.h"
-#include "tests/support/testenv.h"
 #include "tests/xlsread.h"
 
 #include <QAction>
-#include <QBuffer>
-#include <QCheckBox>
 #include <QComboBox>
-#include <QSpinBox>
-#include <QLineEdit>
 #include <QMenu>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QSignalSpy>
-#include <QTest>
-#include <QToolButton>
+#include <QSpinBox>
 
 using namespace stb;
 using stbtest::TestInstall;
 
 namespace {
 
-QByteArray amostra()
-{
-    QByteArray texto;
-    TZLBArchive sample;
-    if (sample.open(QStringLiteral(STB_SAMPLE_ZLB))) {
-        QBuffer b(&texto);
-        b.open(QIODevice::WriteOnly);
-        sample.readEntry(0, b);
-    }
-    return texto;
-}
+QByteArray amostra() { return mainwindowtest::amostraMedic(QStringLiteral(STB_SAMPLE_ZLB)); }
 
 QAction *acao(TMain &main, const char *name) { return main.findChild<QAction *>(QLatin1String(name)); }
 
@@ -57,7 +36,7 @@ void clica(QWidget *w, const char *name)
 
 } // namespace
 
-class TestMedicGui : public QObject {
+class TestMedicGui : public MainWindowSuite {
     Q_OBJECT
 
 private slots:
@@ -73,40 +52,28 @@ private slots:
 private:
     void instalaTexto();
     QString documentos() const { return m_inst->path(QStringLiteral("Documentos")); }
-    std::unique_ptr<TestInstall> m_inst;
-    std::unique_ptr<TMain> m_main;
-    RecordingSink m_sink;
     QStringList m_abertos;
 };
 
 void TestMedicGui::init()
 {
-    m_sink = RecordingSink();
-    setMessageSink(&m_sink);
-    m_inst = std::make_unique<TestInstall>();
-    m_inst->setIni(QStringLiteral("HostFazenda"), QStringLiteral("ProxyIE"), QStringLiteral("0"));
-    // The documents folder as the desktop names it.
-    QDir().mkpath(m_inst->path(QStringLiteral("home/.config")));
-    QFile dirs(m_inst->path(QStringLiteral("home/.config/user-dirs.dirs")));
-    QVERIFY(dirs.open(QIODevice::WriteOnly));
-    dirs.write("XDG_DOCUMENTS_DIR=\"" + documentos().toUtf8() + "\"\n");
-    dirs.close();
-    m_inst->applyToProcess();
-    m_main = std::make_unique<TMain>();
-    QSignalSpy done(m_main.get(), &TMain::startupFinished);
-    QVERIFY(done.wait(20000));
+    abre([](TestInstall &inst) {
+        inst.setIni(QStringLiteral("HostFazenda"), QStringLiteral("ProxyIE"), QStringLiteral("0"));
+        // The documents folder as the desktop names it.
+        QDir().mkpath(inst.path(QStringLiteral("home/.config")));
+        QFile dirs(inst.path(QStringLiteral("home/.config/user-dirs.dirs")));
+        QVERIFY(dirs.open(QIODevice::WriteOnly));
+        dirs.write("XDG_DOCUMENTS_DIR=\"" + inst.path(QStringLiteral("Documentos")).toUtf8() + "\"\n");
+    });
     m_abertos.clear();
     TMain::setShellOpenHook([this](const QString &f) { m_abertos << f; });
-    m_sink.clear();
 }
 
 void TestMedicGui::cleanup()
 {
     TMain::setShellOpenHook({});
-    m_main.reset();
+    fecha();
     QVERIFY(!FormDlgEscolheMedicExiste());
-    m_inst.reset();
-    setMessageSink(nullptr);
 }
 
 void TestMedicGui::instalaTexto()

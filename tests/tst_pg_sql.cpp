@@ -258,6 +258,10 @@ void TestPgSql::translation_data()
                                  << "CAST(SUBSTRING(A FROM 1 FOR 2) AS INTEGER)" << QStringList{};
     QTest::newRow("quoted names") << "SELECT \"IdNota\", [NroNF] FROM \"Notas\""
                                   << "SELECT \"idnota\", \"nronf\" FROM \"notas\"" << QStringList{};
+    QTest::newRow("case-blind like") << "ST_LIKECI(DESCRICAO, :TEXTO, '\\')"
+                                     << "(UPPER(DESCRICAO) LIKE UPPER($1) ESCAPE '\\')" << QStringList{"TEXTO"};
+    QTest::newRow("case-blind like without escape") << "ST_LIKECI(A, 'x%')" << "(UPPER(A) LIKE UPPER('x%'))"
+                                                    << QStringList{};
     QTest::newRow("union in order") << "SELECT A FROM T UNION SELECT B FROM U"
                                     << "SELECT * FROM (SELECT A FROM T UNION SELECT B FROM U) AS stb_uniao ORDER BY stb_uniao"
                                     << QStringList{};

@@ -220,6 +220,19 @@ private:
                     continue;
                 }
             }
+            if (q >= 0 && u == QLatin1String("ST_LIKECI")) {
+                const int c1 = topLevel(p + 1, q, nullptr);
+                const int c2 = c1 < 0 ? -1 : topLevel(c1 + 1, q, nullptr);
+                if (c1 >= 0) {
+                    s += QStringLiteral("(UPPER(") + range(p + 1, c1).trimmed() + QStringLiteral(") LIKE UPPER(")
+                        + range(c1 + 1, c2 < 0 ? q : c2).trimmed() + QLatin1Char(')');
+                    if (c2 >= 0)
+                        s += QStringLiteral(" ESCAPE ") + range(c2 + 1, q).trimmed();
+                    s += QLatin1Char(')');
+                    i = q;
+                    continue;
+                }
+            }
             if (q >= 0 && (u == QLatin1String("POS") || u == QLatin1String("POSITION"))) {
                 const int in = topLevel(p + 1, q, "IN");
                 const int comma = in < 0 ? topLevel(p + 1, q, nullptr) : -1;

@@ -9,6 +9,7 @@
 //                                workstation's day, as with the folder)
 //   CAST(x AS MONEY | CURRENCY | FLOAT | MEMO | AUTOINC | WORD | LARGEINT)
 //                             -> NUMERIC(19,4), DOUBLE PRECISION, TEXT...
+//   ST_LIKECI(t, p [, e])     -> (UPPER(t) LIKE UPPER(p) [ESCAPE e])
 //   "Name", [Name]            -> "name" (the server's names are lower case)
 //   a UNION without ORDER BY  -> its rows in order, as the folder gives them
 #pragma once
