@@ -3,6 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
 #include <filesystem>
 #include <tuple>
 
@@ -68,7 +71,7 @@ private:
     bool literal(const char *word)
     {
         const qsizetype n = static_cast<qsizetype>(qstrlen(word));
-        if (m_data.mid(m_pos, n) != QByteArray(word)) {
+        if (m_data.size() - m_pos < n || std::memcmp(m_data.constData() + m_pos, word, static_cast<size_t>(n)) != 0) {
             fail(QStringLiteral("valor inválido"));
             return false;
         }
@@ -86,31 +89,59 @@ private:
             fail(QStringLiteral("fim inesperado do documento"));
             return false;
         }
+        out.boolean = false; // a reused value may have been true
         switch (peek()) {
         case '{':
             return object(out, depth);
         case '[':
             return array(out, depth);
         case '"':
+            semFilhos(out);
             out.type = Value::Type::String;
             return string(out.text, &out.invalidText);
         case 't':
+            semFilhos(out);
+            semTexto(out);
             out.type = Value::Type::Bool;
             out.boolean = true;
             return literal("true");
         case 'f':
+            semFilhos(out);
+            semTexto(out);
             out.type = Value::Type::Bool;
             out.boolean = false;
             return literal("false");
         case 'n':
+            semFilhos(out);
+            semTexto(out);
             out.type = Value::Type::Null;
             return literal("null");
         default:
-            if (peek() == '-' || (peek() >= '0' && peek() <= '9'))
+            if (peek() == '-' || (peek() >= '0' && peek() <= '9')) {
+                semFilhos(out);
+                out.invalidText = false;
                 return number(out);
+            }
             fail(QStringLiteral("valor inválido"));
             return false;
         }
+    }
+
+    // A value is read into a Value that may hold an earlier one (the streamed
+    // list's element, the members of a reused object): what the new value
+    // has no use for is dropped, the room of its texts and lists is kept.
+    static void semFilhos(Value &v)
+    {
+        if (!v.members.empty())
+            v.members.clear();
+        if (!v.items.empty())
+            v.items.clear();
+    }
+    static void semTexto(Value &v)
+    {
+        if (!v.text.isNull())
+            v.text = QString();
+        v.invalidText = false;
     }
 
     bool digits()
@@ -149,7 +180,8 @@ private:
             }
         }
         out.type = Value::Type::Number;
-        out.text = QString::fromLatin1(m_data.constData() + start, m_pos - start);
+        // Assigned over the old text, whose room is reused.
+        out.text = QLatin1String(m_data.constData() + start, m_pos - start);
         return true;
     }
 
@@ -182,7 +214,9 @@ private:
     // A string's value; `invalid` (when given) tells whether its bytes were
     // not valid UTF-8 or an escape left a lone surrogate, so the caller can
     // refuse the text instead of using replacement characters.
-    bool string(QString &out, bool *invalid = nullptr, bool key = false)
+    // `shared` (a key's) tells whether the text is the shared one of its
+    // name, which no other name's text is.
+    bool string(QString &out, bool *invalid = nullptr, bool key = false, bool *shared = nullptr)
     {
         ++m_pos; // opening quote
         // Most texts hold no escape: the whole span converts at once, and a
@@ -190,28 +224,22 @@ private:
         {
             const char *d = m_data.constData();
             const qsizetype n = m_data.size();
-            qsizetype i = m_pos;
-            unsigned char high = 0; // any byte above 0x7F seen
-            while (i < n) {
-                const auto c = static_cast<unsigned char>(d[i]);
-                if (c == '"' || c == '\\' || c < 0x20)
-                    break;
-                high |= c;
-                ++i;
-            }
+            bool high = false; // any byte above 0x7F seen
+            const qsizetype i = fimTrecho(d, m_pos, n, high);
             if (i < n && d[i] == '"') {
                 const QByteArrayView span(d + m_pos, i - m_pos);
-                const bool ascii = high < 0x80;
+                const bool ascii = !high;
                 // Plain ASCII needs neither the UTF-8 check nor the decoder.
                 const bool bad = !ascii && !span.isValidUtf8();
                 if (key && !bad) {
-                    const QByteArray probe = QByteArray::fromRawData(span.data(), span.size());
-                    auto it = m_keys.constFind(probe);
-                    if (it == m_keys.cend())
-                        it = m_keys.insert(QByteArray(span.data(), span.size()), QString::fromUtf8(span));
-                    out = *it;
+                    const QString &nome = nomeCampo(span);
+                    // A reused member already holding the name keeps it.
+                    if (out.constData() != nome.constData() || out.size() != nome.size())
+                        out = nome;
+                    if (shared)
+                        *shared = true;
                 } else if (ascii) {
-                    out = QString::fromLatin1(span.data(), span.size());
+                    out = QLatin1String(span.data(), span.size()); // over the old text, reusing its room
                 } else {
                     out = QString::fromUtf8(span);
                 }
@@ -314,25 +342,98 @@ private:
         return true;
     }
 
+    // Where the plain part of a text ends: the first '"', '\\' or control
+    // byte from `i` on (`n` when none); `high` tells whether a byte above 0x7F
+    // was passed. Eight bytes are tested at once while the buffer allows: a
+    // byte of a word is zero after the XOR with a repeated '"' or '\\', and
+    // below 0x20 when subtracting 0x20 borrows into its top bit. The lowest
+    // byte so flagged is exact in each test (a false flag only ever sits above
+    // a true one), so the lowest of the three is the end.
+    static qsizetype fimTrecho(const char *d, qsizetype i, qsizetype n, bool &high)
+    {
+        if constexpr (std::endian::native == std::endian::little) {
+            constexpr std::uint64_t um = 0x0101010101010101ull, topo = 0x8080808080808080ull;
+            std::uint64_t passados = 0; // the bytes passed, OR-ed
+            for (; i + 8 <= n; i += 8) {
+                std::uint64_t w;
+                std::memcpy(&w, d + i, 8);
+                const std::uint64_t aspas = w ^ (um * '"'), barra = w ^ (um * '\\');
+                const std::uint64_t fim =
+                    (((aspas - um) & ~aspas) | ((barra - um) & ~barra) | ((w - um * 0x20) & ~w)) & topo;
+                if (fim) {
+                    const int k = std::countr_zero(fim) / 8;
+                    passados |= k ? w & (~0ull >> (64 - 8 * k)) : 0;
+                    high = high || (passados & topo);
+                    return i + k;
+                }
+                passados |= w;
+            }
+            high = high || (passados & topo);
+        }
+        for (; i < n; ++i) {
+            const auto c = static_cast<unsigned char>(d[i]);
+            if (c == '"' || c == '\\' || c < 0x20)
+                break;
+            high = high || c > 0x7F;
+        }
+        return i;
+    }
+
+    // The shared text of a field name. The names seen last sit in a small
+    // table indexed by a cheap hash of the name (its length and its first and
+    // last eight bytes), so the names that every line of a list repeats are
+    // found without the general table.
+    const QString &nomeCampo(QByteArrayView span)
+    {
+        const auto n = static_cast<size_t>(span.size());
+        std::uint64_t inicio = 0, fim = 0;
+        std::memcpy(&inicio, span.data(), std::min<size_t>(n, 8));
+        if (n > 8)
+            std::memcpy(&fim, span.data() + n - 8, 8);
+        const std::uint64_t h = (inicio ^ (fim * 31) ^ n) * 0x9E3779B97F4A7C15ull;
+        NomeRecente &r = m_recentes[h >> 57]; // the top 7 bits: 128 entries
+        // Up to 16 bytes the two words hold the whole name.
+        if (r.usado && r.tamanho == n && r.inicio == inicio && r.fim == fim
+            && (n <= 16 || QByteArrayView(r.bytes) == span))
+            return r.texto;
+        const QByteArray probe = QByteArray::fromRawData(span.data(), span.size());
+        auto it = m_keys.constFind(probe);
+        if (it == m_keys.cend())
+            it = m_keys.insert(QByteArray(span.data(), span.size()), QString::fromUtf8(span));
+        r = NomeRecente{it.key(), *it, n, inicio, fim, true};
+        return r.texto;
+    }
+
     // `stream`: each element goes to the list sink instead of into `out`.
     bool array(Value &out, int depth, bool stream = false)
     {
         ++m_pos;
+        semTexto(out);
+        if (!out.members.empty())
+            out.members.clear();
         out.type = Value::Type::Array;
+        size_t n = 0; // elements read; any further ones are an earlier value's, reused in place
+        const auto fim = [&] {
+            out.items.erase(out.items.begin() + static_cast<std::ptrdiff_t>(n), out.items.end());
+            return true;
+        };
         skipSpace();
         if (peek() == ']') {
             ++m_pos;
-            return true;
+            return fim();
         }
         while (true) {
             skipSpace();
             if (stream) {
-                Value item;
-                if (!value(item, depth + 1))
+                // One element at a time, read over the previous one.
+                if (!value(m_elemento, depth + 1))
                     return false;
-                m_sink->take(std::move(item));
-            } else if (!value(out.items.emplace_back(), depth + 1)) {
-                return false; // built in place: no move of the element
+                m_sink->take(std::move(m_elemento));
+            } else {
+                if (n == out.items.size())
+                    out.items.emplace_back(); // built in place: no move of the element
+                if (!value(out.items[n++], depth + 1))
+                    return false;
             }
             skipSpace();
             if (peek() == ',') {
@@ -341,7 +442,7 @@ private:
             }
             if (peek() == ']') {
                 ++m_pos;
-                return true;
+                return fim();
             }
             fail(QStringLiteral("esperado \",\" ou \"]\""));
             return false;
@@ -351,15 +452,24 @@ private:
     bool object(Value &out, int depth)
     {
         ++m_pos;
+        semTexto(out);
+        if (!out.items.empty())
+            out.items.clear();
         out.type = Value::Type::Object;
         // A line of the input has about eight members: room for them at once
         // instead of growing (and moving the values) member by member.
         out.members.reserve(8);
+        size_t n = 0; // members read; any further ones are an earlier value's, reused in place
+        const auto fim = [&] {
+            out.members.erase(out.members.begin() + static_cast<std::ptrdiff_t>(n), out.members.end());
+            return true;
+        };
         QSet<QString> keys; // used once an object has many members
+        std::uint32_t compartilhados = 0; // bit k: member k's name is shared text (k < 16)
         skipSpace();
         if (peek() == '}') {
             ++m_pos;
-            return true;
+            return fim();
         }
         while (true) {
             skipSpace();
@@ -368,17 +478,31 @@ private:
                 return false;
             }
             const qsizetype keyPos = m_pos;
-            QString key;
-            if (!string(key, nullptr, true))
+            if (n == out.members.size())
+                out.members.emplace_back();
+            auto &membro = out.members[n];
+            bool compartilhado = false;
+            if (!string(membro.first, nullptr, true, &compartilhado))
                 return false;
+            const QString &key = membro.first;
             bool repetido = false;
-            if (out.members.size() < 16) {
-                for (const auto &m : out.members)
-                    repetido = repetido || m.first == key;
+            if (n < 16) {
+                // Two shared names are the same name only as the same text.
+                if (compartilhado)
+                    compartilhados |= 1u << n;
+                for (size_t k = 0; k < n && !repetido; ++k) {
+                    const QString &outra = out.members[k].first;
+                    if (outra.size() != key.size())
+                        continue;
+                    if (outra.constData() == key.constData())
+                        repetido = true;
+                    else if (!(compartilhado && (compartilhados >> k & 1u)))
+                        repetido = outra == key;
+                }
             } else {
                 if (keys.isEmpty())
-                    for (const auto &m : out.members)
-                        keys.insert(m.first);
+                    for (size_t k = 0; k < n; ++k)
+                        keys.insert(out.members[k].first);
                 repetido = keys.contains(key);
                 keys.insert(key);
             }
@@ -396,7 +520,8 @@ private:
             skipSpace();
             // The member is added first and its value read in place.
             const bool stream = depth == 0 && m_sink && key == m_sink->key && peek() == '[';
-            Value &v = out.members.emplace_back(std::piecewise_construct, std::forward_as_tuple(std::move(key)), std::forward_as_tuple()).second;
+            Value &v = membro.second;
+            ++n;
             if (stream) {
                 if (!array(v, depth + 1, true))
                     return false;
@@ -410,7 +535,7 @@ private:
             }
             if (peek() == '}') {
                 ++m_pos;
-                return true;
+                return fim();
             }
             fail(QStringLiteral("esperado \",\" ou \"}\""));
             return false;
@@ -422,6 +547,15 @@ private:
     const ListSink *m_sink;
     qsizetype m_pos = 0;
     QHash<QByteArray, QString> m_keys; // field names, shared
+    struct NomeRecente {
+        QByteArray bytes;
+        QString texto;
+        size_t tamanho = 0;
+        std::uint64_t inicio = 0, fim = 0; // the first and the last eight bytes
+        bool usado = false;
+    };
+    std::array<NomeRecente, 128> m_recentes;
+    Value m_elemento; // the streamed list's element being read
 };
 
 // A decimal split into sign, digits and the power of ten of the last digit.
@@ -650,6 +784,29 @@ QString quote(const QString &s)
     }
     out += QLatin1Char('"');
     return out;
+}
+
+void appendAmount(std::string &out, stb::Currency c)
+{
+    // Digits from the right on the magnitude, unsigned so that the most
+    // negative amount prints too.
+    const bool negative = c.raw() < 0;
+    std::uint64_t mag = negative ? ~static_cast<std::uint64_t>(c.raw()) + 1 : static_cast<std::uint64_t>(c.raw());
+    char buf[24];
+    char *const end = buf + sizeof buf;
+    char *p = end;
+    for (int i = 0; i < 4; ++i) {
+        *--p = static_cast<char>('0' + mag % 10);
+        mag /= 10;
+    }
+    *--p = '.';
+    do {
+        *--p = static_cast<char>('0' + mag % 10);
+        mag /= 10;
+    } while (mag != 0);
+    if (negative)
+        *--p = '-';
+    out.append(p, static_cast<size_t>(end - p));
 }
 
 std::optional<QByteArray> readInputFile(const QString &path, QString *why)

@@ -8,6 +8,7 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -33,8 +34,9 @@ struct ParseError {
 
 // Receives, one at a time and in file order, the elements of the list held
 // by the top-level member `key`, so a large input never stands whole in
-// memory; the document keeps that member as an empty list. `take` may throw
-// to stop the parse.
+// memory; the document keeps that member as an empty list. Each element is
+// read over the previous one (reusing its room), so `take` moves out what it
+// keeps and holds no reference into it. `take` may throw to stop the parse.
 struct ListSink {
     QString key;
     std::function<void(Value &&)> take;
@@ -57,6 +59,11 @@ std::optional<qint64> parseInteger(const Value &v, QString *why);
 
 // A string literal with the JSON escapes.
 QString quote(const QString &s);
+
+// Appends an amount as the tool prints it, with four decimals and "."
+// ("-12.5000", the text of Currency::toPlainString(4)), without the
+// intermediate texts: a large output writes hundreds of thousands of them.
+void appendAmount(std::string &out, stb::Currency c);
 
 // Largest input file the tool reads.
 constexpr qint64 MaxInputBytes = 256LL * 1024 * 1024;

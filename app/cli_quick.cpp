@@ -11,10 +11,10 @@
 #include "core/itemcalc.h"
 #include "platform/clock.h"
 
-#include <QHash>
 
 #include <algorithm>
 #include <array>
+#include <string>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -51,18 +51,35 @@ struct Destinos {
     {
         moeda[static_cast<size_t>(def.fieldIndex(QLatin1String(campo)))] = membro;
     }
-    // The field of a key as written (every line repeats the same keys).
-    int indice(const QString &key) const
+    // What a key as written stands for: its field, whether the program
+    // assigns it, whether it is the field's exact spelling.
+    struct Chave {
+        QString nome;
+        int indice;
+        bool atribuida;
+        bool grafiaExata;
+    };
+    // Every line repeats the same few keys, and the reader shares the text of
+    // a repeated key, so a key is mostly found by its text's address; the
+    // list grows by at most one entry per distinct key.
+    const Chave &chave(const QString &key) const
     {
-        const auto it = indices.constFind(key);
-        if (it != indices.cend())
-            return *it;
-        return *indices.insert(key, def.fieldIndex(key));
+        for (const Chave &c : chaves)
+            if (c.nome.constData() == key.constData() && c.nome.size() == key.size())
+                return c;
+        for (const Chave &c : chaves)
+            if (c.nome == key)
+                return c;
+        const int i = def.fieldIndex(key);
+        return chaves.emplace_back(Chave{key, i,
+                                         key.compare(QLatin1String("IdNota"), Qt::CaseInsensitive) == 0
+                                             || key.compare(QLatin1String("NroItem"), Qt::CaseInsensitive) == 0,
+                                         i >= 0 && def.fields[i].name == key});
     }
     stb::db::TableDef def;
     std::vector<stb::Currency Linha::*> moeda;
     int fem = -1; // the FEM flag's field, when the line has one
-    mutable QHash<QString, int> indices;
+    mutable std::vector<Chave> chaves;
 };
 
 // Reads one line: the number of the line is the program's, so IdNota and
@@ -76,34 +93,53 @@ Linha leLinha(const Destinos<Linha> &destinos, const Value &obj, const char *lis
         bad(path(), QStringLiteral("esperado um objeto, %1").arg(json::encontrado(obj)));
     Linha linha{};
     for (const auto &[key, v] : obj.members) {
-        if (key.compare(QLatin1String("IdNota"), Qt::CaseInsensitive) == 0
-            || key.compare(QLatin1String("NroItem"), Qt::CaseInsensitive) == 0)
+        const auto &chave = destinos.chave(key);
+        if (chave.atribuida)
             bad(path() + QLatin1Char('.') + key, QStringLiteral("é atribuído pelo programa"));
-        const int i = destinos.indice(key);
+        const int i = chave.indice;
         if (i < 0)
             bad(path() + QLatin1Char('.') + key, QStringLiteral("campo desconhecido"));
         const stb::db::FieldDef &fd = destinos.def.fields[i];
-        if (fd.name != key)
+        if (!chave.grafiaExata)
             bad(path() + QLatin1Char('.') + key,
                 QStringLiteral("campo desconhecido (o nome do campo se escreve \"%1\")").arg(fd.name));
         QString why;
+        if (stb::Currency Linha::*m = destinos.moeda[static_cast<size_t>(i)]) {
+            // The amounts, most of what a line holds, read straight (null reads as 0).
+            if (!v.isNull()) {
+                const std::optional<stb::Currency> c = json::parseAmount(v, &why);
+                if (!c)
+                    bad(path() + QLatin1Char('.') + key, why);
+                linha.*m = *c;
+            }
+            continue;
+        }
+        // Every other field is checked as the field's type asks.
         const std::optional<stb::db::Value> valor = cli::valorCampo(fd, v, &why);
         if (!valor)
             bad(path() + QLatin1Char('.') + key, why);
-        // Amounts and flags arrive as integers (ten-thousandths, 0 or 1); null reads as 0.
-        const auto *n = std::get_if<std::int64_t>(&*valor);
-        if (stb::Currency Linha::*m = destinos.moeda[static_cast<size_t>(i)])
-            linha.*m = n ? stb::Currency::fromRaw(*n) : stb::Currency();
-        else if constexpr (std::is_same_v<Linha, stb::LinhaRapida>)
-            if (i == destinos.fem)
+        // A flag arrives as an integer (0 or 1); null reads as false.
+        if constexpr (std::is_same_v<Linha, stb::LinhaRapida>)
+            if (i == destinos.fem) {
+                const auto *n = std::get_if<std::int64_t>(&*valor);
                 linha.fem = n && *n != 0;
+            }
     }
     return linha;
 }
 
+// Writes out what has been made so far; the output goes out in pieces of
+// about this size, so a long list never stands whole in memory.
+constexpr size_t kPedacoSaida = 64 * 1024;
+void descarrega(std::string &out)
+{
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    out.clear(); // keeps its room for the next piece
+}
+
 // The lines of a list as JSON objects, with the fields named.
 template <typename Linha, typename Campos>
-void escreveLista(QByteArray &out, const char *nome, const std::vector<Linha> &linhas, const Campos &campos)
+void escreveLista(std::string &out, const char *nome, const std::vector<Linha> &linhas, const Campos &campos)
 {
     out += '"';
     out += nome;
@@ -111,15 +147,17 @@ void escreveLista(QByteArray &out, const char *nome, const std::vector<Linha> &l
     int nro = 0;
     for (const Linha &l : linhas) {
         out += nro ? ",\n  {\"NroItem\": " : "\n  {\"NroItem\": ";
-        out += QByteArray::number(++nro);
+        out += std::to_string(++nro);
         for (const auto &[campo, valor] : campos(l)) {
             out += ", \"";
             out += campo;
             out += "\": \"";
-            out += valor.toPlainString(4).toLatin1();
+            json::appendAmount(out, valor);
             out += '"';
         }
         out += '}';
+        if (out.size() >= kPedacoSaida)
+            descarrega(out);
     }
     out += ']';
 }
@@ -207,8 +245,8 @@ int cli::runQuick(const QStringList &args)
     }
     const stb::Currency partilha = stb::PartilhaDIFAL(stb::Clock::today().year());
 
-    QByteArray out = "{";
-    out.reserve(static_cast<qsizetype>(itens.size() + medic.size()) * 128 + 64);
+    std::string out = "{";
+    out.reserve(kPedacoSaida + 256);
     escreveLista(out, "itens", itens, [&](const stb::LinhaRapida &l) {
         const stb::ValoresRapidos r = stb::CalculaLinhaRapida(tipo, l, partilha);
         const stb::Currency zero;
@@ -223,9 +261,9 @@ int cli::runQuick(const QStringList &args)
                           std::pair{"TotalARecolher", r.totalARecolher}};
     });
     out += ",\n\"total\": \"";
-    out += stb::TotalRapido(grupo, tipo, frete, partilha, itens, medic).toPlainString(4).toLatin1();
+    json::appendAmount(out, stb::TotalRapido(grupo, tipo, frete, partilha, itens, medic));
     out += "\"}\n";
-    std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
+    descarrega(out);
     std::fflush(stdout);
     return 0;
 }

@@ -53,7 +53,8 @@ TFormCloseSystem::TFormCloseSystem(int segundos, QWidget *parent) : QDialog(pare
     Timer->setInterval(250);
     connect(Timer, &QTimer::timeout, this, &TFormCloseSystem::TimerTimer);
     Timer->start();
-    resize(420, 150);
+    // Wide enough for its caption in the title bar.
+    resize(qMax(420, fontMetrics().horizontalAdvance(windowTitle()) + 160), 150);
 }
 
 void TFormCloseSystem::mostra(int segundos)

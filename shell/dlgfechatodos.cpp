@@ -32,7 +32,9 @@ TFormDlgFechaTodos::TFormDlgFechaTodos(bool &closingOthers, const QString &arqui
     TimerIP->setInterval(0);
     connect(TimerIP, &QTimer::timeout, this, &TFormDlgFechaTodos::TimerIPTimer);
     TimerIP->start();
-    resize(360, 280);
+    // The dialog takes its layout's size: the list makes it wide enough for
+    // the caption in the title bar.
+    ListBox->setMinimumSize(fontMetrics().horizontalAdvance(windowTitle()) + 120, 180);
 }
 
 TFormDlgFechaTodos::~TFormDlgFechaTodos()

@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -88,6 +89,9 @@ ComandosEstacao::ComandosEstacao(TMain *main) : QObject(main), m_main(main)
     connect(FechaoSistemaemtodososterminais1, &QAction::triggered, this, &ComandosEstacao::FechaTodosClick);
     connect(main->PopMenuFecha, &QMenu::aboutToShow, this,
             [this] { FechaoSistemaemtodososterminais1->setVisible(!Contribuinte && OtherStationsActive()); });
+    // A workstation that started alone learns of the others when its window
+    // comes back to the front.
+    main->installEventFilter(this);
 
     // The message folders: DataDir/Msg always, AppDir/Msg in the tax units' edition.
     QStringList pastas{g.DataDir + QStringLiteral("Msg")};
@@ -163,6 +167,13 @@ void ComandosEstacao::aguardaVoceSabia()
     }
 }
 
+bool ComandosEstacao::eventFilter(QObject *o, QEvent *e)
+{
+    if (o == m_main && e->type() == QEvent::WindowActivate && !m_main->StartingUp && !m_main->ReallyClosing)
+        habilitaComandos();
+    return false;
+}
+
 bool ComandosEstacao::bandejaVisivel() const { return TrayApp && TrayApp->iconeVisivel(); }
 
 // ---- commands ------------------------------------------------------------------------
@@ -176,6 +187,13 @@ void ComandosEstacao::FechaTodosClick()
     }
     // The request stays until this process ends; this workstation ends now.
     TrayApp->Fim1Click();
+    // Declined: the request goes with the dialog, or it would stand for as
+    // long as this workstation runs and keep asking the others.
+    if (!m_main->ReallyClosing) {
+        m_fechaTodos.reset();
+        // The monitors stood down when the request appeared; they watch again.
+        Monitor->inicia();
+    }
 }
 
 void ComandosEstacao::VoceSabiaClick()

@@ -66,6 +66,10 @@ public:
     // else its installer; empty when neither exists.
     QString programaConsultaNBM() const;
 
+protected:
+    // The main window activated: SBFimEx follows the workstations present.
+    bool eventFilter(QObject *o, QEvent *e) override;
+
 private:
     void ajustaMenuPesquisa();
 

@@ -17,6 +17,9 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextList>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -24,6 +27,8 @@ namespace stb {
 
 namespace {
 constexpr int kEntradas = 3;
+// A page this old (ms) has been written completely.
+constexpr qint64 kAssentaMs = 2000;
 
 QString formatoData() { return QStringLiteral("dd/MM/yyyy hh:mm:ss"); }
 } // namespace
@@ -124,7 +129,12 @@ void TFormNovidade::mostraArquivo(const QString &arquivo)
     const QFileInfo fi(m_arquivo);
     setWindowTitle(tituloPagina(m_arquivo) + QStringLiteral(" de ") + fi.lastModified().toString(QStringLiteral("dd/MM/yyyy")));
     Browser->setSearchPaths({fi.absolutePath()});
-    Browser->setSource(QUrl::fromLocalFile(m_arquivo));
+    // The same page chosen again is read again: it may have changed.
+    const QUrl url = QUrl::fromLocalFile(m_arquivo);
+    if (Browser->source() == url)
+        Browser->reload();
+    else
+        Browser->setSource(url);
     const int i = ComboArquivos->findData(m_arquivo);
     if (i >= 0)
         ComboArquivos->setCurrentIndex(i);
@@ -150,12 +160,44 @@ void TFormNovidade::anchorClicked(const QUrl &url)
     TMain::shellOpen(url.toString());
 }
 
+QPrinter &TFormNovidade::impressora()
+{
+    if (!m_impressora)
+        m_impressora = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_impressora;
+}
+
 void TFormNovidade::imprime()
 {
-    QPrinter printer;
+    QPrinter &printer = impressora();
+    // The dialog proposes a PDF file named after the document: the page's
+    // file name, since the caption carries a date with slashes.
+    printer.setDocName(QFileInfo(m_arquivo).completeBaseName());
     QPrintDialog dlg(&printer, this);
+    dlg.setWindowTitle(QStringLiteral("Imprime"));
     if (dlg.exec() == QDialog::Accepted)
-        Browser->document()->print(&printer);
+        imprimeEm(printer);
+}
+
+void TFormNovidade::imprimeEm(QPrinter &printer) const
+{
+    // A copy of the page, so the heading never shows in the window; parented
+    // to the browser so that its images load from the page's folder.
+    std::unique_ptr<QTextDocument> doc(Browser->document()->clone(Browser));
+    QTextCursor c(doc.get());
+    c.movePosition(QTextCursor::Start);
+    c.insertBlock(); // the page moves down one block, keeping its formats
+    c.movePosition(QTextCursor::Start);
+    // A page opening with a list would number the heading too.
+    if (QTextList *lista = c.currentList())
+        lista->remove(c.block());
+    c.setBlockFormat(QTextBlockFormat());
+    QTextCharFormat titulo;
+    titulo.setFontWeight(QFont::Bold);
+    const qreal pontos = doc->defaultFont().pointSizeF();
+    titulo.setFontPointSize((pontos > 0 ? pontos : 10) * 1.3);
+    c.insertText(windowTitle(), titulo);
+    doc->print(&printer);
 }
 
 void TFormNovidade::done(int r)
@@ -193,6 +235,10 @@ Novidades::Novidades(const QString &appDir, const QString &dataDir, QMenu *menu,
         if (m_varredura.valid() && m_varredura.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
             aguardaVarredura();
     });
+    m_reexame = new QTimer(this);
+    m_reexame->setSingleShot(true);
+    m_reexame->setInterval(1000);
+    connect(m_reexame, &QTimer::timeout, this, &Novidades::varreAgora);
     for (QAction *a : Nov)
         connect(a, &QAction::triggered, this, [this, a] { abre(a->data().toString()); });
     for (QAction *a : Msg)
@@ -262,14 +308,36 @@ void Novidades::aplica(const ListaPaginas &lista)
     if (!exibeAutomaticamente)
         return;
     Settings &s = Settings::instance();
+    // Pages that went away before they were complete are forgotten.
+    for (auto it = m_pendentes.begin(); it != m_pendentes.end();)
+        it = QFileInfo::exists(it.key()) ? std::next(it) : m_pendentes.erase(it);
     for (const QList<Pagina> *paginas : {&lista.novidades, &lista.mensagens})
         for (const Pagina &p : *paginas) {
             const QString chave = p.arquivo + QLatin1Char('|') + marcaPagina(p);
-            if (m_exibidas.contains(chave) || s.novidade(p.nome()) == marcaPagina(p))
+            if (m_exibidas.contains(chave) || s.novidade(p.nome()) == marcaPagina(p) || !assentada(p))
                 continue;
             m_exibidas.insert(chave);
             abre(p.arquivo);
         }
+    if (!m_pendentes.isEmpty())
+        m_reexame->start();
+}
+
+bool Novidades::assentada(const Pagina &p)
+{
+    // A page still being copied into the folder must not show half empty. It
+    // shows once it is two seconds old, or once two scans a second apart
+    // find it unchanged (the shared folder's clock may differ from ours).
+    const QFileInfo fi(p.arquivo);
+    const QPair<qint64, QDateTime> agora(fi.size(), fi.lastModified());
+    const auto pendente = m_pendentes.constFind(p.arquivo);
+    if (fi.lastModified().msecsTo(QDateTime::currentDateTime()) >= kAssentaMs
+        || (pendente != m_pendentes.constEnd() && *pendente == agora)) {
+        m_pendentes.remove(p.arquivo);
+        return true;
+    }
+    m_pendentes.insert(p.arquivo, agora);
+    return false;
 }
 
 } // namespace stb

@@ -6,14 +6,17 @@
 
 #include <QDateTime>
 #include <QDialog>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
 #include <future>
+#include <memory>
 
 class QAction;
 class QCheckBox;
+class QPrinter;
 class QComboBox;
 class QMenu;
 class QPushButton;
@@ -61,6 +64,13 @@ public:
     const QString &arquivo() const { return m_arquivo; }
     void mostraArquivo(const QString &arquivo);
 
+    // The printer "Imprime" offers in its print dialog; it keeps the user's
+    // choice for the next print from this window.
+    QPrinter &impressora();
+    // Prints the page shown, headed by its caption (title and date) so the
+    // paper says which notice it is.
+    void imprimeEm(QPrinter &printer) const;
+
 protected:
     void done(int r) override;
 
@@ -70,6 +80,7 @@ private:
 
     QString m_arquivo;
     QString m_appDir;
+    std::unique_ptr<QPrinter> m_impressora;
 };
 
 // The menu entries and the scan: owned by the main window.
@@ -104,6 +115,7 @@ public:
 
 private:
     void aplica(const ListaPaginas &lista);
+    bool assentada(const Pagina &p);
 
     QString m_appDir, m_dataDir;
     QWidget *m_janela;
@@ -111,6 +123,9 @@ private:
     QSet<QString> m_exibidas;
     std::future<ListaPaginas> m_varredura;
     QTimer *m_espera = nullptr; // takes the background result
+    QTimer *m_reexame = nullptr; // scans again while a page is being written
+    // Pages found while they may still be written: their size and date.
+    QHash<QString, QPair<qint64, QDateTime>> m_pendentes;
     QList<QPointer<TFormNovidade>> m_abertas;
 };
 

@@ -13,13 +13,42 @@
 #include <QApplication>
 #include <QCursor>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMenu>
-#include <QStyle>
+#include <QPainter>
+#include <QPixmap>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
 
 namespace stb {
+
+namespace {
+// The program's icon, drawn: "ST" on a blue tile, so its place in the
+// notification area and in the task list is told from other programs'.
+QIcon iconePrograma()
+{
+    QIcon icone;
+    for (const int lado : {16, 22, 24, 32, 48, 64}) {
+        QPixmap p(lado, lado);
+        p.fill(Qt::transparent);
+        QPainter pintor(&p);
+        pintor.setRenderHint(QPainter::Antialiasing);
+        pintor.setPen(Qt::NoPen);
+        pintor.setBrush(QColor(0x1f, 0x5f, 0xa8));
+        pintor.drawRoundedRect(QRectF(0.5, 0.5, lado - 1, lado - 1), lado / 6.0, lado / 6.0);
+        QFont f(QStringLiteral("Sans"));
+        f.setBold(true);
+        f.setPixelSize(lado * 9 / 16);
+        pintor.setFont(f);
+        pintor.setPen(Qt::white);
+        pintor.drawText(QRect(0, 0, lado, lado), Qt::AlignCenter, QStringLiteral("ST"));
+        pintor.end();
+        icone.addPixmap(p);
+    }
+    return icone;
+}
+} // namespace
 
 TTrayApp::TTrayApp(TMain *main, Novidades *novidades) : QObject(main), m_main(main)
 {
@@ -66,19 +95,39 @@ TTrayApp::TTrayApp(TMain *main, Novidades *novidades) : QObject(main), m_main(ma
     RxTray = new QSystemTrayIcon(this);
     RxTray->setObjectName(QStringLiteral("RxTray"));
     RxTray->setToolTip(QStringLiteral("ST/Brelva"));
-    RxTray->setIcon(QApplication::style()->standardIcon(QStyle::SP_ComputerIcon));
+    const QIcon icone = iconePrograma();
+    RxTray->setIcon(icone);
+    if (QApplication::windowIcon().isNull())
+        QApplication::setWindowIcon(icone);
     RxTray->setContextMenu(Menu);
     TimerTray = new QTimer(this);
     TimerTray->setObjectName(QStringLiteral("TimerTray"));
     TimerTray->setSingleShot(true);
     TimerTray->setInterval(200);
     connect(TimerTray, &QTimer::timeout, this, [this] { Menu->popup(QCursor::pos()); });
+    TimerBandeja = new QTimer(this);
+    TimerBandeja->setObjectName(QStringLiteral("TimerBandeja"));
+    TimerBandeja->setInterval(2000);
+    connect(TimerBandeja, &QTimer::timeout, this, [this] {
+        if (!m_main->isVisible() && !m_main->ReallyClosing && !iconeVisivel())
+            m_main->showMinimized();
+    });
     connect(RxTray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
         if (r == QSystemTrayIcon::Trigger)
             cliqueSimples();
         else if (r == QSystemTrayIcon::DoubleClick)
             cliqueDuplo();
     });
+
+    // With no news the sub-menu is greyed rather than dropping empty.
+    connect(Menu, &QMenu::aboutToShow, this, [this, novidades] {
+        bool alguma = false;
+        if (novidades)
+            for (QAction *a : novidades->Nov)
+                alguma = alguma || a->isVisible();
+        Novidades1->setEnabled(alguma);
+    });
+    qApp->installEventFilter(this);
 
     // The update programs: every cycle in the tax units' edition, none in
     // the taxpayer edition.
@@ -105,13 +154,42 @@ QAction *TTrayApp::repassa(QMenu *menu, const char *nome, const QString &legenda
     return a;
 }
 
+bool TTrayApp::eventFilter(QObject *o, QEvent *e)
+{
+    if ((e->type() != QEvent::KeyPress && e->type() != QEvent::ShortcutOverride) || !o->isWidgetType())
+        return false;
+    auto *k = static_cast<QKeyEvent *>(e);
+    if (k->modifiers() != Qt::NoModifier || (k->key() != Qt::Key_F11 && k->key() != Qt::Key_F12))
+        return false;
+    if (e->type() == QEvent::ShortcutOverride) {
+        // Taken here rather than by a window's shortcut, which a modal
+        // dialog or a hidden main window would block.
+        e->accept();
+        return true;
+    }
+    const QString nome = k->key() == Qt::Key_F11 ? QStringLiteral("PMPFRacoesPET") : QStringLiteral("PMPFBebidasAlcolicas1");
+    QAction *grade = m_main->findChild<QAction *>(nome);
+    if (!grade || !grade->isEnabled() || k->isAutoRepeat() || m_gradesAbertas.contains(nome))
+        return true;
+    // The grid is modal: the key is taken when it closes.
+    m_gradesAbertas.insert(nome);
+    grade->trigger();
+    m_gradesAbertas.remove(nome);
+    return true;
+}
+
 void TTrayApp::ativa()
 {
     if (QSystemTrayIcon::isSystemTrayAvailable())
         RxTray->show();
+    TimerBandeja->start();
 }
 
-bool TTrayApp::iconeVisivel() const { return RxTray && RxTray->isVisible(); }
+bool TTrayApp::iconeVisivel() const
+{
+    // The icon stays "visible" after the notification area's host ends.
+    return RxTray && RxTray->isVisible() && QSystemTrayIcon::isSystemTrayAvailable();
+}
 
 void TTrayApp::verificaRede(const QString &host, int limiteMs)
 {

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 
 class QAction;
 class QMenu;
@@ -30,6 +31,9 @@ public:
     QSystemTrayIcon *RxTray = nullptr;
     QMenu *Menu = nullptr;
     QTimer *TimerTray = nullptr;
+    // While the icon shows: a main window hidden in a notification area
+    // that went away (its host ended) comes back minimised.
+    QTimer *TimerBandeja = nullptr;
     CicloAtualizacao *Atualizacao = nullptr;
     QAction *EmissordeTRM1 = nullptr, *ConsultaRegimeEspecial1 = nullptr, *ConsultaTabelaBrelva1 = nullptr,
             *Pesquisa1 = nullptr, *NBM1 = nullptr, *DescrioNBM1 = nullptr, *DescriodeMercadoria1 = nullptr,
@@ -42,6 +46,7 @@ public:
     // The icon shows at the end of the start-up; without a notification
     // area nothing shows and the main window minimises instead of hiding.
     void ativa();
+    // Whether the icon is on screen now, so hiding the window leaves a way back.
     bool iconeVisivel() const;
 
     // The reachability test of the update server (port 8080), in the
@@ -59,12 +64,18 @@ public:
 signals:
     void redeVerificadaChanged(bool networkDown);
 
+protected:
+    // F11 and F12 from any window of the program, modal dialogs included.
+    bool eventFilter(QObject *o, QEvent *e) override;
+
 private:
     QAction *repassa(QMenu *menu, const char *nome, const QString &legenda, const char *acaoPrincipal);
 
     TMain *m_main;
     QPointer<TesteAlcance> m_teste;
     bool m_redeVerificada = false;
+    // The grids of the keys while open: a key again does not stack another.
+    QSet<QString> m_gradesAbertas;
 };
 
 } // namespace stb

@@ -131,6 +131,18 @@ void TestQuick::rules_data()
         << QStringList{"12.8832", "0.0000"} << QStringList{} << "15.9715";
     QTest::newRow("negative amounts are taken as typed") << calc(-1, 1, "0", {item("-100", "0", "40", "18", "12")})
                                                         << QStringList{"0.0000"} << QStringList{} << "0.0000";
+    // The tool reads each line over the one before: a line with fewer keys,
+    // a null where a number stood, no flag where one was set, takes nothing
+    // from its predecessor.
+    QTest::newRow("a line with other keys than the line before")
+        << calc(-1, 1, "0",
+                {com(linha, {{"FEM", true}, {"ItemBrelva", "01.001.00"}}),
+                 QJsonObject{{"AliqICMS", "18"}, {"CreditoICMS", "12"}, {"MVA", QJsonValue::Null}, {"ValorNF", "200"}},
+                 item("300", "0", "0", "18", "12")})
+        << QStringList{"15.7200", "12.0000", "18.0000"} << QStringList{"2.0000", "0.0000", "0.0000"} << "45.7200";
+    QTest::newRow("negative amounts printed with their sign: DIFAL base -1000 / 0.82")
+        << calc(-1, 2, "0", {QJsonObject{{"ValorNF", "-1000"}, {"AliqICMS", "18"}, {"CreditoICMS", "12"}}})
+        << QStringList{"0.0000"} << QStringList{"0.0000"} << "0.0000";
 }
 
 void TestQuick::rules()
@@ -241,23 +253,32 @@ void TestQuick::badInput_data()
 {
     QTest::addColumn<QByteArray>("json");
     QTest::addColumn<QString>("erro");
+    QTest::addColumn<QString>("motivo"); // how the line ends, when checked
     QTest::newRow("group outside the kinds") << QByteArray(R"({"grupo": 7, "tipo": 1})")
-                                             << "erro: grupo: esperado -1, 6, 13 ou 113";
-    QTest::newRow("type 5") << QByteArray(R"({"grupo": -1, "tipo": 5})") << "erro: tipo: esperado um tipo de 1 a 4";
-    QTest::newRow("unknown key") << QByteArray(R"({"grupo": -1, "tipo": 1, "fretes": "1"})") << "erro: fretes: campo desconhecido";
+                                             << "erro: grupo: esperado -1, 6, 13 ou 113" << QString();
+    QTest::newRow("type 5") << QByteArray(R"({"grupo": -1, "tipo": 5})") << "erro: tipo: esperado um tipo de 1 a 4" << QString();
+    QTest::newRow("unknown key") << QByteArray(R"({"grupo": -1, "tipo": 1, "fretes": "1"})") << "erro: fretes: campo desconhecido" << QString();
     QTest::newRow("a line's number is the program's") << QByteArray(R"({"itens": [{"NroItem": 3}]})")
-                                                     << "erro: itens[0].NroItem: é atribuído pelo programa";
+                                                     << "erro: itens[0].NroItem: é atribuído pelo programa" << QString();
     QTest::newRow("field spelled otherwise") << QByteArray(R"({"itens": [{"ValorNf": "1"}]})")
-                                             << "erro: itens[0].ValorNf: campo desconhecido (o nome do campo se escreve \"ValorNF\")";
+                                             << "erro: itens[0].ValorNf: campo desconhecido (o nome do campo se escreve \"ValorNF\")" << QString();
     QTest::newRow("amount with five decimals") << QByteArray(R"({"itensMedic": [{"DebVlMerc": "1.00001"}]})")
-                                               << "erro: itensMedic[0].DebVlMerc: ";
-    QTest::newRow("not JSON") << QByteArray("{\"grupo\": ") << "erro: ";
+                                               << "erro: itensMedic[0].DebVlMerc: " << QString();
+    QTest::newRow("not JSON") << QByteArray("{\"grupo\": ") << "erro: " << QString();
+    QTest::newRow("a bad amount on a later line") << QByteArray(R"({"itens": [{"ValorNF": "1"}, {"ValorNF": "1,5"}]})")
+                                                  << "erro: itens[1].ValorNF: valor malformado \"1,5\"" << QString();
+    QTest::newRow("a key repeated in a later line")
+        << QByteArray(R"({"itens": [{"ValorNF": "1", "MVA": "2"}, {"MVA": "2", "ValorNF": "1", "MVA": "3"}]})") << "erro: "
+        << ":1:71: campo \"MVA\" repetido";
+    QTest::newRow("a key repeated through an escape")
+        << QByteArray(R"({"itens": [{"ValorNF": "1", "Valor\u004EF": "2"}]})") << "erro: " << "campo \"ValorNF\" repetido";
 }
 
 void TestQuick::badInput()
 {
     QFETCH(QByteArray, json);
     QFETCH(QString, erro);
+    QFETCH(QString, motivo);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("rapido.json"));
     QFile f(file);
@@ -271,6 +292,7 @@ void TestQuick::badInput()
     QVERIFY(cli.readAllStandardOutput().isEmpty());
     const QString stderrText = QString::fromUtf8(cli.readAllStandardError());
     QVERIFY2(stderrText.startsWith(erro), qPrintable(stderrText));
+    QVERIFY2(stderrText.trimmed().endsWith(motivo), qPrintable(stderrText));
     QCOMPARE(stderrText.count(QLatin1Char('\n')), 1);
 }
 

@@ -29,6 +29,9 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -93,6 +96,10 @@ private slots:
     void newsDroppedShowsOnce();
     void newsRecordedIsNotShownAgain();
     void latestPagesFillTheMenu();
+    void newsWrittenSlowlyShowsComplete();
+    void pageChosenAgainIsReadAgain();
+    void newsPagePrints_data();
+    void newsPagePrints();
 
     void updateCycle_data();
     void updateCycle();
@@ -434,6 +441,12 @@ void TestWs::newsRecordedIsNotShownAgain()
 {
     const QString pagina = App().AppDir + QStringLiteral("Novidades/Versao 5.html");
     escreve(pagina, "<html><body>Nova versão <a href=\"file://STBrelva.html\">ajuda</a></body></html>");
+    {
+        // Delivered before the program started: shown by the first scan.
+        QFile f(pagina);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    }
     QStringList abertos;
     TMain::setShellOpenHook([&](const QString &f) { abertos << f; });
     {
@@ -502,6 +515,120 @@ void TestWs::latestPagesFillTheMenu()
     for (QAction *a : novidades.Nov)
         QVERIFY(!a->isVisible());
     QCOMPARE(janelasNovidade().size(), 0);
+}
+
+void TestWs::newsWrittenSlowlyShowsComplete()
+{
+    // A page copied into the folder in two writes: listed at once, shown
+    // only when complete, and once.
+    QWidget janela;
+    QMenu menu;
+    Novidades novidades(App().AppDir, App().DataDir, &menu, &janela);
+    MonitorMensagens monitor({App().DataDir + QStringLiteral("Msg")}, App().NaoEntreFile);
+    connect(&monitor, &MonitorMensagens::paginasMudaram, &novidades, &Novidades::varreAgora);
+    monitor.inicia();
+    const QString pagina = App().DataDir + QStringLiteral("Msg/Circular.html");
+    QFile f(pagina);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("<html><head><title>Circular 12</title></head>");
+    f.flush();
+    QTRY_VERIFY_WITH_TIMEOUT(novidades.Msg[0]->isVisible(), 10000);
+    QTest::qWait(400);
+    f.write("<body><p>Prazo de entrega prorrogado até sexta.</p></body></html>");
+    f.close();
+    QTRY_COMPARE_WITH_TIMEOUT(janelasNovidade().size(), 1, 10000);
+    TFormNovidade *janelaPagina = janelasNovidade().first();
+    QVERIFY(janelaPagina->Browser->toPlainText().contains(QStringLiteral("Prazo de entrega prorrogado até sexta.")));
+    QTest::qWait(2500);
+    QCOMPARE(janelasNovidade().size(), 1);
+    QCOMPARE(novidades.exibidas().size(), 1);
+}
+
+void TestWs::pageChosenAgainIsReadAgain()
+{
+    const QString pagina = App().DataDir + QStringLiteral("Msg/Plantao.html");
+    escreve(pagina, "<html><body><p>Plantão: Ana</p></body></html>");
+    TFormNovidade f(pagina, App().AppDir);
+    QVERIFY(f.Browser->toPlainText().contains(QStringLiteral("Plantão: Ana")));
+    escreve(pagina, "<html><body><p>Plantão: Bruno</p></body></html>");
+    f.mostraArquivo(pagina);
+    QVERIFY(f.Browser->toPlainText().contains(QStringLiteral("Plantão: Bruno")));
+}
+
+void TestWs::newsPagePrints_data()
+{
+    QTest::addColumn<QString>("nome");
+    QTest::addColumn<QByteArray>("html");
+    QTest::addColumn<QString>("titulo");
+    QTest::addColumn<QStringList>("textos");
+    QTest::newRow("title and accents")
+        << QStringLiteral("Aviso.html")
+        << QByteArray("<html><head><meta charset=\"utf-8\"><title>Atenção: Reunião</title></head><body>"
+                      "<p>Reunião às 14h na sala de reuniões; não faltem.</p><p>Última linha ç ã õ é.</p></body></html>")
+        << QStringLiteral("Atenção: Reunião") << QStringList{QStringLiteral("Reunião às 14h na sala de reuniões; não faltem."),
+                                                              QStringLiteral("Última linha ç ã õ é.")};
+    QTest::newRow("no title: the file's name")
+        << QStringLiteral("Versão 5.html")
+        << QByteArray("<html><body><h1>Nova versão</h1><ul><li>Cálculo do FEM</li><li>Relatório revisto</li></ul></body></html>")
+        << QStringLiteral("Versão 5") << QStringList{QStringLiteral("Nova versão"), QStringLiteral("Cálculo do FEM"),
+                                                      QStringLiteral("Relatório revisto")};
+    QTest::newRow("page opening with a list")
+        << QStringLiteral("Lista.html")
+        << QByteArray("<html><head><title>Prazos</title></head><body><ol><li>Março: entrega</li><li>Abril: revisão</li></ol></body></html>")
+        << QStringLiteral("Prazos") << QStringList{QStringLiteral("1. Março: entrega"), QStringLiteral("2. Abril: revisão")};
+    QTest::newRow("page opening with a table")
+        << QStringLiteral("Tabela.html")
+        << QByteArray("<html><head><title>Alíquotas</title></head><body><table><tr><td>Março</td><td>18%</td></tr></table>"
+                      "<p>Fim do aviso.</p></body></html>")
+        << QStringLiteral("Alíquotas") << QStringList{QStringLiteral("Março 18%"), QStringLiteral("Fim do aviso.")};
+}
+
+void TestWs::newsPagePrints()
+{
+    QFETCH(QString, nome);
+    QFETCH(QByteArray, html);
+    QFETCH(QString, titulo);
+    QFETCH(QStringList, textos);
+    const QString pagina = App().DataDir + QStringLiteral("Msg/") + nome;
+    escreve(pagina, html);
+    TFormNovidade f(pagina, App().AppDir);
+    f.show();
+    const QString legenda = titulo + QStringLiteral(" de ") + QFileInfo(pagina).lastModified().toString(QStringLiteral("dd/MM/yyyy"));
+    QCOMPARE(f.windowTitle(), legenda);
+
+    // "Imprime" offers the print dialog; accepted, the page goes to the
+    // printer it was given (here a PDF file).
+    const QString pdf = m_inst->path(QStringLiteral("novidade.pdf"));
+    f.impressora().setOutputFormat(QPrinter::PdfFormat);
+    f.impressora().setOutputFileName(pdf);
+    bool dialogo = false;
+    stbtest::whenModal([&dialogo](QWidget *w) {
+        dialogo = qobject_cast<QPrintDialog *>(w) != nullptr;
+        if (auto *d = qobject_cast<QDialog *>(w))
+            d->accept();
+    });
+    f.BtnImprime->click();
+    QVERIFY(dialogo);
+    // Named after the page's file: the caption's date has slashes, which
+    // the dialog would turn into folders of the proposed file name.
+    QCOMPARE(f.impressora().docName(), QFileInfo(pagina).completeBaseName());
+    QVERIFY(QFileInfo(pdf).size() > 0);
+
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 0);
+    const QStringList linhas = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'));
+    QStringList limpas;
+    for (const QString &l : linhas)
+        if (!l.trimmed().isEmpty())
+            limpas << l.simplified();
+    // The caption heads the paper, then the page's own text follows.
+    QVERIFY2(!limpas.isEmpty() && limpas.first() == legenda, qPrintable(limpas.join(QLatin1Char('|'))));
+    for (const QString &t : textos)
+        QVERIFY2(limpas.join(QLatin1Char('\n')).contains(t), qPrintable(t + QStringLiteral(" in ") + limpas.join(QLatin1Char('|'))));
+    // The heading is on the paper only, never in the window.
+    QVERIFY(!f.Browser->toPlainText().contains(legenda));
 }
 
 // ---- update cycle --------------------------------------------------------------------------
