@@ -29,6 +29,7 @@ const Command kCommands[] = {
     {"zlb", cli::runZlb, "zlb create|list|extract ARQUIVO.zlb [PASTA]"},
     {"quick", cli::runQuick, "quick [--today AAAA-MM-DD] ARQUIVO.json"},
     {"nfe", cli::runNfe, "nfe [--today AAAA-MM-DD] [--appdir PASTA] [--item ARQUIVO:N=SUBITEM]... ARQUIVO.json NFE.xml|PASTA..."},
+    {"db", cli::runDb, "db migrate PASTA postgresql://usuario@servidor:porta/banco | db migrate postgresql://... PASTA"},
 };
 
 int usage()

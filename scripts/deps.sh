@@ -10,6 +10,7 @@ pkgs=(
     fonts-dejavu-core
     poppler-utils qpdf fonts-urw-base35 xvfb xauth
     python3-xlrd catdoc unrtf
+    postgresql libpq-dev
 )
 
 missing=()

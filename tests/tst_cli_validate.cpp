@@ -78,7 +78,9 @@ void TestCliValidate::usage()
                             QStringLiteral("  stbrelva-cli zlb create|list|extract ARQUIVO.zlb [PASTA]"),
                             QStringLiteral("  stbrelva-cli quick [--today AAAA-MM-DD] ARQUIVO.json"),
                             QStringLiteral("  stbrelva-cli nfe [--today AAAA-MM-DD] [--appdir PASTA] [--item ARQUIVO:N=SUBITEM]... "
-                                           "ARQUIVO.json NFE.xml|PASTA...")};
+                                           "ARQUIVO.json NFE.xml|PASTA..."),
+                            QStringLiteral("  stbrelva-cli db migrate PASTA postgresql://usuario@servidor:porta/banco | "
+                                           "db migrate postgresql://... PASTA")};
     if (!first.isEmpty())
         expected.prepend(first);
     QCOMPARE(QString::fromUtf8(p.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);

@@ -1,0 +1,47 @@
+// The engine's tables on a PostgreSQL server: one table per engine table in
+// the schema "stbrelva", names in lower case (so the program's SQL finds
+// them in any case), the engine's indexes as the primary key and indexes,
+// and the catalogue table "stb_catalogo" holding each table's engine name,
+// sub-folder ("" or "ARM"), format version and definition (JSON, the form
+// the folder keeps in its table files).
+#pragma once
+
+#include "platform/db/types.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace stb::db {
+
+class PgConnection;
+
+inline constexpr const char *PgSchema = "stbrelva";
+inline constexpr const char *PgCatalog = "stb_catalogo";
+
+// A name on the server: lower case, quoted.
+QString pgIdent(const QString &name);
+// The schema-qualified name of an engine table.
+QString pgTableName(const QString &table);
+
+// The statements that create a table with its key and indexes.
+QStringList pgCreateTableSql(const TableDef &def);
+
+struct PgCatalogEntry {
+    TableDef def;
+    QString version;
+    QString folder; // "" for the data folder, "ARM" for its sub-folder
+};
+
+// Creates the schema and the catalogue when missing.
+void pgEnsureSchema(PgConnection &c);
+// Creates a table and records it in the catalogue. Throws EngineError
+// (KeyViolation when the catalogue already has a table of that name).
+void pgCreateTable(PgConnection &c, const TableDef &def, const QString &version, const QString &folder = {});
+// The catalogue in table-name order; empty when the schema has none.
+QList<PgCatalogEntry> pgCatalogEntries(PgConnection &c);
+// After rows were written with their own auto-increment values, the next
+// value given by the server follows the largest one.
+void pgSyncAutoIncrement(PgConnection &c, const TableDef &def);
+
+} // namespace stb::db
