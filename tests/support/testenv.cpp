@@ -10,12 +10,14 @@
 #include "shell/startup.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QProcessEnvironment>
+#include <QTest>
 #include <QTimer>
 #include <memory>
 
@@ -120,7 +122,13 @@ void watchModal(const QString &name, std::function<void(QWidget *)> fn, int time
         if (w && w->isVisible() && (name.isEmpty() || w->objectName() == name)) {
             timer->stop();
             timer->deleteLater();
+            QPointer<QWidget> alvo(w);
             fn(w);
+            // A failed check inside `fn` returns before the dialog is
+            // answered; close it so the test fails instead of hanging.
+            if (QTest::currentTestFailed() && alvo && alvo->isVisible())
+                if (auto *dlg = qobject_cast<QDialog *>(alvo.data()))
+                    dlg->reject();
             return;
         }
         if (clock->elapsed() > timeoutMs) {
