@@ -12,5 +12,5 @@ int runReport(const QStringList &args);
 int runZlb(const QStringList &args);
 int runQuick(const QStringList &args);
 int runNfe(const QStringList &args);
-int runDb(const QStringList &args);
+int runDb(const QStringList &args); // in the program stbrelva-db
 } // namespace cli

@@ -4,12 +4,30 @@
 #include "app/cli.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QGuiApplication>
+#include <QProcess>
 #include <memory>
 #include <cstdio>
 #include <cstring>
 
 namespace {
+
+// "db" runs in the program beside this one (stbrelva-db), which alone links
+// the PostgreSQL client; its output and exit status are this command's.
+int runDb(const QStringList &args)
+{
+    QProcess db;
+    db.setProcessChannelMode(QProcess::ForwardedChannels);
+    db.setInputChannelMode(QProcess::ForwardedInputChannel);
+    db.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("stbrelva-db")), args);
+    if (!db.waitForStarted(-1)) {
+        std::fprintf(stderr, "erro: não consegui iniciar stbrelva-db: %s\n", db.errorString().toUtf8().constData());
+        return 2;
+    }
+    db.waitForFinished(-1);
+    return db.exitStatus() == QProcess::NormalExit ? db.exitCode() : 2;
+}
 
 struct Command {
     const char *name;
@@ -29,7 +47,7 @@ const Command kCommands[] = {
     {"zlb", cli::runZlb, "zlb create|list|extract ARQUIVO.zlb [PASTA]"},
     {"quick", cli::runQuick, "quick [--today AAAA-MM-DD] ARQUIVO.json"},
     {"nfe", cli::runNfe, "nfe [--today AAAA-MM-DD] [--appdir PASTA] [--item ARQUIVO:N=SUBITEM]... ARQUIVO.json NFE.xml|PASTA..."},
-    {"db", cli::runDb, "db migrate PASTA postgresql://usuario@servidor:porta/banco | db migrate postgresql://... PASTA"},
+    {"db", runDb, "db migrate PASTA postgresql://usuario@servidor:porta/banco | db migrate postgresql://... PASTA"},
 };
 
 int usage()

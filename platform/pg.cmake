@@ -1,9 +1,10 @@
 # The PostgreSQL side of the engine binding over libpq (Debian's libpq-dev):
 # connection, error codes, value texts, the tables on the server and the
-# translation of the engine's SQL.
+# translation of the engine's SQL. A library of its own, so that only what
+# talks to a server loads libpq and its network and security libraries.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(LIBPQ REQUIRED IMPORTED_TARGET libpq)
-target_sources(stplatform PRIVATE
+add_library(stpg STATIC
     ${CMAKE_CURRENT_LIST_DIR}/db/pgvalue.cpp
     ${CMAKE_CURRENT_LIST_DIR}/db/pgerrors.cpp
     ${CMAKE_CURRENT_LIST_DIR}/db/pgconn.cpp
@@ -11,4 +12,5 @@ target_sources(stplatform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/db/pgtranslate.cpp
     ${CMAKE_CURRENT_LIST_DIR}/db/pgmigrate.cpp
 )
-target_link_libraries(stplatform PRIVATE PkgConfig::LIBPQ)
+target_include_directories(stpg PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(stpg PUBLIC stb_options stplatform PRIVATE PkgConfig::LIBPQ)

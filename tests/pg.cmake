@@ -4,12 +4,12 @@
 # postgresql package; a machine without them fails these tests.
 add_library(stpgtest STATIC ${CMAKE_CURRENT_LIST_DIR}/support/pgserver.cpp)
 target_include_directories(stpgtest PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(stpgtest PUBLIC stb_options stplatform Qt6::Core)
+target_link_libraries(stpgtest PUBLIC stb_options stpg Qt6::Core)
 
 # Second process of the lock tests: holds a semaphore or an open until killed.
 add_executable(pg_child pg_child.cpp)
 target_include_directories(pg_child PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(pg_child PRIVATE stb_options stplatform)
+target_link_libraries(pg_child PRIVATE stb_options stpg)
 
 stb_add_test(tst_pg_conn SOURCES tst_pg_conn.cpp LIBS stpgtest)
 add_dependencies(tst_pg_conn pg_child)
@@ -20,4 +20,4 @@ stb_add_test(tst_pg_sql SOURCES tst_pg_sql.cpp LIBS stpgtest stcore)
 stb_add_test(tst_cli_db SOURCES tst_cli_db.cpp LIBS stpgtest stcore)
 target_compile_definitions(tst_cli_db PRIVATE STB_CLI_PATH="$<TARGET_FILE:stbrelva-cli>"
                                               STB_PRISTINE_DIR="${CMAKE_BINARY_DIR}/AppDir/Sys/Dados")
-add_dependencies(tst_cli_db stbrelva-cli pristine_data)
+add_dependencies(tst_cli_db stbrelva-cli stbrelva-db pristine_data)
