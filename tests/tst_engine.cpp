@@ -74,10 +74,10 @@ QString rowsText(Query &q)
 }
 
 // "Name=text;Name=text" as stored values of the dataset's fields.
-std::vector<std::pair<Field *, Value>> valuesOf(DataSet &ds, const QString &spec)
+std::vector<std::pair<Field *, Value>> valuesOf(DataSet &ds, const QString &pares)
 {
     std::vector<std::pair<Field *, Value>> out;
-    for (const QString &item : spec.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+    for (const QString &item : pares.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         Field &f = ds.fieldByName(item.section(QLatin1Char('='), 0, 0));
         const QString text = item.section(QLatin1Char('='), 1);
         switch (f.type()) {
