@@ -20,17 +20,6 @@ constexpr std::int64_t kMsPerDay = 86400000;
 // An empty text is a value, not SQL NULL.
 QByteArray notNull(QByteArray b) { return b.isNull() ? QByteArrayLiteral("") : b; }
 
-bool readDigits(const char *s, int n, int &out)
-{
-    out = 0;
-    for (int i = 0; i < n; ++i) {
-        if (s[i] < '0' || s[i] > '9')
-            return false;
-        out = out * 10 + (s[i] - '0');
-    }
-    return true;
-}
-
 // "yyyy-mm-dd[ hh:mm:ss[.f...]]" as the server prints it with DateStyle ISO;
 // the fraction has as many digits as it needs.
 bool parseTimestamp(const char *s, int len, std::int64_t &ms)

@@ -8,7 +8,9 @@ namespace stb::db {
 namespace {
 constexpr std::int64_t kMsPerDay = 86400000;
 
-bool digits(const char *s, int n, int &out)
+} // namespace
+
+bool readDigits(const char *s, int n, int &out)
 {
     out = 0;
     for (int i = 0; i < n; ++i) {
@@ -18,12 +20,11 @@ bool digits(const char *s, int n, int &out)
     }
     return true;
 }
-} // namespace
 
 bool parseDateText(const char *s, int len, std::int64_t &jd)
 {
     int y, m, d;
-    if (len < 10 || s[4] != '-' || s[7] != '-' || !digits(s, 4, y) || !digits(s + 5, 2, m) || !digits(s + 8, 2, d))
+    if (len < 10 || s[4] != '-' || s[7] != '-' || !readDigits(s, 4, y) || !readDigits(s + 5, 2, m) || !readDigits(s + 8, 2, d))
         return false;
     const QDate date(y, m, d);
     if (!date.isValid())
@@ -39,10 +40,10 @@ bool parseDateTimeText(const char *s, int len, std::int64_t &ms)
         return false;
     int h = 0, mi = 0, se = 0, z = 0;
     if (len >= 19 && (s[10] == ' ' || s[10] == 'T')) {
-        if (!digits(s + 11, 2, h) || !digits(s + 14, 2, mi) || !digits(s + 17, 2, se))
+        if (!readDigits(s + 11, 2, h) || !readDigits(s + 14, 2, mi) || !readDigits(s + 17, 2, se))
             return false;
         if (len >= 23 && s[19] == '.')
-            digits(s + 20, 3, z);
+            readDigits(s + 20, 3, z);
     }
     ms = jd * kMsPerDay + ((h * 60 + mi) * 60 + se) * 1000LL + z;
     return true;

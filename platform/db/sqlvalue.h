@@ -16,6 +16,8 @@ void bindValue(sqlite3_stmt *stmt, int index, FieldType type, const Value &v);
 // Text forms used in storage.
 QString dateText(std::int64_t julianDay);
 QString dateTimeText(std::int64_t msecs);
+// The `n` decimal digits at `s` as a number; false at any other character.
+bool readDigits(const char *s, int n, int &out);
 bool parseDateText(const char *s, int len, std::int64_t &julianDay);
 bool parseDateTimeText(const char *s, int len, std::int64_t &msecs);
 
