@@ -405,21 +405,31 @@ void TestWs::fechaTodos()
 
 // ---- news -------------------------------------------------------------------------------------
 
-void TestWs::newsDroppedShowsOnce()
-{
+namespace {
+// A window's news pages, with the monitor of DataDir/Msg started.
+struct PaginasVigiadas {
     QWidget janela;
     QMenu menu;
-    Novidades novidades(App().AppDir, App().DataDir, &menu, &janela);
-    MonitorMensagens monitor({App().DataDir + QStringLiteral("Msg")}, App().NaoEntreFile);
-    connect(&monitor, &MonitorMensagens::paginasMudaram, &novidades, &Novidades::varreAgora);
-    monitor.inicia();
-    for (QAction *a : novidades.Msg)
+    Novidades novidades{App().AppDir, App().DataDir, &menu, &janela};
+    MonitorMensagens monitor{{App().DataDir + QStringLiteral("Msg")}, App().NaoEntreFile};
+    PaginasVigiadas()
+    {
+        QObject::connect(&monitor, &MonitorMensagens::paginasMudaram, &novidades, &Novidades::varreAgora);
+        monitor.inicia();
+    }
+};
+} // namespace
+
+void TestWs::newsDroppedShowsOnce()
+{
+    PaginasVigiadas p;
+    for (QAction *a : p.novidades.Msg)
         QVERIFY(!a->isVisible());
     const QString pagina = App().DataDir + QStringLiteral("Msg/Aviso1.html");
     escreve(pagina, "<html><head><title>Aviso da Unidade</title></head><body><p>Reunião amanhã.</p></body></html>");
-    QTRY_VERIFY_WITH_TIMEOUT(novidades.Msg[0]->isVisible(), 10000);
-    QVERIFY(novidades.Msg[0]->text().startsWith(QStringLiteral("Aviso1 - ")));
-    QVERIFY(!novidades.Msg[1]->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(p.novidades.Msg[0]->isVisible(), 10000);
+    QVERIFY(p.novidades.Msg[0]->text().startsWith(QStringLiteral("Aviso1 - ")));
+    QVERIFY(!p.novidades.Msg[1]->isVisible());
     QTRY_COMPARE(janelasNovidade().size(), 1);
     TFormNovidade *f = janelasNovidade().first();
     QVERIFY(f->windowTitle().startsWith(QStringLiteral("Aviso da Unidade de ")));
@@ -430,9 +440,9 @@ void TestWs::newsDroppedShowsOnce()
     // Another file in the folder: the first page does not show again.
     escreve(App().DataDir + QStringLiteral("Msg/nota.txt"), "x");
     QTest::qWait(600);
-    monitor.verifica();
+    p.monitor.verifica();
     QCOMPARE(janelasNovidade().size(), 0);
-    QCOMPARE(novidades.exibidas().size(), 1);
+    QCOMPARE(p.novidades.exibidas().size(), 1);
     // Closed with the box cleared: nothing recorded, so the next run shows it.
     QVERIFY(Settings::instance().novidade(QStringLiteral("Aviso1.html")).isEmpty());
 }
@@ -521,18 +531,13 @@ void TestWs::newsWrittenSlowlyShowsComplete()
 {
     // A page copied into the folder in two writes: listed at once, shown
     // only when complete, and once.
-    QWidget janela;
-    QMenu menu;
-    Novidades novidades(App().AppDir, App().DataDir, &menu, &janela);
-    MonitorMensagens monitor({App().DataDir + QStringLiteral("Msg")}, App().NaoEntreFile);
-    connect(&monitor, &MonitorMensagens::paginasMudaram, &novidades, &Novidades::varreAgora);
-    monitor.inicia();
+    PaginasVigiadas p;
     const QString pagina = App().DataDir + QStringLiteral("Msg/Circular.html");
     QFile f(pagina);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write("<html><head><title>Circular 12</title></head>");
     f.flush();
-    QTRY_VERIFY_WITH_TIMEOUT(novidades.Msg[0]->isVisible(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(p.novidades.Msg[0]->isVisible(), 10000);
     QTest::qWait(400);
     f.write("<body><p>Prazo de entrega prorrogado até sexta.</p></body></html>");
     f.close();
@@ -541,7 +546,7 @@ void TestWs::newsWrittenSlowlyShowsComplete()
     QVERIFY(janelaPagina->Browser->toPlainText().contains(QStringLiteral("Prazo de entrega prorrogado até sexta.")));
     QTest::qWait(2500);
     QCOMPARE(janelasNovidade().size(), 1);
-    QCOMPARE(novidades.exibidas().size(), 1);
+    QCOMPARE(p.novidades.exibidas().size(), 1);
 }
 
 void TestWs::pageChosenAgainIsReadAgain()
