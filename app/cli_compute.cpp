@@ -428,40 +428,8 @@ public:
     }
 };
 
-// Appends an amount with four decimals, "." separator and no grouping (as
-// Currency::toPlainString(4) writes it), straight into the UTF-8 output.
-void poeValor(std::string &out, const stb::db::Field &f)
-{
-    static const char pares[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-                                "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-                                "8081828384858687888990919293949596979899";
-    const std::int64_t raw = f.asCurrency().raw();
-    std::uint64_t mag = raw < 0 ? ~static_cast<std::uint64_t>(raw) + 1 : static_cast<std::uint64_t>(raw);
-    char buf[32];
-    char *const end = buf + sizeof buf;
-    char *p = end;
-    const auto poePar = [&p](std::uint64_t dois) {
-        p -= 2;
-        p[0] = pares[2 * dois];
-        p[1] = pares[2 * dois + 1];
-    };
-    const std::uint64_t decimais = mag % 10000;
-    mag /= 10000;
-    poePar(decimais % 100);
-    poePar(decimais / 100);
-    *--p = '.';
-    while (mag >= 100) {
-        poePar(mag % 100);
-        mag /= 100;
-    }
-    if (mag >= 10)
-        poePar(mag);
-    else
-        *--p = static_cast<char>('0' + mag);
-    if (raw < 0)
-        *--p = '-';
-    out.append(p, static_cast<size_t>(end - p));
-}
+// Appends a field's amount with four decimals straight into the UTF-8 output.
+void poeValor(std::string &out, const stb::db::Field &f) { cli::json::appendAmount(out, f.asCurrency()); }
 
 // Stores the calculation through the data module, in one transaction; fills
 // the invoices' ids.

@@ -788,24 +788,9 @@ QString quote(const QString &s)
 
 void appendAmount(std::string &out, stb::Currency c)
 {
-    // Digits from the right on the magnitude, unsigned so that the most
-    // negative amount prints too.
-    const bool negative = c.raw() < 0;
-    std::uint64_t mag = negative ? ~static_cast<std::uint64_t>(c.raw()) + 1 : static_cast<std::uint64_t>(c.raw());
     char buf[24];
     char *const end = buf + sizeof buf;
-    char *p = end;
-    for (int i = 0; i < 4; ++i) {
-        *--p = static_cast<char>('0' + mag % 10);
-        mag /= 10;
-    }
-    *--p = '.';
-    do {
-        *--p = static_cast<char>('0' + mag % 10);
-        mag /= 10;
-    } while (mag != 0);
-    if (negative)
-        *--p = '-';
+    const char *p = c.writePlain4(end);
     out.append(p, static_cast<size_t>(end - p));
 }
 

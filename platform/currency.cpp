@@ -131,6 +131,37 @@ QString Currency::toPlainString(int decimals) const
     return QString::fromLatin1(p, end - p);
 }
 
+char *Currency::writePlain4(char *end) const
+{
+    static const char pares[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                                "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                                "8081828384858687888990919293949596979899";
+    std::uint64_t mag = m_raw < 0 ? ~static_cast<std::uint64_t>(m_raw) + 1 : static_cast<std::uint64_t>(m_raw);
+    char *p = end;
+    const auto poePar = [&p](std::uint64_t dois) {
+        p -= 2;
+        p[0] = pares[2 * dois];
+        p[1] = pares[2 * dois + 1];
+    };
+    const std::uint64_t decimais = mag % 10000;
+    mag /= 10000;
+    poePar(decimais % 100);
+    poePar(decimais / 100);
+    *--p = '.';
+    while (mag >= 100) {
+        poePar(mag % 100);
+        mag /= 100;
+    }
+    if (mag >= 10)
+        poePar(mag);
+    else
+        *--p = static_cast<char>('0' + mag);
+    // Four decimals: a negative amount is never all zeros, so it keeps its sign.
+    if (m_raw < 0)
+        *--p = '-';
+    return p;
+}
+
 std::optional<Currency> Currency::parsePlain(const QString &text)
 {
     const QString t = text.trimmed();

@@ -65,6 +65,10 @@ public:
     // Plain text with "." and exactly `decimals` decimals (0..4), no grouping: "1234.5000".
     // Used for SQL text and machine-readable output.
     QString toPlainString(int decimals = 4) const;
+    // The same text with four decimals, written backwards so that it ends just
+    // before `end` (24 bytes of room are enough); returns where it begins.
+    // For output written in bulk without a QString per amount.
+    char *writePlain4(char *end) const;
     // Parses "-1234.56", "1234", "+0.5" with "." as decimal separator; at most 4 decimals
     // are kept (truncated). Returns nullopt on malformed text or overflow.
     static std::optional<Currency> parsePlain(const QString &text);
