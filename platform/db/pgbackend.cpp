@@ -254,7 +254,7 @@ public:
                                                                             f.size, false})));
             }
             inTransaction([&] {
-                c().exec(QStringLiteral("CREATE TEMP TABLE stb_alter ON COMMIT DROP AS SELECT * FROM %1")
+                c().exec(QStringLiteral("CREATE TEMP TABLE stb_alter AS SELECT * FROM %1")
                              .arg(pgTableName(oldDef.name)),
                     QList<QByteArray> {}, table);
                 c().exec(QStringLiteral("DROP TABLE %1").arg(pgTableName(oldDef.name)), QList<QByteArray> {}, table);
@@ -265,6 +265,7 @@ public:
                                  source.join(QStringLiteral(", ")), pgIdent(kRowId)),
                     QList<QByteArray> {}, table);
                 syncSequences(newDef);
+                c().exec(QStringLiteral("DROP TABLE stb_alter"), QList<QByteArray> {}, table);
                 c().exec(QStringLiteral("UPDATE %1 SET definicao = $2, versao = $3 WHERE lower(tabela) = lower($1)")
                              .arg(pgTableName(QString::fromLatin1(PgCatalog))),
                     QList<QByteArray> {table.toUtf8(), definitionJson(newDef),
