@@ -846,7 +846,7 @@ private:
                 }
                 m_origins.insert(rel, o);
             }
-            const Origin &o = m_origins[rel];
+            const Origin o = m_origins.value(rel);
             if (const PgCatalogEntry *e = entry(o.table))
                 if (const FieldDef *fd = e->def.field(o.columns.value(attnum)))
                     return {{}, fd->type == FieldType::AutoInc ? FieldType::Integer : fd->type, fd->size};
