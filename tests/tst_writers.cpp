@@ -139,7 +139,7 @@ void TestWriters::writersAtOnce()
             reported.insert(id, invoiceNumber(w, n));
         }
         const QString fim = p.readLine();
-        QVERIFY2(fim.startsWith(QLatin1String("FIM %1 ").arg(kNotas)), qPrintable(fim + p.errors()));
+        QVERIFY2(fim.startsWith(QStringLiteral("FIM %1 ").arg(kNotas)), qPrintable(fim + p.errors()));
         retries += fim.section(QLatin1Char(' '), 2).toInt();
         QVERIFY(p.finish());
     }
