@@ -180,6 +180,13 @@ void TestWriters::killedWriterFreesLocks()
     holder.go();
     const QString held = holder.readLine();
     QVERIFY2(held.startsWith(QLatin1String("SEGURANDO ")), qPrintable(held + holder.errors()));
+    {
+        // While the holder lives its workstation number is taken.
+        WriterProcess probe(childPath(), {where, calc, QStringLiteral("3"), QStringLiteral("1"), QStringLiteral("0"),
+                                          QStringLiteral("slot=9"), QStringLiteral("tries=3"), QStringLiteral("wait=10")});
+        const QString busy = probe.readLine();
+        QVERIFY2(busy.startsWith(QStringLiteral("ERRO %1 ").arg(db::Err::LockFailed)), qPrintable(busy + probe.errors()));
+    }
     holder.kill();
 
     // The next process gets the semaphore on its one try and the transaction

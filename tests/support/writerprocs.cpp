@@ -1,5 +1,6 @@
 #include "tests/support/writerprocs.h"
 
+#include "core/schema.h"
 #include "platform/db/pgbackend.h"
 #include "platform/db/pgconn.h"
 
@@ -18,9 +19,13 @@ int newCalculation(const QString &where)
 {
     auto dm = openModule(where);
     // Every table a writer opens exists before the writers start, so that
-    // none of them has to create one while the others wait.
-    for (stb::db::Table *t : {&dm->TabSys, &dm->TabCalc, &dm->TabNotas, &dm->TabItens, &dm->TabItensMedic})
+    // none of them has to create one while the others wait. A folder creates
+    // a missing table as it opens; an empty server database gets them here.
+    for (stb::db::Table *t : {&dm->TabSys, &dm->TabCalc, &dm->TabNotas, &dm->TabItens, &dm->TabItensMedic}) {
+        if (dm->BaseDados.server() && !dm->BaseDados.tableExists(t->tableName()))
+            dm->BaseDados.createTable(stb::schema::byName(t->tableName()));
         t->open();
+    }
     dm->TabCalc.append();
     dm->TabCalc.fieldByName(QStringLiteral("TipoCalculo")).setAsInteger(1);
     dm->TabCalc.fieldByName(QStringLiteral("DiferencialAliq")).setAsBoolean(false);
