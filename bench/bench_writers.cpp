@@ -23,10 +23,15 @@ constexpr int kLinhas = 1;
 struct Run {
     double perSecond = 0;
     int retries = 0;
+    QString failure; // a writer that failed leaves no figure
 };
 
-// Runs `writers` processes on `where`; exits the program when a writer fails
-// (the figure would mean nothing).
+QString cellOf(const Run &r)
+{
+    return r.failure.isEmpty() ? QStringLiteral("%1 /s").arg(r.perSecond, 0, 'f', 1) : QStringLiteral("failed");
+}
+
+// Runs `writers` processes on `where`.
 Run run(const QString &where, int writers)
 {
     const int idCalculo = stbtest::newCalculation(where);
@@ -39,10 +44,8 @@ Run run(const QString &where, int writers)
                                                           QStringLiteral("slot=%1").arg(w)}));
     for (auto &p : procs) {
         const QString line = p->readLine();
-        if (line != QLatin1String("PRONTO")) {
-            std::fprintf(stderr, "writer did not open: %s %s\n", qPrintable(line), qPrintable(p->errors()));
-            std::exit(1);
-        }
+        if (line != QLatin1String("PRONTO"))
+            return {0, 0, QStringLiteral("writer did not open: ") + line + QLatin1Char(' ') + p->errors()};
     }
     QElapsedTimer t;
     t.start();
@@ -54,10 +57,8 @@ Run run(const QString &where, int writers)
         do
             line = p->readLine(300000);
         while (line.startsWith(QLatin1String("NOTA ")));
-        if (!line.startsWith(QLatin1String("FIM ")) || !p->finish()) {
-            std::fprintf(stderr, "writer failed: %s %s\n", qPrintable(line), qPrintable(p->errors()));
-            std::exit(1);
-        }
+        if (!line.startsWith(QLatin1String("FIM ")) || !p->finish())
+            return {0, 0, QStringLiteral("writer failed: ") + line + QLatin1Char(' ') + p->errors()};
         r.retries += line.section(QLatin1Char(' '), 2).toInt();
     }
     r.perSecond = kTotal * 1000.0 / static_cast<double>(t.elapsed());
@@ -88,8 +89,13 @@ int main(int argc, char **argv)
         }
         const Run f = run(folder, writers);
         const Run s = run(address, writers);
-        std::printf("%-10d %12.1f /s   %12.1f /s   server/folder %5.2f   (entered again: %d, %d)\n", writers, f.perSecond,
-                    s.perSecond, s.perSecond / f.perSecond, f.retries, s.retries);
+        std::printf("%-10d %16s %16s", writers, qPrintable(cellOf(f)), qPrintable(cellOf(s)));
+        if (f.failure.isEmpty() && s.failure.isEmpty())
+            std::printf("   server/folder %5.2f   (entered again: %d, %d)", s.perSecond / f.perSecond, f.retries, s.retries);
+        std::printf("\n");
+        for (const Run *r : {&f, &s})
+            if (!r->failure.isEmpty())
+                std::printf("  %s: %s\n", r == &f ? "folder" : "server", qPrintable(r->failure.simplified().left(300)));
         std::fflush(stdout);
     }
     return 0;
