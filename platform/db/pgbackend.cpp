@@ -2,6 +2,7 @@
 
 #include "platform/db/database.h"
 #include "platform/db/pgconn.h"
+#include "platform/db/pgerrors.h"
 #include "platform/db/pgschema.h"
 #include "platform/db/pgtranslate.h"
 #include "platform/db/pgvalue.h"
@@ -117,6 +118,7 @@ public:
     void disconnect() override
     {
         m_conn.reset();
+        m_wasConnected = false;
         m_opens.clear();
         m_catalog.clear();
         m_origins.clear();
@@ -602,13 +604,21 @@ private:
     {
         if (m_conn && m_conn->isConnected())
             return *m_conn;
-        const bool again = m_conn != nullptr;
+        const bool again = m_wasConnected;
         m_conn.reset();
         m_catalog.clear();
         m_origins.clear();
         m_snapshotOpen = false;
         m_userTx = false;
-        m_conn = std::make_unique<PgConnection>(m_address, m_session);
+        try {
+            m_conn = std::make_unique<PgConnection>(m_address, m_session);
+        } catch (const EngineError &e) {
+            // Once connected, a server out of reach is a lost connection.
+            if (again && e.code() == Err::ConnectionLost)
+                throw connectionLost(e.message());
+            throw;
+        }
+        m_wasConnected = true;
         if (again) {
             qCWarning(lcPg).noquote() << QStringLiteral("Nova sessão com o servidor %1: os semáforos da sessão anterior "
                                                         "foram liberados; retomando as aberturas de %2 tabela(s)")
@@ -830,6 +840,7 @@ private:
         QHash<int, QString> columns;
     };
     QHash<unsigned, Origin> m_origins; // the tables result columns come from, by OID
+    bool m_wasConnected = false; // a failure to connect again is a lost connection
     bool m_userTx = false;
     bool m_batch = false; // a read batch is open
     bool m_snapshotOpen = false; // its snapshot transaction is in force
