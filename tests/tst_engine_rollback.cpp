@@ -5,6 +5,7 @@
 // cancels it, and nothing of the transaction stays stored.
 #include "platform/db/dataset.h"
 #include "platform/db/transaction.h"
+#include "tests/support/teststorage.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -54,9 +55,11 @@ void TestEngineRollback::failedPostInsideTransaction_data()
 void TestEngineRollback::failedPostInsideTransaction()
 {
     QFETCH(bool, newMaster);
-    QTemporaryDir dir;
+    stbtest::TestStorage store;
+    QString error;
+    QVERIFY2(store.fresh(&error), qPrintable(error));
     Database db;
-    db.setDirectory(dir.path());
+    store.attach(db);
     db.createTable(calcDef());
     db.createTable(notasDef());
     Table calc(&db, QStringLiteral("Calculos"));
