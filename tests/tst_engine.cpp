@@ -126,29 +126,35 @@ private slots:
     void displayUpdatesSuspended();
     void locateAndFindKey();
     void transactions();
-    void fileNamesWithoutCase();
-    void moreTablesThanAttachLimit();
-    void damagedFiles_data();
-    void damagedFiles();
-    void lostIndexFileRepaired();
     void alterKeepsRows();
     void versionUpgrade();
     void emptyAndDelete();
     void memTableAndSnapshot();
     void currencyTextEntry();
-    void readBatch();
-    void synchronousCommits_data();
-    void synchronousCommits();
     void detailFollowsAfterDetach();
     void newRecordDefaults_data();
     void newRecordDefaults();
     void queryRunAgain_data();
     void queryRunAgain();
     void fieldsFoundAgainAfterReopen();
-    void serverStoppedMidSession();
     void failedPostInsideTransaction();
+#ifndef STB_TEST_SERVER
+    // What only a data folder has: table files, their attach limit, the file
+    // engine's own settings.
+    void fileNamesWithoutCase();
+    void moreTablesThanAttachLimit();
+    void damagedFiles_data();
+    void damagedFiles();
+    void lostIndexFileRepaired();
+    void readBatch();
+    void synchronousCommits_data();
+    void synchronousCommits();
+#else
+    // What only a server has: a connection to lose, its snapshot, its catalogue.
+    void serverStoppedMidSession();
     void serverReadBatchSnapshot();
     void serverRepairChecksTheCatalogue();
+#endif
 
 private:
     stbtest::TestStorage m_store;
@@ -522,9 +528,9 @@ void TestEngine::transactions()
     QCOMPARE(q.field(0).asInteger(), 1);
 }
 
+#ifndef STB_TEST_SERVER
 void TestEngine::fileNamesWithoutCase()
 {
-    STB_FOLDER_ONLY("table file names");
     QVERIFY(QFile::rename(m_store.filePath(QStringLiteral("Itens.dat")), m_store.filePath(QStringLiteral("ITENS.DAT"))));
     QVERIFY(QFile::rename(m_store.filePath(QStringLiteral("Itens.idx")), m_store.filePath(QStringLiteral("itens.IDX"))));
     QVERIFY(m_db->tableExists(QStringLiteral("itens")));
@@ -536,10 +542,11 @@ void TestEngine::fileNamesWithoutCase()
     q.open();
     QCOMPARE(q.recordCount(), 1);
 }
+#endif
 
+#ifndef STB_TEST_SERVER
 void TestEngine::moreTablesThanAttachLimit()
 {
-    STB_FOLDER_ONLY("attach limit of table files");
     // Twelve tables used by one session, and one statement over eleven of them.
     QStringList parts;
     for (int i = 0; i < 12; ++i) {
@@ -571,7 +578,9 @@ void TestEngine::moreTablesThanAttachLimit()
     q.open();
     QCOMPARE(q.field(0).asInteger(), 100);
 }
+#endif
 
+#ifndef STB_TEST_SERVER
 void TestEngine::damagedFiles_data()
 {
     QTest::addColumn<QString>("damage");
@@ -581,10 +590,11 @@ void TestEngine::damagedFiles_data()
     QTest::newRow("garbage .idx") << "idx" << Err::IndexDamaged;
     QTest::newRow("missing .idx") << "noidx" << Err::IndexDamaged;
 }
+#endif
 
+#ifndef STB_TEST_SERVER
 void TestEngine::damagedFiles()
 {
-    STB_FOLDER_ONLY("damaged table files");
     QFETCH(QString, damage);
     QFETCH(int, code);
     {
@@ -640,10 +650,11 @@ void TestEngine::damagedFiles()
     // The repaired table works.
     addItem(t, 9999, 1, QStringLiteral("novo"), "1");
 }
+#endif
 
+#ifndef STB_TEST_SERVER
 void TestEngine::lostIndexFileRepaired()
 {
-    STB_FOLDER_ONLY("index files");
     // A pristine .idx of a table with other rows serves to rebuild the lost one.
     QTemporaryDir pristine;
     {
@@ -665,6 +676,7 @@ void TestEngine::lostIndexFileRepaired()
     t.open();
     QCOMPARE(t.recordCount(), 2);
 }
+#endif
 
 void TestEngine::alterKeepsRows()
 {
@@ -796,9 +808,9 @@ void TestEngine::currencyTextEntry()
     t.cancel();
 }
 
+#ifndef STB_TEST_SERVER
 void TestEngine::readBatch()
 {
-    STB_FOLDER_ONLY("the read transaction of the table files");
     Table itens(m_db.get(), QStringLiteral("Itens"));
     itens.open();
     addItem(itens, 1, 1, QStringLiteral("a"), "1");
@@ -841,7 +853,9 @@ void TestEngine::readBatch()
     addItem(otherItens, 2, 1, QStringLiteral("d"), "4");
     QCOMPARE(count(*m_db), 4);
 }
+#endif
 
+#ifndef STB_TEST_SERVER
 void TestEngine::synchronousCommits_data()
 {
     QTest::addColumn<int>("when"); // 0 never turned off, 1 before the tables attach, 2 after
@@ -850,10 +864,11 @@ void TestEngine::synchronousCommits_data()
     QTest::newRow("scratch, set before attaching") << 1 << 0;
     QTest::newRow("scratch, set once attached") << 2 << 0;
 }
+#endif
 
+#ifndef STB_TEST_SERVER
 void TestEngine::synchronousCommits()
 {
-    STB_FOLDER_ONLY("synchronous setting of the table files");
     QFETCH(int, when);
     QFETCH(int, expected);
     if (when == 1)
@@ -893,6 +908,7 @@ void TestEngine::synchronousCommits()
     QCOMPARE(lidos.recordCount(), 1);
     QCOMPARE(lidos.fieldByName(QStringLiteral("ValorNF")).asCurrency().raw(), std::int64_t(15000));
 }
+#endif
 
 void TestEngine::detailFollowsAfterDetach()
 {
@@ -1088,9 +1104,9 @@ void TestEngine::fieldsFoundAgainAfterReopen()
     }
 }
 
+#ifdef STB_TEST_SERVER
 void TestEngine::serverStoppedMidSession()
 {
-#ifdef STB_TEST_SERVER
     Table itens(m_db.get(), QStringLiteral("Itens"));
     itens.open();
     addItem(itens, 1, 1, QStringLiteral("antes"), "1");
@@ -1137,10 +1153,8 @@ void TestEngine::serverStoppedMidSession()
     QVERIFY(!m_db->inTransaction());
     QCOMPARE(itens.recordCount(), 2);
     QCOMPARE(column(itens, QStringLiteral("DescricaoNF")), (QStringList {QStringLiteral("antes"), QStringLiteral("depois")}));
-#else
-    QSKIP("server only: a data folder has no connection to lose");
-#endif
 }
+#endif
 
 void TestEngine::failedPostInsideTransaction()
 {
@@ -1161,9 +1175,9 @@ void TestEngine::failedPostInsideTransaction()
     QCOMPARE(column(lidos, QStringLiteral("DescricaoNF")), (QStringList {QStringLiteral("a"), QStringLiteral("b")}));
 }
 
+#ifdef STB_TEST_SERVER
 void TestEngine::serverReadBatchSnapshot()
 {
-#ifdef STB_TEST_SERVER
     Table itens(m_db.get(), QStringLiteral("Itens"));
     itens.open();
     addItem(itens, 1, 1, QStringLiteral("a"), "1");
@@ -1192,14 +1206,12 @@ void TestEngine::serverReadBatchSnapshot()
     QVERIFY(!m_db->inReadBatch());
     addItem(otherItens, 2, 2, QStringLiteral("e"), "5");
     QCOMPARE(count(*m_db), 5);
-#else
-    QSKIP("server only: the folder's read batch is the readBatch case");
-#endif
 }
+#endif
 
+#ifdef STB_TEST_SERVER
 void TestEngine::serverRepairChecksTheCatalogue()
 {
-#ifdef STB_TEST_SERVER
     {
         Table itens(m_db.get(), QStringLiteral("Itens"));
         itens.open();
@@ -1218,10 +1230,8 @@ void TestEngine::serverRepairChecksTheCatalogue()
         QCOMPARE(e.code(), Err::TableDamaged);
         QVERIFY2(e.message().contains(QStringLiteral("Descr")), qPrintable(e.message()));
     }
-#else
-    QSKIP("server only: the folder's repair is the damagedFiles case");
-#endif
 }
+#endif
 
 QTEST_GUILESS_MAIN(TestEngine)
 #include "tst_engine.moc"

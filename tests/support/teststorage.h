@@ -84,11 +84,3 @@ private:
 };
 
 } // namespace stbtest
-
-// Marks a case that tests what only a data folder has (table files, attach
-// limit, the file engine's own settings); it is reported as skipped on the server.
-#define STB_FOLDER_ONLY(why)                                                                                     \
-    do {                                                                                                         \
-        if (stbtest::TestStorage::onServer)                                                                      \
-            QSKIP("folder only: " why);                                                                          \
-    } while (false)
