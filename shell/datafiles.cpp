@@ -11,6 +11,7 @@
 #include "platform/formatting.h"
 #include "shell/appglobals.h"
 #include "shell/dbopen.h"
+#include "shell/servidor.h"
 
 #include <QDir>
 #include <QFile>
@@ -172,17 +173,33 @@ void CopiaTabelaMedicamentos()
     QFile::remove(dataFile);
 }
 
+namespace {
+// A new database is filled from the installation's tables, which already
+// have the current structure: the structure upgrades are marked done.
+void marcaEstruturaAtual()
+{
+    for (const char *marcador : {"2009.04.01", "2012.09.01"})
+        Settings::instance().setEstruturaAplicada(QString::fromLatin1(marcador));
+}
+} // namespace
+
 void CheckDataFiles()
 {
-    // A data folder without tables is a new database: filled from the
-    // installation's tables, which already have the current structure.
+    if (!App().Servidor.isEmpty()) {
+        // The tables are on the server: a new server database gets the
+        // installation's tables; there are no table files to check. The
+        // medicine table is a file of the data folder either way.
+        if (AbreBaseServidor(App().Servidor, pastaPristina()))
+            marcaEstruturaAtual();
+        CopiaTabelaMedicamentos();
+        return;
+    }
     const bool novaBase = QDir(App().DataDir).entryList({QStringLiteral("*.dat"), QStringLiteral("*.dbk")}, QDir::Files).isEmpty();
     RecuperaTabelasInterrompidas();
     VerificaArquivosDeDados();
     CopiaTabelasFaltantes();
     if (novaBase)
-        for (const char *marcador : {"2009.04.01", "2012.09.01"})
-            Settings::instance().setEstruturaAplicada(QString::fromLatin1(marcador));
+        marcaEstruturaAtual();
     AplicaArquivosEntregues();
     CopiaTabelaMedicamentos();
 }

@@ -1,0 +1,47 @@
+#include "shell/servidor.h"
+
+#include "core/datamodule.h"
+#include "platform/db/pgbackend.h"
+#include "platform/db/pgconn.h"
+#include "platform/db/pgpristine.h"
+
+namespace stb {
+
+bool enderecoServidorValido(const QString &address, QString *motivo)
+{
+    try {
+        db::PgConnection::checkAddress(address);
+        return true;
+    } catch (const db::EngineError &e) {
+        if (motivo)
+            *motivo = e.message();
+        return false;
+    }
+}
+
+TesteServidor testaServidor(const QString &address)
+{
+    TesteServidor r;
+    if (!enderecoServidorValido(address, &r.texto))
+        return r;
+    try {
+        db::PgConnection c(address);
+        const db::PgResult v = c.exec(QStringLiteral("SHOW server_version"));
+        r.ok = true;
+        r.texto = QStringLiteral("Conexão estabelecida com o servidor.\rPostgreSQL ") + v.string(0, 0);
+    } catch (const db::EngineError &e) {
+        r.texto = QString::fromUtf8(e.what());
+    }
+    return r;
+}
+
+bool AbreBaseServidor(const QString &address, const QString &pristineDir)
+{
+    const bool carregou = !db::pgLoadPristine(address, pristineDir).isEmpty();
+    TDM &dm = DM();
+    dm.setServerBackends(db::makePgBackend(address, {}, &dm.BaseDados.session()),
+                         db::makePgBackend(address, QStringLiteral("ARM"), &dm.BaseARM.session()));
+    return carregou;
+}
+
+} // namespace stb
