@@ -5,6 +5,7 @@
 #include "core/schema.h"
 #include "core/settings.h"
 #include "core/totals.h"
+#include "platform/db/serverbackend.h"
 #include "platform/formatting.h"
 
 #include <QDir>
@@ -117,6 +118,15 @@ void TDM::setDataDir(const QString &dir)
     m_dataDir = dir;
     BaseDados.setDirectory(dir);
     BaseARM.setDirectory(pastaARM(dir));
+    FIdNotaFreteBase = -1;
+}
+
+void TDM::setServerBackends(std::unique_ptr<db::ServerBackend> dados, std::unique_ptr<db::ServerBackend> arm)
+{
+    BaseDados.close();
+    BaseARM.close();
+    BaseDados.setServer(std::move(dados));
+    BaseARM.setServer(std::move(arm));
     FIdNotaFreteBase = -1;
 }
 

@@ -47,6 +47,10 @@ public:
     // Closes every dataset and points the databases at another data folder.
     void setDataDir(const QString &dir);
     const QString &dataDir() const { return m_dataDir; }
+    // Closes every dataset and puts BaseDados and BaseARM on a server (the
+    // backends of the data folder's and the ARM sub-folder's tables);
+    // setDataDir puts them back on folders.
+    void setServerBackends(std::unique_ptr<db::ServerBackend> dados, std::unique_ptr<db::ServerBackend> arm);
 
     // ---- databases ---------------------------------------------------------
     db::Database BaseDados;   // "BaseDados", the data folder

@@ -2,6 +2,7 @@
 
 #include "platform/db/filelock.h"
 #include "platform/db/schemasql.h"
+#include "platform/db/serverbackend.h"
 #include "platform/db/sqlfunctions.h"
 #include "platform/db/sqltranslate.h"
 #include "platform/db/sqlvalue.h"
@@ -37,13 +38,39 @@ Database::~Database() { close(); }
 
 void Database::setDirectory(const QString &dir)
 {
-    if (m_conn)
+    if (m_conn || m_server)
         close();
+    if (m_server) {
+        m_server.reset();
+        m_storage = Storage::Folder;
+    }
     m_dir = dir.isEmpty() ? QString() : QDir(dir).absolutePath();
 }
 
+void Database::setServer(std::unique_ptr<ServerBackend> server)
+{
+    close();
+    m_server = std::move(server);
+    m_storage = m_server ? Storage::Server : Storage::Folder;
+}
+
+void Database::requireFiles(const char *what) const
+{
+    if (m_server)
+        throw EngineError(Err::InvalidOperation,
+            QStringLiteral("Operação própria de pasta de dados (%1) em banco de dados no servidor").arg(QLatin1String(what)));
+}
+
+bool Database::isConnected() const { return m_server ? m_server->isConnected() : m_conn != nullptr; }
+
+bool Database::inTransaction() const { return m_server ? m_server->inTransaction() : m_inTransaction; }
+
 void Database::open()
 {
+    if (m_server) {
+        m_server->connect();
+        return;
+    }
     if (!m_conn)
         connect();
 }
@@ -127,6 +154,13 @@ void Database::close()
     for (DatabaseClient *c : clients)
         if (c->clientActive())
             c->clientClose();
+    if (m_server) {
+        m_readBatchDepth = 0;
+        if (m_server->inTransaction())
+            m_server->rollback();
+        m_server->disconnect();
+        return;
+    }
     disconnect();
 }
 
@@ -247,12 +281,21 @@ sqlite3_stmt *Database::prepare(const QString &sql, const QStringList &tables)
 
 // ---- read batches -----------------------------------------------------------
 
-void Database::beginReadBatch() { ++m_readBatchDepth; }
+void Database::beginReadBatch()
+{
+    if (m_server && m_readBatchDepth == 0)
+        m_server->beginSnapshot();
+    ++m_readBatchDepth;
+}
 
 void Database::endReadBatch()
 {
-    if (m_readBatchDepth > 0 && --m_readBatchDepth == 0)
-        endReadTransaction();
+    if (m_readBatchDepth > 0 && --m_readBatchDepth == 0) {
+        if (m_server)
+            m_server->endSnapshot();
+        else
+            endReadTransaction();
+    }
 }
 
 void Database::endReadTransaction()
@@ -374,6 +417,12 @@ LockHold Database::lockForWrite()
 
 void Database::startTransaction()
 {
+    if (m_server) {
+        if (m_server->inTransaction())
+            throw EngineError(Err::InvalidOperation, QStringLiteral("Já existe uma transação em andamento"));
+        m_server->startTransaction();
+        return;
+    }
     open();
     if (m_inTransaction)
         throw EngineError(Err::InvalidOperation, QStringLiteral("Já existe uma transação em andamento"));
@@ -397,6 +446,17 @@ void Database::startTransaction()
 
 void Database::commit(bool)
 {
+    if (m_server) {
+        if (!m_server->inTransaction())
+            return;
+        try {
+            m_server->commit();
+        } catch (const EngineError &) {
+            notifyRolledBack();
+            throw;
+        }
+        return;
+    }
     if (!m_inTransaction)
         return;
     // Each table file runs with synchronous=FULL, so COMMIT reaches the disk.
@@ -417,12 +477,24 @@ void Database::commit(bool)
 
 void Database::rollback()
 {
+    if (m_server) {
+        if (!m_server->inTransaction())
+            return;
+        m_server->rollback();
+        notifyRolledBack();
+        return;
+    }
     if (!m_inTransaction)
         return;
     sqlite3_exec(m_conn, "ROLLBACK", nullptr, nullptr, nullptr);
     m_inTransaction = false;
     m_txTables.clear();
     m_txLock.release();
+    notifyRolledBack();
+}
+
+void Database::notifyRolledBack()
+{
     // Rows the datasets hold may have been undone.
     const QList<DatabaseClient *> clients = m_clients;
     for (DatabaseClient *c : clients)
@@ -431,6 +503,8 @@ void Database::rollback()
 
 int Database::execSql(const QString &sql, const QVariantMap &params)
 {
+    if (m_server)
+        return m_server->runSql(sql, params).affected;
     const TranslatedSql tr = translateSql(sql);
     sqlite3_stmt *st = prepare(tr.sql, tr.tables);
     for (auto it = params.cbegin(); it != params.cend(); ++it) {

@@ -31,6 +31,8 @@ struct sqlite3_stmt;
 
 namespace stb::db {
 
+class ServerBackend;
+
 // What the database asks of the datasets open on it: it closes them with the
 // connection, refreshes them after a rollback, and keeps its connection while
 // one of them holds rows. Datasets implement it; the database knows no more
@@ -70,7 +72,7 @@ enum class OpenMode { Shared, Exclusive, ReadOnly };
 
 class Database {
 public:
-    enum class Storage { Folder, Memory };
+    enum class Storage { Folder, Memory, Server };
 
     static constexpr const char *CurrentVersion = "4.00";
     // The connection's main database file in the data folder.
@@ -89,6 +91,12 @@ public:
     void setDirectory(const QString &dir);
     const QString &directory() const { return m_dir; }
 
+    // Puts the database on a server: every table, semaphore, transaction and
+    // statement goes to the backend from then on (closing the database
+    // first). setDirectory puts it back on a folder.
+    void setServer(std::unique_ptr<ServerBackend> server);
+    ServerBackend *server() const { return m_server.get(); }
+
     Session &session() const { return *m_session; }
     void setSession(Session *s) { m_session = s ? s : &Session::defaultSession(); }
 
@@ -105,7 +113,7 @@ public:
     void open();
     // Closes every dataset of the database and the connection.
     void close();
-    bool isConnected() const { return m_conn != nullptr; }
+    bool isConnected() const;
 
     // ---- tables -------------------------------------------------------
     // Path of a table file: an existing file whose name matches without
@@ -141,7 +149,7 @@ public:
     void startTransaction();
     void commit(bool flush = true);
     void rollback();
-    bool inTransaction() const { return m_inTransaction; }
+    bool inTransaction() const;
 
     // ---- read batches -------------------------------------------------
     // While a batch is open (outside a transaction), the statements share one
@@ -200,6 +208,9 @@ public:
 
 private:
     void endReadTransaction();
+    void notifyRolledBack();
+    // Maintenance that only a folder's table files have.
+    void requireFiles(const char *what) const;
     // Applies the synchronous setting to one schema of the connection.
     void applySynchronous(const QString &schema);
     void connect();
@@ -249,6 +260,7 @@ private:
     Storage m_storage;
     QString m_dir;
     Session *m_session;
+    std::unique_ptr<ServerBackend> m_server;
     bool m_keepConnection = false;
     bool m_synchronous = true;
     sqlite3 *m_conn = nullptr;

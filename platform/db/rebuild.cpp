@@ -2,6 +2,7 @@
 // the rows, and the upgrade of an older format. Each builds a complete new
 // file beside the table and puts it in place (see filereplace.h).
 #include "platform/db/database.h"
+#include "platform/db/serverbackend.h"
 
 #include "platform/db/faultpoint.h"
 #include "platform/db/fileconn.h"
@@ -481,6 +482,8 @@ Probe probeFile(const QString &dat)
 
 RepairResult Database::repairTable(const QString &table, const ProgressFn &progress)
 {
+    if (m_server)
+        return m_server->repairTable(table, progress);
     RepairResult result;
     if (m_storage == Storage::Memory)
         return result;
@@ -558,6 +561,10 @@ RepairResult Database::repairTable(const QString &table, const ProgressFn &progr
 
 void Database::alterTable(const QString &table, const TableDef &newDefIn, const ProgressFn &progress)
 {
+    if (m_server) {
+        ensureNotOpenHere(table);
+        return m_server->alterTable(table, newDefIn, progress);
+    }
     if (m_storage == Storage::Memory)
         throw EngineError(Err::InvalidOperation, QStringLiteral("Tabelas em memória não podem ser alteradas"), table);
     open();
@@ -594,6 +601,8 @@ void Database::alterTable(const QString &table, const TableDef &newDefIn, const 
 
 void Database::upgradeTable(const QString &table, const ProgressFn &progress)
 {
+    if (m_server)
+        return m_server->upgradeTable(table, QLatin1String(CurrentVersion), progress);
     if (m_storage == Storage::Memory)
         return;
     QString version;

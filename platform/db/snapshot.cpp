@@ -1,6 +1,7 @@
 // Snapshots: a table saved to and loaded from a file in the .dat format
 // (the in-memory tables' files).
 #include "platform/db/database.h"
+#include "platform/db/serverbackend.h"
 
 #include "platform/db/fileconn.h"
 #include "platform/db/schemasql.h"
@@ -14,6 +15,7 @@ namespace stb::db {
 
 void Database::saveTableToFile(const QString &table, const QString &path)
 {
+    requireFiles("saveTableToFile");
     TableInfo &info = useTable(table);
     const QString tmp = path + QStringLiteral(".tmp");
     buildTableFile(tmp, info.def, info.version, false);
@@ -43,6 +45,7 @@ void Database::saveTableToFile(const QString &table, const QString &path)
 
 void Database::loadTableFromFile(const QString &table, const QString &path)
 {
+    requireFiles("loadTableFromFile");
     open();
     TableDef def;
     QString version;

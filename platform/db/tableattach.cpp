@@ -1,6 +1,7 @@
 // Table files attached to the database's connection: finding them without
 // regard to case, attaching and validating them, the limit of attached files.
 #include "platform/db/database.h"
+#include "platform/db/serverbackend.h"
 
 #include "platform/db/faultpoint.h"
 #include "platform/db/schemasql.h"
@@ -29,6 +30,8 @@ QString Database::tableFilePath(const QString &table, const QString &ext) const
 
 bool Database::tableExists(const QString &table) const
 {
+    if (m_server)
+        return m_server->tableExists(table);
     if (m_storage == Storage::Memory)
         return m_tables.contains(keyOf(table));
     return QFileInfo::exists(tableFilePath(table, QStringLiteral(".dat")));
@@ -36,6 +39,8 @@ bool Database::tableExists(const QString &table) const
 
 QStringList Database::tableNames() const
 {
+    if (m_server)
+        return m_server->tableNames();
     QStringList out;
     if (m_storage == Storage::Memory) {
         for (const TableInfo &t : m_tables)
@@ -55,6 +60,7 @@ Database::TableInfo *Database::findTable(const QString &table)
 
 Database::TableInfo &Database::useTable(const QString &table)
 {
+    requireFiles("useTable");
     open();
     QString name = table;
     if (name.endsWith(QLatin1String(".dat"), Qt::CaseInsensitive))

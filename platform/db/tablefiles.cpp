@@ -1,6 +1,7 @@
 // Table-file maintenance: creating, emptying and deleting tables, reading
 // their definition and version, and putting a rebuilt file in place.
 #include "platform/db/database.h"
+#include "platform/db/serverbackend.h"
 
 #include "platform/db/faultpoint.h"
 #include "platform/db/fileconn.h"
@@ -28,6 +29,8 @@ QString Database::tempPath(const QString &base) const
 
 void Database::createTable(const TableDef &def, const QString &version)
 {
+    if (m_server)
+        return m_server->createTable(def, version);
     open();
     if (m_storage == Storage::Memory) {
         if (m_tables.contains(keyOf(def.name)))
@@ -73,6 +76,10 @@ void Database::createTable(const TableDef &def, const QString &version)
 
 void Database::deleteTable(const QString &table)
 {
+    if (m_server) {
+        ensureNotOpenHere(table);
+        return m_server->deleteTable(table);
+    }
     if (m_storage == Storage::Memory) {
         ensureNotOpenHere(table);
         TableInfo *info = findTable(table);
@@ -98,6 +105,8 @@ void Database::deleteTable(const QString &table)
 
 void Database::emptyTable(const QString &table)
 {
+    if (m_server)
+        return m_server->emptyTable(table);
     open();
     MaintenanceHold hold;
     if (m_storage == Storage::Folder)
@@ -115,10 +124,12 @@ void Database::emptyTable(const QString &table)
         raise(sqlite3_extended_errcode(m_conn), table, QStringLiteral("esvaziar tabela"));
 }
 
-TableDef Database::tableDef(const QString &table) { return useTable(table).def; }
+TableDef Database::tableDef(const QString &table) { return m_server ? m_server->tableDef(table) : useTable(table).def; }
 
 QString Database::tableVersion(const QString &table)
 {
+    if (m_server)
+        return m_server->tableVersion(table);
     if (m_storage == Storage::Memory)
         return useTable(table).version;
     try {
@@ -139,6 +150,8 @@ QString Database::tableVersion(const QString &table)
 
 void Database::rebuildIndexFile(const QString &table)
 {
+    if (m_server)
+        return; // the server keeps no index files
     TableInfo &info = useTable(table);
     writeIndexFile(tableFilePath(table, QStringLiteral(".idx")), info.def, info.version);
 }

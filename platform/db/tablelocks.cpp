@@ -2,6 +2,7 @@
 // exclusive), the exclusive hold of maintenance work and the numbered
 // semaphores.
 #include "platform/db/database.h"
+#include "platform/db/serverbackend.h"
 
 #include "platform/db/filelock.h"
 
@@ -11,6 +12,12 @@ namespace stb::db {
 
 void Database::acquireOpen(const QString &table, OpenMode mode)
 {
+    if (m_server) {
+        m_server->acquireOpen(table, mode);
+        OpenCount &info = m_open[keyOf(table)];
+        (mode == OpenMode::Exclusive ? info.openExclusive : info.openShared)++;
+        return;
+    }
     TableInfo &ti = useTable(table);
     OpenCount &info = m_open[keyOf(table)];
     if (m_storage == Storage::Memory) {
@@ -45,6 +52,8 @@ void Database::releaseOpen(const QString &table, OpenMode mode)
     int &count = mode == OpenMode::Exclusive ? info->openExclusive : info->openShared;
     if (count > 0)
         --count;
+    if (m_server)
+        return m_server->releaseOpen(table, mode);
     if (m_storage == Storage::Memory)
         return;
     auto lock = FileLock::forFile(info->datPath);
@@ -60,6 +69,8 @@ void Database::releaseOpen(const QString &table, OpenMode mode)
 
 bool Database::lockSemaphore(const QString &table, int slot)
 {
+    if (m_server)
+        return m_server->lockSemaphore(table, slot);
     if (m_storage == Storage::Memory)
         return true;
     const QString path = tableFilePath(table, QStringLiteral(".dat"));
@@ -71,6 +82,8 @@ bool Database::lockSemaphore(const QString &table, int slot)
 
 void Database::unlockSemaphore(const QString &table, int slot)
 {
+    if (m_server)
+        return m_server->unlockSemaphore(table, slot);
     if (m_storage == Storage::Memory)
         return;
     const QString path = tableFilePath(table, QStringLiteral(".dat"));
