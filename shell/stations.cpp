@@ -73,8 +73,42 @@ int RegisterStation(const std::function<void(const QString &)> &status,
     return numero;
 }
 
+namespace {
+
+// On a server every workstation of the unit shares the tables: a slot that
+// this session cannot take is held by another workstation's session. This
+// workstation's own slot is not probed (taking it again and releasing it
+// would free it).
+QStringList outrasNoServidor()
+{
+    QStringList outras;
+    db::Database &base = DM().BaseDados;
+    const QString meu = enderecoIPLocal();
+    const int proprio = numeroEstacao(meu);
+    LockCurto curto;
+    Settings &s = Settings::instance();
+    for (int n = 1; n <= 255; ++n) {
+        if (n == proprio)
+            continue;
+        if (base.lockSemaphore(QStringLiteral("STBrelva"), n)) {
+            base.unlockSemaphore(QStringLiteral("STBrelva"), n);
+            continue;
+        }
+        QString endereco = s.lockEntry(QString::number(n));
+        if (endereco.isEmpty())
+            endereco = QStringLiteral("0.0.0.0");
+        if (endereco != meu)
+            outras << endereco;
+    }
+    return outras;
+}
+
+} // namespace
+
 QStringList OutrasEstacoes()
 {
+    if (DM().BaseDados.server())
+        return outrasNoServidor();
     QStringList outras;
     if (!pastaCompartilhada(App().DataDir))
         return outras;
