@@ -35,13 +35,16 @@ TesteServidor testaServidor(const QString &address)
     return r;
 }
 
-bool AbreBaseServidor(const QString &address, const QString &pristineDir)
+bool CarregaTabelasServidor(const QString &address, const QString &pristineDir)
 {
-    const bool carregou = !db::pgLoadPristine(address, pristineDir).isEmpty();
+    return !db::pgLoadPristine(address, pristineDir).isEmpty();
+}
+
+void ConectaServidor(const QString &address)
+{
     TDM &dm = DM();
     dm.setServerBackends(db::makePgBackend(address, {}, &dm.BaseDados.session()),
                          db::makePgBackend(address, QStringLiteral("ARM"), &dm.BaseARM.session()));
-    return carregou;
 }
 
 } // namespace stb

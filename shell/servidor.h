@@ -25,9 +25,12 @@ TesteServidor testaServidor(const QString &address);
 
 // Start-up on a server: loads the installation's pristine tables into an
 // empty server database (once, even when several workstations start
-// together) and puts the data module's two databases on the server.
-// Returns whether the tables were loaded now (a new database). Throws the
-// engine's error when the server cannot be used.
-bool AbreBaseServidor(const QString &address, const QString &pristineDir);
+// together). Returns whether the tables were loaded now (a new database).
+// Throws the engine's error when the server cannot be used.
+bool CarregaTabelasServidor(const QString &address, const QString &pristineDir);
+
+// Puts the data module's two databases (the data folder's tables and the
+// ARM sub-folder's) on the server.
+void ConectaServidor(const QString &address);
 
 } // namespace stb
