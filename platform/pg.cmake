@@ -11,6 +11,7 @@ add_library(stpg STATIC
     ${CMAKE_CURRENT_LIST_DIR}/db/pgschema.cpp
     ${CMAKE_CURRENT_LIST_DIR}/db/pgtranslate.cpp
     ${CMAKE_CURRENT_LIST_DIR}/db/pgmigrate.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/db/pgbackend.cpp
 )
 target_include_directories(stpg PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(stpg PUBLIC stb_options stplatform PRIVATE PkgConfig::LIBPQ)

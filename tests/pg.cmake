@@ -21,3 +21,13 @@ stb_add_test(tst_cli_db SOURCES tst_cli_db.cpp LIBS stpgtest stcore)
 target_compile_definitions(tst_cli_db PRIVATE STB_CLI_PATH="$<TARGET_FILE:stbrelva-cli>"
                                               STB_PRISTINE_DIR="${CMAKE_BINARY_DIR}/AppDir/Sys/Dados")
 add_dependencies(tst_cli_db stbrelva-cli stbrelva-db pristine_data)
+
+# The engine's backend-neutral tests again on the server: the same sources
+# built with STB_TEST_SERVER (tests/support/teststorage.h); cases that only a
+# data folder has report themselves skipped.
+function(stb_add_server_test name source)
+    cmake_parse_arguments(S "" "" "LIBS" ${ARGN})
+    stb_add_test(${name} SOURCES ${source} LIBS stpgtest ${S_LIBS})
+    target_compile_definitions(${name} PRIVATE STB_TEST_SERVER)
+endfunction()
+stb_add_server_test(tst_engine_pg tst_engine.cpp)

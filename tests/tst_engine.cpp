@@ -4,8 +4,10 @@
 #include "platform/clock.h"
 #include "platform/db/dataset.h"
 #include "platform/db/transaction.h"
+#include "tests/support/teststorage.h"
 
 #include <QDir>
+#include <functional>
 #include <QFile>
 #include <QTemporaryDir>
 #include <sqlite3.h>
@@ -143,17 +145,19 @@ private slots:
     void queryRunAgain_data();
     void queryRunAgain();
     void fieldsFoundAgainAfterReopen();
+    void serverStoppedMidSession();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
+    stbtest::TestStorage m_store;
     std::unique_ptr<Database> m_db;
 };
 
 void TestEngine::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    QString error;
+    QVERIFY2(m_store.fresh(&error), qPrintable(error));
     m_db = std::make_unique<Database>();
-    m_db->setDirectory(m_dir->path());
+    m_store.attach(*m_db);
     m_db->createTable(itensDef());
     m_db->createTable(notasDef());
 }
@@ -161,15 +165,16 @@ void TestEngine::init()
 void TestEngine::cleanup()
 {
     m_db.reset();
-    m_dir.reset();
     Clock::reset();
 }
 
 void TestEngine::createOpenAndTypes()
 {
-    QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("Itens.dat"))));
-    QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("Itens.idx"))));
-    QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("Itens.blb"))));
+    if (!m_store.onServer) {
+        QVERIFY(QFile::exists(m_store.filePath(QStringLiteral("Itens.dat"))));
+        QVERIFY(QFile::exists(m_store.filePath(QStringLiteral("Itens.idx"))));
+        QVERIFY(!QFile::exists(m_store.filePath(QStringLiteral("Itens.blb"))));
+    }
     QCOMPARE(m_db->tableVersion(QStringLiteral("Itens")), QStringLiteral("4.00"));
 
     Table t(m_db.get(), QStringLiteral("Itens"));
@@ -500,7 +505,7 @@ void TestEngine::transactions()
     QVERIFY(!m_db->inTransaction());
 
     Database other;
-    other.setDirectory(m_dir->path());
+    m_store.attach(other);
     Query q(&other);
     q.setSql(QStringLiteral("SELECT COUNT(*) FROM NOTAS N, ITENS I"));
     q.open();
@@ -509,8 +514,9 @@ void TestEngine::transactions()
 
 void TestEngine::fileNamesWithoutCase()
 {
-    QVERIFY(QFile::rename(m_dir->filePath(QStringLiteral("Itens.dat")), m_dir->filePath(QStringLiteral("ITENS.DAT"))));
-    QVERIFY(QFile::rename(m_dir->filePath(QStringLiteral("Itens.idx")), m_dir->filePath(QStringLiteral("itens.IDX"))));
+    STB_FOLDER_ONLY("table file names");
+    QVERIFY(QFile::rename(m_store.filePath(QStringLiteral("Itens.dat")), m_store.filePath(QStringLiteral("ITENS.DAT"))));
+    QVERIFY(QFile::rename(m_store.filePath(QStringLiteral("Itens.idx")), m_store.filePath(QStringLiteral("itens.IDX"))));
     QVERIFY(m_db->tableExists(QStringLiteral("itens")));
     Table t(m_db.get(), QStringLiteral("itens"));
     t.open();
@@ -523,6 +529,7 @@ void TestEngine::fileNamesWithoutCase()
 
 void TestEngine::moreTablesThanAttachLimit()
 {
+    STB_FOLDER_ONLY("attach limit of table files");
     // Twelve tables used by one session, and one statement over eleven of them.
     QStringList parts;
     for (int i = 0; i < 12; ++i) {
@@ -567,6 +574,7 @@ void TestEngine::damagedFiles_data()
 
 void TestEngine::damagedFiles()
 {
+    STB_FOLDER_ONLY("damaged table files");
     QFETCH(QString, damage);
     QFETCH(int, code);
     {
@@ -578,8 +586,8 @@ void TestEngine::damagedFiles()
         m_db->commit();
     }
     m_db->close();
-    const QString dat = m_dir->filePath(QStringLiteral("Itens.dat"));
-    const QString idx = m_dir->filePath(QStringLiteral("Itens.idx"));
+    const QString dat = m_store.filePath(QStringLiteral("Itens.dat"));
+    const QString idx = m_store.filePath(QStringLiteral("Itens.idx"));
     QFile f(damage == QLatin1String("idx") || damage == QLatin1String("noidx") ? idx : dat);
     QVERIFY(f.open(QIODevice::ReadWrite));
     if (damage == QLatin1String("truncate")) {
@@ -618,13 +626,14 @@ void TestEngine::damagedFiles()
         QCOMPARE(t.recordCount(), 3000);
     else
         QVERIFY2(t.recordCount() > 0 && t.recordCount() < 3000, qPrintable(QString::number(t.recordCount())));
-    QCOMPARE(QFile::exists(m_dir->filePath(QStringLiteral("Itens.dbk"))), !rowsIntact);
+    QCOMPARE(QFile::exists(m_store.filePath(QStringLiteral("Itens.dbk"))), !rowsIntact);
     // The repaired table works.
     addItem(t, 9999, 1, QStringLiteral("novo"), "1");
 }
 
 void TestEngine::lostIndexFileRepaired()
 {
+    STB_FOLDER_ONLY("index files");
     // A pristine .idx of a table with other rows serves to rebuild the lost one.
     QTemporaryDir pristine;
     {
@@ -639,8 +648,8 @@ void TestEngine::lostIndexFileRepaired()
         addItem(t, 1, 2, QStringLiteral("b"), "1");
     }
     m_db->close();
-    QFile::remove(m_dir->filePath(QStringLiteral("Itens.idx")));
-    QVERIFY(QFile::copy(QDir(pristine.path()).filePath(QStringLiteral("Itens.idx")), m_dir->filePath(QStringLiteral("Itens.idx"))));
+    QFile::remove(m_store.filePath(QStringLiteral("Itens.idx")));
+    QVERIFY(QFile::copy(QDir(pristine.path()).filePath(QStringLiteral("Itens.idx")), m_store.filePath(QStringLiteral("Itens.idx"))));
     m_db->repairTable(QStringLiteral("Itens"));
     Table t(m_db.get(), QStringLiteral("Itens"));
     t.open();
@@ -709,7 +718,8 @@ void TestEngine::emptyAndDelete()
     n.close();
     m_db->deleteTable(QStringLiteral("Notas"));
     QVERIFY(!m_db->tableExists(QStringLiteral("Notas")));
-    QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("Notas.idx"))));
+    if (!m_store.onServer)
+        QVERIFY(!QFile::exists(m_store.filePath(QStringLiteral("Notas.idx"))));
     try {
         n.open();
         QFAIL("opened a deleted table");
@@ -736,7 +746,7 @@ void TestEngine::memTableAndSnapshot()
     }
     m.first();
     QCOMPARE(m.fieldByName(QStringLiteral("Id")).asInteger(), 4);
-    const QString snap = m_dir->filePath(QStringLiteral("Medic.Tab"));
+    const QString snap = m_store.filePath(QStringLiteral("Medic.Tab"));
     m.saveToFile(snap);
     m.close(); // emptied
     m.open();
@@ -778,11 +788,12 @@ void TestEngine::currencyTextEntry()
 
 void TestEngine::readBatch()
 {
+    STB_FOLDER_ONLY("the read transaction of the table files");
     Table itens(m_db.get(), QStringLiteral("Itens"));
     itens.open();
     addItem(itens, 1, 1, QStringLiteral("a"), "1");
     Database other;
-    other.setDirectory(m_dir->path());
+    m_store.attach(other);
     auto count = [](Database &db) {
         Query q(&db);
         q.setSql(QStringLiteral("SELECT COUNT(*) FROM Itens"));
@@ -832,6 +843,7 @@ void TestEngine::synchronousCommits_data()
 
 void TestEngine::synchronousCommits()
 {
+    STB_FOLDER_ONLY("synchronous setting of the table files");
     QFETCH(int, when);
     QFETCH(int, expected);
     if (when == 1)
@@ -865,7 +877,7 @@ void TestEngine::synchronousCommits()
     notas.close();
     m_db->close();
     Database again;
-    again.setDirectory(m_dir->path());
+    m_store.attach(again);
     Table lidos(&again, QStringLiteral("Itens"));
     lidos.open();
     QCOMPARE(lidos.recordCount(), 1);
@@ -970,29 +982,36 @@ void TestEngine::queryRunAgain_data()
     // column's type, and closes.
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QStringList>("runs");
+    QTest::addColumn<QStringList>("serverRuns"); // where the server differs; empty: as runs
 
     const QString porNota = QStringLiteral("sql:SELECT ValorNF, NroItem FROM Itens\nWHERE IdNota = :Nota\nORDER BY NroItem");
     QTest::newRow("a parameter's new value") << QStringList {porNota, "param:Nota=1", "run", "param:Nota=2", "run"}
-                                             << QStringList {"10.0000|1;20.0000|2 currency", "5.0000|1 currency"};
+                                             << QStringList {"10.0000|1;20.0000|2 currency", "5.0000|1 currency"} << QStringList {};
     QTest::newRow("a line replaced") << QStringList {porNota, "param:Nota=1", "run", "line:1:WHERE NroItem = :Nota", "run"}
-                                     << QStringList {"10.0000|1;20.0000|2 currency", "10.0000|1;5.0000|1 currency"};
+                                     << QStringList {"10.0000|1;20.0000|2 currency", "10.0000|1;5.0000|1 currency"} << QStringList {};
     QTest::newRow("a parameter given after the first run")
-        << QStringList {porNota, "run", "param:Nota=2", "run"} << QStringList {" currency", "5.0000|1 currency"};
+        << QStringList {porNota, "run", "param:Nota=2", "run"} << QStringList {" currency", "5.0000|1 currency"} << QStringList {};
     QTest::newRow("a type declared after the first run")
         << QStringList {"sql:SELECT SUM(NroItem) AS S FROM Itens WHERE IdNota = :Nota", "param:Nota=1", "run",
                         "type:S=currency", "run"}
-        << QStringList {"3 largeint", "3.0000 currency"};
+        << QStringList {"3 largeint", "3.0000 currency"} << QStringList {};
     // An expression's type is judged by each run's first row.
     QTest::newRow("an expression without rows, then with")
         << QStringList {"sql:SELECT SUM(ValorNF) AS S FROM Itens WHERE IdNota = :Nota", "param:Nota=9", "run",
                         "param:Nota=1", "run"}
-        << QStringList {"null string", "30 float"};
+        << QStringList {"null string", "30 float"}
+        // The server types a sum of amounts by the column's type (numeric),
+        // with rows or without.
+        << QStringList {"null currency", "30.0000 currency"};
 }
 
 void TestEngine::queryRunAgain()
 {
     QFETCH(QStringList, steps);
     QFETCH(QStringList, runs);
+    QFETCH(QStringList, serverRuns);
+    if (m_store.onServer && !serverRuns.isEmpty())
+        runs = serverRuns;
     {
         Table itens(m_db.get(), QStringLiteral("Itens"));
         itens.open();
@@ -1057,6 +1076,49 @@ void TestEngine::fieldsFoundAgainAfterReopen()
             itens.cancel();
         }
     }
+}
+
+void TestEngine::serverStoppedMidSession()
+{
+#ifdef STB_TEST_SERVER
+    Table itens(m_db.get(), QStringLiteral("Itens"));
+    itens.open();
+    addItem(itens, 1, 1, QStringLiteral("antes"), "1");
+    QVERIFY(m_db->lockSemaphore(QStringLiteral("Itens"), 3));
+    QVERIFY(m_store.server().stop());
+    // Every kind of operation reports the lost connection with the engine's code and message.
+    auto lost = [](const std::function<void()> &op) {
+        try {
+            op();
+        } catch (const EngineError &e) {
+            return e.code() == Err::ConnectionLost
+                && e.message().startsWith(QStringLiteral("Conexão com o computador dos dados perdida"));
+        }
+        return false;
+    };
+    QVERIFY(lost([&] { itens.refresh(); }));
+    QVERIFY(lost([&] { addItem(itens, 1, 2, QStringLiteral("durante"), "2"); }));
+    itens.cancel();
+    QVERIFY(lost([&] { m_db->startTransaction(); }));
+    QVERIFY(!m_db->inTransaction());
+    QString error;
+    QVERIFY2(m_store.server().restart(&error), qPrintable(error));
+    // The next operation connects again as a new session: the table still
+    // open here keeps its open, the old session's semaphore is free.
+    itens.refresh();
+    QCOMPARE(column(itens, QStringLiteral("DescricaoNF")), QStringList {QStringLiteral("antes")});
+    addItem(itens, 1, 2, QStringLiteral("depois"), "2");
+    QCOMPARE(itens.recordCount(), 2);
+    Database other;
+    m_store.attach(other);
+    QVERIFY(other.lockSemaphore(QStringLiteral("Itens"), 3));
+    other.unlockSemaphore(QStringLiteral("Itens"), 3);
+    Table exclusive(&other, QStringLiteral("Itens"));
+    exclusive.setExclusive(true);
+    QVERIFY_THROWS_EXCEPTION(EngineError, exclusive.open());
+#else
+    QSKIP("server only: a data folder has no connection to lose");
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestEngine)

@@ -44,10 +44,7 @@ class DataSet : private DatabaseClient {
 public:
     enum class State { Inactive, Browse, Edit, Insert, SetKey, CalcFields };
 
-    struct Row {
-        std::int64_t rowid = 0;
-        std::vector<Value> values;
-    };
+    using Row = StoredRow;
 
     explicit DataSet(Database *db = nullptr);
     ~DataSet() override;

@@ -18,14 +18,25 @@ QString pgTableName(const QString &table)
     return pgIdent(QString::fromLatin1(PgSchema)) + QLatin1Char('.') + pgIdent(table);
 }
 
+QString pgIndexName(const TableDef &def, const IndexDef &ix)
+{
+    // Index names are per schema on the server: the table's name goes in front.
+    return (def.name + QLatin1Char('_') + (ix.name.isEmpty() ? QStringLiteral("primary") : ix.name)).toLower().left(63);
+}
+
+QString pgOrderTerm(const QString &field, FieldType type, bool caseInsensitive, bool descending)
+{
+    QString c = pgIdent(field);
+    // Upper case by the database's own rules (accented letters too), then
+    // compared by code point as the engine does.
+    if (type == FieldType::String || type == FieldType::Memo)
+        c = (caseInsensitive ? QStringLiteral("upper(%1)").arg(c) : c) + QStringLiteral(" COLLATE \"C\"");
+    return c + (descending ? QStringLiteral(" DESC NULLS LAST") : QStringLiteral(" NULLS FIRST"));
+}
+
 namespace {
 
-// Index names are per schema on the server: the table's name goes in front.
-QString indexName(const TableDef &def, const IndexDef &ix)
-{
-    const QString n = def.name + QLatin1Char('_') + (ix.name.isEmpty() ? QStringLiteral("primary") : ix.name);
-    return pgIdent(n.left(63));
-}
+QString indexName(const TableDef &def, const IndexDef &ix) { return pgIdent(pgIndexName(def, ix)); }
 
 QString indexColumns(const TableDef &def, const IndexDef &ix)
 {
@@ -35,13 +46,10 @@ QString indexColumns(const TableDef &def, const IndexDef &ix)
         if (!fd)
             throw EngineError(Err::FieldNotFound,
                 QStringLiteral("O índice %1 usa o campo %2, que não existe").arg(ix.name, f), def.name);
-        QString c = pgIdent(fd->name);
-        // Case-insensitive order and uniqueness: on the upper-case text.
-        if (ix.options & IndexDef::CaseInsensitive)
-            c = QStringLiteral("upper(%1)").arg(c);
-        if (ix.options & IndexDef::Descending)
-            c += QStringLiteral(" DESC");
-        cols << c;
+        // Case-insensitive order and uniqueness: on the upper-case text; the
+        // index serves the datasets' order (see pgOrderTerm).
+        cols << pgOrderTerm(fd->name, fd->type, ix.options & IndexDef::CaseInsensitive,
+            ix.options & IndexDef::Descending);
     }
     return cols.join(QStringLiteral(", "));
 }
@@ -53,6 +61,9 @@ QStringList pgCreateTableSql(const TableDef &def)
     QStringList cols;
     for (const FieldDef &f : def.fields)
         cols << pgIdent(f.name) + QLatin1Char(' ') + pgColumnType(f) + (f.required ? QStringLiteral(" NOT NULL") : QString());
+    cols << QStringLiteral("%1 bigserial NOT NULL").arg(pgIdent(QString::fromLatin1(PgRowIdColumn)));
+    cols << QStringLiteral("CONSTRAINT %1 UNIQUE (%2)")
+                .arg(pgIdent(QString(def.name + QStringLiteral("_stb_rowid")).left(63)), pgIdent(QString::fromLatin1(PgRowIdColumn)));
     const IndexDef *pk = def.primaryIndex();
     // A primary key on plain columns; a case-insensitive one is a unique index
     // on the upper-case text instead.

@@ -24,6 +24,18 @@ QString pgIdent(const QString &name);
 // The schema-qualified name of an engine table.
 QString pgTableName(const QString &table);
 
+// The hidden column of every table on the server that gives each row its
+// identity (the folder's rowid): the datasets update and delete rows by it.
+// The definitions in the catalogue do not list it; copies between folder and
+// server leave it out.
+inline constexpr const char *PgRowIdColumn = "stb_rowid";
+
+// The name of an index of a table on the server (without quotes).
+QString pgIndexName(const TableDef &def, const IndexDef &ix);
+// An ORDER BY term that orders as the engine compares values: texts by code
+// point (case-insensitive ones by their upper case), nulls first.
+QString pgOrderTerm(const QString &field, FieldType type, bool caseInsensitive, bool descending);
+
 // The statements that create a table with its key and indexes.
 QStringList pgCreateTableSql(const TableDef &def);
 

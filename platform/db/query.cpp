@@ -1,5 +1,6 @@
 #include "platform/db/query.h"
 
+#include "platform/db/serverbackend.h"
 #include "platform/db/sqltranslate.h"
 #include "platform/db/sqlvalue.h"
 #include "platform/db/stmtguard.h"
@@ -7,6 +8,20 @@
 #include <sqlite3.h>
 
 namespace stb::db {
+
+namespace {
+
+// A result column's name made unique among the columns before it.
+QString uniqueName(QStringList &used, const QString &name)
+{
+    QString unique = name;
+    for (int k = 1; used.contains(unique, Qt::CaseInsensitive); ++k)
+        unique = name + QLatin1Char('_') + QString::number(k);
+    used << unique;
+    return unique;
+}
+
+} // namespace
 
 Query::Query(Database *db) : DataSet(db) {}
 
@@ -93,9 +108,30 @@ void Query::openImpl()
     m_fieldsDefined = false;
 }
 
+QVariantMap Query::paramValues() const
+{
+    QVariantMap out;
+    for (const Param &p : m_params)
+        out.insert(p.name, p.value);
+    return out;
+}
+
+
 void Query::fetchRows()
 {
     Database *db = database();
+    if (ServerBackend *s = db->server()) {
+        ServerBackend::Result res = s->runSql(sqlText(), paramValues(), m_declared);
+        if (!m_fieldsDefined) {
+            QStringList used;
+            for (const ServerBackend::Column &c : res.columns)
+                addDataField(uniqueName(used, c.name), c.type == FieldType::Unknown ? FieldType::String : c.type, c.size,
+                    false);
+            m_fieldsDefined = true;
+        }
+        m_rows = std::move(res.rows);
+        return;
+    }
     sqlite3_stmt *st = prepareAndBind(nullptr);
     StmtGuard guard {st};
     const int ncol = sqlite3_column_count(st);
@@ -109,11 +145,7 @@ void Query::fetchRows()
             QStringList used;
             for (int c = 0; c < ncol; ++c) {
                 Column &col = m_columns[static_cast<size_t>(c)];
-                const QString name = QString::fromUtf8(sqlite3_column_name(st, c));
-                col.name = name;
-                for (int k = 1; used.contains(col.name, Qt::CaseInsensitive); ++k)
-                    col.name = name + QLatin1Char('_') + QString::number(k);
-                used << col.name;
+                col.name = uniqueName(used, QString::fromUtf8(sqlite3_column_name(st, c)));
                 const auto decl = m_declared.constFind(col.name.toLower());
                 if (decl != m_declared.cend()) {
                     col.type = decl->first;
@@ -168,6 +200,10 @@ int Query::execSql()
     if (isActive())
         close();
     Database *db = database();
+    if (ServerBackend *s = db->server()) {
+        m_rowsAffected = s->runSql(sqlText(), paramValues()).affected;
+        return m_rowsAffected;
+    }
     sqlite3_stmt *st = prepareAndBind(nullptr);
     StmtGuard guard {st};
     int rc;

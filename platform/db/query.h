@@ -51,6 +51,8 @@ protected:
 
 private:
     sqlite3_stmt *prepareAndBind(QStringList *castTables);
+    QVariantMap paramValues() const;
+
     QStringList m_sql;
     QList<Param> m_params;
     QHash<QString, std::pair<FieldType, int>> m_declared;

@@ -482,8 +482,10 @@ Probe probeFile(const QString &dat)
 
 RepairResult Database::repairTable(const QString &table, const ProgressFn &progress)
 {
-    if (m_server)
+    if (m_server) {
+        ensureNotOpenHere(table);
         return m_server->repairTable(table, progress);
+    }
     RepairResult result;
     if (m_storage == Storage::Memory)
         return result;

@@ -71,10 +71,7 @@ public:
 
     // ---- rows of a table ------------------------------------------------
     // A row: the server's row identity and the values of the columns asked for.
-    struct Row {
-        std::int64_t rowid = 0;
-        std::vector<Value> values;
-    };
+    using Row = StoredRow;
     struct OrderColumn {
         QString field;
         bool descending = false;

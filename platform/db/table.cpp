@@ -74,9 +74,17 @@ void Table::openImpl()
     db->acquireOpen(m_tableName, m_mode);
     m_lockHeld = true;
     try {
-        Database::TableInfo &info = db->useTable(m_tableName);
-        m_sqlName = info.sqlName;
-        for (const FieldDef &fd : info.def.fields)
+        const TableDef *def;
+        if (ServerBackend *s = db->server()) {
+            m_serverDef = s->tableDef(m_tableName);
+            m_sqlName.clear();
+            def = &m_serverDef;
+        } else {
+            Database::TableInfo &info = db->useTable(m_tableName);
+            m_sqlName = info.sqlName;
+            def = &info.def;
+        }
+        for (const FieldDef &fd : def->fields)
             addDataField(fd.name, fd.type, fd.size, fd.required);
         buildOrder();
         buildStatements();
@@ -95,6 +103,11 @@ void Table::closeImpl()
     }
 }
 
+const TableDef &Table::storedDef()
+{
+    return database()->server() ? m_serverDef : database()->useTable(m_tableName).def;
+}
+
 void Table::buildOrder()
 {
     m_order.clear();
@@ -104,12 +117,12 @@ void Table::buildOrder()
         for (const QString &f : m_indexFieldNames.split(QLatin1Char(';'), Qt::SkipEmptyParts))
             cols << std::make_pair(f.trimmed(), 0u);
     } else {
-        const Database::TableInfo &info = database()->useTable(m_tableName);
+        const TableDef &def = storedDef();
         const IndexDef *ix = nullptr;
         if (m_indexName.isEmpty() || m_indexName.compare(QLatin1String("PRIMARY"), Qt::CaseInsensitive) == 0)
-            ix = info.def.primaryIndex();
+            ix = def.primaryIndex();
         else
-            ix = info.def.index(m_indexName);
+            ix = def.index(m_indexName);
         if (!ix && !m_indexName.isEmpty())
             throw EngineError(Err::InvalidOperation,
                 QStringLiteral("O índice %1 não existe na tabela %2").arg(m_indexName, m_tableName), m_tableName);
@@ -118,6 +131,7 @@ void Table::buildOrder()
                 cols << std::make_pair(f, ix->options);
     }
     QStringList sql;
+    m_serverOrder.clear();
     for (const auto &[name, opts] : cols) {
         const Field *f = findField(name);
         if (!f || f->kind() != Field::Kind::Data)
@@ -126,6 +140,7 @@ void Table::buildOrder()
         const bool ci = opts & IndexDef::CaseInsensitive;
         const bool desc = opts & IndexDef::Descending;
         m_order.push_back({f->m_slot, desc, ci});
+        m_serverOrder.push_back({f->name(), desc, ci});
         sql << quoteIdent(f->name()) + (ci ? QStringLiteral(" COLLATE PTCI") : QString())
                 + (desc ? QStringLiteral(" DESC") : QString());
     }
@@ -149,10 +164,20 @@ void Table::fetchRows()
         return;
     }
     Database *db = database();
-    Database::TableInfo &info = db->useTable(m_tableName);
-    m_sqlName = info.sqlName;
     std::vector<std::pair<Field *, Value>> link;
     const bool detail = masterLinkValues(link);
+    if (ServerBackend *s = db->server()) {
+        QList<ServerBackend::Filter> filters;
+        if (detail)
+            for (const auto &[f, v] : link)
+                filters.push_back({f->name(), f->type(), v});
+        if (m_fetchFields != fieldsGeneration())
+            buildStatements();
+        m_rows = s->readRows(m_tableName, m_serverCols, m_serverOrder, filters);
+        return;
+    }
+    Database::TableInfo &info = db->useTable(m_tableName);
+    m_sqlName = info.sqlName;
     // A detail table reads its rows again for every master row: the text of
     // the statement is built once while the table, its order and its link
     // stay the same.
@@ -213,12 +238,22 @@ void Table::buildStatements()
 {
     m_dataFields.clear();
     m_autoinc = nullptr;
+    m_serverCols.clear();
+    m_serverAutoinc = -1;
     for (int i = 0; i < fieldCount(); ++i)
         if (field(i).kind() == Field::Kind::Data) {
-            m_dataFields.push_back(&field(i));
-            if (field(i).type() == FieldType::AutoInc)
-                m_autoinc = &field(i);
+            const Field &f = field(i);
+            if (f.type() == FieldType::AutoInc) {
+                m_autoinc = &f;
+                m_serverAutoinc = static_cast<int>(m_dataFields.size());
+            }
+            m_dataFields.push_back(&f);
+            m_serverCols.push_back({f.name(), f.type(), f.size(), f.required});
         }
+    if (database()->server()) {
+        m_fetchFields = fieldsGeneration();
+        return;
+    }
     QStringList all, allParams, noAuto, noAutoParams, sets;
     for (const Field *f : m_dataFields) {
         const QString col = quoteIdent(f->name());
@@ -265,6 +300,8 @@ sqlite3_stmt *Table::statement(StmtKind kind)
 void Table::insertRowImpl(Row &r)
 {
     Database *db = database();
+    if (ServerBackend *s = db->server())
+        return s->insertRow(m_tableName, m_serverCols, r, m_serverAutoinc);
     const bool autoNull = m_autoinc && isNull(r.values[static_cast<size_t>(m_autoinc->m_slot)]);
     sqlite3_stmt *st = statement(autoNull ? InsertNoAuto : InsertAll);
     StmtGuard guard {st};
@@ -283,6 +320,11 @@ void Table::insertRowImpl(Row &r)
 void Table::updateRowImpl(Row &r)
 {
     Database *db = database();
+    if (ServerBackend *s = db->server()) {
+        if (!s->updateRow(m_tableName, m_serverCols, r))
+            throw EngineError(Err::RecordDeleted, QStringLiteral("O registro foi excluído por outro usuário"), m_tableName);
+        return;
+    }
     sqlite3_stmt *st = statement(Update);
     StmtGuard guard {st};
     int n = 0;
@@ -302,6 +344,8 @@ void Table::updateRowImpl(Row &r)
 void Table::deleteRowImpl(const Row &r)
 {
     Database *db = database();
+    if (ServerBackend *s = db->server())
+        return s->deleteRow(m_tableName, r.rowid);
     sqlite3_stmt *st = statement(Delete);
     StmtGuard guard {st};
     sqlite3_bind_int64(st, 1, r.rowid);
@@ -313,6 +357,8 @@ void Table::deleteRowImpl(const Row &r)
 bool Table::rereadRowImpl(Row &r)
 {
     Database *db = database();
+    if (ServerBackend *s = db->server())
+        return s->rereadRow(m_tableName, m_serverCols, r);
     sqlite3_stmt *st = statement(Reread);
     StmtGuard guard {st};
     sqlite3_bind_int64(st, 1, r.rowid);

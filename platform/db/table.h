@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/db/datasetbase.h"
+#include "platform/db/serverbackend.h"
 
 struct sqlite3_stmt;
 
@@ -53,6 +54,8 @@ protected:
 
 private:
     void buildOrder();
+    // The table's definition: the attached file's, or the server's read at open.
+    const TableDef &storedDef();
     void buildStatements();
     // A statement of the table's own (insert, update, delete, re-read), kept while valid.
     enum StmtKind { InsertAll, InsertNoAuto, Update, Delete, Reread, StmtKinds };
@@ -70,6 +73,12 @@ private:
     std::vector<const Field *> m_dataFields;
     const Field *m_autoinc = nullptr;
     OpenMode m_mode = OpenMode::Shared;
+    // On a server: the definition read at open, the data fields as columns
+    // and the order as the backend takes them.
+    TableDef m_serverDef;
+    QList<FieldDef> m_serverCols;
+    QList<ServerBackend::OrderColumn> m_serverOrder;
+    int m_serverAutoinc = -1;
     bool m_lockHeld = false;
     QString m_sqlName;
     QString m_heldMode;

@@ -105,8 +105,10 @@ void Database::deleteTable(const QString &table)
 
 void Database::emptyTable(const QString &table)
 {
-    if (m_server)
+    if (m_server) {
+        ensureNotOpenHere(table);
         return m_server->emptyTable(table);
+    }
     open();
     MaintenanceHold hold;
     if (m_storage == Storage::Folder)

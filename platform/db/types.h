@@ -14,6 +14,7 @@
 #include <functional>
 #include <stdexcept>
 #include <variant>
+#include <vector>
 
 namespace stb::db {
 
@@ -120,6 +121,12 @@ private:
 //   and date-times (milliseconds since the Julian epoch) are int64;
 //   floats are double; strings and memos are QString; blobs QByteArray.
 using Value = std::variant<std::monostate, std::int64_t, double, QString, QByteArray>;
+
+// A stored row: its identity in the table and the values of its data fields.
+struct StoredRow {
+    std::int64_t rowid = 0;
+    std::vector<Value> values;
+};
 
 inline bool isNull(const Value &v) { return std::holds_alternative<std::monostate>(v); }
 
