@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
 #include <thread>
@@ -304,8 +305,24 @@ void TestPgShell::firstStartLoadsOnce()
     QVERIFY(QDir(m_inst->dataDir()).entryList({QStringLiteral("*.dat")}, QDir::Files).isEmpty());
 
     // A second start finds the tables and loads nothing: a row removed
-    // from a reference table stays removed. It reindexes too, on the server.
+    // from a reference table stays removed. It reindexes too, on the server,
+    // and takes a delivered table: PMPF emptied by the delivery.
     m_inst->setIni(QStringLiteral("Sistema"), QStringLiteral("Reindex"), QStringLiteral("1"));
+    {
+        QTemporaryDir prep;
+        for (const char *ext : {".dat", ".idx"})
+            QVERIFY(QFile::copy(m_inst->path(QStringLiteral("Sys/Dados/PMPF")) + QLatin1String(ext),
+                                prep.filePath(QStringLiteral("PMPF")) + QLatin1String(ext)));
+        {
+            db::Database base;
+            base.setDirectory(prep.path());
+            base.execSql(QStringLiteral("DELETE FROM PMPF"));
+        }
+        QDir().mkpath(m_inst->path(QStringLiteral("Sys/Dados.Atualiza")));
+        for (const char *ext : {".dat", ".idx"})
+            QVERIFY(QFile::copy(prep.filePath(QStringLiteral("PMPF")) + QLatin1String(ext),
+                                m_inst->path(QStringLiteral("Sys/Dados.Atualiza/PMPF")) + QLatin1String(ext)));
+    }
     {
         db::PgConnection c(addr);
         QCOMPARE(c.exec(QStringLiteral("DELETE FROM %1 WHERE ctid IN (SELECT ctid FROM %1 LIMIT 1)")
@@ -318,7 +335,13 @@ void TestPgShell::firstStartLoadsOnce()
     QCOMPARE(r.code, 0);
     QMap<QString, qint64> expected = pristine;
     expected[QStringLiteral("bebidas")] -= 1;
+    expected[QStringLiteral("pmpf")] = 0;
     QCOMPARE(serverCounts(addr), expected);
+    // The delivery was consumed and became the pristine copy; the data
+    // folder still holds no table.
+    QVERIFY(QDir(m_inst->path(QStringLiteral("Sys/Dados.Atualiza"))).isEmpty());
+    QCOMPARE(folderCounts(m_inst->path(QStringLiteral("Sys/Dados"))).value(QStringLiteral("pmpf"), -1), 0);
+    QVERIFY(QDir(m_inst->dataDir()).entryList({QStringLiteral("*.dat")}, QDir::Files).isEmpty());
 }
 
 void TestPgShell::concurrentFirstLoad()
