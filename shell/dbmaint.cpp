@@ -118,9 +118,9 @@ bool ReindexAll(bool ask)
         probe.setExclusive(true);
         try {
             probe.open();
+            probe.close();
             if (servidor)
                 dm.BaseDados.repairTable(name);
-            probe.close();
         } catch (const db::EngineError &e) {
             if (e.code() == db::Err::TableInUse || servidor) {
                 falha(e);

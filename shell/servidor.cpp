@@ -31,6 +31,10 @@ TesteServidor testaServidor(const QString &address)
         r.texto = QStringLiteral("Conexão estabelecida com o servidor.\rPostgreSQL ") + v.string(0, 0);
     } catch (const db::EngineError &e) {
         r.texto = QString::fromUtf8(e.what());
+        // The server asked for a password the user's files do not give.
+        if (e.message().contains(QLatin1String("password"), Qt::CaseInsensitive))
+            r.texto += QStringLiteral("\rA senha é lida do arquivo ~/.pgpass do usuário (ou da variável PGPASSWORD): "
+                                      "verifique a linha deste servidor, banco e usuário.");
     }
     return r;
 }

@@ -298,6 +298,7 @@ void TestPgShell::firstStartLoadsOnce()
 
     Run r = finish(startProgram(*m_inst));
     QVERIFY2(r.out.contains(QStringLiteral("INICIO-CONCLUIDO")), qPrintable(r.out));
+    QVERIFY2(!r.out.contains(QStringLiteral("Não consegui")) && !r.out.contains(QStringLiteral("erro")), qPrintable(r.out));
     QCOMPARE(r.code, 0);
     QVERIFY(pristine.contains(QStringLiteral("brelva")) && pristine.contains(QStringLiteral("arm")));
     QCOMPARE(serverCounts(addr), pristine);
@@ -332,6 +333,7 @@ void TestPgShell::firstStartLoadsOnce()
     }
     r = finish(startProgram(*m_inst));
     QVERIFY2(r.out.contains(QStringLiteral("INICIO-CONCLUIDO")), qPrintable(r.out));
+    QVERIFY2(!r.out.contains(QStringLiteral("Não consegui")) && !r.out.contains(QStringLiteral("erro")), qPrintable(r.out));
     QCOMPARE(r.code, 0);
     QMap<QString, qint64> expected = pristine;
     expected[QStringLiteral("bebidas")] -= 1;

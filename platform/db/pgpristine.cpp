@@ -55,6 +55,8 @@ QStringList pgReplaceTables(const QString &address, const QString &deliveryDir, 
         return {};
     PgConnection c(address);
     const LoadLock lock(c);
+    // "Already exists" notices of the schema's creation are not news here.
+    c.exec(QStringLiteral("SET client_min_messages TO warning"));
     PgTransaction tx(c);
     pgEnsureSchema(c);
     QStringList replaced;
