@@ -10,7 +10,10 @@
 #include "platform/db/pgpristine.h"
 #include "platform/db/pgschema.h"
 #include "platform/db/query.h"
+#include "core/datamodule.h"
 #include "shell/dlgbasedados.h"
+#include "shell/servidor.h"
+#include "shell/stations.h"
 #include "tests/support/pgserver.h"
 #include "tests/support/testenv.h"
 
@@ -19,6 +22,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -143,6 +147,7 @@ private slots:
     void okStores();
     void firstStartLoadsOnce();
     void concurrentFirstLoad();
+    void otherStationsOnServer();
     void stoppedServer();
 
 private:
@@ -379,6 +384,37 @@ void TestPgShell::concurrentFirstLoad()
     for (const db::MigrationCheck &c : loaded[0].isEmpty() ? loaded[1] : loaded[0])
         QVERIFY2(c.equal(), qPrintable(c.table));
     QCOMPARE(serverCounts(addr), folderCounts(pristine));
+}
+
+void TestPgShell::otherStationsOnServer()
+{
+    // A workstation on the server registers its number there and sees the
+    // numbers other sessions hold, never its own.
+    QString error;
+    const QString addr = m_server.createDatabase(QStringLiteral("estacoes"), &error);
+    QVERIFY2(!addr.isEmpty(), qPrintable(error));
+    QVERIFY(CarregaTabelasServidor(addr, m_inst->path(QStringLiteral("Sys/Dados"))));
+    m_inst->setIni(QStringLiteral("Sistema"), QStringLiteral("BaseDadosServidor"), addr);
+    qputenv("STB_ENDERECO_IP", "10.0.0.3");
+    const auto semIp = qScopeGuard([] { qunsetenv("STB_ENDERECO_IP"); });
+    m_inst->applyToProcess();
+    TDM::setDefaultDataDir(m_inst->dataDir());
+    DM().DataModuleCreate();
+    ConectaServidor(addr);
+    QCOMPARE(RegisterStation([](const QString &) {}, [](const QString &) {}), 3);
+
+    db::PgConnection outra(addr);
+    QVERIFY(!outra.lockSemaphore(QStringLiteral("STBrelva"), 3)); // held by the workstation above
+    QCOMPARE(OutrasEstacoes(), QStringList());
+    QVERIFY(outra.lockSemaphore(QStringLiteral("STBrelva"), 7));
+    Settings::instance().setLockEntry(QStringLiteral("7"), QStringLiteral("10.0.0.7"));
+    QCOMPARE(OutrasEstacoes(), QStringList{QStringLiteral("10.0.0.7")});
+    // The scan leaves this workstation's own number held.
+    QVERIFY(!outra.lockSemaphore(QStringLiteral("STBrelva"), 3));
+    outra.unlockSemaphore(QStringLiteral("STBrelva"), 7);
+    QCOMPARE(OutrasEstacoes(), QStringList());
+    // No table file was made in the data folder.
+    QVERIFY(QDir(m_inst->dataDir()).entryList({QStringLiteral("*.dat")}, QDir::Files).isEmpty());
 }
 
 void TestPgShell::stoppedServer()
