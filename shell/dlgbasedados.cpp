@@ -55,7 +55,10 @@ TFormDlgBaseDados::TFormDlgBaseDados(QWidget *parent) : TFormDlg(parent)
     setWindowTitle(QStringLiteral("Base de Dados"));
     auto *grid = new QGridLayout(body());
     grid->setContentsMargins(0, 0, 0, 0);
-    LabelAtual = new QLabel(QStringLiteral("Base de Dados atual: ") + App().DataDir, body());
+    QString atual = QStringLiteral("Base de Dados atual: ") + App().DataDir;
+    if (!App().Servidor.isEmpty())
+        atual += QStringLiteral("\nTabelas no servidor: ") + App().Servidor;
+    LabelAtual = new QLabel(atual, body());
     LabelAtual->setObjectName(QStringLiteral("LabelAtual"));
     LabelExemplo = new QLabel(
         QStringLiteral("A pasta precisa estar compartilhada na rede, por exemplo: ")
@@ -91,10 +94,11 @@ TFormDlgBaseDados::TFormDlgBaseDados(QWidget *parent) : TFormDlg(parent)
                                   body());
     labelSenha->setObjectName(QStringLiteral("LabelSenha"));
     labelSenha->setWordWrap(true);
-    grid->addWidget(labelServidor, 4, 0, 1, 2);
-    grid->addWidget(dxEditServidor, 5, 0);
-    grid->addWidget(BtnTestaConexao, 5, 1);
-    grid->addWidget(labelSenha, 6, 0, 1, 2);
+    grid->setRowMinimumHeight(4, 12);
+    grid->addWidget(labelServidor, 5, 0, 1, 2);
+    grid->addWidget(dxEditServidor, 6, 0);
+    grid->addWidget(BtnTestaConexao, 6, 1);
+    grid->addWidget(labelSenha, 7, 0, 1, 2);
     Settings &s = Settings::instance();
     const bool shared = !s.iniSistema().readString(QStringLiteral("Sistema"), QStringLiteral("BaseDadosPath")).isEmpty();
     dxCheckNetUse->setChecked(shared);
