@@ -370,9 +370,10 @@ void TDM::DataModuleCreate()
 void TDM::CriaTabela(Table &table)
 {
     db::Database *base = table.database();
-    if (!base || base->storage() != db::Database::Storage::Folder || table.exists())
+    if (!base || base->storage() == db::Database::Storage::Memory || table.exists())
         return;
-    QDir().mkpath(base->directory());
+    if (!base->directory().isEmpty())
+        QDir().mkpath(base->directory());
     db::TableDef def = schema::byName(table.tableName());
     if (def.fields.isEmpty())
         def = table.definition();

@@ -59,8 +59,14 @@ void TDM::TabBeforeOpen(db::Table &table)
     if (!m_iniciado)
         MsgAviso(QStringLiteral("Database já conectado..."));
     db::Database *base = table.database();
-    if (!base || base->storage() != db::Database::Storage::Folder)
+    if (!base || base->storage() == db::Database::Storage::Memory)
         return;
+    // Without table files (a database server) only a missing table is made,
+    // from its definition.
+    if (base->storage() != db::Database::Storage::Folder) {
+        CriaTabela(table);
+        return;
+    }
     const QString name = table.tableName();
     const QString dat = base->tableFilePath(name, QStringLiteral(".dat"));
     const QString idx = base->tableFilePath(name, QStringLiteral(".idx"));

@@ -1,10 +1,12 @@
-// A data module on a temporary folder with the calculation tables open, and
+// A data module on a temporary folder (or, built with STB_TEST_SERVER, on the
+// test server: see support/teststorage.h) with the calculation tables open, and
 // helpers that store rows the way the dialogs do (ids and line numbers from
 // the module, one post per row).
 #pragma once
 
 #include "core/datamodule.h"
 #include "core/messages.h"
+#include "tests/support/teststorage.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,12 +26,34 @@ inline QVariantMap campos(const QString &text)
     return out;
 }
 
+// Puts a data module's databases on the test's storage (the folder it was
+// made on needs nothing more).
+inline void onStorage(stb::TDM &dm, const stbtest::TestStorage &store)
+{
+#ifdef STB_TEST_SERVER
+    dm.setServerBackends(stb::db::makePgBackend(store.address()), stb::db::makePgBackend(store.address(), QStringLiteral("ARM")));
+#else
+    Q_UNUSED(dm);
+    Q_UNUSED(store);
+#endif
+}
+
+// A fresh storage; the test fails at once without one.
+inline void freshStorage(stbtest::TestStorage &store)
+{
+    QString error;
+    if (!store.fresh(&error))
+        qFatal("test storage: %s", qPrintable(error));
+}
+
 class Fixture {
 public:
     Fixture()
     {
         m_previous = stb::setMessageSink(&sink);
+        freshStorage(store);
         dm = std::make_unique<stb::TDM>(dir.path());
+        onStorage(*dm, store);
         for (stb::db::Table *t : {&dm->TabFisc, &dm->TabRemet, &dm->TabDest, &dm->TabCalc, &dm->TabNotas, &dm->TabItens,
                                   &dm->TabItensMedic})
             t->open();
@@ -88,7 +112,8 @@ public:
     void item(const QString &fields) { line(dm->TabItens, QString(), fields); }
     void itemMedic(const QString &fields) { line(dm->TabItensMedic, QStringLiteral("MEDIC"), fields); }
 
-    QTemporaryDir dir;
+    QTemporaryDir dir; // the data folder (on the server, files the test writes)
+    stbtest::TestStorage store;
     stb::RecordingSink sink;
     std::unique_ptr<stb::TDM> dm;
 

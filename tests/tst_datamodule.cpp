@@ -63,14 +63,21 @@ private slots:
 void TestDataModule::tablesCreatedWhenMissing()
 {
     Fixture fx;
-    const QDir data(fx.dir.path());
     for (const char *t : {"Calculos", "Notas", "Itens", "ItensMedic", "Fiscais", "Remetentes", "Destinatarios"})
-        QVERIFY2(QFile::exists(data.filePath(QString::fromLatin1(t) + QStringLiteral(".dat"))), t);
-    QVERIFY(!QFile::exists(data.filePath(QStringLiteral("Brelva.dat"))));
+        QVERIFY2(fx.dm->BaseDados.tableExists(QString::fromLatin1(t)), t);
+    QVERIFY(!fx.dm->BaseDados.tableExists(QStringLiteral("Brelva")));
+    if (!fx.store.onServer) {
+        const QDir data(fx.dir.path());
+        QVERIFY(QFile::exists(data.filePath(QStringLiteral("Calculos.dat"))));
+    }
     fx.dm->CriaTabelas();
     for (const db::TableDef &d : schema::dataFolderTables())
         QVERIFY2(fx.dm->BaseDados.tableExists(d.name), qPrintable(d.name));
-    QVERIFY(QFile::exists(data.filePath(QStringLiteral("ARM/ARM.dat"))));
+    // ARM is in its own group: the sub-folder, or the server's ARM tables.
+    QVERIFY(fx.dm->BaseARM.tableExists(QStringLiteral("ARM")));
+    QVERIFY(!fx.dm->BaseDados.tableExists(QStringLiteral("ARM")));
+    if (!fx.store.onServer)
+        QVERIFY(QFile::exists(QDir(fx.dir.path()).filePath(QStringLiteral("ARM/ARM.dat"))));
     // Created from the definitions: widths and keys as declared.
     const db::TableDef notas = fx.dm->BaseDados.tableDef(QStringLiteral("Notas"));
     QCOMPARE(notas.field(QStringLiteral("NroNF"))->size, 10);
@@ -121,8 +128,10 @@ void TestDataModule::proximoIdNota()
 {
     QFETCH(QStringList, inserts);
     QFETCH(int, expected);
-    QTemporaryDir dir;
-    TDM dm(dir.path());
+    stbtest::TestStorage store;
+    calctest::freshStorage(store);
+    TDM dm(store.folder());
+    calctest::onStorage(dm, store);
     // Before any table was opened: the three tables are created first.
     if (inserts.isEmpty()) {
         QCOMPARE(dm.ProximoIdNota(), expected);

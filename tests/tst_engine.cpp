@@ -146,6 +146,9 @@ private slots:
     void queryRunAgain();
     void fieldsFoundAgainAfterReopen();
     void serverStoppedMidSession();
+    void failedPostInsideTransaction();
+    void serverReadBatchSnapshot();
+    void serverRepairChecksTheCatalogue();
 
 private:
     stbtest::TestStorage m_store;
@@ -1118,6 +1121,87 @@ void TestEngine::serverStoppedMidSession()
     QVERIFY_THROWS_EXCEPTION(EngineError, exclusive.open());
 #else
     QSKIP("server only: a data folder has no connection to lose");
+#endif
+}
+
+void TestEngine::failedPostInsideTransaction()
+{
+    // A key violation inside a transaction fails that post only: the
+    // transaction goes on and commits the rest.
+    Table itens(m_db.get(), QStringLiteral("Itens"));
+    itens.open();
+    Transaction tx(*m_db);
+    addItem(itens, 1, 1, QStringLiteral("a"), "1");
+    QVERIFY_THROWS_EXCEPTION(EngineError, addItem(itens, 1, 1, QStringLiteral("dup"), "2"));
+    itens.cancel();
+    addItem(itens, 1, 2, QStringLiteral("b"), "3");
+    tx.commit();
+    Database other;
+    m_store.attach(other);
+    Table lidos(&other, QStringLiteral("Itens"));
+    lidos.open();
+    QCOMPARE(column(lidos, QStringLiteral("DescricaoNF")), (QStringList {QStringLiteral("a"), QStringLiteral("b")}));
+}
+
+void TestEngine::serverReadBatchSnapshot()
+{
+#ifdef STB_TEST_SERVER
+    Table itens(m_db.get(), QStringLiteral("Itens"));
+    itens.open();
+    addItem(itens, 1, 1, QStringLiteral("a"), "1");
+    Database other;
+    m_store.attach(other);
+    Table otherItens(&other, QStringLiteral("Itens"));
+    otherItens.open();
+    auto count = [](Database &db) {
+        Query q(&db);
+        q.setSql(QStringLiteral("SELECT COUNT(*) FROM Itens"));
+        q.open();
+        return q.field(0).asInteger();
+    };
+    {
+        const ReadBatch batch(*m_db);
+        QCOMPARE(count(*m_db), 1);
+        addItem(otherItens, 2, 1, QStringLiteral("b"), "2");
+        QCOMPARE(count(*m_db), 1); // the batch reads one state of the data
+        addItem(itens, 1, 2, QStringLiteral("c"), "3"); // its own write ends the snapshot
+        QCOMPARE(count(*m_db), 3);
+        Transaction tx(*m_db); // and so does a transaction
+        addItem(itens, 1, 3, QStringLiteral("d"), "4");
+        tx.commit();
+        QCOMPARE(count(other), 4);
+    }
+    QVERIFY(!m_db->inReadBatch());
+    addItem(otherItens, 2, 2, QStringLiteral("e"), "5");
+    QCOMPARE(count(*m_db), 5);
+#else
+    QSKIP("server only: the folder's read batch is the readBatch case");
+#endif
+}
+
+void TestEngine::serverRepairChecksTheCatalogue()
+{
+#ifdef STB_TEST_SERVER
+    {
+        Table itens(m_db.get(), QStringLiteral("Itens"));
+        itens.open();
+        addItem(itens, 1, 1, QStringLiteral("a"), "1");
+        addItem(itens, 1, 2, QStringLiteral("b"), "2");
+    }
+    const RepairResult sound = m_db->repairTable(QStringLiteral("Itens"));
+    QCOMPARE(sound.rows, 2);
+    QVERIFY(sound.complete);
+    // An index dropped behind the program's back is reported, not ignored.
+    m_db->execSql(QStringLiteral("DROP INDEX itens_descr"));
+    try {
+        m_db->repairTable(QStringLiteral("Itens"));
+        QFAIL("repair of a table without its index");
+    } catch (const EngineError &e) {
+        QCOMPARE(e.code(), Err::TableDamaged);
+        QVERIFY2(e.message().contains(QStringLiteral("Descr")), qPrintable(e.message()));
+    }
+#else
+    QSKIP("server only: the folder's repair is the damagedFiles case");
 #endif
 }
 

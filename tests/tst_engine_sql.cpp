@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/db/dataset.h"
 #include "platform/db/sqltranslate.h"
+#include "tests/support/teststorage.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -51,14 +52,16 @@ private slots:
     void translation();
 
 private:
-    QTemporaryDir m_dir;
+    stbtest::TestStorage m_store;
     Database m_db;
 };
 
 void TestEngineSql::initTestCase()
 {
     Clock::setFixedDate(QDate(2026, 12, 5));
-    m_db.setDirectory(m_dir.path());
+    QString error;
+    QVERIFY2(m_store.fresh(&error), qPrintable(error));
+    m_store.attach(m_db);
     for (const TableDef &d : schema::dataFolderTables())
         m_db.createTable(d);
     {
@@ -69,7 +72,11 @@ void TestEngineSql::initTestCase()
         m_db.execSql(sql);
 }
 
-void TestEngineSql::cleanupTestCase() { Clock::reset(); }
+void TestEngineSql::cleanupTestCase()
+{
+    m_db.close();
+    Clock::reset();
+}
 
 void TestEngineSql::statements_data()
 {

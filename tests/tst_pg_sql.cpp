@@ -30,6 +30,8 @@ QString rowsText(const PgResult &r)
     for (int i = 0; i < r.rows(); ++i) {
         QStringList cols;
         for (int j = 0; j < r.columns(); ++j) {
+            if (r.columnName(j) == QLatin1String(PgRowIdColumn))
+                continue; // the hidden row identity (a Query leaves it out of "SELECT *")
             const unsigned t = r.columnType(j);
             if (r.isNull(i, j))
                 cols << QStringLiteral("null");

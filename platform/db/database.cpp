@@ -54,16 +54,15 @@ void Database::setServer(std::unique_ptr<ServerBackend> server)
     m_storage = m_server ? Storage::Server : Storage::Folder;
 }
 
-void Database::requireFiles(const char *what) const
+void Database::notOnServer(const char *what) const
 {
-    if (m_server)
-        throw EngineError(Err::InvalidOperation,
+    throw EngineError(Err::InvalidOperation,
             QStringLiteral("Operação própria de pasta de dados (%1) em banco de dados no servidor").arg(QLatin1String(what)));
 }
 
-bool Database::isConnected() const { return m_server ? m_server->isConnected() : m_conn != nullptr; }
+bool Database::serverConnected() const { return m_server->isConnected(); }
 
-bool Database::inTransaction() const { return m_server ? m_server->inTransaction() : m_inTransaction; }
+bool Database::serverInTransaction() const { return m_server->inTransaction(); }
 
 void Database::open()
 {

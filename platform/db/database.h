@@ -113,7 +113,7 @@ public:
     void open();
     // Closes every dataset of the database and the connection.
     void close();
-    bool isConnected() const;
+    bool isConnected() const { return m_conn != nullptr || (m_server && serverConnected()); }
 
     // ---- tables -------------------------------------------------------
     // Path of a table file: an existing file whose name matches without
@@ -149,7 +149,7 @@ public:
     void startTransaction();
     void commit(bool flush = true);
     void rollback();
-    bool inTransaction() const;
+    bool inTransaction() const { return m_inTransaction || (m_server && serverInTransaction()); }
 
     // ---- read batches -------------------------------------------------
     // While a batch is open (outside a transaction), the statements share one
@@ -210,7 +210,14 @@ private:
     void endReadTransaction();
     void notifyRolledBack();
     // Maintenance that only a folder's table files have.
-    void requireFiles(const char *what) const;
+    void requireFiles(const char *what) const
+    {
+        if (m_server)
+            notOnServer(what);
+    }
+    [[noreturn]] void notOnServer(const char *what) const;
+    bool serverConnected() const;
+    bool serverInTransaction() const;
     // Applies the synchronous setting to one schema of the connection.
     void applySynchronous(const QString &schema);
     void connect();

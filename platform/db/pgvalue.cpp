@@ -168,10 +168,16 @@ Value valueFromPgText(FieldType t, const char *s, int len)
             return std::int64_t(s[0] == 't');
         badText(t, s, len);
     case FieldType::Currency: {
-        const auto c = currencyFromDecimalText(QByteArrayView(s, len));
-        if (!c)
+        if (const auto c = currencyFromDecimalText(QByteArrayView(s, len)))
+            return c->raw();
+        // A number beyond the currency range (a sum the server computed) is
+        // converted as the folder converts it: the overflow is recorded for
+        // the caller's watch, never read as a valid amount.
+        bool ok = false;
+        const double d = QByteArray(s, len).toDouble(&ok);
+        if (!ok)
             badText(t, s, len);
-        return c->raw();
+        return Currency::fromDouble(d).raw();
     }
     case FieldType::Float: {
         bool ok = false;
