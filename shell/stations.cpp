@@ -73,56 +73,41 @@ int RegisterStation(const std::function<void(const QString &)> &status,
     return numero;
 }
 
-namespace {
-
-// On a server every workstation of the unit shares the tables: a slot that
-// this session cannot take is held by another workstation's session. This
-// workstation's own slot is not probed (taking it again and releasing it
-// would free it).
-QStringList outrasNoServidor()
+QStringList OutrasEstacoes()
 {
-    QStringList outras;
     db::Database &base = DM().BaseDados;
+    const bool servidor = base.server() != nullptr;
+    QString sys;
+    if (!servidor) {
+        if (!pastaCompartilhada(App().DataDir))
+            return {};
+        sys = base.tableFilePath(QStringLiteral("STBrelva"), QStringLiteral(".dat"));
+        if (!QFileInfo::exists(sys))
+            return {};
+    }
     const QString meu = enderecoIPLocal();
     const int proprio = numeroEstacao(meu);
     LockCurto curto;
-    Settings &s = Settings::instance();
-    for (int n = 1; n <= 255; ++n) {
+    const db::Session &sessao = base.session();
+    // On a folder the probe counts this process's own semaphore as held too;
+    // its entry carries this computer's address and is left out. On a server
+    // (always shared) a number this session cannot take is another
+    // workstation's; the own number is not probed there, as taking it again
+    // and releasing it would free it.
+    const auto ocupado = [&](int n) {
+        if (!servidor)
+            return db::semaphoreHeld(sys, n, sessao.lockRetryCount, sessao.lockWaitTime);
         if (n == proprio)
-            continue;
-        if (base.lockSemaphore(QStringLiteral("STBrelva"), n)) {
-            base.unlockSemaphore(QStringLiteral("STBrelva"), n);
-            continue;
-        }
-        QString endereco = s.lockEntry(QString::number(n));
-        if (endereco.isEmpty())
-            endereco = QStringLiteral("0.0.0.0");
-        if (endereco != meu)
-            outras << endereco;
-    }
-    return outras;
-}
-
-} // namespace
-
-QStringList OutrasEstacoes()
-{
-    if (DM().BaseDados.server())
-        return outrasNoServidor();
+            return false;
+        if (!base.lockSemaphore(QStringLiteral("STBrelva"), n))
+            return true;
+        base.unlockSemaphore(QStringLiteral("STBrelva"), n);
+        return false;
+    };
     QStringList outras;
-    if (!pastaCompartilhada(App().DataDir))
-        return outras;
-    const QString sys = DM().BaseDados.tableFilePath(QStringLiteral("STBrelva"), QStringLiteral(".dat"));
-    if (!QFileInfo::exists(sys))
-        return outras;
-    const QString meu = enderecoIPLocal();
-    LockCurto curto;
-    const db::Session &sessao = DM().BaseDados.session();
     Settings &s = Settings::instance();
-    // The probe counts this process's own semaphore as held too; its entry
-    // carries this computer's address and is left out.
     for (int n = 1; n <= 255; ++n) {
-        if (!db::semaphoreHeld(sys, n, sessao.lockRetryCount, sessao.lockWaitTime))
+        if (!ocupado(n))
             continue;
         QString endereco = s.lockEntry(QString::number(n));
         if (endereco.isEmpty())
