@@ -4,6 +4,11 @@
 #include "platform/db/pgbackend.h"
 #include "platform/db/pgconn.h"
 #include "platform/db/pgpristine.h"
+#include "platform/drives.h"
+#include "shell/appglobals.h"
+
+#include <QRegularExpression>
+#include <QUrl>
 
 namespace stb {
 
@@ -17,6 +22,23 @@ bool enderecoServidorValido(const QString &address, QString *motivo)
             *motivo = e.message();
         return false;
     }
+}
+
+QString computadorServidor(const QString &address)
+{
+    // Between the scheme (and the user) and the port or the database.
+    QString resto = address.mid(address.indexOf(QLatin1String("://")) + 3);
+    resto = resto.mid(resto.indexOf(QLatin1Char('@')) + 1);
+    const qsizetype fim = resto.startsWith(QLatin1Char('[')) ? resto.indexOf(QLatin1Char(']')) + 1
+                                                             : resto.indexOf(QRegularExpression(QStringLiteral("[:/?]")));
+    const QString host = QUrl::fromPercentEncoding(resto.left(fim).toUtf8());
+    return host.isEmpty() ? QStringLiteral("localhost") : host;
+}
+
+QString computadorDosDados()
+{
+    const AppGlobals &g = App();
+    return g.Servidor.isEmpty() ? computerOfPath(g.DataDir) : computadorServidor(g.Servidor);
 }
 
 TesteServidor testaServidor(const QString &address)

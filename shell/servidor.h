@@ -17,6 +17,14 @@ struct TesteServidor {
 // password. Otherwise the Portuguese reason in `motivo`.
 bool enderecoServidorValido(const QString &address, QString *motivo);
 
+// The computer an address names ("servidor" in
+// "postgresql://usuario@servidor:5432/banco"; a socket folder as written).
+QString computadorServidor(const QString &address);
+
+// The computer that holds the unit's tables: the server's, or the one that
+// holds the data folder.
+QString computadorDosDados();
+
 // Connects to the server (no transaction, no lock) and reads its version;
 // the connection is closed before this returns, so that no session is held
 // while the result is shown. On failure the text is the engine's message

@@ -124,7 +124,8 @@ bool AbreConfiguracao()
         const TesteServidor teste = testaServidor(g.Servidor);
         if (!teste.ok) {
             MsgErro(QStringLiteral("O Sistema ST/Brelva não conseguiu abrir os dados em ") + g.Servidor
-                    + QStringLiteral(".\r\r") + teste.texto);
+                    + QStringLiteral(".\r\r") + teste.texto + QStringLiteral("\r\rVerifique se o servidor ")
+                    + computadorServidor(g.Servidor) + QStringLiteral(" está ligado e funcionando."));
             return false;
         }
     }

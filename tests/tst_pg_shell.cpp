@@ -141,6 +141,8 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
+    void computadorServidor_data();
+    void computadorServidor();
     void testButton_data();
     void testButton();
     void okStores_data();
@@ -180,6 +182,26 @@ void TestPgShell::cleanup()
     TFormDlgBaseDados::setTerminateHook({});
     m_inst.reset();
     setMessageSink(nullptr);
+}
+
+void TestPgShell::computadorServidor_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("computer");
+    QTest::newRow("nome e porta") << QStringLiteral("postgresql://stbrelva@servidor:5432/stbrelva") << QStringLiteral("servidor");
+    QTest::newRow("sem usuário") << QStringLiteral("postgres://10.0.0.5/stbrelva") << QStringLiteral("10.0.0.5");
+    QTest::newRow("IPv6") << QStringLiteral("postgresql://u@[fe80::1]:5432/db") << QStringLiteral("[fe80::1]");
+    QTest::newRow("pasta do soquete") << QStringLiteral("postgresql://u@%2Fvar%2Frun%2Fpostgresql/db")
+                                      << QStringLiteral("/var/run/postgresql");
+    QTest::newRow("parâmetros") << QStringLiteral("postgresql://u@srv?sslmode=require") << QStringLiteral("srv");
+    QTest::newRow("padrão") << QStringLiteral("postgresql:///stbrelva") << QStringLiteral("localhost");
+}
+
+void TestPgShell::computadorServidor()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, computer);
+    QCOMPARE(stb::computadorServidor(address), computer);
 }
 
 void TestPgShell::testButton_data()
@@ -433,6 +455,7 @@ void TestPgShell::stoppedServer()
     QCOMPARE(r.code, 1);
     QVERIFY2(r.out.contains(QStringLiteral("O Sistema ST/Brelva não conseguiu abrir os dados em ") + addr), qPrintable(r.out));
     QVERIFY2(r.out.contains(QStringLiteral("(10225)")), qPrintable(r.out));
+    QVERIFY2(r.out.contains(QStringLiteral("Verifique se o servidor ") + m_server.folder()), qPrintable(r.out));
     QVERIFY2(!r.out.contains(QStringLiteral("Sanitizer")), qPrintable(r.out));
     QCOMPARE(QDir(m_inst->dataDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
 }
