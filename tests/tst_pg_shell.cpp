@@ -6,6 +6,7 @@
 #include "core/messages.h"
 #include "core/settings.h"
 #include "platform/db/dataset.h"
+#include "platform/inifile.h"
 #include "platform/db/pgconn.h"
 #include "platform/db/pgpristine.h"
 #include "platform/db/pgschema.h"
@@ -113,7 +114,8 @@ QString pristineWithArm(TestInstall &inst)
 QProcess *startProgram(TestInstall &inst)
 {
     auto *p = new QProcess;
-    p->setEnvironment(inst.environment() << QStringLiteral("STB_SAIR_APOS_INICIO=1"));
+    p->setEnvironment(inst.environment() << QStringLiteral("STB_SAIR_APOS_INICIO=1")
+                                         << QStringLiteral("STB_ENDERECO_IP=10.0.0.3"));
     p->setProcessChannelMode(QProcess::MergedChannels);
     p->start(inst.path(QStringLiteral("Sys/STBrelvaApp")),
              {QStringLiteral("//OK"), QStringLiteral("/H0"), QStringLiteral("/AppDir:\"%1\"").arg(inst.appDir())});
@@ -371,6 +373,22 @@ void TestPgShell::firstStartLoadsOnce()
     QVERIFY(QDir(m_inst->path(QStringLiteral("Sys/Dados.Atualiza"))).isEmpty());
     QCOMPARE(folderCounts(m_inst->path(QStringLiteral("Sys/Dados"))).value(QStringLiteral("pmpf"), -1), 0);
     QVERIFY(QDir(m_inst->dataDir()).entryList({QStringLiteral("*.dat")}, QDir::Files).isEmpty());
+
+    // Another workstation has the calculations open: the start-up reindex
+    // leaves the server alone while that workstation is registered, and
+    // tries (and reports the table in use) once it is not.
+    db::PgConnection outra(addr);
+    outra.acquireOpen(QStringLiteral("Calculos"), db::OpenMode::Shared);
+    IniFile(m_inst->dataDir() + QStringLiteral("STBrelva3.ini")).writeString(QStringLiteral("Lock"), QStringLiteral("7"),
+                                                                              QStringLiteral("10.0.0.7"));
+    QVERIFY(outra.lockSemaphore(QStringLiteral("STBrelva"), 7));
+    r = finish(startProgram(*m_inst));
+    QCOMPARE(r.code, 0);
+    QVERIFY2(!r.out.contains(QStringLiteral("Não consegui reindexar")), qPrintable(r.out));
+    outra.unlockSemaphore(QStringLiteral("STBrelva"), 7);
+    r = finish(startProgram(*m_inst));
+    QCOMPARE(r.code, 0);
+    QVERIFY2(r.out.contains(QStringLiteral("Não consegui reindexar Calculos")), qPrintable(r.out));
 }
 
 void TestPgShell::concurrentFirstLoad()
