@@ -305,6 +305,13 @@ void TestEngine::keyViolationAndRequired()
         QCOMPARE(e.code(), Err::KeyViolation);
     }
     n.cancel();
+    // A key given by hand moves the counter on: the next automatic one follows it.
+    n.append();
+    n.fieldByName(QStringLiteral("IdNota")).setAsInteger(5);
+    n.post();
+    n.append();
+    n.post();
+    QCOMPARE(n.fieldByName(QStringLiteral("IdNota")).asInteger(), 6);
     n.fieldByName(QStringLiteral("NroNF")).required = true;
     n.append();
     QVERIFY_THROWS_EXCEPTION(EngineError, n.post());

@@ -183,6 +183,7 @@ void Database::disconnect()
 
 sqlite3 *Database::connection()
 {
+    requireFiles("connection");
     open();
     return m_conn;
 }
@@ -214,6 +215,7 @@ void Database::unregisterClient(DatabaseClient *c)
 
 sqlite3_stmt *Database::prepare(const QString &sql, const QStringList &tables)
 {
+    requireFiles("prepare");
     open();
     dropTempCopies();
     QStringList keys;

@@ -96,11 +96,27 @@ bool DataSet::clientUsesTable(const QString &table) const
     return isActive() && tableName().compare(table, Qt::CaseInsensitive) == 0;
 }
 
+namespace {
+// Depth of refreshes made because a transaction was rolled back.
+thread_local int g_rollbackRefresh = 0;
+} // namespace
+
 void DataSet::clientRolledBack()
 {
-    // Rows the dataset holds may have been undone.
-    if (isActive() && m_state == State::Browse)
+    // Rows the dataset holds may have been undone. This runs from a
+    // transaction's guard, often while the failure of a post in that very
+    // transaction unwinds: a detail being edited keeps its buffer for its
+    // owner to post or cancel (see syncDetails), and a refresh that fails
+    // leaves the rows as they were instead of escaping the guard.
+    if (!isActive() || m_state != State::Browse)
+        return;
+    ++g_rollbackRefresh;
+    try {
         refresh();
+    } catch (const EngineError &e) {
+        qWarning("%s: rows not read again after a rollback: %s", qPrintable(objectName), qPrintable(e.message()));
+    }
+    --g_rollbackRefresh;
 }
 
 void DataSet::setDatabase(Database *db)
@@ -1031,6 +1047,10 @@ void DataSet::syncDetails()
         for (auto &p : link)
             values.push_back(p.second);
         if (values == d->m_lastLink && d->m_linkValid)
+            continue;
+        // After a rollback a detail being edited is left alone: posting it
+        // here would repeat the post that failed.
+        if (g_rollbackRefresh > 0 && (d->m_state == State::Edit || d->m_state == State::Insert))
             continue;
         d->checkBrowseMode();
         d->m_lastLink = values;

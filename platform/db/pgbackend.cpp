@@ -254,7 +254,7 @@ public:
                                                                             f.size, false})));
             }
             inTransaction([&] {
-                c().exec(QStringLiteral("CREATE TEMP TABLE stb_alter ON COMMIT DROP AS SELECT * FROM %1")
+                c().exec(QStringLiteral("CREATE TEMP TABLE stb_alter AS SELECT * FROM %1")
                              .arg(pgTableName(oldDef.name)),
                     QList<QByteArray> {}, table);
                 c().exec(QStringLiteral("DROP TABLE %1").arg(pgTableName(oldDef.name)), QList<QByteArray> {}, table);
@@ -265,6 +265,7 @@ public:
                                  source.join(QStringLiteral(", ")), pgIdent(kRowId)),
                     QList<QByteArray> {}, table);
                 syncSequences(newDef);
+                c().exec(QStringLiteral("DROP TABLE stb_alter"), QList<QByteArray> {}, table);
                 c().exec(QStringLiteral("UPDATE %1 SET definicao = $2, versao = $3 WHERE lower(tabela) = lower($1)")
                              .arg(pgTableName(QString::fromLatin1(PgCatalog))),
                     QList<QByteArray> {table.toUtf8(), definitionJson(newDef),
@@ -450,7 +451,7 @@ public:
                     row.values[static_cast<size_t>(autoinc)] = std::int64_t(r.string(0, 1).toLongLong());
                 // A key given by hand: the server's next one follows it.
                 if (autoinc >= 0 && !autoNull)
-                    syncSequences(requireDef(table));
+                    raiseSequence(table, columns[autoinc].name, row.values[static_cast<size_t>(autoinc)]);
             });
         });
     }
@@ -461,11 +462,12 @@ public:
             writing();
             QStringList sets;
             QList<QByteArray> params;
-            bool autoincSet = false;
+            int autoinc = -1;
             for (int i = 0; i < columns.size(); ++i) {
                 params << pgTextOf(columns[i].type, row.values[static_cast<size_t>(i)]);
                 sets << QStringLiteral("%1 = $%2").arg(pgIdent(columns[i].name)).arg(params.size());
-                autoincSet = autoincSet || columns[i].type == FieldType::AutoInc;
+                if (columns[i].type == FieldType::AutoInc)
+                    autoinc = i;
             }
             params << QByteArray::number(row.rowid);
             const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = $%4")
@@ -474,8 +476,8 @@ public:
             bool found = false;
             savepointed([&] {
                 found = c().exec(sql, params, table).affected() > 0;
-                if (found && autoincSet)
-                    syncSequences(requireDef(table));
+                if (found && autoinc >= 0)
+                    raiseSequence(table, columns[autoinc].name, row.values[static_cast<size_t>(autoinc)]);
             });
             return found;
         });
@@ -751,6 +753,20 @@ private:
             QList<QByteArray> {(QString::fromLatin1(PgSchema) + QLatin1Char('.') + def.name.toLower()).toUtf8(),
                                kRowId.toUtf8()},
             def.name);
+    }
+
+    // After a key written by hand the server's next key follows it, never
+    // going back (as the folder's counter, which only grows).
+    void raiseSequence(const QString &table, const QString &column, const Value &value)
+    {
+        const auto *v = std::get_if<std::int64_t>(&value);
+        if (!v)
+            return;
+        c().exec(QStringLiteral("SELECT setval(s, $3) FROM (SELECT pg_get_serial_sequence($1, $2)::regclass AS s) q "
+                                "WHERE COALESCE(pg_sequence_last_value(s), 0) < $3"),
+            QList<QByteArray> {(QString::fromLatin1(PgSchema) + QLatin1Char('.') + table.toLower()).toUtf8(),
+                               column.toLower().toUtf8(), QByteArray::number(*v)},
+            table);
     }
 
     // The catalogue's definition against the server's own columns and indexes.

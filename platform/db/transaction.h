@@ -9,15 +9,24 @@
 
 #include "platform/db/database.h"
 
+#include <QtGlobal>
+
 namespace stb::db {
 
 class Transaction {
 public:
     explicit Transaction(Database &db) : m_db(&db) { m_db->startTransaction(); }
+    // Never throws: it often runs while the failure that ended the
+    // transaction unwinds.
     ~Transaction()
     {
-        if (m_db)
-            m_db->rollback();
+        if (m_db) {
+            try {
+                m_db->rollback();
+            } catch (const EngineError &e) {
+                qWarning("rollback: %s", qPrintable(e.message()));
+            }
+        }
     }
     Transaction(const Transaction &) = delete;
     Transaction &operator=(const Transaction &) = delete;
