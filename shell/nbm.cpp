@@ -62,6 +62,23 @@ bool preparaCopiaTrabalho()
     return true;
 }
 
+// With the tables on a server there are no table files for the tool: the
+// server rebuilds the table's indexes and checks it, here, with its steps on
+// the status line. Returns the error text, empty when it went well.
+QString reindexaNoServidor()
+{
+    TDM &dm = DM();
+    dm.TabIndexNBM.close();
+    try {
+        dm.BaseDados.repairTable(nbm::tabela(), [](const QString &passo, int percent) {
+            statusManutencao(nbm::textoProgresso(passo, percent));
+        });
+        return {};
+    } catch (const db::EngineError &e) {
+        return QStringLiteral("Não consegui reindexar os Produtos NBM (%1 - código %2).").arg(e.message()).arg(e.code());
+    }
+}
+
 // Starts the tool; the semaphore taken to check that no other workstation is
 // rebuilding is left to the tool, which holds it while it works.
 bool iniciaFerramenta(const QStringList &args)
@@ -140,7 +157,7 @@ void UpdateNBMProducts(const QString &versaoInstalada)
         MsgErro(QStringLiteral("Não consegui ler o arquivo ") + QFileInfo(arquivo).fileName() + QLatin1Char('.'));
         return;
     }
-    if (!pastaDeDadosLocal()) {
+    if (!pastaDeDadosLocal() && !DM().BaseDados.server()) {
         MsgInformacao(QStringLiteral("Recomendamos Reindexar a tabela de Produtos NBM.\rPara isso, você precisa abrir o sistema ST/Brelva no computador ")
                       + computerOfPath(App().DataDir) + QStringLiteral(" e:\r")
                       + QStringLiteral("Clique no botão \"Opções, \"Opções do Sistema\" e \"Reindexar Produtos/NBM agora\"."));
@@ -155,6 +172,15 @@ bool StartNBMRebuild(bool avisarNoFim)
     if (!OpenSysTable(nbm::SemaforoReindexacao)) {
         MsgAviso(kEmAndamento);
         return false;
+    }
+    if (DM().BaseDados.server()) {
+        const QString erro = reindexaNoServidor();
+        CloseSysSemaphore(nbm::SemaforoReindexacao);
+        if (!erro.isEmpty())
+            MsgErro(erro);
+        else if (avisarNoFim)
+            MsgInformacao(QStringLiteral("Reindexação dos Produtos NBM encerrada!"));
+        return erro.isEmpty();
     }
     // The semaphore is let go before any message waits for the user (the
     // tool takes it again for its work).

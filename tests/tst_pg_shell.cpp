@@ -2,7 +2,9 @@
 // database dialog's connection test and its OK (what is stored, what is
 // refused), the first start on an empty server database (the installation's
 // tables loaded once, even by two workstations starting together), a later
-// start that loads nothing, and a start against a stopped server.
+// start that loads nothing but a delivered table and reindexes only while
+// alone, the workstations and the product search on the server, and a start
+// against a stopped server.
 #include "core/messages.h"
 #include "core/settings.h"
 #include "platform/db/dataset.h"
@@ -12,7 +14,9 @@
 #include "platform/db/pgschema.h"
 #include "platform/db/query.h"
 #include "core/datamodule.h"
+#include "core/produtosnbm.h"
 #include "shell/dlgbasedados.h"
+#include "shell/nbm.h"
 #include "shell/servidor.h"
 #include "shell/stations.h"
 #include "tests/support/pgserver.h"
@@ -151,7 +155,7 @@ private slots:
     void okStores();
     void firstStartLoadsOnce();
     void concurrentFirstLoad();
-    void otherStationsOnServer();
+    void workstationOnServer();
     void stoppedServer();
 
 private:
@@ -426,10 +430,11 @@ void TestPgShell::concurrentFirstLoad()
     QCOMPARE(serverCounts(addr), folderCounts(pristine));
 }
 
-void TestPgShell::otherStationsOnServer()
+void TestPgShell::workstationOnServer()
 {
     // A workstation on the server registers its number there and sees the
-    // numbers other sessions hold, never its own.
+    // numbers other sessions hold, never its own; it rebuilds the product
+    // search on the server itself.
     QString error;
     const QString addr = m_server.createDatabase(QStringLiteral("estacoes"), &error);
     QVERIFY2(!addr.isEmpty(), qPrintable(error));
@@ -453,6 +458,18 @@ void TestPgShell::otherStationsOnServer()
     QVERIFY(!outra.lockSemaphore(QStringLiteral("STBrelva"), 3));
     outra.unlockSemaphore(QStringLiteral("STBrelva"), 7);
     QCOMPARE(OutrasEstacoes(), QStringList());
+
+    // The product search is rebuilt by the server, here, under semaphore
+    // 306: refused while another workstation holds it.
+    QVERIFY(outra.lockSemaphore(QStringLiteral("STBrelva"), nbm::SemaforoReindexacao));
+    m_sink.clear();
+    QVERIFY(!StartNBMRebuild(true));
+    QCOMPARE(m_sink.texts().value(0), QStringLiteral("Os produtos NBM estão sendo reindexados neste momento..."));
+    outra.unlockSemaphore(QStringLiteral("STBrelva"), nbm::SemaforoReindexacao);
+    m_sink.clear();
+    QVERIFY(StartNBMRebuild(true));
+    QCOMPARE(m_sink.texts(), QStringList{QStringLiteral("Reindexação dos Produtos NBM encerrada!")});
+    QVERIFY(outra.lockSemaphore(QStringLiteral("STBrelva"), nbm::SemaforoReindexacao)); // let go again
     // No table file was made in the data folder.
     QVERIFY(QDir(m_inst->dataDir()).entryList({QStringLiteral("*.dat")}, QDir::Files).isEmpty());
 }
