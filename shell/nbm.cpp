@@ -70,8 +70,9 @@ QString reindexaNoServidor()
     TDM &dm = DM();
     dm.TabIndexNBM.close();
     try {
-        dm.BaseDados.repairTable(nbm::tabela(), [](const QString &passo, int percent) {
-            statusManutencao(nbm::textoProgresso(passo, percent));
+        // The server's rebuild is a single step.
+        dm.BaseDados.repairTable(nbm::tabela(), [](const QString &, int percent) {
+            statusManutencao(nbm::textoProgresso(QStringLiteral("Passo 1/1"), percent));
         });
         return {};
     } catch (const db::EngineError &e) {
