@@ -63,16 +63,15 @@ bool preparaCopiaTrabalho()
 }
 
 // With the tables on a server there are no table files for the tool: the
-// server rebuilds the table's indexes and checks it, here, with its steps on
-// the status line. Returns the error text, empty when it went well.
-QString reindexaNoServidor()
+// table is rebuilt here, through the server, with its steps on the status
+// line. Returns the error text, empty when it went well.
+QString reconstroiNoServidor(nbm::Modo modo)
 {
     TDM &dm = DM();
     dm.TabIndexNBM.close();
     try {
-        // The server's rebuild is a single step.
-        dm.BaseDados.repairTable(nbm::tabela(), [](const QString &, int percent) {
-            statusManutencao(nbm::textoProgresso(QStringLiteral("Passo 1/1"), percent));
+        nbm::reconstroi(dm.BaseDados, modo, App().AppDir + QStringLiteral("Sys/Dados/"), [](const QString &passo, int percent) {
+            statusManutencao(nbm::textoProgresso(passo, percent));
         });
         return {};
     } catch (const db::EngineError &e) {
@@ -175,7 +174,7 @@ bool StartNBMRebuild(bool avisarNoFim)
         return false;
     }
     if (DM().BaseDados.server()) {
-        const QString erro = reindexaNoServidor();
+        const QString erro = reconstroiNoServidor(nbm::Modo::Reindexa);
         CloseSysSemaphore(nbm::SemaforoReindexacao);
         if (!erro.isEmpty())
             MsgErro(erro);
@@ -203,7 +202,8 @@ void StartNBMCreate()
     const QString inicio = fileNoCase(App().AppDir, QStringLiteral("NBM-Start.txt"));
     if (!QFileInfo::exists(inicio))
         return;
-    const bool local = pastaDeDadosLocal();
+    // A server is no workstation's own disk: any of them may do it.
+    const bool local = pastaDeDadosLocal() || DM().BaseDados.server();
     QString pergunta = QStringLiteral("O arquivo de pesquisa de Produtos/NBM precisa ser recriado.\r");
     if (!local)
         pergunta += QStringLiteral("É recomendável que isso seja feito no computador onde o sistema está instalado (")
@@ -220,6 +220,17 @@ void StartNBMCreate()
     statusManutencao(QStringLiteral("Iniciando a criação da Consulta de Produtos por NBM..."));
     if (!OpenSysTable(nbm::SemaforoReindexacao)) {
         MsgAviso(kEmAndamento);
+        return;
+    }
+    if (DM().BaseDados.server()) {
+        const QString erro = reconstroiNoServidor(nbm::Modo::Cria);
+        CloseSysSemaphore(nbm::SemaforoReindexacao);
+        if (!erro.isEmpty()) {
+            MsgErro(erro);
+            return;
+        }
+        QFile::remove(inicio);
+        MsgInformacao(QStringLiteral("A Consulta de Produtos por NBM está disponível."));
         return;
     }
     QString erro;

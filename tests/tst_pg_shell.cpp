@@ -470,6 +470,24 @@ void TestPgShell::workstationOnServer()
     QVERIFY(StartNBMRebuild(true));
     QCOMPARE(m_sink.texts(), QStringList{QStringLiteral("Reindexação dos Produtos NBM encerrada!")});
     QVERIFY(outra.lockSemaphore(QStringLiteral("STBrelva"), nbm::SemaforoReindexacao)); // let go again
+    outra.unlockSemaphore(QStringLiteral("STBrelva"), nbm::SemaforoReindexacao);
+    // An update asks for the search to be created again: the delivered rows
+    // and every code of the annex, on the server; the work copy is gone after.
+    const auto produtos = [&outra] {
+        return outra.exec(QStringLiteral("SELECT count(*) FROM %1").arg(db::pgTableName(nbm::tabela()))).string(0, 0).toInt();
+    };
+    const int antes = produtos();
+    QFile inicio(m_inst->path(QStringLiteral("NBM-Start.txt")));
+    QVERIFY(inicio.open(QIODevice::WriteOnly));
+    inicio.close();
+    m_sink.clear();
+    m_sink.answers = {true};
+    StartNBMCreate();
+    QCOMPARE(m_sink.texts().mid(1), (QStringList{QStringLiteral("A consulta de Produtos por NBM estará disponível dentro de alguns minutos."),
+                                                 QStringLiteral("A Consulta de Produtos por NBM está disponível.")}));
+    QVERIFY(!inicio.exists());
+    QVERIFY2(produtos() > antes, qPrintable(QString::number(antes)));
+    QVERIFY(!DM().BaseDados.tableExists(nbm::tabelaTrabalho()));
     // No table file was made in the data folder.
     QVERIFY(QDir(m_inst->dataDir()).entryList({QStringLiteral("*.dat")}, QDir::Files).isEmpty());
 }
