@@ -8,6 +8,7 @@
 #include "shell/mainwindow.h"
 #include "shell/servidor.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -31,6 +32,16 @@ QString withSlash(QString d)
     if (!d.isEmpty() && !d.endsWith(QLatin1Char('/')))
         d += QLatin1Char('/');
     return d;
+}
+
+// A connection test (up to the connection's time limit) with the wait
+// cursor, restored before any answer is shown.
+TesteServidor testaComEspera(const QString &address)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const TesteServidor r = testaServidor(address);
+    QApplication::restoreOverrideCursor();
+    return r;
 }
 
 bool copiaPasta(const QString &from, const QString &to)
@@ -189,7 +200,7 @@ void TFormDlgBaseDados::BtnTestaConexaoClick()
         return;
     }
     // The connection is closed before the answer is shown.
-    const TesteServidor r = testaServidor(address);
+    const TesteServidor r = testaComEspera(address);
     if (r.ok)
         MsgInformacao(r.texto);
     else
@@ -198,7 +209,7 @@ void TFormDlgBaseDados::BtnTestaConexaoClick()
 
 bool TFormDlgBaseDados::validaServidor(const QString &address)
 {
-    const TesteServidor r = testaServidor(address);
+    const TesteServidor r = testaComEspera(address);
     if (!r.ok) {
         MsgErro(r.texto);
         dxEditServidor->setFocus();
