@@ -1126,6 +1126,17 @@ void TestEngine::serverStoppedMidSession()
     Table exclusive(&other, QStringLiteral("Itens"));
     exclusive.setExclusive(true);
     QVERIFY_THROWS_EXCEPTION(EngineError, exclusive.open());
+
+    // A transaction the server lost with the connection cannot commit: the
+    // commit fails and the datasets read the stored rows again.
+    m_db->startTransaction();
+    addItem(itens, 1, 3, QStringLiteral("perdido"), "3");
+    QVERIFY(m_store.server().stop());
+    QVERIFY2(m_store.server().restart(&error), qPrintable(error));
+    QVERIFY(lost([&] { m_db->commit(); }));
+    QVERIFY(!m_db->inTransaction());
+    QCOMPARE(itens.recordCount(), 2);
+    QCOMPARE(column(itens, QStringLiteral("DescricaoNF")), (QStringList {QStringLiteral("antes"), QStringLiteral("depois")}));
 #else
     QSKIP("server only: a data folder has no connection to lose");
 #endif

@@ -12,6 +12,7 @@
 #include <QLoggingCategory>
 #include <QRegularExpression>
 #include <libpq-fe.h>
+#include <utility>
 
 namespace stb::db {
 
@@ -119,6 +120,7 @@ public:
     {
         m_conn.reset();
         m_wasConnected = false;
+        m_txLost = false;
         m_opens.clear();
         m_catalog.clear();
         m_origins.clear();
@@ -346,6 +348,7 @@ public:
 
     void startTransaction() override
     {
+        m_txLost = false;
         guarded({}, [&] {
             writing();
             c().startTransaction();
@@ -355,14 +358,18 @@ public:
 
     void commit() override
     {
-        if (!m_userTx)
+        if (!m_userTx) {
+            if (std::exchange(m_txLost, false))
+                throw connectionLost(QStringLiteral("a transação foi desfeita pelo servidor ao perder a conexão"));
             return;
+        }
         m_userTx = false;
         guarded({}, [&] { c().commit(); });
     }
 
     void rollback() override
     {
+        m_txLost = false;
         if (!m_userTx)
             return;
         m_userTx = false;
@@ -611,6 +618,7 @@ private:
         m_catalog.clear();
         m_origins.clear();
         m_snapshotOpen = false;
+        m_txLost = m_txLost || m_userTx;
         m_userTx = false;
         try {
             m_conn = std::make_unique<PgConnection>(m_address, m_session);
@@ -651,6 +659,7 @@ private:
             if (e.code() != Err::ConnectionLost)
                 throw;
             m_snapshotOpen = false;
+            m_txLost = m_txLost || m_userTx;
             m_userTx = false;
             qCWarning(lcPg).noquote() << e.message();
             throw EngineError(Err::ConnectionLost,
@@ -837,7 +846,7 @@ private:
                 }
                 m_origins.insert(rel, o);
             }
-            const Origin &o = m_origins[rel];
+            const Origin o = m_origins.value(rel);
             if (const PgCatalogEntry *e = entry(o.table))
                 if (const FieldDef *fd = e->def.field(o.columns.value(attnum)))
                     return {{}, fd->type == FieldType::AutoInc ? FieldType::Integer : fd->type, fd->size};
@@ -858,6 +867,7 @@ private:
     QHash<unsigned, Origin> m_origins; // the tables result columns come from, by OID
     bool m_wasConnected = false; // a failure to connect again is a lost connection
     bool m_userTx = false;
+    bool m_txLost = false; // the connection went with the transaction: its commit must fail
     bool m_batch = false; // a read batch is open
     bool m_snapshotOpen = false; // its snapshot transaction is in force
 };
