@@ -353,6 +353,7 @@ public:
             writing();
             c().startTransaction();
             m_userTx = true;
+            lockWriters();
         });
     }
 
@@ -446,20 +447,39 @@ public:
             QString returning = pgIdent(kRowId);
             if (autoNull)
                 returning += QStringLiteral(", ") + pgIdent(columns[autoinc].name);
+            // A row whose key is taken is refused without an error, so that
+            // the refusal does not end the caller's transaction (a failed
+            // post leaves the transaction going, as on the folder) and needs
+            // no savepoint of its own.
             const QString sql = names.isEmpty()
-                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES RETURNING %2").arg(pgTableName(table), returning)
-                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
+                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES ON CONFLICT DO NOTHING RETURNING %2")
+                      .arg(pgTableName(table), returning)
+                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT DO NOTHING RETURNING %4")
                       .arg(pgTableName(table), names.join(QStringLiteral(", ")), placeholders.join(QStringLiteral(", ")),
                           returning);
-            savepointed([&] {
-                const PgResult r = c().exec(sql, params, table);
-                row.rowid = r.string(0, 0).toLongLong();
-                if (autoNull)
-                    row.values[static_cast<size_t>(autoinc)] = std::int64_t(r.string(0, 1).toLongLong());
-                // A key given by hand: the server's next one follows it.
-                if (autoinc >= 0 && !autoNull)
+            auto refused = [&] {
+                return EngineError(Err::KeyViolation,
+                    QStringLiteral("Violação de chave (tabela %1): já existe um registro com esta chave").arg(table),
+                    table);
+            };
+            // A key given by hand: the server's next one follows it, in the
+            // same savepoint as the row.
+            if (autoinc >= 0 && !autoNull) {
+                savepointed([&] {
+                    const PgResult r = c().execPrepared(sql, params, table);
+                    if (r.rows() == 0)
+                        throw refused();
+                    row.rowid = r.string(0, 0).toLongLong();
                     raiseSequence(table, columns[autoinc].name, row.values[static_cast<size_t>(autoinc)]);
-            });
+                });
+                return;
+            }
+            const PgResult r = c().execPrepared(sql, params, table);
+            if (r.rows() == 0)
+                throw refused();
+            row.rowid = r.string(0, 0).toLongLong();
+            if (autoNull)
+                row.values[static_cast<size_t>(autoinc)] = std::int64_t(r.string(0, 1).toLongLong());
         });
     }
 
@@ -481,9 +501,11 @@ public:
                                     .arg(pgTableName(table), sets.join(QStringLiteral(", ")), pgIdent(kRowId))
                                     .arg(params.size());
             bool found = false;
+            if (autoinc < 0)
+                return statement(sql, params, table).affected() > 0;
             savepointed([&] {
                 found = c().exec(sql, params, table).affected() > 0;
-                if (found && autoinc >= 0)
+                if (found)
                     raiseSequence(table, columns[autoinc].name, row.values[static_cast<size_t>(autoinc)]);
             });
             return found;
@@ -494,10 +516,10 @@ public:
     {
         guarded(table, [&] {
             writing();
-            savepointed([&] {
-                c().exec(QStringLiteral("DELETE FROM %1 WHERE %2 = $1").arg(pgTableName(table), pgIdent(kRowId)),
-                    QList<QByteArray> {QByteArray::number(rowid)}, table);
-            });
+            // Nothing but a lost connection makes a delete by identity fail:
+            // no savepoint needed.
+            c().execPrepared(QStringLiteral("DELETE FROM %1 WHERE %2 = $1").arg(pgTableName(table), pgIdent(kRowId)),
+                QList<QByteArray> {QByteArray::number(rowid)}, table);
         });
     }
 
@@ -686,6 +708,48 @@ private:
             m_snapshotOpen = false;
             c().commit();
         }
+    }
+
+    // One transaction at a time over the tables of this backend, as the
+    // folder's transaction lock: two workstations never read the same next
+    // number (ProximoIdNota) before one of them has stored it. The server
+    // queues the waiters and frees the lock when the transaction ends, also
+    // when the session dies with a killed process.
+    void lockWriters()
+    {
+        const Session &s = c().session();
+        const int waitMs = qMax(1, qMax(1, s.lockRetryCount) * 4 * qMax(1, s.lockWaitTime));
+        try {
+            c().exec(QStringLiteral("SET LOCAL lock_timeout = %1").arg(waitMs));
+            c().exec(QStringLiteral("SELECT pg_advisory_xact_lock($1::bigint)"),
+                QList<QByteArray> {QByteArray::number(writersKey())});
+        } catch (const EngineError &e) {
+            if (e.code() == Err::ConnectionLost)
+                throw;
+            m_userTx = false;
+            c().rollback();
+            throw EngineError(
+                Err::LockFailed, QStringLiteral("Não foi possível iniciar a transação: banco de dados bloqueado"));
+        }
+    }
+
+    // The key of the writers' lock: one per table group ("" or "ARM"), in the
+    // one-number space of advisory locks (the semaphores and opens use pairs).
+    qint64 writersKey() const
+    {
+        quint64 h = 14695981039346656037ull;
+        for (const char ch : (QStringLiteral("stb_transacao:") + m_folder.toLower()).toUtf8()) {
+            h ^= static_cast<unsigned char>(ch);
+            h *= 1099511628211ull;
+        }
+        return static_cast<qint64>(h >> 1);
+    }
+
+    // A single write: inside a transaction in a savepoint of its own, in one
+    // round trip (see PgConnection::execInSavepoint).
+    PgResult statement(const QString &sql, const QList<QByteArray> &params, const QString &table)
+    {
+        return m_userTx ? c().execInSavepoint(sql, params, table) : c().exec(sql, params, table);
     }
 
     // One failed statement inside a transaction must not spoil the others

@@ -4,6 +4,7 @@
 #include "platform/db/pgvalue.h"
 
 #include <QThread>
+#include <optional>
 #include <libpq-fe.h>
 #include <vector>
 
@@ -138,18 +139,117 @@ PgResult PgConnection::exec(const QString &sql, const QList<QByteArray> &params,
     PgResult res(PQexecParams(m_conn, sql.toUtf8().constData(), static_cast<int>(values.size()), nullptr,
         values.data(), nullptr, nullptr, 0));
     const ExecStatusType st = res.handle() ? PQresultStatus(res.handle()) : PGRES_FATAL_ERROR;
-    if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) {
-        EngineError e = pgError(m_conn, res.handle(), table);
-        // A lost connection stays lost: the server dropped its transaction and locks.
-        if (e.code() == Err::ConnectionLost) {
-            m_lost = true;
-            m_inTransaction = false;
-            m_semaphores.clear();
-            m_open.clear();
+    if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK)
+        fail(res, table);
+    return res;
+}
+
+void PgConnection::fail(const PgResult &res, const QString &table)
+{
+    EngineError e = pgError(m_conn, res.handle(), table);
+    // A lost connection stays lost: the server dropped its transaction and locks.
+    if (e.code() == Err::ConnectionLost) {
+        m_lost = true;
+        m_inTransaction = false;
+        m_semaphores.clear();
+        m_open.clear();
+    }
+    throw e;
+}
+
+PgResult PgConnection::execPrepared(const QString &sql, const QList<QByteArray> &params, const QString &table)
+{
+    if (!m_conn || m_lost)
+        throw connectionLost(QStringLiteral("a conexão com o servidor foi interrompida"));
+    const int n = static_cast<int>(params.size());
+    QByteArray name = m_prepared.value(sql);
+    if (name.isEmpty()) {
+        name = "stb_p" + QByteArray::number(++m_preparedCount);
+        PgResult prep(PQprepare(m_conn, name.constData(), sql.toUtf8().constData(), n, nullptr));
+        if (!prep.handle() || PQresultStatus(prep.handle()) != PGRES_COMMAND_OK)
+            fail(prep, table);
+        m_prepared.insert(sql, name);
+    }
+    std::vector<const char *> values;
+    values.reserve(static_cast<size_t>(n));
+    for (const QByteArray &p : params)
+        values.push_back(p.isNull() ? nullptr : p.constData());
+    PgResult res(PQexecPrepared(m_conn, name.constData(), n, values.data(), nullptr, nullptr, 0));
+    const ExecStatusType st = res.handle() ? PQresultStatus(res.handle()) : PGRES_FATAL_ERROR;
+    if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK)
+        fail(res, table);
+    return res;
+}
+
+PgResult PgConnection::execInSavepoint(const QString &sql, const QList<QByteArray> &params, const QString &table)
+{
+    if (!m_conn || m_lost)
+        throw connectionLost(QStringLiteral("a conexão com o servidor foi interrompida"));
+    if (!m_inTransaction || PQenterPipelineMode(m_conn) != 1)
+        return exec(sql, params, table);
+    std::vector<const char *> values;
+    values.reserve(static_cast<size_t>(params.size()));
+    for (const QByteArray &p : params)
+        values.push_back(p.isNull() ? nullptr : p.constData());
+    const int n = static_cast<int>(values.size());
+    QByteArray name = m_prepared.value(sql);
+    const bool prepare = name.isEmpty();
+    if (prepare)
+        name = "stb_p" + QByteArray::number(++m_preparedCount);
+    const bool sent = PQsendQueryParams(m_conn, "SAVEPOINT stb_stmt", 0, nullptr, nullptr, nullptr, nullptr, 0)
+        && (!prepare || PQsendPrepare(m_conn, name.constData(), sql.toUtf8().constData(), n, nullptr))
+        && PQsendQueryPrepared(m_conn, name.constData(), n, values.data(), nullptr, nullptr, 0)
+        && PQsendQueryParams(m_conn, "RELEASE SAVEPOINT stb_stmt", 0, nullptr, nullptr, nullptr, nullptr, 0)
+        && PQpipelineSync(m_conn);
+    // Each command gives its result and then a null; the sync gives its own.
+    // After the first failure the server skips the rest (PIPELINE_ABORTED).
+    const int commands = prepare ? 4 : 3;
+    const int statement = prepare ? 2 : 1;
+    PgResult result;
+    std::optional<EngineError> failure;
+    bool savepointTaken = false;
+    bool broken = !sent;
+    for (int i = 0; i < commands && !broken; ++i) {
+        PgResult r(PQgetResult(m_conn));
+        if (!r.handle()) {
+            broken = true;
+            break;
         }
+        const ExecStatusType st = PQresultStatus(r.handle());
+        if (st == PGRES_FATAL_ERROR && !failure)
+            failure = pgError(m_conn, r.handle(), table);
+        if (i == 0)
+            savepointTaken = st == PGRES_COMMAND_OK;
+        if (i == statement)
+            result = std::move(r);
+        while (pg_result *rest = PQgetResult(m_conn))
+            PQclear(rest);
+    }
+    if (!broken) {
+        PgResult sync(PQgetResult(m_conn));
+        broken = !sync.handle() || PQresultStatus(sync.handle()) != PGRES_PIPELINE_SYNC;
+    }
+    if (broken || PQexitPipelineMode(m_conn) != 1 || PQstatus(m_conn) != CONNECTION_OK) {
+        EngineError e = failure && failure->code() == Err::ConnectionLost ? *failure
+                                                                           : pgError(m_conn, nullptr, table);
+        if (e.code() != Err::ConnectionLost)
+            e = connectionLost(QStringLiteral("a conexão com o servidor foi interrompida"));
+        m_lost = true;
+        m_inTransaction = false;
+        m_semaphores.clear();
+        m_open.clear();
         throw e;
     }
-    return res;
+    if (failure) {
+        // A statement that failed may still have been prepared: a new name next time.
+        m_prepared.remove(sql);
+        if (savepointTaken)
+            exec(QStringLiteral("ROLLBACK TO SAVEPOINT stb_stmt"));
+        throw *failure;
+    }
+    if (prepare)
+        m_prepared.insert(sql, name);
+    return result;
 }
 
 PgResult PgConnection::exec(const QString &sql, const QVariantList &params, const QString &table)

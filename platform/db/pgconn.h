@@ -82,6 +82,16 @@ public:
     // table in the message.
     PgResult exec(const QString &sql, const QList<QByteArray> &params = {}, const QString &table = {});
     PgResult exec(const QString &sql, const QVariantList &params, const QString &table = {});
+    // Runs one statement inside a savepoint of the open transaction, so that
+    // its failure leaves the transaction going (as on the folder), in one
+    // round trip: SAVEPOINT, the statement (prepared once per connection and
+    // text) and RELEASE go together in libpq's pipeline. On failure the
+    // savepoint is rolled back and the statement's error thrown. Outside a
+    // transaction it is exec().
+    PgResult execInSavepoint(const QString &sql, const QList<QByteArray> &params, const QString &table = {});
+    // Runs a statement the connection prepares once per text (a row written
+    // again and again is parsed and planned once).
+    PgResult execPrepared(const QString &sql, const QList<QByteArray> &params, const QString &table = {});
 
     // ---- transactions (see PgTransaction) -------------------------------
     void startTransaction(bool readOnlySnapshot = false);
@@ -105,6 +115,7 @@ public:
 private:
     enum class LockKind { Semaphore = 1, Open = 2 };
     static int lockKey(LockKind kind, const QString &table);
+    [[noreturn]] void fail(const PgResult &res, const QString &table);
     bool tryAdvisory(int key1, int key2, bool shared, bool retry);
     void unlockAdvisory(int key1, int key2, bool shared);
 
@@ -113,6 +124,8 @@ private:
     Session *m_session;
     bool m_inTransaction = false;
     bool m_lost = false; // a statement found the connection gone
+    QHash<QString, QByteArray> m_prepared; // statement text -> prepared name
+    int m_preparedCount = 0;
     QSet<QPair<QString, int>> m_semaphores;
     struct OpenCount {
         int shared = 0;
