@@ -42,6 +42,25 @@ void preparaCopiaTrabalho(db::Database &base, const QString &pastaPristina)
 {
     if (base.tableExists(tabelaTrabalho()))
         base.deleteTable(tabelaTrabalho());
+    if (base.server()) {
+        // A server has no table files to copy: the work copy is created and
+        // takes the pristine table's rows.
+        db::TableDef def = schema::produtosNbm();
+        def.name = tabelaTrabalho();
+        base.createTable(def);
+        if (pastaPristina.isEmpty() || !QFileInfo::exists(fileNoCase(pastaPristina, tabela() + QStringLiteral(".dat"))))
+            return;
+        db::Database pristina;
+        pristina.setDirectory(pastaPristina);
+        db::Query q(&pristina);
+        q.setSql(QStringLiteral("SELECT NBM, DESCRICAO FROM %1 ORDER BY ID").arg(tabela().toUpper()));
+        q.open();
+        db::Transaction tx(base);
+        for (q.first(); !q.eof(); q.next())
+            insere(base, tabelaTrabalho(), q.field(0).asString(), q.field(1).asString());
+        tx.commit();
+        return;
+    }
     const QString dat = fileNoCase(pastaPristina, tabela() + QStringLiteral(".dat"));
     const QString idx = fileNoCase(pastaPristina, tabela() + QStringLiteral(".idx"));
     const QString destino = base.directory() + QLatin1Char('/') + tabelaTrabalho();

@@ -136,6 +136,9 @@ bool Settings::byteFlag(const char *key, bool def, quint8 value)
 QString Settings::baseDadosPath() { return readText(iniSistema(), Sistema, "BaseDadosPath", m_appDir + QStringLiteral("Dados/")); }
 void Settings::setBaseDadosPath(const QString &folder) { writeText(iniSistema(), Sistema, "BaseDadosPath", folder); }
 void Settings::deleteBaseDadosPath() { iniSistema().deleteKey(s(Sistema), QStringLiteral("BaseDadosPath")); }
+QString Settings::baseDadosServidor() { return readText(iniSistema(), Sistema, "BaseDadosServidor").trimmed(); }
+void Settings::setBaseDadosServidor(const QString &address) { writeText(iniSistema(), Sistema, "BaseDadosServidor", address); }
+void Settings::deleteBaseDadosServidor() { iniSistema().deleteKey(s(Sistema), QStringLiteral("BaseDadosServidor")); }
 bool Settings::localDrive() { return readBool(iniSistema(), Sistema, "LocalDrive", false); }
 void Settings::setLocalDrive(bool v) { writeBool(iniSistema(), Sistema, "LocalDrive", v); }
 bool Settings::baseARM() { return readBool(iniSistema(), Sistema, "BaseARM", false); }

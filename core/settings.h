@@ -56,6 +56,13 @@ public:
     QString baseDadosPath();
     void setBaseDadosPath(const QString &folder);
     void deleteBaseDadosPath();
+    // The PostgreSQL server that holds the unit's tables (an address
+    // "postgresql://user@host:port/database", never with a password); empty
+    // when the tables are the data folder's. The data folder keeps every
+    // other shared file either way.
+    QString baseDadosServidor();
+    void setBaseDadosServidor(const QString &address);
+    void deleteBaseDadosServidor();
     bool localDrive();
     void setLocalDrive(bool v);
     bool baseARM(); // written for the collection-document program; false when absent

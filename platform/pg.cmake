@@ -15,3 +15,6 @@ add_library(stpg STATIC
 )
 target_include_directories(stpg PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(stpg PUBLIC stb_options stplatform PRIVATE PkgConfig::LIBPQ)
+
+# The first load of a server database from the installation's pristine tables.
+target_sources(stpg PRIVATE ${CMAKE_CURRENT_LIST_DIR}/db/pgpristine.cpp)

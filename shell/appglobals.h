@@ -15,6 +15,7 @@ struct AppGlobals {
     QString ExeDir;       // folder of the running program file
     QString DataDir;      // shared database folder, with a trailing "/"
     QString NaoEntreFile; // DataDir + "Msg/NAOENTRE.MSG"
+    QString Servidor;     // the PostgreSQL server holding the tables; empty: the folder's
     QString UnitName;     // Unidade, or Usuario when empty
     QString UserName;
     bool MinimizeSwitch = false;

@@ -13,6 +13,7 @@
 #include "shell/appglobals.h"
 #include "shell/application.h"
 #include "shell/mainwindow.h"
+#include "shell/servidor.h"
 #include "shell/stations.h"
 
 #include <QCoreApplication>
@@ -247,7 +248,7 @@ void trataExcecao(const std::exception &e)
     // The last system error, before anything else can change it.
     const int codigo = errno;
     if (conexaoPerdida(e)) {
-        MsgErro(textoErroRede(computerOfPath(App().DataDir)));
+        MsgErro(textoErroRede(computadorDosDados()));
         if (TMain *main = TMain::instance())
             main->EncerraSistema();
         else

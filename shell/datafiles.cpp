@@ -7,10 +7,12 @@
 #include "core/settings.h"
 #include "outputs/medic.h"
 #include "platform/db/filelock.h"
+#include "platform/db/pgpristine.h"
 #include "platform/filecopy.h"
 #include "platform/formatting.h"
 #include "shell/appglobals.h"
 #include "shell/dbopen.h"
+#include "shell/servidor.h"
 
 #include <QDir>
 #include <QFile>
@@ -144,6 +146,61 @@ void AplicaArquivosEntregues()
                         pastaPristina() + QStringLiteral("ARM/"), kParaBase);
 }
 
+void AplicaArquivosEntreguesServidor()
+{
+    struct Entrega {
+        QString entregues, pristina, pasta, sufixo;
+    };
+    QList<Entrega> entregas{{pastaEntregues(), pastaPristina(), QString(), kParaBase}};
+    if (!Contribuinte)
+        entregas.append({pastaEntregues() + QStringLiteral("ARM/"), pastaPristina() + QStringLiteral("ARM/"), QStringLiteral("ARM"),
+                         kParaBase});
+    for (const Entrega &e : entregas) {
+        if (!QFileInfo(e.entregues).isDir())
+            continue;
+        // Reading the delivered tables leaves the engine's connection file
+        // in the folder: it is not part of the delivery.
+        const QString conexao = QString::fromLatin1(db::Database::MainFileName);
+        const auto daConexao = [&conexao](const QFileInfo &fi) { return fi.fileName().startsWith(conexao, Qt::CaseInsensitive); };
+        QFileInfoList arquivos = QDir(e.entregues).entryInfoList(QDir::Files);
+        arquivos.removeIf(daConexao);
+        const auto ehTabela = [](const QFileInfo &fi) {
+            const QString ext = fi.suffix().toLower();
+            return ext == QLatin1String("dat") || ext == QLatin1String("idx") || ext == QLatin1String("blb");
+        };
+        // The tables replace the server's in one step; a failure keeps the
+        // delivery for the next start.
+        try {
+            db::pgReplaceTables(App().Servidor, e.entregues, e.pasta);
+        } catch (const db::EngineError &erro) {
+            for (const QFileInfo &fi : arquivos)
+                if (fi.suffix().compare(QLatin1String("dat"), Qt::CaseInsensitive) == 0)
+                    falhaCopia(fi.fileName(), e.sufixo, erro.message());
+            continue;
+        }
+        // Then each file goes over the pristine copy (the next empty server
+        // database is loaded from it); files that are not tables go to the
+        // data folder as they do without a server.
+        const QString pastaDados = e.pasta.isEmpty() ? App().DataDir : App().DataDir + e.pasta + QLatin1Char('/');
+        QDir().mkpath(e.pristina);
+        for (const QFileInfo &fi : arquivos) {
+            QString erro;
+            if (!ehTabela(fi) && !copyFileReplacing(fi.absoluteFilePath(), fileNoCase(pastaDados, fi.fileName()), &erro)) {
+                falhaCopia(fi.fileName(), e.sufixo, erro);
+                continue;
+            }
+            if (!copyFileReplacing(fi.absoluteFilePath(), fileNoCase(e.pristina, fi.fileName()), &erro)) {
+                falhaCopia(fi.fileName(), e.sufixo, erro);
+                continue;
+            }
+            QFile::remove(fi.absoluteFilePath());
+        }
+        for (const QFileInfo &fi : QDir(e.entregues).entryInfoList(QDir::Files))
+            if (daConexao(fi))
+                QFile::remove(fi.absoluteFilePath());
+    }
+}
+
 void CopiaTabelaMedicamentos()
 {
     const QString pasta = App().AppDir + QStringLiteral("Sys/Medic/");
@@ -172,17 +229,35 @@ void CopiaTabelaMedicamentos()
     QFile::remove(dataFile);
 }
 
+namespace {
+// A new database is filled from the installation's tables, which already
+// have the current structure: the structure upgrades are marked done.
+void marcaEstruturaAtual()
+{
+    for (const char *marcador : {"2009.04.01", "2012.09.01"})
+        Settings::instance().setEstruturaAplicada(QString::fromLatin1(marcador));
+}
+} // namespace
+
 void CheckDataFiles()
 {
-    // A data folder without tables is a new database: filled from the
-    // installation's tables, which already have the current structure.
+    if (!App().Servidor.isEmpty()) {
+        // The tables are on the server: a new server database gets the
+        // installation's tables; there are no table files to check. The
+        // medicine table is a file of the data folder either way.
+        if (CarregaTabelasServidor(App().Servidor, pastaPristina()))
+            marcaEstruturaAtual();
+        AplicaArquivosEntreguesServidor();
+        ConectaServidor(App().Servidor);
+        CopiaTabelaMedicamentos();
+        return;
+    }
     const bool novaBase = QDir(App().DataDir).entryList({QStringLiteral("*.dat"), QStringLiteral("*.dbk")}, QDir::Files).isEmpty();
     RecuperaTabelasInterrompidas();
     VerificaArquivosDeDados();
     CopiaTabelasFaltantes();
     if (novaBase)
-        for (const char *marcador : {"2009.04.01", "2012.09.01"})
-            Settings::instance().setEstruturaAplicada(QString::fromLatin1(marcador));
+        marcaEstruturaAtual();
     AplicaArquivosEntregues();
     CopiaTabelaMedicamentos();
 }

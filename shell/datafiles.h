@@ -20,6 +20,9 @@ void VerificaArquivosDeDados();    // every table file opened (TryOpenFile)
 void CopiaTabelasFaltantes();      // pristine tables the data folder lacks
 void AplicaArquivosEntregues();    // "Sys/Dados.Atualiza/" over the data folder and the pristine folder
 void CopiaTabelaMedicamentos();    // "Sys/Medic/TabMedic.txt" into the data folder
+// With the tables on a server: the delivered tables replace the server's
+// (and go over the pristine copies); other delivered files go to the data folder.
+void AplicaArquivosEntreguesServidor();
 
 // The date of a delivered medicine table: the first line of its ".data"
 // file, "dd/mm/yyyy" (or "yyyy-mm-dd"); invalid when unreadable.

@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
+#include <algorithm>
 #include <stdexcept>
 
 namespace stb {
@@ -84,7 +85,18 @@ bool ReindexAll(bool ask)
                          &dm.TabItensMedic})
         t->close();
     annex::CloseAnnexConsult();
-    QStringList files = QDir(App().DataDir).entryList({QStringLiteral("*.dat")}, QDir::Files, QDir::Name);
+    // On a server the tables are listed by the server; their indexes are
+    // rebuilt and checked by the server (repairTable) once the exclusive open
+    // proves nobody else uses them.
+    const bool servidor = dm.BaseDados.server() != nullptr;
+    QStringList files;
+    if (servidor) {
+        for (const QString &name : dm.BaseDados.tableNames())
+            files << name + QStringLiteral(".dat");
+        std::sort(files.begin(), files.end(), [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    } else {
+        files = QDir(App().DataDir).entryList({QStringLiteral("*.dat")}, QDir::Files, QDir::Name);
+    }
     const int total = static_cast<int>(files.size());
     int n = 0;
     for (const QString &file : std::as_const(files)) {
@@ -94,6 +106,12 @@ bool ReindexAll(bool ask)
         const QString name = QFileInfo(file).completeBaseName();
         statusManutencao(QStringLiteral("Reindexando: %1/%2 - %3").arg(n).arg(total).arg(file.toUpper()));
         const DireitosTabela direitos(QDir(App().DataDir).filePath(name));
+        // A table in use on another workstation cannot be rebuilt now: the
+        // user is told, with the engine's code, like any other failure.
+        const auto falha = [&name](const db::EngineError &r) {
+            MsgErro(QStringLiteral("Não consegui reindexar ") + name + QStringLiteral("... (") + r.message()
+                    + QStringLiteral(" - código %1)").arg(r.code()));
+        };
         // Opening the table alone proves it; a table that cannot open is repaired,
         // or upgraded when only its version differs.
         db::Table probe(&dm.BaseDados, name);
@@ -101,14 +119,10 @@ bool ReindexAll(bool ask)
         try {
             probe.open();
             probe.close();
+            if (servidor)
+                dm.BaseDados.repairTable(name);
         } catch (const db::EngineError &e) {
-            // A table in use on another workstation cannot be rebuilt now: the
-            // user is told, with the engine's code, like any other failure.
-            const auto falha = [&name](const db::EngineError &r) {
-                MsgErro(QStringLiteral("Não consegui reindexar ") + name + QStringLiteral("... (") + r.message()
-                        + QStringLiteral(" - código %1)").arg(r.code()));
-            };
-            if (e.code() == db::Err::TableInUse) {
+            if (e.code() == db::Err::TableInUse || servidor) {
                 falha(e);
                 continue;
             }

@@ -258,12 +258,19 @@ bool OpenSysTable(int semaforo)
 {
     TDM &dm = DM();
     db::Database &base = dm.BaseDados;
-    const QString dat = base.tableFilePath(QStringLiteral("STBrelva"), QStringLiteral(".dat"));
-    statusManutencao(QStringLiteral("Abrindo ") + dat + QStringLiteral("..."));
-    if (!QFileInfo::exists(dat)) {
-        QDir().mkpath(base.directory());
-        QFile::remove(base.tableFilePath(QStringLiteral("STBrelva"), QStringLiteral(".idx")));
-        base.createTable(schema::sysTable());
+    if (base.server()) {
+        // On a server the table normally came with the pristine tables.
+        statusManutencao(QStringLiteral("Abrindo ") + App().Servidor + QStringLiteral(" (STBrelva)..."));
+        if (!base.tableExists(QStringLiteral("STBrelva")))
+            base.createTable(schema::sysTable());
+    } else {
+        const QString dat = base.tableFilePath(QStringLiteral("STBrelva"), QStringLiteral(".dat"));
+        statusManutencao(QStringLiteral("Abrindo ") + dat + QStringLiteral("..."));
+        if (!QFileInfo::exists(dat)) {
+            QDir().mkpath(base.directory());
+            QFile::remove(base.tableFilePath(QStringLiteral("STBrelva"), QStringLiteral(".idx")));
+            base.createTable(schema::sysTable());
+        }
     }
     if (!dm.TabSys.isActive())
         dm.TabSys.open();

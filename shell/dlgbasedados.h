@@ -1,6 +1,7 @@
 // Location of the shared database (TFormDlgBaseDados): the default folder of
 // this installation, or a folder shared by every workstation of the unit on
-// a network location.
+// a network location; and, optionally, a PostgreSQL server that holds the
+// tables while the folder keeps every other shared file.
 #pragma once
 
 #include "entry/formdlg.h"
@@ -8,6 +9,7 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QToolButton;
 
 namespace stb {
@@ -23,6 +25,8 @@ public:
     QCheckBox *dxCheckNetUse = nullptr;
     QLineEdit *dxEditPasta = nullptr;
     QToolButton *BtnProcura = nullptr;
+    QLineEdit *dxEditServidor = nullptr;
+    QPushButton *BtnTestaConexao = nullptr;
 
     static bool executa(QWidget *parent = nullptr);
     // Ends the program after a change (tests replace it).
@@ -34,6 +38,10 @@ protected:
 private:
     bool validaPasta(const QString &folder);
     bool transfere(const QString &folder);
+    void BtnTestaConexaoClick();
+    bool validaServidor(const QString &address);
+    bool confirmaServidor(const QString &address, const QString &atual);
+    void gravaServidor(const QString &address);
     void terminate();
 };
 

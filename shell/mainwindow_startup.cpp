@@ -249,7 +249,11 @@ void TMain::runStartupSteps()
     const bool wanted = s.reindex() || s.reindexOnce();
     if (s.reindexOnce())
         s.setReindexOnce(false);
-    if (wanted && (isLocalFolder(g.DataDir) || s.localDrive()))
+    // The computer of the data folder rebuilds it. Tables on a server are
+    // nobody's computer: the first workstation to start while no other one
+    // uses the system rebuilds them.
+    const bool reindexaAqui = g.Servidor.isEmpty() ? isLocalFolder(g.DataDir) || s.localDrive() : !OutrasEstacoesAtivas();
+    if (wanted && reindexaAqui)
         reindexed = ReindexAll(false);
     // 11. Calculations.
     ShowStatus(QStringLiteral("Inicializando Cálculos..."));

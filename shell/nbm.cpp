@@ -62,6 +62,23 @@ bool preparaCopiaTrabalho()
     return true;
 }
 
+// With the tables on a server there are no table files for the tool: the
+// table is rebuilt here, through the server, with its steps on the status
+// line. Returns the error text, empty when it went well.
+QString reconstroiNoServidor(nbm::Modo modo)
+{
+    TDM &dm = DM();
+    dm.TabIndexNBM.close();
+    try {
+        nbm::reconstroi(dm.BaseDados, modo, App().AppDir + QStringLiteral("Sys/Dados/"), [](const QString &passo, int percent) {
+            statusManutencao(nbm::textoProgresso(passo, percent));
+        });
+        return {};
+    } catch (const db::EngineError &e) {
+        return QStringLiteral("Não consegui reindexar os Produtos NBM (%1 - código %2).").arg(e.message()).arg(e.code());
+    }
+}
+
 // Starts the tool; the semaphore taken to check that no other workstation is
 // rebuilding is left to the tool, which holds it while it works.
 bool iniciaFerramenta(const QStringList &args)
@@ -140,7 +157,7 @@ void UpdateNBMProducts(const QString &versaoInstalada)
         MsgErro(QStringLiteral("Não consegui ler o arquivo ") + QFileInfo(arquivo).fileName() + QLatin1Char('.'));
         return;
     }
-    if (!pastaDeDadosLocal()) {
+    if (!pastaDeDadosLocal() && !DM().BaseDados.server()) {
         MsgInformacao(QStringLiteral("Recomendamos Reindexar a tabela de Produtos NBM.\rPara isso, você precisa abrir o sistema ST/Brelva no computador ")
                       + computerOfPath(App().DataDir) + QStringLiteral(" e:\r")
                       + QStringLiteral("Clique no botão \"Opções, \"Opções do Sistema\" e \"Reindexar Produtos/NBM agora\"."));
@@ -155,6 +172,15 @@ bool StartNBMRebuild(bool avisarNoFim)
     if (!OpenSysTable(nbm::SemaforoReindexacao)) {
         MsgAviso(kEmAndamento);
         return false;
+    }
+    if (DM().BaseDados.server()) {
+        const QString erro = reconstroiNoServidor(nbm::Modo::Reindexa);
+        CloseSysSemaphore(nbm::SemaforoReindexacao);
+        if (!erro.isEmpty())
+            MsgErro(erro);
+        else if (avisarNoFim)
+            MsgInformacao(QStringLiteral("Reindexação dos Produtos NBM encerrada!"));
+        return erro.isEmpty();
     }
     // The semaphore is let go before any message waits for the user (the
     // tool takes it again for its work).
@@ -176,7 +202,8 @@ void StartNBMCreate()
     const QString inicio = fileNoCase(App().AppDir, QStringLiteral("NBM-Start.txt"));
     if (!QFileInfo::exists(inicio))
         return;
-    const bool local = pastaDeDadosLocal();
+    // A server is no workstation's own disk: any of them may do it.
+    const bool local = pastaDeDadosLocal() || DM().BaseDados.server();
     QString pergunta = QStringLiteral("O arquivo de pesquisa de Produtos/NBM precisa ser recriado.\r");
     if (!local)
         pergunta += QStringLiteral("É recomendável que isso seja feito no computador onde o sistema está instalado (")
@@ -193,6 +220,17 @@ void StartNBMCreate()
     statusManutencao(QStringLiteral("Iniciando a criação da Consulta de Produtos por NBM..."));
     if (!OpenSysTable(nbm::SemaforoReindexacao)) {
         MsgAviso(kEmAndamento);
+        return;
+    }
+    if (DM().BaseDados.server()) {
+        const QString erro = reconstroiNoServidor(nbm::Modo::Cria);
+        CloseSysSemaphore(nbm::SemaforoReindexacao);
+        if (!erro.isEmpty()) {
+            MsgErro(erro);
+            return;
+        }
+        QFile::remove(inicio);
+        MsgInformacao(QStringLiteral("A Consulta de Produtos por NBM está disponível."));
         return;
     }
     QString erro;

@@ -9,6 +9,7 @@
 #include "platform/winmsg.h"
 #include "shell/appglobals.h"
 #include "shell/dbopen.h"
+#include "shell/servidor.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -116,6 +117,18 @@ bool AbreConfiguracao()
     Settings &s = Settings::instance();
     s.openSistema(g.AppDir);
     g.DataDir = withSlash(s.baseDadosPath());
+    // Tables on a server: a server that cannot be reached ends the start as a
+    // missing folder does, before anything is written.
+    g.Servidor = s.baseDadosServidor();
+    if (!g.Servidor.isEmpty()) {
+        const TesteServidor teste = testaServidor(g.Servidor);
+        if (!teste.ok) {
+            MsgErro(QStringLiteral("O Sistema ST/Brelva não conseguiu abrir os dados em ") + g.Servidor
+                    + QStringLiteral(".\r\r") + teste.texto + QStringLiteral("\r\rVerifique se o servidor ")
+                    + computadorServidor(g.Servidor) + QStringLiteral(" está ligado e funcionando."));
+            return false;
+        }
+    }
     // A re-creation interrupted by a kill is completed; the installation's
     // own folder is created when missing (the start fills it). A folder the
     // settings name elsewhere is never created: it may be on a computer that

@@ -75,20 +75,39 @@ int RegisterStation(const std::function<void(const QString &)> &status,
 
 QStringList OutrasEstacoes()
 {
-    QStringList outras;
-    if (!pastaCompartilhada(App().DataDir))
-        return outras;
-    const QString sys = DM().BaseDados.tableFilePath(QStringLiteral("STBrelva"), QStringLiteral(".dat"));
-    if (!QFileInfo::exists(sys))
-        return outras;
+    db::Database &base = DM().BaseDados;
+    const bool servidor = base.server() != nullptr;
+    QString sys;
+    if (!servidor) {
+        if (!pastaCompartilhada(App().DataDir))
+            return {};
+        sys = base.tableFilePath(QStringLiteral("STBrelva"), QStringLiteral(".dat"));
+        if (!QFileInfo::exists(sys))
+            return {};
+    }
     const QString meu = enderecoIPLocal();
+    const int proprio = numeroEstacao(meu);
     LockCurto curto;
-    const db::Session &sessao = DM().BaseDados.session();
+    const db::Session &sessao = base.session();
+    // On a folder the probe counts this process's own semaphore as held too;
+    // its entry carries this computer's address and is left out. On a server
+    // (always shared) a number this session cannot take is another
+    // workstation's; the own number is not probed there, as taking it again
+    // and releasing it would free it.
+    const auto ocupado = [&](int n) {
+        if (!servidor)
+            return db::semaphoreHeld(sys, n, sessao.lockRetryCount, sessao.lockWaitTime);
+        if (n == proprio)
+            return false;
+        if (!base.lockSemaphore(QStringLiteral("STBrelva"), n))
+            return true;
+        base.unlockSemaphore(QStringLiteral("STBrelva"), n);
+        return false;
+    };
+    QStringList outras;
     Settings &s = Settings::instance();
-    // The probe counts this process's own semaphore as held too; its entry
-    // carries this computer's address and is left out.
     for (int n = 1; n <= 255; ++n) {
-        if (!db::semaphoreHeld(sys, n, sessao.lockRetryCount, sessao.lockWaitTime))
+        if (!ocupado(n))
             continue;
         QString endereco = s.lockEntry(QString::number(n));
         if (endereco.isEmpty())

@@ -51,7 +51,9 @@ int RegisterStation(const std::function<void(const QString &)> &status,
 
 // The addresses of the other workstations using the data folder now: every
 // number whose semaphore is held and whose "Lock" entry is not this
-// computer's address. Empty at once when the folder is not shared.
+// computer's address. Empty at once when the folder is not shared. With the
+// tables on a server, every number but this workstation's own is probed
+// there (the server is always shared).
 QStringList OutrasEstacoes();
 
 // OtherStationsActive.

@@ -138,6 +138,7 @@ private slots:
     void queryRunAgain();
     void fieldsFoundAgainAfterReopen();
     void failedPostInsideTransaction();
+    void queryColumnNames();
 #ifndef STB_TEST_SERVER
     // What only a data folder has: table files, their attach limit, the file
     // engine's own settings.
@@ -1173,6 +1174,33 @@ void TestEngine::failedPostInsideTransaction()
     Table lidos(&other, QStringLiteral("Itens"));
     lidos.open();
     QCOMPARE(column(lidos, QStringLiteral("DescricaoNF")), (QStringList {QStringLiteral("a"), QStringLiteral("b")}));
+}
+
+void TestEngine::queryColumnNames()
+{
+    {
+        Table itens(m_db.get(), QStringLiteral("Itens"));
+        itens.open();
+        addItem(itens, 1, 1, QStringLiteral("a"), "1");
+    }
+    // A table column under its field's name, an alias as the statement
+    // writes it (the server answers in lower case); "*" shows only the
+    // table's fields.
+    Query q(m_db.get());
+    q.setSql(QStringLiteral("SELECT nroitem AS NumItem, DESCRICAONF, ValorNF * 2 AS Dobro FROM Itens"));
+    q.open();
+    QStringList names;
+    for (int i = 0; i < q.fieldCount(); ++i)
+        names << q.field(i).name();
+    QCOMPARE(names, (QStringList {QStringLiteral("NumItem"), QStringLiteral("DescricaoNF"), QStringLiteral("Dobro")}));
+    QCOMPARE(q.fieldByName(QStringLiteral("descricaonf")).asString(), QStringLiteral("a"));
+    QCOMPARE(q.field(2).asCurrency(), Currency::fromInt(2));
+    q.close();
+    q.setSql(QStringLiteral("SELECT * FROM Itens"));
+    q.open();
+    QCOMPARE(q.fieldCount(), itensDef().fields.size());
+    QCOMPARE(q.field(1).type(), FieldType::SmallInt);
+    QCOMPARE(q.field(1).name(), QStringLiteral("NroItem"));
 }
 
 #ifdef STB_TEST_SERVER

@@ -573,7 +573,10 @@ public:
                 if (serverName == kRowId)
                     continue; // the hidden identity of "SELECT *"
                 Column column = columnOf(r, col);
-                column.name = written.value(serverName.toLower(), serverName);
+                // A table column keeps its field's name; an alias or an
+                // expression the name the statement writes.
+                if (column.name.compare(serverName, Qt::CaseInsensitive) != 0)
+                    column.name = written.value(serverName.toLower(), serverName);
                 const auto decl = declared.constFind(column.name.toLower());
                 if (decl != declared.cend()) {
                     column.type = decl->first;
@@ -891,8 +894,8 @@ private:
             row.values[static_cast<size_t>(k)] = r.value(i, k + 1, columns[k].type);
     }
 
-    // A result column's type: the table column it comes from, else the
-    // type of the expression.
+    // A result column's type (and field name): the table column it comes
+    // from, else the type of the expression (without a name).
     Column columnOf(const PgResult &r, int col)
     {
         const unsigned rel = PQftable(r.handle(), col);
@@ -913,7 +916,7 @@ private:
             const Origin o = m_origins.value(rel);
             if (const PgCatalogEntry *e = entry(o.table))
                 if (const FieldDef *fd = e->def.field(o.columns.value(attnum)))
-                    return {{}, fd->type == FieldType::AutoInc ? FieldType::Integer : fd->type, fd->size};
+                    return {fd->name, fd->type == FieldType::AutoInc ? FieldType::Integer : fd->type, fd->size};
         }
         return columnOfOid(r.columnType(col), PQfmod(r.handle(), col));
     }
