@@ -147,6 +147,7 @@ private slots:
     void fieldsFoundAgainAfterReopen();
     void serverStoppedMidSession();
     void failedPostInsideTransaction();
+    void queryColumnNames();
     void serverReadBatchSnapshot();
     void serverRepairChecksTheCatalogue();
 
@@ -1126,6 +1127,17 @@ void TestEngine::serverStoppedMidSession()
     Table exclusive(&other, QStringLiteral("Itens"));
     exclusive.setExclusive(true);
     QVERIFY_THROWS_EXCEPTION(EngineError, exclusive.open());
+
+    // A transaction the server lost with the connection cannot commit: the
+    // commit fails and the datasets read the stored rows again.
+    m_db->startTransaction();
+    addItem(itens, 1, 3, QStringLiteral("perdido"), "3");
+    QVERIFY(m_store.server().stop());
+    QVERIFY2(m_store.server().restart(&error), qPrintable(error));
+    QVERIFY(lost([&] { m_db->commit(); }));
+    QVERIFY(!m_db->inTransaction());
+    QCOMPARE(itens.recordCount(), 2);
+    QCOMPARE(column(itens, QStringLiteral("DescricaoNF")), (QStringList {QStringLiteral("antes"), QStringLiteral("depois")}));
 #else
     QSKIP("server only: a data folder has no connection to lose");
 #endif
@@ -1148,6 +1160,33 @@ void TestEngine::failedPostInsideTransaction()
     Table lidos(&other, QStringLiteral("Itens"));
     lidos.open();
     QCOMPARE(column(lidos, QStringLiteral("DescricaoNF")), (QStringList {QStringLiteral("a"), QStringLiteral("b")}));
+}
+
+void TestEngine::queryColumnNames()
+{
+    {
+        Table itens(m_db.get(), QStringLiteral("Itens"));
+        itens.open();
+        addItem(itens, 1, 1, QStringLiteral("a"), "1");
+    }
+    // A table column under its field's name, an alias as the statement
+    // writes it (the server answers in lower case); "*" shows only the
+    // table's fields.
+    Query q(m_db.get());
+    q.setSql(QStringLiteral("SELECT nroitem AS NumItem, DESCRICAONF, ValorNF * 2 AS Dobro FROM Itens"));
+    q.open();
+    QStringList names;
+    for (int i = 0; i < q.fieldCount(); ++i)
+        names << q.field(i).name();
+    QCOMPARE(names, (QStringList {QStringLiteral("NumItem"), QStringLiteral("DescricaoNF"), QStringLiteral("Dobro")}));
+    QCOMPARE(q.fieldByName(QStringLiteral("descricaonf")).asString(), QStringLiteral("a"));
+    QCOMPARE(q.field(2).asCurrency(), Currency::fromInt(2));
+    q.close();
+    q.setSql(QStringLiteral("SELECT * FROM Itens"));
+    q.open();
+    QCOMPARE(q.fieldCount(), itensDef().fields.size());
+    QCOMPARE(q.field(1).type(), FieldType::SmallInt);
+    QCOMPARE(q.field(1).name(), QStringLiteral("NroItem"));
 }
 
 void TestEngine::serverReadBatchSnapshot()

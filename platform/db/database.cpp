@@ -62,7 +62,6 @@ void Database::notOnServer(const char *what) const
 
 bool Database::serverConnected() const { return m_server->isConnected(); }
 
-bool Database::serverInTransaction() const { return m_server->inTransaction(); }
 
 void Database::open()
 {
@@ -155,8 +154,8 @@ void Database::close()
             c->clientClose();
     if (m_server) {
         m_readBatchDepth = 0;
-        if (m_server->inTransaction())
-            m_server->rollback();
+        m_serverTx = false;
+        m_server->rollback();
         m_server->disconnect();
         return;
     }
@@ -419,9 +418,11 @@ LockHold Database::lockForWrite()
 void Database::startTransaction()
 {
     if (m_server) {
-        if (m_server->inTransaction())
+        if (m_serverTx && m_server->inTransaction())
             throw EngineError(Err::InvalidOperation, QStringLiteral("Já existe uma transação em andamento"));
+        m_serverTx = false;
         m_server->startTransaction();
+        m_serverTx = true;
         return;
     }
     open();
@@ -448,8 +449,9 @@ void Database::startTransaction()
 void Database::commit(bool)
 {
     if (m_server) {
-        if (!m_server->inTransaction())
+        if (!m_serverTx)
             return;
+        m_serverTx = false;
         try {
             m_server->commit();
         } catch (const EngineError &) {
@@ -479,8 +481,9 @@ void Database::commit(bool)
 void Database::rollback()
 {
     if (m_server) {
-        if (!m_server->inTransaction())
+        if (!m_serverTx)
             return;
+        m_serverTx = false;
         m_server->rollback();
         notifyRolledBack();
         return;

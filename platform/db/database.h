@@ -149,7 +149,7 @@ public:
     void startTransaction();
     void commit(bool flush = true);
     void rollback();
-    bool inTransaction() const { return m_inTransaction || (m_server && serverInTransaction()); }
+    bool inTransaction() const { return m_inTransaction || m_serverTx; }
 
     // ---- read batches -------------------------------------------------
     // While a batch is open (outside a transaction), the statements share one
@@ -217,7 +217,6 @@ private:
     }
     [[noreturn]] void notOnServer(const char *what) const;
     bool serverConnected() const;
-    bool serverInTransaction() const;
     // Applies the synchronous setting to one schema of the connection.
     void applySynchronous(const QString &schema);
     void connect();
@@ -268,6 +267,9 @@ private:
     QString m_dir;
     Session *m_session;
     std::unique_ptr<ServerBackend> m_server;
+    // A transaction was started on the server and not yet ended here (the
+    // server may have lost it with its connection: the commit then fails).
+    bool m_serverTx = false;
     bool m_keepConnection = false;
     bool m_synchronous = true;
     sqlite3 *m_conn = nullptr;

@@ -12,6 +12,7 @@
 #include <QLoggingCategory>
 #include <QRegularExpression>
 #include <libpq-fe.h>
+#include <utility>
 
 namespace stb::db {
 
@@ -119,6 +120,7 @@ public:
     {
         m_conn.reset();
         m_wasConnected = false;
+        m_txLost = false;
         m_opens.clear();
         m_catalog.clear();
         m_origins.clear();
@@ -346,6 +348,7 @@ public:
 
     void startTransaction() override
     {
+        m_txLost = false;
         guarded({}, [&] {
             writing();
             c().startTransaction();
@@ -355,14 +358,18 @@ public:
 
     void commit() override
     {
-        if (!m_userTx)
+        if (!m_userTx) {
+            if (std::exchange(m_txLost, false))
+                throw connectionLost(QStringLiteral("a transação foi desfeita pelo servidor ao perder a conexão"));
             return;
+        }
         m_userTx = false;
         guarded({}, [&] { c().commit(); });
     }
 
     void rollback() override
     {
+        m_txLost = false;
         if (!m_userTx)
             return;
         m_userTx = false;
@@ -544,7 +551,10 @@ public:
                 if (serverName == kRowId)
                     continue; // the hidden identity of "SELECT *"
                 Column column = columnOf(r, col);
-                column.name = written.value(serverName.toLower(), serverName);
+                // A table column keeps its field's name; an alias or an
+                // expression the name the statement writes.
+                if (column.name.compare(serverName, Qt::CaseInsensitive) != 0)
+                    column.name = written.value(serverName.toLower(), serverName);
                 const auto decl = declared.constFind(column.name.toLower());
                 if (decl != declared.cend()) {
                     column.type = decl->first;
@@ -611,6 +621,7 @@ private:
         m_catalog.clear();
         m_origins.clear();
         m_snapshotOpen = false;
+        m_txLost = m_txLost || m_userTx;
         m_userTx = false;
         try {
             m_conn = std::make_unique<PgConnection>(m_address, m_session);
@@ -651,6 +662,7 @@ private:
             if (e.code() != Err::ConnectionLost)
                 throw;
             m_snapshotOpen = false;
+            m_txLost = m_txLost || m_userTx;
             m_userTx = false;
             qCWarning(lcPg).noquote() << e.message();
             throw EngineError(Err::ConnectionLost,
@@ -818,8 +830,8 @@ private:
             row.values[static_cast<size_t>(k)] = r.value(i, k + 1, columns[k].type);
     }
 
-    // A result column's type: the table column it comes from, else the
-    // type of the expression.
+    // A result column's type (and field name): the table column it comes
+    // from, else the type of the expression (without a name).
     Column columnOf(const PgResult &r, int col)
     {
         const unsigned rel = PQftable(r.handle(), col);
@@ -837,10 +849,10 @@ private:
                 }
                 m_origins.insert(rel, o);
             }
-            const Origin &o = m_origins[rel];
+            const Origin o = m_origins.value(rel);
             if (const PgCatalogEntry *e = entry(o.table))
                 if (const FieldDef *fd = e->def.field(o.columns.value(attnum)))
-                    return {{}, fd->type == FieldType::AutoInc ? FieldType::Integer : fd->type, fd->size};
+                    return {fd->name, fd->type == FieldType::AutoInc ? FieldType::Integer : fd->type, fd->size};
         }
         return columnOfOid(r.columnType(col), PQfmod(r.handle(), col));
     }
@@ -858,6 +870,7 @@ private:
     QHash<unsigned, Origin> m_origins; // the tables result columns come from, by OID
     bool m_wasConnected = false; // a failure to connect again is a lost connection
     bool m_userTx = false;
+    bool m_txLost = false; // the connection went with the transaction: its commit must fail
     bool m_batch = false; // a read batch is open
     bool m_snapshotOpen = false; // its snapshot transaction is in force
 };
