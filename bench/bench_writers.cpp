@@ -72,7 +72,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     stbtest::PgServer server;
     QString error;
-    if (!server.start(&error)) {
+    if (!server.start(&error, true)) { // flushed commits, as the folder's
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }

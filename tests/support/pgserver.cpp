@@ -62,8 +62,9 @@ bool PgServer::run(const QString &program, const QStringList &args, QString *err
     return false;
 }
 
-bool PgServer::start(QString *error)
+bool PgServer::start(QString *error, bool durable)
 {
+    m_durable = durable;
     m_bin = findBinDir();
     if (m_bin.isEmpty()) {
         *error = QStringLiteral("PostgreSQL server programs not found (pg_config --bindir, /usr/lib/postgresql/*/bin): "
@@ -106,9 +107,8 @@ bool PgServer::start(QString *error)
 
 bool PgServer::restart(QString *error)
 {
-    const QString options = QStringLiteral("-k %1 -c listen_addresses= -c fsync=off -c full_page_writes=off "
-                                           "-c shared_buffers=16MB -c max_connections=40")
-                                .arg(m_dir);
+    const QString options = QStringLiteral("-k %1 -c listen_addresses= %2-c shared_buffers=16MB -c max_connections=40")
+                                .arg(m_dir, m_durable ? QString() : QStringLiteral("-c fsync=off -c full_page_writes=off "));
     QString dummy;
     m_running = run(QStringLiteral("pg_ctl"),
         {QStringLiteral("-D"), m_dir + QStringLiteral("/data"), QStringLiteral("-o"), options, QStringLiteral("-l"),

@@ -21,7 +21,9 @@ public:
 
     // Creates and starts the server; false with the reason when the server
     // programs are missing or fail (the caller fails the test with it).
-    bool start(QString *error);
+    // Tests run it without flushing to disk; `durable` keeps the flushes (a
+    // benchmark that compares it with the folder's flushed commits).
+    bool start(QString *error, bool durable = false);
     // Stops the server at once (connections are cut), keeping its files.
     bool stop();
     // Starts it again after stop().
@@ -38,6 +40,7 @@ private:
 
     QString m_bin;
     QString m_dir;
+    bool m_durable = false;
     bool m_root = false;
     bool m_running = false;
 };
