@@ -1,6 +1,7 @@
 // Engine binding against the raw SQLite C API doing the same work on the same
 // kind of files: (a) 10,000 appends in one transaction, (b) a full scan of
 // 10,000 rows with one calculated field, (c) a grouped SUM query.
+#include "bench/engine_work.h"
 #include "bench/harness.h"
 #include "platform/db/dataset.h"
 #include "platform/db/transaction.h"
@@ -12,48 +13,9 @@
 
 using namespace stb;
 using namespace stb::db;
+using namespace stb::benchwork;
 
 namespace {
-
-constexpr int kRows = 10000;
-
-TableDef itensDef()
-{
-    TableDef d;
-    d.name = QStringLiteral("Itens");
-    d.fields = {{QStringLiteral("IdNota"), FieldType::Integer},
-                {QStringLiteral("NroItem"), FieldType::SmallInt},
-                {QStringLiteral("DescricaoNF"), FieldType::String, 50},
-                {QStringLiteral("ValorNF"), FieldType::Currency},
-                {QStringLiteral("AliqICMS"), FieldType::Currency}};
-    d.indexes = {{QStringLiteral("IdNota"), QStringLiteral("IdNota;NroItem"), 0}};
-    return d;
-}
-
-QString descr(int i) { return QStringLiteral("mercadoria número %1").arg(i); }
-Currency valor(int i) { return Currency::fromRaw(1000000 + 3377 * i); }
-
-void appendDataset(Database &db)
-{
-    Table t(&db, QStringLiteral("Itens"));
-    t.open();
-    Field &idNota = t.fieldByName(QStringLiteral("IdNota"));
-    Field &nro = t.fieldByName(QStringLiteral("NroItem"));
-    Field &desc = t.fieldByName(QStringLiteral("DescricaoNF"));
-    Field &val = t.fieldByName(QStringLiteral("ValorNF"));
-    Field &aliq = t.fieldByName(QStringLiteral("AliqICMS"));
-    Transaction tx(db);
-    for (int i = 0; i < kRows; ++i) {
-        t.append();
-        idNota.setAsInteger(i / 20);
-        nro.setAsInteger(i % 20 + 1);
-        desc.setAsString(descr(i));
-        val.setAsCurrency(valor(i));
-        aliq.setAsCurrency(Currency::fromInt(18));
-        t.post();
-    }
-    tx.commit();
-}
 
 void appendRaw(const QString &path)
 {
@@ -79,26 +41,6 @@ void appendRaw(const QString &path)
     sqlite3_close(db);
 }
 
-Currency scanDataset(Database &db)
-{
-    Table t(&db, QStringLiteral("Itens"));
-    t.setIndexName(QStringLiteral("IdNota"));
-    Field &icms = t.addCalcField(QStringLiteral("ValorICMS"), FieldType::Currency);
-    Field *valorNF = nullptr, *aliqICMS = nullptr;
-    t.onCalcFields = [&](DataSet &ds) {
-        if (!valorNF) {
-            valorNF = &ds.fieldByName(QStringLiteral("ValorNF"));
-            aliqICMS = &ds.fieldByName(QStringLiteral("AliqICMS"));
-        }
-        icms.setAsCurrency(valorNF->asCurrency() * aliqICMS->asCurrency() / Extended(100));
-    };
-    t.open();
-    Currency total;
-    for (t.first(); !t.eof(); t.next())
-        total += icms.asCurrency();
-    return total;
-}
-
 Currency scanRaw(const QString &path)
 {
     sqlite3 *db = nullptr;
@@ -119,18 +61,6 @@ Currency scanRaw(const QString &path)
     return total;
 }
 
-const char *kGroupSql = "SELECT IdNota, SUM(ValorNF * AliqICMS / 100) FROM Itens GROUP BY IdNota";
-
-Currency groupDataset(Database &db)
-{
-    Query q(&db);
-    q.setSql(QString::fromLatin1(kGroupSql));
-    q.open();
-    Currency total;
-    for (q.first(); !q.eof(); q.next())
-        total += q.field(1).asCurrency();
-    return total;
-}
 
 Currency groupRaw(const QString &path)
 {
