@@ -128,14 +128,25 @@ PgConnection::~PgConnection()
 
 bool PgConnection::isConnected() const { return m_conn && !m_lost && PQstatus(m_conn) == CONNECTION_OK; }
 
-PgResult PgConnection::exec(const QString &sql, const QList<QByteArray> &params, const QString &table)
+namespace {
+
+// The bound texts as libpq takes them (a null QByteArray binds NULL).
+std::vector<const char *> valuePointers(const QList<QByteArray> &params)
 {
-    if (!m_conn || m_lost)
-        throw connectionLost(QStringLiteral("a conexão com o servidor foi interrompida"));
     std::vector<const char *> values;
     values.reserve(static_cast<size_t>(params.size()));
     for (const QByteArray &p : params)
         values.push_back(p.isNull() ? nullptr : p.constData());
+    return values;
+}
+
+} // namespace
+
+PgResult PgConnection::exec(const QString &sql, const QList<QByteArray> &params, const QString &table)
+{
+    if (!m_conn || m_lost)
+        throw connectionLost(QStringLiteral("a conexão com o servidor foi interrompida"));
+    const std::vector<const char *> values = valuePointers(params);
     PgResult res(PQexecParams(m_conn, sql.toUtf8().constData(), static_cast<int>(values.size()), nullptr,
         values.data(), nullptr, nullptr, 0));
     const ExecStatusType st = res.handle() ? PQresultStatus(res.handle()) : PGRES_FATAL_ERROR;
@@ -162,9 +173,9 @@ PgResult PgConnection::execPrepared(const QString &sql, const QList<QByteArray> 
     if (!m_conn || m_lost)
         throw connectionLost(QStringLiteral("a conexão com o servidor foi interrompida"));
     const int n = static_cast<int>(params.size());
-    QByteArray name = m_prepared.value(sql);
-    if (name.isEmpty()) {
-        name = "stb_p" + QByteArray::number(++m_preparedCount);
+    bool prepare = false;
+    const QByteArray name = preparedName(sql, &prepare);
+    if (prepare) {
         PgResult prep(PQprepare(m_conn, name.constData(), sql.toUtf8().constData(), n, nullptr));
         if (!prep.handle() || PQresultStatus(prep.handle()) != PGRES_COMMAND_OK)
             fail(prep, table);
@@ -181,21 +192,25 @@ PgResult PgConnection::execPrepared(const QString &sql, const QList<QByteArray> 
     return res;
 }
 
+QByteArray PgConnection::preparedName(const QString &sql, bool *fresh)
+{
+    QByteArray name = m_prepared.value(sql);
+    *fresh = name.isEmpty();
+    if (*fresh)
+        name = "stb_p" + QByteArray::number(++m_preparedCount);
+    return name;
+}
+
 PgResult PgConnection::execInSavepoint(const QString &sql, const QList<QByteArray> &params, const QString &table)
 {
     if (!m_conn || m_lost)
         throw connectionLost(QStringLiteral("a conexão com o servidor foi interrompida"));
     if (!m_inTransaction || PQenterPipelineMode(m_conn) != 1)
         return exec(sql, params, table);
-    std::vector<const char *> values;
-    values.reserve(static_cast<size_t>(params.size()));
-    for (const QByteArray &p : params)
-        values.push_back(p.isNull() ? nullptr : p.constData());
+    const std::vector<const char *> values = valuePointers(params);
     const int n = static_cast<int>(values.size());
-    QByteArray name = m_prepared.value(sql);
-    const bool prepare = name.isEmpty();
-    if (prepare)
-        name = "stb_p" + QByteArray::number(++m_preparedCount);
+    bool prepare = false;
+    const QByteArray name = preparedName(sql, &prepare);
     const bool sent = PQsendQueryParams(m_conn, "SAVEPOINT stb_stmt", 0, nullptr, nullptr, nullptr, nullptr, 0)
         && (!prepare || PQsendPrepare(m_conn, name.constData(), sql.toUtf8().constData(), n, nullptr))
         && PQsendQueryPrepared(m_conn, name.constData(), n, values.data(), nullptr, nullptr, 0)

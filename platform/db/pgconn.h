@@ -116,6 +116,9 @@ private:
     enum class LockKind { Semaphore = 1, Open = 2 };
     static int lockKey(LockKind kind, const QString &table);
     [[noreturn]] void fail(const PgResult &res, const QString &table);
+    // The name a statement text is prepared under; `fresh` when it still has
+    // to be prepared (it is remembered once the preparation succeeds).
+    QByteArray preparedName(const QString &sql, bool *fresh);
     bool tryAdvisory(int key1, int key2, bool shared, bool retry);
     void unlockAdvisory(int key1, int key2, bool shared);
 

@@ -117,47 +117,6 @@ struct SourceFolder {
     std::unique_ptr<Database> db;
 };
 
-// Inserts rows into a server table in statements of many rows each.
-class RowWriter {
-public:
-    RowWriter(PgConnection &c, const TableDef &def) : m_c(c), m_def(def)
-    {
-        m_perStatement = qMax(1, qMin(500, 30000 / qMax(1, static_cast<int>(def.fields.size()))));
-    }
-    void add(QList<QByteArray> &&row)
-    {
-        m_params.append(std::move(row));
-        if (++m_rows == m_perStatement)
-            flush();
-    }
-    void flush()
-    {
-        if (m_rows == 0)
-            return;
-        const int n = static_cast<int>(m_def.fields.size());
-        QStringList cols, tuples;
-        for (const FieldDef &f : m_def.fields)
-            cols << pgIdent(f.name);
-        for (int r = 0; r < m_rows; ++r) {
-            QStringList ph;
-            for (int i = 0; i < n; ++i)
-                ph << QStringLiteral("$%1").arg(r * n + i + 1);
-            tuples << QLatin1Char('(') + ph.join(QLatin1Char(',')) + QLatin1Char(')');
-        }
-        m_c.exec(QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
-                     .arg(pgTableName(m_def.name), cols.join(QLatin1Char(',')), tuples.join(QLatin1Char(','))),
-            m_params, m_def.name);
-        m_params.clear();
-        m_rows = 0;
-    }
-
-private:
-    PgConnection &m_c;
-    const TableDef &m_def;
-    int m_perStatement;
-    int m_rows = 0;
-    QList<QByteArray> m_params;
-};
 
 } // namespace
 
@@ -205,7 +164,7 @@ QList<MigrationCheck> migrateFolderToServer(const QString &folder, const QString
             QList<const Field *> fields;
             for (const FieldDef &f : def.fields)
                 fields << &t.fieldByName(f.name);
-            RowWriter writer(c, def);
+            PgRowWriter writer(c, def);
             for (t.first(); !t.eof(); t.next()) {
                 QList<QByteArray> row;
                 row.reserve(fields.size());

@@ -67,25 +67,21 @@ QStringList pgReplaceTables(const QString &address, const QString &deliveryDir, 
         c.exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(pgTableName(def.name)), QList<QByteArray>{}, def.name);
         pgCreateTable(c, def, source.tableVersion(name), folder);
 
-        QStringList cols, params;
-        for (int i = 0; i < def.fields.size(); ++i) {
-            cols << pgIdent(def.fields[i].name);
-            params << QStringLiteral("$%1").arg(i + 1);
-        }
-        const QString insert = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                   .arg(pgTableName(def.name), cols.join(QLatin1Char(',')), params.join(QLatin1Char(',')));
         Table t(&source, name);
         t.setReadOnly(true);
         t.open();
         QList<const Field *> fields;
         for (const FieldDef &f : def.fields)
             fields << &t.fieldByName(f.name);
+        PgRowWriter writer(c, def);
         for (t.first(); !t.eof(); t.next()) {
             QList<QByteArray> row;
+            row.reserve(fields.size());
             for (int i = 0; i < fields.size(); ++i)
                 row << pgTextOf(def.fields[i].type, fields[i]->raw());
-            c.exec(insert, row, def.name);
+            writer.add(std::move(row));
         }
+        writer.flush();
         t.close();
         pgSyncAutoIncrement(c, def);
         replaced << def.name;

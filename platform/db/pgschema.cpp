@@ -144,4 +144,37 @@ void pgSyncAutoIncrement(PgConnection &c, const TableDef &def)
     }
 }
 
+PgRowWriter::PgRowWriter(PgConnection &c, const TableDef &def) : m_c(c), m_def(def)
+{
+    m_perStatement = qMax(1, qMin(500, 30000 / qMax(1, static_cast<int>(def.fields.size()))));
+}
+
+void PgRowWriter::add(QList<QByteArray> &&row)
+{
+    m_params.append(std::move(row));
+    if (++m_rows == m_perStatement)
+        flush();
+}
+
+void PgRowWriter::flush()
+{
+    if (m_rows == 0)
+        return;
+    const int n = static_cast<int>(m_def.fields.size());
+    QStringList cols, tuples;
+    for (const FieldDef &f : m_def.fields)
+        cols << pgIdent(f.name);
+    for (int r = 0; r < m_rows; ++r) {
+        QStringList ph;
+        for (int i = 0; i < n; ++i)
+            ph << QStringLiteral("$%1").arg(r * n + i + 1);
+        tuples << QLatin1Char('(') + ph.join(QLatin1Char(',')) + QLatin1Char(')');
+    }
+    m_c.exec(QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
+                 .arg(pgTableName(m_def.name), cols.join(QLatin1Char(',')), tuples.join(QLatin1Char(','))),
+        m_params, m_def.name);
+    m_params.clear();
+    m_rows = 0;
+}
+
 } // namespace stb::db

@@ -8,6 +8,7 @@
 
 #include "platform/db/types.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -55,5 +56,22 @@ QList<PgCatalogEntry> pgCatalogEntries(PgConnection &c);
 // After rows were written with their own auto-increment values, the next
 // value given by the server follows the largest one.
 void pgSyncAutoIncrement(PgConnection &c, const TableDef &def);
+
+// Inserts rows into a server table in statements of many rows each (one
+// round trip for hundreds of rows); each row holds the value texts of every
+// field of the definition, in its order. flush() writes what is left.
+class PgRowWriter {
+public:
+    PgRowWriter(PgConnection &c, const TableDef &def);
+    void add(QList<QByteArray> &&row);
+    void flush();
+
+private:
+    PgConnection &m_c;
+    const TableDef &m_def;
+    int m_perStatement;
+    int m_rows = 0;
+    QList<QByteArray> m_params;
+};
 
 } // namespace stb::db
