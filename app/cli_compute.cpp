@@ -22,11 +22,11 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <algorithm>
-#include <functional>
-#include <tuple>
 #include <cstdio>
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -51,7 +51,9 @@ struct Layout {
     std::vector<bool> atribuido; // by field index
 
     Layout(stb::db::TableDef d, QStringList assigned, QStringList nested)
-        : def(std::move(d)), atribuidos(std::move(assigned)), aninhados(std::move(nested))
+        : def(std::move(d)),
+          atribuidos(std::move(assigned)),
+          aninhados(std::move(nested))
     {
         atribuido.resize(static_cast<size_t>(def.fields.size()));
         for (int i = 0; i < def.fields.size(); ++i) {
@@ -103,11 +105,11 @@ struct Entrada {
 QString child(const QString &path, const QString &key) { return path.isEmpty() ? key : path + QLatin1Char('.') + key; }
 QString itemPath(const QString &path, size_t i) { return path + QStringLiteral("[%1]").arg(i); }
 
-[[noreturn]] void bad(const QString &path, const QString &reason) { throw InputError{path, reason}; }
+[[noreturn]] void bad(const QString &path, const QString &reason) { throw InputError {path, reason}; }
 
 // A path built only when an error needs it (the input may hold 100,000 lines).
 using Caminho = std::function<QString()>;
-[[noreturn]] void bad(const Caminho &path, const QString &reason) { throw InputError{path(), reason}; }
+[[noreturn]] void bad(const Caminho &path, const QString &reason) { throw InputError {path(), reason}; }
 
 const Value &expectObject(const Value &v, const QString &path)
 {
@@ -181,7 +183,7 @@ stb::db::Value readField(const stb::db::FieldDef &def, const Value &v, const Cam
         if (m.hasCaptured(4)) {
             const QString ms = m.captured(7);
             t = QTime(m.captured(4).toInt(), m.captured(5).toInt(), m.hasCaptured(6) ? m.captured(6).toInt() : 0,
-                      ms.isEmpty() ? 0 : ms.leftJustified(3, QLatin1Char('0')).toInt());
+                ms.isEmpty() ? 0 : ms.leftJustified(3, QLatin1Char('0')).toInt());
             if (!t.isValid())
                 bad(path, QStringLiteral("hora inexistente \"%1\"").arg(v.text));
         }
@@ -241,7 +243,7 @@ const Layout &layoutCalculos()
 const Layout &layoutNotas()
 {
     static const Layout l(stb::schema::notas(), {QStringLiteral("IdCalculo"), QStringLiteral("IdNota")},
-                          {QStringLiteral("itens"), QStringLiteral("itensMedic")});
+        {QStringLiteral("itens"), QStringLiteral("itensMedic")});
     return l;
 }
 const Layout &layoutItens()
@@ -279,13 +281,13 @@ Nota leNota(const Value &obj, size_t i)
     const Caminho p = [i] { return itemPath(QStringLiteral("notas"), i); };
     Nota n;
     n.row = readRow(obj, layoutNotas(), p);
-    if (const stb::db::Value *nro = fieldOf(n.row, layoutNotas(), QStringLiteral("NroNF")); nro && !stb::db::isNull(*nro)) {
+    if (const stb::db::Value *nro = fieldOf(n.row, layoutNotas(), QStringLiteral("NroNF"));
+        nro && !stb::db::isNull(*nro)) {
         n.nroNF = std::get<QString>(*nro);
         n.nroNFNull = false;
     }
-    for (const auto &[chave, lista, layout] :
-         {std::tuple{QStringLiteral("itens"), &n.itens, &layoutItens()},
-          std::tuple{QStringLiteral("itensMedic"), &n.itensMedic, &layoutItensMedic()}}) {
+    for (const auto &[chave, lista, layout] : {std::tuple {QStringLiteral("itens"), &n.itens, &layoutItens()},
+             std::tuple {QStringLiteral("itensMedic"), &n.itensMedic, &layoutItensMedic()}}) {
         const Caminho pl = [&p, &chave] { return child(p(), chave); };
         const std::vector<Value> &itens = arrayOf(member(obj, chave), pl);
         lista->reserve(itens.size());
@@ -307,7 +309,8 @@ Entrada readEntrada(const Value &doc)
         expectObject(*s, QStringLiteral("settings"));
         for (const auto &[key, v] : s->members) {
             const QString p = child(QStringLiteral("settings"), key);
-            if (key != QLatin1String("MRNormal") && key != QLatin1String("MREmDobro") && key != QLatin1String("MRReducao"))
+            if (key != QLatin1String("MRNormal") && key != QLatin1String("MREmDobro")
+                && key != QLatin1String("MRReducao"))
                 bad(p, QStringLiteral("configuração desconhecida"));
             if (v.isNull())
                 continue;
@@ -323,8 +326,8 @@ Entrada readEntrada(const Value &doc)
     const Value *calc = member(doc, QStringLiteral("calculo"));
     Value emptyObject;
     emptyObject.type = Value::Type::Object;
-    in.calculo = readRow(calc && !calc->isNull() ? *calc : emptyObject, layoutCalculos(),
-                         [] { return QStringLiteral("calculo"); });
+    in.calculo = readRow(
+        calc && !calc->isNull() ? *calc : emptyObject, layoutCalculos(), [] { return QStringLiteral("calculo"); });
     if (const stb::db::Value *mode = fieldOf(in.calculo, layoutCalculos(), QStringLiteral("PrintMR"));
         mode && !stb::db::isNull(*mode)) {
         const auto m = std::get<std::int64_t>(*mode);
@@ -384,8 +387,8 @@ class SemItensMedic {
 public:
     SemItensMedic(stb::db::DataSet &medic, const Entrada &in) : m_medic(medic)
     {
-        const bool algum = std::any_of(in.notas.cbegin(), in.notas.cend(),
-                                       [](const Nota &n) { return !n.itensMedic.empty(); });
+        const bool algum
+            = std::any_of(in.notas.cbegin(), in.notas.cend(), [](const Nota &n) { return !n.itensMedic.empty(); });
         m_suspenso = !algum && m_medic.masterLinkActive();
         if (m_suspenso)
             m_medic.setMasterLinkActive(false);
@@ -530,9 +533,8 @@ std::vector<std::string> compute(stb::TDM &dm, const Entrada &in, const CliSink 
         porId.insert(in.notas[i].idNota, i);
     std::vector<std::string> saida(in.notas.size());
 
-    const stb::ParametrosMR mr{in.settings.value(QStringLiteral("MRNormal"), 50),
-                               in.settings.value(QStringLiteral("MREmDobro"), 100),
-                               in.settings.value(QStringLiteral("MRReducao"), 20)};
+    const stb::ParametrosMR mr {in.settings.value(QStringLiteral("MRNormal"), 50),
+        in.settings.value(QStringLiteral("MREmDobro"), 100), in.settings.value(QStringLiteral("MRReducao"), 20)};
     const stb::CalculoEmCurso calculo(
         dm, stb::contextoCalculo(dm.TabCalc, stb::fatoresMR(in.printMR, mr), stb::Clock::today()));
     const SemItensMedic semMedic(dm.TabItensMedic, in);
@@ -541,8 +543,8 @@ std::vector<std::string> compute(stb::TDM &dm, const Entrada &in, const CliSink 
     stb::db::Table &medic = dm.TabItensMedic;
     const stb::db::Field &idNota = notas.fieldByName(QStringLiteral("IdNota"));
     const stb::db::Field &valorARecolher = notas.fieldByName(QStringLiteral("ValorARecolher"));
-    const char *const nomes[] = {"FreteProp",        "Soma",          "ValorFinal", "ValorICMS",  "ValorFEM",
-                                 "ValorCreditoICMS", "ICMSaRecolher", "ValorMR",    "ValorMRRed", "TotalARecolher"};
+    const char *const nomes[] = {"FreteProp", "Soma", "ValorFinal", "ValorICMS", "ValorFEM", "ValorCreditoICMS",
+        "ICMSaRecolher", "ValorMR", "ValorMRRed", "TotalARecolher"};
     std::vector<const stb::db::Field *> campos;
     for (const char *n : nomes)
         campos.push_back(&itens.fieldByName(QString::fromLatin1(n)));
@@ -650,7 +652,8 @@ int cli::leOpcaoToday(const QStringList &args, int &i, std::optional<QDate> &tod
     static const QRegularExpression re(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
     const QString t = args[++i];
     if (!re.match(t).hasMatch())
-        return inputError(QStringLiteral("--today"), QStringLiteral("esperada uma data AAAA-MM-DD, encontrado \"%1\"").arg(t));
+        return inputError(
+            QStringLiteral("--today"), QStringLiteral("esperada uma data AAAA-MM-DD, encontrado \"%1\"").arg(t));
     const QDate d = QDate::fromString(t, Qt::ISODate);
     if (!d.isValid())
         return inputError(QStringLiteral("--today"), QStringLiteral("data inexistente \"%1\"").arg(t));
@@ -658,10 +661,11 @@ int cli::leOpcaoToday(const QStringList &args, int &i, std::optional<QDate> &tod
     return 0;
 }
 
-int cli::comCalculoArmazenado(const QString &file, const std::optional<QDate> &today,
-                              const std::function<int(stb::TDM &, int)> &acao)
+int cli::comCalculoArmazenado(
+    const QString &file, const std::optional<QDate> &today, const std::function<int(stb::TDM &, int)> &acao)
 {
-    return executa(file, today, [&acao](stb::TDM &dm, const Entrada &in, const CliSink &) { return acao(dm, in.printMR); });
+    return executa(
+        file, today, [&acao](stb::TDM &dm, const Entrada &in, const CliSink &) { return acao(dm, in.printMR); });
 }
 
 int cli::leTodayEArquivo(const QStringList &args, const QString &subcomando, std::optional<QDate> &today, QString &file)
@@ -681,7 +685,7 @@ int cli::leTodayEArquivo(const QStringList &args, const QString &subcomando, std
     }
     if (file.isEmpty())
         return inputError(QStringLiteral("ARQUIVO.json"),
-                          QStringLiteral("falta o arquivo de entrada (%1 [--today AAAA-MM-DD] ARQUIVO.json)").arg(subcomando));
+            QStringLiteral("falta o arquivo de entrada (%1 [--today AAAA-MM-DD] ARQUIVO.json)").arg(subcomando));
     return 0;
 }
 
@@ -715,8 +719,8 @@ int executa(const QString &file, const std::optional<QDate> &today, const Acao &
         // Each invoice is read as soon as it is parsed; the document keeps
         // only the rest.
         std::vector<Nota> notas;
-        const json::ListSink leNotas{QStringLiteral("notas"),
-                                     [&notas](Value &&v) { notas.push_back(leNota(v, notas.size())); }};
+        const json::ListSink leNotas {
+            QStringLiteral("notas"), [&notas](Value &&v) { notas.push_back(leNota(v, notas.size())); }};
         json::ParseError perr;
         try {
             const auto doc = json::parse(*data, &perr, &leNotas);
@@ -757,8 +761,8 @@ int executa(const QString &file, const std::optional<QDate> &today, const Acao &
         // The temporary folder goes away with the run: its commits need not
         // wait for the disk (the program's data folder keeps them durable).
         dm.BaseDados.setSynchronous(false);
-        for (stb::db::Table *t : {&dm.TabFisc, &dm.TabRemet, &dm.TabDest, &dm.TabCalc, &dm.TabNotas, &dm.TabItens,
-                                  &dm.TabItensMedic})
+        for (stb::db::Table *t :
+            {&dm.TabFisc, &dm.TabRemet, &dm.TabDest, &dm.TabCalc, &dm.TabNotas, &dm.TabItens, &dm.TabItensMedic})
             t->open();
         store(dm, in);
         rc = acao(dm, in, sink);

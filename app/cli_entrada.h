@@ -38,7 +38,7 @@ std::optional<stb::db::Value> valorCampo(const stb::db::FieldDef &def, const jso
 // given); the data module's TabCalc stays on the calculation. Returns the
 // exit code: 2 for bad input, 1 when the run failed or the core reported an
 // error, otherwise what `acao` returns.
-int comCalculoArmazenado(const QString &file, const std::optional<QDate> &today,
-                         const std::function<int(stb::TDM &dm, int printMR)> &acao);
+int comCalculoArmazenado(
+    const QString &file, const std::optional<QDate> &today, const std::function<int(stb::TDM &dm, int printMR)> &acao);
 
 } // namespace cli

@@ -20,8 +20,7 @@ constexpr int MaxDepth = 200;
 
 class Parser {
 public:
-    Parser(const QByteArray &data, ParseError *error, const ListSink *sink)
-        : m_data(data), m_error(error), m_sink(sink)
+    Parser(const QByteArray &data, ParseError *error, const ListSink *sink) : m_data(data), m_error(error), m_sink(sink)
     {
     }
 
@@ -50,7 +49,7 @@ private:
                     ++column;
                 }
             }
-            *m_error = ParseError{line, column, message};
+            *m_error = ParseError {line, column, message};
         }
         return std::nullopt;
     }
@@ -308,7 +307,8 @@ private:
                 char16_t unit;
                 if (!hex4(unit))
                     return false;
-                if (QChar::isHighSurrogate(unit) && peek() == '\\' && m_pos + 1 < m_data.size() && m_data[m_pos + 1] == 'u') {
+                if (QChar::isHighSurrogate(unit) && peek() == '\\' && m_pos + 1 < m_data.size()
+                    && m_data[m_pos + 1] == 'u') {
                     m_pos += 2;
                     char16_t low;
                     if (!hex4(low))
@@ -358,8 +358,8 @@ private:
                 std::uint64_t w;
                 std::memcpy(&w, d + i, 8);
                 const std::uint64_t aspas = w ^ (um * '"'), barra = w ^ (um * '\\');
-                const std::uint64_t fim =
-                    (((aspas - um) & ~aspas) | ((barra - um) & ~barra) | ((w - um * 0x20) & ~w)) & topo;
+                const std::uint64_t fim
+                    = (((aspas - um) & ~aspas) | ((barra - um) & ~barra) | ((w - um * 0x20) & ~w)) & topo;
                 if (fim) {
                     const int k = std::countr_zero(fim) / 8;
                     passados |= k ? w & (~0ull >> (64 - 8 * k)) : 0;
@@ -400,7 +400,7 @@ private:
         auto it = m_keys.constFind(probe);
         if (it == m_keys.cend())
             it = m_keys.insert(QByteArray(span.data(), span.size()), QString::fromUtf8(span));
-        r = NomeRecente{it.key(), *it, n, inicio, fim, true};
+        r = NomeRecente {it.key(), *it, n, inicio, fim, true};
         return r.texto;
     }
 
@@ -619,7 +619,7 @@ std::optional<Decimal> readDecimal(const QString &text, bool allowExponent)
 std::optional<Value> parse(const QByteArray &utf8, ParseError *error, const ListSink *sink)
 {
     if (error)
-        *error = ParseError{};
+        *error = ParseError {};
     QByteArray data = utf8;
     if (data.startsWith("\xEF\xBB\xBF"))
         data.remove(0, 3);
@@ -645,7 +645,6 @@ QString encontrado(const Value &v)
     }
     return {};
 }
-
 
 namespace {
 

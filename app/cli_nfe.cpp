@@ -23,7 +23,8 @@
 
 namespace {
 
-const char *kUso = "nfe [--today AAAA-MM-DD] [--appdir PASTA] [--item ARQUIVO:N=SUBITEM]... ARQUIVO.json NFE.xml|PASTA...";
+const char *kUso
+    = "nfe [--today AAAA-MM-DD] [--appdir PASTA] [--item ARQUIVO:N=SUBITEM]... ARQUIVO.json NFE.xml|PASTA...";
 
 struct Escolha {
     QString arquivo; // file name as given, or its base name
@@ -57,10 +58,11 @@ int leOpcoes(const QStringList &args, Opcoes &o)
             const qsizetype doisPontos = v.lastIndexOf(QLatin1Char(':'));
             const qsizetype igual = v.indexOf(QLatin1Char('='), doisPontos + 1);
             bool ok = false;
-            const int n = doisPontos > 0 && igual > doisPontos ? v.mid(doisPontos + 1, igual - doisPontos - 1).toInt(&ok) : 0;
+            const int n
+                = doisPontos > 0 && igual > doisPontos ? v.mid(doisPontos + 1, igual - doisPontos - 1).toInt(&ok) : 0;
             if (!ok || n < 1)
                 return inputError(a, QStringLiteral("esperado ARQUIVO:N=SUBITEM, encontrado \"%1\"").arg(v));
-            o.escolhas << Escolha{v.left(doisPontos), n, v.mid(igual + 1)};
+            o.escolhas << Escolha {v.left(doisPontos), n, v.mid(igual + 1)};
         } else if (a.startsWith(QLatin1String("--"))) {
             return inputError(a, QStringLiteral("opção desconhecida"));
         } else if (o.entrada.isEmpty()) {
@@ -78,8 +80,8 @@ int leOpcoes(const QStringList &args, Opcoes &o)
             o.appDir = staged;
     }
     if (o.appDir.isEmpty() || !QFileInfo::exists(QDir(o.appDir).filePath(QStringLiteral("STBrelva2.ini"))))
-        return inputError(QStringLiteral("--appdir"),
-                          QStringLiteral("pasta de instalação sem STBrelva2.ini: \"%1\"").arg(o.appDir));
+        return inputError(
+            QStringLiteral("--appdir"), QStringLiteral("pasta de instalação sem STBrelva2.ini: \"%1\"").arg(o.appDir));
     for (const QString &f : o.nfes)
         if (!QFileInfo::exists(f))
             return inputError(f, QStringLiteral("o arquivo não existe"));
@@ -88,9 +90,11 @@ int leOpcoes(const QStringList &args, Opcoes &o)
 
 QString valor(stb::Currency c) { return c.toPlainString(2); }
 
-QJsonObject trio(stb::Currency bc, stb::Currency mva, stb::Currency st, const char *nbc, const char *nmva, const char *nst)
+QJsonObject trio(
+    stb::Currency bc, stb::Currency mva, stb::Currency st, const char *nbc, const char *nmva, const char *nst)
 {
-    return QJsonObject{{QLatin1String(nbc), valor(bc)}, {QLatin1String(nmva), valor(mva)}, {QLatin1String(nst), valor(st)}};
+    return QJsonObject {
+        {QLatin1String(nbc), valor(bc)}, {QLatin1String(nmva), valor(mva)}, {QLatin1String(nst), valor(st)}};
 }
 
 } // namespace
@@ -106,7 +110,8 @@ int cli::runNfe(const QStringList &args)
         stb::Settings &s = stb::Settings::instance();
         const QString appTemp = s.appDir();
         QFile::remove(QDir(appTemp).filePath(QStringLiteral("STBrelva2.ini")));
-        QFile::copy(QDir(o.appDir).filePath(QStringLiteral("STBrelva2.ini")), QDir(appTemp).filePath(QStringLiteral("STBrelva2.ini")));
+        QFile::copy(QDir(o.appDir).filePath(QStringLiteral("STBrelva2.ini")),
+            QDir(appTemp).filePath(QStringLiteral("STBrelva2.ini")));
         s.openSistema(appTemp);
         // The temporary folder takes them from the installation, without the notice of a missing table.
         dm.setPristineDir(QDir(o.appDir).filePath(QStringLiteral("Sys/Dados")) + QLatin1Char('/'));
@@ -126,8 +131,10 @@ int cli::runNfe(const QStringList &args)
                 if (n.arquivo == e.arquivo || QFileInfo(n.arquivo).fileName() == e.arquivo)
                     nota = &n;
             if (!nota || e.nItem > nota->linhas.size())
-                return inputError(QStringLiteral("--item"), QStringLiteral("não há o item %1 em \"%2\"").arg(e.nItem).arg(e.arquivo));
-            stb::EscolheBrelvaLinha(dm, ctx, nota->nfe.itens[e.nItem - 1], nota->linhas[e.nItem - 1], proposta.porCodigo(e.codigo));
+                return inputError(
+                    QStringLiteral("--item"), QStringLiteral("não há o item %1 em \"%2\"").arg(e.nItem).arg(e.arquivo));
+            stb::EscolheBrelvaLinha(
+                dm, ctx, nota->nfe.itens[e.nItem - 1], nota->linhas[e.nItem - 1], proposta.porCodigo(e.codigo));
         }
         bool abertas = false;
         for (const stb::NotaImportada &n : lote.notas)
@@ -137,24 +144,28 @@ int cli::runNfe(const QStringList &args)
                     QStringList cands;
                     for (const stb::CandidatoBrelva &c : l.candidatos)
                         cands << c.codigo;
-                    std::fprintf(stderr, "erro: %s: item %d: %s%s\n", QFileInfo(n.arquivo).fileName().toUtf8().constData(),
-                                 l.indice + 1, l.problema.toUtf8().constData(),
-                                 cands.isEmpty() ? "" : (QStringLiteral(" (") + cands.join(QStringLiteral(", ")) + QLatin1Char(')')).toUtf8().constData());
+                    std::fprintf(stderr, "erro: %s: item %d: %s%s\n",
+                        QFileInfo(n.arquivo).fileName().toUtf8().constData(), l.indice + 1,
+                        l.problema.toUtf8().constData(),
+                        cands.isEmpty() ? ""
+                                        : (QStringLiteral(" (") + cands.join(QStringLiteral(", ")) + QLatin1Char(')'))
+                                              .toUtf8()
+                                              .constData());
                 }
         if (abertas)
             return 2;
 
         const QList<int> ids = stb::GravaImportacao(dm, ctx, lote.notas);
-        const stb::ContextoCalculo contexto = stb::contextoCalculo(dm.TabCalc, stb::fatoresMR(printMR, stb::parametrosMR()), stb::Clock::today());
+        const stb::ContextoCalculo contexto
+            = stb::contextoCalculo(dm.TabCalc, stb::fatoresMR(printMR, stb::parametrosMR()), stb::Clock::today());
         const QList<stb::ComparacaoNota> cmp = stb::ComparaImportadas(dm, contexto, ids);
 
         QJsonArray notas;
         int k = 0;
         for (const stb::NotaImportada &n : lote.notas) {
-            QJsonObject j{{QStringLiteral("arquivo"), QFileInfo(n.arquivo).fileName()},
-                          {QStringLiteral("chave"), n.nfe.chave},
-                          {QStringLiteral("nNF"), n.nfe.nNF},
-                          {QStringLiteral("importada"), !n.duplicada && k < ids.size()}};
+            QJsonObject j {{QStringLiteral("arquivo"), QFileInfo(n.arquivo).fileName()},
+                {QStringLiteral("chave"), n.nfe.chave}, {QStringLiteral("nNF"), n.nfe.nNF},
+                {QStringLiteral("importada"), !n.duplicada && k < ids.size()}};
             if (!n.avisos.isEmpty())
                 j.insert(QStringLiteral("avisos"), QJsonArray::fromStringList(n.avisos));
             const stb::ComparacaoNota *c = nullptr;
@@ -168,19 +179,21 @@ int cli::runNfe(const QStringList &args)
                 j.insert(QStringLiteral("destaca"), c->destaca());
                 QJsonArray itens;
                 for (const stb::ComparacaoLinha &l : c->linhas)
-                    itens << QJsonObject{
-                        {QStringLiteral("nItem"), l.nroItem},
-                        {QStringLiteral("ItemBrelva"), l.itemBrelva},
-                        {QStringLiteral("descricao"), l.descricao},
-                        {QStringLiteral("declarado"), trio(l.bcDeclarada, l.mvaDeclarada, l.stDeclarado, "vBCST", "pMVAST", "vICMSST")},
-                        {QStringLiteral("calculado"), trio(l.bcCalculada, l.mvaCalculada, l.stCalculado, "ValorFinal", "MVA", "ICMSaRecolher")},
-                        {QStringLiteral("diferenca"), trio(l.diferencaBC(), l.diferencaMVA(), l.diferencaST(), "base", "MVA", "ST")},
+                    itens << QJsonObject {{QStringLiteral("nItem"), l.nroItem},
+                        {QStringLiteral("ItemBrelva"), l.itemBrelva}, {QStringLiteral("descricao"), l.descricao},
+                        {QStringLiteral("declarado"),
+                            trio(l.bcDeclarada, l.mvaDeclarada, l.stDeclarado, "vBCST", "pMVAST", "vICMSST")},
+                        {QStringLiteral("calculado"),
+                            trio(l.bcCalculada, l.mvaCalculada, l.stCalculado, "ValorFinal", "MVA", "ICMSaRecolher")},
+                        {QStringLiteral("diferenca"),
+                            trio(l.diferencaBC(), l.diferencaMVA(), l.diferencaST(), "base", "MVA", "ST")},
                         {QStringLiteral("destaca"), l.destaca()}};
                 j.insert(QStringLiteral("itens"), itens);
             }
             notas << j;
         }
-        const QByteArray json = QJsonDocument(QJsonObject{{QStringLiteral("notas"), notas}}).toJson(QJsonDocument::Indented);
+        const QByteArray json
+            = QJsonDocument(QJsonObject {{QStringLiteral("notas"), notas}}).toJson(QJsonDocument::Indented);
         std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
         std::fflush(stdout);
         return 0;

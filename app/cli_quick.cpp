@@ -11,14 +11,13 @@
 #include "core/itemcalc.h"
 #include "platform/clock.h"
 
-
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <string>
 #include <type_traits>
 #include <utility>
 #include <vector>
-#include <cstdio>
 
 namespace {
 
@@ -30,7 +29,7 @@ struct Erro {
     QString reason;
 };
 
-[[noreturn]] void bad(const QString &path, const QString &reason) { throw Erro{path, reason}; }
+[[noreturn]] void bad(const QString &path, const QString &reason) { throw Erro {path, reason}; }
 
 int inteiro(const Value &v, const QString &path)
 {
@@ -44,8 +43,7 @@ int inteiro(const Value &v, const QString &path)
 // Where each input key of a line goes: the stored fields of its list, spelled
 // as there; only the amounts and the FEM flag enter the quick rules, the
 // other fields are checked and dropped.
-template <typename Linha>
-struct Destinos {
+template<typename Linha> struct Destinos {
     explicit Destinos(stb::db::TableDef d) : def(std::move(d)), moeda(def.fields.size(), nullptr) {}
     void moedaEm(const char *campo, stb::Currency Linha::*membro)
     {
@@ -71,10 +69,10 @@ struct Destinos {
             if (c.nome == key)
                 return c;
         const int i = def.fieldIndex(key);
-        return chaves.emplace_back(Chave{key, i,
-                                         key.compare(QLatin1String("IdNota"), Qt::CaseInsensitive) == 0
-                                             || key.compare(QLatin1String("NroItem"), Qt::CaseInsensitive) == 0,
-                                         i >= 0 && def.fields[i].name == key});
+        return chaves.emplace_back(Chave {key, i,
+            key.compare(QLatin1String("IdNota"), Qt::CaseInsensitive) == 0
+                || key.compare(QLatin1String("NroItem"), Qt::CaseInsensitive) == 0,
+            i >= 0 && def.fields[i].name == key});
     }
     stb::db::TableDef def;
     std::vector<stb::Currency Linha::*> moeda;
@@ -84,14 +82,14 @@ struct Destinos {
 
 // Reads one line: the number of the line is the program's, so IdNota and
 // NroItem are refused; every other key must be a field of the list.
-template <typename Linha>
+template<typename Linha>
 Linha leLinha(const Destinos<Linha> &destinos, const Value &obj, const char *lista, size_t indice)
 {
     // The path of the line is spelled out only for an error.
     const auto path = [&] { return QStringLiteral("%1[%2]").arg(QLatin1String(lista)).arg(indice); };
     if (obj.type != Value::Type::Object)
         bad(path(), QStringLiteral("esperado um objeto, %1").arg(json::encontrado(obj)));
-    Linha linha{};
+    Linha linha {};
     for (const auto &[key, v] : obj.members) {
         const auto &chave = destinos.chave(key);
         if (chave.atribuida)
@@ -138,7 +136,7 @@ void descarrega(std::string &out)
 }
 
 // The lines of a list as JSON objects, with the fields named.
-template <typename Linha, typename Campos>
+template<typename Linha, typename Campos>
 void escreveLista(std::string &out, const char *nome, const std::vector<Linha> &linhas, const Campos &campos)
 {
     out += '"';
@@ -183,22 +181,22 @@ int cli::runQuick(const QStringList &args)
     stb::Currency frete;
     Destinos<stb::LinhaRapida> destItens(stb::CalculoRapido::definicaoItens());
     for (const auto &[campo, membro] :
-         {std::pair{"ValorNF", &stb::LinhaRapida::valorNF}, {"ValorIPI", &stb::LinhaRapida::valorIPI},
-          {"MVA", &stb::LinhaRapida::mva}, {"CreditoICMS", &stb::LinhaRapida::creditoICMS},
-          {"AliqICMS", &stb::LinhaRapida::aliqICMS}, {"PMPF", &stb::LinhaRapida::pmpf}, {"Litros", &stb::LinhaRapida::litros},
-          {"PrecoLitroNF", &stb::LinhaRapida::precoLitroNF}, {"ValorCreditoICMS", &stb::LinhaRapida::valorCreditoICMS}})
+        {std::pair {"ValorNF", &stb::LinhaRapida::valorNF}, {"ValorIPI", &stb::LinhaRapida::valorIPI},
+            {"MVA", &stb::LinhaRapida::mva}, {"CreditoICMS", &stb::LinhaRapida::creditoICMS},
+            {"AliqICMS", &stb::LinhaRapida::aliqICMS}, {"PMPF", &stb::LinhaRapida::pmpf},
+            {"Litros", &stb::LinhaRapida::litros}, {"PrecoLitroNF", &stb::LinhaRapida::precoLitroNF},
+            {"ValorCreditoICMS", &stb::LinhaRapida::valorCreditoICMS}})
         destItens.moedaEm(campo, membro);
     destItens.fem = destItens.def.fieldIndex(QStringLiteral("FEM"));
     Destinos<stb::LinhaMedicRapida> destMedic(stb::CalculoRapido::definicaoMedic());
-    for (const auto &[campo, membro] :
-         {std::pair{"DebVlMerc", &stb::LinhaMedicRapida::debVlMerc}, {"DebAliqICMS", &stb::LinhaMedicRapida::debAliqICMS},
-          {"MVA", &stb::LinhaMedicRapida::mva}, {"CreditoICMS", &stb::LinhaMedicRapida::creditoICMS}})
+    for (const auto &[campo, membro] : {std::pair {"DebVlMerc", &stb::LinhaMedicRapida::debVlMerc},
+             {"DebAliqICMS", &stb::LinhaMedicRapida::debAliqICMS}, {"MVA", &stb::LinhaMedicRapida::mva},
+             {"CreditoICMS", &stb::LinhaMedicRapida::creditoICMS}})
         destMedic.moedaEm(campo, membro);
     std::vector<stb::LinhaRapida> itens;
     std::vector<stb::LinhaMedicRapida> medic;
-    const json::ListSink leItens{QStringLiteral("itens"), [&](Value &&v) {
-                                     itens.push_back(leLinha(destItens, v, "itens", itens.size()));
-                                 }};
+    const json::ListSink leItens {
+        QStringLiteral("itens"), [&](Value &&v) { itens.push_back(leLinha(destItens, v, "itens", itens.size())); }};
     try {
         json::ParseError perr;
         const auto doc = json::parse(*data, &perr, &leItens);
@@ -250,15 +248,15 @@ int cli::runQuick(const QStringList &args)
     escreveLista(out, "itens", itens, [&](const stb::LinhaRapida &l) {
         const stb::ValoresRapidos r = stb::CalculaLinhaRapida(tipo, l, partilha);
         const stb::Currency zero;
-        return std::array{std::pair{"TotalARecolher", r.totalARecolher}, std::pair{"ValorFEM", r.valorFEM.value_or(zero)},
-                          std::pair{"ValorFinal", r.valorFinal.value_or(zero)},
-                          std::pair{"ValorICMS", r.valorICMS.value_or(zero)}};
+        return std::array {std::pair {"TotalARecolher", r.totalARecolher},
+            std::pair {"ValorFEM", r.valorFEM.value_or(zero)}, std::pair {"ValorFinal", r.valorFinal.value_or(zero)},
+            std::pair {"ValorICMS", r.valorICMS.value_or(zero)}};
     });
     out += ",\n";
     escreveLista(out, "itensMedic", medic, [&](const stb::LinhaMedicRapida &l) {
         const stb::ValoresMedicRapidos r = stb::CalculaMedicRapida(grupo, l);
-        return std::array{std::pair{"DebVlICMS", r.debVlICMS.value_or(stb::Currency())},
-                          std::pair{"TotalARecolher", r.totalARecolher}};
+        return std::array {std::pair {"DebVlICMS", r.debVlICMS.value_or(stb::Currency())},
+            std::pair {"TotalARecolher", r.totalARecolher}};
     });
     out += ",\n\"total\": \"";
     json::appendAmount(out, stb::TotalRapido(grupo, tipo, frete, partilha, itens, medic));

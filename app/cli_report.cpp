@@ -70,11 +70,14 @@ int leOpcoes(const QStringList &args, Opcoes &o)
         }
     }
     if (o.contribuinte && o.mr && *o.mr != 1)
-        return inputError(QStringLiteral("--mr"), QStringLiteral("a versão contribuinte imprime sempre sem MR (opção 1)"));
+        return inputError(
+            QStringLiteral("--mr"), QStringLiteral("a versão contribuinte imprime sempre sem MR (opção 1)"));
     if (o.pdf.isEmpty())
-        return inputError(QStringLiteral("--pdf"), QStringLiteral("falta o arquivo PDF de saída (%1)").arg(QLatin1String(kUso)));
+        return inputError(
+            QStringLiteral("--pdf"), QStringLiteral("falta o arquivo PDF de saída (%1)").arg(QLatin1String(kUso)));
     if (o.arquivo.isEmpty())
-        return inputError(QStringLiteral("ARQUIVO.json"), QStringLiteral("falta o arquivo de entrada (%1)").arg(QLatin1String(kUso)));
+        return inputError(
+            QStringLiteral("ARQUIVO.json"), QStringLiteral("falta o arquivo de entrada (%1)").arg(QLatin1String(kUso)));
     if (!o.codigos.isEmpty() && !QFileInfo(o.codigos).isFile())
         return inputError(o.codigos, QStringLiteral("o arquivo de códigos não existe"));
     return 0;
@@ -108,8 +111,8 @@ int cli::runReport(const QStringList &args)
             std::fprintf(stderr, "erro: %s: não foi possível gravar o arquivo\n", o.pdf.toUtf8().constData());
             return 1;
         }
-        const QByteArray json =
-            QJsonDocument(stb::impressaoParaJson(rel->impressao(), rel->paginas())).toJson(QJsonDocument::Indented);
+        const QByteArray json
+            = QJsonDocument(stb::impressaoParaJson(rel->impressao(), rel->paginas())).toJson(QJsonDocument::Indented);
         std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
         std::fflush(stdout);
         return 0;

@@ -18,8 +18,8 @@ int main(int argc, char **argv)
         std::printf("STBrelva: %s\n", qPrintable(text));
         std::fflush(stdout);
     });
-    QStringList args{QStringLiteral("//OK"), QStringLiteral("/H%1").arg(splash.handle()),
-                     QStringLiteral("/AppDir:\"%1\"").arg(QDir::toNativeSeparators(appDir + QLatin1Char('/')))};
+    QStringList args {QStringLiteral("//OK"), QStringLiteral("/H%1").arg(splash.handle()),
+        QStringLiteral("/AppDir:\"%1\"").arg(QDir::toNativeSeparators(appDir + QLatin1Char('/')))};
     args << QCoreApplication::arguments().mid(1);
     QProcess program;
     program.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -27,9 +27,8 @@ int main(int argc, char **argv)
     QString exe = appDir + QStringLiteral("/Sys/STBrelvaApp");
     if (!QFileInfo::exists(exe) && QFileInfo::exists(exe + QStringLiteral(".exe")))
         exe += QStringLiteral(".exe");
-    QObject::connect(&program, &QProcess::finished, &app, [&app](int code, QProcess::ExitStatus status) {
-        app.exit(status == QProcess::NormalExit ? code : 1);
-    });
+    QObject::connect(&program, &QProcess::finished, &app,
+        [&app](int code, QProcess::ExitStatus status) { app.exit(status == QProcess::NormalExit ? code : 1); });
     QObject::connect(&program, &QProcess::errorOccurred, &app, [&app, exe](QProcess::ProcessError e) {
         if (e == QProcess::FailedToStart) {
             std::fprintf(stderr, "STBrelva: não consegui iniciar %s\n", qPrintable(exe));

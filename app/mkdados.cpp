@@ -53,7 +53,7 @@ struct InputError {
 
 [[noreturn]] void fail(const QString &file, int line, const QString &message)
 {
-    throw InputError{file, line, message};
+    throw InputError {file, line, message};
 }
 
 struct Cell {
@@ -78,7 +78,7 @@ QList<QStringList> identifyingColumns(const QString &table)
 {
     static const QHash<QString, QList<QStringList>> keys = {
         {QStringLiteral("brelva"),
-         {{QStringLiteral("ID")}, {QStringLiteral("ITEM"), QStringLiteral("EX"), QStringLiteral("SUBITEM")}}},
+            {{QStringLiteral("ID")}, {QStringLiteral("ITEM"), QStringLiteral("EX"), QStringLiteral("SUBITEM")}}},
         {QStringLiteral("pmpf"), {{QStringLiteral("Vigencia")}}},
         {QStringLiteral("bebidas"), {{QStringLiteral("Internal")}}},
         {QStringLiteral("racoespet"), {{QStringLiteral("Internal")}}},
@@ -99,7 +99,10 @@ QVariant parseCell(const FieldDef &f, const QString &text, const QString &file, 
     case FieldType::String:
         if (text.size() > f.size)
             fail(file, line,
-                 QStringLiteral("%1: text of %2 characters, the field holds %3").arg(f.name).arg(text.size()).arg(f.size));
+                QStringLiteral("%1: text of %2 characters, the field holds %3")
+                    .arg(f.name)
+                    .arg(text.size())
+                    .arg(f.size));
         return text;
     case FieldType::Memo:
         return text;
@@ -111,7 +114,9 @@ QVariant parseCell(const FieldDef &f, const QString &text, const QString &file, 
         const qint64 v = text.toLongLong(&ok);
         if (!integer.match(text).hasMatch() || !ok)
             return bad(QStringLiteral("an integer"));
-        const qint64 lo = f.type == FieldType::SmallInt ? -32768 : f.type == FieldType::LargeInt ? INT64_MIN : INT32_MIN;
+        const qint64 lo = f.type == FieldType::SmallInt ? -32768
+            : f.type == FieldType::LargeInt             ? INT64_MIN
+                                                        : INT32_MIN;
         const qint64 hi = f.type == FieldType::SmallInt ? 32767 : f.type == FieldType::LargeInt ? INT64_MAX : INT32_MAX;
         if (v < lo || v > hi || (f.type == FieldType::AutoInc && v < 1))
             return bad(QStringLiteral("within the field's range"));
@@ -157,7 +162,7 @@ QVariant parseCell(const FieldDef &f, const QString &text, const QString &file, 
 
 Source readSource(const TableDef &def, const QString &path)
 {
-    Source src{def, path, {}};
+    Source src {def, path, {}};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         fail(path, 0, QStringLiteral("cannot read the file (%1)").arg(file.errorString()));
@@ -197,7 +202,7 @@ Source readSource(const TableDef &def, const QString &path)
         }
         if (cells.size() != static_cast<qsizetype>(columns.size()))
             fail(path, lineNo,
-                 QStringLiteral("%1 cells, the header has %2 columns").arg(cells.size()).arg(columns.size()));
+                QStringLiteral("%1 cells, the header has %2 columns").arg(cells.size()).arg(columns.size()));
         Row row;
         row.line = lineNo;
         for (qsizetype c = 0; c < cells.size(); ++c) {
@@ -218,7 +223,7 @@ Source readSource(const TableDef &def, const QString &path)
             QHash<QString, int> &firstLine = seen[static_cast<size_t>(k)];
             if (const auto it = firstLine.constFind(key); it != firstLine.constEnd())
                 fail(path, lineNo,
-                     QStringLiteral("%1 %2 repeats line %3").arg(keys[k].join(QLatin1Char('/')), key).arg(*it));
+                    QStringLiteral("%1 %2 repeats line %3").arg(keys[k].join(QLatin1Char('/')), key).arg(*it));
             firstLine.insert(key, lineNo);
         }
         src.rows.push_back(std::move(row));
@@ -353,7 +358,7 @@ int run(const QString &dataDir, const QString &outDir)
     for (const Source &src : sources)
         rows += src.rows.size();
     std::fprintf(stdout, "mkdados: %d tables, %d rows from %d sources into %s\n", static_cast<int>(tables.size()) + 1,
-                 static_cast<int>(rows), static_cast<int>(sources.size()), target.toUtf8().constData());
+        static_cast<int>(rows), static_cast<int>(sources.size()), target.toUtf8().constData());
     return 0;
 }
 

@@ -7,9 +7,9 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QProcess>
-#include <memory>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -41,12 +41,14 @@ const Command kCommands[] = {
     {"validate", cli::runValidate, "validate cnpj|ie|format TEXTO..."},
     {"mva-ajustada", cli::runMvaAjustada, "mva-ajustada MVA INTERESTADUAL INTERNA"},
     {"report", cli::runReport,
-     "report [--today AAAA-MM-DD] [--mr 0..5] [--contribuinte] [--analitica] [--codigos STBrelva2.ini] --pdf SAIDA.pdf "
-     "ARQUIVO.json",
-     true},
+        "report [--today AAAA-MM-DD] [--mr 0..5] [--contribuinte] [--analitica] [--codigos STBrelva2.ini] --pdf "
+        "SAIDA.pdf "
+        "ARQUIVO.json",
+        true},
     {"zlb", cli::runZlb, "zlb create|list|extract ARQUIVO.zlb [PASTA]"},
     {"quick", cli::runQuick, "quick [--today AAAA-MM-DD] ARQUIVO.json"},
-    {"nfe", cli::runNfe, "nfe [--today AAAA-MM-DD] [--appdir PASTA] [--item ARQUIVO:N=SUBITEM]... ARQUIVO.json NFE.xml|PASTA..."},
+    {"nfe", cli::runNfe,
+        "nfe [--today AAAA-MM-DD] [--appdir PASTA] [--item ARQUIVO:N=SUBITEM]... ARQUIVO.json NFE.xml|PASTA..."},
     {"db", runDb, "db migrate PASTA postgresql://usuario@servidor:porta/banco | db migrate postgresql://... PASTA"},
 };
 
@@ -72,10 +74,11 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // The platform's start-up notes (a missing runtime folder, say) are not
     // the tool's output: stderr carries only its own error lines.
-    const QtMessageHandler anterior = qInstallMessageHandler([](QtMsgType tipo, const QMessageLogContext &, const QString &msg) {
-        if (tipo == QtCriticalMsg || tipo == QtFatalMsg)
-            std::fprintf(stderr, "%s\n", msg.toUtf8().constData());
-    });
+    const QtMessageHandler anterior
+        = qInstallMessageHandler([](QtMsgType tipo, const QMessageLogContext &, const QString &msg) {
+              if (tipo == QtCriticalMsg || tipo == QtFatalMsg)
+                  std::fprintf(stderr, "%s\n", msg.toUtf8().constData());
+          });
     const std::unique_ptr<QCoreApplication> app = command && command->gui
         ? std::make_unique<QGuiApplication>(argc, argv)
         : std::make_unique<QCoreApplication>(argc, argv);

@@ -39,11 +39,14 @@ int main(int argc, char **argv)
         // The program then ends through its normal end command.
         stb::App().Desassistido = qgetenv("STB_SAIR_APOS_INICIO") == "1";
         if (stb::App().Desassistido)
-            QObject::connect(&main, &stb::TMain::startupFinished, &app, [&main] {
-                std::printf("INICIO-CONCLUIDO %s\n", qPrintable(main.statusLog.value(main.statusLog.size() - 1)));
-                std::fflush(stdout);
-                main.EncerraSistema();
-            }, Qt::QueuedConnection);
+            QObject::connect(
+                &main, &stb::TMain::startupFinished, &app,
+                [&main] {
+                    std::printf("INICIO-CONCLUIDO %s\n", qPrintable(main.statusLog.value(main.statusLog.size() - 1)));
+                    std::fflush(stdout);
+                    main.EncerraSistema();
+                },
+                Qt::QueuedConnection);
         // Once the start-up is over the report carries the unit and the tables.
         QObject::connect(&main, &stb::TMain::startupFinished, &app, [] { stb::relatorio::instalaSinaisFatais(); });
         if (!stb::App().MinimizeSwitch)

@@ -127,12 +127,13 @@ int main(int argc, char **argv)
         sessao.lockRetryCount = 100; // the program that started the tool lets go of it at once
         sessao.lockWaitTime = 100;
         try {
-            if (!base.tableExists(QStringLiteral("STBrelva")) || !base.lockSemaphore(QStringLiteral("STBrelva"), nbm::SemaforoReindexacao)) {
+            if (!base.tableExists(QStringLiteral("STBrelva"))
+                || !base.lockSemaphore(QStringLiteral("STBrelva"), nbm::SemaforoReindexacao)) {
                 MsgAviso(QStringLiteral("Os produtos NBM estão sendo reindexados neste momento..."));
                 return fim(1);
             }
-            const qint64 linhas = nbm::reconstroi(
-                base, cria ? nbm::Modo::Cria : nbm::Modo::Reindexa, appDir + QStringLiteral("Sys/Dados/"),
+            const qint64 linhas = nbm::reconstroi(base, cria ? nbm::Modo::Cria : nbm::Modo::Reindexa,
+                appDir + QStringLiteral("Sys/Dados/"),
                 [&mostra](const QString &passo, int percent) { mostra(nbm::textoProgresso(passo, percent), percent); });
             std::printf("%lld produtos\n", static_cast<long long>(linhas));
             base.unlockSemaphore(QStringLiteral("STBrelva"), nbm::SemaforoReindexacao);
@@ -144,7 +145,9 @@ int main(int argc, char **argv)
                                    : QStringLiteral("Reindexação dos Produtos NBM encerrada!"));
         } catch (const db::EngineError &e) {
             janela.reset();
-            MsgErro(QStringLiteral("Não consegui reindexar os Produtos NBM (%1 - código %2).").arg(e.message()).arg(e.code()));
+            MsgErro(QStringLiteral("Não consegui reindexar os Produtos NBM (%1 - código %2).")
+                        .arg(e.message())
+                        .arg(e.code()));
             codigo = 1;
         }
     }

@@ -75,7 +75,8 @@ void store(TDM &dm)
 // (a) ours: a report run over every invoice and line.
 Currency passOurs(TDM &dm, Currency &totalNotas)
 {
-    const CalculoEmCurso calculo(dm, contextoCalculo(dm.TabCalc, fatoresMR(kModoMR, 50, 100, 20), QDate::currentDate()));
+    const CalculoEmCurso calculo(
+        dm, contextoCalculo(dm.TabCalc, fatoresMR(kModoMR, 50, 100, 20), QDate::currentDate()));
     const db::Field &total = dm.TabItens.fieldByName(QStringLiteral("TotalARecolher"));
     const db::Field &fem = dm.TabItens.fieldByName(QStringLiteral("ValorFEM"));
     const db::Field &valorARecolher = dm.TabNotas.fieldByName(QStringLiteral("ValorARecolher"));
@@ -109,9 +110,9 @@ public:
     explicit Raw(const QString &dir)
     {
         sqlite3_open_v2(QFile::encodeName(QDir(dir).filePath(QStringLiteral("Notas.dat"))).constData(), &m_db,
-                        SQLITE_OPEN_READONLY, nullptr);
-        const QByteArray attach = "ATTACH DATABASE '" + QFile::encodeName(QDir(dir).filePath(QStringLiteral("Itens.dat")))
-            + "' AS it";
+            SQLITE_OPEN_READONLY, nullptr);
+        const QByteArray attach
+            = "ATTACH DATABASE '" + QFile::encodeName(QDir(dir).filePath(QStringLiteral("Itens.dat"))) + "' AS it";
         sqlite3_exec(m_db, attach.constData(), nullptr, nullptr, nullptr);
     }
     ~Raw() { sqlite3_close(m_db); }
@@ -130,17 +131,18 @@ private:
 
 Currency col(sqlite3_stmt *st, int c) { return Currency::fromDouble(sqlite3_column_double(st, c)); }
 
-const char *kNotasSql = "SELECT IdNota, Frete, DestaqueICMSST FROM Notas WHERE IdCalculo = 1 ORDER BY IdCalculo, NroNF, rowid";
+const char *kNotasSql
+    = "SELECT IdNota, Frete, DestaqueICMSST FROM Notas WHERE IdCalculo = 1 ORDER BY IdCalculo, NroNF, rowid";
 const char *kBaseSql = "SELECT SUM(ValorNF + ValorIPI) FROM it.Itens WHERE IdNota = ?1 AND (PMPF IS NULL OR PMPF = 0)";
-const char *kBoundSql = "SELECT IT.CREDITOICMS * IT.VALORNF / 100, ( IT.VALORNF + IT.VALORIPI + ( ( IT.VALORNF + IT.VALORIPI ) "
-                        "/ ?1 * ?2 ) ) * ( 1 + IT.MVA / 100 ) * IT.ALIQICMS / 100 FROM it.Itens IT WHERE IT.IDNOTA = ?3 "
-                        "AND ( PMPF IS NULL OR PMPF = 0 )";
-
+const char *kBoundSql
+    = "SELECT IT.CREDITOICMS * IT.VALORNF / 100, ( IT.VALORNF + IT.VALORIPI + ( ( IT.VALORNF + IT.VALORIPI ) "
+      "/ ?1 * ?2 ) ) * ( 1 + IT.MVA / 100 ) * IT.ALIQICMS / 100 FROM it.Itens IT WHERE IT.IDNOTA = ?3 "
+      "AND ( PMPF IS NULL OR PMPF = 0 )";
 
 // An invoice's amount to collect with the C API: the freight base, then the
 // invoice statement (its text per invoice, or `bound` with parameters).
 Currency totalRaw(const Raw &raw, sqlite3_stmt *base, sqlite3_stmt *bound, std::int64_t id, Currency frete,
-                  Currency destaque, std::optional<Currency> &freteBase)
+    Currency destaque, std::optional<Currency> &freteBase)
 {
     if (!freteBase) {
         sqlite3_bind_int64(base, 1, id);
@@ -151,7 +153,8 @@ Currency totalRaw(const Raw &raw, sqlite3_stmt *base, sqlite3_stmt *bound, std::
     sqlite3_stmt *st = bound;
     if (!bound) {
         QStringList sql = totals::textoICMSARecolher();
-        sql[totals::LinhaFreteICMSARecolher] = totals::sqlMoeda(*freteBase) + QStringLiteral(" * ") + totals::sqlMoeda(frete);
+        sql[totals::LinhaFreteICMSARecolher]
+            = totals::sqlMoeda(*freteBase) + QStringLiteral(" * ") + totals::sqlMoeda(frete);
         sql[totals::LinhaIdNotaICMSARecolher] = QString::number(id);
         QString text = sql.join(QLatin1Char('\n'));
         text.replace(QStringLiteral("FROM ITENS IT"), QStringLiteral("FROM it.Itens IT"));
@@ -180,9 +183,10 @@ Currency passRaw(const Raw &raw, Currency &totalNotas)
 {
     sqlite3_stmt *notas = raw.prepare(kNotasSql);
     sqlite3_stmt *base = raw.prepare(kBaseSql);
-    sqlite3_stmt *itens = raw.prepare("SELECT ValorNF, ValorIPI, AliqICMS, MVA, CreditoICMS, ValorCreditoICMS, FEM, PMPF, "
-                                      "Litros, PrecoLitroNF, ItemBrelva FROM it.Itens WHERE IdNota = ?1 "
-                                      "ORDER BY IdNota, NroItem, rowid");
+    sqlite3_stmt *itens
+        = raw.prepare("SELECT ValorNF, ValorIPI, AliqICMS, MVA, CreditoICMS, ValorCreditoICMS, FEM, PMPF, "
+                      "Litros, PrecoLitroNF, ItemBrelva FROM it.Itens WHERE IdNota = ?1 "
+                      "ORDER BY IdNota, NroItem, rowid");
     ContextoCalculo ctx;
     ctx.tipoCalculo = 1;
     ctx.mr = fatoresMR(kModoMR, 50, 100, 20);
@@ -247,7 +251,8 @@ Currency totalsRaw(const Raw &raw, bool preparedOnce)
 void check(const char *what, Currency ours, Currency base)
 {
     if (ours != base)
-        std::printf("  %s: totals differ: %s vs %s\n", what, qPrintable(ours.toPlainString()), qPrintable(base.toPlainString()));
+        std::printf("  %s: totals differ: %s vs %s\n", what, qPrintable(ours.toPlainString()),
+            qPrintable(base.toPlainString()));
 }
 
 } // namespace
@@ -265,7 +270,7 @@ int main(int argc, char **argv)
     t.start();
     store(dm);
     std::printf("Calculation of %d invoices x %d lines stored through TDM in %.0f ms; best of %d\n", kNotas, kItens,
-                static_cast<double>(t.nsecsElapsed()) / 1e6, reps);
+        static_cast<double>(t.nsecsElapsed()) / 1e6, reps);
 
     Currency b0;
     if (argc > 2 && QByteArray(argv[1]) == "--profile") {
@@ -286,8 +291,8 @@ int main(int argc, char **argv)
     const double bRaw = bench::bestMs(reps, {}, [&] { b2 = totalsRaw(raw, false); });
     const double bBound = bench::bestMs(reps, {}, [&] { b3 = totalsRaw(raw, true); });
     bench::report("(b) ValorARecolher of every invoice", bOurs, bRaw, 2.0);
-    std::printf("    (b) beside one statement prepared once      baseline %10.2f ms  ratio %5.2f  (information)\n", bBound,
-                bOurs / bBound);
+    std::printf("    (b) beside one statement prepared once      baseline %10.2f ms  ratio %5.2f  (information)\n",
+        bBound, bOurs / bBound);
     check("(b)", b1, b2);
     check("(b) prepared once", b1, b3);
     std::printf("targets: (a) %.0f ms and (b) %.0f ms against 500 ms each\n", aOurs, bOurs);

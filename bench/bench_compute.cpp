@@ -33,14 +33,20 @@ Linha linha(int n, int i)
     return {n, i, 10000 + (n * 37 + i * 101) % 90000, (n + i) % 7 * 150, 20 + (n + i) % 40, i % 3 ? 18 : 12, 12};
 }
 
-QString dinheiro(long long cent) { return QStringLiteral("%1.%2").arg(cent / 100).arg(cent % 100, 2, 10, QLatin1Char('0')); }
+QString dinheiro(long long cent)
+{
+    return QStringLiteral("%1.%2").arg(cent / 100).arg(cent % 100, 2, 10, QLatin1Char('0'));
+}
 
 QByteArray entrada(int notas, int itens)
 {
     QByteArray out = R"({"calculo": {"TipoCalculo": 1, "PrintMR": 4}, "notas": [)";
     for (int n = 0; n < notas; ++n) {
         out += n ? ",\n" : "\n";
-        out += QStringLiteral(R"({"NroNF": "%1", "Frete": "%2", "itens": [)").arg(n + 1).arg(dinheiro(1000 + n % 500)).toUtf8();
+        out += QStringLiteral(R"({"NroNF": "%1", "Frete": "%2", "itens": [)")
+                   .arg(n + 1)
+                   .arg(dinheiro(1000 + n % 500))
+                   .toUtf8();
         for (int i = 0; i < itens; ++i) {
             const Linha l = linha(n, i);
             out += i ? "," : "";
@@ -77,11 +83,12 @@ Medida rodaCli(const QString &cli, const QString &json)
         if (!freopen("/dev/null", "w", stdout))
             _exit(127);
         const std::string prog = cli.toStdString(), arq = json.toStdString();
-        execl(prog.c_str(), prog.c_str(), "compute", "--today", "2024-06-30", arq.c_str(), static_cast<char *>(nullptr));
+        execl(
+            prog.c_str(), prog.c_str(), "compute", "--today", "2024-06-30", arq.c_str(), static_cast<char *>(nullptr));
         _exit(127);
     }
     int status = 0;
-    rusage ru{};
+    rusage ru {};
     wait4(pid, &status, 0, &ru);
     m.wallMs = static_cast<double>(t.nsecsElapsed()) / 1e6;
     m.cpuMs = (static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1e3)
@@ -103,10 +110,10 @@ double baseline(const QString &dir, int notas, int itens)
     sqlite3_open(path.toUtf8().constData(), &db);
     sqlite3_exec(db, "PRAGMA synchronous=OFF; PRAGMA journal_mode=MEMORY;", nullptr, nullptr, nullptr);
     sqlite3_exec(db,
-                 "CREATE TABLE Itens(IdNota INTEGER, NroItem INTEGER, ItemBrelva TEXT, ValorNF INTEGER, ValorIPI INTEGER,"
-                 " MVA INTEGER, AliqICMS INTEGER, CreditoICMS INTEGER, ValorCreditoICMS INTEGER);"
-                 "CREATE INDEX ItensNota ON Itens(IdNota, NroItem);",
-                 nullptr, nullptr, nullptr);
+        "CREATE TABLE Itens(IdNota INTEGER, NroItem INTEGER, ItemBrelva TEXT, ValorNF INTEGER, ValorIPI INTEGER,"
+        " MVA INTEGER, AliqICMS INTEGER, CreditoICMS INTEGER, ValorCreditoICMS INTEGER);"
+        "CREATE INDEX ItensNota ON Itens(IdNota, NroItem);",
+        nullptr, nullptr, nullptr);
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
     sqlite3_stmt *ins = nullptr;
     sqlite3_prepare_v2(db, "INSERT INTO Itens VALUES(?,?,?,?,?,?,?,?,?)", -1, &ins, nullptr);
@@ -129,9 +136,9 @@ double baseline(const QString &dir, int notas, int itens)
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_stmt *sum = nullptr;
     sqlite3_prepare_v2(db,
-                       "SELECT SUM((ValorNF + ValorIPI) * (10000 + MVA) / 10000 * AliqICMS / 1000000 - "
-                       "CreditoICMS * ValorNF / 1000000) FROM Itens WHERE IdNota = ?",
-                       -1, &sum, nullptr);
+        "SELECT SUM((ValorNF + ValorIPI) * (10000 + MVA) / 10000 * AliqICMS / 1000000 - "
+        "CreditoICMS * ValorNF / 1000000) FROM Itens WHERE IdNota = ?",
+        -1, &sum, nullptr);
     double total = 0;
     for (int n = 0; n < notas; ++n) {
         sqlite3_bind_int(sum, 1, n + 1);
@@ -178,7 +185,7 @@ int main(int argc, char **argv)
         std::snprintf(what, sizeof what, "compute %d x %d lines (wall)", notas, itens);
         bench::report(what, melhor.wallMs, base, notas == 500 ? 300.0 / base : 1500.0 / base);
         std::printf("    CPU %.0f ms, peak memory %.1f MB (target: wall under %s, memory under 150 MB)\n", melhor.cpuMs,
-                    static_cast<double>(melhor.peakKb) / 1024.0, notas == 500 ? "0.3 s" : "1.5 s");
+            static_cast<double>(melhor.peakKb) / 1024.0, notas == 500 ? "0.3 s" : "1.5 s");
     }
     return 0;
 }

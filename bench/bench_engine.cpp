@@ -23,8 +23,9 @@ void appendRaw(const QString &path)
     sqlite3_open(QFile::encodeName(path).constData(), &db);
     sqlite3_exec(db, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr);
     sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO Itens (IdNota, NroItem, DescricaoNF, ValorNF, AliqICMS) VALUES (?1, ?2, ?3, ?4, ?5)", -1,
-                       &st, nullptr);
+    sqlite3_prepare_v2(db,
+        "INSERT INTO Itens (IdNota, NroItem, DescricaoNF, ValorNF, AliqICMS) VALUES (?1, ?2, ?3, ?4, ?5)", -1, &st,
+        nullptr);
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
     for (int i = 0; i < kRows; ++i) {
         sqlite3_bind_int64(st, 1, i / 20);
@@ -46,11 +47,13 @@ Currency scanRaw(const QString &path)
     sqlite3 *db = nullptr;
     sqlite3_open(QFile::encodeName(path).constData(), &db);
     sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db, "SELECT rowid, IdNota, NroItem, DescricaoNF, ValorNF, AliqICMS FROM Itens ORDER BY IdNota, NroItem, rowid",
-                       -1, &st, nullptr);
+    sqlite3_prepare_v2(db,
+        "SELECT rowid, IdNota, NroItem, DescricaoNF, ValorNF, AliqICMS FROM Itens ORDER BY IdNota, NroItem, rowid", -1,
+        &st, nullptr);
     Currency total;
     while (sqlite3_step(st) == SQLITE_ROW) {
-        const QString d = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 3)), sqlite3_column_bytes(st, 3));
+        const QString d = QString::fromUtf8(
+            reinterpret_cast<const char *>(sqlite3_column_text(st, 3)), sqlite3_column_bytes(st, 3));
         (void)d;
         const Currency v = Currency::fromDouble(sqlite3_column_double(st, 4));
         const Currency a = Currency::fromDouble(sqlite3_column_double(st, 5));
@@ -60,7 +63,6 @@ Currency scanRaw(const QString &path)
     sqlite3_close(db);
     return total;
 }
-
 
 Currency groupRaw(const QString &path)
 {

@@ -37,7 +37,6 @@ void fresh(Database &db)
 
 // ---- the engine ---------------------------------------------------------------
 
-
 // ---- raw libpq ----------------------------------------------------------------
 
 class Raw {
@@ -76,9 +75,9 @@ void appendRaw(Raw &raw)
 {
     PGconn *c = raw.conn();
     Raw::check(PQprepare(c, "ins",
-                         "INSERT INTO itens (idnota, nroitem, descricaonf, valornf, aliqicms) VALUES ($1, $2, $3, $4, $5)",
-                         5, nullptr),
-               "prepare");
+                   "INSERT INTO itens (idnota, nroitem, descricaonf, valornf, aliqicms) VALUES ($1, $2, $3, $4, $5)", 5,
+                   nullptr),
+        "prepare");
     raw.exec("BEGIN");
     for (int i = 0; i < kRows; ++i) {
         const QByteArray id = QByteArray::number(i / 20);
@@ -94,14 +93,15 @@ void appendRaw(Raw &raw)
 
 Currency cell(const PGresult *r, int row, int col)
 {
-    return currencyFromDecimalText(QByteArrayView(PQgetvalue(r, row, col), PQgetlength(r, row, col))).value_or(Currency());
+    return currencyFromDecimalText(QByteArrayView(PQgetvalue(r, row, col), PQgetlength(r, row, col)))
+        .value_or(Currency());
 }
 
 Currency scanRaw(Raw &raw)
 {
     PGresult *r = PQexecParams(raw.conn(),
-                               "SELECT idnota, nroitem, descricaonf, valornf, aliqicms FROM itens ORDER BY idnota, nroitem",
-                               0, nullptr, nullptr, nullptr, nullptr, 0);
+        "SELECT idnota, nroitem, descricaonf, valornf, aliqicms FROM itens ORDER BY idnota, nroitem", 0, nullptr,
+        nullptr, nullptr, nullptr, 0);
     Currency total;
     const int n = PQntuples(r);
     for (int i = 0; i < n; ++i) {
@@ -178,8 +178,10 @@ int main(int argc, char **argv)
     const int reps = 5;
     std::printf("Engine on PostgreSQL vs raw libpq, %d rows, best of %d\n", kRows, reps);
     // (a) appends: both start each run from an empty table of the same definition.
-    const double aOurs = bench::bestMs(reps, [&] { fresh(db); }, [&] { appendDataset(db); });
-    const double aRaw = bench::bestMs(reps, [&] { fresh(rawDb); }, [&] { appendRaw(raw); });
+    const double aOurs = bench::bestMs(
+        reps, [&] { fresh(db); }, [&] { appendDataset(db); });
+    const double aRaw = bench::bestMs(
+        reps, [&] { fresh(rawDb); }, [&] { appendRaw(raw); });
     bench::report("(a) 10,000 appends in one transaction", aOurs, aRaw, 1.5);
 
     Currency c1, c2;

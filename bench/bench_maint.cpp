@@ -12,8 +12,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <sqlite3.h>
 #include <cstdio>
+#include <sqlite3.h>
 
 using namespace stb;
 
@@ -28,11 +28,14 @@ void copiaCrua(const QString &origem, const QString &destino)
     QFile::remove(destino);
     sqlite3 *db = nullptr;
     sqlite3_open(QFile::encodeName(destino).constData(), &db);
-    const QString attach = QStringLiteral("ATTACH DATABASE '%1' AS old").arg(QString(origem).replace(QLatin1Char('\''), QLatin1String("''")));
+    const QString attach = QStringLiteral("ATTACH DATABASE '%1' AS old")
+                               .arg(QString(origem).replace(QLatin1Char('\''), QLatin1String("''")));
     sqlite3_exec(db, attach.toUtf8().constData(), nullptr, nullptr, nullptr);
     QStringList tabelas, indices;
     sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db, "SELECT type, name, sql FROM old.sqlite_master WHERE sql IS NOT NULL AND name NOT LIKE 'sqlite_%'", -1, &st, nullptr);
+    sqlite3_prepare_v2(db,
+        "SELECT type, name, sql FROM old.sqlite_master WHERE sql IS NOT NULL AND name NOT LIKE 'sqlite_%'", -1, &st,
+        nullptr);
     while (sqlite3_step(st) == SQLITE_ROW) {
         const QString tipo = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
         const QString nome = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 1)));
@@ -47,7 +50,8 @@ void copiaCrua(const QString &origem, const QString &destino)
     sqlite3_finalize(st);
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
     for (const QString &t : tabelas)
-        sqlite3_exec(db, QStringLiteral("INSERT INTO main.\"%1\" SELECT * FROM old.\"%1\"").arg(t).toUtf8().constData(), nullptr, nullptr, nullptr);
+        sqlite3_exec(db, QStringLiteral("INSERT INTO main.\"%1\" SELECT * FROM old.\"%1\"").arg(t).toUtf8().constData(),
+            nullptr, nullptr, nullptr);
     for (const QString &i : indices)
         sqlite3_exec(db, i.toUtf8().constData(), nullptr, nullptr, nullptr);
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
@@ -80,13 +84,15 @@ int main(int argc, char **argv)
 
     int tamanho = 12;
     QList<int> progresso;
-    const double nosso = bench::bestMs(3, [&] { tamanho = tamanho == 12 ? 16 : 12; }, [&] {
-        TModifyStruct m(dm.TabCalc, false);
-        m.AddField(QStringLiteral("Marca"), db::FieldType::String, -1, tamanho);
-        if (!m.Execute())
-            std::fprintf(stderr, "restructure failed: %s\n", qPrintable(m.erro()));
-        progresso = m.progressoMostrado();
-    });
+    const double nosso = bench::bestMs(
+        3, [&] { tamanho = tamanho == 12 ? 16 : 12; },
+        [&] {
+            TModifyStruct m(dm.TabCalc, false);
+            m.AddField(QStringLiteral("Marca"), db::FieldType::String, -1, tamanho);
+            if (!m.Execute())
+                std::fprintf(stderr, "restructure failed: %s\n", qPrintable(m.erro()));
+            progresso = m.progressoMostrado();
+        });
     dm.BaseDados.close();
     const QString copia = dados + QStringLiteral("copia.dat");
     const double cru = bench::bestMs(3, {}, [&] { copiaCrua(dat, copia); });

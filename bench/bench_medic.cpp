@@ -27,16 +27,16 @@ constexpr int kLines = 30000;
 QByteArray tabela(bool acentos = false)
 {
     QRandomGenerator g(42);
-    const char *const sil[] = {"LO", "RA", "XI", "TE", "NA", "MI", "ZO", "PRA", "DE", "VAL", "CIN", "TOL",
-                               acentos ? "ção" : "FEN"};
+    const char *const sil[]
+        = {"LO", "RA", "XI", "TE", "NA", "MI", "ZO", "PRA", "DE", "VAL", "CIN", "TOL", acentos ? "ção" : "FEN"};
     QByteArray b;
     for (int i = 0; i < kLines; ++i) {
         QByteArray name;
         for (int k = 0; k < 3; ++k)
             name += sil[g.bounded(13)];
         b += "789" + QByteArray::number(1000000000 + i) + ";" + name + " " + QByteArray::number(g.bounded(1000))
-           + "MG COMP CX 20;" + QByteArray::number(g.bounded(400)) + "," + QByteArray::number(10 + g.bounded(90))
-           + ";0,00;0;0;" + (i % 3 ? "" : "GEN") + ";LABORATORIO " + QByteArray::number(i % 40) + ";+\r\n";
+            + "MG COMP CX 20;" + QByteArray::number(g.bounded(400)) + "," + QByteArray::number(10 + g.bounded(90))
+            + ";0,00;0;0;" + (i % 3 ? "" : "GEN") + ";LABORATORIO " + QByteArray::number(i % 40) + ";+\r\n";
     }
     return b;
 }
@@ -48,10 +48,11 @@ void rawLoad(const QString &path)
     const QString text = QString::fromUtf8(f.readAll());
     sqlite3 *db = nullptr;
     sqlite3_open(":memory:", &db);
-    sqlite3_exec(db, "CREATE TABLE Medic (Id INTEGER, CodBarra TEXT, Descricao TEXT, Valor1 REAL, Valor2 REAL, Valor3 REAL, "
-                     "Valor4 REAL, Generico INTEGER, Laboratorio TEXT, Lista TEXT); CREATE INDEX d ON Medic(Descricao); "
-                     "CREATE INDEX c ON Medic(CodBarra)",
-                 nullptr, nullptr, nullptr);
+    sqlite3_exec(db,
+        "CREATE TABLE Medic (Id INTEGER, CodBarra TEXT, Descricao TEXT, Valor1 REAL, Valor2 REAL, Valor3 REAL, "
+        "Valor4 REAL, Generico INTEGER, Laboratorio TEXT, Lista TEXT); CREATE INDEX d ON Medic(Descricao); "
+        "CREATE INDEX c ON Medic(CodBarra)",
+        nullptr, nullptr, nullptr);
     sqlite3_stmt *st = nullptr;
     sqlite3_prepare_v2(db, "INSERT INTO Medic VALUES (?1,?2,?3,?4,?5,?6,?7,?8,?9,?10)", -1, &st, nullptr);
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
@@ -63,8 +64,12 @@ void rawLoad(const QString &path)
         sqlite3_bind_int(st, 1, i);
         for (int c : {0, 1, 7, 8}) {
             const QByteArray u = fl[c].toUtf8();
-            sqlite3_bind_text(st, c == 0 ? 2 : c == 1 ? 3 : c == 7 ? 9 : 10, u.constData(), static_cast<int>(u.size()),
-                              SQLITE_TRANSIENT);
+            sqlite3_bind_text(st,
+                c == 0       ? 2
+                    : c == 1 ? 3
+                    : c == 7 ? 9
+                             : 10,
+                u.constData(), static_cast<int>(u.size()), SQLITE_TRANSIENT);
         }
         for (int c = 2; c < 6; ++c)
             sqlite3_bind_double(st, c + 2, QString(fl[c]).replace(QLatin1Char(','), QLatin1Char('.')).toDouble());
@@ -83,9 +88,10 @@ sqlite3 *rawSnapshot(const QString &snap)
     sqlite3_open(":memory:", &db);
     const QByteArray attach = "ATTACH DATABASE '" + QFile::encodeName(snap) + "' AS snap";
     sqlite3_exec(db, attach.constData(), nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "CREATE TABLE Medic AS SELECT * FROM snap.Medic WHERE 0; CREATE INDEX d ON Medic(Descricao); "
-                     "CREATE INDEX c ON Medic(CodBarra); INSERT INTO Medic SELECT * FROM snap.Medic",
-                 nullptr, nullptr, nullptr);
+    sqlite3_exec(db,
+        "CREATE TABLE Medic AS SELECT * FROM snap.Medic WHERE 0; CREATE INDEX d ON Medic(Descricao); "
+        "CREATE INDEX c ON Medic(CodBarra); INSERT INTO Medic SELECT * FROM snap.Medic",
+        nullptr, nullptr, nullptr);
     sqlite3_exec(db, "DETACH DATABASE snap", nullptr, nullptr, nullptr);
     return db;
 }
@@ -116,7 +122,7 @@ void rawExtract(const QString &archive, const QList<ZLBEntry> &entries, const QS
         QFile o(QDir(out).filePath(e.name));
         o.open(QIODevice::WriteOnly);
         in.seek(e.offset);
-        z_stream zs{};
+        z_stream zs {};
         inflateInit(&zs);
         int rc = Z_OK;
         while (rc != Z_STREAM_END) {
@@ -198,8 +204,8 @@ int main(int argc, char **argv)
             Medic *medic;
             QString snap;
         };
-        for (const Caso &c : {Caso{"(c) search by contained word", &other, snap},
-                              Caso{"    the same, accented descriptions", &acentos, snapAcentos}}) {
+        for (const Caso &c : {Caso {"(c) search by contained word", &other, snap},
+                 Caso {"    the same, accented descriptions", &acentos, snapAcentos}}) {
             db::Query q(&c.medic->database());
             int found = 0, foundRaw = 0;
             const double search = bench::bestMs(5, {}, [&] {
@@ -246,7 +252,7 @@ int main(int argc, char **argv)
     });
     const double extRaw = bench::bestMs(5, {}, [&] { rawExtract(archive, entries, outRaw); });
     line("(d) .zlb extraction (CRC check included)", ext, extRaw, "throughput >= 0.8x raw, ratio <= 1.25");
-    std::printf("    archive %.1f MB, %d entries, %.1f MB extracted\n", static_cast<double>(QFileInfo(archive).size()) / 1e6,
-                static_cast<int>(entries.size()), 48.0 * 1.048576);
+    std::printf("    archive %.1f MB, %d entries, %.1f MB extracted\n",
+        static_cast<double>(QFileInfo(archive).size()) / 1e6, static_cast<int>(entries.size()), 48.0 * 1.048576);
     return 0;
 }

@@ -27,7 +27,8 @@ constexpr int kLinhas = 20;
 struct Produto {
     const char *ncm, *cest;
 };
-const Produto kProdutos[] = {{"84212300", "0100100"}, {"85111000", "0100200"}, {"22030000", "0300100"}, {"22087000", "0200800"}};
+const Produto kProdutos[]
+    = {{"84212300", "0100100"}, {"85111000", "0100200"}, {"22030000", "0300100"}, {"22087000", "0200800"}};
 
 QByteArray geraNFe(int n)
 {
@@ -37,23 +38,26 @@ QByteArray geraNFe(int n)
     QByteArray dets;
     for (int i = 1; i <= kLinhas; ++i) {
         const Produto &p = kProdutos[i % 4];
-        dets += QStringLiteral("<det nItem=\"%1\"><prod><cProd>P%1</cProd><cEAN>SEM GTIN</cEAN><xProd>PRODUTO %1 DA NOTA %2</xProd>"
-                               "<NCM>%3</NCM><CEST>%4</CEST><CFOP>6403</CFOP><uCom>UN</uCom><qCom>2.0000</qCom>"
-                               "<vUnCom>50.00</vUnCom><vProd>100.00</vProd><indTot>1</indTot></prod><imposto><ICMS><ICMS10>"
-                               "<orig>0</orig><CST>10</CST><modBC>3</modBC><vBC>100.00</vBC><pICMS>12.0000</pICMS>"
-                               "<vICMS>12.00</vICMS><modBCST>4</modBCST><pMVAST>84.3500</pMVAST><vBCST>184.35</vBCST>"
-                               "<pICMSST>18.0000</pICMSST><vICMSST>21.18</vICMSST></ICMS10></ICMS><IPI><cEnq>999</cEnq>"
-                               "<IPITrib><CST>50</CST><vIPI>5.00</vIPI></IPITrib></IPI></imposto></det>")
+        dets += QStringLiteral(
+            "<det nItem=\"%1\"><prod><cProd>P%1</cProd><cEAN>SEM GTIN</cEAN><xProd>PRODUTO %1 DA NOTA %2</xProd>"
+            "<NCM>%3</NCM><CEST>%4</CEST><CFOP>6403</CFOP><uCom>UN</uCom><qCom>2.0000</qCom>"
+            "<vUnCom>50.00</vUnCom><vProd>100.00</vProd><indTot>1</indTot></prod><imposto><ICMS><ICMS10>"
+            "<orig>0</orig><CST>10</CST><modBC>3</modBC><vBC>100.00</vBC><pICMS>12.0000</pICMS>"
+            "<vICMS>12.00</vICMS><modBCST>4</modBCST><pMVAST>84.3500</pMVAST><vBCST>184.35</vBCST>"
+            "<pICMSST>18.0000</pICMSST><vICMSST>21.18</vICMSST></ICMS10></ICMS><IPI><cEnq>999</cEnq>"
+            "<IPITrib><CST>50</CST><vIPI>5.00</vIPI></IPITrib></IPI></imposto></det>")
                     .arg(i)
                     .arg(n)
                     .arg(QLatin1String(p.ncm), QLatin1String(p.cest))
                     .toUtf8();
     }
-    return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><nfeProc xmlns=\"http://www.portalfiscal.inf.br/nfe\" versao=\"4.00\">"
-                          "<NFe><infNFe versao=\"4.00\" Id=\"NFe%1\"><ide><nNF>%2</nNF><dhEmi>2026-11-02T09:30:00-03:00</dhEmi>"
-                          "<idDest>2</idDest></ide><emit><CNPJ>44555666000181</CNPJ><xNome>EMITENTE %2</xNome>"
-                          "<enderEmit><UF>SP</UF></enderEmit><IE>111222333444</IE></emit><dest><CNPJ>99888777000108</CNPJ>"
-                          "<xNome>DESTINO</xNome><enderDest><UF>MG</UF></enderDest><IE>0621234560078</IE></dest>")
+    return QStringLiteral(
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?><nfeProc xmlns=\"http://www.portalfiscal.inf.br/nfe\" "
+               "versao=\"4.00\">"
+               "<NFe><infNFe versao=\"4.00\" Id=\"NFe%1\"><ide><nNF>%2</nNF><dhEmi>2026-11-02T09:30:00-03:00</dhEmi>"
+               "<idDest>2</idDest></ide><emit><CNPJ>44555666000181</CNPJ><xNome>EMITENTE %2</xNome>"
+               "<enderEmit><UF>SP</UF></enderEmit><IE>111222333444</IE></emit><dest><CNPJ>99888777000108</CNPJ>"
+               "<xNome>DESTINO</xNome><enderDest><UF>MG</UF></enderDest><IE>0621234560078</IE></dest>")
                .arg(chave)
                .arg(n)
                .toUtf8()
@@ -117,7 +121,8 @@ int main(int argc, char **argv)
             copiaPasta(QStringLiteral(STB_APPDIR "/Sys/Dados"), dados);
             stb::Settings::instance().open(appDir, dados);
             dm = std::make_unique<stb::TDM>(dados);
-            for (stb::db::Table *t : {&dm->TabRemet, &dm->TabDest, &dm->TabCalc, &dm->TabNotas, &dm->TabItens, &dm->TabItensMedic})
+            for (stb::db::Table *t :
+                {&dm->TabRemet, &dm->TabDest, &dm->TabCalc, &dm->TabNotas, &dm->TabItens, &dm->TabItensMedic})
                 t->open();
             dm->TabCalc.append();
             dm->TabCalc.fieldByName(QStringLiteral("OpInterna")).setAsBoolean(false);
@@ -134,7 +139,7 @@ int main(int argc, char **argv)
             const double leitura = static_cast<double>(t.nsecsElapsed()) / 1e6;
             importadas = int(stb::GravaImportacao(*dm, ctx, lote.notas).size());
             std::printf("  pass: read and propose %.0f ms, store %.0f ms\n", leitura,
-                        static_cast<double>(t.nsecsElapsed()) / 1e6 - leitura);
+                static_cast<double>(t.nsecsElapsed()) / 1e6 - leitura);
         });
     dm.reset();
     if (importadas != kNotas) {

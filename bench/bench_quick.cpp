@@ -62,12 +62,13 @@ int main(int argc, char **argv)
     const QString quick = dir.filePath(QStringLiteral("quick.json"));
     const QString compute = dir.filePath(QStringLiteral("compute.json"));
     grava(quick, R"({"grupo": -1, "tipo": 1, "opInterna": true, "frete": "250.00", "itens": [)" + itens + "]}\n");
-    grava(compute, R"({"calculo": {"TipoCalculo": 1, "DiferencialAliq": false, "OpInterna": true, "PrintMR": 0},)"
-                   R"( "notas": [{"NroNF": "1", "Frete": "250.00", "DestaqueICMSST": "0", "CreditoICMSMedic": "0", "itens": [)"
-                       + itens + "]}]}\n");
-    const QStringList hoje{QStringLiteral("--today"), QStringLiteral("2026-11-20")};
-    const double msQuick = roda(cli, QStringList{QStringLiteral("quick")} + hoje + QStringList{quick});
-    const double msCompute = roda(cli, QStringList{QStringLiteral("compute")} + hoje + QStringList{compute});
+    grava(compute,
+        R"({"calculo": {"TipoCalculo": 1, "DiferencialAliq": false, "OpInterna": true, "PrintMR": 0},)"
+        R"( "notas": [{"NroNF": "1", "Frete": "250.00", "DestaqueICMSST": "0", "CreditoICMSMedic": "0", "itens": [)"
+            + itens + "]}]}\n");
+    const QStringList hoje {QStringLiteral("--today"), QStringLiteral("2026-11-20")};
+    const double msQuick = roda(cli, QStringList {QStringLiteral("quick")} + hoje + QStringList {quick});
+    const double msCompute = roda(cli, QStringList {QStringLiteral("compute")} + hoje + QStringList {compute});
     std::printf("stbrelva-cli quick vs compute, %d lines (best of 3, whole command)\n", kLinhas);
     // Target: quick at most a fifth of compute (at least 5x faster).
     bench::report("quick (baseline: compute)", msQuick, msCompute, 0.2);

@@ -22,14 +22,11 @@ TableDef itensDef()
 {
     TableDef d;
     d.name = QStringLiteral("Itens");
-    d.fields = {{QStringLiteral("IdItem"), FieldType::AutoInc},
-                {QStringLiteral("IdNota"), FieldType::Integer},
-                {QStringLiteral("NroItem"), FieldType::SmallInt},
-                {QStringLiteral("DescricaoNF"), FieldType::String, 50},
-                {QStringLiteral("ValorNF"), FieldType::Currency},
-                {QStringLiteral("AliqICMS"), FieldType::Currency}};
+    d.fields = {{QStringLiteral("IdItem"), FieldType::AutoInc}, {QStringLiteral("IdNota"), FieldType::Integer},
+        {QStringLiteral("NroItem"), FieldType::SmallInt}, {QStringLiteral("DescricaoNF"), FieldType::String, 50},
+        {QStringLiteral("ValorNF"), FieldType::Currency}, {QStringLiteral("AliqICMS"), FieldType::Currency}};
     d.indexes = {{QString(), QStringLiteral("IdItem"), IndexDef::Primary},
-                 {QStringLiteral("IdNota"), QStringLiteral("IdNota;NroItem"), 0}};
+        {QStringLiteral("IdNota"), QStringLiteral("IdNota;NroItem"), 0}};
     return d;
 }
 
@@ -64,8 +61,8 @@ std::pair<std::uint32_t, int> middleLeaf(const QString &dat)
     sqlite3 *db = nullptr;
     sqlite3_open_v2(QFile::encodeName(dat).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db, "SELECT pageno, ncell FROM dbstat WHERE name = 'Itens' AND pagetype = 'leaf' ORDER BY path", -1, &st,
-                       nullptr);
+    sqlite3_prepare_v2(db, "SELECT pageno, ncell FROM dbstat WHERE name = 'Itens' AND pagetype = 'leaf' ORDER BY path",
+        -1, &st, nullptr);
     QList<std::pair<std::uint32_t, int>> leaves;
     while (sqlite3_step(st) == SQLITE_ROW)
         leaves.append({std::uint32_t(sqlite3_column_int64(st, 0)), sqlite3_column_int(st, 1)});
@@ -87,7 +84,8 @@ qint64 readRaw(const QString &dat)
     sqlite3 *db = nullptr;
     sqlite3_open_v2(QFile::encodeName(dat).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db, "SELECT IdItem, IdNota, NroItem, DescricaoNF, ValorNF, AliqICMS FROM Itens", -1, &st, nullptr);
+    sqlite3_prepare_v2(
+        db, "SELECT IdItem, IdNota, NroItem, DescricaoNF, ValorNF, AliqICMS FROM Itens", -1, &st, nullptr);
     qint64 check = 0;
     while (sqlite3_step(st) == SQLITE_ROW) {
         check += sqlite3_column_int64(st, 0) + sqlite3_column_int64(st, 1) + sqlite3_column_int64(st, 2);
@@ -132,8 +130,8 @@ int main(int argc, char **argv)
     qint64 check = 0;
     const double raw = bench::bestMs(reps, {}, [&] { check = readRaw(pristineDat); });
     std::printf("%-48s %10.2f ms  raw read %10.2f ms  ratio %5.2f  (%lld of the %d rows on intact pages salvaged)\n",
-                "repair, one zeroed leaf page", damaged, raw, damaged / raw, static_cast<long long>(result.rows),
-                kRows - leafRows);
+        "repair, one zeroed leaf page", damaged, raw, damaged / raw, static_cast<long long>(result.rows),
+        kRows - leafRows);
     const double lostIdx = bench::bestMs(
         reps,
         [&] {
@@ -145,8 +143,8 @@ int main(int argc, char **argv)
             db.setDirectory(work);
             result = db.repairTable(QStringLiteral("Itens"));
         });
-    std::printf("%-48s %10.2f ms  raw read %10.2f ms  ratio %5.2f  (%lld rows)\n", "repair, index file lost", lostIdx, raw,
-                lostIdx / raw, static_cast<long long>(result.rows));
+    std::printf("%-48s %10.2f ms  raw read %10.2f ms  ratio %5.2f  (%lld rows)\n", "repair, index file lost", lostIdx,
+        raw, lostIdx / raw, static_cast<long long>(result.rows));
     (void)check;
     return 0;
 }

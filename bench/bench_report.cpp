@@ -72,8 +72,8 @@ Currency compute(TDM &dm)
 {
     const CalculoEmCurso calculo(dm, kModoMR);
     const db::Field &valorARecolher = dm.TabNotas.fieldByName(QStringLiteral("ValorARecolher"));
-    const char *const nomes[] = {"FreteProp", "Soma",    "ValorFinal", "ValorICMS",  "ValorFEM",
-                                 "ValorCreditoICMS", "ICMSaRecolher", "ValorMR", "ValorMRRed", "TotalARecolher"};
+    const char *const nomes[] = {"FreteProp", "Soma", "ValorFinal", "ValorICMS", "ValorFEM", "ValorCreditoICMS",
+        "ICMSaRecolher", "ValorMR", "ValorMRRed", "TotalARecolher"};
     std::vector<const db::Field *> campos;
     for (const char *n : nomes)
         campos.push_back(&dm.TabItens.fieldByName(QLatin1String(n)));
@@ -108,7 +108,8 @@ int main(int argc, char **argv)
     const int reps = 3;
     TDM dm(dir.path());
     dm.CriaTabelas();
-    for (db::Table *t : {&dm.TabFisc, &dm.TabRemet, &dm.TabDest, &dm.TabCalc, &dm.TabNotas, &dm.TabItens, &dm.TabItensMedic})
+    for (db::Table *t :
+        {&dm.TabFisc, &dm.TabRemet, &dm.TabDest, &dm.TabCalc, &dm.TabNotas, &dm.TabItens, &dm.TabItensMedic})
         t->open();
     store(dm);
     std::printf("Report of %d invoices x %d lines; best of %d\n", kNotas, kItens, reps);
@@ -140,8 +141,9 @@ int main(int argc, char **argv)
         layoutMs = std::min(layoutMs, b - a);
         pinturaMs = std::min(pinturaMs, c - b);
     });
-    std::printf("  %d pages, %.1f MB of PDF; parts (best each): preparation %.0f ms, layout %.0f ms, painting %.0f ms\n",
-                paginas, static_cast<double>(bytes) / 1048576.0, preparaMs, layoutMs, pinturaMs);
+    std::printf(
+        "  %d pages, %.1f MB of PDF; parts (best each): preparation %.0f ms, layout %.0f ms, painting %.0f ms\n",
+        paginas, static_cast<double>(bytes) / 1048576.0, preparaMs, layoutMs, pinturaMs);
     bench::report("report to PDF vs the compute pass", pdfMs, computeMs, 4.0);
 
     // The same pages painted through QPainter on Qt's PDF writer (the path of
@@ -158,7 +160,7 @@ int main(int argc, char **argv)
         bytesCru = saida.size();
     });
     std::printf("  painting with uncompressed page streams: %.0f ms, %.1f MB\n", cruMs,
-                static_cast<double>(bytesCru) / 1048576.0);
+        static_cast<double>(bytesCru) / 1048576.0);
     const double qtMs = bench::bestMs(1, {}, [&] {
         QBuffer saida;
         saida.open(QIODevice::WriteOnly);
@@ -167,9 +169,9 @@ int main(int argc, char **argv)
         qt.imprime(w, false);
     });
     std::printf("  painting the same pages through QPdfWriter: %.0f ms (%.1fx our writer's %.0f ms)\n", qtMs,
-                qtMs / pinturaMs, pinturaMs);
+        qtMs / pinturaMs, pinturaMs);
     const long pico = picoMemoriaKb();
     std::printf("PDF in %.0f ms (target < 2000 ms) %s; peak memory %.0f MB (target < 200 MB) %s\n", pdfMs,
-                pdfMs < 2000 ? "ok" : "OVER", static_cast<double>(pico) / 1024.0, pico < 200 * 1024 ? "ok" : "OVER");
+        pdfMs < 2000 ? "ok" : "OVER", static_cast<double>(pico) / 1024.0, pico < 200 * 1024 ? "ok" : "OVER");
     return 0;
 }

@@ -59,8 +59,9 @@ void prepare(const QString &dir)
                            .arg(idNota)
                            .arg(idNota));
             for (int i = 1; i <= 5; ++i)
-                db.execSql(QStringLiteral("INSERT INTO ITENS (IdNota, NroItem, ItemBrelva, ValorNF, ValorIPI, AliqICMS, MVA, "
-                                          "CreditoICMS, ValorCreditoICMS) VALUES (%1, %2, '01.001.00', 100, 0, 18, 40, 12, 12)")
+                db.execSql(QStringLiteral(
+                    "INSERT INTO ITENS (IdNota, NroItem, ItemBrelva, ValorNF, ValorIPI, AliqICMS, MVA, "
+                    "CreditoICMS, ValorCreditoICMS) VALUES (%1, %2, '01.001.00', 100, 0, 18, 40, 12, 12)")
                                .arg(idNota)
                                .arg(i));
         }
@@ -103,8 +104,8 @@ int main(int argc, char **argv)
     std::printf("Preparing an installation with %d calculations...\n", kCalculos);
     std::fflush(stdout);
     prepare(dir.path());
-    const QStringList args{QStringLiteral("//OK"), QStringLiteral("/H0"),
-                           QStringLiteral("/AppDir:\"%1/\"").arg(dir.path())};
+    const QStringList args {
+        QStringLiteral("//OK"), QStringLiteral("/H0"), QStringLiteral("/AppDir:\"%1/\"").arg(dir.path())};
     const QString bare = QCoreApplication::applicationDirPath() + QStringLiteral("/bench_bareqt");
     double best = 1e9, bestBare = 1e9;
     QString detail;
@@ -121,8 +122,7 @@ int main(int argc, char **argv)
     }
     std::printf("last status text: %s\n", qPrintable(detail.section(QLatin1Char(' '), 1)));
     std::printf("%-48s %10.2f ms  bare Qt window %10.2f ms  ratio %5.2f  (target < 1000 ms) %s\n",
-                "start-up to the end of the deferred start-up", best, bestBare, best / bestBare,
-                best < 1000 ? "ok" : "OVER");
+        "start-up to the end of the deferred start-up", best, bestBare, best / bestBare, best < 1000 ? "ok" : "OVER");
 
     // Without a network: the update server's address swallows every packet
     // (a documentation address nobody routes), and, where the system allows
@@ -143,24 +143,25 @@ int main(int argc, char **argv)
         QString programa;
         QStringList args;
     };
-    QList<Caso> casos{{"unreachable update server", program, args}};
+    QList<Caso> casos {{"unreachable update server", program, args}};
     if (QProcess::execute(QStringLiteral("unshare"), {QStringLiteral("-n"), QStringLiteral("true")}) == 0)
         casos.append({"no network at all (own namespace)", QStringLiteral("unshare"),
-                      QStringList{QStringLiteral("-n"), QStringLiteral("--"), program} + args});
+            QStringList {QStringLiteral("-n"), QStringLiteral("--"), program} + args});
     bool dentro = true;
     for (const Caso &caso : casos) {
         double melhor = 1e9;
         for (int i = 0; i < 5; ++i) {
             const double ms = timeTo(caso.programa, caso.args, "INICIO-CONCLUIDO", &detail);
             if (ms < 0) {
-                std::printf("%s: the program did not reach the end of its start-up: %s\n", caso.nome, qPrintable(detail));
+                std::printf(
+                    "%s: the program did not reach the end of its start-up: %s\n", caso.nome, qPrintable(detail));
                 return 1;
             }
             melhor = std::min(melhor, ms);
         }
         dentro = dentro && melhor < 1000;
-        std::printf("%-48s %10.2f ms  bare Qt window %10.2f ms  ratio %5.2f  (target < 1000 ms) %s\n", caso.nome, melhor,
-                    bestBare, melhor / bestBare, melhor < 1000 ? "ok" : "OVER");
+        std::printf("%-48s %10.2f ms  bare Qt window %10.2f ms  ratio %5.2f  (target < 1000 ms) %s\n", caso.nome,
+            melhor, bestBare, melhor / bestBare, melhor < 1000 ? "ok" : "OVER");
     }
     std::printf("display: %s\n", qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "X (xvfb-run)");
     return dentro ? 0 : 2;

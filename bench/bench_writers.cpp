@@ -38,10 +38,9 @@ Run run(const QString &where, int writers)
     const int each = kTotal / writers;
     std::vector<std::unique_ptr<WriterProcess>> procs;
     for (int w = 1; w <= writers; ++w)
-        procs.push_back(std::make_unique<WriterProcess>(
-            QStringLiteral(STB_WRITER_CHILD), QStringList{where, QString::number(idCalculo), QString::number(w),
-                                                          QString::number(each), QString::number(kLinhas),
-                                                          QStringLiteral("slot=%1").arg(w)}));
+        procs.push_back(std::make_unique<WriterProcess>(QStringLiteral(STB_WRITER_CHILD),
+            QStringList {where, QString::number(idCalculo), QString::number(w), QString::number(each),
+                QString::number(kLinhas), QStringLiteral("slot=%1").arg(w)}));
     for (auto &p : procs) {
         const QString line = p->readLine();
         if (line != QLatin1String("PRONTO"))
@@ -91,7 +90,8 @@ int main(int argc, char **argv)
         const Run s = run(address, writers);
         std::printf("%-10d %16s %16s", writers, qPrintable(cellOf(f)), qPrintable(cellOf(s)));
         if (f.failure.isEmpty() && s.failure.isEmpty())
-            std::printf("   server/folder %5.2f   (entered again: %d, %d)", s.perSecond / f.perSecond, f.retries, s.retries);
+            std::printf(
+                "   server/folder %5.2f   (entered again: %d, %d)", s.perSecond / f.perSecond, f.retries, s.retries);
         std::printf("\n");
         for (const Run *r : {&f, &s})
             if (!r->failure.isEmpty())

@@ -18,11 +18,9 @@ inline TableDef itensDef()
 {
     TableDef d;
     d.name = QStringLiteral("Itens");
-    d.fields = {{QStringLiteral("IdNota"), FieldType::Integer},
-                {QStringLiteral("NroItem"), FieldType::SmallInt},
-                {QStringLiteral("DescricaoNF"), FieldType::String, 50},
-                {QStringLiteral("ValorNF"), FieldType::Currency},
-                {QStringLiteral("AliqICMS"), FieldType::Currency}};
+    d.fields = {{QStringLiteral("IdNota"), FieldType::Integer}, {QStringLiteral("NroItem"), FieldType::SmallInt},
+        {QStringLiteral("DescricaoNF"), FieldType::String, 50}, {QStringLiteral("ValorNF"), FieldType::Currency},
+        {QStringLiteral("AliqICMS"), FieldType::Currency}};
     d.indexes = {{QStringLiteral("IdNota"), QStringLiteral("IdNota;NroItem"), 0}};
     return d;
 }

@@ -28,7 +28,7 @@ inline void report(const char *what, double oursMs, double baseMs, double target
 {
     const double ratio = oursMs / baseMs;
     std::printf("%-48s %10.2f ms  baseline %10.2f ms  ratio %5.2f  (target <= %.1f) %s\n", what, oursMs, baseMs, ratio,
-                target, ratio <= target ? "ok" : "OVER");
+        target, ratio <= target ? "ok" : "OVER");
     std::fflush(stdout);
 }
 

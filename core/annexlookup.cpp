@@ -32,16 +32,12 @@ QString umaLinha(const QString &text)
 
 QString linhasBrelva(qint64 janela, const ItemBrelvaConsulta &c, int status)
 {
-    QStringList lines{QStringLiteral("Handle=%1").arg(janela),
-                      QStringLiteral("Item=%1").arg(c.item),
-                      QStringLiteral("Ex=%1").arg(c.ex),
-                      QStringLiteral("SubItem=%1").arg(c.subItem),
-                      QStringLiteral("Ambito=%1").arg(c.ambito),
-                      QStringLiteral("Id=%1").arg(c.id),
-                      QStringLiteral("Descr=") + umaLinha(c.descricao),
-                      QStringLiteral("MVA=") + Format(QStringLiteral("%.2f"), {c.mva.toDouble()}),
-                      QStringLiteral("Status=%1").arg(status),
-                      QStringLiteral("FEM=%1").arg(c.fem)};
+    QStringList lines {QStringLiteral("Handle=%1").arg(janela), QStringLiteral("Item=%1").arg(c.item),
+        QStringLiteral("Ex=%1").arg(c.ex), QStringLiteral("SubItem=%1").arg(c.subItem),
+        QStringLiteral("Ambito=%1").arg(c.ambito), QStringLiteral("Id=%1").arg(c.id),
+        QStringLiteral("Descr=") + umaLinha(c.descricao),
+        QStringLiteral("MVA=") + Format(QStringLiteral("%.2f"), {c.mva.toDouble()}),
+        QStringLiteral("Status=%1").arg(status), QStringLiteral("FEM=%1").arg(c.fem)};
     if (status != 0)
         lines << QStringLiteral("CEST=") + umaLinha(c.cest);
     return lines.join(QStringLiteral("\r\n"));
@@ -105,14 +101,14 @@ ItemBrelvaConsulta LeTextoBrelva(const QString &text, qint64 *janela, int *statu
 // ===== the data module's look-up ===================================================
 
 Currency TDM::EscolheMVABrelva(const QString &cabecalho, const QString &info1, Currency mva1, const QString &info2,
-                               Currency mva2, const QString &info3, Currency mva3, const EscolheOpcaoMVA &escolhe)
+    Currency mva2, const QString &info3, Currency mva3, const EscolheOpcaoMVA &escolhe)
 {
     if (mva2.isZero() || !escolhe)
         return mva1;
     auto opcao = [](const QString &info, Currency mva) {
         return Format(QStringLiteral("%s: %n%%"), {info, mva.toDouble()});
     };
-    QStringList opcoes{opcao(info1, mva1), opcao(info2, mva2)};
+    QStringList opcoes {opcao(info1, mva1), opcao(info2, mva2)};
     if (!mva3.isZero())
         opcoes << opcao(info3, mva3);
     switch (escolhe(cabecalho, opcoes)) {
@@ -132,9 +128,10 @@ bool TDM::ProcuraItemBrelva(quint8 chamador, qint64 janela, ItemBrelvaConsulta &
         if (!TabBrelva.isActive() && !TabBrelva.exists())
             TabBeforeOpen(TabBrelva);
         db::Query q(&BaseDados);
-        q.setSql(QStringLiteral("SELECT ITEM, SUBITEM, ID, DESCRICAO, MVA1, MVA2, INFOMVA1, INFOMVA2,       MVA3, INFOMVA3, "
-                                "CEST, FEM, AMBITO FROM BRELVA ")
-                 + QStringLiteral(" WHERE ITEM = %1 AND EX = %2 AND SUBITEM = %3").arg(c.item).arg(c.ex).arg(c.subItem));
+        q.setSql(
+            QStringLiteral("SELECT ITEM, SUBITEM, ID, DESCRICAO, MVA1, MVA2, INFOMVA1, INFOMVA2,       MVA3, INFOMVA3, "
+                           "CEST, FEM, AMBITO FROM BRELVA ")
+            + QStringLiteral(" WHERE ITEM = %1 AND EX = %2 AND SUBITEM = %3").arg(c.item).arg(c.ex).arg(c.subItem));
         q.open();
         if (!q.isEmpty() && !q.fieldByName(QStringLiteral("ITEM")).isNull()) {
             c.id = q.fieldByName(QStringLiteral("ID")).asInteger();
@@ -142,13 +139,12 @@ bool TDM::ProcuraItemBrelva(quint8 chamador, qint64 janela, ItemBrelvaConsulta &
             c.cest = q.fieldByName(QStringLiteral("CEST")).asString();
             const Currency mva1 = q.fieldByName(QStringLiteral("MVA1")).asCurrency();
             const Currency mva2 = q.fieldByName(QStringLiteral("MVA2")).asCurrency();
-            c.mva = mva2.isZero()
-                ? mva1
-                : EscolheMVABrelva(c.cest.left(9) + QStringLiteral(" - ") + c.descricao,
-                                   q.fieldByName(QStringLiteral("INFOMVA1")).asString(), mva1,
-                                   q.fieldByName(QStringLiteral("INFOMVA2")).asString(), mva2,
-                                   q.fieldByName(QStringLiteral("INFOMVA3")).asString(),
-                                   q.fieldByName(QStringLiteral("MVA3")).asCurrency(), escolhe);
+            c.mva = mva2.isZero() ? mva1
+                                  : EscolheMVABrelva(c.cest.left(9) + QStringLiteral(" - ") + c.descricao,
+                                      q.fieldByName(QStringLiteral("INFOMVA1")).asString(), mva1,
+                                      q.fieldByName(QStringLiteral("INFOMVA2")).asString(), mva2,
+                                      q.fieldByName(QStringLiteral("INFOMVA3")).asString(),
+                                      q.fieldByName(QStringLiteral("MVA3")).asCurrency(), escolhe);
             c.fem = q.fieldByName(QStringLiteral("FEM")).asBoolean() ? 1 : 0;
             c.ambito = q.fieldByName(QStringLiteral("AMBITO")).asInteger();
             q.close();

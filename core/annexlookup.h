@@ -15,7 +15,7 @@ namespace stb {
 // Commas count as points; a missing or unreadable part is 0.
 struct CodigoBrelva {
     int item = 0, ex = 0, subItem = 0;
-    bool temItem = false;        // the text has an item before its first point
+    bool temItem = false; // the text has an item before its first point
     bool temUltimaParte = false; // the text has two or more parts and the last is not empty
 };
 CodigoBrelva SeparaCodigoBrelva(const QString &code);

@@ -61,7 +61,8 @@ void gravaBloco(db::Table &t, int k, const BlocoARM &b)
     grava(t, x + QStringLiteral("RemetNome"), b.remetNome);
     grava(t, x + QStringLiteral("Destinatario"), b.destinatario);
     grava(t, x + QStringLiteral("DestNome"), b.destNome);
-    grava(t, k == 1 ? QStringLiteral("X1DescricaoMercadoria") : x + QStringLiteral("DescricaoMercadorias"), b.mercadorias);
+    grava(t, k == 1 ? QStringLiteral("X1DescricaoMercadoria") : x + QStringLiteral("DescricaoMercadorias"),
+        b.mercadorias);
 }
 
 // The first column of the first row, as text (empty when none or null).
@@ -73,8 +74,8 @@ QString primeiroTexto(db::Query &q)
     return v;
 }
 
-std::optional<QString> gera(TDM &dm, const QList<NotaARM> &notas, const QString &masp, const QString &tipo,
-                            const Contexto &ctx)
+std::optional<QString> gera(
+    TDM &dm, const QList<NotaARM> &notas, const QString &masp, const QString &tipo, const Contexto &ctx)
 {
     QList<BlocoARM> blocos = Blocos(notas);
     if (blocos.size() > MaxBlocos) {
@@ -84,7 +85,7 @@ std::optional<QString> gera(TDM &dm, const QList<NotaARM> &notas, const QString 
         blocos = blocos.mid(0, MaxBlocos);
     }
     if (blocos.isEmpty())
-        blocos << BlocoARM{}; // block 1 is always written
+        blocos << BlocoARM {}; // block 1 is always written
 
     db::Table &t = dm.TabARM;
     try {
@@ -179,8 +180,9 @@ QList<NotaARM> LeNotas(db::Database &baseDados, int idCalculo)
 {
     QList<NotaARM> notas;
     db::Query q(&baseDados);
-    q.setSql(QStringLiteral("SELECT IDNOTA, NRONF, CNPJREMET, IEDEST, DATAEMISSAO FROM NOTAS WHERE IDCALCULO = :IdCalculo "
-                            "ORDER BY IDNOTA"));
+    q.setSql(
+        QStringLiteral("SELECT IDNOTA, NRONF, CNPJREMET, IEDEST, DATAEMISSAO FROM NOTAS WHERE IDCALCULO = :IdCalculo "
+                       "ORDER BY IDNOTA"));
     q.paramByName(QStringLiteral("IdCalculo")).setAsInteger(idCalculo);
     q.open();
     for (; !q.eof(); q.next()) {
@@ -229,8 +231,9 @@ int ProximaSequencia(db::Database &baseARM, const QString &tipo, const QDate &da
     const QString yy = Ano(data);
     // The type and the year are the program's own texts, never typed.
     db::Query q(&baseARM);
-    q.setSql(QStringLiteral("SELECT MAX(CAST(SUBSTRING(NROTRM FROM 9 FOR 5) AS INTEGER)) FROM ARM WHERE TIPO = '") + tipo
-             + QStringLiteral("'") + QStringLiteral(" AND SUBSTRING(NROTRM FROM 1 FOR 2) = '") + yy + QStringLiteral("'"));
+    q.setSql(QStringLiteral("SELECT MAX(CAST(SUBSTRING(NROTRM FROM 9 FOR 5) AS INTEGER)) FROM ARM WHERE TIPO = '")
+        + tipo + QStringLiteral("'") + QStringLiteral(" AND SUBSTRING(NROTRM FROM 1 FOR 2) = '") + yy
+        + QStringLiteral("'"));
     q.open();
     const bool nulo = q.isEmpty() || q.field(0).isNull();
     const int maximo = nulo ? 0 : q.field(0).asInteger();
@@ -242,7 +245,8 @@ int ProximaSequencia(db::Database &baseARM, const QString &tipo, const QDate &da
 
 QString NumeroTRM(const QDate &data, const QString &prefixo, int sequencia)
 {
-    return Ano(data) + QLatin1Char('/') + prefixo + QLatin1Char('/') + QStringLiteral("%1").arg(sequencia, 5, 10, QLatin1Char('0'));
+    return Ano(data) + QLatin1Char('/') + prefixo + QLatin1Char('/')
+        + QStringLiteral("%1").arg(sequencia, 5, 10, QLatin1Char('0'));
 }
 
 QString Chave(const QString &tipo, const QString &nroTRM)
@@ -255,8 +259,9 @@ QString Chave(const QString &tipo, const QString &nroTRM)
 
 QString Justificativa()
 {
-    return QStringLiteral("ICMS/ST devido nos termos do Anexo da Substituição Tributária do Regulamento do ICMS do Estado, "
-                          "recolhido conforme o cálculo anexo.");
+    return QStringLiteral(
+        "ICMS/ST devido nos termos do Anexo da Substituição Tributária do Regulamento do ICMS do Estado, "
+        "recolhido conforme o cálculo anexo.");
 }
 
 std::optional<QString> GeraARM(TDM &dm, int idCalculo, const QString &masp, const QString &tipo, const Contexto &ctx)
@@ -274,8 +279,8 @@ ResultadoCriacao CriaARM(TDM &dm, const Contexto &ctx)
         return {};
     const int idCalculo = calc.fieldByName(QStringLiteral("IdCalculo")).asInteger();
     const QList<NotaARM> notas = LeNotas(dm.BaseDados, idCalculo);
-    const std::optional<QString> chave =
-        gera(dm, notas, calc.fieldByName(QStringLiteral("Masp")).asString(), Tipo(notas), ctx);
+    const std::optional<QString> chave
+        = gera(dm, notas, calc.fieldByName(QStringLiteral("Masp")).asString(), Tipo(notas), ctx);
     if (!chave)
         return {};
     if (calc.state() == db::DataSet::State::Browse)

@@ -32,14 +32,14 @@ struct NotaARM {
     int idNota = 0;
     QString nroNF, cnpjRemet, ieDest, remetNome, destNome;
     QDate dataEmissao;
-    Currency total;      // value plus IPI of its lines
-    QStringList itens;   // annex item numbers of its lines (the code before its first ".")
+    Currency total; // value plus IPI of its lines
+    QStringList itens; // annex item numbers of its lines (the code before its first ".")
 };
 
 // One invoice block of the document: the invoices of one sender/recipient pair.
 struct BlocoARM {
-    QString numeros;     // "10-12, 15"
-    QDate emissao;       // of the pair's last invoice
+    QString numeros; // "10-12, 15"
+    QDate emissao; // of the pair's last invoice
     Currency total;
     QString remetente, remetNome, destinatario, destNome;
     QString mercadorias; // "1, 15, 23"
@@ -78,9 +78,9 @@ QString Justificativa();
 
 // What a generation needs besides the calculation.
 struct Contexto {
-    QString prefixo;   // the unit's TRM prefix ("0758")
+    QString prefixo; // the unit's TRM prefix ("0758")
     const IniFile *ini = nullptr; // where the initial numbers of a year are configured
-    QDateTime agora;   // emission moment; its year numbers the document
+    QDateTime agora; // emission moment; its year numbers the document
 };
 
 // Generates the document of type `tipo` for the calculation `idCalculo`
@@ -92,7 +92,7 @@ std::optional<QString> GeraARM(TDM &dm, int idCalculo, const QString &masp, cons
 
 // The create command on the current calculation of `dm.TabCalc`.
 struct ResultadoCriacao {
-    QString chave;       // empty: nothing to open (declined)
+    QString chave; // empty: nothing to open (declined)
     bool existente = false; // the calculation already had its document
 };
 // An existing NroTRM is returned as it is. Otherwise asks "Confirma gerar um

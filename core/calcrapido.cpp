@@ -104,7 +104,7 @@ ValoresMedicRapidos CalculaMedicRapida(int grupo, const LinhaMedicRapida &l)
 }
 
 Currency TotalRapido(int grupo, int tipo, Currency frete, Currency partilha, const std::vector<LinhaRapida> &itens,
-                     const std::vector<LinhaMedicRapida> &medic)
+    const std::vector<LinhaMedicRapida> &medic)
 {
     Currency total;
     if (tipo == 2 || tipo == 3) {
@@ -164,7 +164,9 @@ Currency TotalRapido(int grupo, int tipo, Currency frete, Currency partilha, con
 // ===== the lists ================================================================================
 
 CalculoRapido::CalculoRapido(db::DataSet *brelva, QObject *parent)
-    : QObject(parent), MemItens(QStringLiteral("MemItens")), MemItensMedic(QStringLiteral("MemItensMedic"))
+    : QObject(parent),
+      MemItens(QStringLiteral("MemItens")),
+      MemItensMedic(QStringLiteral("MemItensMedic"))
 {
     MemItens.definition() = definicaoItens();
     MemItens.setIndexName(QStringLiteral("MemItensNro"));
@@ -182,7 +184,7 @@ CalculoRapido::CalculoRapido(db::DataSet *brelva, QObject *parent)
     MemItens.fieldSetup(QStringLiteral("PMPF")).displayFormat = QStringLiteral(",0.0000;-,0.0000; ");
     if (brelva) {
         m_ci.xDescrBrelva = &MemItens.addLookupField(QStringLiteral("XDescrBrelva"), FieldType::String, 250, brelva,
-                                                     QStringLiteral("ID"), QStringLiteral("DESCRICAO"), QStringLiteral("IdBrelva"));
+            QStringLiteral("ID"), QStringLiteral("DESCRICAO"), QStringLiteral("IdBrelva"));
         m_temLookup = true;
     }
     m_ci.xDescricao = &MemItens.addCalcField(QStringLiteral("XDescricao"), FieldType::String, 96);
@@ -342,7 +344,7 @@ LinhaRapida CalculoRapido::linhaAtual() const
 LinhaMedicRapida CalculoRapido::linhaMedicAtual() const
 {
     return {m_cm.debVlMerc->asCurrency(), m_cm.debAliqICMS->asCurrency(), m_cm.mva->asCurrency(),
-            m_cm.creditoICMS->asCurrency()};
+        m_cm.creditoICMS->asCurrency()};
 }
 
 Currency CalculoRapido::Total()

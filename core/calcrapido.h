@@ -47,8 +47,8 @@ ValoresMedicRapidos CalculaMedicRapida(int grupo, const LinhaMedicRapida &l);
 // The total box from the lines' inputs in their order: the group and type of
 // the window, its freight box ("Crédito:" in group 13) and the DIFAL share.
 // The window and the command-line tool both come here.
-Currency TotalRapido(int grupo, int tipoCalculo, Currency frete, Currency partilha, const std::vector<LinhaRapida> &itens,
-                     const std::vector<LinhaMedicRapida> &medic);
+Currency TotalRapido(int grupo, int tipoCalculo, Currency frete, Currency partilha,
+    const std::vector<LinhaRapida> &itens, const std::vector<LinhaMedicRapida> &medic);
 
 class CalculoRapido : public QObject {
     Q_OBJECT
@@ -64,15 +64,15 @@ public:
     static db::TableDef definicaoItens();
     static db::TableDef definicaoMedic();
 
-    db::MemTable MemItens;      // general goods and fuels
+    db::MemTable MemItens; // general goods and fuels
     db::MemTable MemItensMedic; // medicines
 
     // ---- window state ------------------------------------------------------
     QString textoGrupo = QStringLiteral("Padrão");
-    int grupo = -1;       // -1 standard, 6 fuels, 13 medicines by table, 113 by MVA
-    int tipoCalculo = 1;  // 1 ICMS/ST, 2 DIFAL taxpayer, 3 DIFAL non-taxpayer, 4 FEM
+    int grupo = -1; // -1 standard, 6 fuels, 13 medicines by table, 113 by MVA
+    int tipoCalculo = 1; // 1 ICMS/ST, 2 DIFAL taxpayer, 3 DIFAL non-taxpayer, 4 FEM
     bool opInterna = true;
-    Currency frete;       // the freight box ("Crédito:" in group 13)
+    Currency frete; // the freight box ("Crédito:" in group 13)
     Currency partilhaDIFAL; // the DIFAL share of the day (type 3)
 
     static bool grupoMedicamento(int g) { return g == 13 || g == 113; }
@@ -113,16 +113,16 @@ private:
     bool m_totaisSuspensos = false;
 
     struct CamposItens {
-        db::Field *valorNF, *valorIPI, *mva, *creditoICMS, *aliqICMS, *pmpf, *litros, *precoLitroNF, *valorCreditoICMS, *fem,
-            *itemBrelva, *descricaoNF;
+        db::Field *valorNF, *valorIPI, *mva, *creditoICMS, *aliqICMS, *pmpf, *litros, *precoLitroNF, *valorCreditoICMS,
+            *fem, *itemBrelva, *descricaoNF;
         db::Field *xDescricao, *xDescrBrelva, *valorFinal, *valorICMS, *totalARecolher, *valorFEMCalc;
     };
     struct CamposMedic {
         db::Field *debVlMerc, *debAliqICMS, *mva, *creditoICMS;
         db::Field *debVlICMS, *totalARecolher;
     };
-    CamposItens m_ci{};
-    CamposMedic m_cm{};
+    CamposItens m_ci {};
+    CamposMedic m_cm {};
     bool m_temLookup = false;
 };
 

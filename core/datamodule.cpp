@@ -25,7 +25,10 @@ namespace {
 QString g_defaultDataDir;
 TDM *g_dm = nullptr; // owned through DataModuleScope
 
-QString pastaARM(const QString &dataDir) { return dataDir.isEmpty() ? QString() : QDir(dataDir).filePath(QStringLiteral("ARM")); }
+QString pastaARM(const QString &dataDir)
+{
+    return dataDir.isEmpty() ? QString() : QDir(dataDir).filePath(QStringLiteral("ARM"));
+}
 
 // "A26075800041" is shown "A26/0758/00041": "/" inserted at position 4, then
 // at position 9 of the lengthened text (at the end when the text is shorter).
@@ -43,16 +46,16 @@ QString formataNroTRM(const QString &nro)
 QList<db::FieldDef> totaisResumo()
 {
     QList<db::FieldDef> fs;
-    for (const char *n : {"ValorNF", "ValorIPI", "Frete", "Soma", "ValorFinal", "ValorICMS", "CreditoICMS", "ICMSaRecolher",
-                          "ValorMR", "ValorMRRed", "TotalARecolher", "ValorFEM", "ValorFEMMR", "ValorFEMMRRed",
-                          "DestaqueICMSST"})
-        fs << db::FieldDef{QString::fromLatin1(n), FieldType::Currency, 0, false};
+    for (const char *n :
+        {"ValorNF", "ValorIPI", "Frete", "Soma", "ValorFinal", "ValorICMS", "CreditoICMS", "ICMSaRecolher", "ValorMR",
+            "ValorMRRed", "TotalARecolher", "ValorFEM", "ValorFEMMR", "ValorFEMMRRed", "DestaqueICMSST"})
+        fs << db::FieldDef {QString::fromLatin1(n), FieldType::Currency, 0, false};
     return fs;
 }
 
 db::FieldDef campo(const char *name, FieldType type, int size = 0)
 {
-    return db::FieldDef{QString::fromLatin1(name), type, size, false};
+    return db::FieldDef {QString::fromLatin1(name), type, size, false};
 }
 
 } // namespace
@@ -60,22 +63,37 @@ db::FieldDef campo(const char *name, FieldType type, int size = 0)
 // ===== life ========================================================================
 
 TDM::TDM(const QString &dataDir)
-    : BaseDados(QStringLiteral("BaseDados")), BaseARM(QStringLiteral("BaseARM")),
+    : BaseDados(QStringLiteral("BaseDados")),
+      BaseARM(QStringLiteral("BaseARM")),
       BaseMemoria(QStringLiteral("Memoria"), db::Database::Storage::Memory),
-      TabCalc(&BaseDados, QStringLiteral("Calculos")), TabNotas(&BaseDados, QStringLiteral("Notas")),
-      TabItens(&BaseDados, QStringLiteral("Itens")), TabItensMedic(&BaseDados, QStringLiteral("ItensMedic")),
-      TabFisc(&BaseDados, QStringLiteral("Fiscais")), TabRemet(&BaseDados, QStringLiteral("Remetentes")),
-      TabDest(&BaseDados, QStringLiteral("Destinatarios")), TabBrelva(&BaseDados, QStringLiteral("Brelva")),
-      TabPMPF(&BaseDados, QStringLiteral("PMPF")), TabBebidas(&BaseDados, QStringLiteral("Bebidas")),
+      TabCalc(&BaseDados, QStringLiteral("Calculos")),
+      TabNotas(&BaseDados, QStringLiteral("Notas")),
+      TabItens(&BaseDados, QStringLiteral("Itens")),
+      TabItensMedic(&BaseDados, QStringLiteral("ItensMedic")),
+      TabFisc(&BaseDados, QStringLiteral("Fiscais")),
+      TabRemet(&BaseDados, QStringLiteral("Remetentes")),
+      TabDest(&BaseDados, QStringLiteral("Destinatarios")),
+      TabBrelva(&BaseDados, QStringLiteral("Brelva")),
+      TabPMPF(&BaseDados, QStringLiteral("PMPF")),
+      TabBebidas(&BaseDados, QStringLiteral("Bebidas")),
       TabRacoesPET(&BaseDados, QStringLiteral("RacoesPET")),
       TabRegimeEspecial(&BaseDados, QStringLiteral("RegimeEspecial")),
-      TabIndexNBM(&BaseDados, QStringLiteral("ProdutosNBM")), TabMedic(&BaseDados, QStringLiteral("Medic")),
-      TabCodMerc(&BaseDados, QStringLiteral("CodMerc")), TabTEC(&BaseDados, QStringLiteral("TEC")),
-      TabVoceSabia(&BaseDados, QStringLiteral("VoceSabia")), TabSys(&BaseDados, QStringLiteral("STBrelva")),
-      TabARM(&BaseARM, QStringLiteral("ARM")), Qry(&BaseDados), QryICMSARecolher(&BaseDados),
-      QryMedicICMSARecolher(&BaseDados), QryBase(&BaseDados), QryItensPMPF(&BaseDados),
-      MemGrupo(QStringLiteral("MemGrupo"), &BaseMemoria), MemRemet(QStringLiteral("MemRemet"), &BaseMemoria),
-      MemDest(QStringLiteral("MemDest"), &BaseMemoria), MemMVA(QStringLiteral("MemMVA"), &BaseMemoria)
+      TabIndexNBM(&BaseDados, QStringLiteral("ProdutosNBM")),
+      TabMedic(&BaseDados, QStringLiteral("Medic")),
+      TabCodMerc(&BaseDados, QStringLiteral("CodMerc")),
+      TabTEC(&BaseDados, QStringLiteral("TEC")),
+      TabVoceSabia(&BaseDados, QStringLiteral("VoceSabia")),
+      TabSys(&BaseDados, QStringLiteral("STBrelva")),
+      TabARM(&BaseARM, QStringLiteral("ARM")),
+      Qry(&BaseDados),
+      QryICMSARecolher(&BaseDados),
+      QryMedicICMSARecolher(&BaseDados),
+      QryBase(&BaseDados),
+      QryItensPMPF(&BaseDados),
+      MemGrupo(QStringLiteral("MemGrupo"), &BaseMemoria),
+      MemRemet(QStringLiteral("MemRemet"), &BaseMemoria),
+      MemDest(QStringLiteral("MemDest"), &BaseMemoria),
+      MemMVA(QStringLiteral("MemMVA"), &BaseMemoria)
 {
     setDataDir(dataDir);
     setupTables();
@@ -90,7 +108,7 @@ TDM::~TDM()
 {
     // Details first, so no dataset follows a master that is closing.
     for (DataSet *ds : {static_cast<DataSet *>(&TabItens), static_cast<DataSet *>(&TabItensMedic),
-                        static_cast<DataSet *>(&TabNotas), static_cast<DataSet *>(&TabCalc)}) {
+             static_cast<DataSet *>(&TabNotas), static_cast<DataSet *>(&TabCalc)}) {
         ds->afterScroll = nullptr;
         ds->onCalcFields = nullptr;
     }
@@ -172,7 +190,7 @@ void TDM::setupTables()
 
     // Orders the program relies on.
     TabNotas.setIndexFieldNames(QStringLiteral("IdCalculo;NroNF"));
-    TabItens.setIndexName(QStringLiteral("IdNota"));      // IdNota;NroItem
+    TabItens.setIndexName(QStringLiteral("IdNota")); // IdNota;NroItem
     TabItensMedic.setIndexName(QStringLiteral("IdNota")); // IdNota;NroItem
     TabBrelva.setIndexName(QStringLiteral("Id"));
     TabBrelva.setReadOnly(true);
@@ -181,21 +199,23 @@ void TDM::setupTables()
     TabItens.setMasterSource(&TabNotas, QStringLiteral("IdNota"), QStringLiteral("IdNota"));
     TabItensMedic.setMasterSource(&TabNotas, QStringLiteral("IdNota"), QStringLiteral("IdNota"));
 
-    for (Table *t : {&TabCalc, &TabNotas, &TabItens, &TabItensMedic, &TabFisc, &TabRemet, &TabDest, &TabBrelva, &TabPMPF,
-                     &TabBebidas, &TabRacoesPET, &TabRegimeEspecial, &TabIndexNBM, &TabMedic, &TabCodMerc, &TabTEC,
-                     &TabVoceSabia, &TabSys, &TabARM})
+    for (Table *t : {&TabCalc, &TabNotas, &TabItens, &TabItensMedic, &TabFisc, &TabRemet, &TabDest, &TabBrelva,
+             &TabPMPF, &TabBebidas, &TabRacoesPET, &TabRegimeEspecial, &TabIndexNBM, &TabMedic, &TabCodMerc, &TabTEC,
+             &TabVoceSabia, &TabSys, &TabARM})
         bindOpenHook(*t);
 }
 
 void TDM::setupMemTables()
 {
     MemGrupo.definition().fields = {campo("Grupo", FieldType::SmallInt), campo("Descricao", FieldType::String, 100),
-                                    campo("UF", FieldType::String, 128)};
-    MemRemet.definition().fields = {campo("CNPJRemet", FieldType::String, 20), campo("Remetente", FieldType::String, 50)};
+        campo("UF", FieldType::String, 128)};
+    MemRemet.definition().fields
+        = {campo("CNPJRemet", FieldType::String, 20), campo("Remetente", FieldType::String, 50)};
     MemRemet.definition().fields << totaisResumo() << campo("RegimeEspecial", FieldType::String, 1);
     MemRemet.definition().indexes = {{QStringLiteral("Remetente"), QStringLiteral("Remetente"), 0}};
     MemRemet.setIndexName(QStringLiteral("Remetente"));
-    MemDest.definition().fields = {campo("IEDest", FieldType::String, 20), campo("Destinatario", FieldType::String, 50)};
+    MemDest.definition().fields
+        = {campo("IEDest", FieldType::String, 20), campo("Destinatario", FieldType::String, 50)};
     MemDest.definition().fields << totaisResumo() << campo("RegimeEspecial", FieldType::String, 1);
     MemDest.definition().indexes = {{QStringLiteral("Destinatario"), QStringLiteral("Destinatario"), 0}};
     MemDest.setIndexName(QStringLiteral("Destinatario"));
@@ -221,18 +241,17 @@ void TDM::setupFields()
     TabCalc.fieldSetup(QStringLiteral("Masp")).editMask = maspMask;
     TabCalc.fieldSetup(QStringLiteral("CNPJRemet")).editMask = cnpjMask;
     TabCalc.fieldSetup(QStringLiteral("IEDest")).editMask = ieMask;
-    TabCalc.fieldSetup(QStringLiteral("NroTRM")).onGetText = [](const Field &f, bool) { return formataNroTRM(f.asString()); };
+    TabCalc.fieldSetup(QStringLiteral("NroTRM")).onGetText
+        = [](const Field &f, bool) { return formataNroTRM(f.asString()); };
     TabCalc.fieldSetup(QStringLiteral("Observ")).onGetText = [](const Field &f, bool) { return f.asString(); };
     TabCalc.addLookupField(QStringLiteral("XFiscal"), FieldType::String, 50, &TabFisc, QStringLiteral("Masp"),
-                           QStringLiteral("Fiscal"), QStringLiteral("Masp"));
+        QStringLiteral("Fiscal"), QStringLiteral("Masp"));
     m_xRemetenteCalc = &TabCalc.addLookupField(QStringLiteral("XRemetente"), FieldType::String, 50, &TabRemet,
-                                               QStringLiteral("CNPJRemet"), QStringLiteral("Remetente"),
-                                               QStringLiteral("CNPJRemet"));
+        QStringLiteral("CNPJRemet"), QStringLiteral("Remetente"), QStringLiteral("CNPJRemet"));
     m_xDestinatarioCalc = &TabCalc.addLookupField(QStringLiteral("XDestinatario"), FieldType::String, 50, &TabDest,
-                                                  QStringLiteral("IEDest"), QStringLiteral("Destinatario"),
-                                                  QStringLiteral("IEDest"));
+        QStringLiteral("IEDest"), QStringLiteral("Destinatario"), QStringLiteral("IEDest"));
     TabCalc.addLookupField(QStringLiteral("XGrupo"), FieldType::String, 100, &MemGrupo, QStringLiteral("Grupo"),
-                           QStringLiteral("Descricao"), QStringLiteral("Grupo"));
+        QStringLiteral("Descricao"), QStringLiteral("Grupo"));
     m_xRemetDest = &TabCalc.addCalcField(QStringLiteral("XRemetDest"), FieldType::String, 50);
     m_xOpInterna = &TabCalc.addCalcField(QStringLiteral("XOpInterna"), FieldType::String, 20);
 
@@ -242,9 +261,9 @@ void TDM::setupFields()
     for (const char *n : {"Frete", "CreditoICMSMedic", "DestaqueICMSST"})
         TabNotas.fieldSetup(QString::fromLatin1(n)).displayFormat = dois;
     TabNotas.addLookupField(QStringLiteral("XRemetente"), FieldType::String, 50, &TabRemet, QStringLiteral("CNPJRemet"),
-                            QStringLiteral("Remetente"), QStringLiteral("CNPJRemet"));
+        QStringLiteral("Remetente"), QStringLiteral("CNPJRemet"));
     TabNotas.addLookupField(QStringLiteral("XDestinatario"), FieldType::String, 50, &TabDest, QStringLiteral("IEDest"),
-                            QStringLiteral("Destinatario"), QStringLiteral("IEDest"));
+        QStringLiteral("Destinatario"), QStringLiteral("IEDest"));
     m_valorARecolher = &TabNotas.addCalcField(QStringLiteral("ValorARecolher"), FieldType::Currency);
     m_valorARecolher->displayFormat = dois;
 
@@ -259,7 +278,7 @@ void TDM::setupFields()
     TabItens.fieldSetup(QStringLiteral("Litros")).displayFormat = semZero;
     TabItens.fieldSetup(QStringLiteral("PrecoLitroNF")).displayFormat = semZero;
     m_xDescrBrelva = &TabItens.addLookupField(QStringLiteral("XDescrBrelva"), FieldType::String, 250, &TabBrelva,
-                                              QStringLiteral("ID"), QStringLiteral("DESCRICAO"), QStringLiteral("IdBrelva"));
+        QStringLiteral("ID"), QStringLiteral("DESCRICAO"), QStringLiteral("IdBrelva"));
     m_xDescricao = &TabItens.addCalcField(QStringLiteral("XDescricao"), FieldType::String, 96);
     m_freteProp = &TabItens.addCalcField(QStringLiteral("FreteProp"), FieldType::Currency);
     m_icmsARecolher = &TabItens.addCalcField(QStringLiteral("ICMSaRecolher"), FieldType::Currency);
@@ -342,9 +361,9 @@ void TDM::DataModuleCreate()
     // Every currency field of the module gets the lenient text entry.
     auto handler = [](Field &f, const QString &text) { OnSetTextCurrencyField(f, text); };
     for (Table *t : {&TabCalc, &TabNotas, &TabItens, &TabItensMedic, &TabFisc, &TabRemet, &TabDest, &TabBrelva,
-                     &TabPMPF, &TabBebidas, &TabRacoesPET, &TabRegimeEspecial, &TabIndexNBM, &TabMedic, &TabCodMerc,
-                     &TabTEC, &TabVoceSabia, &TabSys, &TabARM, static_cast<Table *>(&MemGrupo),
-                     static_cast<Table *>(&MemRemet), static_cast<Table *>(&MemDest), static_cast<Table *>(&MemMVA)}) {
+             &TabPMPF, &TabBebidas, &TabRacoesPET, &TabRegimeEspecial, &TabIndexNBM, &TabMedic, &TabCodMerc, &TabTEC,
+             &TabVoceSabia, &TabSys, &TabARM, static_cast<Table *>(&MemGrupo), static_cast<Table *>(&MemRemet),
+             static_cast<Table *>(&MemDest), static_cast<Table *>(&MemMVA)}) {
         for (const db::FieldDef &fd : t->definition().fields) {
             if (fd.type != FieldType::Currency)
                 continue;
@@ -354,7 +373,7 @@ void TDM::DataModuleCreate()
         }
     }
     for (Field *f : {m_valorARecolher, m_freteProp, m_icmsARecolher, m_soma, m_valorFinal, m_valorICMS, m_valorMR,
-                     m_valorMRRed, m_totalARecolher, m_valorFEM, m_debVlICMS})
+             m_valorMRRed, m_totalARecolher, m_valorFEM, m_debVlICMS})
         if (!f->onSetText)
             f->onSetText = handler;
     BaseDados.setKeepConnection(true);
@@ -383,9 +402,9 @@ void TDM::CriaTabela(Table &table)
 
 void TDM::CriaTabelas()
 {
-    for (Table *t : {&TabCalc, &TabNotas, &TabItens, &TabItensMedic, &TabFisc, &TabRemet, &TabDest, &TabBrelva, &TabPMPF,
-                     &TabBebidas, &TabRacoesPET, &TabRegimeEspecial, &TabIndexNBM, &TabMedic, &TabCodMerc, &TabTEC,
-                     &TabVoceSabia, &TabSys, &TabARM})
+    for (Table *t : {&TabCalc, &TabNotas, &TabItens, &TabItensMedic, &TabFisc, &TabRemet, &TabDest, &TabBrelva,
+             &TabPMPF, &TabBebidas, &TabRacoesPET, &TabRegimeEspecial, &TabIndexNBM, &TabMedic, &TabCodMerc, &TabTEC,
+             &TabVoceSabia, &TabSys, &TabARM})
         CriaTabela(*t);
 }
 
@@ -472,7 +491,8 @@ int TDM::ProximoIdNota()
             TabBeforeOpen(*t);
     // Lines whose invoice was deleted still hold their id: it is never reused.
     qint64 maior = 0;
-    for (const char *sql : {"SELECT MAX(IdNota) FROM NOTAS", "SELECT MAX(IdNota) FROM ITENS", "SELECT MAX(IdNota) FROM ITENSMEDIC"})
+    for (const char *sql :
+        {"SELECT MAX(IdNota) FROM NOTAS", "SELECT MAX(IdNota) FROM ITENS", "SELECT MAX(IdNota) FROM ITENSMEDIC"})
         maior = std::max(maior, valorInteiro(QString::fromLatin1(sql)));
     return static_cast<int>(maior + 1);
 }
@@ -557,7 +577,8 @@ void TDM::TabCalcCalcFields(DataSet &ds)
 
     const Field &opInterna = ds.fieldByName(QStringLiteral("OpInterna"));
     if (!opInterna.isNull())
-        m_xOpInterna->setAsString(opInterna.asBoolean() ? QStringLiteral("Op Interna") : QStringLiteral("Op Interestadual"));
+        m_xOpInterna->setAsString(
+            opInterna.asBoolean() ? QStringLiteral("Op Interna") : QStringLiteral("Op Interestadual"));
 }
 
 void TDM::TabNotasAfterOpen(DataSet &)
@@ -566,7 +587,10 @@ void TDM::TabNotasAfterOpen(DataSet &)
         TabNotas.setIndexFieldNames(QStringLiteral("IdCalculo;NroNF"));
 }
 
-void TDM::TabItensBeforeDelete(DataSet &ds) { FNroItemExcluido = ds.fieldByName(QStringLiteral("NroItem")).asInteger(); }
+void TDM::TabItensBeforeDelete(DataSet &ds)
+{
+    FNroItemExcluido = ds.fieldByName(QStringLiteral("NroItem")).asInteger();
+}
 
 void TDM::TabItensAfterDelete(DataSet &ds)
 {

@@ -53,58 +53,58 @@ public:
     void setServerBackends(std::unique_ptr<db::ServerBackend> dados, std::unique_ptr<db::ServerBackend> arm);
 
     // ---- databases ---------------------------------------------------------
-    db::Database BaseDados;   // "BaseDados", the data folder
-    db::Database BaseARM;     // the ARM sub-folder (collection documents)
+    db::Database BaseDados; // "BaseDados", the data folder
+    db::Database BaseARM; // the ARM sub-folder (collection documents)
     db::Database BaseMemoria; // the in-memory datasets of this module
 
     // ---- tables --------------------------------------------------------------
-    db::Table TabCalc;       // Calculos
-    db::Table TabNotas;      // Notas, detail of TabCalc by IdCalculo
-    db::Table TabItens;      // Itens, detail of TabNotas by IdNota
+    db::Table TabCalc; // Calculos
+    db::Table TabNotas; // Notas, detail of TabCalc by IdCalculo
+    db::Table TabItens; // Itens, detail of TabNotas by IdNota
     db::Table TabItensMedic; // ItensMedic, detail of TabNotas by IdNota
-    db::Table TabFisc;       // Fiscais
-    db::Table TabRemet;      // Remetentes
-    db::Table TabDest;       // Destinatarios
-    db::Table TabBrelva;     // Brelva, read-only, ordered by Id
+    db::Table TabFisc; // Fiscais
+    db::Table TabRemet; // Remetentes
+    db::Table TabDest; // Destinatarios
+    db::Table TabBrelva; // Brelva, read-only, ordered by Id
     db::Table TabPMPF;
     db::Table TabBebidas;
     db::Table TabRacoesPET;
     db::Table TabRegimeEspecial;
-    db::Table TabIndexNBM;   // ProdutosNBM
+    db::Table TabIndexNBM; // ProdutosNBM
     db::Table TabMedic;
     db::Table TabCodMerc;
     db::Table TabTEC;
     db::Table TabVoceSabia;
-    db::Table TabSys;        // STBrelva, marker of the data folder
-    db::Table TabARM;        // ARM, on BaseARM
+    db::Table TabSys; // STBrelva, marker of the data folder
+    db::Table TabARM; // ARM, on BaseARM
 
     // ---- queries -------------------------------------------------------------
-    db::Query Qry;                   // free text
-    db::Query QryICMSARecolher;      // invoice ST total (lines 2 and 6 replaced per run)
+    db::Query Qry; // free text
+    db::Query QryICMSARecolher; // invoice ST total (lines 2 and 6 replaced per run)
     db::Query QryMedicICMSARecolher; // medicine invoice debit (line 3 replaced per run)
-    db::Query QryBase;               // freight base of an invoice (:IdNota)
-    db::Query QryItensPMPF;          // PMPF lines of an invoice (:IdNota), fuel totals
+    db::Query QryBase; // freight base of an invoice (:IdNota)
+    db::Query QryItensPMPF; // PMPF lines of an invoice (:IdNota), fuel totals
 
     // ---- in-memory datasets --------------------------------------------------
     db::MemTable MemGrupo; // goods groups (annex headings), for XGrupo
     db::MemTable MemRemet; // report summary by sender
-    db::MemTable MemDest;  // report summary by recipient
-    db::MemTable MemMVA;   // report summary by annex item
+    db::MemTable MemDest; // report summary by recipient
+    db::MemTable MemMVA; // report summary by annex item
 
     // ---- working state -------------------------------------------------------
     // Where the refresh of Notas that follows a line change stands: the first
     // total computed during it serves every further fetch of the same invoice.
     enum class EstadoRefresh {
-        Parado,             // no such refresh runs
-        Iniciado,           // the refresh has started
-        PrimeiroCalculado,  // the first total of the refresh has been computed
+        Parado, // no such refresh runs
+        Iniciado, // the refresh has started
+        PrimeiroCalculado, // the first total of the refresh has been computed
     };
-    bool FCalculando = false;   // item amounts are computed only while true (CalculoEmCurso)
-    int FNroItemExcluido = 0;   // NroItem of the line being deleted
-    int FIdNotaFreteBase = -1;  // invoice of the cached freight base; -1 empties the cache
+    bool FCalculando = false; // item amounts are computed only while true (CalculoEmCurso)
+    int FNroItemExcluido = 0; // NroItem of the line being deleted
+    int FIdNotaFreteBase = -1; // invoice of the cached freight base; -1 empties the cache
     Currency FFreteBase;
     EstadoRefresh FEstadoRefresh = EstadoRefresh::Parado;
-    int FIdNotaCalculada = 0;   // invoice whose total was computed last
+    int FIdNotaCalculada = 0; // invoice whose total was computed last
     Currency UltimoValorARecolher;
     // The running computation (report run) and its context (fuel group, fine
     // factors, DIFAL share), if any.
@@ -177,9 +177,9 @@ public:
     // ---- row events ----------------------------------------------------------------
     void TabCalcCalcFields(db::DataSet &ds);
     void TabNotasAfterOpen(db::DataSet &ds);
-    void TabNotasCalcFields(db::DataSet &ds);  // core/totals.cpp
+    void TabNotasCalcFields(db::DataSet &ds); // core/totals.cpp
     void TabNotasAfterScroll(db::DataSet &ds); // core/totals.cpp
-    void TabItensCalcFields(db::DataSet &ds);  // core/itemcalc.cpp
+    void TabItensCalcFields(db::DataSet &ds); // core/itemcalc.cpp
     void TabItensMedicCalcFields(db::DataSet &ds);
     void TabItensBeforeDelete(db::DataSet &ds);
     void TabItensAfterDelete(db::DataSet &ds);
@@ -207,8 +207,8 @@ public:
     // `chamador` is 1 for the medicine dialog, 2 for the goods dialog;
     // `escolhe` picks among the MVAs of a row that has several.
     bool ProcuraItemBrelva(quint8 chamador, qint64 janela, ItemBrelvaConsulta &c, const EscolheOpcaoMVA &escolhe);
-    static Currency EscolheMVABrelva(const QString &cabecalho, const QString &info1, Currency mva1, const QString &info2,
-                                     Currency mva2, const QString &info3, Currency mva3, const EscolheOpcaoMVA &escolhe);
+    static Currency EscolheMVABrelva(const QString &cabecalho, const QString &info1, Currency mva1,
+        const QString &info2, Currency mva2, const QString &info3, Currency mva3, const EscolheOpcaoMVA &escolhe);
     // True when the code or its item is listed in "MVAAjustada.Exclui" of the
     // reference settings: its margin is never adjusted.
     bool ExcluidoMVAAjustada(const QString &code) const;
@@ -244,10 +244,9 @@ private:
         bool bound = false;
     };
     struct ItensFieldsCache {
-        db::Field *valorNF = nullptr, *valorIPI = nullptr, *aliqICMS = nullptr, *mva = nullptr,
-                  *creditoICMS = nullptr, *valorCreditoICMS = nullptr, *fem = nullptr, *pmpf = nullptr,
-                  *litros = nullptr, *precoLitroNF = nullptr, *itemBrelva = nullptr, *descricaoNF = nullptr,
-                  *nroItem = nullptr;
+        db::Field *valorNF = nullptr, *valorIPI = nullptr, *aliqICMS = nullptr, *mva = nullptr, *creditoICMS = nullptr,
+                  *valorCreditoICMS = nullptr, *fem = nullptr, *pmpf = nullptr, *litros = nullptr,
+                  *precoLitroNF = nullptr, *itemBrelva = nullptr, *descricaoNF = nullptr, *nroItem = nullptr;
         bool bound = false;
     };
     struct MedicFieldsCache {

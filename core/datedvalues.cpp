@@ -65,7 +65,8 @@ QString mensagemItem(const QString &key, Visitados &visitados)
     visitados.add(key);
 
     const QString prazo = ler(QStringLiteral("Prazo.Mensagens"), key);
-    const QString datado = prazo.startsWith(QLatin1Char('$')) ? expandeMensagens(prazo, visitados) : PrazoMensagem(prazo);
+    const QString datado
+        = prazo.startsWith(QLatin1Char('$')) ? expandeMensagens(prazo, visitados) : PrazoMensagem(prazo);
     const QString fixo = ler(QStringLiteral("Mensagens"), key);
     const QString permanente = fixo.startsWith(QLatin1Char('$')) ? expandeMensagens(fixo, visitados) : fixo;
 
@@ -92,7 +93,8 @@ QString mensagemAliq(const QString &key, const QString &secaoPrazo, const QStrin
     QString result;
     if (!secaoPrazo.isEmpty()) {
         const QString v = ler(secaoPrazo, key);
-        result = v.startsWith(QLatin1Char('$')) ? mensagemAliq(v.mid(1).trimmed(), secaoPrazo, secao, visitados) : PrazoMensagem(v);
+        result = v.startsWith(QLatin1Char('$')) ? mensagemAliq(v.mid(1).trimmed(), secaoPrazo, secao, visitados)
+                                                : PrazoMensagem(v);
     }
     if (result.isEmpty()) {
         const QString v = ler(secao, key);
@@ -141,7 +143,8 @@ QString PrazoMensagem(const QString &value)
         return {};
     const ValorDatado v = SeparaValorDatado(value);
     if (!v.date.isValid()) {
-        MsgErro(QStringLiteral("Há um erro no prazo desta informação. Ela não será considerada. Favor verificar.") + kQuebra + value);
+        MsgErro(QStringLiteral("Há um erro no prazo desta informação. Ela não será considerada. Favor verificar.")
+            + kQuebra + value);
         return {};
     }
     return Clock::today() > v.date ? QString() : v.resto;

@@ -4,13 +4,11 @@ namespace stb {
 
 QString NomeGrupo(int code)
 {
-    static const char *const names[] = {
-        "AutoPeças",        "BebidasAlc",     "CervChopRefAgOut", "Cigarros",      "Cimentos",
-        "CombustLubrif",    "EnergiaElétrica", "Ferramentas",     "Lâmpadas",      "MatConstrução",
-        "MatLimpeza",       "MatElétricos",   "Medicamentos",     "Papéis",        "Plásticos",
-        "Pneumáticos",      "ProdAlimentícios", "ProdCerâmicos",  "ProdPapelaria", "ProdPerfumaria",
-        "ProdEletrônicos",  "Rações",         "Sorvetes",         "TintasVernizes", "Veículos",
-        "Veículos2Rodas",   "Vidros",         "VendaPortaAPorta"};
+    static const char *const names[] = {"AutoPeças", "BebidasAlc", "CervChopRefAgOut", "Cigarros", "Cimentos",
+        "CombustLubrif", "EnergiaElétrica", "Ferramentas", "Lâmpadas", "MatConstrução", "MatLimpeza", "MatElétricos",
+        "Medicamentos", "Papéis", "Plásticos", "Pneumáticos", "ProdAlimentícios", "ProdCerâmicos", "ProdPapelaria",
+        "ProdPerfumaria", "ProdEletrônicos", "Rações", "Sorvetes", "TintasVernizes", "Veículos", "Veículos2Rodas",
+        "Vidros", "VendaPortaAPorta"};
     if (code >= 1 && code <= 28)
         return QString::fromUtf8(names[code - 1]);
     if (code == Grupo::MedicamentosMVA)

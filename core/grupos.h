@@ -7,9 +7,9 @@
 namespace stb {
 
 namespace Grupo {
-constexpr int Combustiveis = 6;       // fuels: lines may be priced by PMPF
-constexpr int Medicamentos = 13;      // medicines priced by the consumer price table
-constexpr int MedicamentosMVA = 113;  // medicines priced by the MVA of their list
+constexpr int Combustiveis = 6; // fuels: lines may be priced by PMPF
+constexpr int Medicamentos = 13; // medicines priced by the consumer price table
+constexpr int MedicamentosMVA = 113; // medicines priced by the MVA of their list
 } // namespace Grupo
 
 // Short name of a group ("AutoPeças", ..., "Medicamento (MVA)"); empty for any other code.

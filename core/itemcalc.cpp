@@ -84,7 +84,8 @@ ContextoCalculo contextoCalculo(const DataSet &calculos, const FatoresMR &mr, co
 }
 
 EstouroValor::EstouroValor(const QString &campo)
-    : std::runtime_error(QStringLiteral("O valor de %1 ultrapassa o limite dos valores monetários").arg(campo).toStdString()),
+    : std::runtime_error(
+        QStringLiteral("O valor de %1 ultrapassa o limite dos valores monetários").arg(campo).toStdString()),
       m_campo(campo)
 {
 }
@@ -191,7 +192,10 @@ CalculoEmCurso::CalculoEmCurso(TDM &dm, int modoMR)
 }
 
 CalculoEmCurso::CalculoEmCurso(TDM &dm, const ContextoCalculo &contexto)
-    : m_dm(dm), m_leitura(dm.BaseDados), m_contexto(contexto), m_anterior(dm.FCalculoEmCurso),
+    : m_dm(dm),
+      m_leitura(dm.BaseDados),
+      m_contexto(contexto),
+      m_anterior(dm.FCalculoEmCurso),
       m_calculandoAnterior(dm.FCalculando)
 {
     // Lines may have changed since the base was cached (another workstation).
@@ -208,7 +212,10 @@ CalculoEmCurso::~CalculoEmCurso()
 
 // ===== TDM: item computation ===================================================
 
-Currency TDM::PercentualMR() const { return FCalculoEmCurso ? FCalculoEmCurso->contexto().mr.PercentualMR : Currency(); }
+Currency TDM::PercentualMR() const
+{
+    return FCalculoEmCurso ? FCalculoEmCurso->contexto().mr.PercentualMR : Currency();
+}
 
 Currency TDM::FatorReducaoMR() const
 {

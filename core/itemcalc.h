@@ -42,26 +42,26 @@ ParametrosMR parametrosMR();
 
 // The revalidation-fine mode chosen for printing (Calculos.PrintMR) and what it gives.
 struct FatoresMR {
-    int multaPorCento = 0;   // the fine as a whole percent (MRNormal or MREmDobro)
+    int multaPorCento = 0; // the fine as a whole percent (MRNormal or MREmDobro)
     int reducaoPorCento = 0; // the reduction as a whole percent (MRReducao), 0 without one
-    Currency PercentualMR;   // the fine as a fraction: multaPorCento / 100 (0.5000 for 50 %)
+    Currency PercentualMR; // the fine as a fraction: multaPorCento / 100 (0.5000 for 50 %)
     Currency FatorReducaoMR; // reducaoPorCento / 100, or exactly 1 when there is no reduction
 };
 // Modes 0 to 5; any other mode counts as 0 (no fine).
 FatoresMR fatoresMR(int modo, const ParametrosMR &p);
 inline FatoresMR fatoresMR(int modo, int mrNormal, int mrEmDobro, int mrReducao)
 {
-    return fatoresMR(modo, ParametrosMR{mrNormal, mrEmDobro, mrReducao});
+    return fatoresMR(modo, ParametrosMR {mrNormal, mrEmDobro, mrReducao});
 }
 
 // What one computation run fixes for every line it computes: the
 // calculation's kind, the DIFAL share of the run's date and the fine factors.
 // Built once per run (report, command-line tool) and passed to CalculaItem.
 struct ContextoCalculo {
-    int tipoCalculo = 0;          // Calculos.TipoCalculo (null reads as 0)
+    int tipoCalculo = 0; // Calculos.TipoCalculo (null reads as 0)
     bool diferencialAliq = false; // Calculos.DiferencialAliq
-    bool combustivel = false;     // Calculos.Grupo is the fuel group
-    Currency partilhaDIFAL;       // PartilhaDIFAL of the run's year
+    bool combustivel = false; // Calculos.Grupo is the fuel group
+    Currency partilhaDIFAL; // PartilhaDIFAL of the run's year
     FatoresMR mr;
 };
 // The context of the calculation on the current row of `calculos` (a Calculos

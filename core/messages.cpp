@@ -41,12 +41,12 @@ MessageSink &messageSink() { return *g_sink; }
 void MsgAviso(const QString &text) { g_sink->show(MsgKind::Aviso, text); }
 void MsgErro(const QString &text) { g_sink->show(MsgKind::Erro, text); }
 void MsgInformacao(const QString &text) { g_sink->show(MsgKind::Informacao, text); }
-void MsgCaption(const QString &text, const QString &caption) { g_sink->showCaptioned(MsgKind::Informacao, text, caption); }
-
-QString questionText(const QString &text)
+void MsgCaption(const QString &text, const QString &caption)
 {
-    return text.contains(QLatin1Char('?')) ? text : text + QLatin1Char('?');
+    g_sink->showCaptioned(MsgKind::Informacao, text, caption);
 }
+
+QString questionText(const QString &text) { return text.contains(QLatin1Char('?')) ? text : text + QLatin1Char('?'); }
 
 bool Confirma(const QString &text) { return g_sink->ask(questionText(text), true); }
 bool ConfirmaPadraoNao(const QString &text) { return g_sink->ask(questionText(text), false); }
@@ -75,17 +75,17 @@ bool ConfirmaPadraoNaoNaoMostre(const QString &text, bool &naoMostre)
     return g_sink->askDontRepeat(questionText(text), false, naoMostre);
 }
 
-void RecordingSink::show(MsgKind kind, const QString &text) { entries << Entry{kind, text}; }
+void RecordingSink::show(MsgKind kind, const QString &text) { entries << Entry {kind, text}; }
 
 bool RecordingSink::ask(const QString &text, bool defaultYes)
 {
-    entries << Entry{MsgKind::Pergunta, text};
+    entries << Entry {MsgKind::Pergunta, text};
     return answers.isEmpty() ? defaultYes : answers.takeFirst();
 }
 
 QString RecordingSink::askText(const QString &text)
 {
-    entries << Entry{MsgKind::Pergunta, text};
+    entries << Entry {MsgKind::Pergunta, text};
     return typedTexts.isEmpty() ? QString() : typedTexts.takeFirst();
 }
 

@@ -11,10 +11,10 @@
 namespace stb {
 
 enum class MsgKind {
-    Aviso,      // warning, caption "Atenção"
-    Erro,       // error, caption "Atenção"
+    Aviso, // warning, caption "Atenção"
+    Erro, // error, caption "Atenção"
     Informacao, // caption "Informação"
-    Pergunta,   // yes/no question, caption "Confirme"
+    Pergunta, // yes/no question, caption "Confirme"
 };
 
 class MessageSink {
@@ -69,7 +69,7 @@ bool ConfirmaDigitandoSim();
 // Information and yes/no questions with the box "Não mostre mais esta
 // mensagem"; `naoMostre` tells whether the user ticked it.
 void MsgInformacaoNaoMostre(const QString &text, bool &naoMostre);
-bool ConfirmaNaoMostre(const QString &text, bool &naoMostre);          // default Yes
+bool ConfirmaNaoMostre(const QString &text, bool &naoMostre); // default Yes
 bool ConfirmaPadraoNaoNaoMostre(const QString &text, bool &naoMostre); // default No
 
 // A sink that records every message and answers from a script; for tests and
@@ -81,7 +81,7 @@ public:
         QString text;
     };
     QList<Entry> entries;
-    QList<bool> answers;    // consumed in order; when empty the default answer is taken
+    QList<bool> answers; // consumed in order; when empty the default answer is taken
     QStringList typedTexts; // answers of askText, consumed in order
     QList<bool> dontRepeat; // states of the "Não mostre mais" box, consumed in order; unticked when empty
 

@@ -42,8 +42,8 @@ private:
     QXmlStreamReader &m_xml;
     NFeDocumento m_nfe;
     QString m_motivo;
-    QStringList m_pilha;   // open elements from the root
-    int m_inicioInf = -1;  // depth of infNFe in m_pilha, -1 outside it
+    QStringList m_pilha; // open elements from the root
+    int m_inicioInf = -1; // depth of infNFe in m_pilha, -1 outside it
     QString m_texto;
     bool m_temInf = false;
     bool m_ignora = false; // inside the signature or the protocol: not read
@@ -78,7 +78,8 @@ NFeLeitura LeitorNFe::le()
         case QXmlStreamReader::Characters:
             if (!m_ignora && m_inicioInf >= 0) {
                 if (m_texto.size() + m_xml.text().size() > TextoMaximoNFe)
-                    continua = recusa(QStringLiteral("o texto do elemento <%1> é longo demais").arg(m_pilha.value(m_pilha.size() - 1)));
+                    continua = recusa(QStringLiteral("o texto do elemento <%1> é longo demais")
+                                          .arg(m_pilha.value(m_pilha.size() - 1)));
                 else
                     m_texto += m_xml.text();
             }
@@ -149,7 +150,8 @@ bool LeitorNFe::abre()
         m_inicioInf = m_pilha.size();
         const QString id = m_xml.attributes().value(QLatin1String("Id")).toString();
         if (!id.startsWith(QLatin1String("NFe")) || id.size() != 47 || !soDigitos(QStringView(id).mid(3)))
-            return recusa(QStringLiteral("a chave de acesso (atributo Id de infNFe) não tem 44 dígitos: \"%1\"").arg(id.left(60)));
+            return recusa(QStringLiteral("a chave de acesso (atributo Id de infNFe) não tem 44 dígitos: \"%1\"")
+                              .arg(id.left(60)));
         m_nfe.chave = id.mid(3);
         return true;
     }
@@ -223,7 +225,7 @@ bool LeitorNFe::campo(const QStringList &p, const QString &texto)
             else if (c == QLatin1String("IE"))
                 parte.ie = texto;
         } else if (p.size() == 3 && (c == QLatin1String("enderEmit") || c == QLatin1String("enderDest"))
-                   && p[2] == QLatin1String("UF")) {
+            && p[2] == QLatin1String("UF")) {
             parte.uf = texto;
         }
         return true;
@@ -354,8 +356,7 @@ int DigitoChaveAcesso(const QString &digitos43)
 
 bool ChaveAcessoValida(const QString &chave)
 {
-    return chave.size() == 44 && soDigitos(chave)
-        && DigitoChaveAcesso(chave.left(43)) == chave[43].unicode() - '0';
+    return chave.size() == 44 && soDigitos(chave) && DigitoChaveAcesso(chave.left(43)) == chave[43].unicode() - '0';
 }
 
 NFeLeitura LeNFe(QIODevice &dev)
@@ -370,7 +371,8 @@ NFeLeitura LeNFe(QIODevice &dev)
     // Read whole (bounded above), so a sequential device cannot feed more.
     const QByteArray dados = dev.read(TamanhoMaximoNFe + 1);
     if (dados.size() > TamanhoMaximoNFe) {
-        r.motivo = QStringLiteral("o arquivo passa de %1 MB; uma NF-e tem no máximo %1 MB").arg(TamanhoMaximoNFe / (1024 * 1024));
+        r.motivo = QStringLiteral("o arquivo passa de %1 MB; uma NF-e tem no máximo %1 MB")
+                       .arg(TamanhoMaximoNFe / (1024 * 1024));
         return r;
     }
     return LeNFe(dados);
@@ -380,7 +382,8 @@ NFeLeitura LeNFe(const QByteArray &xml)
 {
     if (xml.size() > TamanhoMaximoNFe) {
         NFeLeitura r;
-        r.motivo = QStringLiteral("o arquivo passa de %1 MB; uma NF-e tem no máximo %1 MB").arg(TamanhoMaximoNFe / (1024 * 1024));
+        r.motivo = QStringLiteral("o arquivo passa de %1 MB; uma NF-e tem no máximo %1 MB")
+                       .arg(TamanhoMaximoNFe / (1024 * 1024));
         return r;
     }
     QXmlStreamReader reader(xml);

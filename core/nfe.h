@@ -25,8 +25,8 @@ inline const QString NamespaceNFe = QStringLiteral("http://www.portalfiscal.inf.
 
 // Limits that keep a hostile file from taking memory or time.
 constexpr qint64 TamanhoMaximoNFe = 16 * 1024 * 1024; // bytes of one file
-constexpr int ProfundidadeMaximaNFe = 32;              // nested elements
-constexpr int TextoMaximoNFe = 8192;                   // characters of one element's text
+constexpr int ProfundidadeMaximaNFe = 32; // nested elements
+constexpr int TextoMaximoNFe = 8192; // characters of one element's text
 
 // Sender or recipient of the invoice.
 struct NFeParte {

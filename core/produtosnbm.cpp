@@ -33,7 +33,7 @@ QSet<QString> paresPresentes(db::Database &base, const QString &tabela)
 void insere(db::Database &base, const QString &tabela, const QString &nbm, const QString &descricao)
 {
     base.execSql(QStringLiteral("INSERT INTO %1 (NBM, DESCRICAO) VALUES (:nbm, :descricao)").arg(tabela.toUpper()),
-                 {{QStringLiteral("nbm"), nbm}, {QStringLiteral("descricao"), descricao}});
+        {{QStringLiteral("nbm"), nbm}, {QStringLiteral("descricao"), descricao}});
 }
 
 // The work copy as the pristine table is (its delivered rows included), or
@@ -66,7 +66,8 @@ void preparaCopiaTrabalho(db::Database &base, const QString &pastaPristina)
     const QString destino = base.directory() + QLatin1Char('/') + tabelaTrabalho();
     // The index file first: a work copy whose .dat exists is complete.
     if (!pastaPristina.isEmpty() && QFileInfo::exists(dat) && QFileInfo::exists(idx)
-        && copyFileReplacing(idx, destino + QStringLiteral(".idx")) && copyFileReplacing(dat, destino + QStringLiteral(".dat")))
+        && copyFileReplacing(idx, destino + QStringLiteral(".idx"))
+        && copyFileReplacing(dat, destino + QStringLiteral(".dat")))
         return;
     QFile::remove(destino + QStringLiteral(".idx"));
     db::TableDef def = schema::produtosNbm();
@@ -153,7 +154,7 @@ qint64 reconstroi(db::Database &base, Modo modo, const QString &pastaPristina, c
             q.setSql(QStringLiteral("SELECT NBM, DESCRICAO FROM %1 ORDER BY ID").arg(tab));
             q.open();
             for (q.first(); !q.eof(); q.next()) {
-                Linha l{q.field(0).asString(), q.field(1).asString()};
+                Linha l {q.field(0).asString(), q.field(1).asString()};
                 if (!presentes.contains(chave(l.nbm, l.descricao))) {
                     presentes.insert(chave(l.nbm, l.descricao));
                     novas << l;
@@ -175,7 +176,7 @@ qint64 reconstroi(db::Database &base, Modo modo, const QString &pastaPristina, c
                     if (nbm.isEmpty() || presentes.contains(chave(nbm, descricao)))
                         continue;
                     presentes.insert(chave(nbm, descricao));
-                    novas << Linha{nbm, descricao};
+                    novas << Linha {nbm, descricao};
                 }
             }
         }
@@ -192,7 +193,8 @@ qint64 reconstroi(db::Database &base, Modo modo, const QString &pastaPristina, c
     {
         db::Transaction tx(base);
         base.execSql(QStringLiteral("DELETE FROM %1").arg(tab));
-        base.execSql(QStringLiteral("INSERT INTO %1 (NBM, DESCRICAO) SELECT NBM, DESCRICAO FROM %2 ORDER BY ID").arg(tab, trab));
+        base.execSql(
+            QStringLiteral("INSERT INTO %1 (NBM, DESCRICAO) SELECT NBM, DESCRICAO FROM %2 ORDER BY ID").arg(tab, trab));
         tx.commit();
     }
     base.repairTable(tabela(), progresso);

@@ -46,12 +46,12 @@ QString textoProgresso(const QString &passo, int percent);
 // applying an archive again (after an interruption) adds nothing twice.
 // `progresso` is told (line number from 1, count) per line. Returns the rows
 // appended.
-int aplicaLinhas(db::Database &base, const QStringList &linhas,
-                 const std::function<void(int n, int total)> &progresso = {});
+int aplicaLinhas(
+    db::Database &base, const QStringList &linhas, const std::function<void(int n, int total)> &progresso = {});
 
 enum class Modo {
     Reindexa, // the table's own rows, each distinct row once
-    Cria,     // the delivered rows of the pristine table and every code of the annex
+    Cria, // the delivered rows of the pristine table and every code of the annex
 };
 
 // Rebuilds the product table through its work copy. The work copy is built

@@ -11,7 +11,7 @@ namespace stb {
 
 RecusaAmbito RegraAmbito(int tipoCalculo, int grupo, bool modoCombustivel, int item, int ambito)
 {
-    static const QList<QPair<int, int>> foraDaRevenda{{6, 2}, {10, 5}, {13, 3}, {17, 4}};
+    static const QList<QPair<int, int>> foraDaRevenda {{6, 2}, {10, 5}, {13, 3}, {17, 4}};
     if (tipoCalculo == 1 && foraDaRevenda.contains(qMakePair(item, ambito)))
         return RecusaAmbito::ForaDaRevenda;
     if (modoCombustivel)
@@ -25,7 +25,9 @@ QString MensagemRecusaAmbito(RecusaAmbito recusa, int item, int ambito)
 {
     switch (recusa) {
     case RecusaAmbito::ForaDaRevenda:
-        return QStringLiteral("A substituição tributária neste item é inaplicável (âmbito %1.%2).").arg(item).arg(ambito);
+        return QStringLiteral("A substituição tributária neste item é inaplicável (âmbito %1.%2).")
+            .arg(item)
+            .arg(ambito);
     case RecusaAmbito::SoCombustiveis:
         return QStringLiteral("Neste cálculo só é possível processar os combustíveis.");
     case RecusaAmbito::Especial:
@@ -42,7 +44,7 @@ Currency AliqInternaMVAAjustada(const QString &code, Currency aliqInterna)
 {
     IniFile &ini = IniLocal2();
     const QString secao = QStringLiteral("MVAAjustada.Aliq");
-    const QString achada = ini.valueExists(secao, code)                             ? code
+    const QString achada = ini.valueExists(secao, code)           ? code
         : code.size() > 2 && ini.valueExists(secao, code.left(2)) ? code.left(2)
                                                                   : QString();
     return achada.isEmpty() ? aliqInterna : Currency::fromDouble(ini.readFloat(secao, achada, 0));

@@ -12,9 +12,9 @@ namespace stb {
 // Why an annex entry is refused for a line of the calculation.
 enum class RecusaAmbito {
     Nenhuma,
-    ForaDaRevenda,  // a scope that excludes resale, in an ICMS/ST calculation (type 1)
+    ForaDaRevenda, // a scope that excludes resale, in an ICMS/ST calculation (type 1)
     SoCombustiveis, // the fuel dialog accepts item 6 only
-    Especial,       // fuels and medicines need a calculation of their own kind
+    Especial, // fuels and medicines need a calculation of their own kind
 };
 // `grupo` is the calculation's goods group (0 for a standard one).
 RecusaAmbito RegraAmbito(int tipoCalculo, int grupo, bool modoCombustivel, int item, int ambito);

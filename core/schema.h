@@ -28,7 +28,7 @@ TableDef codMerc();
 TableDef tec();
 TableDef voceSabia();
 TableDef sysTable(); // STBrelva: the marker table of the data folder
-TableDef arm();      // kept in the ARM sub-folder
+TableDef arm(); // kept in the ARM sub-folder
 
 // The six working tables in the order they are opened at start-up.
 QList<TableDef> workingTables();

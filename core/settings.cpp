@@ -95,9 +95,9 @@ IniFile &Settings::iniDados()
 
 QStringList Settings::secoesApagadasContribuinte()
 {
-    return {QStringLiteral("AliqICMS"),       QStringLiteral("MensAliqICMS"), QStringLiteral("Prazo.AliqICMS"),
-            QStringLiteral("Prazo.MensAliqICMS"), QStringLiteral("Mensagens"), QStringLiteral("CodMercadoria"),
-            QStringLiteral("Mercadorias"),    QStringLiteral("CodOcorrencia"), QStringLiteral("RE.Atacadistas")};
+    return {QStringLiteral("AliqICMS"), QStringLiteral("MensAliqICMS"), QStringLiteral("Prazo.AliqICMS"),
+        QStringLiteral("Prazo.MensAliqICMS"), QStringLiteral("Mensagens"), QStringLiteral("CodMercadoria"),
+        QStringLiteral("Mercadorias"), QStringLiteral("CodOcorrencia"), QStringLiteral("RE.Atacadistas")};
 }
 
 // ---- helpers ---------------------------------------------------------------
@@ -133,11 +133,17 @@ bool Settings::byteFlag(const char *key, bool def, quint8 value)
 
 // ---- STBrelva.ini, "Sistema" -----------------------------------------------
 
-QString Settings::baseDadosPath() { return readText(iniSistema(), Sistema, "BaseDadosPath", m_appDir + QStringLiteral("Dados/")); }
+QString Settings::baseDadosPath()
+{
+    return readText(iniSistema(), Sistema, "BaseDadosPath", m_appDir + QStringLiteral("Dados/"));
+}
 void Settings::setBaseDadosPath(const QString &folder) { writeText(iniSistema(), Sistema, "BaseDadosPath", folder); }
 void Settings::deleteBaseDadosPath() { iniSistema().deleteKey(s(Sistema), QStringLiteral("BaseDadosPath")); }
 QString Settings::baseDadosServidor() { return readText(iniSistema(), Sistema, "BaseDadosServidor").trimmed(); }
-void Settings::setBaseDadosServidor(const QString &address) { writeText(iniSistema(), Sistema, "BaseDadosServidor", address); }
+void Settings::setBaseDadosServidor(const QString &address)
+{
+    writeText(iniSistema(), Sistema, "BaseDadosServidor", address);
+}
 void Settings::deleteBaseDadosServidor() { iniSistema().deleteKey(s(Sistema), QStringLiteral("BaseDadosServidor")); }
 bool Settings::localDrive() { return readBool(iniSistema(), Sistema, "LocalDrive", false); }
 void Settings::setLocalDrive(bool v) { writeBool(iniSistema(), Sistema, "LocalDrive", v); }
@@ -201,7 +207,8 @@ void Settings::setVoceSabia(int v) { iniSistema().writeInteger(s(Sistema), QStri
 
 QString Settings::armExe()
 {
-    return readText(iniSistema(), Sistema, "ARM.exe", withSlash(QCoreApplication::applicationDirPath()) + QStringLiteral("ARM.exe"));
+    return readText(iniSistema(), Sistema, "ARM.exe",
+        withSlash(QCoreApplication::applicationDirPath()) + QStringLiteral("ARM.exe"));
 }
 
 QString Settings::security() { return readText(iniSistema(), Sistema, "Security"); }
@@ -282,18 +289,23 @@ void Settings::replaceLinksSistema(const QList<QPair<QString, QString>> &entries
         iniSistema().writeString(QStringLiteral("Links"), e.first, e.second);
 }
 
-QList<QPair<QString, QString>> Settings::linksSistema() { return sectionEntries(iniSistema(), QStringLiteral("Links")); }
+QList<QPair<QString, QString>> Settings::linksSistema()
+{
+    return sectionEntries(iniSistema(), QStringLiteral("Links"));
+}
 
 bool Settings::moduloContribuinte() { return readBool(iniSistema(), "Modulo", "Contribuinte", false); }
 void Settings::setModuloContribuinte(bool v) { writeBool(iniSistema(), "Modulo", "Contribuinte", v); }
 
 Currency Settings::listaNegativa()
 {
-    return iniSistema().readCurrency(QStringLiteral("ListaMedic"), QStringLiteral("Negativa"), Currency::fromRaw(330000));
+    return iniSistema().readCurrency(
+        QStringLiteral("ListaMedic"), QStringLiteral("Negativa"), Currency::fromRaw(330000));
 }
 Currency Settings::listaPositiva()
 {
-    return iniSistema().readCurrency(QStringLiteral("ListaMedic"), QStringLiteral("Positiva"), Currency::fromRaw(382400));
+    return iniSistema().readCurrency(
+        QStringLiteral("ListaMedic"), QStringLiteral("Positiva"), Currency::fromRaw(382400));
 }
 Currency Settings::listaNeutra()
 {
@@ -312,9 +324,15 @@ void Settings::setAliqIPI(const QString &code, Currency rate)
 }
 
 QString Settings::novidade(const QString &file) { return iniSistema().readString(QStringLiteral("Novidades"), file); }
-void Settings::setNovidade(const QString &file, const QString &value) { iniSistema().writeString(QStringLiteral("Novidades"), file, value); }
+void Settings::setNovidade(const QString &file, const QString &value)
+{
+    iniSistema().writeString(QStringLiteral("Novidades"), file, value);
+}
 QDate Settings::novidadeData(const QString &file) { return iniSistema().readDate(QStringLiteral("Novidades"), file); }
-void Settings::setNovidadeData(const QString &file, const QDate &date) { iniSistema().writeDate(QStringLiteral("Novidades"), file, date); }
+void Settings::setNovidadeData(const QString &file, const QDate &date)
+{
+    iniSistema().writeDate(QStringLiteral("Novidades"), file, date);
+}
 
 // ---- STBrelva2.ini ---------------------------------------------------------
 
@@ -322,27 +340,45 @@ QList<QPair<QString, QString>> Settings::links() { return sectionEntries(iniLoca
 QString Settings::pmpfPort(const QString &key) { return iniLocal2().readString(QStringLiteral("PMPF.PORT"), key); }
 QString Settings::portariaBebidas() { return readText(iniLocal2(), Sistema, "Portaria.Bebidas"); }
 QString Settings::portariaRacoesPET() { return readText(iniLocal2(), Sistema, "Portaria.RacoesPET"); }
-Currency Settings::mvaMedic(const QString &key) { return iniLocal2().readCurrency(QStringLiteral("MVA.Medic.15.1"), key); }
+Currency Settings::mvaMedic(const QString &key)
+{
+    return iniLocal2().readCurrency(QStringLiteral("MVA.Medic.15.1"), key);
+}
 
 // ---- STBrelva3.ini ---------------------------------------------------------
 
-bool Settings::estruturaAplicada(const QString &version) { return iniDados().readBool(QStringLiteral("Estrutura"), version, false); }
-void Settings::setEstruturaAplicada(const QString &version, bool v) { iniDados().writeBool(QStringLiteral("Estrutura"), version, v); }
+bool Settings::estruturaAplicada(const QString &version)
+{
+    return iniDados().readBool(QStringLiteral("Estrutura"), version, false);
+}
+void Settings::setEstruturaAplicada(const QString &version, bool v)
+{
+    iniDados().writeBool(QStringLiteral("Estrutura"), version, v);
+}
 QString Settings::lockEntry(const QString &station) { return iniDados().readString(QStringLiteral("Lock"), station); }
-void Settings::setLockEntry(const QString &station, const QString &address) { iniDados().writeString(QStringLiteral("Lock"), station, address); }
+void Settings::setLockEntry(const QString &station, const QString &address)
+{
+    iniDados().writeString(QStringLiteral("Lock"), station, address);
+}
 QStringList Settings::lockStations() { return iniDados().readSection(QStringLiteral("Lock")); }
 QString Settings::tabMedicTxt() { return readText(iniDados(), Medicamento, "TabMedic.txt"); }
 void Settings::setTabMedicTxt(const QString &v) { writeText(iniDados(), Medicamento, "TabMedic.txt", v); }
 bool Settings::tabMedicNovaTabela() { return readBool(iniDados(), Medicamento, "TabMedic.txt.NovaTabela", false); }
 void Settings::setTabMedicNovaTabela(bool v) { writeBool(iniDados(), Medicamento, "TabMedic.txt.NovaTabela", v); }
 QDate Settings::dataTabela() { return iniDados().readDate(s(Medicamento), QStringLiteral("DataTabela")); }
-void Settings::setDataTabela(const QDate &date) { iniDados().writeDate(s(Medicamento), QStringLiteral("DataTabela"), date); }
+void Settings::setDataTabela(const QDate &date)
+{
+    iniDados().writeDate(s(Medicamento), QStringLiteral("DataTabela"), date);
+}
 
 // ---- Registry values -------------------------------------------------------
 
 QString Settings::chaveHandles() { return QStringLiteral("\\Software\\Orvant\\Handles\\"); }
 
-std::optional<qint64> Settings::handle(const QString &name) { return Registry::readIntegerAnyRoot(chaveHandles(), name); }
+std::optional<qint64> Settings::handle(const QString &name)
+{
+    return Registry::readIntegerAnyRoot(chaveHandles(), name);
+}
 
 void Settings::setHandle(const QString &name, qint64 value)
 {
@@ -350,7 +386,10 @@ void Settings::setHandle(const QString &name, qint64 value)
     Registry::writeInteger(Registry::Root::CurrentUser, chaveHandles(), name, value);
 }
 
-std::optional<QString> Settings::handleText(const QString &name) { return Registry::readStringAnyRoot(chaveHandles(), name); }
+std::optional<QString> Settings::handleText(const QString &name)
+{
+    return Registry::readStringAnyRoot(chaveHandles(), name);
+}
 
 void Settings::setHandleText(const QString &name, const QString &value)
 {
@@ -365,7 +404,8 @@ QString Settings::registroLink(const QString &name)
 
 void Settings::setRegistroLink(const QString &name, bool v)
 {
-    Registry::writeString(Registry::Root::CurrentUser, kLinksRegistro, name, v ? QStringLiteral("1") : QStringLiteral("0"));
+    Registry::writeString(
+        Registry::Root::CurrentUser, kLinksRegistro, name, v ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 QString Settings::shellFolder(const QString &name)

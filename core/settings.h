@@ -14,8 +14,8 @@
 #include "platform/inifile.h"
 
 #include <QDate>
-#include <QObject>
 #include <QList>
+#include <QObject>
 #include <QPair>
 #include <QString>
 #include <QStringList>
@@ -117,9 +117,9 @@ public:
 
     // One-byte accessors: 255 returns the stored flag, 0 writes false and 1
     // writes true (returning the value written); other values only read.
-    bool IniAuto(quint8 value = 255);       // default true
-    bool ExecARM(quint8 value = 255);       // default true; a write emits execARMChanged
-    bool LinkAllUsers(quint8 value = 255);  // key "Link.AllUsers", default false
+    bool IniAuto(quint8 value = 255); // default true
+    bool ExecARM(quint8 value = 255); // default true; a write emits execARMChanged
+    bool LinkAllUsers(quint8 value = 255); // key "Link.AllUsers", default false
 
     // ---- STBrelva.ini, section "Unidade" --------------------------------
     QString unidade();
@@ -175,8 +175,8 @@ public:
     // Section "Links": (menu caption, address) in file order.
     QList<QPair<QString, QString>> links();
     QString pmpfPort(const QString &key); // section "PMPF.PORT"
-    QString portariaBebidas();            // "Sistema"/"Portaria.Bebidas"
-    QString portariaRacoesPET();          // "Sistema"/"Portaria.RacoesPET"
+    QString portariaBebidas(); // "Sistema"/"Portaria.Bebidas"
+    QString portariaRacoesPET(); // "Sistema"/"Portaria.RacoesPET"
     Currency mvaMedic(const QString &key); // section "MVA.Medic.15.1", percent, default 0
 
     // ---- STBrelva3.ini (shared) -----------------------------------------

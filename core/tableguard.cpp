@@ -77,13 +77,14 @@ void TDM::TabBeforeOpen(db::Table &table)
         progresso = [this](const QString &passo, int percent) { emit statusText(nbm::textoProgresso(passo, percent)); };
 
     // The pristine copies of the ARM folder's tables are in the pristine ARM folder.
-    const QString pristina = m_pristineDir.isEmpty() || base != &BaseARM ? m_pristineDir
-                                                                          : m_pristineDir + QStringLiteral("ARM/");
+    const QString pristina
+        = m_pristineDir.isEmpty() || base != &BaseARM ? m_pristineDir : m_pristineDir + QStringLiteral("ARM/");
     if (!QFileInfo::exists(dat)) {
         QDir().mkpath(base->directory());
         if (m_avisoTabelaAusente && !pristina.isEmpty())
-            MsgAviso(QStringLiteral("A tabela ") + name + QStringLiteral(" não foi localizada. Ela será criada novamente.\r")
-                     + QStringLiteral("Se o problema se repetir, entre em contato com o suporte (suporte@stbrelva.local)."));
+            MsgAviso(QStringLiteral("A tabela ") + name
+                + QStringLiteral(" não foi localizada. Ela será criada novamente.\r")
+                + QStringLiteral("Se o problema se repetir, entre em contato com o suporte (suporte@stbrelva.local)."));
         const bool temPristina
             = !pristina.isEmpty() && QFileInfo::exists(fileNoCase(pristina, QFileInfo(dat).fileName()));
         if (temPristina) {
@@ -111,7 +112,8 @@ void TDM::TabBeforeOpen(db::Table &table)
         } else {
             if (!QFileInfo::exists(idxPristino) || !copyFileReplacing(idxPristino, idx)) {
                 MsgErro(QStringLiteral("Não foi possivel recriar os indices da tabela ") + name + QStringLiteral(".\r")
-                        + QStringLiteral("Clique no botão Opções, Opções do Sistema, e escolha \"Reindexar os dados agora\"."));
+                    + QStringLiteral(
+                        "Clique no botão Opções, Opções do Sistema, e escolha \"Reindexar os dados agora\"."));
                 return;
             }
             base->repairTable(name, progresso);

@@ -17,29 +17,27 @@ namespace totals {
 QStringList textoICMSARecolher()
 {
     return {QStringLiteral("SELECT COALESCE(IT.CREDITOICMS, 0) * COALESCE(IT.VALORNF, 0) / 100 AS CREDITOICMS,"),
-            QStringLiteral("               ( COALESCE(IT.VALORNF, 0) + COALESCE(IT.VALORIPI, 0) + ( ( COALESCE(IT.VALORNF, 0) + COALESCE(IT.VALORIPI, 0) ) /"),
-            QStringLiteral("2    /* FBaseFrete * ValorFrete - linha 2 */"),
-            QStringLiteral(") ) * ( 1 + COALESCE(IT.MVA, 0) / 100 ) * COALESCE(IT.ALIQICMS, 0) / 100 AS DEBITOICMS"),
-            QStringLiteral("FROM ITENS IT"),
-            QStringLiteral("WHERE IT.IDNOTA ="),
-            QStringLiteral("3   /* IdNota - linha 6 */"),
-            QStringLiteral("AND ( PMPF IS NULL OR PMPF = 0 )")};
+        QStringLiteral("               ( COALESCE(IT.VALORNF, 0) + COALESCE(IT.VALORIPI, 0) + ( ( COALESCE(IT.VALORNF, "
+                       "0) + COALESCE(IT.VALORIPI, 0) ) /"),
+        QStringLiteral("2    /* FBaseFrete * ValorFrete - linha 2 */"),
+        QStringLiteral(") ) * ( 1 + COALESCE(IT.MVA, 0) / 100 ) * COALESCE(IT.ALIQICMS, 0) / 100 AS DEBITOICMS"),
+        QStringLiteral("FROM ITENS IT"), QStringLiteral("WHERE IT.IDNOTA ="),
+        QStringLiteral("3   /* IdNota - linha 6 */"), QStringLiteral("AND ( PMPF IS NULL OR PMPF = 0 )")};
 }
 
 QStringList textoMedicICMSARecolher()
 {
-    return {QStringLiteral("SELECT  SUM( COALESCE(IT.DEBVLMERC, 0) * COALESCE(IT.DEBALIQICMS, 0) / 100 ) AS DEBITOICMS"),
-            QStringLiteral("FROM ITENSMEDIC IT"),
-            QStringLiteral("WHERE IT.IDNOTA ="),
-            QStringLiteral("3   /* IdNota - linha 3 */")};
+    return {
+        QStringLiteral("SELECT  SUM( COALESCE(IT.DEBVLMERC, 0) * COALESCE(IT.DEBALIQICMS, 0) / 100 ) AS DEBITOICMS"),
+        QStringLiteral("FROM ITENSMEDIC IT"), QStringLiteral("WHERE IT.IDNOTA ="),
+        QStringLiteral("3   /* IdNota - linha 3 */")};
 }
 
 QStringList textoBase()
 {
     return {QStringLiteral("SELECT SUM(COALESCE(ValorNF, 0) + COALESCE(ValorIPI, 0)) AS FRETE"),
-            QStringLiteral("   FROM ITENS"),
-            QStringLiteral(" WHERE IDNOTA = :IdNota"),
-            QStringLiteral("AND ( PMPF IS NULL OR PMPF = 0 )")};
+        QStringLiteral("   FROM ITENS"), QStringLiteral(" WHERE IDNOTA = :IdNota"),
+        QStringLiteral("AND ( PMPF IS NULL OR PMPF = 0 )")};
 }
 
 QString sqlMoeda(Currency valor) { return valor.toPlainString(4); }
@@ -110,8 +108,8 @@ Currency TDM::totalCombustivelPMPF(int idNota)
         db::Field &creditoICMS = QryItensPMPF.field(4);
         for (QryItensPMPF.first(); !QryItensPMPF.eof(); QryItensPMPF.next()) {
             const Currency debito = litros.asCurrency() * pmpf.asCurrency() * aliqICMS.asCurrency() / Extended(100);
-            const Currency credito =
-                litros.asCurrency() * precoLitroNF.asCurrency() * creditoICMS.asCurrency() / Extended(100);
+            const Currency credito
+                = litros.asCurrency() * precoLitroNF.asCurrency() * creditoICMS.asCurrency() / Extended(100);
             if (debito > credito)
                 total += debito - credito;
         }
@@ -154,9 +152,10 @@ Currency TDM::totalNotaSemConferir(int idNota)
         }
         if (idNota != 0) {
             if (calculoDIFAL(tipo)) {
-                t = valorUnico(QStringLiteral("SELECT SUM(COALESCE(IT.DebVlMerc, 0) * (COALESCE(IT.DebALIQICMS, 0) - COALESCE(IT.CREDITOICMS, 0))) / 100   "
+                t = valorUnico(QStringLiteral("SELECT SUM(COALESCE(IT.DebVlMerc, 0) * (COALESCE(IT.DebALIQICMS, 0) - "
+                                              "COALESCE(IT.CREDITOICMS, 0))) / 100   "
                                               "FROM ITENSMEDIC IT WHERE IT.IDNOTA = :IdNota"),
-                           idNota);
+                    idNota);
             } else {
                 QryMedicICMSARecolher.close();
                 QryMedicICMSARecolher.sql()[totals::LinhaIdNotaMedicICMSARecolher] = QStringLiteral(":IdNota");
@@ -177,9 +176,10 @@ Currency TDM::totalNotaSemConferir(int idNota)
     } else {
         if (idNota != 0) {
             if (calculoDIFAL(tipo)) {
-                t = valorUnico(QStringLiteral("SELECT SUM((COALESCE(IT.VALORNF, 0) /*+ IT.VALORIPI*/) * (COALESCE(IT.ALIQICMS, 0) - COALESCE(IT.CREDITOICMS, 0))) / 100   "
+                t = valorUnico(QStringLiteral("SELECT SUM((COALESCE(IT.VALORNF, 0) /*+ IT.VALORIPI*/) * "
+                                              "(COALESCE(IT.ALIQICMS, 0) - COALESCE(IT.CREDITOICMS, 0))) / 100   "
                                               "FROM ITENS IT WHERE (PMPF IS NULL OR PMPF = 0) AND IT.IDNOTA = :IdNota"),
-                           idNota);
+                    idNota);
                 if (tipo == 3)
                     t = t * PartilhaDIFAL();
             } else {
@@ -213,9 +213,10 @@ Currency TDM::totalNotaSemConferir(int idNota)
         }
         if (grupo == Grupo::Combustiveis) {
             if (calculoDIFAL(tipo))
-                t = valorUnico(QStringLiteral("SELECT SUM((COALESCE(IT.VALORNF, 0) /*+ IT.VALORIPI*/) * (COALESCE(IT.ALIQICMS, 0) - COALESCE(IT.CREDITOICMS, 0))) / 100   "
+                t = valorUnico(QStringLiteral("SELECT SUM((COALESCE(IT.VALORNF, 0) /*+ IT.VALORIPI*/) * "
+                                              "(COALESCE(IT.ALIQICMS, 0) - COALESCE(IT.CREDITOICMS, 0))) / 100   "
                                               "FROM ITENS IT WHERE (PMPF > 0) AND IT.IDNOTA = :IdNota"),
-                           idNota);
+                    idNota);
             else
                 t += totalCombustivelPMPF(idNota);
         }
@@ -265,9 +266,6 @@ QString TDM::CaptionItens()
     return QStringLiteral("ITENS DA NF ") + nroNF + QStringLiteral(" ");
 }
 
-void TDM::TabNotasAfterScroll(DataSet &)
-{
-    emit captionItensChanged(CaptionItens());
-}
+void TDM::TabNotasAfterScroll(DataSet &) { emit captionItensChanged(CaptionItens()); }
 
 } // namespace stb

@@ -77,8 +77,8 @@ TFormDlgAuditor::TFormDlgAuditor(QWidget *parent) : TFormDlg(parent)
     finishCreate();
 }
 
-bool ConsultaAuditor(const QString &cnpj, const QString &ie, QString &nomeRemetente, QString &nomeDestinatario,
-                     QWidget *parent)
+bool ConsultaAuditor(
+    const QString &cnpj, const QString &ie, QString &nomeRemetente, QString &nomeDestinatario, QWidget *parent)
 {
     if (!Settings::instance().auditor())
         return false;

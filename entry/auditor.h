@@ -30,7 +30,7 @@ QString empresaNaoConsta();
 // names, and OK records the names shown. On success the names are returned
 // in `nomeRemetente` and `nomeDestinatario` (unchanged when none is known).
 bool ConsultaAuditor(const QString &cnpj, const QString &ie, QString &nomeRemetente, QString &nomeDestinatario,
-                     QWidget *parent = nullptr);
+    QWidget *parent = nullptr);
 
 // The run's list ("número=nome" lines) and whether it changed.
 QStringList listaAuditor();

@@ -9,8 +9,8 @@
 namespace stb {
 
 TFormDlgCadastro::TFormDlgCadastro(db::Table &table, const QString &caption, QWidget *parent)
-    : TFormDlgGrid(table.database(), parent)
-    , m_table(table)
+    : TFormDlgGrid(table.database(), parent),
+      m_table(table)
 {
     setObjectName(QStringLiteral("TFormDlgCadastro"));
     setWindowTitle(caption);
@@ -34,7 +34,8 @@ TFormDlgCadastro::TFormDlgCadastro(db::Table &table, const QString &caption, QWi
     QList<DataSetModel::Column> cols;
     for (db::Field *f : m_table.fields())
         if (f->kind() == db::Field::Kind::Data)
-            cols << DataSetModel::Column{f->name(), f->label(), f->size() > 0 ? std::min(f->size(), 50) : 12, true, {}};
+            cols << DataSetModel::Column {
+                f->name(), f->label(), f->size() > 0 ? std::min(f->size(), 50) : 12, true, {}};
     dxDBGrid->setColumns(cols);
     // The first column is the grid's key: rows appear in its order.
     dxDBGrid->headerClicked(0);
@@ -45,7 +46,8 @@ void TFormDlgCadastro::SBExcluiItemClick()
 {
     if (m_table.isEmpty())
         return;
-    if (ConfirmaPadraoNao(QStringLiteral("Confirma ") + QStringLiteral("excluir o item selecionado") + QLatin1Char('?')))
+    if (ConfirmaPadraoNao(
+            QStringLiteral("Confirma ") + QStringLiteral("excluir o item selecionado") + QLatin1Char('?')))
         m_table.remove();
 }
 

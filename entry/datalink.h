@@ -12,7 +12,9 @@ namespace stb {
 class DataLink : public QObject, public db::DataSetObserver {
 public:
     DataLink(db::DataSet *ds, std::function<void()> onChange, QObject *parent = nullptr)
-        : QObject(parent), m_ds(ds), m_onChange(std::move(onChange))
+        : QObject(parent),
+          m_ds(ds),
+          m_onChange(std::move(onChange))
     {
         m_ds->addObserver(this);
     }

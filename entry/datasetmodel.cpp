@@ -7,9 +7,7 @@ namespace stb {
 using db::DataEvent;
 using db::FieldType;
 
-DataSetModel::DataSetModel(db::DataSet *ds, QObject *parent)
-    : QAbstractTableModel(parent)
-    , m_ds(ds)
+DataSetModel::DataSetModel(db::DataSet *ds, QObject *parent) : QAbstractTableModel(parent), m_ds(ds)
 {
     m_ds->addObserver(this);
     m_rows = m_ds->isActive() ? m_ds->recordCount() : 0;
@@ -32,7 +30,7 @@ void DataSetModel::setColumnsFromFields()
     if (m_ds->isActive())
         for (db::Field *f : m_ds->fields())
             if (f->visible)
-                cols << Column{f->name(), {}, 0, true, {}};
+                cols << Column {f->name(), {}, 0, true, {}};
     setColumns(cols);
 }
 
@@ -66,7 +64,10 @@ db::Field *DataSetModel::fieldOf(int column) const
 }
 
 int DataSetModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : m_rows; }
-int DataSetModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : static_cast<int>(m_columns.size()); }
+int DataSetModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_columns.size());
+}
 
 const std::vector<db::Value> &DataSetModel::rowValues(int row) const
 {

@@ -17,7 +17,7 @@ public:
     struct Column {
         QString field;
         QString caption; // the field's label when empty
-        int width = 0;   // in characters; 0: the field's display width or a guess
+        int width = 0; // in characters; 0: the field's display width or a guess
         bool visible = true;
         // Replaces the shown text of a value (for example a code shown by name).
         std::function<QString(const db::Field &, const db::Value &)> text;

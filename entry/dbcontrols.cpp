@@ -47,7 +47,8 @@ public:
         if (byClick) {
             auto *edit = static_cast<QLineEdit *>(o);
             if (onlyMaskCharacters(edit->text()))
-                QMetaObject::invokeMethod(edit, [edit] { edit->setCursorPosition(0); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    edit, [edit] { edit->setCursorPosition(0); }, Qt::QueuedConnection);
         }
         return false;
     }
@@ -96,10 +97,7 @@ QString valorRecusado(const QString &text)
         .arg(text.trimmed());
 }
 
-db::Field *FieldBinding::field() const
-{
-    return m_ds && m_ds->isActive() ? m_ds->findField(m_field) : nullptr;
-}
+db::Field *FieldBinding::field() const { return m_ds && m_ds->isActive() ? m_ds->findField(m_field) : nullptr; }
 
 bool FieldBinding::editing() const
 {
@@ -153,7 +151,8 @@ void FieldBinding::storeTyped(QLineEdit *edit, const QString &text, bool upper, 
 
 DBEdit::DBEdit(db::DataSet *ds, const QString &field, QWidget *parent) : QLineEdit(parent), FieldBinding(ds, field)
 {
-    m_link = new DataLink(ds, [this] { reload(); }, this);
+    m_link = new DataLink(
+        ds, [this] { reload(); }, this);
     connect(this, &QLineEdit::textEdited, this, &DBEdit::typed);
     reload();
 }
@@ -187,11 +186,14 @@ void DBEdit::focusInEvent(QFocusEvent *e)
 
 // ---- DBComboEdit ----------------------------------------------------------------
 
-DBComboEdit::DBComboEdit(db::DataSet *ds, const QString &field, QWidget *parent) : QComboBox(parent), FieldBinding(ds, field)
+DBComboEdit::DBComboEdit(db::DataSet *ds, const QString &field, QWidget *parent)
+    : QComboBox(parent),
+      FieldBinding(ds, field)
 {
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
-    m_link = new DataLink(ds, [this] { reload(); }, this);
+    m_link = new DataLink(
+        ds, [this] { reload(); }, this);
     connect(this, &QComboBox::editTextChanged, this, &DBComboEdit::typed);
     reload();
 }
@@ -236,7 +238,8 @@ void DBComboEdit::focusInEvent(QFocusEvent *e)
 
 DBMemo::DBMemo(db::DataSet *ds, const QString &field, QWidget *parent) : QPlainTextEdit(parent), FieldBinding(ds, field)
 {
-    m_link = new DataLink(ds, [this] { reload(); }, this);
+    m_link = new DataLink(
+        ds, [this] { reload(); }, this);
     connect(this, &QPlainTextEdit::textChanged, this, &DBMemo::typed);
     reload();
 }
@@ -292,9 +295,11 @@ void DBMemo::typed()
 // ---- DBCheckBox -------------------------------------------------------------------
 
 DBCheckBox::DBCheckBox(db::DataSet *ds, const QString &field, const QString &caption, QWidget *parent)
-    : QCheckBox(caption, parent), FieldBinding(ds, field)
+    : QCheckBox(caption, parent),
+      FieldBinding(ds, field)
 {
-    m_link = new DataLink(ds, [this] { reload(); }, this);
+    m_link = new DataLink(
+        ds, [this] { reload(); }, this);
     connect(this, &QCheckBox::toggled, this, [this](bool on) {
         if (m_loading)
             return;
@@ -321,10 +326,12 @@ void DBCheckBox::reload()
 // ---- DBCurrencyEdit ----------------------------------------------------------------
 
 DBCurrencyEdit::DBCurrencyEdit(db::DataSet *ds, const QString &field, QWidget *parent)
-    : QLineEdit(parent), FieldBinding(ds, field)
+    : QLineEdit(parent),
+      FieldBinding(ds, field)
 {
     setAlignment(Qt::AlignRight);
-    m_link = new DataLink(ds, [this] { reload(); }, this);
+    m_link = new DataLink(
+        ds, [this] { reload(); }, this);
     connect(this, &QLineEdit::textEdited, this, [this] { m_dirty = true; });
     // Enter stores the amount; a refused one is left to the dialog's OK,
     // which the same key presses next, so that it is refused once.
@@ -421,11 +428,14 @@ void DBCurrencyEdit::hideEvent(QHideEvent *e)
 // ---- DBDateEdit --------------------------------------------------------------------
 
 DBDateEdit::DBDateEdit(db::DataSet *ds, const QString &field, bool withTime, QWidget *parent)
-    : QLineEdit(parent), FieldBinding(ds, field), m_withTime(withTime)
+    : QLineEdit(parent),
+      FieldBinding(ds, field),
+      m_withTime(withTime)
 {
     setInputMask(withTime ? QStringLiteral("99/99/9999 99:99;_") : QStringLiteral("99/99/9999;_"));
     cursorAoInicioQuandoVazio(this);
-    m_link = new DataLink(ds, [this] { reload(); }, this);
+    m_link = new DataLink(
+        ds, [this] { reload(); }, this);
     connect(this, &QLineEdit::textEdited, this, [this] { m_dirty = true; });
     connect(this, &QLineEdit::returnPressed, this, &DBDateEdit::commit);
     reload();
@@ -452,7 +462,8 @@ void DBDateEdit::commit()
     db::Field *f = field();
     if (!f || !editing())
         return;
-    QDateTime dt = QDateTime::fromString(text(), m_withTime ? QStringLiteral("dd/MM/yyyy hh:mm") : QStringLiteral("dd/MM/yyyy"));
+    QDateTime dt
+        = QDateTime::fromString(text(), m_withTime ? QStringLiteral("dd/MM/yyyy hh:mm") : QStringLiteral("dd/MM/yyyy"));
     if (!dt.isValid())
         dt = m_withTime ? Clock::now() : Clock::today().startOfDay();
     m_loading = true;

@@ -39,7 +39,7 @@ void DBGrid::setDataSet(db::DataSet *ds)
     m_proxy->setSourceModel(m_model);
     connect(m_model, &DataSetModel::currentRowChanged, this, &DBGrid::followCursor);
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex &current, const QModelIndex &) { moveCursor(current); });
+        [this](const QModelIndex &current, const QModelIndex &) { moveCursor(current); });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
         m_proxy->invalidate();
         applyColumns();
@@ -107,10 +107,7 @@ void DBGrid::headerClicked(int column)
         followCursor(dataSet()->currentRow());
 }
 
-int DBGrid::sourceRow(int viewRow) const
-{
-    return m_proxy->mapToSource(m_proxy->index(viewRow, 0)).row();
-}
+int DBGrid::sourceRow(int viewRow) const { return m_proxy->mapToSource(m_proxy->index(viewRow, 0)).row(); }
 
 int DBGrid::viewRow(int sourceRow) const
 {

@@ -13,13 +13,13 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLayout>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
-#include <QLabel>
-#include <QProgressDialog>
-#include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -61,8 +61,10 @@ void colocaNaTela(QWidget *dlg)
     const QRect livre = tela ? tela->availableGeometry() : QRect(0, 0, 1280, 800);
     const QSize tam = dlg->frameGeometry().size().expandedTo(dlg->size());
     const QPoint centro = pai ? pai->geometry().center() : livre.center();
-    dlg->move(std::clamp(centro.x() - tam.width() / 2, livre.left(), std::max(livre.left(), livre.right() + 1 - tam.width())),
-              std::clamp(centro.y() - tam.height() / 2, livre.top(), std::max(livre.top(), livre.bottom() + 1 - tam.height())));
+    dlg->move(
+        std::clamp(centro.x() - tam.width() / 2, livre.left(), std::max(livre.left(), livre.right() + 1 - tam.width())),
+        std::clamp(
+            centro.y() - tam.height() / 2, livre.top(), std::max(livre.top(), livre.bottom() + 1 - tam.height())));
 }
 
 namespace {
@@ -89,17 +91,22 @@ private:
 
 } // namespace
 
-TFormDlgImportaNFe::TFormDlgImportaNFe(TDM &dm, const ContextoImportacao &ctx, LoteNFe &lote, QWidget *parent,
-                                       PerguntasAliquota *perguntas)
-    : TFormDlg(parent), m_dm(dm), m_ctx(ctx), m_lote(lote),
-      m_proposta(ctx.medicamento() ? PropostaBrelva() : PropostaBrelva(dm)), m_perguntas(perguntas)
+TFormDlgImportaNFe::TFormDlgImportaNFe(
+    TDM &dm, const ContextoImportacao &ctx, LoteNFe &lote, QWidget *parent, PerguntasAliquota *perguntas)
+    : TFormDlg(parent),
+      m_dm(dm),
+      m_ctx(ctx),
+      m_lote(lote),
+      m_proposta(ctx.medicamento() ? PropostaBrelva() : PropostaBrelva(dm)),
+      m_perguntas(perguntas)
 {
     setObjectName(QStringLiteral("TFormDlgImportaNFe"));
     setWindowTitle(QStringLiteral("Importar NF-e (XML)"));
     auto *lay = new QVBoxLayout(body());
-    auto *intro = new QLabel(QStringLiteral("Confira as notas e os itens. Onde o subitem do Brelva não pôde ser proposto, "
-                                            "digite-o na coluna \"SubItem Brelva\"."),
-                             body());
+    auto *intro
+        = new QLabel(QStringLiteral("Confira as notas e os itens. Onde o subitem do Brelva não pôde ser proposto, "
+                                    "digite-o na coluna \"SubItem Brelva\"."),
+            body());
     intro->setWordWrap(true);
     lay->addWidget(intro);
     LabelErros = new QLabel(body());
@@ -110,9 +117,10 @@ TFormDlgImportaNFe::TFormDlgImportaNFe(TDM &dm, const ContextoImportacao &ctx, L
     Arvore = new QTreeWidget(body());
     Arvore->setObjectName(QStringLiteral("Arvore"));
     Arvore->setHeaderLabels({QStringLiteral("Arquivo / Item"), QStringLiteral("Descrição"), QStringLiteral("NCM"),
-                             QStringLiteral("CEST"), QStringLiteral("SubItem Brelva"), QStringLiteral("Valor"),
-                             QStringLiteral("MVA"), QStringLiteral("Situação")});
-    Arvore->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+        QStringLiteral("CEST"), QStringLiteral("SubItem Brelva"), QStringLiteral("Valor"), QStringLiteral("MVA"),
+        QStringLiteral("Situação")});
+    Arvore->setEditTriggers(
+        QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     Arvore->setMinimumHeight(380);
     lay->addWidget(Arvore);
     connect(Arvore, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *w, int col) {
@@ -206,12 +214,14 @@ void TFormDlgImportaNFe::AplicaCodigo(QTreeWidgetItem *w, const QString &codigo)
 void TFormDlgImportaNFe::BtnOkClick()
 {
     if (!m_lote.erros.isEmpty()) {
-        MsgErro(QStringLiteral("Há arquivos que não são NF-e válidas. Nenhuma nota será importada.\r") + m_lote.erros.join(QLatin1Char('\r')));
+        MsgErro(QStringLiteral("Há arquivos que não são NF-e válidas. Nenhuma nota será importada.\r")
+            + m_lote.erros.join(QLatin1Char('\r')));
         return;
     }
     for (const NotaImportada &n : m_lote.notas)
         if (!n.duplicada && !n.pronta()) {
-            MsgErro(QStringLiteral("Há itens sem subitem do Brelva válido (NF %1). Digite o subitem na coluna \"SubItem Brelva\".")
+            MsgErro(QStringLiteral(
+                "Há itens sem subitem do Brelva válido (NF %1). Digite o subitem na coluna \"SubItem Brelva\".")
                         .arg(n.nfe.nNF));
             return;
         }
@@ -219,7 +229,8 @@ void TFormDlgImportaNFe::BtnOkClick()
 }
 
 TFormDlgComparaNFe::TFormDlgComparaNFe(const QList<ComparacaoNota> &notas, QWidget *parent)
-    : TFormDlg(parent), m_notas(notas)
+    : TFormDlg(parent),
+      m_notas(notas)
 {
     setObjectName(QStringLiteral("TFormDlgComparaNFe"));
     setWindowTitle(QStringLiteral("ICMS/ST destacado na NF-e x calculado"));
@@ -227,8 +238,8 @@ TFormDlgComparaNFe::TFormDlgComparaNFe(const QList<ComparacaoNota> &notas, QWidg
     Arvore = new QTreeWidget(body());
     Arvore->setObjectName(QStringLiteral("Arvore"));
     Arvore->setHeaderLabels({QStringLiteral("NF / Item"), QStringLiteral("SubItem"), QStringLiteral("BC/ST NF-e"),
-                             QStringLiteral("BC/ST calculada"), QStringLiteral("MVA NF-e"), QStringLiteral("MVA calculada"),
-                             QStringLiteral("ICMS/ST NF-e"), QStringLiteral("ICMS/ST calculado"), QStringLiteral("Diferença")});
+        QStringLiteral("BC/ST calculada"), QStringLiteral("MVA NF-e"), QStringLiteral("MVA calculada"),
+        QStringLiteral("ICMS/ST NF-e"), QStringLiteral("ICMS/ST calculado"), QStringLiteral("Diferença")});
     Arvore->setMinimumHeight(380);
     lay->addWidget(Arvore);
     const QBrush vermelho(QColor(0xff, 0xd0, 0xd0));
@@ -272,8 +283,7 @@ TFormDlgComparaNFe::TFormDlgComparaNFe(const QList<ComparacaoNota> &notas, QWidg
     buttonRow()->insertWidget(0, BtnPlanilha);
     connect(BtnPlanilha, &QPushButton::clicked, this, [this] {
         const QString arquivo = QFileDialog::getSaveFileName(this, QStringLiteral("Exporta planilha"),
-                                                             QStringLiteral("ComparacaoNFe.xls"),
-                                                             QStringLiteral("Planilha (*.xls)"));
+            QStringLiteral("ComparacaoNFe.xls"), QStringLiteral("Planilha (*.xls)"));
         if (!arquivo.isEmpty())
             ExportaPlanilha(arquivo);
     });
@@ -305,7 +315,8 @@ bool ImportaNFe(TDM &dm, const QStringList &caminhos, QWidget *parent)
     LoteNFe lote;
     {
         Progresso p(QStringLiteral("Lendo as NF-e..."), int(arquivos.size()), parent);
-        lote = LeArquivosNFe(dm, ctx, arquivos, [&p](int f, int t) { p(f, t); }, &perguntas);
+        lote = LeArquivosNFe(
+            dm, ctx, arquivos, [&p](int f, int t) { p(f, t); }, &perguntas);
     }
     TFormDlgImportaNFe dlg(dm, ctx, lote, parent, &perguntas);
     if (dlg.exec() != QDialog::Accepted)

@@ -26,7 +26,7 @@ class TFormDlgImportaNFe : public TFormDlg {
 public:
     // `perguntas` (may be null) asks the rate questions of a code typed in the review.
     TFormDlgImportaNFe(TDM &dm, const ContextoImportacao &ctx, LoteNFe &lote, QWidget *parent = nullptr,
-                       PerguntasAliquota *perguntas = nullptr);
+        PerguntasAliquota *perguntas = nullptr);
 
     QTreeWidget *Arvore = nullptr;
     QLabel *LabelErros = nullptr;

@@ -29,10 +29,11 @@ const QString kRecuo = QString(21, QLatin1Char(' '));
 // Goods whose credit is limited to 7 % of the operation (basic food basket).
 const QStringList &codigosCreditoLimitado()
 {
-    static const QStringList codes{QStringLiteral("17.028.00"), QStringLiteral("17.028.01"), QStringLiteral("17.065.00"),
-                                   QStringLiteral("17.066.00"), QStringLiteral("17.068.00"), QStringLiteral("17.069.00"),
-                                   QStringLiteral("17.070.00"), QStringLiteral("17.071.00"), QStringLiteral("17.072.00"),
-                                   QStringLiteral("17.073.00"), QStringLiteral("17.074.00"), QStringLiteral("17.075.00")};
+    static const QStringList codes {QStringLiteral("17.028.00"), QStringLiteral("17.028.01"),
+        QStringLiteral("17.065.00"), QStringLiteral("17.066.00"), QStringLiteral("17.068.00"),
+        QStringLiteral("17.069.00"), QStringLiteral("17.070.00"), QStringLiteral("17.071.00"),
+        QStringLiteral("17.072.00"), QStringLiteral("17.073.00"), QStringLiteral("17.074.00"),
+        QStringLiteral("17.075.00")};
     return codes;
 }
 
@@ -154,7 +155,8 @@ TFormDlgItem::TFormDlgItem(QWidget *parent) : TFormDlgItemBase(parent)
     m_grade->addWidget(LabelValorCreditoICMS, 5, 4);
     m_grade->addWidget(dxEditValorCreditoICMS, 5, 5);
     m_grade->setColumnStretch(5, 1);
-    for (QLabel *l : {LabelValorNF, LabelMVA, LabelMVAPreAjuste, LabelAliqICMS, LabelCreditoICMS, LabelValorCreditoICMS})
+    for (QLabel *l :
+        {LabelValorNF, LabelMVA, LabelMVAPreAjuste, LabelAliqICMS, LabelCreditoICMS, LabelValorCreditoICMS})
         l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     LabelValorNF->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     LabelMVA->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -163,9 +165,9 @@ TFormDlgItem::TFormDlgItem(QWidget *parent) : TFormDlgItemBase(parent)
     m_extras = new QVBoxLayout;
     outer->addLayout(m_extras);
     LabelObservacao = rotulo("LabelObservacao",
-                             QStringLiteral("Observação: o sistema realiza os cálculos com base no Valor da Mercadoria constante no \n"
-                                            "documento fiscal. Caso a operação tenha base de cálculo reduzida, reduza o valor da \n"
-                                            "mercadoria ou faça os devidos ajustes na CTE (ou alíquota) interna e/ou interestadual."));
+        QStringLiteral("Observação: o sistema realiza os cálculos com base no Valor da Mercadoria constante no \n"
+                       "documento fiscal. Caso a operação tenha base de cálculo reduzida, reduza o valor da \n"
+                       "mercadoria ou faça os devidos ajustes na CTE (ou alíquota) interna e/ou interestadual."));
     LabelObservacao->setStyleSheet(QStringLiteral("color: #303060;"));
     outer->addSpacing(4);
     outer->addWidget(LabelObservacao);
@@ -180,19 +182,25 @@ TFormDlgItem::TFormDlgItem(QWidget *parent) : TFormDlgItemBase(parent)
     m_creditoICMS = dxEditCreditoICMS;
     m_fem = dxCheckFEM;
 
-    setHint(dxEditCodigo, QStringLiteral("Digite o SubItem da Parte 2 do Brelva (por exemplo 17.028.00), ou só o item para consultar "
-                                         "a tabela.\rDigite os primeiros dígitos do código NBM para pesquisá-lo no Brelva.\r"
-                                         "F2 repete o item anterior; ESC finaliza as inclusões."));
-    setHint(dxEditDescricaoNF, QStringLiteral("Descrição da mercadoria como consta na Nota Fiscal. F2 repete a do item anterior."));
-    setHint(dxEditValorNF, QStringLiteral("Valor da mercadoria deste item (não o total da Nota Fiscal).\r"
-                                          "F2 repete o valor, o IPI e o crédito do item anterior."));
-    setHint(dxEditValorIPI, QStringLiteral("Valor do IPI deste item. O sistema propõe o valor pela alíquota já usada neste "
-                                           "subitem."));
-    setHint(dxEditMVA, QStringLiteral("Margem de valor agregado do subitem. Nas operações interestaduais o sistema oferece a "
-                                      "MVA ajustada."));
+    setHint(dxEditCodigo,
+        QStringLiteral("Digite o SubItem da Parte 2 do Brelva (por exemplo 17.028.00), ou só o item para consultar "
+                       "a tabela.\rDigite os primeiros dígitos do código NBM para pesquisá-lo no Brelva.\r"
+                       "F2 repete o item anterior; ESC finaliza as inclusões."));
+    setHint(dxEditDescricaoNF,
+        QStringLiteral("Descrição da mercadoria como consta na Nota Fiscal. F2 repete a do item anterior."));
+    setHint(dxEditValorNF,
+        QStringLiteral("Valor da mercadoria deste item (não o total da Nota Fiscal).\r"
+                       "F2 repete o valor, o IPI e o crédito do item anterior."));
+    setHint(dxEditValorIPI,
+        QStringLiteral("Valor do IPI deste item. O sistema propõe o valor pela alíquota já usada neste "
+                       "subitem."));
+    setHint(dxEditMVA,
+        QStringLiteral("Margem de valor agregado do subitem. Nas operações interestaduais o sistema oferece a "
+                       "MVA ajustada."));
     setHint(dxEditAliqICMS, QStringLiteral("Carga tributária efetiva (alíquota) interna do ICMS desta mercadoria."));
-    setHint(dxEditCreditoICMS, QStringLiteral("Alíquota do crédito do ICMS (interestadual ou de origem).\r"
-                                              "Tecle = para informar o crédito em valor."));
+    setHint(dxEditCreditoICMS,
+        QStringLiteral("Alíquota do crédito do ICMS (interestadual ou de origem).\r"
+                       "Tecle = para informar o crédito em valor."));
     setHint(dxEditValorCreditoICMS, QStringLiteral("Valor do crédito do ICMS deste item."));
 
     // Field rules.
@@ -209,14 +217,14 @@ TFormDlgItem::TFormDlgItem(QWidget *parent) : TFormDlgItemBase(parent)
         if (eventsSuppressed() || dxEditValorNF->value().isZero())
             return;
         SuppressEvents guard(*this);
-        dxEditCreditoICMS->setValue(Currency::fromExtended(valor.toExtended() / dxEditValorNF->value().toExtended() * 100));
+        dxEditCreditoICMS->setValue(
+            Currency::fromExtended(valor.toExtended() / dxEditValorNF->value().toExtended() * 100));
     });
     dxEditValorIPI->installEventFilter(this);
     dxEditCreditoICMS->installEventFilter(this);
     // From the code straight to the values; the invoice description is optional.
-    QWidget *ordem[] = {dxEditCodigo,           dxEditValorNF,    dxCheckValorIPI, dxEditValorIPI, dxEditMVA,
-                        dxEditAliqICMS,         dxEditCreditoICMS, dxEditValorCreditoICMS, dxCheckFEM,
-                        dxCheckDescricaoNF,     dxEditDescricaoNF};
+    QWidget *ordem[] = {dxEditCodigo, dxEditValorNF, dxCheckValorIPI, dxEditValorIPI, dxEditMVA, dxEditAliqICMS,
+        dxEditCreditoICMS, dxEditValorCreditoICMS, dxCheckFEM, dxCheckDescricaoNF, dxEditDescricaoNF};
     for (size_t i = 1; i < std::size(ordem); ++i)
         setTabOrder(ordem[i - 1], ordem[i]);
     finishCreate();
@@ -238,7 +246,8 @@ bool TFormDlgItem::eventFilter(QObject *o, QEvent *e)
     }
     if (o == dxEditValorIPI && e->type() == QEvent::FocusIn)
         propoeIPI();
-    if (o == dxEditCreditoICMS && e->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(e)->text() == QLatin1String("=")) {
+    if (o == dxEditCreditoICMS && e->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent *>(e)->text() == QLatin1String("=")) {
         CreditoPorValor();
         return true;
     }
@@ -260,9 +269,10 @@ void TFormDlgItem::ipiMarcado(bool marcado)
         return;
     if (marcado) {
         if (contexto().difal()
-            && !ConfirmaPadraoNao(QStringLiteral("Nos cálculos de diferencial de alíquota (sem MVA), o valor do IPI deve integrar o "
-                                                 "Valor do Produto (NF), e não ser informado neste campo.\r"
-                                                 "Quer habilitar o campo \"Valor do IPI\""))) {
+            && !ConfirmaPadraoNao(
+                QStringLiteral("Nos cálculos de diferencial de alíquota (sem MVA), o valor do IPI deve integrar o "
+                               "Valor do Produto (NF), e não ser informado neste campo.\r"
+                               "Quer habilitar o campo \"Valor do IPI\""))) {
             SuppressEvents guard(*this);
             dxCheckValorIPI->setChecked(false);
             return;
@@ -291,7 +301,8 @@ void TFormDlgItem::aprendeIPI()
     const Extended r = dxEditValorIPI->value().toExtended() / valor.toExtended() * 100;
     // Kept with one decimal: Trunc((r + 0.05) × 10) / 10.
     if (r > 0.1L)
-        Settings::instance().setAliqIPI(code, Currency::fromRaw(static_cast<qint64>((r + 0.05L) * 10) * (Currency::Scale / 10)));
+        Settings::instance().setAliqIPI(
+            code, Currency::fromRaw(static_cast<qint64>((r + 0.05L) * 10) * (Currency::Scale / 10)));
 }
 
 void TFormDlgItem::CreditoPorValor()
@@ -328,7 +339,8 @@ void TFormDlgItem::gravaCampos(db::Table &itens)
     const QString code = dxEditCodigo->text().trimmed();
     itens.fieldByName(QStringLiteral("ItemBrelva")).setAsString(code);
     itens.fieldByName(QStringLiteral("IdBrelva")).setAsInteger(code == QLatin1String("*") ? 0 : IdBrelvaAtual);
-    const QString descricaoNF = dxCheckDescricaoNF->isChecked() ? dxEditDescricaoNF->text().trimmed().toUpper() : QString();
+    const QString descricaoNF
+        = dxCheckDescricaoNF->isChecked() ? dxEditDescricaoNF->text().trimmed().toUpper() : QString();
     if (descricaoNF.isEmpty())
         itens.fieldByName(QStringLiteral("DescricaoNF")).clear();
     else
@@ -463,7 +475,8 @@ void TFormDlgItem::BtnOkClick()
         MsgErro(kIncompleto);
         return;
     }
-    if (dxEditCreditoICMS->value().isZero() && !ConfirmaPadraoNao(QStringLiteral("O Crédito do ICMS deste item é Zero"))) {
+    if (dxEditCreditoICMS->value().isZero()
+        && !ConfirmaPadraoNao(QStringLiteral("O Crédito do ICMS deste item é Zero"))) {
         dxEditCreditoICMS->setFocus();
         return;
     }
@@ -481,9 +494,10 @@ bool TFormDlgItem::verificaCredito()
     if (codigosCreditoLimitado().contains(code)) {
         if (credito <= Currency::fromInt(7))
             return true;
-        return ConfirmaPadraoNao(QStringLiteral("Pelo Regulamento do ICMS, o crédito do imposto relativo às entradas destas "
-                                                "mercadorias não pode ser superior a 7% do valor da operação.\r"
-                                                "Continua com a alíquota informada"));
+        return ConfirmaPadraoNao(
+            QStringLiteral("Pelo Regulamento do ICMS, o crédito do imposto relativo às entradas destas "
+                           "mercadorias não pode ser superior a 7% do valor da operação.\r"
+                           "Continua com a alíquota informada"));
     }
     Settings &s = Settings::instance();
     const Currency configurada = s.aliqCreditoICMS();

@@ -22,7 +22,10 @@ class TFormDlgItem : public TFormDlgItemBase {
     Q_OBJECT
 
 public:
-    static TFormDlgItem &instancia(QWidget *parent = nullptr) { return DialogoDaExecucao<TFormDlgItem>::instancia(parent); }
+    static TFormDlgItem &instancia(QWidget *parent = nullptr)
+    {
+        return DialogoDaExecucao<TFormDlgItem>::instancia(parent);
+    }
     static bool existe() { return DialogoDaExecucao<TFormDlgItem>::existe(); }
     static void libera() { DialogoDaExecucao<TFormDlgItem>::libera(); }
 
@@ -74,7 +77,6 @@ protected:
     virtual bool okCombustivel() { return true; }
     // The credit value follows the credit rate and the product value.
     void recalculaValorCredito();
-
 
     QGridLayout *m_grade = nullptr;
     QVBoxLayout *m_extras = nullptr; // rows added by the fuel dialog

@@ -236,7 +236,8 @@ void TFormDlgItemBase::focusChanged(QWidget *old, QWidget *now)
         return;
     if (now && isAncestorOf(now)) {
         const QString hint = m_hints.value(now);
-        LabelHint->setText(Qt::mightBeRichText(hint) ? hint : QString(hint).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+        LabelHint->setText(
+            Qt::mightBeRichText(hint) ? hint : QString(hint).replace(QLatin1Char('\r'), QLatin1Char('\n')));
     }
     // Leaving the code field looks it up, unless the user is going to Cancel.
     if (m_codigo && old == m_codigo && now != static_cast<QWidget *>(BtnCancel) && !eventsSuppressed())
@@ -309,7 +310,8 @@ TFormDlgItemBase::FimInclusao TFormDlgItemBase::repeteInclusao()
         return FimInclusao::TrocouGrupo;
     if (m_rapido)
         return FimInclusao::Nada;
-    if (notaSemLinhas() && ConfirmaPadraoNao(QStringLiteral("Esta Nota não tem nenhum item cadastrado. Quer exclui-la"))) {
+    if (notaSemLinhas()
+        && ConfirmaPadraoNao(QStringLiteral("Esta Nota não tem nenhum item cadastrado. Quer exclui-la"))) {
         db::Table &notas = DM().TabNotas;
         if (notas.isActive() && !notas.isEmpty())
             notas.remove();
@@ -361,11 +363,11 @@ void TFormDlgItemBase::codigoDigitado(bool direto)
             c.subItem = partes.subItem;
         }
     }
-    const bool achou = DM().ProcuraItemBrelva(chamador(), janelaResposta(), c, [this](const QString &h, const QStringList &o) {
-        return EscolheOpcaoMVABrelva(h, o, this);
-    });
-    if (achou && AplicaItemBrelva(FormataCodigoBrelva(c.item, c.ex, c.subItem), c.id, c.descricao, c.mva, c.fem, c.ambito,
-                                  c.item, c.ex, c.subItem, c.cest))
+    const bool achou = DM().ProcuraItemBrelva(chamador(), janelaResposta(), c,
+        [this](const QString &h, const QStringList &o) { return EscolheOpcaoMVABrelva(h, o, this); });
+    if (achou
+        && AplicaItemBrelva(FormataCodigoBrelva(c.item, c.ex, c.subItem), c.id, c.descricao, c.mva, c.fem, c.ambito,
+            c.item, c.ex, c.subItem, c.cest))
         aposCodigo();
 }
 
@@ -379,8 +381,8 @@ void TFormDlgItemBase::respostaBrelva()
     dm.DescartaPedidoBrelva();
     activateWindow();
     raise();
-    if (!AplicaItemBrelva(FormataCodigoBrelva(c.item, c.ex, c.subItem), c.id, c.descricao, c.mva, c.fem, c.ambito, c.item,
-                          c.ex, c.subItem, c.cest))
+    if (!AplicaItemBrelva(FormataCodigoBrelva(c.item, c.ex, c.subItem), c.id, c.descricao, c.mva, c.fem, c.ambito,
+            c.item, c.ex, c.subItem, c.cest))
         return;
     m_codigoAlterado = false;
     aposCodigo();
@@ -393,7 +395,7 @@ void TFormDlgItemBase::respostaBrelva()
 // ---- applying an annex entry ------------------------------------------------------------------
 
 bool TFormDlgItemBase::AplicaItemBrelva(const QString &code, int id, const QString &descricao, Currency mva, int fem,
-                                        int ambito, int item, int, int, const QString &)
+    int ambito, int item, int, int, const QString &)
 {
     {
         SuppressEvents guard(*this);
@@ -443,8 +445,8 @@ bool TFormDlgItemBase::AplicaItemBrelva(const QString &code, int id, const QStri
                 interna = *r;
         if (!DM().ExcluidoMVAAjustada(chave)) {
             const Currency original = m_mva->value();
-            const ResultadoMVAAjustada r =
-                MVAAjustada(TextoMVAAjustada(chave), original, Settings::instance().aliqCreditoICMS(), interna, this);
+            const ResultadoMVAAjustada r
+                = MVAAjustada(TextoMVAAjustada(chave), original, Settings::instance().aliqCreditoICMS(), interna, this);
             if (r.aceita) {
                 m_mva->setValue(r.mva);
                 if (m_mvaPreAjuste) {
@@ -471,7 +473,8 @@ std::optional<Currency> TFormDlgItemBase::perguntaAliquota(const QString &mensag
         if (r <= Currency())
             return std::nullopt;
         bool naoMostre = false;
-        const bool sim = ConfirmaPadraoNaoNaoMostre(mensagem.left(marca).replace(QLatin1Char('#'), QLatin1Char('\r')), naoMostre);
+        const bool sim
+            = ConfirmaPadraoNaoNaoMostre(mensagem.left(marca).replace(QLatin1Char('#'), QLatin1Char('\r')), naoMostre);
         if (naoMostre)
             NaoMostrar << chave;
         return sim ? std::optional<Currency>(r) : std::nullopt;
@@ -497,10 +500,11 @@ bool TFormDlgItemBase::RegrasAmbito(int item, int ambito)
         bool trocou = false;
         db::Table &notas = DM().TabNotas;
         if (g_trocaGrupoPermitida && !m_rapido && notas.isActive() && !notas.isEmpty()) {
-            const QString idCalculo = QString::number(DM().TabCalc.fieldByName(QStringLiteral("IdCalculo")).asInteger());
+            const QString idCalculo
+                = QString::number(DM().TabCalc.fieldByName(QStringLiteral("IdCalculo")).asInteger());
             const QString idNota = QString::number(notas.fieldByName(QStringLiteral("IdNota")).asInteger());
-            const bool umaNotaVazia =
-                contagem(QStringLiteral("SELECT COUNT(*) FROM NOTAS WHERE IDCALCULO = ") + idCalculo) == 1
+            const bool umaNotaVazia
+                = contagem(QStringLiteral("SELECT COUNT(*) FROM NOTAS WHERE IDCALCULO = ") + idCalculo) == 1
                 && contagem(QStringLiteral("SELECT COUNT(*) FROM ITENS WHERE IDNOTA = ") + idNota) == 0
                 && contagem(QStringLiteral("SELECT COUNT(*) FROM ITENSMEDIC WHERE IDNOTA = ") + idNota) == 0;
             if (umaNotaVazia

@@ -36,30 +36,30 @@ class TFormDlgItemBase : public TFormDlg {
 public:
     // Private messages.
     enum {
-        MsgCodigo = WM_USER_1,          // 1025 code typed: look it up (w 1 direct, 0 open the annex program)
+        MsgCodigo = WM_USER_1, // 1025 code typed: look it up (w 1 direct, 0 open the annex program)
         MsgRespostaBrelva = WM_USER_1 + 1, // 1026 the annex program answered
-        MsgFrente = WM_USER_1 + 9,      // 1034 back to the front after a remote look-up
+        MsgFrente = WM_USER_1 + 9, // 1034 back to the front after a remote look-up
         MsgTrocaGrupo = WM_USER_1 + 10, // 1035 switch the calculation to a special kind (w the item)
     };
 
     // How an inclusion ended.
     enum class FimInclusao {
-        Nada,        // nothing more to do
-        NovaNota,    // the user wants to include another invoice
+        Nada, // nothing more to do
+        NovaNota, // the user wants to include another invoice
         TrocouGrupo, // the calculation became a special kind: open its item dialog
     };
 
     ~TFormDlgItemBase() override;
 
     // ---- state kept between events ---------------------------------------------
-    QStringList NaoMostrar;            // keys of messages not to show again while the dialog lives
-    bool AvisoPMPF = false;            // the PMPF/price warning was shown
+    QStringList NaoMostrar; // keys of messages not to show again while the dialog lives
+    bool AvisoPMPF = false; // the PMPF/price warning was shown
     bool OperacaoInterestadual = false; // the MVA may be adjusted
-    bool TrocouGrupo = false;          // the calculation was switched to a special kind
-    bool ModoCombustivel = false;      // the fuel dialog
-    bool ModoMedicamento = false;      // the medicine dialog (its groups are its own)
-    int ItemAtual = 0;                 // annex item number of the last entry applied
-    int IdBrelvaAtual = 0;             // annex id of the entry applied (IdBrelva on OK)
+    bool TrocouGrupo = false; // the calculation was switched to a special kind
+    bool ModoCombustivel = false; // the fuel dialog
+    bool ModoMedicamento = false; // the medicine dialog (its groups are its own)
+    int ItemAtual = 0; // annex item number of the last entry applied
+    int IdBrelvaAtual = 0; // annex id of the entry applied (IdBrelva on OK)
 
     // The calculation the lines belong to.
     struct Contexto {
@@ -92,7 +92,7 @@ public:
 
     // Applies one annex entry to the dialog; false when the scope rules refuse it.
     bool AplicaItemBrelva(const QString &code, int id, const QString &descricao, Currency mva, int fem, int ambito,
-                          int item, int ex, int subItem, const QString &cest);
+        int item, int ex, int subItem, const QString &cest);
     // Scope rules of an annex entry; false when the item is refused.
     bool RegrasAmbito(int item, int ambito);
     // Shows the dated and permanent messages of a code, unless not to repeat.
@@ -189,8 +189,7 @@ void Pausa(int ms);
 
 // The one object of a dialog class for the run: created on first use (the
 // class befriends this template), forgotten when it is deleted.
-template<typename T>
-class DialogoDaExecucao {
+template<typename T> class DialogoDaExecucao {
 public:
     static T &instancia(QWidget *parent)
     {

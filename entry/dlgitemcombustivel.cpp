@@ -27,11 +27,11 @@ struct Combustivel {
     bool precoLitro;
 };
 constexpr Combustivel kCombustiveis[] = {
-    {"06.001", "PMPFAlcool", false, true},    // hydrated ethanol
+    {"06.001", "PMPFAlcool", false, true}, // hydrated ethanol
     {"06.002", "PMPFGasolina", false, false}, // automotive gasoline
-    {"06.004", "PMPFQav", false, false},      // aviation kerosene
-    {"06.005", "PMPFDiesel", false, false},   // diesel oil
-    {"06.007", "PMPFGlp", true, false},       // liquefied petroleum gas
+    {"06.004", "PMPFQav", false, false}, // aviation kerosene
+    {"06.005", "PMPFDiesel", false, false}, // diesel oil
+    {"06.007", "PMPFGlp", true, false}, // liquefied petroleum gas
 };
 
 // The fuel sub-items of the annex in two columns, for the hint of the code.
@@ -40,7 +40,8 @@ QString listaCombustiveis()
     QStringList linhas;
     try {
         db::Query q(&DM().BaseDados);
-        q.setSql(QStringLiteral("SELECT ITEM, EX, SUBITEM, DESCRICAO FROM BRELVA WHERE ITEM = 6 AND AMBITO <> 0 ORDER BY ID"));
+        q.setSql(QStringLiteral(
+            "SELECT ITEM, EX, SUBITEM, DESCRICAO FROM BRELVA WHERE ITEM = 6 AND AMBITO <> 0 ORDER BY ID"));
         q.open();
         for (q.first(); !q.eof(); q.next()) {
             // One line per sub-item: long descriptions are cut.
@@ -143,18 +144,20 @@ TFormDlgItemCombustivel::TFormDlgItemCombustivel(QWidget *parent) : TFormDlgItem
     LabelAtoCotepe->setStyleSheet(QStringLiteral("color: #8b0000; font-weight: bold;"));
     m_extras->addWidget(LabelAtoCotepe);
     // From the code to the quantity (or to the product value of a line by MVA).
-    QWidget *ordem[] = {dxEditCodigo, dxEditValorNF, dxEditLitros,   dxEditPMPF,     dxEditPrecoLitroNF, dxCheckValorIPI,
-                        dxEditValorIPI, dxEditMVA,   dxEditAliqICMS, dxEditCreditoICMS, dxEditValorCreditoICMS, dxCheckFEM};
+    QWidget *ordem[] = {dxEditCodigo, dxEditValorNF, dxEditLitros, dxEditPMPF, dxEditPrecoLitroNF, dxCheckValorIPI,
+        dxEditValorIPI, dxEditMVA, dxEditAliqICMS, dxEditCreditoICMS, dxEditValorCreditoICMS, dxCheckFEM};
     for (size_t i = 1; i < std::size(ordem); ++i)
         setTabOrder(ordem[i - 1], ordem[i]);
 
     const QString lista = listaCombustiveis();
     setHint(dxEditCodigo, lista);
     // The panel keeps the height of the list, so the dialog does not jump.
-    LabelHint->setMinimumHeight(fontMetrics().lineSpacing() * (static_cast<int>(lista.count(QLatin1String("<tr>"))) + 1) + 14);
+    LabelHint->setMinimumHeight(
+        fontMetrics().lineSpacing() * (static_cast<int>(lista.count(QLatin1String("<tr>"))) + 1) + 14);
     setHint(dxEditLitros, QStringLiteral("Quantidade do combustível na Nota Fiscal (litros, ou quilos para o GLP)."));
-    setHint(dxEditPrecoLitroNF, QStringLiteral("Preço por litro constante na Nota Fiscal: dá o crédito do ICMS do álcool "
-                                               "hidratado."));
+    setHint(dxEditPrecoLitroNF,
+        QStringLiteral("Preço por litro constante na Nota Fiscal: dá o crédito do ICMS do álcool "
+                       "hidratado."));
 }
 
 QDate TFormDlgItemCombustivel::dataEmissao() const
@@ -191,10 +194,10 @@ void TFormDlgItemCombustivel::aplicaPMPF(bool ajustaCredito)
             QStringLiteral("Ato COTEPE: Nro \"%1\" a partir de %2.").arg(v.ato, DateToStr(v.vigencia)));
     }
     for (QWidget *w : {static_cast<QWidget *>(LabelValorNF), static_cast<QWidget *>(dxEditValorNF),
-                       static_cast<QWidget *>(LabelMVA), static_cast<QWidget *>(dxEditMVA)})
+             static_cast<QWidget *>(LabelMVA), static_cast<QWidget *>(dxEditMVA)})
         w->setEnabled(!porPMPF);
     for (QWidget *w : {static_cast<QWidget *>(LabelPMPF), static_cast<QWidget *>(dxEditPMPF),
-                       static_cast<QWidget *>(LabelLitros), static_cast<QWidget *>(dxEditLitros)})
+             static_cast<QWidget *>(LabelLitros), static_cast<QWidget *>(dxEditLitros)})
         w->setEnabled(porPMPF);
     {
         SuppressEvents guard(*this);
@@ -240,11 +243,11 @@ void TFormDlgItemCombustivel::limpaCampos()
     LabelLitros->setText(QStringLiteral("Litros"));
     // Until a code is known the line is expected to be priced by PMPF.
     for (QWidget *w : {static_cast<QWidget *>(LabelValorNF), static_cast<QWidget *>(dxEditValorNF),
-                       static_cast<QWidget *>(LabelMVA), static_cast<QWidget *>(dxEditMVA),
-                       static_cast<QWidget *>(LabelPrecoLitroNF), static_cast<QWidget *>(dxEditPrecoLitroNF)})
+             static_cast<QWidget *>(LabelMVA), static_cast<QWidget *>(dxEditMVA),
+             static_cast<QWidget *>(LabelPrecoLitroNF), static_cast<QWidget *>(dxEditPrecoLitroNF)})
         w->setEnabled(false);
     for (QWidget *w : {static_cast<QWidget *>(LabelLitros), static_cast<QWidget *>(dxEditLitros),
-                       static_cast<QWidget *>(LabelPMPF), static_cast<QWidget *>(dxEditPMPF)})
+             static_cast<QWidget *>(LabelPMPF), static_cast<QWidget *>(dxEditPMPF)})
         w->setEnabled(true);
 }
 

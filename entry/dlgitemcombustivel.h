@@ -18,8 +18,8 @@ class Database;
 // sub-items of a fuel share its price), the quantity unit and whether the
 // invoice's price per litre is asked. No column: always computed by MVA.
 struct CombustivelPMPF {
-    QString coluna;          // "PMPFGasolina", ... or empty
-    bool kgs = false;        // quantity in kilograms (liquefied petroleum gas)
+    QString coluna; // "PMPFGasolina", ... or empty
+    bool kgs = false; // quantity in kilograms (liquefied petroleum gas)
     bool precoLitro = false; // hydrated ethanol: the invoice's price per litre gives the credit
 };
 CombustivelPMPF ColunaPMPF(const QString &code);

@@ -68,7 +68,8 @@ void TFormDlgMVAAjustada::calculaAjustada()
     if (eventsSuppressed())
         return;
     SuppressEvents guard(*this);
-    dxMVAAjustada->setValue(CalculaMVAAjustada(dxMVAOriginal->value(), dxAliqInterestadual->value(), dxAliqInterna->value()));
+    dxMVAAjustada->setValue(
+        CalculaMVAAjustada(dxMVAOriginal->value(), dxAliqInterestadual->value(), dxAliqInterna->value()));
 }
 
 void TFormDlgMVAAjustada::calculaOriginal()
@@ -76,7 +77,8 @@ void TFormDlgMVAAjustada::calculaOriginal()
     if (eventsSuppressed())
         return;
     SuppressEvents guard(*this);
-    dxMVAOriginal->setValue(CalculaMVAOriginal(dxMVAAjustada->value(), dxAliqInterestadual->value(), dxAliqInterna->value()));
+    dxMVAOriginal->setValue(
+        CalculaMVAOriginal(dxMVAAjustada->value(), dxAliqInterestadual->value(), dxAliqInterna->value()));
 }
 
 void TFormDlgMVAAjustada::showEvent(QShowEvent *e)
@@ -90,9 +92,10 @@ void TFormDlgMVAAjustada::perguntaImportada()
     if (NaoMostraImportada || !isVisible())
         return;
     bool naoMostre = false;
-    const bool sim = ConfirmaPadraoNaoNaoMostre(QStringLiteral("Nas operações interestaduais com mercadoria importada a alíquota "
-                                                               "de crédito é 4%.\rQuer usar 4% como crédito"),
-                                                naoMostre);
+    const bool sim
+        = ConfirmaPadraoNaoNaoMostre(QStringLiteral("Nas operações interestaduais com mercadoria importada a alíquota "
+                                                    "de crédito é 4%.\rQuer usar 4% como crédito"),
+            naoMostre);
     if (sim) {
         dxAliqInterestadual->setValue(Currency::fromInt(4));
         calculaAjustada();
@@ -106,15 +109,17 @@ void TFormDlgMVAAjustada::perguntaImportada()
 void TFormDlgMVAAjustada::BtnOkClick()
 {
     if (dxAliqInterestadual->value() > dxAliqInterna->value()) {
-        if (Confirma(QStringLiteral("A MVA só é ajustada quando a alíquota interna for superior à alíquota interestadual.\r"
-                                    "Continua sem ajustar a MVA")))
+        if (Confirma(
+                QStringLiteral("A MVA só é ajustada quando a alíquota interna for superior à alíquota interestadual.\r"
+                               "Continua sem ajustar a MVA")))
             reject();
         return;
     }
     accept();
 }
 
-ResultadoMVAAjustada MVAAjustada(const QString &nota, Currency mva, Currency interestadual, Currency interna, QWidget *parent)
+ResultadoMVAAjustada MVAAjustada(
+    const QString &nota, Currency mva, Currency interestadual, Currency interna, QWidget *parent)
 {
     TFormDlgMVAAjustada dlg(parent);
     dlg.dxMVAOriginal->setValue(mva);
@@ -137,7 +142,8 @@ TFormDlgCreditoICMS::TFormDlgCreditoICMS(QWidget *parent) : TFormDlg(parent)
     setWindowTitle(QStringLiteral("Crédito do ICMS"));
     auto *layout = new QVBoxLayout(body());
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new QLabel(QStringLiteral("Digite o Valor do Crédito do ICMS\nreferente ao(s) item(ns) informado(s):"), body()));
+    layout->addWidget(new QLabel(
+        QStringLiteral("Digite o Valor do Crédito do ICMS\nreferente ao(s) item(ns) informado(s):"), body()));
     dxCurrencyEdit = new CurrencyEdit(body());
     dxCurrencyEdit->setObjectName(QStringLiteral("dxCurrencyEdit"));
     layout->addWidget(dxCurrencyEdit);

@@ -48,8 +48,8 @@ private:
 // (the standard note when empty); the interstate rate is the configured
 // credit rate and the internal rate the item's. In the taxpayer edition the
 // rates are left for the user to type.
-ResultadoMVAAjustada MVAAjustada(const QString &nota, Currency mva, Currency interestadual, Currency interna,
-                                 QWidget *parent = nullptr);
+ResultadoMVAAjustada MVAAjustada(
+    const QString &nota, Currency mva, Currency interestadual, Currency interna, QWidget *parent = nullptr);
 
 class TFormDlgCreditoICMS : public TFormDlg {
     Q_OBJECT

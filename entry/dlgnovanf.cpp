@@ -161,8 +161,8 @@ TFormDlgNovaNF::TFormDlgNovaNF(QWidget *parent) : TFormDlg(parent)
     grid->addWidget(dxDBCreditoICMS_Medic, 3, 1);
     LabelCreditoICMS->hide();
     dxDBCreditoICMS_Medic->hide();
-    dxDBCheckCreditoFrete = new DBCheckBox(&notas, QStringLiteral("CreditoFrete"),
-                                           QStringLiteral("Conceder Crédito sobre o valor do Frete"), body());
+    dxDBCheckCreditoFrete = new DBCheckBox(
+        &notas, QStringLiteral("CreditoFrete"), QStringLiteral("Conceder Crédito sobre o valor do Frete"), body());
     dxDBCheckCreditoFrete->setObjectName(QStringLiteral("dxDBCheckCreditoFrete"));
     dxDBCheckCreditoFrete->hide();
     dxDBCheckCreditoFrete->setEnabled(false);
@@ -188,7 +188,7 @@ TFormDlgNovaNF::TFormDlgNovaNF(QWidget *parent) : TFormDlg(parent)
     connect(BtnNomeRemetente, &QToolButton::clicked, this, &TFormDlgNovaNF::NomeRemetente);
     connect(BtnNomeDestinatario, &QToolButton::clicked, this, &TFormDlgNovaNF::NomeDestinatario);
     connect(qApp, &QApplication::focusChanged, this, &TFormDlgNovaNF::focusChanged);
-    m_camposUnidade = partes.todos + QList<QWidget *>{lDestaque, dxDBCalcEdit1};
+    m_camposUnidade = partes.todos + QList<QWidget *> {lDestaque, dxDBCalcEdit1};
     postPrivate(MsgListas);
     finishCreate();
 }
@@ -359,10 +359,12 @@ void TFormDlgNovaNF::NomeDestinatario()
 void TFormDlgNovaNF::perguntaDestaque()
 {
     const Currency valor = tabNotas().fieldByName(QStringLiteral("DestaqueICMSST")).asCurrency();
-    const QString texto =
-        Format(QStringLiteral("Você informou o valor de %n como sendo a SUBSTITUIÇÃO TRIBUTÁRIA já destacada na Nota Fiscal."),
-               {valor.toDouble()})
-        + QStringLiteral("\rQuer que este cálculo verifique apenas a diferença entre o valor correto e o valor destacado");
+    const QString texto
+        = Format(QStringLiteral(
+                     "Você informou o valor de %n como sendo a SUBSTITUIÇÃO TRIBUTÁRIA já destacada na Nota Fiscal."),
+              {valor.toDouble()})
+        + QStringLiteral(
+            "\rQuer que este cálculo verifique apenas a diferença entre o valor correto e o valor destacado");
     if (!ConfirmaPadraoNao(texto)) {
         SuppressEvents guard(*this);
         dxDBCalcEdit1->setFocus();
@@ -382,16 +384,13 @@ void TFormDlgNovaNF::BtnOkClick()
     }
     const Currency frete = tabNotas().fieldByName(QStringLiteral("Frete")).asCurrency();
     if (dxDBFrete->isVisible() && frete > Currency()) {
-        const QString texto = QStringList{
-            QStringLiteral("Atenção: você digitou ") + Format(QStringLiteral("%m"), {frete.toDouble()})
-                + QStringLiteral(" de valor do frete."),
+        const QString texto = QStringList {QStringLiteral("Atenção: você digitou ")
+                + Format(QStringLiteral("%m"), {frete.toDouble()}) + QStringLiteral(" de valor do frete."),
             QString(),
             QStringLiteral("Este valor só deve fazer parte do cálculo se o frete foi ou será pago pelo destinatário."),
-            QString(),
-            QStringLiteral("Verique se este valor:"),
+            QString(), QStringLiteral("Verique se este valor:"),
             QStringLiteral("* está destacado na Nota Fiscal no campo \"Frete\"; ou "),
-            QStringLiteral("* no CTRC consta que o frete é por conta do destinatário."),
-            QString(),
+            QStringLiteral("* no CTRC consta que o frete é por conta do destinatário."), QString(),
             QStringLiteral("Confirma incluir o valor do frete no cálculo do ICMS-ST")}
                                   .join(QLatin1Char('\r'));
         if (!ConfirmaPadraoNao(texto))

@@ -74,12 +74,13 @@ TFormDlgNovoCalculo::TFormDlgNovoCalculo(QWidget *parent) : TFormDlg(parent)
         calc.open();
     auto *outer = new QVBoxLayout(body());
     outer->setContentsMargins(0, 0, 0, 0);
-    LabelIntro = new QLabel(QStringLiteral("Nesta tela você vai informar os dados iniciais do Cálculo. \n"
-                                           "O sistema chama de \"Cálculo\" TODAS as notas fiscais que estão no veículo, "
-                                           "que incidem ST de um mesmo grupo de mercadorias.\n"
-                                           "Informe o REMETENTE se todas as notas fiscais são de uma mesma empresa.\n"
-                                           "Informe o DESTINATÁRIO se todas as notas fiscais são para o mesmo destinatário."),
-                            body());
+    LabelIntro
+        = new QLabel(QStringLiteral("Nesta tela você vai informar os dados iniciais do Cálculo. \n"
+                                    "O sistema chama de \"Cálculo\" TODAS as notas fiscais que estão no veículo, "
+                                    "que incidem ST de um mesmo grupo de mercadorias.\n"
+                                    "Informe o REMETENTE se todas as notas fiscais são de uma mesma empresa.\n"
+                                    "Informe o DESTINATÁRIO se todas as notas fiscais são para o mesmo destinatário."),
+            body());
     LabelIntro->setObjectName(QStringLiteral("LabelIntro"));
     LabelIntro->setWordWrap(true);
     LabelIntro->setStyleSheet(QStringLiteral("color: #223366;"));
@@ -193,7 +194,8 @@ TFormDlgNovoCalculo::TFormDlgNovoCalculo(QWidget *parent) : TFormDlg(parent)
     tipoLayout->addWidget(dxCheckInterna, 0, 0);
     tipoLayout->addWidget(dxCheckInterestadual, 0, 1);
     dxCheckTipo1 = new QCheckBox(QStringLiteral("com destino à comercialização (ICMS/ST)"), tipo);
-    dxCheckTipo2 = new QCheckBox(QStringLiteral("com destino a consumidor final, contribuinte do imposto (DIFAL)"), tipo);
+    dxCheckTipo2
+        = new QCheckBox(QStringLiteral("com destino a consumidor final, contribuinte do imposto (DIFAL)"), tipo);
     dxCheckTipo3 = new QCheckBox(
         QStringLiteral("com destino a consumidor final, não contribuinte do imposto (DIFAL proporcional)"), tipo);
     dxCheckTipo4 = new QCheckBox(
@@ -246,8 +248,8 @@ TFormDlgNovoCalculo::TFormDlgNovoCalculo(QWidget *parent) : TFormDlg(parent)
     preencheListas();
     dxCheckTipo1->setChecked(true);
     // Boxes the taxpayer edition hides, with their labels.
-    m_camposUnidade = QList<QWidget *>{LabelIntro, lMasp, dxDBMasp, lFiscal, dxDBNomeFiscal, BtnNomeFiscal} + partes.todos
-        + QList<QWidget *>{lObserv, dxDBObserv, lTrm, dxDBNroTRM};
+    m_camposUnidade = QList<QWidget *> {LabelIntro, lMasp, dxDBMasp, lFiscal, dxDBNomeFiscal, BtnNomeFiscal}
+        + partes.todos + QList<QWidget *> {lObserv, dxDBObserv, lTrm, dxDBNroTRM};
     finishCreate();
 }
 
@@ -524,7 +526,8 @@ void TFormDlgNovoCalculo::BtnOkClick()
     if (grupo != 0) {
         if ((dxCheckTipo2->isChecked() || dxCheckTipo3->isChecked()) && grupo == Grupo::Medicamentos) {
             dxCheckTipo1->setFocus();
-            MsgErro(QStringLiteral("Não é possível calcular o diferencial de alíquota de Medicamentos (Tab CMED/ABCFarma)."));
+            MsgErro(QStringLiteral(
+                "Não é possível calcular o diferencial de alíquota de Medicamentos (Tab CMED/ABCFarma)."));
             return;
         }
         MostraCalculoEspecial(this);
@@ -589,7 +592,8 @@ bool TFormDlgNovoCalculo::AlteraCalculo()
     if (!calc.isActive() || calc.isEmpty())
         return false;
     preencheListas();
-    setWindowTitle(QStringLiteral("Alteração de dados do Cálculo - Cálculo da Substituição Tributária - Brelva do RICMS"));
+    setWindowTitle(
+        QStringLiteral("Alteração de dados do Cálculo - Cálculo da Substituição Tributária - Brelva do RICMS"));
     calc.edit();
     db::Field &grupoField = calc.fieldByName(QStringLiteral("Grupo"));
     const int grupo = grupoField.isNull() ? 0 : grupoField.asInteger();

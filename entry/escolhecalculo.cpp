@@ -1,8 +1,8 @@
 #include "entry/escolhecalculo.h"
 
 #include "core/datamodule.h"
-#include "core/grupos.h"
 #include "core/edition.h"
+#include "core/grupos.h"
 #include "core/messages.h"
 
 #include <QButtonGroup>
@@ -65,10 +65,10 @@ TFormDlgEscolheCalculo::TFormDlgEscolheCalculo(QWidget *parent) : TFormDlgGrid(&
         return n > 0 ? NomeGrupo(static_cast<int>(n)) : f.formatValue(v);
     };
     dxDBGrid->setColumns({{QStringLiteral("IDCALCULO"), QStringLiteral("#"), 6, true, {}},
-                          {QStringLiteral("DATA"), QStringLiteral("Data"), 10, true, {}},
-                          {QStringLiteral("FISCAL"), QStringLiteral("Fiscal"), 20, false, {}},
-                          {QStringLiteral("EMPRESAS"), QStringLiteral("Empresas"), 50, !Contribuinte, {}},
-                          {QStringLiteral("GRUPO"), QStringLiteral("Grupo"), 16, true, grupo}});
+        {QStringLiteral("DATA"), QStringLiteral("Data"), 10, true, {}},
+        {QStringLiteral("FISCAL"), QStringLiteral("Fiscal"), 20, false, {}},
+        {QStringLiteral("EMPRESAS"), QStringLiteral("Empresas"), 50, !Contribuinte, {}},
+        {QStringLiteral("GRUPO"), QStringLiteral("Grupo"), 16, true, grupo}});
     // The sender x recipient text takes the room left; the taxpayer edition hides it.
     dxDBGrid->setStretchColumn(Contribuinte ? QStringLiteral("GRUPO") : QStringLiteral("EMPRESAS"));
     mostra30Dias(true);
@@ -90,10 +90,7 @@ void TFormDlgEscolheCalculo::mostra30Dias(bool ultimos30)
     reabre();
 }
 
-void TFormDlgEscolheCalculo::AjustaContribuinte()
-{
-    dxDBGrid->setColumnVisible(QStringLiteral("EMPRESAS"), false);
-}
+void TFormDlgEscolheCalculo::AjustaContribuinte() { dxDBGrid->setColumnVisible(QStringLiteral("EMPRESAS"), false); }
 
 int TFormDlgEscolheCalculo::selecionado() const
 {
@@ -113,7 +110,8 @@ void TFormDlgEscolheCalculo::SBExcluiNotaClick()
     if (!dm.TabCalc.isActive())
         dm.TabCalc.open();
     // The calculation shown in the main window stays the current one.
-    const QVariant antes = dm.TabCalc.isEmpty() ? QVariant() : dm.TabCalc.fieldByName(QStringLiteral("IdCalculo")).value();
+    const QVariant antes
+        = dm.TabCalc.isEmpty() ? QVariant() : dm.TabCalc.fieldByName(QStringLiteral("IdCalculo")).value();
     if (!dm.TabCalc.locate(QStringLiteral("IdCalculo"), {id})) {
         MsgErro(QStringLiteral("Não consegui excluir este cálculo..."));
         return;

@@ -20,8 +20,7 @@ QEvent::Type PrivateMessageEvent::eventType()
     return type;
 }
 
-TFormDlg::TFormDlg(QWidget *parent)
-    : QDialog(parent ? parent : QApplication::activeWindow())
+TFormDlg::TFormDlg(QWidget *parent) : QDialog(parent ? parent : QApplication::activeWindow())
 {
     setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) & ~Qt::WindowContextHelpButtonHint);
     auto *outer = new QVBoxLayout(this);
@@ -85,10 +84,7 @@ void TFormDlg::postPrivate(int msg, qintptr wparam, qintptr lparam)
     QCoreApplication::postEvent(this, new PrivateMessageEvent(msg, wparam, lparam));
 }
 
-void TFormDlg::processPrivate()
-{
-    QCoreApplication::sendPostedEvents(this, PrivateMessageEvent::eventType());
-}
+void TFormDlg::processPrivate() { QCoreApplication::sendPostedEvents(this, PrivateMessageEvent::eventType()); }
 
 void TFormDlg::customEvent(QEvent *e)
 {
@@ -98,7 +94,8 @@ void TFormDlg::customEvent(QEvent *e)
         // on top of this one waits until it closes: two questions never stack.
         QWidget *top = QApplication::activeModalWidget();
         if (isVisible() && top && top != this) {
-            QTimer::singleShot(50, this, [this, msg = pm->msg, w = pm->wparam, l = pm->lparam] { postPrivate(msg, w, l); });
+            QTimer::singleShot(
+                50, this, [this, msg = pm->msg, w = pm->wparam, l = pm->lparam] { postPrivate(msg, w, l); });
             return;
         }
         privateMessage(pm->msg, pm->wparam, pm->lparam);

@@ -5,9 +5,7 @@
 
 namespace stb {
 
-TFormDlgGrid::TFormDlgGrid(db::Database *database, QWidget *parent)
-    : TFormDlg(parent)
-    , Qry(database)
+TFormDlgGrid::TFormDlgGrid(db::Database *database, QWidget *parent) : TFormDlg(parent), Qry(database)
 {
     setWindowFlags(windowFlags() & ~Qt::MSWindowsFixedSizeDialogHint);
     setSizeGripEnabled(true);

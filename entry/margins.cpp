@@ -4,10 +4,7 @@
 
 namespace stb {
 
-Currency round2(Extended value)
-{
-    return ArredondaValor(Currency::fromExtended(value));
-}
+Currency round2(Extended value) { return ArredondaValor(Currency::fromExtended(value)); }
 
 Currency CalculaMVAAjustada(Currency mva, Currency interestadual, Currency interna)
 {

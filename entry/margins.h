@@ -26,7 +26,7 @@ Currency CalculaMVAOriginal(Currency ajustada, Currency interestadual, Currency 
 // What the adjusted-MVA dialog gives back once closed.
 struct ResultadoMVAAjustada {
     bool aceita = false; // closed with OK and an adjusted MVA above 0
-    Currency mva;        // the adjusted MVA
+    Currency mva; // the adjusted MVA
     bool credito4 = false; // the interstate rate is 4: use 4 % as credit rate
 };
 ResultadoMVAAjustada ResultadoDialogoMVAAjustada(bool ok, Currency ajustada, Currency interestadual);
@@ -38,9 +38,9 @@ QString RestoLista(const QString &list);
 
 // A rate message: text, "@", option captions, "@@", option rates.
 struct OpcoesAliquota {
-    QString memo;         // the text before the first "@", "^p" turned into "\n"
-    QString captions[4];  // RadioButton1..RadioButton4
-    Currency rates[4];    // r1..r4
+    QString memo; // the text before the first "@", "^p" turned into "\n"
+    QString captions[4]; // RadioButton1..RadioButton4
+    Currency rates[4]; // r1..r4
     bool visible[4] = {true, true, false, false}; // options 3 and 4 show when their rate is above 0
     int visibleCount() const { return int(visible[0]) + visible[1] + visible[2] + visible[3]; }
 };

@@ -83,7 +83,7 @@ bool GuiMessageSink::askDontRepeat(const QString &text, bool defaultYes, bool &n
 bool GuiMessageSink::askBox(const QString &text, bool defaultYes, QCheckBox *check, bool &checked)
 {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Confirme"), screenText(text), QMessageBox::NoButton,
-                    QApplication::activeWindow());
+        QApplication::activeWindow());
     if (check)
         box.setCheckBox(check);
     QPushButton *yes = box.addButton(QStringLiteral("&Sim"), QMessageBox::YesRole);

@@ -45,25 +45,25 @@ void criaTabelasDeclaradas(TDM &dm)
     using db::FieldDef;
     using db::FieldType;
     if (!dm.BaseDados.tableExists(kTabNotas))
-        dm.BaseDados.createTable(db::TableDef{kTabNotas,
-                                              {FieldDef{QStringLiteral("IdNota"), FieldType::Integer, 0, false},
-                                               FieldDef{QStringLiteral("IdCalculo"), FieldType::Integer, 0, false},
-                                               FieldDef{QStringLiteral("Chave"), FieldType::String, 44, false},
-                                               FieldDef{QStringLiteral("VST"), FieldType::Currency, 0, false}},
-                                              {db::IndexDef{QString(), QStringLiteral("IdNota"), db::IndexDef::Primary}}});
+        dm.BaseDados.createTable(db::TableDef {kTabNotas,
+            {FieldDef {QStringLiteral("IdNota"), FieldType::Integer, 0, false},
+                FieldDef {QStringLiteral("IdCalculo"), FieldType::Integer, 0, false},
+                FieldDef {QStringLiteral("Chave"), FieldType::String, 44, false},
+                FieldDef {QStringLiteral("VST"), FieldType::Currency, 0, false}},
+            {db::IndexDef {QString(), QStringLiteral("IdNota"), db::IndexDef::Primary}}});
     if (!dm.BaseDados.tableExists(kTabItens))
-        dm.BaseDados.createTable(db::TableDef{kTabItens,
-                                              {FieldDef{QStringLiteral("IdNota"), FieldType::Integer, 0, false},
-                                               FieldDef{QStringLiteral("NroItem"), FieldType::SmallInt, 0, false},
-                                               FieldDef{QStringLiteral("VBCST"), FieldType::Currency, 0, false},
-                                               FieldDef{QStringLiteral("PMVAST"), FieldType::Currency, 0, false},
-                                               FieldDef{QStringLiteral("VICMSST"), FieldType::Currency, 0, false}},
-                                              {db::IndexDef{QString(), QStringLiteral("IdNota;NroItem"), db::IndexDef::Primary}}});
+        dm.BaseDados.createTable(db::TableDef {kTabItens,
+            {FieldDef {QStringLiteral("IdNota"), FieldType::Integer, 0, false},
+                FieldDef {QStringLiteral("NroItem"), FieldType::SmallInt, 0, false},
+                FieldDef {QStringLiteral("VBCST"), FieldType::Currency, 0, false},
+                FieldDef {QStringLiteral("PMVAST"), FieldType::Currency, 0, false},
+                FieldDef {QStringLiteral("VICMSST"), FieldType::Currency, 0, false}},
+            {db::IndexDef {QString(), QStringLiteral("IdNota;NroItem"), db::IndexDef::Primary}}});
 }
 
 // The registers take a party once; a known one keeps its stored name.
 void registra(TDM &dm, db::Table &tabela, const QString &campoChave, const QString &campoNome, const QString &numero,
-              const QString &nome)
+    const QString &nome)
 {
     if (numero.isEmpty())
         return;
@@ -90,8 +90,11 @@ QString formataIE(const QString &ie)
 class EventosSuspensos {
 public:
     explicit EventosSuspensos(TDM &dm)
-        : m_dm(dm), m_aposItens(dm.TabItens.afterPost), m_aposMedic(dm.TabItensMedic.afterPost),
-          m_calcNotas(dm.TabNotas.onCalcFields), m_calcItens(dm.TabItens.onCalcFields),
+        : m_dm(dm),
+          m_aposItens(dm.TabItens.afterPost),
+          m_aposMedic(dm.TabItensMedic.afterPost),
+          m_calcNotas(dm.TabNotas.onCalcFields),
+          m_calcItens(dm.TabItens.onCalcFields),
           m_calcMedic(dm.TabItensMedic.onCalcFields)
     {
         dm.TabItens.afterPost = nullptr;
@@ -147,10 +150,10 @@ void preparaMedicamento(const ContextoImportacao &ctx, const NFeItem &origem, Li
     l.laboratorio = medic.fieldByName(QStringLiteral("Laboratorio")).asString();
     l.lista = medic.fieldByName(QStringLiteral("Lista")).asString();
     const PrecoMedic preco = PrecoMedicamento(medic.fieldByName(QStringLiteral("Generico")).asBoolean(),
-                                              medic.fieldByName(QStringLiteral("Valor1")).asCurrency(),
-                                              medic.fieldByName(QStringLiteral("Valor2")).asCurrency(),
-                                              medic.fieldByName(QStringLiteral("Valor3")).asCurrency(),
-                                              medic.fieldByName(QStringLiteral("Valor4")).asCurrency());
+        medic.fieldByName(QStringLiteral("Valor1")).asCurrency(),
+        medic.fieldByName(QStringLiteral("Valor2")).asCurrency(),
+        medic.fieldByName(QStringLiteral("Valor3")).asCurrency(),
+        medic.fieldByName(QStringLiteral("Valor4")).asCurrency());
     medic.close();
     l.aliqICMS = preco.aliqICMS;
     if (ctx.grupo == Grupo::Medicamentos) {
@@ -160,11 +163,13 @@ void preparaMedicamento(const ContextoImportacao &ctx, const NFeItem &origem, Li
         return;
     }
     // Priced by the margin of the medicine's list, adjusted for an interstate operation.
-    const Currency mvaLista = Currency::fromDouble(MVAListaMedic(IniLocal2(), NomeListaMedic(l.lista), ctx.opInterna, l.aliqICMS));
+    const Currency mvaLista
+        = Currency::fromDouble(MVAListaMedic(IniLocal2(), NomeListaMedic(l.lista), ctx.opInterna, l.aliqICMS));
     l.mva = mvaLista;
     if (!ctx.opInterna) {
         const Currency interestadual = aliqInterestadual(origem);
-        const Currency ajustada = interestadual > l.aliqICMS ? Currency() : CalculaMVAAjustada(mvaLista, interestadual, l.aliqICMS);
+        const Currency ajustada
+            = interestadual > l.aliqICMS ? Currency() : CalculaMVAAjustada(mvaLista, interestadual, l.aliqICMS);
         if (ajustada > Currency()) {
             l.mva = ajustada;
             l.mvaPreAjustada = mvaLista;
@@ -203,8 +208,8 @@ PropostaBrelva::PropostaBrelva(TDM &dm)
     for (int i = 1; i <= 15; ++i)
         colunas << QStringLiteral("CODIGONBM%1").arg(i);
     db::Query q(&dm.BaseDados);
-    q.setSql(QStringLiteral("SELECT ITEM, EX, SUBITEM, ID, DESCRICAO, MVA1, CEST, FEM, AMBITO, ") + colunas.join(QStringLiteral(", "))
-             + QStringLiteral(" FROM BRELVA WHERE AMBITO <> 0 ORDER BY ID"));
+    q.setSql(QStringLiteral("SELECT ITEM, EX, SUBITEM, ID, DESCRICAO, MVA1, CEST, FEM, AMBITO, ")
+        + colunas.join(QStringLiteral(", ")) + QStringLiteral(" FROM BRELVA WHERE AMBITO <> 0 ORDER BY ID"));
     q.open();
     for (q.first(); !q.eof(); q.next()) {
         CandidatoBrelva c;
@@ -317,7 +322,7 @@ std::optional<Currency> PerguntasAliquota::aliqMVAAjustada(const QString &codigo
 }
 
 void EscolheBrelvaLinha(TDM &dm, const ContextoImportacao &ctx, const NFeItem &origem, LinhaImportada &l,
-                        const std::optional<CandidatoBrelva> &c, PerguntasAliquota *perguntas)
+    const std::optional<CandidatoBrelva> &c, PerguntasAliquota *perguntas)
 {
     l.brelva = c;
     l.aliqICMS = l.mva = l.mvaPreAjustada = Currency();
@@ -325,10 +330,13 @@ void EscolheBrelvaLinha(TDM &dm, const ContextoImportacao &ctx, const NFeItem &o
     if (!c) {
         l.problema = l.candidatos.isEmpty()
             ? QStringLiteral("nenhum subitem do Brelva para o NCM %1").arg(origem.ncm)
-            : QStringLiteral("%1 subitens do Brelva possíveis para o NCM %2: escolha um").arg(l.candidatos.size()).arg(origem.ncm);
+            : QStringLiteral("%1 subitens do Brelva possíveis para o NCM %2: escolha um")
+                  .arg(l.candidatos.size())
+                  .arg(origem.ncm);
         return;
     }
-    const RecusaAmbito recusa = RegraAmbito(ctx.tipoCalculo, ctx.grupo, ctx.grupo == Grupo::Combustiveis, c->item, c->ambito);
+    const RecusaAmbito recusa
+        = RegraAmbito(ctx.tipoCalculo, ctx.grupo, ctx.grupo == Grupo::Combustiveis, c->item, c->ambito);
     if (recusa != RecusaAmbito::Nenhuma) {
         l.problema = MensagemRecusaAmbito(recusa, c->item, c->ambito);
         return;
@@ -345,7 +353,7 @@ void EscolheBrelvaLinha(TDM &dm, const ContextoImportacao &ctx, const NFeItem &o
     if (ctx.opInterna || ctx.difal())
         return;
     Currency interna = c->regrasLidas && l.aliqICMS == aliqCodigo ? c->aliqMVAAjustada
-                                                                   : AliqInternaMVAAjustada(c->codigo, l.aliqICMS);
+                                                                  : AliqInternaMVAAjustada(c->codigo, l.aliqICMS);
     if (perguntas)
         if (const auto r = perguntas->aliqMVAAjustada(c->codigo))
             interna = *r;
@@ -361,7 +369,7 @@ void EscolheBrelvaLinha(TDM &dm, const ContextoImportacao &ctx, const NFeItem &o
 }
 
 NotaImportada PreparaNota(TDM &dm, const ContextoImportacao &ctx, const PropostaBrelva &proposta, NFeDocumento nfe,
-                          const QString &arquivo, PerguntasAliquota *perguntas, const QSet<QString> *jaImportadas)
+    const QString &arquivo, PerguntasAliquota *perguntas, const QSet<QString> *jaImportadas)
 {
     NotaImportada n;
     n.arquivo = arquivo;
@@ -371,7 +379,8 @@ NotaImportada PreparaNota(TDM &dm, const ContextoImportacao &ctx, const Proposta
         n.avisos << QStringLiteral("NF-e interestadual num cálculo de operação interna");
     else if (n.nfe.idDest == 1 && !ctx.opInterna)
         n.avisos << QStringLiteral("NF-e de operação interna num cálculo interestadual");
-    if (n.nfe.destinatario.ie.isEmpty() || n.nfe.destinatario.ie.compare(QLatin1String("ISENTO"), Qt::CaseInsensitive) == 0)
+    if (n.nfe.destinatario.ie.isEmpty()
+        || n.nfe.destinatario.ie.compare(QLatin1String("ISENTO"), Qt::CaseInsensitive) == 0)
         n.avisos << QStringLiteral("destinatário sem Inscrição Estadual");
 
     std::optional<db::Query> medic;
@@ -397,8 +406,8 @@ NotaImportada PreparaNota(TDM &dm, const ContextoImportacao &ctx, const Proposta
         } else {
             l.candidatos = proposta.candidatos(it.ncm, it.cest);
             EscolheBrelvaLinha(dm, ctx, it, l,
-                               l.candidatos.size() == 1 ? std::optional<CandidatoBrelva>(l.candidatos.first()) : std::nullopt,
-                               perguntas);
+                l.candidatos.size() == 1 ? std::optional<CandidatoBrelva>(l.candidatos.first()) : std::nullopt,
+                perguntas);
         }
         n.linhas << l;
     }
@@ -425,7 +434,7 @@ QStringList ArquivosNFe(const QStringList &caminhos)
 }
 
 LoteNFe LeArquivosNFe(TDM &dm, const ContextoImportacao &ctx, const QStringList &arquivos,
-                      const std::function<void(int, int)> &progresso, PerguntasAliquota *perguntas)
+    const std::function<void(int, int)> &progresso, PerguntasAliquota *perguntas)
 {
     LoteNFe lote;
     const PropostaBrelva proposta = ctx.medicamento() ? PropostaBrelva() : PropostaBrelva(dm);
@@ -474,7 +483,7 @@ QSet<QString> ChavesImportadas(TDM &dm, int idCalculo)
 // ---- storing ---------------------------------------------------------------------------------
 
 QList<int> GravaImportacao(TDM &dm, const ContextoImportacao &ctx, const QList<NotaImportada> &notas,
-                           const std::function<void(int, int)> &progresso)
+    const std::function<void(int, int)> &progresso)
 {
     QList<const NotaImportada *> novas;
     QSet<QString> chaves;
@@ -482,9 +491,10 @@ QList<int> GravaImportacao(TDM &dm, const ContextoImportacao &ctx, const QList<N
         if (n.duplicada || chaves.contains(n.nfe.chave))
             continue;
         if (!n.pronta())
-            throw std::runtime_error(QStringLiteral("A NF-e %1 (arquivo \"%2\") tem itens sem subitem do Brelva válido.")
-                                         .arg(n.nfe.nNF, n.arquivo)
-                                         .toStdString());
+            throw std::runtime_error(
+                QStringLiteral("A NF-e %1 (arquivo \"%2\") tem itens sem subitem do Brelva válido.")
+                    .arg(n.nfe.nNF, n.arquivo)
+                    .toStdString());
         chaves.insert(n.nfe.chave);
         novas << &n;
     }
@@ -501,7 +511,8 @@ QList<int> GravaImportacao(TDM &dm, const ContextoImportacao &ctx, const QList<N
         {
             const EventosSuspensos suspensos(dm);
             db::Query insNota(&dm.BaseDados), insItem(&dm.BaseDados);
-            insNota.setSql(QStringLiteral("INSERT INTO NFEIMPORTADAS (IDNOTA, IDCALCULO, CHAVE, VST) VALUES (:IdNota, :IdCalculo, :Chave, :VST)"));
+            insNota.setSql(QStringLiteral("INSERT INTO NFEIMPORTADAS (IDNOTA, IDCALCULO, CHAVE, VST) VALUES (:IdNota, "
+                                          ":IdCalculo, :Chave, :VST)"));
             insItem.setSql(QStringLiteral("INSERT INTO NFEITENSDECLARADOS (IDNOTA, NROITEM, VBCST, PMVAST, VICMSST) "
                                           "VALUES (:IdNota, :NroItem, :VBCST, :PMVAST, :VICMSST)"));
             db::Table &tn = dm.TabNotas;
@@ -511,9 +522,13 @@ QList<int> GravaImportacao(TDM &dm, const ContextoImportacao &ctx, const QList<N
                 const NotaImportada &n = *novas[k];
                 const NFeDocumento &d = n.nfe;
                 const QString cnpj = d.emitente.cnpj.size() == 14 ? FormataDocumento(d.emitente.cnpj) : QString();
-                const QString ie = d.destinatario.ie.compare(QLatin1String("ISENTO"), Qt::CaseInsensitive) == 0 ? QString() : formataIE(d.destinatario.ie);
-                registra(dm, dm.TabRemet, QStringLiteral("CNPJRemet"), QStringLiteral("Remetente"), cnpj, d.emitente.nome);
-                registra(dm, dm.TabDest, QStringLiteral("IEDest"), QStringLiteral("Destinatario"), ie, d.destinatario.nome);
+                const QString ie = d.destinatario.ie.compare(QLatin1String("ISENTO"), Qt::CaseInsensitive) == 0
+                    ? QString()
+                    : formataIE(d.destinatario.ie);
+                registra(
+                    dm, dm.TabRemet, QStringLiteral("CNPJRemet"), QStringLiteral("Remetente"), cnpj, d.emitente.nome);
+                registra(
+                    dm, dm.TabDest, QStringLiteral("IEDest"), QStringLiteral("Destinatario"), ie, d.destinatario.nome);
 
                 const int idNota = proximoId++;
                 tn.append();
@@ -527,7 +542,8 @@ QList<int> GravaImportacao(TDM &dm, const ContextoImportacao &ctx, const QList<N
                     tn.fieldByName(QStringLiteral("IEDest")).setAsString(ie);
                 tn.fieldByName(QStringLiteral("Frete")).setAsCurrency(d.vFrete);
                 tn.fieldByName(QStringLiteral("CreditoFrete")).setAsBoolean(false);
-                tn.fieldByName(QStringLiteral("CreditoICMSMedic")).setAsCurrency(ctx.medicamento() ? d.vICMS : Currency());
+                tn.fieldByName(QStringLiteral("CreditoICMSMedic"))
+                    .setAsCurrency(ctx.medicamento() ? d.vICMS : Currency());
                 tn.fieldByName(QStringLiteral("DestaqueICMSST")).setAsCurrency(d.vST);
                 tn.fieldByName(QStringLiteral("TotalARecolher")).setAsCurrency(Currency());
                 tn.post();
@@ -596,10 +612,7 @@ bool DiferencaRelevante(Currency diferenca)
     return diferenca > centavo || diferenca < -centavo;
 }
 
-bool ComparacaoLinha::destaca() const
-{
-    return DiferencaRelevante(diferencaST()) || DiferencaRelevante(diferencaBC());
-}
+bool ComparacaoLinha::destaca() const { return DiferencaRelevante(diferencaST()) || DiferencaRelevante(diferencaBC()); }
 
 QList<ComparacaoNota> ComparaImportadas(TDM &dm, const ContextoCalculo &contexto, const QList<int> &idNotas)
 {
@@ -608,10 +621,11 @@ QList<ComparacaoNota> ComparaImportadas(TDM &dm, const ContextoCalculo &contexto
     if (!dm.BaseDados.tableExists(kTabNotas) || ctx.idCalculo == 0)
         return out;
     db::Query qn(&dm.BaseDados);
-    qn.setSql(QStringLiteral("SELECT K.IDNOTA, K.CHAVE, K.VST, N.NRONF, N.FRETE, N.CNPJREMET, N.CREDITOICMSMEDIC, R.REMETENTE "
-                             "FROM NFEIMPORTADAS K INNER JOIN NOTAS N ON N.IDNOTA = K.IDNOTA "
-                             "LEFT JOIN REMETENTES R ON R.CNPJREMET = N.CNPJREMET "
-                             "WHERE N.IDCALCULO = :IdCalculo ORDER BY K.IDNOTA"));
+    qn.setSql(QStringLiteral(
+        "SELECT K.IDNOTA, K.CHAVE, K.VST, N.NRONF, N.FRETE, N.CNPJREMET, N.CREDITOICMSMEDIC, R.REMETENTE "
+        "FROM NFEIMPORTADAS K INNER JOIN NOTAS N ON N.IDNOTA = K.IDNOTA "
+        "LEFT JOIN REMETENTES R ON R.CNPJREMET = N.CNPJREMET "
+        "WHERE N.IDCALCULO = :IdCalculo ORDER BY K.IDNOTA"));
     qn.paramByName(QStringLiteral("IdCalculo")).setAsInteger(ctx.idCalculo);
     qn.open();
     for (qn.first(); !qn.eof(); qn.next()) {
@@ -631,12 +645,13 @@ QList<ComparacaoNota> ComparaImportadas(TDM &dm, const ContextoCalculo &contexto
         QHash<int, std::array<Currency, 3>> declarado;
         {
             db::Query qd(&dm.BaseDados);
-            qd.setSql(QStringLiteral("SELECT NROITEM, VBCST, PMVAST, VICMSST FROM NFEITENSDECLARADOS WHERE IDNOTA = :IdNota"));
+            qd.setSql(QStringLiteral(
+                "SELECT NROITEM, VBCST, PMVAST, VICMSST FROM NFEITENSDECLARADOS WHERE IDNOTA = :IdNota"));
             qd.paramByName(QStringLiteral("IdNota")).setAsInteger(n.idNota);
             qd.open();
             for (qd.first(); !qd.eof(); qd.next())
                 declarado.insert(qd.fieldByName(QStringLiteral("NROITEM")).asInteger(),
-                                 {campoMoeda(qd, "VBCST"), campoMoeda(qd, "PMVAST"), campoMoeda(qd, "VICMSST")});
+                    {campoMoeda(qd, "VBCST"), campoMoeda(qd, "PMVAST"), campoMoeda(qd, "VICMSST")});
         }
 
         db::Query qi(&dm.BaseDados);
@@ -644,9 +659,10 @@ QList<ComparacaoNota> ComparaImportadas(TDM &dm, const ContextoCalculo &contexto
             qi.setSql(QStringLiteral("SELECT NROITEM, CODBARRA, DESCRICAO, DEBVLMERC, DEBALIQICMS, MVA FROM ITENSMEDIC "
                                      "WHERE IDNOTA = :IdNota ORDER BY NROITEM"));
         } else {
-            qi.setSql(QStringLiteral("SELECT NROITEM, ITEMBRELVA, DESCRICAONF, VALORNF, VALORIPI, ALIQICMS, MVA, CREDITOICMS, "
-                                     "VALORCREDITOICMS, FEM, PMPF, LITROS, PRECOLITRONF FROM ITENS "
-                                     "WHERE IDNOTA = :IdNota ORDER BY NROITEM"));
+            qi.setSql(QStringLiteral(
+                "SELECT NROITEM, ITEMBRELVA, DESCRICAONF, VALORNF, VALORIPI, ALIQICMS, MVA, CREDITOICMS, "
+                "VALORCREDITOICMS, FEM, PMPF, LITROS, PRECOLITRONF FROM ITENS "
+                "WHERE IDNOTA = :IdNota ORDER BY NROITEM"));
         }
         qi.paramByName(QStringLiteral("IdNota")).setAsInteger(n.idNota);
         qi.open();
@@ -683,8 +699,9 @@ QList<ComparacaoNota> ComparaImportadas(TDM &dm, const ContextoCalculo &contexto
             QList<Linha> linhas;
             Currency freteBase; // value + IPI of the lines not priced by PMPF
             for (qi.first(); !qi.eof(); qi.next()) {
-                Linha l{qi.fieldByName(QStringLiteral("NROITEM")).asInteger(), qi.fieldByName(QStringLiteral("ITEMBRELVA")).asString(),
-                        qi.fieldByName(QStringLiteral("DESCRICAONF")).asString(), ItemEntrada{}};
+                Linha l {qi.fieldByName(QStringLiteral("NROITEM")).asInteger(),
+                    qi.fieldByName(QStringLiteral("ITEMBRELVA")).asString(),
+                    qi.fieldByName(QStringLiteral("DESCRICAONF")).asString(), ItemEntrada {}};
                 ItemEntrada &e = l.e;
                 e.valorNF = campoMoeda(qi, "VALORNF");
                 e.valorIPI = campoMoeda(qi, "VALORIPI");

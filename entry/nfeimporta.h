@@ -17,8 +17,8 @@
 #include "platform/currency.h"
 
 #include <QHash>
-#include <QSet>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -49,7 +49,7 @@ struct CandidatoBrelva {
     // The rules of the code under the reference settings, read once per
     // import (a line would read them again for every line otherwise).
     bool regrasLidas = false;
-    Currency aliqICMS;        // AliqICMSCodigo, mode 0
+    Currency aliqICMS; // AliqICMSCodigo, mode 0
     Currency aliqMVAAjustada; // the rate the margin is adjusted to, with aliqICMS as the internal rate
     bool excluidoMVAAjustada = false;
 };
@@ -126,14 +126,13 @@ private:
 // `jaImportadas`, when given, holds the keys already in the calculation (read
 // once for many invoices); otherwise the key is looked up.
 NotaImportada PreparaNota(TDM &dm, const ContextoImportacao &ctx, const PropostaBrelva &proposta, NFeDocumento nfe,
-                          const QString &arquivo, PerguntasAliquota *perguntas = nullptr,
-                          const QSet<QString> *jaImportadas = nullptr);
+    const QString &arquivo, PerguntasAliquota *perguntas = nullptr, const QSet<QString> *jaImportadas = nullptr);
 // Classifies a general-goods line under `c`: description, MVA (adjusted for
 // an interstate operation), internal rate and FEM as the item dialog sets
 // them, with the rate questions of the code when `perguntas` is given. A
 // refused scope leaves the line open with its reason.
 void EscolheBrelvaLinha(TDM &dm, const ContextoImportacao &ctx, const NFeItem &origem, LinhaImportada &linha,
-                        const std::optional<CandidatoBrelva> &c, PerguntasAliquota *perguntas = nullptr);
+    const std::optional<CandidatoBrelva> &c, PerguntasAliquota *perguntas = nullptr);
 
 // The files of an import: each folder in `caminhos` gives its ".xml" files
 // (any case), in name order; files are taken as given.
@@ -146,7 +145,7 @@ struct LoteNFe {
     QStringList erros;
 };
 LoteNFe LeArquivosNFe(TDM &dm, const ContextoImportacao &ctx, const QStringList &arquivos,
-                      const std::function<void(int, int)> &progresso = {}, PerguntasAliquota *perguntas = nullptr);
+    const std::function<void(int, int)> &progresso = {}, PerguntasAliquota *perguntas = nullptr);
 
 // Whether the key is already imported into the calculation.
 bool ChaveJaImportada(TDM &dm, int idCalculo, const QString &chave);
@@ -160,7 +159,7 @@ QSet<QString> ChavesImportadas(TDM &dm, int idCalculo);
 // back and passes on. Throws std::runtime_error (Portuguese text) when a
 // line is still open. Returns the new invoice ids.
 QList<int> GravaImportacao(TDM &dm, const ContextoImportacao &ctx, const QList<NotaImportada> &notas,
-                           const std::function<void(int, int)> &progresso = {});
+    const std::function<void(int, int)> &progresso = {});
 
 // ---- comparison ------------------------------------------------------------------
 
@@ -170,8 +169,8 @@ bool DiferencaRelevante(Currency diferenca);
 struct ComparacaoLinha {
     int nroItem = 0;
     QString itemBrelva, descricao;
-    Currency bcDeclarada, mvaDeclarada, stDeclarado;  // vBCST, pMVAST, vICMSST
-    Currency bcCalculada, mvaCalculada, stCalculado;  // ValorFinal, MVA, ICMSaRecolher
+    Currency bcDeclarada, mvaDeclarada, stDeclarado; // vBCST, pMVAST, vICMSST
+    Currency bcCalculada, mvaCalculada, stCalculado; // ValorFinal, MVA, ICMSaRecolher
     Currency diferencaBC() const { return bcCalculada - bcDeclarada; }
     Currency diferencaMVA() const { return mvaCalculada - mvaDeclarada; }
     Currency diferencaST() const { return stCalculado - stDeclarado; }
@@ -181,8 +180,8 @@ struct ComparacaoLinha {
 struct ComparacaoNota {
     int idNota = 0;
     QString nroNF, chave, remetente;
-    Currency stDeclarado;  // total/ICMSTot/vST
-    Currency stCalculado;  // the lines' computed ST
+    Currency stDeclarado; // total/ICMSTot/vST
+    Currency stCalculado; // the lines' computed ST
     Currency diferenca() const { return stCalculado - stDeclarado; }
     bool destaca() const { return DiferencaRelevante(diferenca()); }
     QList<ComparacaoLinha> linhas;

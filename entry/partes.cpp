@@ -19,8 +19,7 @@ namespace stb {
 namespace {
 
 // Runs a look-up under the wait cursor, restoring it whatever happens.
-template<typename Fn>
-QString comCursorEspera(Fn &&fn)
+template<typename Fn> QString comCursorEspera(Fn &&fn)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     struct Restaura {
@@ -76,8 +75,9 @@ bool pedeNome(QEvent *e)
 void faltaNome(QWidget *campoNome)
 {
     campoNome->setFocus(Qt::OtherFocusReason);
-    MsgErro(QStringLiteral("Preciso desta informação para continuar!\r\r"
-                           "Para informar o nome, tecle Enter, Espaço ou F4 neste campo, ou use o botão \"...\" ao lado."));
+    MsgErro(
+        QStringLiteral("Preciso desta informação para continuar!\r\r"
+                       "Para informar o nome, tecle Enter, Espaço ou F4 neste campo, ou use o botão \"...\" ao lado."));
 }
 
 CamposPartes criaCamposPartes(db::DataSet &ds, QWidget *parent, QGridLayout *grid, int row, QObject *clickFilter)
@@ -88,9 +88,9 @@ CamposPartes criaCamposPartes(db::DataSet &ds, QWidget *parent, QGridLayout *gri
     };
     const Linha linhas[] = {
         {"CNPJRemet", "XRemetente", "CNPJ Remetente", "Remetente", "dxDBCNPJRemetente", "dxDBNomeRemetente",
-         "BtnNomeRemetente", "99.999.999/9999-99;1;_"},
+            "BtnNomeRemetente", "99.999.999/9999-99;1;_"},
         {"IEDest", "XDestinatario", "IE Destinatário", "Destinatário", "dxDBIEDestinatario", "dxDBNomeDestinatario",
-         "BtnNomeDestinatario", "999.999.999.9999;1;_"},
+            "BtnNomeDestinatario", "999.999.999.9999;1;_"},
     };
     for (int i = 0; i < 2; ++i) {
         const Linha &l = linhas[i];
@@ -162,8 +162,8 @@ bool CadastraDestinatario(const QString &ie, const QString &nomeAtual, QWidget *
     return true;
 }
 
-void gravaCadastro(db::Table &table, const QString &keyField, const QString &nameField, const QString &numero,
-                   const QString &nome)
+void gravaCadastro(
+    db::Table &table, const QString &keyField, const QString &nameField, const QString &numero, const QString &nome)
 {
     if (!table.isActive())
         table.open();

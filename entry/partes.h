@@ -17,15 +17,15 @@ namespace stb {
 namespace db {
 class DataSet;
 class Table;
-}
+} // namespace db
 class DBComboEdit;
 class DBEdit;
 
 struct CamposPartes {
-    DBComboEdit *cnpj = nullptr;     // dxDBCNPJRemetente
+    DBComboEdit *cnpj = nullptr; // dxDBCNPJRemetente
     DBEdit *nomeRemetente = nullptr; // dxDBNomeRemetente
     QToolButton *btnRemetente = nullptr;
-    DBComboEdit *ie = nullptr;          // dxDBIEDestinatario
+    DBComboEdit *ie = nullptr; // dxDBIEDestinatario
     DBEdit *nomeDestinatario = nullptr; // dxDBNomeDestinatario
     QToolButton *btnDestinatario = nullptr;
     QList<QWidget *> todos; // labels and controls, row by row
@@ -65,8 +65,8 @@ bool CadastraDestinatario(const QString &ie, const QString &nomeAtual, QWidget *
 
 // Stores a name in a register: the row of the number is edited, or appended
 // when absent. A failure cancels the row's edit without a report.
-void gravaCadastro(db::Table &table, const QString &keyField, const QString &nameField, const QString &numero,
-                   const QString &nome);
+void gravaCadastro(
+    db::Table &table, const QString &keyField, const QString &nameField, const QString &numero, const QString &nome);
 void GravaRemetente(const QString &cnpj, const QString &nome);
 void GravaDestinatario(const QString &ie, const QString &nome);
 

@@ -24,7 +24,10 @@ TFormDlgPMPFCombustiveis *g_combustiveis = nullptr;
 class DestaqueDelegate : public QStyledItemDelegate {
 public:
     DestaqueDelegate(DBGrid *grid, QString campoPreco, int tamanhoCabecalho)
-        : QStyledItemDelegate(grid), m_grid(grid), m_preco(std::move(campoPreco)), m_cabecalho(tamanhoCabecalho)
+        : QStyledItemDelegate(grid),
+          m_grid(grid),
+          m_preco(std::move(campoPreco)),
+          m_cabecalho(tamanhoCabecalho)
     {
     }
 
@@ -61,25 +64,24 @@ private:
 
 // The search box's text, bound as :p1; a text that is a wildcard for LIKE
 // stays one, as typed.
-const char *kSqlBebidas =
-    "SELECT SUBITEM, MARCA, EMBALAGEM, PMPF, INTERNAL FROM BEBIDAS\n"
-    "WHERE :p1 = ''\n"
-    "   OR (UPPER(MARCA) LIKE '%' || UPPER(:p1) || '%' AND PMPF > 0)\n"
-    "   OR INTERNAL IN (SELECT SUBSTR(B.INTERNAL, 1, LENGTH(B.INTERNAL) - 2) FROM BEBIDAS B\n"
-    "                   WHERE UPPER(B.MARCA) LIKE '%' || UPPER(:p1) || '%' AND B.PMPF > 0)\n"
-    "   OR INTERNAL IN (SELECT SUBSTR(B.INTERNAL, 1, LENGTH(B.INTERNAL) - 4) FROM BEBIDAS B\n"
-    "                   WHERE UPPER(B.MARCA) LIKE '%' || UPPER(:p1) || '%' AND B.PMPF > 0)\n"
-    "   OR INTERNAL IN (SELECT SUBSTR(B.INTERNAL, 1, LENGTH(B.INTERNAL) - 6) FROM BEBIDAS B\n"
-    "                   WHERE UPPER(B.MARCA) LIKE '%' || UPPER(:p1) || '%' AND B.PMPF > 0)\n"
-    "ORDER BY INTERNAL";
+const char *kSqlBebidas = "SELECT SUBITEM, MARCA, EMBALAGEM, PMPF, INTERNAL FROM BEBIDAS\n"
+                          "WHERE :p1 = ''\n"
+                          "   OR (UPPER(MARCA) LIKE '%' || UPPER(:p1) || '%' AND PMPF > 0)\n"
+                          "   OR INTERNAL IN (SELECT SUBSTR(B.INTERNAL, 1, LENGTH(B.INTERNAL) - 2) FROM BEBIDAS B\n"
+                          "                   WHERE UPPER(B.MARCA) LIKE '%' || UPPER(:p1) || '%' AND B.PMPF > 0)\n"
+                          "   OR INTERNAL IN (SELECT SUBSTR(B.INTERNAL, 1, LENGTH(B.INTERNAL) - 4) FROM BEBIDAS B\n"
+                          "                   WHERE UPPER(B.MARCA) LIKE '%' || UPPER(:p1) || '%' AND B.PMPF > 0)\n"
+                          "   OR INTERNAL IN (SELECT SUBSTR(B.INTERNAL, 1, LENGTH(B.INTERNAL) - 6) FROM BEBIDAS B\n"
+                          "                   WHERE UPPER(B.MARCA) LIKE '%' || UPPER(:p1) || '%' AND B.PMPF > 0)\n"
+                          "ORDER BY INTERNAL";
 
-const char *kSqlRacoes =
-    "SELECT SUBITEM, FABRICANTE, EMBALAGEM, CLASSIFICACAO, PMPF_KG, INTERNAL FROM RACOESPET\n"
-    "WHERE :p1 = ''\n"
-    "   OR UPPER(FABRICANTE) LIKE '%' || UPPER(:p1) || '%'\n"
-    "   OR (LENGTH(INTERNAL) = 2 AND INTERNAL IN (SELECT SUBSTR(R.INTERNAL, 1, 2) FROM RACOESPET R\n"
-    "                   WHERE UPPER(R.FABRICANTE) LIKE '%' || UPPER(:p1) || '%'))\n"
-    "ORDER BY INTERNAL";
+const char *kSqlRacoes
+    = "SELECT SUBITEM, FABRICANTE, EMBALAGEM, CLASSIFICACAO, PMPF_KG, INTERNAL FROM RACOESPET\n"
+      "WHERE :p1 = ''\n"
+      "   OR UPPER(FABRICANTE) LIKE '%' || UPPER(:p1) || '%'\n"
+      "   OR (LENGTH(INTERNAL) = 2 AND INTERNAL IN (SELECT SUBSTR(R.INTERNAL, 1, 2) FROM RACOESPET R\n"
+      "                   WHERE UPPER(R.FABRICANTE) LIKE '%' || UPPER(:p1) || '%'))\n"
+      "ORDER BY INTERNAL";
 
 } // namespace
 
@@ -96,12 +98,12 @@ TFormDlgPMPFCombustiveis::TFormDlgPMPFCombustiveis(QWidget *parent) : TFormDlgGr
     Qry.open();
     dxDBGrid->setDataSet(&Qry);
     dxDBGrid->setColumns({{QStringLiteral("AtoCotepe"), QStringLiteral("Ato"), 10, true, {}},
-                          {QStringLiteral("Vigencia"), QStringLiteral("Vigência"), 11, true, {}},
-                          {QStringLiteral("PMPFAlcool"), QStringLiteral("Álcool"), 10, true, {}},
-                          {QStringLiteral("PMPFGasolina"), QStringLiteral("Gasolina"), 10, true, {}},
-                          {QStringLiteral("PMPFDiesel"), QStringLiteral("Diesel"), 10, true, {}},
-                          {QStringLiteral("PMPFGlp"), QStringLiteral("GLP"), 10, true, {}},
-                          {QStringLiteral("PMPFQav"), QStringLiteral("QAV"), 10, true, {}}});
+        {QStringLiteral("Vigencia"), QStringLiteral("Vigência"), 11, true, {}},
+        {QStringLiteral("PMPFAlcool"), QStringLiteral("Álcool"), 10, true, {}},
+        {QStringLiteral("PMPFGasolina"), QStringLiteral("Gasolina"), 10, true, {}},
+        {QStringLiteral("PMPFDiesel"), QStringLiteral("Diesel"), 10, true, {}},
+        {QStringLiteral("PMPFGlp"), QStringLiteral("GLP"), 10, true, {}},
+        {QStringLiteral("PMPFQav"), QStringLiteral("QAV"), 10, true, {}}});
     resize(700, 420);
     finishCreate();
 }
@@ -123,9 +125,11 @@ void LiberaGridPMPFCombustiveis()
 
 // ---- searches -----------------------------------------------------------------------------------
 
-TFormDlgPMPFPesquisa::TFormDlgPMPFPesquisa(const QString &campoPreco, int tamanhoCabecalho, const QString &nenhum,
-                                           QWidget *parent)
-    : TFormDlgGrid(&DM().BaseDados, parent), m_campoPreco(campoPreco), m_nenhum(nenhum)
+TFormDlgPMPFPesquisa::TFormDlgPMPFPesquisa(
+    const QString &campoPreco, int tamanhoCabecalho, const QString &nenhum, QWidget *parent)
+    : TFormDlgGrid(&DM().BaseDados, parent),
+      m_campoPreco(campoPreco),
+      m_nenhum(nenhum)
 {
     LabelPesquisa = new QLabel(QStringLiteral("Pesquisar:"), body());
     dxEditPesquisa = new QLineEdit(body());
@@ -188,10 +192,10 @@ TFormDlgPMPFBebidas::TFormDlgPMPFBebidas(QWidget *parent)
     pesquisa();
     dxDBGrid->setDataSet(&Qry);
     dxDBGrid->setColumns({{QStringLiteral("Subitem"), QStringLiteral("Item"), 10, true, {}},
-                          {QStringLiteral("Marca"), QStringLiteral("Marca"), 40, true, {}},
-                          {QStringLiteral("Embalagem"), QStringLiteral("Embalagem"), 20, true, {}},
-                          {QStringLiteral("PMPF"), QStringLiteral("PMPF"), 10, true, {}},
-                          {QStringLiteral("Internal"), QStringLiteral("Internal"), 8, true, {}}});
+        {QStringLiteral("Marca"), QStringLiteral("Marca"), 40, true, {}},
+        {QStringLiteral("Embalagem"), QStringLiteral("Embalagem"), 20, true, {}},
+        {QStringLiteral("PMPF"), QStringLiteral("PMPF"), 10, true, {}},
+        {QStringLiteral("Internal"), QStringLiteral("Internal"), 8, true, {}}});
     dxDBGrid->setStretchColumn(QStringLiteral("Marca"));
     finishCreate();
 }
@@ -216,8 +220,8 @@ TFormDlgPMPFRacoesPET::TFormDlgPMPFRacoesPET(QWidget *parent)
     dxValor->setMinimumWidth(110);
     dxValor->setStyleSheet(QStringLiteral("font-weight: bold;"));
     painel->addWidget(dxValor);
-    LabelAviso = new QLabel(QStringLiteral("Atenção: a embalagem do item selecionado\nnão confere com o peso da embalagem!"),
-                            body());
+    LabelAviso = new QLabel(
+        QStringLiteral("Atenção: a embalagem do item selecionado\nnão confere com o peso da embalagem!"), body());
     LabelAviso->setObjectName(QStringLiteral("LabelAviso"));
     LabelAviso->setStyleSheet(QStringLiteral("color: #b00000;"));
     LabelAviso->hide();
@@ -229,11 +233,11 @@ TFormDlgPMPFRacoesPET::TFormDlgPMPFRacoesPET(QWidget *parent)
     pesquisa();
     dxDBGrid->setDataSet(&Qry);
     dxDBGrid->setColumns({{QStringLiteral("Subitem"), QStringLiteral("Item"), 10, true, {}},
-                          {QStringLiteral("Fabricante"), QStringLiteral("Fabricante"), 40, true, {}},
-                          {QStringLiteral("Embalagem"), QStringLiteral("Embalagem"), 14, true, {}},
-                          {QStringLiteral("Classificacao"), QStringLiteral("Classificação"), 14, true, {}},
-                          {QStringLiteral("PMPF_kg"), QStringLiteral("PMPF/kg"), 10, true, {}},
-                          {QStringLiteral("Internal"), QStringLiteral("Internal"), 8, true, {}}});
+        {QStringLiteral("Fabricante"), QStringLiteral("Fabricante"), 40, true, {}},
+        {QStringLiteral("Embalagem"), QStringLiteral("Embalagem"), 14, true, {}},
+        {QStringLiteral("Classificacao"), QStringLiteral("Classificação"), 14, true, {}},
+        {QStringLiteral("PMPF_kg"), QStringLiteral("PMPF/kg"), 10, true, {}},
+        {QStringLiteral("Internal"), QStringLiteral("Internal"), 8, true, {}}});
     dxDBGrid->setStretchColumn(QStringLiteral("Fabricante"));
     connect(dxDBGrid->dataModel(), &DataSetModel::currentRowChanged, this, &TFormDlgPMPFRacoesPET::calculaEmbalagem);
     calculaEmbalagem();
@@ -278,7 +282,7 @@ TFormDlgMercControladas::TFormDlgMercControladas(QWidget *parent) : TFormDlgGrid
     topRow()->addWidget(new QLabel(QStringLiteral("Pesquisar:"), body()));
     topRow()->addWidget(dxEditPesquisa, 1);
     topRow()->addWidget(SBPesquisa);
-    Qry.sql() = QStringList{QStringLiteral("SELECT * FROM CODMERC"), QString(), QString(), QString()};
+    Qry.sql() = QStringList {QStringLiteral("SELECT * FROM CODMERC"), QString(), QString(), QString()};
     Qry.open();
     conecta();
     connect(SBPesquisa, &QToolButton::clicked, this, &TFormDlgMercControladas::pesquisa);
@@ -297,7 +301,7 @@ void TFormDlgMercControladas::conecta()
         return;
     dxDBGrid->setDataSet(&Qry);
     dxDBGrid->setColumns({{QStringLiteral("Codigo"), QStringLiteral("#"), 6, true, {}},
-                          {QStringLiteral("Descricao"), QStringLiteral("Descrição"), 60, true, {}}});
+        {QStringLiteral("Descricao"), QStringLiteral("Descrição"), 60, true, {}}});
 }
 
 void TFormDlgMercControladas::pesquisa()
@@ -308,8 +312,8 @@ void TFormDlgMercControladas::pesquisa()
         setWindowTitle(m_titulo);
     } else {
         // The text as typed, its quotes doubled.
-        filtro = QStringLiteral("WHERE UPPER(DESCRICAO) LIKE '%") + QString(texto).replace(QLatin1Char('\''), QStringLiteral("''"))
-            + QStringLiteral("%'");
+        filtro = QStringLiteral("WHERE UPPER(DESCRICAO) LIKE '%")
+            + QString(texto).replace(QLatin1Char('\''), QStringLiteral("''")) + QStringLiteral("%'");
         setWindowTitle(m_titulo + QStringLiteral(" - Procurando por ") + texto);
     }
     if (filtro != Qry.sql().value(1)) {

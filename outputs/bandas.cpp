@@ -32,7 +32,8 @@ double uParaMm(double u) { return u / kPorMm; }
 class Metrica {
 public:
     Metrica(bool negrito, double pontos)
-        : m_fonte(negrito ? pdf::Fonte::HelveticaNegrito : pdf::Fonte::Helvetica), m_pontos(pontos),
+        : m_fonte(negrito ? pdf::Fonte::HelveticaNegrito : pdf::Fonte::Helvetica),
+          m_pontos(pontos),
           m_escala(pontos * kUnidades / 72.0 / 1000.0)
     {
     }
@@ -149,8 +150,8 @@ BandaImpressa congela(const Banda &b)
         if (!e.visivel)
             continue;
         const bool temTexto = e.tipo == Elemento::Tipo::Texto || e.tipo == Elemento::Tipo::Memo;
-        ElementoImpresso ei{e.tipo,      e.area,     QString(), {},       temTexto ? &metrica(e.fonte) : nullptr,
-                            e.fonte.underline(), e.alinha, e.espessura, e.soNaTela, e.cresce};
+        ElementoImpresso ei {e.tipo, e.area, QString(), {}, temTexto ? &metrica(e.fonte) : nullptr, e.fonte.underline(),
+            e.alinha, e.espessura, e.soNaTela, e.cresce};
         if (e.tipo == Elemento::Tipo::Memo && !e.cresce) {
             if (e.texto.isEmpty())
                 continue;
@@ -308,7 +309,7 @@ public:
     void moldura(const QRectF &r, double espessuraMm) override
     {
         m_w.moldura(pt(r.left(), m_x0), pt(r.top(), m_y0), r.width() * 72.0 / kUnidades, r.height() * 72.0 / kUnidades,
-                    espessuraMm * 72.0 / 25.4);
+            espessuraMm * 72.0 / 25.4);
     }
 
 private:
@@ -318,8 +319,8 @@ private:
 };
 
 // A line of text, underlined when its font says so.
-void pintaTexto(Pintor &pintor, const QString &t, const Metrica &m, double x, double base, double largura,
-                bool sublinhado)
+void pintaTexto(
+    Pintor &pintor, const QString &t, const Metrica &m, double x, double base, double largura, bool sublinhado)
 {
     pintor.texto(t, m, x, base);
     if (sublinhado)
@@ -331,8 +332,8 @@ void pintaBanda(Pintor &pintor, const BandaImpressa &b, double topoMm, bool tela
     for (const ElementoImpresso &e : b.elementos) {
         if (e.soNaTela && !tela)
             continue;
-        const QRectF a(mmParaU(e.area.left()), mmParaU(topoMm + e.area.top()), mmParaU(e.area.width()),
-                       mmParaU(e.area.height()));
+        const QRectF a(
+            mmParaU(e.area.left()), mmParaU(topoMm + e.area.top()), mmParaU(e.area.width()), mmParaU(e.area.height()));
         auto xAlinhado = [&](double tw) {
             if (e.alinha == Alinha::Direita)
                 return a.right() - tw;
@@ -421,8 +422,8 @@ struct RelatorioBandas::Impl {
 
 RelatorioBandas::RelatorioBandas() : d(std::make_unique<Impl>())
 {
-    pagina = QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(10.16, 25.4, 10.16, 25.4),
-                         QPageLayout::Millimeter);
+    pagina = QPageLayout(
+        QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(10.16, 25.4, 10.16, 25.4), QPageLayout::Millimeter);
 }
 
 RelatorioBandas::~RelatorioBandas() = default;
@@ -445,7 +446,7 @@ int RelatorioBandas::prepara()
     // Page bands keep one height on every page; they are measured once.
     auto alturaPagina = [](Banda &b) {
         if (b.antesDaPagina)
-            b.antesDaPagina(b, InfoPagina{1, 1, false});
+            b.antesDaPagina(b, InfoPagina {1, 1, false});
         return b.visivel ? congela(b).altura : 0.0;
     };
     s.alturaCabecalho = alturaPagina(cabecalhoPagina);
@@ -568,7 +569,7 @@ void RelatorioBandas::pinta(Pintor &pintor, bool tela)
     for (int pg = 1; pg <= s.paginas; ++pg) {
         if (pg > 1)
             pintor.novaPagina();
-        const InfoPagina info{pg, s.paginas, tela};
+        const InfoPagina info {pg, s.paginas, tela};
         if (cabecalhoPagina.antesDaPagina)
             cabecalhoPagina.antesDaPagina(cabecalhoPagina, info);
         if (cabecalhoPagina.visivel)
@@ -611,7 +612,7 @@ QFont fonteRelatorio(double pontos, bool negrito)
     // The standard Helvetica of PDF files; on screen, a font with its widths.
     QFont f(QStringLiteral("Nimbus Sans"));
     f.setFamilies({QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica"), QStringLiteral("Liberation Sans"),
-                   QStringLiteral("Arial")});
+        QStringLiteral("Arial")});
     f.setPointSizeF(pontos);
     f.setBold(negrito);
     return f;

@@ -36,21 +36,21 @@ enum class Alinha { Esquerda, Centro, Direita };
 // One printable element of a band; its area is relative to the band's top-left.
 struct Elemento {
     enum class Tipo {
-        Texto,   // one line; shrinks its font (down to 70 %) instead of running past its width
-        Memo,    // wraps at its width and grows downward; empty, it takes no height
-        Linha,   // a horizontal rule along the top of its area
+        Texto, // one line; shrinks its font (down to 70 %) instead of running past its width
+        Memo, // wraps at its width and grows downward; empty, it takes no height
+        Linha, // a horizontal rule along the top of its area
         Moldura, // a frame around its area
     };
     Tipo tipo = Tipo::Texto;
     QString nome; // to reach it from the band's handler
-    QRectF area;  // mm
+    QRectF area; // mm
     QString texto;
     QFont fonte;
     Alinha alinha = Alinha::Esquerda;
     double espessura = 0.2; // rules and frames, mm
     bool visivel = true;
-    bool soNaTela = false;  // painted in the screen preview only, never on paper or PDF
-    bool cresce = true;     // memos: false keeps the area (the lines centred in it)
+    bool soNaTela = false; // painted in the screen preview only, never on paper or PDF
+    bool cresce = true; // memos: false keeps the area (the lines centred in it)
 };
 
 // A page being painted: its number, the page count, and whether it goes to the screen.
@@ -88,7 +88,8 @@ public:
 class FonteFuncao : public FonteDados {
 public:
     FonteFuncao(std::function<int()> linhas, std::function<void(int)> vaiPara)
-        : m_linhas(std::move(linhas)), m_vaiPara(std::move(vaiPara))
+        : m_linhas(std::move(linhas)),
+          m_vaiPara(std::move(vaiPara))
     {
     }
     int linhas() const override { return m_linhas(); }
@@ -104,18 +105,18 @@ struct SubRelatorio {
     FonteDados *dados = nullptr;
     bool visivel = true;
     std::function<void()> antesDeAbrir; // moves the detail rows to the current master row
-    Banda cabecalho;                    // printed before the first row (nothing without rows)
+    Banda cabecalho; // printed before the first row (nothing without rows)
     Banda detalhe;
     Banda rodape; // printed after the last row
 };
 
 // Where a band ended up (first pass), for tests and for the preview's clicks.
 struct BandaPosicionada {
-    int pagina = 0;  // 1-based
-    double y = 0;    // top, mm from the top of the page
+    int pagina = 0; // 1-based
+    double y = 0; // top, mm from the top of the page
     double altura = 0;
-    QString nome;    // the band's role: "cabecalhoGrupo", "detalhe", "sub0.detalhe", ...
-    int bloco = -1;  // the kept-together group the band belongs to
+    QString nome; // the band's role: "cabecalhoGrupo", "detalhe", "sub0.detalhe", ...
+    int bloco = -1; // the kept-together group the band belongs to
 };
 
 class RelatorioBandas {

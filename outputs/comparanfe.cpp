@@ -39,9 +39,8 @@ void poeTexto(LinhaComparacaoImpressa &l, int c, const QString &t) { l.textos[st
 
 QString tituloColunaComparacao(int coluna)
 {
-    static const char *const kTitulos[] = {"NF",           "#",           "SubItem",     "Descrição",   "BC/ST NF-e",
-                                           "BC/ST calculada", "Diferença", "MVA NF-e",    "MVA calculada", "Diferença",
-                                           "ICMS/ST NF-e", "ICMS/ST calculado", "Diferença"};
+    static const char *const kTitulos[] = {"NF", "#", "SubItem", "Descrição", "BC/ST NF-e", "BC/ST calculada",
+        "Diferença", "MVA NF-e", "MVA calculada", "Diferença", "ICMS/ST NF-e", "ICMS/ST calculado", "Diferença"};
     static_assert(std::size(kTitulos) == NumColunasComparacao);
     return QString::fromUtf8(kTitulos[coluna]);
 }
@@ -107,7 +106,7 @@ std::vector<LinhaComparacaoImpressa> LinhasComparacao(const QList<ComparacaoNota
 struct SecaoComparacaoNFe::Bandas {
     rep::FonteFuncao fonte;
     rep::SubRelatorio sub;
-    std::array<double, NumColunasComparacao> x{}, w{};
+    std::array<double, NumColunasComparacao> x {}, w {};
     int linha = 0;
     explicit Bandas(const std::vector<LinhaComparacaoImpressa> &linhas)
         : fonte([&linhas] { return static_cast<int>(linhas.size()); }, [this](int i) { linha = i; })

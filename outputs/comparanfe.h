@@ -48,7 +48,7 @@ struct LinhaComparacaoImpressa {
     Tipo tipo = Tipo::Item;
     std::array<QString, NumColunasComparacao> textos;
     std::array<std::optional<Currency>, NumColunasComparacao> valores; // the amounts, for the spreadsheet
-    std::array<bool, NumColunasComparacao> destaque{};                  // differences above one cent
+    std::array<bool, NumColunasComparacao> destaque {}; // differences above one cent
 };
 
 // The rows of the comparison, in printing order: each invoice followed by its

@@ -69,8 +69,8 @@ TFormDlgAtualizaTabMedic::TFormDlgAtualizaTabMedic(QWidget *parent) : TFormDlg(p
     grid->addWidget(ProgressBar, 6, 0, 1, 4);
     connect(RBServidor, &QRadioButton::toggled, this, &TFormDlgAtualizaTabMedic::atualizaControles);
     connect(SBArquivo, &QToolButton::clicked, this, [this] {
-        const QString f = QFileDialog::getOpenFileName(this, QStringLiteral("Localização do arquivo"), dxEditArquivo->text(),
-                                                       QStringLiteral("TB_MEDIC*.TXT (TB_MEDIC*.TXT TB_MEDIC*.txt);;Arquivo TXT (*.txt)"));
+        const QString f = QFileDialog::getOpenFileName(this, QStringLiteral("Localização do arquivo"),
+            dxEditArquivo->text(), QStringLiteral("TB_MEDIC*.TXT (TB_MEDIC*.TXT TB_MEDIC*.txt);;Arquivo TXT (*.txt)"));
         if (!f.isEmpty())
             dxEditArquivo->setText(QDir::toNativeSeparators(f));
     });
@@ -84,7 +84,7 @@ void TFormDlgAtualizaTabMedic::atualizaControles()
 {
     const bool arquivo = RBArquivo->isChecked();
     for (QWidget *w : {static_cast<QWidget *>(dxEditArquivo), static_cast<QWidget *>(SBArquivo),
-                       static_cast<QWidget *>(dxComboMes), static_cast<QWidget *>(dxSpinAno)})
+             static_cast<QWidget *>(dxComboMes), static_cast<QWidget *>(dxSpinAno)})
         w->setEnabled(arquivo);
 }
 
@@ -105,7 +105,8 @@ bool TFormDlgAtualizaTabMedic::doServidor()
     RBServidor->setEnabled(false);
     RBArquivo->setEnabled(false);
     BtnOk->setEnabled(false);
-    const std::optional<NovaTabelaMedic> nova = BuscaTabelaNoServidor(download, QDate::currentDate(), settings.appDir());
+    const std::optional<NovaTabelaMedic> nova
+        = BuscaTabelaNoServidor(download, QDate::currentDate(), settings.appDir());
     m_download = nullptr;
     RBServidor->setEnabled(true);
     RBArquivo->setEnabled(true);
@@ -128,7 +129,8 @@ bool TFormDlgAtualizaTabMedic::doArquivo()
         dxEditArquivo->setFocus();
         return false;
     }
-    const QString mesAno = NomeMesMaiusculo(dxComboMes->currentIndex() + 1) + QLatin1Char('/') + QString::number(dxSpinAno->value());
+    const QString mesAno
+        = NomeMesMaiusculo(dxComboMes->currentIndex() + 1) + QLatin1Char('/') + QString::number(dxSpinAno->value());
     if (!Confirma(QStringLiteral("Confirma atualizar a Tabela de Medicamentos para o mês de ") + mesAno))
         return false;
     m_resultado.novoTxt = arquivo;
@@ -165,8 +167,8 @@ bool TFormDlgAtualizaTabMedic::AtualizaTabelaMedic(QWidget *parent)
             return false;
         r = dlg.resultado();
     }
-    const bool ok = InstalaTabelaMedic(r.novoTxt, r.alvo, r.mesAno, IniMedicamento(),
-                                       [](const QString &s) { MedicStatus::instance().show(s); });
+    const bool ok = InstalaTabelaMedic(
+        r.novoTxt, r.alvo, r.mesAno, IniMedicamento(), [](const QString &s) { MedicStatus::instance().show(s); });
     MedicStatus::instance().show(QString());
     if (ok && FormDlgEscolheMedicExiste())
         FormDlgEscolheMedic().invalida();

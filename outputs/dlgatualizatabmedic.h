@@ -38,8 +38,8 @@ public:
 
     struct Resultado {
         QString novoTxt; // the new text table
-        QString alvo;    // data folder + "TabMedic.txt"
-        QString mesAno;  // "MARÇO/2025"
+        QString alvo; // data folder + "TabMedic.txt"
+        QString mesAno; // "MARÇO/2025"
     };
     const Resultado &resultado() const { return m_resultado; }
 

@@ -34,7 +34,8 @@ QString PastaDocumentos() { return QStandardPaths::writableLocation(QStandardPat
 TFormDlgEscolheMedic::TFormDlgEscolheMedic(QWidget *parent) : TFormDlgEscolheMedic(std::make_unique<Medic>(), parent) {}
 
 TFormDlgEscolheMedic::TFormDlgEscolheMedic(std::unique_ptr<Medic> medic, QWidget *parent)
-    : TFormDlgGrid(&medic->database(), parent), m_medic(std::move(medic))
+    : TFormDlgGrid(&medic->database(), parent),
+      m_medic(std::move(medic))
 {
     setObjectName(QStringLiteral("TFormDlgEscolheMedic"));
     setWindowTitle(QStringLiteral("Tabela de Medicamentos"));
@@ -63,15 +64,15 @@ TFormDlgEscolheMedic::TFormDlgEscolheMedic(std::unique_ptr<Medic> medic, QWidget
     };
     dxDBGrid->setDataSet(&Qry);
     dxDBGrid->setColumns({{QStringLiteral("ID"), QStringLiteral("Id"), 6, true, {}},
-                          {QStringLiteral("CODBARRA"), QStringLiteral("CodBarra"), 14, true, {}},
-                          {QStringLiteral("DESCRICAO"), QStringLiteral("Descrição"), 40, true, {}},
-                          {QStringLiteral("LABORATORIO"), QStringLiteral("Laboratório"), 20, true, {}},
-                          {QStringLiteral("VALOR1"), QStringLiteral("Valor"), 10, true, {}},
-                          {QStringLiteral("VALOR2"), QStringLiteral("Valor2"), 10, true, {}},
-                          {QStringLiteral("VALOR3"), QStringLiteral("Valor3"), 10, true, {}},
-                          {QStringLiteral("VALOR4"), QStringLiteral("Valor4"), 10, true, {}},
-                          {QStringLiteral("GENERICO"), QStringLiteral("Gen"), 4, true, gen},
-                          {QStringLiteral("LISTA"), QStringLiteral("Lista"), 4, true, {}}});
+        {QStringLiteral("CODBARRA"), QStringLiteral("CodBarra"), 14, true, {}},
+        {QStringLiteral("DESCRICAO"), QStringLiteral("Descrição"), 40, true, {}},
+        {QStringLiteral("LABORATORIO"), QStringLiteral("Laboratório"), 20, true, {}},
+        {QStringLiteral("VALOR1"), QStringLiteral("Valor"), 10, true, {}},
+        {QStringLiteral("VALOR2"), QStringLiteral("Valor2"), 10, true, {}},
+        {QStringLiteral("VALOR3"), QStringLiteral("Valor3"), 10, true, {}},
+        {QStringLiteral("VALOR4"), QStringLiteral("Valor4"), 10, true, {}},
+        {QStringLiteral("GENERICO"), QStringLiteral("Gen"), 4, true, gen},
+        {QStringLiteral("LISTA"), QStringLiteral("Lista"), 4, true, {}}});
     dxDBGrid->setStretchColumn(QStringLiteral("DESCRICAO"));
 
     PopupMenu = new QMenu(this);
@@ -81,7 +82,7 @@ TFormDlgEscolheMedic::TFormDlgEscolheMedic(std::unique_ptr<Medic> medic, QWidget
     connect(CodBarraColuna, &QAction::triggered, this, &TFormDlgEscolheMedic::CodBarraColunaClick);
     dxDBGrid->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(dxDBGrid, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &p) { PopupMenu->popup(dxDBGrid->viewport()->mapToGlobal(p)); });
+        [this](const QPoint &p) { PopupMenu->popup(dxDBGrid->viewport()->mapToGlobal(p)); });
     resize(860, 480);
     finishCreate();
 }
@@ -100,8 +101,8 @@ bool TFormDlgEscolheMedic::carrega()
         return m_medic->aberta();
     Qry.close();
     WaitCursor wait;
-    m_medic->abre(Settings::instance().dataDir(), IniMedicamento(),
-                  [](const QString &s) { MedicStatus::instance().show(s); });
+    m_medic->abre(
+        Settings::instance().dataDir(), IniMedicamento(), [](const QString &s) { MedicStatus::instance().show(s); });
     MedicStatus::instance().show(QString());
     m_carregada = true;
     atualizaCaption({});
@@ -177,7 +178,8 @@ void TFormDlgEscolheMedic::SBExportaClick()
     bool ok = false;
     {
         WaitCursor wait;
-        MedicStatus::instance().show(QStringLiteral("Aguarde... gravando %1 na pasta \"Meus Documentos\"...").arg(nome));
+        MedicStatus::instance().show(
+            QStringLiteral("Aguarde... gravando %1 na pasta \"Meus Documentos\"...").arg(nome));
         const int atual = Qry.recNo();
         ok = QDir().mkpath(pasta) && ExportaMedicXls(Qry, QDir(pasta).filePath(nome), &erro);
         Qry.setRecNo(atual);

@@ -15,7 +15,9 @@
 namespace stb {
 
 TFormDlgGeraTabelaNBM::TFormDlgGeraTabelaNBM(db::Database *database, QWidget *parent)
-    : TFormDlg(parent), QryCEST(database), QryNBM(database)
+    : TFormDlg(parent),
+      QryCEST(database),
+      QryNBM(database)
 {
     setObjectName(QStringLiteral("TFormDlgGeraTabelaNBM"));
     setWindowTitle(QStringLiteral("Geração Tabela NBM - Excel"));
@@ -47,7 +49,8 @@ bool TFormDlgGeraTabelaNBM::gera(const QString &alvo, const QString &versao)
 {
     db::Database *database = QryCEST.database();
     const QFileInfo anexo(database->tableFilePath(QStringLiteral("Brelva"), QStringLiteral(".dat")));
-    const QString data = anexo.exists() ? anexo.lastModified().toString(QStringLiteral("dd/MM/yyyy")) : QStringLiteral("-");
+    const QString data
+        = anexo.exists() ? anexo.lastModified().toString(QStringLiteral("dd/MM/yyyy")) : QStringLiteral("-");
     MedicStatus::instance().show(QStringLiteral("Lendo a Parte 2 do Brelva..."));
     QryCEST.close();
     QryCEST.open();
@@ -64,18 +67,18 @@ bool TFormDlgGeraTabelaNBM::gera(const QString &alvo, const QString &versao)
 }
 
 void TFormDlgGeraTabelaNBM::Executa(db::Database &database, const QString &pasta, const QString &versao,
-                                    const std::function<void(const QString &)> &abrir, QWidget *parent)
+    const std::function<void(const QString &)> &abrir, QWidget *parent)
 {
     const QString alvo = QDir(pasta).filePath(nomeArquivo());
     const QFileInfo existe(alvo);
     if (existe.exists()
         && Confirma(QStringLiteral("Quer abrir a planilha gerada em ")
-                    + existe.lastModified().toString(QStringLiteral("dd/MM/yyyy hh:mm:ss")) + QLatin1Char('?'))) {
+            + existe.lastModified().toString(QStringLiteral("dd/MM/yyyy hh:mm:ss")) + QLatin1Char('?'))) {
         abrir(alvo);
         return;
     }
     if (!Confirma(QStringLiteral("Quer gerar o Brelva por NBM no arquivo \"") + QDir::toNativeSeparators(alvo)
-                  + QLatin1Char('"')))
+            + QLatin1Char('"')))
         return;
     bool ok = false;
     try {

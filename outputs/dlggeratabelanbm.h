@@ -28,7 +28,7 @@ public:
     // The export command: offers a file generated before, asks, writes the
     // workbook and opens it with `abrir` (the desktop's program for .xls).
     static void Executa(db::Database &database, const QString &pasta, const QString &versao,
-                        const std::function<void(const QString &)> &abrir, QWidget *parent = nullptr);
+        const std::function<void(const QString &)> &abrir, QWidget *parent = nullptr);
 
 private:
     bool gera(const QString &alvo, const QString &versao);

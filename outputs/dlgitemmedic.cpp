@@ -96,9 +96,11 @@ TFormDlgEscolheMVAMedic::TFormDlgEscolheMVAMedic(QWidget *parent) : TFormDlg(par
     auto *linha = new QHBoxLayout;
     layout->addLayout(linha);
     m_grupo = new QButtonGroup(this);
-    static const char *const nomes[] = {"RadioNeg18", "RadioPos18", "RadioNeu18", "RadioNeg12", "RadioPos12", "RadioNeu12"};
+    static const char *const nomes[]
+        = {"RadioNeg18", "RadioPos18", "RadioNeu18", "RadioNeg12", "RadioPos12", "RadioNeu12"};
     for (int g = 0; g < 2; ++g) {
-        auto *box = new QGroupBox(g == 0 ? QStringLiteral("Alíquota Interna 18%") : QStringLiteral("Alíquota Interna 12%"), body());
+        auto *box = new QGroupBox(
+            g == 0 ? QStringLiteral("Alíquota Interna 18%") : QStringLiteral("Alíquota Interna 12%"), body());
         box->setObjectName(g == 0 ? QStringLiteral("GroupBox18") : QStringLiteral("GroupBox12"));
         (g == 0 ? GroupBox18 : GroupBox12) = box;
         auto *col = new QVBoxLayout(box);
@@ -123,7 +125,8 @@ void TFormDlgEscolheMVAMedic::mostra(const MVAsListaMedic &a18, const MVAsListaM
         static const char *const rotulos[] = {"Lista Negativa (%1%)", "Lista Positiva (%1%)", "Lista Neutra (%1%)"};
         for (int i = 0; i < 3; ++i) {
             m_mvas[g * 3 + i] = valores[i];
-            Radio[g * 3 + i]->setText(QString::fromUtf8(rotulos[i]).arg(FormatFloat(QStringLiteral(",0.00"), valores[i].toDouble())));
+            Radio[g * 3 + i]->setText(
+                QString::fromUtf8(rotulos[i]).arg(FormatFloat(QStringLiteral(",0.00"), valores[i].toDouble())));
         }
     }
     m_grupo->setExclusive(false);
@@ -313,15 +316,18 @@ TFormDlgItemMedic::TFormDlgItemMedic(QWidget *parent) : TFormDlgItemBase(parent)
     m_creditoICMS = dxEditCreditoICMS;
 
     setHint(dxEditCodBarra,
-            QStringLiteral("Digite o nome do medicamento. A busca é feita pela 1ª palavra digitada.\r\nSe preferir, digite o "
-                           "código de barras do medicamento.\r\nColoque um * para mostrar todos os medicamentos da tabela.\r\n"
-                           "Caso não seja medicamento, ou não esteja na tabela da CMED/ABCFarma, \r\ndigite o subitem da "
-                           "Tabela do Brelva.\r\nTecle ESC para finalizar as inclusões."));
-    setHint(dxEditAliqICMS, QStringLiteral("Medicamentos genéricos tem alíquota de 12%. \r\nCaso o sistema não reconheça um "
-                                           "medicamento como genérico, \r\nou vice-versa, digite a alíquota correta."));
+        QStringLiteral(
+            "Digite o nome do medicamento. A busca é feita pela 1ª palavra digitada.\r\nSe preferir, digite o "
+            "código de barras do medicamento.\r\nColoque um * para mostrar todos os medicamentos da tabela.\r\n"
+            "Caso não seja medicamento, ou não esteja na tabela da CMED/ABCFarma, \r\ndigite o subitem da "
+            "Tabela do Brelva.\r\nTecle ESC para finalizar as inclusões."));
+    setHint(dxEditAliqICMS,
+        QStringLiteral("Medicamentos genéricos tem alíquota de 12%. \r\nCaso o sistema não reconheça um "
+                       "medicamento como genérico, \r\nou vice-versa, digite a alíquota correta."));
     setHint(dxEditLista, QStringLiteral("Para alterar a Lista, dê 2 cliques (se for cálculo pela MVA)."));
-    setHint(dxEditCreditoICMS, QStringLiteral("Esta informação é utilizada apenas para o cálculo da MVA ajustada.\r\nCaso  nesta "
-                                              "operação não se aplica a MVA ajustada, este campo\r\npode ser ignorado."));
+    setHint(dxEditCreditoICMS,
+        QStringLiteral("Esta informação é utilizada apenas para o cálculo da MVA ajustada.\r\nCaso  nesta "
+                       "operação não se aplica a MVA ajustada, este campo\r\npode ser ignorado."));
 
     connect(dxEditQtd, &QLineEdit::textEdited, this, &TFormDlgItemMedic::recalculaTotal);
     connect(dxEditVlUnit, &CurrencyEdit::valueEdited, this, &TFormDlgItemMedic::recalculaTotal);
@@ -336,9 +342,8 @@ TFormDlgItemMedic::TFormDlgItemMedic(QWidget *parent) : TFormDlgItemBase(parent)
     for (QLineEdit *e : {dxEditDescricao, dxEditLaboratorio})
         connect(e, &QLineEdit::textEdited, e, [e] { e->setFocusPolicy(Qt::StrongFocus); });
 
-    QWidget *ordem[] = {dxEditCodBarra, dxEditDescricao,  dxEditLaboratorio, dxEditLista, dxEditQtd,  dxCheckQtd,
-                        dxEditVlUnit,   dxCheckVLUnitario, dxEditAliqICMS,   dxEditMVA,   dxEditCreditoICMS,
-                        dxEditLote,     dxCheckLote};
+    QWidget *ordem[] = {dxEditCodBarra, dxEditDescricao, dxEditLaboratorio, dxEditLista, dxEditQtd, dxCheckQtd,
+        dxEditVlUnit, dxCheckVLUnitario, dxEditAliqICMS, dxEditMVA, dxEditCreditoICMS, dxEditLote, dxCheckLote};
     for (size_t i = 1; i < std::size(ordem); ++i)
         setTabOrder(ordem[i - 1], ordem[i]);
     finishCreate();
@@ -405,8 +410,8 @@ void TFormDlgItemMedic::privateMessage(int msg, qintptr wparam, qintptr lparam)
         if (lparam != m_linha)
             return;
         const QWidget *de = wparam == 1 ? static_cast<QWidget *>(dxEditLista)
-            : wparam == 2                ? static_cast<QWidget *>(dxEditQtd)
-                                         : static_cast<QWidget *>(dxEditCodBarra);
+            : wparam == 2               ? static_cast<QWidget *>(dxEditQtd)
+                                        : static_cast<QWidget *>(dxEditCodBarra);
         if (focusWidget() == de) {
             SuppressEvents guard(*this);
             focusNextChild();
@@ -496,7 +501,7 @@ void TFormDlgItemMedic::aplicaMVALista(Currency mvaLista)
     }
     if (contexto().interestadual) {
         const ResultadoMVAAjustada r = MVAAjustada(TextoMVAAjustada(kNotaMVAAjustada), mvaLista,
-                                                   Settings::instance().aliqCreditoICMS(), dxEditAliqICMS->value(), this);
+            Settings::instance().aliqCreditoICMS(), dxEditAliqICMS->value(), this);
         if (r.aceita) {
             dxEditMVA->setValue(r.mva);
             dxEditMVAPreAjuste->setValue(mvaLista);
@@ -556,7 +561,7 @@ void TFormDlgItemMedic::EscolheLista()
     TFormDlgEscolheMVAMedic dlg(this);
     // Both rates with the home state's margins.
     dlg.mostra(MVAsDaLista(IniLocal2(), secao, true, Currency::fromInt(18)),
-               MVAsDaLista(IniLocal2(), secao, true, Currency::fromInt(12)));
+        MVAsDaLista(IniLocal2(), secao, true, Currency::fromInt(12)));
     FechaHint();
     if (dlg.exec() != QDialog::Accepted)
         return;
@@ -699,8 +704,9 @@ void TFormDlgItemMedic::repeteUltima(QWidget *campo)
 
 void TFormDlgItemMedic::BtnOkClick()
 {
-    const bool completo = !dxEditDescricao->text().trimmed().isEmpty() && dxEditQtd->text().trimmed() != QLatin1String("0")
-        && !dxEditQtd->text().trimmed().isEmpty() && !dxEditVlTotal->value().isZero()
+    const bool completo = !dxEditDescricao->text().trimmed().isEmpty()
+        && dxEditQtd->text().trimmed() != QLatin1String("0") && !dxEditQtd->text().trimmed().isEmpty()
+        && !dxEditVlTotal->value().isZero()
         && !(contexto().grupo == Grupo::MedicamentosMVA && dxEditAliqICMS->value().isZero());
     if (!completo) {
         MsgErro(kIncompleto);
@@ -712,7 +718,10 @@ void TFormDlgItemMedic::BtnOkClick()
 
 // ---- the entry operations of the main window ------------------------------------------------
 
-TFormDlgItemBase::FimInclusao IncluiItemMedic(QWidget *parent) { return TFormDlgItemMedic::instancia(parent).IncluiItem(); }
+TFormDlgItemBase::FimInclusao IncluiItemMedic(QWidget *parent)
+{
+    return TFormDlgItemMedic::instancia(parent).IncluiItem();
+}
 void AlteraItemMedic(QWidget *parent) { TFormDlgItemMedic::instancia(parent).AlteraItem(); }
 void ExcluiItemMedic(QWidget *parent) { TFormDlgItemMedic::instancia(parent).ExcluiItem(); }
 

@@ -102,7 +102,7 @@ public:
     QLabel *LabelBrelva = nullptr;
     QLabel *ImageBrelva = nullptr;
     QMenu *PopupMenu = nullptr;
-    QAction *RepeteLote = nullptr;       // "Repete o Nro do Lote"
+    QAction *RepeteLote = nullptr; // "Repete o Nro do Lote"
     QAction *PermiteAlterarQtd = nullptr; // "Permite alterar a Quantidade "
 
     // Double click on the list: the list choice (margin calculations only).
@@ -140,7 +140,7 @@ private:
     int qtd() const;
 
     bool m_calculando = false; // the total is being written
-    int m_linha = 0;           // the line being entered (counts the clearings)
+    int m_linha = 0; // the line being entered (counts the clearings)
     QString m_ultimoLote;
     struct Ultima {
         bool existe = false;

@@ -66,7 +66,7 @@ TFormDlgPrintCalculo::TFormDlgPrintCalculo(QWidget *parent) : TFormDlg(parent)
             if (on)
                 marcaUnica(c, m_mr);
         });
-    const QList<QCheckBox *> medic{CheckMedicSintetica, CheckMedicAnalitica};
+    const QList<QCheckBox *> medic {CheckMedicSintetica, CheckMedicAnalitica};
     for (QCheckBox *c : medic)
         connect(c, &QCheckBox::toggled, this, [this, c, medic](bool on) {
             if (on)
@@ -94,7 +94,7 @@ void TFormDlgPrintCalculo::prepara(const QString &htmlPath, bool medicamento, in
         WebMsgMR->clear();
     }
     for (QWidget *w : {static_cast<QWidget *>(LabelMedic), static_cast<QWidget *>(CheckMedicSintetica),
-                       static_cast<QWidget *>(CheckMedicAnalitica)})
+             static_cast<QWidget *>(CheckMedicAnalitica)})
         w->setVisible(medicamento);
     {
         SuppressEvents guard(*this);

@@ -1,8 +1,8 @@
 #include "outputs/exportarelatorio.h"
 
 #include <QSaveFile>
-#include <utility>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace stb {
@@ -13,8 +13,8 @@ namespace {
 struct LinhaExportada {
     enum class Tipo { Titulo, Texto, Colunas, Valores };
     Tipo tipo = Tipo::Texto;
-    QStringList textos;          // Titulo/Texto: one cell each; Colunas: the titles
-    QString rotulo;              // Valores: the label cell
+    QStringList textos; // Titulo/Texto: one cell each; Colunas: the titles
+    QString rotulo; // Valores: the label cell
     const Celulas *celulas = nullptr;
     bool negrito = false;
 };
@@ -28,12 +28,12 @@ std::vector<Coluna> colunasVisiveis(const Impressao &imp)
     return out;
 }
 
-QString umaLinha(QString s) { return s.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace(QLatin1Char('\r'), QLatin1Char(' ')); }
-
-QString rotuloDe(const LinhaImpressa &l)
+QString umaLinha(QString s)
 {
-    return QString(l.rotulo + QLatin1Char(' ') + l.nome).trimmed();
+    return s.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace(QLatin1Char('\r'), QLatin1Char(' '));
 }
+
+QString rotuloDe(const LinhaImpressa &l) { return QString(l.rotulo + QLatin1Char(' ') + l.nome).trimmed(); }
 
 // The report as a list of lines, in printing order.
 std::vector<LinhaExportada> linhas(const Impressao &imp, const std::vector<Coluna> &cols)
@@ -58,7 +58,7 @@ std::vector<LinhaExportada> linhas(const Impressao &imp, const std::vector<Colun
     out.push_back({LinhaExportada::Tipo::Titulo, {imp.titulo}, {}, nullptr, true});
     texto({imp.unidade});
     texto({QStringLiteral("Cálculo: ") + imp.idCalculo, QStringLiteral("Data: ") + imp.data,
-           QStringLiteral("MASP: ") + imp.masp});
+        QStringLiteral("MASP: ") + imp.masp});
     texto({imp.rotuloDIFAL}, true);
 
     QStringList titulos;
@@ -107,11 +107,10 @@ unsigned char byte1252(char16_t u)
 {
     if (u >= 0xA0 && u <= 0xFF)
         return static_cast<unsigned char>(u);
-    static const std::pair<char16_t, unsigned char> extras[] = {
-        {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85}, {0x2020, 0x86},
-        {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A}, {0x2039, 0x8B}, {0x0152, 0x8C},
-        {0x017D, 0x8E}, {0x2018, 0x91}, {0x2019, 0x92}, {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95},
-        {0x2013, 0x96}, {0x2014, 0x97}, {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B},
+    static const std::pair<char16_t, unsigned char> extras[] = {{0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83},
+        {0x201E, 0x84}, {0x2026, 0x85}, {0x2020, 0x86}, {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A},
+        {0x2039, 0x8B}, {0x0152, 0x8C}, {0x017D, 0x8E}, {0x2018, 0x91}, {0x2019, 0x92}, {0x201C, 0x93}, {0x201D, 0x94},
+        {0x2022, 0x95}, {0x2013, 0x96}, {0x2014, 0x97}, {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B},
         {0x0153, 0x9C}, {0x017E, 0x9E}, {0x0178, 0x9F}};
     for (const auto &[c, b] : extras)
         if (c == u)
@@ -158,8 +157,8 @@ QByteArray rtfTexto(const QString &s)
 constexpr int kLarguraUtil = 16838 - 2 * 567;
 constexpr int kLarguraRotulo = 2600;
 
-void rtfLinhaTabela(QByteArray &out, const QString &rotulo, const QList<QString> &textos, const QList<bool> &direita,
-                    bool negrito)
+void rtfLinhaTabela(
+    QByteArray &out, const QString &rotulo, const QList<QString> &textos, const QList<bool> &direita, bool negrito)
 {
     const int n = static_cast<int>(textos.size());
     const int larguraColuna = n ? (kLarguraUtil - kLarguraRotulo) / n : 0;

@@ -29,8 +29,7 @@ namespace stb {
 namespace {
 
 // Runs an entry command; an engine error reaches the user as a message.
-template<typename Fn>
-void comando(Fn &&fn)
+template<typename Fn> void comando(Fn &&fn)
 {
     try {
         fn();
@@ -66,11 +65,10 @@ TFormDlgTipoCalcRapido::TFormDlgTipoCalcRapido(QWidget *parent) : TFormDlg(paren
     dxCheckInterestadual = caixa(tipo, "dxCheckInterestadual", QStringLiteral("Operação Interestadual"));
     tipoLayout->addWidget(dxCheckInterna, 0, 0);
     tipoLayout->addWidget(dxCheckInterestadual, 0, 1);
-    static const char *const captions[] = {
-        "com destino à comercialização (ICMS/ST)",
-        "com destino a consumidor final, contribuinte do imposto (DIFAL)",
-        "com destino a consumidor final, não contribuinte do imposto (DIFAL proporcional)",
-        "Operações com destino a consumidor final, contribuinte ou não do imposto (FEM)"};
+    static const char *const captions[]
+        = {"com destino à comercialização (ICMS/ST)", "com destino a consumidor final, contribuinte do imposto (DIFAL)",
+            "com destino a consumidor final, não contribuinte do imposto (DIFAL proporcional)",
+            "Operações com destino a consumidor final, contribuinte ou não do imposto (FEM)"};
     m_tipos = new QButtonGroup(this);
     for (int i = 0; i < 4; ++i) {
         dxCheckTipo[i] = caixa(tipo, "", QString::fromUtf8(captions[i]));
@@ -85,7 +83,8 @@ TFormDlgTipoCalcRapido::TFormDlgTipoCalcRapido(QWidget *parent) : TFormDlg(paren
 
     auto *grupo = new QGroupBox(QStringLiteral("Grupo de Mercadorias"), body());
     auto *grupoLayout = new QVBoxLayout(grupo);
-    dxCheckPadrao = caixa(grupo, "dxCheckPadrao", QStringLiteral("Cálculo Padrão (todos os cálculos que não são Especiais)"));
+    dxCheckPadrao
+        = caixa(grupo, "dxCheckPadrao", QStringLiteral("Cálculo Padrão (todos os cálculos que não são Especiais)"));
     dxCheckCombustivel = caixa(grupo, "dxCheckCombustivel", QStringLiteral("Combustíveis"));
     dxCheckMedicamento = caixa(grupo, "dxCheckMedicamento", QStringLiteral("Medicamentos (Tab ABCFarma)"));
     dxCheckMedicamentoMVA = caixa(grupo, "dxCheckMedicamentoMVA", QStringLiteral("Medicamentos (MVA)"));
@@ -116,10 +115,8 @@ TipoCalcRapido TFormDlgTipoCalcRapido::escolhido() const
     t.tipoCalculo = std::max(1, m_tipos->checkedId());
     t.opInterna = m_operacao->checkedId() == 1;
     t.grupo = m_grupos->checkedId() == 0 ? -1 : m_grupos->checkedId();
-    static const QHash<int, QString> textos{{-1, QStringLiteral("Padrão")},
-                                            {6, QStringLiteral("Combustíveis")},
-                                            {13, QStringLiteral("Medicamentos (Tab ABCFarma)")},
-                                            {113, QStringLiteral("Medicamentos (MVA)")}};
+    static const QHash<int, QString> textos {{-1, QStringLiteral("Padrão")}, {6, QStringLiteral("Combustíveis")},
+        {13, QStringLiteral("Medicamentos (Tab ABCFarma)")}, {113, QStringLiteral("Medicamentos (MVA)")}};
     t.textoGrupo = textos.value(t.grupo, QStringLiteral("Padrão"));
     return t;
 }
@@ -127,7 +124,8 @@ TipoCalcRapido TFormDlgTipoCalcRapido::escolhido() const
 // ===== the window ================================================================================
 
 TFormCalcRapido::TFormCalcRapido(QWidget *parent)
-    : QDialog(parent), m_calc(std::make_unique<CalculoRapido>(&DM().TabBrelva))
+    : QDialog(parent),
+      m_calc(std::make_unique<CalculoRapido>(&DM().TabBrelva))
 {
     setObjectName(QStringLiteral("TFormCalcRapido"));
     setWindowTitle(QStringLiteral("Cálculo Rápido"));
@@ -175,13 +173,13 @@ TFormCalcRapido::TFormCalcRapido(QWidget *parent)
     dxDBGridItensMedic->setObjectName(QStringLiteral("dxDBGridItensMedic"));
     dxDBGridItensMedic->setDataSet(&m_calc->MemItensMedic);
     dxDBGridItensMedic->setColumns({{QStringLiteral("NroItem"), QStringLiteral("#"), 3, true, {}},
-                                    {QStringLiteral("CodBarra"), QStringLiteral("CodBarra/SubIt"), 14, true, {}},
-                                    {QStringLiteral("Descricao"), QStringLiteral("Descrição"), 30, true, {}},
-                                    {QStringLiteral("Qtd"), QStringLiteral("Qtd"), 5, true, {}},
-                                    {QStringLiteral("DebVlMerc"), QStringLiteral("Valor Merc"), 11, true, {}},
-                                    {QStringLiteral("DebAliqICMS"), QStringLiteral("Aliq"), 6, true, {}},
-                                    {QStringLiteral("MVA"), QStringLiteral("MVA"), 8, true, {}},
-                                    {QStringLiteral("TotalARecolher"), QStringLiteral("ICMS a Recolher"), 13, true, {}}});
+        {QStringLiteral("CodBarra"), QStringLiteral("CodBarra/SubIt"), 14, true, {}},
+        {QStringLiteral("Descricao"), QStringLiteral("Descrição"), 30, true, {}},
+        {QStringLiteral("Qtd"), QStringLiteral("Qtd"), 5, true, {}},
+        {QStringLiteral("DebVlMerc"), QStringLiteral("Valor Merc"), 11, true, {}},
+        {QStringLiteral("DebAliqICMS"), QStringLiteral("Aliq"), 6, true, {}},
+        {QStringLiteral("MVA"), QStringLiteral("MVA"), 8, true, {}},
+        {QStringLiteral("TotalARecolher"), QStringLiteral("ICMS a Recolher"), 13, true, {}}});
     dxDBGridItensMedic->setStretchColumn(QStringLiteral("Descricao"));
     dxDBGridItensMedic->hide();
     layout->addWidget(dxDBGridItens, 1);
@@ -262,16 +260,15 @@ void TFormCalcRapido::layoutGrupo(int grupo)
     const bool medic = CalculoRapido::grupoMedicamento(grupo);
     if (grupo == -1 || grupo == 6) {
         const bool comb = grupo == 6;
-        dxDBGridItens->setColumns(
-            {{QStringLiteral("NroItem"), QStringLiteral("#"), 3, true, {}},
-             {QStringLiteral("XDescricao"), QStringLiteral("Descrição Mercadoria"), 40, true, {}},
-             {QStringLiteral("ValorNF"), QStringLiteral("Valor NF"), 11, true, {}},
-             {comb ? QStringLiteral("Litros") : QStringLiteral("ValorIPI"),
-              comb ? QStringLiteral("Litros/Kg") : QStringLiteral("Valor IPI"), 10, true, {}},
-             {comb ? QStringLiteral("PMPF") : QStringLiteral("CreditoICMS"),
-              comb ? QStringLiteral("PMPF") : QStringLiteral("Alíq Cred ICMS"), 13, true, {}},
-             {QStringLiteral("MVA"), QStringLiteral("MVA"), 8, true, {}},
-             {QStringLiteral("TotalARecolher"), QStringLiteral("ICMS a Recolher"), 13, true, {}}});
+        dxDBGridItens->setColumns({{QStringLiteral("NroItem"), QStringLiteral("#"), 3, true, {}},
+            {QStringLiteral("XDescricao"), QStringLiteral("Descrição Mercadoria"), 40, true, {}},
+            {QStringLiteral("ValorNF"), QStringLiteral("Valor NF"), 11, true, {}},
+            {comb ? QStringLiteral("Litros") : QStringLiteral("ValorIPI"),
+                comb ? QStringLiteral("Litros/Kg") : QStringLiteral("Valor IPI"), 10, true, {}},
+            {comb ? QStringLiteral("PMPF") : QStringLiteral("CreditoICMS"),
+                comb ? QStringLiteral("PMPF") : QStringLiteral("Alíq Cred ICMS"), 13, true, {}},
+            {QStringLiteral("MVA"), QStringLiteral("MVA"), 8, true, {}},
+            {QStringLiteral("TotalARecolher"), QStringLiteral("ICMS a Recolher"), 13, true, {}}});
         dxDBGridItens->setStretchColumn(QStringLiteral("XDescricao"));
         LabelFrete->setText(QStringLiteral("Frete:"));
     } else if (medic) {
@@ -288,7 +285,7 @@ void TFormCalcRapido::layoutGrupo(int grupo)
 void TFormCalcRapido::EscolheTipo()
 {
     CalculoRapido &c = *m_calc;
-    TipoCalcRapido antes{c.grupo == 0 ? -1 : c.grupo, c.textoGrupo, c.tipoCalculo, c.opInterna};
+    TipoCalcRapido antes {c.grupo == 0 ? -1 : c.grupo, c.textoGrupo, c.tipoCalculo, c.opInterna};
     TFormDlgTipoCalcRapido dlg(this);
     dlg.mostra(antes);
     if (dlg.exec() != QDialog::Accepted) {
@@ -298,7 +295,8 @@ void TFormCalcRapido::EscolheTipo()
     const TipoCalcRapido novo = dlg.escolhido();
     const bool temLinhas = !c.MemItens.isEmpty() || !c.MemItensMedic.isEmpty();
     if ((novo.grupo != antes.grupo || novo.tipoCalculo != antes.tipoCalculo) && !m_reiniciando && temLinhas
-        && !ConfirmaPadraoNao(QStringLiteral("O cálculo será reiniciado.\rTem certeza de que quer mudar o tipo de cálculo"))) {
+        && !ConfirmaPadraoNao(
+            QStringLiteral("O cálculo será reiniciado.\rTem certeza de que quer mudar o tipo de cálculo"))) {
         return; // the lines and the former kind stay
     }
     c.grupo = novo.grupo;
@@ -339,7 +337,7 @@ QWidget *TFormCalcRapido::paiDosDialogos()
 void TFormCalcRapido::SBIncluiClick()
 {
     CalculoRapido &c = *m_calc;
-    const TFormDlgItemBase::Contexto ctx{c.tipoCalculo, c.grupo, !c.opInterna};
+    const TFormDlgItemBase::Contexto ctx {c.tipoCalculo, c.grupo, !c.opInterna};
     comando([&] {
         if (CalculoRapido::grupoMedicamento(c.grupo))
             TFormDlgItemMedic::instancia(paiDosDialogos()).IncluiItemRapido(c.MemItensMedic, ctx);
@@ -355,7 +353,7 @@ void TFormCalcRapido::SBAlteraClick()
     CalculoRapido &c = *m_calc;
     if (c.lista().isEmpty())
         return;
-    const TFormDlgItemBase::Contexto ctx{c.tipoCalculo, c.grupo, !c.opInterna};
+    const TFormDlgItemBase::Contexto ctx {c.tipoCalculo, c.grupo, !c.opInterna};
     comando([&] {
         if (CalculoRapido::grupoMedicamento(c.grupo))
             TFormDlgItemMedic::instancia(paiDosDialogos()).AlteraItemRapido(c.MemItensMedic, ctx);

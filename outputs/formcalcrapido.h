@@ -92,7 +92,7 @@ private:
     void freteAlterado();
 
     std::unique_ptr<CalculoRapido> m_calc;
-    bool m_reiniciando = false;   // a new calculation: no confirmation
+    bool m_reiniciando = false; // a new calculation: no confirmation
     bool m_limpandoFrete = false; // the freight box cleared by the program
 };
 

@@ -21,15 +21,15 @@ using rep::Elemento;
 
 namespace {
 
-constexpr double kLinha = 3.5;    // height of a line of 8-point text, mm
+constexpr double kLinha = 3.5; // height of a line of 8-point text, mm
 constexpr double kRegraFina = 0.1;
 
 const char *const kSentencaContribuinte = " As informações do cálculo são de inteira responsabilidade do contribuinte.";
 
 // Designed widths of the columns, mm; they add up to the width of the
 // general report with the fuel column shown.
-constexpr std::array<double, NumColunas> kLarguras = {6,  17, 13, 17, 14, 14, 17, 11, 17, 9,
-                                                      17, 9,  16, 16, 17, 16, 16, 17, 17};
+constexpr std::array<double, NumColunas> kLarguras
+    = {6, 17, 13, 17, 14, 14, 17, 11, 17, 9, 17, 9, 16, 16, 17, 16, 16, 17, 17};
 
 bool colunaNegrito(int c) { return c == ColSubItem || c == ColBC || c == ColARecolher || c == ColTotal; }
 bool colunaPequena(int c) { return c == ColMVA || c == ColAliq || c == ColAliqCred; }
@@ -100,7 +100,7 @@ ConfigRelatorio ConfigRelatorio::doPrograma()
 
 // Geometry of the bands and the rows the band handlers are on.
 struct RelatorioCalculo::Layout {
-    std::array<double, NumColunas> x{}, w{};
+    std::array<double, NumColunas> x {}, w {};
     double largura = 0;
     int nota = 0, item = 0, linhaResumo = 0;
     size_t primeiraSubSecao = 0; // index in subResumo of the first sub-report of the added sections
@@ -109,7 +109,10 @@ struct RelatorioCalculo::Layout {
 };
 
 RelatorioCalculo::RelatorioCalculo(TDM &dm, const ConfigRelatorio &cfg)
-    : m_dm(dm), m_cfg(cfg), m_bandas(std::make_unique<rep::RelatorioBandas>()), m_layout(std::make_unique<Layout>())
+    : m_dm(dm),
+      m_cfg(cfg),
+      m_bandas(std::make_unique<rep::RelatorioBandas>()),
+      m_layout(std::make_unique<Layout>())
 {
 }
 
@@ -129,7 +132,7 @@ QString RelatorioCalculo::tituloMRRed(const FatoresMR &f)
 
 void RelatorioCalculo::Prepara(int opcaoMR, const QString &observ)
 {
-    m_imp = Impressao{};
+    m_imp = Impressao {};
     m_regimes.clear();
     m_regimesLidos.clear();
     m_imp.opcaoMR = opcaoMR;
@@ -183,8 +186,8 @@ void RelatorioCalculo::imprime(QPagedPaintDevice &device, bool tela)
 bool RelatorioCalculo::gravaPdf(QIODevice &saida)
 {
     paginas();
-    return m_bandas->imprimePdf(saida, QStringLiteral("Memória de Cálculo %1").arg(m_imp.idCalculo),
-                                QStringLiteral("ST/Brelva"));
+    return m_bandas->imprimePdf(
+        saida, QStringLiteral("Memória de Cálculo %1").arg(m_imp.idCalculo), QStringLiteral("ST/Brelva"));
 }
 
 // ---- working sets ---------------------------------------------------------------------
@@ -241,15 +244,14 @@ private:
     std::vector<db::MemTable *> m_mems;
 };
 
-const char *const kCamposTotais[] = {"ValorNF",       "ValorIPI", "Frete",      "Soma",          "ValorFinal",
-                                     "ValorICMS",     "CreditoICMS", "ICMSaRecolher", "ValorMR",   "ValorMRRed",
-                                     "TotalARecolher", "ValorFEM", "DestaqueICMSST", "ValorFEMMR", "ValorFEMMRRed"};
+const char *const kCamposTotais[]
+    = {"ValorNF", "ValorIPI", "Frete", "Soma", "ValorFinal", "ValorICMS", "CreditoICMS", "ICMSaRecolher", "ValorMR",
+        "ValorMRRed", "TotalARecolher", "ValorFEM", "DestaqueICMSST", "ValorFEMMR", "ValorFEMMRRed"};
 
 std::array<Currency *, 15> camposDe(RelatorioCalculo::Totais &t)
 {
-    return {&t.valorNF,   &t.valorIPI,      &t.frete,   &t.soma,       &t.valorFinal,
-            &t.valorICMS, &t.creditoICMS,   &t.icmsARecolher, &t.valorMR, &t.valorMRRed,
-            &t.totalARecolher, &t.valorFEM, &t.destaque, &t.valorFEMMR, &t.valorFEMMRRed};
+    return {&t.valorNF, &t.valorIPI, &t.frete, &t.soma, &t.valorFinal, &t.valorICMS, &t.creditoICMS, &t.icmsARecolher,
+        &t.valorMR, &t.valorMRRed, &t.totalARecolher, &t.valorFEM, &t.destaque, &t.valorFEMMR, &t.valorFEMMRRed};
 }
 
 void escreve(db::DataSet &ds, RelatorioCalculo::Totais t)
@@ -270,13 +272,13 @@ RelatorioCalculo::Totais le(const db::DataSet &ds)
 
 } // namespace
 
-void RelatorioCalculo::montaResumos(const Conjunto &remet, const Conjunto &dest, const Conjunto &mva, Currency d,
-                                    Currency v)
+void RelatorioCalculo::montaResumos(
+    const Conjunto &remet, const Conjunto &dest, const Conjunto &mva, Currency d, Currency v)
 {
     db::MemTable &memRemet = m_dm.MemRemet;
     db::MemTable &memDest = m_dm.MemDest;
     db::MemTable &memMVA = m_dm.MemMVA;
-    const ConjuntosAbertos abertos{&memRemet, &memDest, &memMVA};
+    const ConjuntosAbertos abertos {&memRemet, &memDest, &memMVA};
 
     auto grava = [this](db::MemTable &mem, const Conjunto &cj, const char *campoChave, const char *campoNome) {
         for (const Conjunto::Linha &l : cj.linhas) {
@@ -321,7 +323,7 @@ void RelatorioCalculo::montaResumos(const Conjunto &remet, const Conjunto &dest,
 
     // The rows as the sets order them (by name, by item number).
     auto resumo = [this](db::MemTable &mem, const QString &chave, const QString &rotulo, const QString &rotuloTotal,
-                         const char *campoChave, const char *campoNome) {
+                      const char *campoChave, const char *campoNome) {
         ResumoImpresso r;
         r.chave = chave;
         Totais soma;
@@ -334,8 +336,8 @@ void RelatorioCalculo::montaResumos(const Conjunto &remet, const Conjunto &dest,
                 nome = mem.fieldByName(QLatin1String(campoNome)).asString();
                 doc = mem.fieldByName(QLatin1String(campoChave)).asString();
             } else {
-                const int item = static_cast<int>(mem.fieldByName(QLatin1String(campoChave)).asCurrency().raw()
-                                                  / Currency::Scale);
+                const int item
+                    = static_cast<int>(mem.fieldByName(QLatin1String(campoChave)).asCurrency().raw() / Currency::Scale);
                 nome = QStringLiteral("Item %1-%2").arg(item).arg(NomeGrupo(item));
                 m_itensMVA.push_back(item);
             }
@@ -349,11 +351,12 @@ void RelatorioCalculo::montaResumos(const Conjunto &remet, const Conjunto &dest,
     };
     m_imp.resumos.clear();
     m_itensMVA.clear();
-    m_imp.resumos.push_back(resumo(memMVA, QStringLiteral("itens"), QStringLiteral("Brv"), QStringLiteral("Total"), "MVA", nullptr));
+    m_imp.resumos.push_back(
+        resumo(memMVA, QStringLiteral("itens"), QStringLiteral("Brv"), QStringLiteral("Total"), "MVA", nullptr));
     m_imp.resumos.push_back(resumo(memDest, QStringLiteral("destinatarios"), QStringLiteral("Tt Dest"),
-                                   QStringLiteral("Total dos Destinatários"), "IEDest", "Destinatario"));
+        QStringLiteral("Total dos Destinatários"), "IEDest", "Destinatario"));
     m_imp.resumos.push_back(resumo(memRemet, QStringLiteral("remetentes"), QStringLiteral("Tt Remt"),
-                                   QStringLiteral("Total"), "CNPJRemet", "Remetente"));
+        QStringLiteral("Total"), "CNPJRemet", "Remetente"));
 }
 
 void RelatorioCalculo::guardaRegimes(const QString &cnpj, const QString &ie, const QString &item)
@@ -366,7 +369,8 @@ void RelatorioCalculo::guardaRegimes(const QString &cnpj, const QString &ie, con
         const QString chave = doc + QLatin1Char('|') + item;
         if (m_regimesLidos.contains(chave))
             return;
-        const QString texto = porCNPJ ? RegimesRelatorioCNPJ(m_dm.Qry, doc, item) : RegimesRelatorioIE(m_dm.Qry, doc, item);
+        const QString texto
+            = porCNPJ ? RegimesRelatorioCNPJ(m_dm.Qry, doc, item) : RegimesRelatorioIE(m_dm.Qry, doc, item);
         m_regimesLidos.insert(chave, texto);
         if (!texto.isEmpty() && !m_regimes.contains(doc))
             m_regimes.insert(doc, texto);
@@ -378,9 +382,15 @@ void RelatorioCalculo::guardaRegimes(const QString &cnpj, const QString &ie, con
 // ---- printed cells -------------------------------------------------------------------
 
 Celula RelatorioCalculo::celN(Currency v) { return {fmt("%n", v), v}; }
-Celula RelatorioCalculo::celNBranco(Currency v) { return v.isZero() ? Celula{QString(), v} : celN(v); }
-Celula RelatorioCalculo::cel4Branco(Currency v) { return v.isZero() ? Celula{QString(), v} : Celula{fmt("%.4n", v), v}; }
-Celula RelatorioCalculo::cel1Branco(Currency v) { return v.isZero() ? Celula{QString(), v} : Celula{fmt("%.1n", v), v}; }
+Celula RelatorioCalculo::celNBranco(Currency v) { return v.isZero() ? Celula {QString(), v} : celN(v); }
+Celula RelatorioCalculo::cel4Branco(Currency v)
+{
+    return v.isZero() ? Celula {QString(), v} : Celula {fmt("%.4n", v), v};
+}
+Celula RelatorioCalculo::cel1Branco(Currency v)
+{
+    return v.isZero() ? Celula {QString(), v} : Celula {fmt("%.1n", v), v};
+}
 Celula RelatorioCalculo::celPct(Currency v) { return {fmt("%g%%", v), v}; }
 Celula RelatorioCalculo::celTexto(const QString &t) { return {t, std::nullopt}; }
 
@@ -410,8 +420,8 @@ Celulas RelatorioCalculo::linhaFEM(Currency fem, const Celula &totalLinha) const
     return f;
 }
 
-LinhaImpressa RelatorioCalculo::linhaResumo(const QString &rotulo, const QString &nome, const Totais &t, bool fem,
-                                            bool total) const
+LinhaImpressa RelatorioCalculo::linhaResumo(
+    const QString &rotulo, const QString &nome, const Totais &t, bool fem, bool total) const
 {
     LinhaImpressa l;
     l.rotulo = rotulo;
@@ -513,8 +523,8 @@ void RelatorioCalculo::montaBandas()
     auto celula = [&](int c, double y, bool fem) {
         const auto k = static_cast<size_t>(c);
         const QFont &fonte = colunaPequena(c) ? f7 : (colunaNegrito(c) && !fem ? f8b : f8);
-        Elemento e = texto(QString(), QRectF(lay.x[k] + 0.4, y, std::max(0.0, lay.w[k] - 0.8), kLinha), fonte,
-                           alinhaColuna(c));
+        Elemento e = texto(
+            QString(), QRectF(lay.x[k] + 0.4, y, std::max(0.0, lay.w[k] - 0.8), kLinha), fonte, alinhaColuna(c));
         e.visivel = m_imp.colunas[k].visivel;
         return e;
     };
@@ -524,7 +534,8 @@ void RelatorioCalculo::montaBandas()
     cab.altura = 18.2;
     cab.add(regra(0, largura, 0.5));
     cab.add(texto(QStringLiteral("unidade"), QRectF(0, 1.2, largura / 2 - 62, 6.5), rep::fonteRelatorio(14)));
-    cab.add(texto(QStringLiteral("titulo"), QRectF(largura / 2 - 60, 1.2, 120, 6.5), rep::fonteRelatorio(14), Alinha::Centro));
+    cab.add(texto(
+        QStringLiteral("titulo"), QRectF(largura / 2 - 60, 1.2, 120, 6.5), rep::fonteRelatorio(14), Alinha::Centro));
     cab.add(texto(QStringLiteral("difal"), QRectF(largura / 2 + 32, 1.2, 38, 6.5), rep::fonteRelatorio(9, true)));
     cab.add(texto(QStringLiteral("data"), QRectF(largura - 64, 1.2, 30, kLinha), f8, Alinha::Direita));
     cab.add(texto(QStringLiteral("masp"), QRectF(largura - 64, 1.2 + kLinha, 30, kLinha), f8, Alinha::Direita));
@@ -540,8 +551,9 @@ void RelatorioCalculo::montaBandas()
     cab.add(regra(10.6, largura, 0.3));
     for (int c = 0; c < NumColunas; ++c) {
         const auto k = static_cast<size_t>(c);
-        Elemento e = memo(QStringLiteral("cabColuna%1").arg(c), QRectF(lay.x[k] + 0.2, 10.8, std::max(0.0, lay.w[k] - 0.4), 7), 
-                          m_imp.colunas[k].negrito ? f8b : f8, Alinha::Centro);
+        Elemento e
+            = memo(QStringLiteral("cabColuna%1").arg(c), QRectF(lay.x[k] + 0.2, 10.8, std::max(0.0, lay.w[k] - 0.4), 7),
+                m_imp.colunas[k].negrito ? f8b : f8, Alinha::Centro);
         e.cresce = false;
         e.visivel = m_imp.colunas[k].visivel;
         e.texto = m_imp.colunas[k].titulo;
@@ -572,7 +584,8 @@ void RelatorioCalculo::montaBandas()
         moldura.tipo = Elemento::Tipo::Moldura;
         moldura.area = QRectF(0, 1.5, largura, 9.5);
         rod.add(moldura);
-        Elemento e = memo(QStringLiteral("observ"), QRectF(2, 1.5, largura - 4, 9.5), rep::fonteRelatorio(10), Alinha::Centro);
+        Elemento e
+            = memo(QStringLiteral("observ"), QRectF(2, 1.5, largura - 4, 9.5), rep::fonteRelatorio(10), Alinha::Centro);
         e.cresce = false;
         rod.add(e);
     }
@@ -586,8 +599,8 @@ void RelatorioCalculo::montaBandas()
         Banda b;
         for (int c = 0; c < NumColunas; ++c)
             b.add(celula(c, 0, false));
-        b.add(texto(QString(), QRectF(0, 0, lay.x[ColValor], kLinha), f8b));          // IdxRotulo
-        b.add(texto(QString(), QRectF(14, 0, largura - 14, kLinha), f8b));            // IdxNome
+        b.add(texto(QString(), QRectF(0, 0, lay.x[ColValor], kLinha), f8b)); // IdxRotulo
+        b.add(texto(QString(), QRectF(14, 0, largura - 14, kLinha), f8b)); // IdxNome
         b.add(texto(QString(), QRectF(lay.x[ColSubItem] + 0.4, kLinha, 16, kLinha), f8b)); // IdxFEMRotulo
         for (int c = 0; c < NumColunas; ++c)
             b.add(celula(c, kLinha, true));
@@ -630,8 +643,8 @@ void RelatorioCalculo::montaBandas()
     };
 
     // ---- invoices: header, lines, "Total da Nota" ----
-    auto notas = std::make_unique<rep::FonteFuncao>([this] { return static_cast<int>(m_imp.notas.size()); },
-                                                    [this](int i) { m_layout->nota = i; });
+    auto notas = std::make_unique<rep::FonteFuncao>(
+        [this] { return static_cast<int>(m_imp.notas.size()); }, [this](int i) { m_layout->nota = i; });
     rel.dados = notas.get();
     lay.fontes.push_back(std::move(notas));
     rel.chaveGrupo = [this] { return QString::number(m_imp.notas[static_cast<size_t>(m_layout->nota)].idNota); };
@@ -681,8 +694,9 @@ void RelatorioCalculo::montaBandas()
     for (size_t r = 0; r < m_imp.resumos.size(); ++r) {
         auto s = std::make_unique<rep::SubRelatorio>();
         s->visivel = m_imp.resumos[r].visivel;
-        auto fonte = std::make_unique<rep::FonteFuncao>(
-            [this, r] { return static_cast<int>(m_imp.resumos[r].linhas.size()); }, [this](int i) { m_layout->linhaResumo = i; });
+        auto fonte
+            = std::make_unique<rep::FonteFuncao>([this, r] { return static_cast<int>(m_imp.resumos[r].linhas.size()); },
+                [this](int i) { m_layout->linhaResumo = i; });
         s->dados = fonte.get();
         lay.fontes.push_back(std::move(fonte));
         s->detalhe = bandaLinha(true);
@@ -734,13 +748,13 @@ void RelatorioCalculo::montaBandas()
         cod.add(memo(QStringLiteral("base"), QRectF(0, 1 + 3 * l9, largura, l9), f9b));
         cod.add(memo(QStringLiteral("baseLinha"), QRectF(0, 1 + 4 * l9, largura, l9), f9));
         cod.antesDeImprimir = [this](Banda &b) {
-            b.setTexto(QStringLiteral("ocorrencia"), QStringLiteral("Códigos -> Ocorrência: %1").arg(m_imp.codOcorrencia));
+            b.setTexto(
+                QStringLiteral("ocorrencia"), QStringLiteral("Códigos -> Ocorrência: %1").arg(m_imp.codOcorrencia));
             b.setTexto(QStringLiteral("rotuloMercadoria"), QStringLiteral("Mercadoria:"));
             b.setTexto(QStringLiteral("mercadoria"), m_imp.codMercadoria.join(QLatin1Char('\n')));
             b.setTexto(QStringLiteral("receita"), QStringLiteral("Códigos -> Receita: %1").arg(m_imp.codReceita));
-            b.setTexto(QStringLiteral("aviso"), m_imp.avisoMultaIsolada
-                                                    ? QStringLiteral("ATENÇÃO: VERIFICAR INCIDÊNCIA DE MULTA ISOLADA")
-                                                    : QString());
+            b.setTexto(QStringLiteral("aviso"),
+                m_imp.avisoMultaIsolada ? QStringLiteral("ATENÇÃO: VERIFICAR INCIDÊNCIA DE MULTA ISOLADA") : QString());
             b.setTexto(QStringLiteral("base"), m_imp.baseNegrito);
             b.setTexto(QStringLiteral("baseLinha"), m_imp.baseLinha);
         };
@@ -784,10 +798,9 @@ void TFormRep::preparaNotas(const CalculoLido &c)
 
     // Heads: the fuel layout, or the standard one.
     auto &col = m_imp.colunas;
-    const char *const titulos[NumColunas] = {"#",    "SubItem\r\nBrelva", "Litros", "Valor Prod", "Valor IPI",
-                                             "Frete", "Soma",            "MVA",    "BC/ST",      "Aliq",
-                                             "ICMSTotal", "Aliq",        "Créd ICMS", "Destaque ICMS/ST",
-                                             "ICMS/ST a recolher", "", "", "Total a recolher", "ICMS + FEM"};
+    const char *const titulos[NumColunas] = {"#", "SubItem\r\nBrelva", "Litros", "Valor Prod", "Valor IPI", "Frete",
+        "Soma", "MVA", "BC/ST", "Aliq", "ICMSTotal", "Aliq", "Créd ICMS", "Destaque ICMS/ST", "ICMS/ST a recolher", "",
+        "", "Total a recolher", "ICMS + FEM"};
     for (int k = 0; k < NumColunas; ++k)
         if (k != ColMR && k != ColMRRed)
             col[static_cast<size_t>(k)].titulo = QString::fromUtf8(titulos[k]);
@@ -813,7 +826,8 @@ void TFormRep::preparaNotas(const CalculoLido &c)
         ni.valorARecolher = n.valorARecolher;
         ni.textoNF = QStringLiteral("NF ") + n.nroNF;
         if (!n.frete.isZero())
-            ni.textoFrete = QStringLiteral("Frete ") + fmt("%n", n.frete) + (n.creditoFrete ? QStringLiteral(" Cr") : QString());
+            ni.textoFrete
+                = QStringLiteral("Frete ") + fmt("%n", n.frete) + (n.creditoFrete ? QStringLiteral(" Cr") : QString());
         if (!m_cfg.contribuinte && !n.xRemetente.isEmpty()) {
             ni.textoRem = QStringLiteral("Rem: ") + n.cnpjRemet + QLatin1Char(' ') + n.xRemetente;
             mostraRem = true;
@@ -876,7 +890,7 @@ LinhaImpressa TFormRep::linhaItem(const NotaLida &n, const ItemLido &it) const
         c[ColIPI] = celN(litrosNF ? it.litros * it.precoLitroNF : it.valorNF);
         c[ColFrete] = celN(it.freteProp + it.valorIPI);
         c[ColSoma] = celNBranco(it.soma);
-        c[ColMVA] = it.pmpf.isZero() ? celPct(it.mva) : Celula{fmt("%.4n", it.pmpf), it.pmpf};
+        c[ColMVA] = it.pmpf.isZero() ? celPct(it.mva) : Celula {fmt("%.4n", it.pmpf), it.pmpf};
         c[ColCred] = celNBranco(it.valorCreditoICMS);
     } else {
         c[ColValor] = celN(it.valorNF);
@@ -890,7 +904,7 @@ LinhaImpressa TFormRep::linhaItem(const NotaLida &n, const ItemLido &it) const
     c[ColAliq] = celPct(it.aliqICMS);
     c[ColICMS] = celN(it.valorICMS);
     const Currency aliqCred = m_diferencial ? it.aliqICMS - it.creditoICMS : it.creditoICMS;
-    c[ColAliqCred] = m_combustivel && aliqCred.isZero() ? Celula{QString(), aliqCred} : celPct(aliqCred);
+    c[ColAliqCred] = m_combustivel && aliqCred.isZero() ? Celula {QString(), aliqCred} : celPct(aliqCred);
     Currency parte;
     if (!n.destaqueICMSST.isZero()) {
         c[ColDestaque] = celN(it.icmsARecolher * n.destaqueICMSST / (n.destaqueICMSST + n.valorARecolher));
@@ -978,20 +992,22 @@ void TFormRep::preparaCodigos(const CalculoLido &c)
     QStringList linhas;
     for (int item : m_itensMVA) {
         const QString chave = QString::number(item);
-        const QString lista = m_cfg.codigos ? m_cfg.codigos->readString(QStringLiteral("CodMercadoria"), chave, QStringLiteral("999"))
-                                            : QStringLiteral("999");
+        const QString lista = m_cfg.codigos
+            ? m_cfg.codigos->readString(QStringLiteral("CodMercadoria"), chave, QStringLiteral("999"))
+            : QStringLiteral("999");
         for (const QString &cod : lista.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
             const QString k = cod.trimmed();
-            const QString nome = m_cfg.codigos ? m_cfg.codigos->readString(QStringLiteral("Mercadorias"), k, QStringLiteral("???"))
-                                               : QStringLiteral("???");
+            const QString nome = m_cfg.codigos
+                ? m_cfg.codigos->readString(QStringLiteral("Mercadorias"), k, QStringLiteral("???"))
+                : QStringLiteral("???");
             linhas << k + QStringLiteral(" = ") + nome;
         }
     }
     std::sort(linhas.begin(), linhas.end(),
-              [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+        [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     linhas.erase(std::unique(linhas.begin(), linhas.end(),
-                             [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }),
-                 linhas.end());
+                     [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }),
+        linhas.end());
     m_imp.codMercadoria = linhas;
 }
 

@@ -33,7 +33,7 @@ struct ConfigRelatorio {
     bool somaMR = true; // "Total a recolher" adds the reduced MR to the ICMS
     int mrNormal = 50, mrEmDobro = 100, mrReducao = 20;
     bool contribuinte = false; // the taxpayer edition
-    QString unidade;           // the unit's name, at the top left of every page
+    QString unidade; // the unit's name, at the top left of every page
     // The codes configuration (STBrelva2.ini: CodOcorrencia, CodMercadoria,
     // Mercadorias); without it every code takes its default.
     IniFile *codigos = nullptr;
@@ -102,7 +102,7 @@ protected:
     // working sets and the codes, from the calculation as read.
     virtual void preparaNotas(const CalculoLido &c) = 0;
     virtual void preparaCodigos(const CalculoLido &c) = 0;
-    virtual double larguraUtil() const = 0;   // width of the bands, mm
+    virtual double larguraUtil() const = 0; // width of the bands, mm
     virtual double margemLateral() const = 0; // left and right margins, mm
 
     // ---- working sets -------------------------------------------------------
@@ -123,11 +123,11 @@ protected:
     void guardaRegimes(const QString &cnpj, const QString &ie, const QString &item);
 
     // ---- printed cells ---------------------------------------------------------
-    static Celula celN(Currency v);        // "%n"
-    static Celula celNBranco(Currency v);  // "%n", blank when 0
-    static Celula cel4Branco(Currency v);  // "%.4n", blank when 0
-    static Celula cel1Branco(Currency v);  // "%.1n", blank when 0
-    static Celula celPct(Currency v);      // "%g%%"
+    static Celula celN(Currency v); // "%n"
+    static Celula celNBranco(Currency v); // "%n", blank when 0
+    static Celula cel4Branco(Currency v); // "%.4n", blank when 0
+    static Celula cel1Branco(Currency v); // "%.1n", blank when 0
+    static Celula celPct(Currency v); // "%g%%"
     static Celula celTexto(const QString &t);
     // The amount a printed cell shows, read back from its text (0 when it is not a number).
     static Currency lido(const Celula &c);
@@ -137,8 +137,8 @@ protected:
     // The "FEM:" line for a FEM amount beside the line's "Total a recolher".
     Celulas linhaFEM(Currency fem, const Celula &totalLinha) const;
     // Total line of a summary or an invoice from the amounts it adds up.
-    LinhaImpressa linhaResumo(const QString &rotulo, const QString &nome, const Totais &t, bool fem,
-                              bool somaNaLinha) const;
+    LinhaImpressa linhaResumo(
+        const QString &rotulo, const QString &nome, const Totais &t, bool fem, bool somaNaLinha) const;
 
     TDM &m_dm;
     ConfigRelatorio m_cfg;
@@ -146,9 +146,9 @@ protected:
     Impressao m_imp;
     bool m_combustivel = false;
     bool m_diferencial = false; // the DIFAL columns are hidden
-    QHash<QString, QString> m_regimes;       // document -> special regimes text
-    QHash<QString, QString> m_regimesLidos;  // document + item -> text, looked up once
-    std::vector<int> m_itensMVA;             // annex item numbers of the MemMVA rows, in its order
+    QHash<QString, QString> m_regimes; // document -> special regimes text
+    QHash<QString, QString> m_regimesLidos; // document + item -> text, looked up once
+    std::vector<int> m_itensMVA; // annex item numbers of the MemMVA rows, in its order
     std::vector<std::unique_ptr<SecaoRelatorio>> m_secoes;
     std::unique_ptr<rep::RelatorioBandas> m_bandas;
 

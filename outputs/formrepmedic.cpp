@@ -17,10 +17,10 @@ db::TableDef definicaoMemMedic()
 {
     db::TableDef def = schema::itensMedic();
     def.name = QStringLiteral("MemMedic");
-    def.fields << db::FieldDef{QStringLiteral("DescricaoNF"), db::FieldType::String, 80, false};
-    for (const char *n : {"ValorCreditoICMS", "FreteProp", "ICMSARecolher", "Soma", "ValorFinal", "ValorICMS", "ValorMR",
-                          "ValorMRRed", "TotalARecolher"})
-        def.fields << db::FieldDef{QLatin1String(n), db::FieldType::Currency, 0, false};
+    def.fields << db::FieldDef {QStringLiteral("DescricaoNF"), db::FieldType::String, 80, false};
+    for (const char *n : {"ValorCreditoICMS", "FreteProp", "ICMSARecolher", "Soma", "ValorFinal", "ValorICMS",
+             "ValorMR", "ValorMRRed", "TotalARecolher"})
+        def.fields << db::FieldDef {QLatin1String(n), db::FieldType::Currency, 0, false};
     def.indexes = {{QStringLiteral("IdNota"), QStringLiteral("IdNota;NroItem"), 0}};
     return def;
 }
@@ -30,15 +30,16 @@ db::TableDef definicaoMemMedic()
 QString descricaoNF(const ItemMedicLido &it)
 {
     const QString &cb = it.codBarra;
-    const bool subItem = cb.size() >= 4 && cb.size() <= 6
-        && (cb.at(1) == QLatin1Char('.') || cb.at(2) == QLatin1Char('.'));
+    const bool subItem
+        = cb.size() >= 4 && cb.size() <= 6 && (cb.at(1) == QLatin1Char('.') || cb.at(2) == QLatin1Char('.'));
     return (subItem ? cb + QLatin1Char(' ') : QString()) + it.lista + QLatin1Char(' ') + it.descricao;
 }
 
 } // namespace
 
 TFormRepMedic::TFormRepMedic(TDM &dm, const ConfigRelatorio &cfg, bool analitica)
-    : RelatorioCalculo(dm, cfg), m_analitica(analitica)
+    : RelatorioCalculo(dm, cfg),
+      m_analitica(analitica)
 {
 }
 
@@ -48,16 +49,16 @@ void TFormRepMedic::preparaNotas(const CalculoLido &c)
 {
     m_imp.medicamento = true;
     m_imp.analitica = m_analitica;
-    m_imp.rotuloAlterna = m_analitica ? QStringLiteral("Clique aqui para Sintética") : QStringLiteral("Clique aqui para Analítica");
+    m_imp.rotuloAlterna
+        = m_analitica ? QStringLiteral("Clique aqui para Sintética") : QStringLiteral("Clique aqui para Analítica");
     m_combustivel = false;
     m_diferencial = c.diferencialAliq;
     if (c.diferencialAliq)
         m_imp.rotuloDIFAL = QStringLiteral("(Dif. Alíquota)");
 
     auto &col = m_imp.colunas;
-    const char *const titulos[NumColunas] = {"#",    "Lote", "", "Descrição", "", "", "Pr Unit", "Qtd", "BC/ST", "Aliq",
-                                             "ICMSTotal", "Aliq", "Créd ICMS", "Destaque ICMS/ST",
-                                             "ICMS/ST a recolher", "", "", "Total a recolher", ""};
+    const char *const titulos[NumColunas] = {"#", "Lote", "", "Descrição", "", "", "Pr Unit", "Qtd", "BC/ST", "Aliq",
+        "ICMSTotal", "Aliq", "Créd ICMS", "Destaque ICMS/ST", "ICMS/ST a recolher", "", "", "Total a recolher", ""};
     for (int k = 0; k < NumColunas; ++k)
         if (k != ColMR && k != ColMRRed)
             col[static_cast<size_t>(k)].titulo = QString::fromUtf8(titulos[k]);
@@ -79,7 +80,7 @@ void TFormRepMedic::preparaNotas(const CalculoLido &c)
     struct Fecha {
         db::MemTable &m;
         ~Fecha() { m.close(); }
-    } fecha{mem};
+    } fecha {mem};
 
     auto set = [&mem](const char *campo, Currency v) { mem.fieldByName(QLatin1String(campo)).setAsCurrency(v); };
     for (const NotaLida &n : c.notas) {
@@ -150,9 +151,10 @@ void TFormRepMedic::preparaNotas(const CalculoLido &c)
         auto cur = [&mem](const char *campo) { return mem.fieldByName(QLatin1String(campo)).asCurrency(); };
         porNota[mem.fieldByName(QStringLiteral("IdNota")).asInteger()].push_back(
             {mem.fieldByName(QStringLiteral("NroItem")).asInteger(), mem.fieldByName(QStringLiteral("Qtd")).asInteger(),
-             mem.fieldByName(QStringLiteral("DescricaoNF")).asString(), mem.fieldByName(QStringLiteral("Lote")).asString(),
-             cur("Soma"), cur("ValorFinal"), cur("DebAliqICMS"), cur("CreditoICMS"), cur("ValorICMS"),
-             cur("ValorCreditoICMS"), cur("ICMSARecolher"), cur("ValorMR"), cur("ValorMRRed"), cur("TotalARecolher")});
+                mem.fieldByName(QStringLiteral("DescricaoNF")).asString(),
+                mem.fieldByName(QStringLiteral("Lote")).asString(), cur("Soma"), cur("ValorFinal"), cur("DebAliqICMS"),
+                cur("CreditoICMS"), cur("ValorICMS"), cur("ValorCreditoICMS"), cur("ICMSARecolher"), cur("ValorMR"),
+                cur("ValorMRRed"), cur("TotalARecolher")});
     }
 
     Conjunto remet, dest, mva;
@@ -179,7 +181,7 @@ void TFormRepMedic::preparaNotas(const CalculoLido &c)
             cs[ColValor] = celTexto(r.descricao);
             if (m_analitica) {
                 cs[ColSoma] = celN(r.soma);
-                cs[ColMVA] = Celula{QString::number(r.qtd), Currency::fromInt(r.qtd)};
+                cs[ColMVA] = Celula {QString::number(r.qtd), Currency::fromInt(r.qtd)};
                 cs[ColAliq] = celPct(r.aliq);
                 cs[ColAliqCred] = celPct(m_diferencial ? r.aliq - r.aliqCred : r.aliqCred);
             }
@@ -222,7 +224,7 @@ void TFormRepMedic::preparaNotas(const CalculoLido &c)
             icmsNota += it.debVlICMS;
         }
         for (Conjunto::Linha *row : {&remet.linha(n.cnpjRemet, n.xRemetente), &dest.linha(n.ieDest, n.xDestinatario),
-                                     &mva.linha(item15, QString())}) {
+                 &mva.linha(item15, QString())}) {
             row->t.valorNF += valor;
             row->t.soma += valor;
             row->t.valorFinal += valor;
@@ -267,14 +269,13 @@ void TFormRepMedic::preparaCodigos(const CalculoLido &c)
     m_imp.codOcorrencia = QStringLiteral("01.069.001=Retenção/recolhimento a menor, 01.069.002=Falta de "
                                          "retenção/recolhimento, 01.069.006=Falta de recolhimento do ICMS retido");
     m_imp.codMercadoria = {QStringLiteral("1114 = MEDIC DE REFERENCIA P/USO HUMANO"),
-                           QStringLiteral("1115 = MEDIC GENERICO OU SIMILAR P/USO HUMANO"),
-                           QStringLiteral("1116 = MEDIC HOSPITALAR"),
-                           QStringLiteral("1118 = OUTROS MEDIC OU PROD FARMAC P/USO HUMANO")};
+        QStringLiteral("1115 = MEDIC GENERICO OU SIMILAR P/USO HUMANO"), QStringLiteral("1116 = MEDIC HOSPITALAR"),
+        QStringLiteral("1118 = OUTROS MEDIC OU PROD FARMAC P/USO HUMANO")};
     m_imp.avisoMultaIsolada = op != 1;
     if (c.grupo == Grupo::MedicamentosMVA) {
         m_imp.baseNegrito = QStringLiteral("ICMS CALCULADO COM BASE NA MVA");
         m_imp.baseLinha = Format(QStringLiteral("Lista Positiva (+): %n%%, Negativa (-): %n%%, Neutra (N/C): %n%%"),
-                                 {m_cfg.listaPositiva.toDouble(), m_cfg.listaNegativa.toDouble(), m_cfg.listaNeutra.toDouble()});
+            {m_cfg.listaPositiva.toDouble(), m_cfg.listaNegativa.toDouble(), m_cfg.listaNeutra.toDouble()});
         if (!c.opInterna)
             m_imp.baseLinha += QStringLiteral(" - MVA Ajustada");
     } else {

@@ -90,9 +90,8 @@ QString textoGeral(Currency v)
 
 QString chaveColuna(Coluna c)
 {
-    static const char *const nomes[NumColunas] = {
-        "Nro",       "SubItem", "Litros",   "Valor",    "IPI",        "Frete", "Soma",    "MVA",   "BC",       "Aliq",
-        "ICMS",      "AliqCred", "Cred",    "Destaque", "ARecolher",  "MR",    "MRRed",   "Total", "ICMSFEM"};
+    static const char *const nomes[NumColunas] = {"Nro", "SubItem", "Litros", "Valor", "IPI", "Frete", "Soma", "MVA",
+        "BC", "Aliq", "ICMS", "AliqCred", "Cred", "Destaque", "ARecolher", "MR", "MRRed", "Total", "ICMSFEM"};
     return QString::fromLatin1(nomes[c]);
 }
 
@@ -107,7 +106,7 @@ QJsonObject celulasJson(const Impressao &imp, const Celulas &cs)
         const Celula &cel = cs[static_cast<size_t>(c)];
         if (cel.texto.isEmpty() && !cel.valor)
             continue;
-        QJsonObject v{{QStringLiteral("texto"), cel.texto}};
+        QJsonObject v {{QStringLiteral("texto"), cel.texto}};
         if (cel.valor)
             v.insert(QStringLiteral("valor"), cel.valor->toPlainString(4));
         o.insert(chaveColuna(static_cast<Coluna>(c)), v);
@@ -117,7 +116,7 @@ QJsonObject celulasJson(const Impressao &imp, const Celulas &cs)
 
 QJsonObject linhaJson(const Impressao &imp, const LinhaImpressa &l)
 {
-    QJsonObject o{{QStringLiteral("colunas"), celulasJson(imp, l.celulas)}};
+    QJsonObject o {{QStringLiteral("colunas"), celulasJson(imp, l.celulas)}};
     if (!l.rotulo.isEmpty())
         o.insert(QStringLiteral("rotulo"), l.rotulo);
     if (!l.nome.isEmpty())
@@ -140,26 +139,24 @@ QJsonObject impressaoParaJson(const Impressao &imp, int paginas)
     o.insert(QStringLiteral("opcaoMR"), imp.opcaoMR);
     o.insert(QStringLiteral("paginas"), paginas);
 
-    QJsonObject cab{{QStringLiteral("unidade"), imp.unidade},     {QStringLiteral("titulo"), imp.titulo},
-                    {QStringLiteral("rotuloDIFAL"), imp.rotuloDIFAL}, {QStringLiteral("data"), imp.data},
-                    {QStringLiteral("masp"), imp.masp},           {QStringLiteral("idCalculo"), imp.idCalculo}};
+    QJsonObject cab {{QStringLiteral("unidade"), imp.unidade}, {QStringLiteral("titulo"), imp.titulo},
+        {QStringLiteral("rotuloDIFAL"), imp.rotuloDIFAL}, {QStringLiteral("data"), imp.data},
+        {QStringLiteral("masp"), imp.masp}, {QStringLiteral("idCalculo"), imp.idCalculo}};
     o.insert(QStringLiteral("cabecalho"), cab);
     QJsonArray colunas;
     for (int c = 0; c < NumColunas; ++c) {
         const ColunaImpressa &col = imp.colunas[static_cast<size_t>(c)];
         if (col.visivel)
-            colunas.append(QJsonObject{{QStringLiteral("chave"), chaveColuna(static_cast<Coluna>(c))},
-                                       {QStringLiteral("titulo"), col.titulo}});
+            colunas.append(QJsonObject {{QStringLiteral("chave"), chaveColuna(static_cast<Coluna>(c))},
+                {QStringLiteral("titulo"), col.titulo}});
     }
     o.insert(QStringLiteral("colunas"), colunas);
 
     QJsonArray notas;
     for (const NotaImpressa &n : imp.notas) {
-        QJsonObject jn{{QStringLiteral("IdNota"), n.idNota},
-                       {QStringLiteral("NroNF"), n.nroNF},
-                       {QStringLiteral("cabecalho"),
-                        QJsonArray{n.textoNF, n.textoFrete, n.textoRem, n.textoDest}},
-                       {QStringLiteral("TotalARecolher"), n.valorARecolher.toPlainString(4)}};
+        QJsonObject jn {{QStringLiteral("IdNota"), n.idNota}, {QStringLiteral("NroNF"), n.nroNF},
+            {QStringLiteral("cabecalho"), QJsonArray {n.textoNF, n.textoFrete, n.textoRem, n.textoDest}},
+            {QStringLiteral("TotalARecolher"), n.valorARecolher.toPlainString(4)}};
         QJsonArray itens;
         for (const LinhaImpressa &l : n.itens)
             itens.append(linhaJson(imp, l));
@@ -174,13 +171,13 @@ QJsonObject impressaoParaJson(const Impressao &imp, int paginas)
         QJsonArray linhas;
         for (const LinhaImpressa &l : r.linhas)
             linhas.append(linhaJson(imp, l));
-        resumos.insert(r.chave, QJsonObject{{QStringLiteral("impresso"), r.visivel},
-                                            {QStringLiteral("linhas"), linhas},
-                                            {QStringLiteral("total"), linhaJson(imp, r.total)}});
+        resumos.insert(r.chave,
+            QJsonObject {{QStringLiteral("impresso"), r.visivel}, {QStringLiteral("linhas"), linhas},
+                {QStringLiteral("total"), linhaJson(imp, r.total)}});
     }
     o.insert(QStringLiteral("resumos"), resumos);
 
-    QJsonObject codigos{{QStringLiteral("impresso"), imp.mostraCodigos}};
+    QJsonObject codigos {{QStringLiteral("impresso"), imp.mostraCodigos}};
     if (imp.mostraCodigos) {
         codigos.insert(QStringLiteral("receita"), imp.codReceita);
         codigos.insert(QStringLiteral("ocorrencia"), imp.codOcorrencia);
@@ -188,7 +185,7 @@ QJsonObject impressaoParaJson(const Impressao &imp, int paginas)
     }
     o.insert(QStringLiteral("codigos"), codigos);
     if (imp.medicamento) {
-        o.insert(QStringLiteral("base"), QJsonArray{imp.baseNegrito, imp.baseLinha});
+        o.insert(QStringLiteral("base"), QJsonArray {imp.baseNegrito, imp.baseLinha});
         o.insert(QStringLiteral("avisoMultaIsolada"), imp.avisoMultaIsolada);
     }
     o.insert(QStringLiteral("rodape"), imp.rodape);

@@ -17,25 +17,25 @@ namespace stb {
 
 // The columns of the item, total and summary lines, left to right.
 enum Coluna {
-    ColNro,       // "#"
-    ColSubItem,   // "SubItem\r\nBrelva" (medicines: the batch)
-    ColLitros,    // fuel calculations only
-    ColValor,     // "Valor Prod" (fuel: "$ Lt/NF"; medicines: the description)
-    ColIPI,       // "Valor IPI" (fuel: "Valor NF")
-    ColFrete,     // "Frete" (fuel: "Frete+IPI")
-    ColSoma,      // "Soma" (medicines: the unit price)
-    ColMVA,       // "MVA" (fuel: "PMPF ou MVA"; medicines: the quantity)
-    ColBC,        // "BC/ST"
-    ColAliq,      // "Aliq"
-    ColICMS,      // "ICMSTotal"
-    ColAliqCred,  // "Aliq" of the credit
-    ColCred,      // "Créd ICMS"
-    ColDestaque,  // "Destaque ICMS/ST"
+    ColNro, // "#"
+    ColSubItem, // "SubItem\r\nBrelva" (medicines: the batch)
+    ColLitros, // fuel calculations only
+    ColValor, // "Valor Prod" (fuel: "$ Lt/NF"; medicines: the description)
+    ColIPI, // "Valor IPI" (fuel: "Valor NF")
+    ColFrete, // "Frete" (fuel: "Frete+IPI")
+    ColSoma, // "Soma" (medicines: the unit price)
+    ColMVA, // "MVA" (fuel: "PMPF ou MVA"; medicines: the quantity)
+    ColBC, // "BC/ST"
+    ColAliq, // "Aliq"
+    ColICMS, // "ICMSTotal"
+    ColAliqCred, // "Aliq" of the credit
+    ColCred, // "Créd ICMS"
+    ColDestaque, // "Destaque ICMS/ST"
     ColARecolher, // "ICMS/ST a recolher"
-    ColMR,        // the MR column
-    ColMRRed,     // the reduced-MR column
-    ColTotal,     // "Total a recolher"
-    ColICMSFEM,   // "ICMS + FEM"
+    ColMR, // the MR column
+    ColMRRed, // the reduced-MR column
+    ColTotal, // "Total a recolher"
+    ColICMSFEM, // "ICMS + FEM"
     NumColunas
 };
 
@@ -51,20 +51,20 @@ using Celulas = std::array<Celula, NumColunas>;
 
 // One printed line with amounts (an item, a "Total da Nota", a summary row).
 struct LinhaImpressa {
-    QString rotulo;               // bold label at the left: "Total da Nota", "Tt Dest", "Brv"
-    QString nome;                 // summary rows: the party, or the annex item
+    QString rotulo; // bold label at the left: "Total da Nota", "Tt Dest", "Brv"
+    QString nome; // summary rows: the party, or the annex item
     Celulas celulas;
-    std::optional<Celulas> fem;   // the "FEM:" line under it
-    QString regimes;              // summary rows: the special regimes of the party
+    std::optional<Celulas> fem; // the "FEM:" line under it
+    QString regimes; // summary rows: the special regimes of the party
 };
 
 struct NotaImpressa {
     int idNota = 0;
     QString nroNF;
     QString textoNF, textoFrete, textoRem, textoDest; // the group header; Rem/Dest empty when not printed
-    Currency valorARecolher;                          // stored as the invoice's TotalARecolher
+    Currency valorARecolher; // stored as the invoice's TotalARecolher
     std::vector<LinhaImpressa> itens;
-    std::optional<LinhaImpressa> total;               // printed for more than one line
+    std::optional<LinhaImpressa> total; // printed for more than one line
 };
 
 struct ResumoImpresso {

@@ -66,9 +66,9 @@ PrecoMedic PrecoMedicamento(bool generico, Currency valor1, Currency valor2, Cur
 
 QString ChaveMVAMedic(const QString &lista, bool opInterna, Currency aliqICMS)
 {
-    const QString parteLista = lista == QLatin1String("Negativa")   ? QStringLiteral("stNeg")
-                               : lista == QLatin1String("Positiva") ? QStringLiteral("stPos")
-                                                                    : QStringLiteral("stNeu");
+    const QString parteLista = lista == QLatin1String("Negativa") ? QStringLiteral("stNeg")
+        : lista == QLatin1String("Positiva")                      ? QStringLiteral("stPos")
+                                                                  : QStringLiteral("stNeu");
     return parteLista + (opInterna ? QStringLiteral("QZ") : QStringLiteral("UF"))
         + (aliqICMS == Currency::fromInt(18) ? QStringLiteral("18") : QStringLiteral("12"));
 }
@@ -86,8 +86,8 @@ void SetTabMedicMesAno(IniFile &ini, const QString &mesAno) { ini.writeString(kS
 
 QString NomeMesMaiusculo(int month)
 {
-    static const char *const nomes[] = {"JANEIRO", "FEVEREIRO", "MARÇO",    "ABRIL",   "MAIO",     "JUNHO",
-                                        "JULHO",   "AGOSTO",    "SETEMBRO", "OUTUBRO", "NOVEMBRO", "DEZEMBRO"};
+    static const char *const nomes[] = {"JANEIRO", "FEVEREIRO", "MARÇO", "ABRIL", "MAIO", "JUNHO", "JULHO", "AGOSTO",
+        "SETEMBRO", "OUTUBRO", "NOVEMBRO", "DEZEMBRO"};
     return month >= 1 && month <= 12 ? QString::fromUtf8(nomes[month - 1]) : QString();
 }
 
@@ -99,7 +99,9 @@ MedicStatus &MedicStatus::instance()
 
 // ===== Medic ====================================================================
 
-Medic::Medic() : m_db(QStringLiteral("Medicamentos"), db::Database::Storage::Memory), m_tab(QStringLiteral("Medic"), &m_db)
+Medic::Medic()
+    : m_db(QStringLiteral("Medicamentos"), db::Database::Storage::Memory),
+      m_tab(QStringLiteral("Medic"), &m_db)
 {
     m_tab.objectName = QStringLiteral("Medic");
     m_tab.definition() = schema::medic();
@@ -181,10 +183,12 @@ Medic::Carga Medic::carregaTexto(const QString &path, const Status &status)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw db::EngineError(db::Err::TableNotFound, QStringLiteral("Não consegui abrir %1 (%2)").arg(path, file.errorString()));
+        throw db::EngineError(
+            db::Err::TableNotFound, QStringLiteral("Não consegui abrir %1 (%2)").arg(path, file.errorString()));
     const QString text = decodifica(file.readAll());
     if (file.error() != QFileDevice::NoError)
-        throw db::EngineError(db::Err::DataDamaged, QStringLiteral("Não consegui ler %1 (%2)").arg(path, file.errorString()));
+        throw db::EngineError(
+            db::Err::DataDamaged, QStringLiteral("Não consegui ler %1 (%2)").arg(path, file.errorString()));
     file.close();
     QStringList lines = text.split(QLatin1Char('\n'));
     if (!lines.isEmpty() && lines.last().isEmpty())
@@ -198,7 +202,7 @@ Medic::Carga Medic::carregaTexto(const QString &path, const Status &status)
     db::Field &codBarra = m_tab.fieldByName(QStringLiteral("CodBarra"));
     db::Field &descricao = m_tab.fieldByName(QStringLiteral("Descricao"));
     db::Field *valor[4] = {&m_tab.fieldByName(QStringLiteral("Valor1")), &m_tab.fieldByName(QStringLiteral("Valor2")),
-                           &m_tab.fieldByName(QStringLiteral("Valor3")), &m_tab.fieldByName(QStringLiteral("Valor4"))};
+        &m_tab.fieldByName(QStringLiteral("Valor3")), &m_tab.fieldByName(QStringLiteral("Valor4"))};
     db::Field &generico = m_tab.fieldByName(QStringLiteral("Generico"));
     db::Field &laboratorio = m_tab.fieldByName(QStringLiteral("Laboratorio"));
     db::Field &lista = m_tab.fieldByName(QStringLiteral("Lista"));
@@ -269,7 +273,8 @@ QString Medic::textoProblemas(const Carga &carga)
     if (carga.problemas.isEmpty())
         return {};
     QStringList shown = carga.problemas.mid(0, kMaxProblemasMostrados);
-    QString text = QStringLiteral("%1 linha(s) da Tabela de Medicamentos foram ignoradas:\r").arg(carga.problemas.size())
+    QString text
+        = QStringLiteral("%1 linha(s) da Tabela de Medicamentos foram ignoradas:\r").arg(carga.problemas.size())
         + shown.join(QLatin1Char('\r'));
     if (carga.problemas.size() > kMaxProblemasMostrados)
         text += QStringLiteral("\r... e mais %1.").arg(carga.problemas.size() - kMaxProblemasMostrados);
@@ -325,7 +330,8 @@ bool Medic::abre(const QString &dataDir, IniFile &ini, const Status &status)
         QFile::remove(texto);
     } catch (const db::EngineError &) {
         // The rows read stay usable for this run; the text table stays for the next.
-        MsgAviso(QStringLiteral("Não consegui atualizar a tabela. Talvez outra estação esteja usando o sistema ST/Brelva!"));
+        MsgAviso(
+            QStringLiteral("Não consegui atualizar a tabela. Talvez outra estação esteja usando o sistema ST/Brelva!"));
         m_aberta = m_tab.isActive() && m_tab.recordCount() > 0;
         return m_aberta;
     }
@@ -357,9 +363,10 @@ void Medic::pesquisa(db::Query &query, const QString &texto, Busca busca)
         condicao = QStringLiteral("ST_LIKECI(DESCRICAO, :TEXTO, '\\')");
         valor = (busca == Busca::Contem ? QStringLiteral("%") : QString()) + word + QLatin1Char('%');
     }
-    query.setSql(QStringLiteral("SELECT ID, CODBARRA, DESCRICAO, VALOR1, VALOR2, VALOR3, VALOR4, GENERICO, LABORATORIO, LISTA "
-                                "FROM MEDIC WHERE ")
-                 + condicao + QStringLiteral(" ORDER BY DESCRICAO"));
+    query.setSql(
+        QStringLiteral("SELECT ID, CODBARRA, DESCRICAO, VALOR1, VALOR2, VALOR3, VALOR4, GENERICO, LABORATORIO, LISTA "
+                       "FROM MEDIC WHERE ")
+        + condicao + QStringLiteral(" ORDER BY DESCRICAO"));
     query.paramByName(QStringLiteral("TEXTO")).setAsString(valor);
     for (const char *f : {"VALOR1", "VALOR2", "VALOR3", "VALOR4"})
         query.fieldSetup(QLatin1String(f)).displayFormat = QStringLiteral(",0.00");
@@ -375,9 +382,8 @@ MedicEscolhido Medic::escolhido(const db::DataSet &ds)
     m.lista = NomeListaMedic(ds.fieldByName(QStringLiteral("LISTA")).asString());
     m.generico = ds.fieldByName(QStringLiteral("GENERICO")).asBoolean();
     const PrecoMedic p = PrecoMedicamento(m.generico, ds.fieldByName(QStringLiteral("VALOR1")).asCurrency(),
-                                          ds.fieldByName(QStringLiteral("VALOR2")).asCurrency(),
-                                          ds.fieldByName(QStringLiteral("VALOR3")).asCurrency(),
-                                          ds.fieldByName(QStringLiteral("VALOR4")).asCurrency());
+        ds.fieldByName(QStringLiteral("VALOR2")).asCurrency(), ds.fieldByName(QStringLiteral("VALOR3")).asCurrency(),
+        ds.fieldByName(QStringLiteral("VALOR4")).asCurrency());
     m.aliqICMS = p.aliqICMS;
     m.preco = p.preco;
     return m;
@@ -385,8 +391,8 @@ MedicEscolhido Medic::escolhido(const db::DataSet &ds)
 
 // ===== installation of a new table ===================================================
 
-bool InstalaTabelaMedic(const QString &novoTxt, const QString &alvo, const QString &mesAno, IniFile &ini,
-                        const Medic::Status &status)
+bool InstalaTabelaMedic(
+    const QString &novoTxt, const QString &alvo, const QString &mesAno, IniFile &ini, const Medic::Status &status)
 {
     const QString dataDir = QFileInfo(alvo).absolutePath();
     const QString anterior = alvo + QStringLiteral(".anterior");
@@ -430,9 +436,10 @@ bool InstalaTabelaMedic(const QString &novoTxt, const QString &alvo, const QStri
     if (!ok) {
         if (lida && carga.linhas == 0)
             MsgAviso(QStringLiteral("A nova Tabela de Medicamentos não tem nenhum medicamento válido.\r")
-                     + Medic::textoProblemas(carga));
+                + Medic::textoProblemas(carga));
         else
-            MsgAviso(QStringLiteral("Não consegui atualizar a tabela. Talvez outra estação esteja usando o sistema ST/Brelva!"));
+            MsgAviso(QStringLiteral(
+                "Não consegui atualizar a tabela. Talvez outra estação esteja usando o sistema ST/Brelva!"));
         SetTabMedicMesAno(ini, chaveAnterior);
         restauraTexto();
         return false;

@@ -52,7 +52,7 @@ PrecoMedic PrecoMedicamento(bool generico, Currency valor1, Currency valor2, Cur
 QString ChaveMVAMedic(const QString &lista, bool opInterna, Currency aliqICMS);
 // The list MVA (percent, 0 when the key is missing) from the given section.
 double MVAListaMedic(IniFile &ini, const QString &lista, bool opInterna, Currency aliqICMS,
-                     const QString &secao = QStringLiteral("MVA.Medic.15.1"));
+    const QString &secao = QStringLiteral("MVA.Medic.15.1"));
 
 // Section "Medicamento", key "TabMedic.txt": the month and year of the table
 // in use ("OUTUBRO/2024"; default "Outubro/2007"), kept in STBrelva2.ini in the
@@ -81,8 +81,8 @@ class Medic {
 public:
     enum class Busca {
         CodBarra, // CODBARRA equal to the text
-        Prefixo,  // the first word begins the description (from the item dialog)
-        Contem,   // the first word anywhere in the description (the chooser's own search)
+        Prefixo, // the first word begins the description (from the item dialog)
+        Contem, // the first word anywhere in the description (the chooser's own search)
     };
 
     // A parsed line of the text table.
@@ -98,7 +98,7 @@ public:
     static QString decodifica(const QByteArray &bytes);
 
     struct Carga {
-        int linhas = 0;       // rows loaded
+        int linhas = 0; // rows loaded
         QStringList problemas; // "Linha N: reason" of the lines skipped
     };
     using Status = std::function<void(const QString &)>;
@@ -151,7 +151,7 @@ private:
 // `alvo` (data folder + TabMedic.txt), writes `mesAno` into the key and
 // rebuilds the snapshot Medic.Tab. On any failure the previous table, snapshot
 // and key stay as they were. The user's messages are shown here.
-bool InstalaTabelaMedic(const QString &novoTxt, const QString &alvo, const QString &mesAno, IniFile &ini,
-                        const Medic::Status &status = {});
+bool InstalaTabelaMedic(
+    const QString &novoTxt, const QString &alvo, const QString &mesAno, IniFile &ini, const Medic::Status &status = {});
 
 } // namespace stb

@@ -70,11 +70,15 @@ QString MedicDownload::hostEfetivo(const QString &host)
 
 QString MedicDownload::nomeArquivo(int mes, int ano)
 {
-    return QStringLiteral("TB_MEDICAMENTO_%1%2.zlb").arg(mes, 2, 10, QLatin1Char('0')).arg(ano, 4, 10, QLatin1Char('0'));
+    return QStringLiteral("TB_MEDICAMENTO_%1%2.zlb")
+        .arg(mes, 2, 10, QLatin1Char('0'))
+        .arg(ano, 4, 10, QLatin1Char('0'));
 }
 
 MedicDownload::MedicDownload(const Config &config, QObject *parent)
-    : QObject(parent), m_config(config), m_nam(new QNetworkAccessManager(this))
+    : QObject(parent),
+      m_config(config),
+      m_nam(new QNetworkAccessManager(this))
 {
     m_nam->setProxy(m_config.proxy);
 }
@@ -211,7 +215,8 @@ MedicDownload::Resultado MedicDownload::extrai(const QString &zlb)
     QTemporaryDir staging(fi.absolutePath() + QStringLiteral("/.extraindo-XXXXXX"));
     TZLBArchive archive;
     if (!staging.isValid() || !archive.open(zlb) || !archive.extractAll(staging.path())) {
-        r.erro = (archive.errorString().isEmpty() ? QStringLiteral("Incapaz de criar a pasta de destino") : archive.errorString())
+        r.erro = (archive.errorString().isEmpty() ? QStringLiteral("Incapaz de criar a pasta de destino")
+                                                  : archive.errorString())
             + kTenteNovamente;
         return r;
     }
@@ -236,8 +241,8 @@ MedicDownload::Resultado MedicDownload::extrai(const QString &zlb)
     return r;
 }
 
-std::optional<NovaTabelaMedic> BuscaTabelaNoServidor(MedicDownload &download, const QDate &hoje,
-                                                     const QString &pastaPrograma)
+std::optional<NovaTabelaMedic> BuscaTabelaNoServidor(
+    MedicDownload &download, const QDate &hoje, const QString &pastaPrograma)
 {
     emit download.status(QStringLiteral("Conectando com o servidor..."));
     const MedicDownload::Busca b = download.procura(hoje);
@@ -264,7 +269,7 @@ std::optional<NovaTabelaMedic> BuscaTabelaNoServidor(MedicDownload &download, co
         MsgAviso(extraido.erro);
         return std::nullopt;
     }
-    return NovaTabelaMedic{extraido.arquivo, mesAno};
+    return NovaTabelaMedic {extraido.arquivo, mesAno};
 }
 
 } // namespace stb

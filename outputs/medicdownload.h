@@ -23,11 +23,11 @@ class MedicDownload : public QObject {
 
 public:
     static constexpr qint64 TamanhoMinimo = 15000; // a smaller reply is not a table
-    static constexpr int Tentativas = 6;          // this month and five before
+    static constexpr int Tentativas = 6; // this month and five before
 
     struct Config {
-        QString host;                                  // "name" or "name:port"
-        QNetworkProxy proxy{QNetworkProxy::NoProxy};
+        QString host; // "name" or "name:port"
+        QNetworkProxy proxy {QNetworkProxy::NoProxy};
         QString pasta = QStringLiteral("/stbrelva/medicamentos/"); // the update folder on the server
         int timeoutMs = 30000;
     };
@@ -49,7 +49,7 @@ public:
     struct Resultado {
         bool ok = false;
         QString arquivo; // the file written
-        QString erro;    // user's message when !ok
+        QString erro; // user's message when !ok
     };
 
     explicit MedicDownload(const Config &config, QObject *parent = nullptr);
@@ -90,7 +90,7 @@ struct NovaTabelaMedic {
     QString texto;
     QString mesAno;
 };
-std::optional<NovaTabelaMedic> BuscaTabelaNoServidor(MedicDownload &download, const QDate &hoje,
-                                                     const QString &pastaPrograma);
+std::optional<NovaTabelaMedic> BuscaTabelaNoServidor(
+    MedicDownload &download, const QDate &hoje, const QString &pastaPrograma);
 
 } // namespace stb

@@ -80,7 +80,7 @@ QString LimpaDescricao(const QString &descricao)
 }
 
 bool GeraPlanilhaNBM(db::DataSet &cest, db::DataSet &nbm, const QString &dataAnexo, const QString &versao,
-                     const QString &path, QString *erro)
+    const QString &path, QString *erro)
 {
     XlsWorkbook book;
     const int negrito = book.addFont({QStringLiteral("Arial"), 10, true});
@@ -100,12 +100,12 @@ bool GeraPlanilhaNBM(db::DataSet &cest, db::DataSet &nbm, const QString &dataAne
             continue;
         book.setText(s1, row, 0, code);
         book.setText(s1, row, 1,
-                     TextoMargens(cest.fieldByName(QStringLiteral("MVA1")), cest.fieldByName(QStringLiteral("MVA2")),
-                                  cest.fieldByName(QStringLiteral("MVA3"))));
+            TextoMargens(cest.fieldByName(QStringLiteral("MVA1")), cest.fieldByName(QStringLiteral("MVA2")),
+                cest.fieldByName(QStringLiteral("MVA3"))));
         book.setText(s1, row, 2,
-                     TextoNotasMargens(cest.fieldByName(QStringLiteral("INFOMVA1")).asString(),
-                                       cest.fieldByName(QStringLiteral("INFOMVA2")).asString(),
-                                       cest.fieldByName(QStringLiteral("INFOMVA3")).asString()));
+            TextoNotasMargens(cest.fieldByName(QStringLiteral("INFOMVA1")).asString(),
+                cest.fieldByName(QStringLiteral("INFOMVA2")).asString(),
+                cest.fieldByName(QStringLiteral("INFOMVA3")).asString()));
         const QString desc = LimpaDescricao(cest.fieldByName(QStringLiteral("DESCRICAO")).asString());
         for (int part = 0; part < 3; ++part) {
             const QString piece = desc.mid(part * XlsWorkbook::MaxText, XlsWorkbook::MaxText);

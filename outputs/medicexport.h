@@ -28,6 +28,6 @@ QString LimpaDescricao(const QString &descricao);
 // "Dados atualizados até <date> (Versão <version>)." in column 4 of each
 // heading row. Rows whose CEST is empty or whose NBM begins with "00" are left out.
 bool GeraPlanilhaNBM(db::DataSet &cest, db::DataSet &nbm, const QString &dataAnexo, const QString &versao,
-                     const QString &path, QString *erro);
+    const QString &path, QString *erro);
 
 } // namespace stb

@@ -65,7 +65,7 @@ private:
     qint64 m_pos = 0;
     bool m_erro = false;
     std::vector<qint64> m_offsets; // by object number - 1; -1 until written
-    std::vector<int> m_paginas;     // page objects
+    std::vector<int> m_paginas; // page objects
     int m_objPaginas = 0, m_objRecursos = 0;
 
     // The page being built: graphics, then one text object.

@@ -169,8 +169,9 @@ QString consultaDialogo(db::Query &qry, Documento tipo, const QString &doc)
         sufixo = (tipo == Documento::CNPJ ? QStringLiteral(", IE ") : QStringLiteral(", CNPJ ")) + outro;
     const QString formato = tipo == Documento::CNPJ ? QStringLiteral("\"%s/%s\", CNPJ %s%s.\rRegime%s Especia%s:\r%s")
                                                     : QStringLiteral("\"%s/%s\", IE %s%s.\rRegime%s Especia%s:\r%s");
-    MsgInformacao(formataS(formato, {nome, uf, doc, sufixo, plural ? QStringLiteral("s") : QString(),
-                                     plural ? QStringLiteral("is") : QStringLiteral("l"), linhas.join(QLatin1Char('\r'))}));
+    MsgInformacao(formataS(formato,
+        {nome, uf, doc, sufixo, plural ? QStringLiteral("s") : QString(),
+            plural ? QStringLiteral("is") : QStringLiteral("l"), linhas.join(QLatin1Char('\r'))}));
     return nome;
 }
 

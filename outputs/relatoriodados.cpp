@@ -33,10 +33,9 @@ void leItens(DataSet &itens, std::vector<ItemLido> &out)
     const Field &nroItem = itens.fieldByName(QStringLiteral("NroItem"));
     const Field &itemBrelva = itens.fieldByName(QStringLiteral("ItemBrelva"));
     const Field &fem = itens.fieldByName(QStringLiteral("FEM"));
-    const char *const nomes[] = {"ValorNF",       "ValorIPI",  "MVA",          "AliqICMS",   "CreditoICMS",
-                                 "ValorCreditoICMS", "PMPF",   "Litros",       "PrecoLitroNF", "FreteProp",
-                                 "Soma",          "ValorFinal", "ValorICMS",   "ICMSaRecolher", "ValorMR",
-                                 "ValorMRRed",    "TotalARecolher", "ValorFEM"};
+    const char *const nomes[] = {"ValorNF", "ValorIPI", "MVA", "AliqICMS", "CreditoICMS", "ValorCreditoICMS", "PMPF",
+        "Litros", "PrecoLitroNF", "FreteProp", "Soma", "ValorFinal", "ValorICMS", "ICMSaRecolher", "ValorMR",
+        "ValorMRRed", "TotalARecolher", "ValorFEM"};
     std::vector<const Field *> campos;
     for (const char *n : nomes)
         campos.push_back(&itens.fieldByName(QLatin1String(n)));
@@ -45,10 +44,9 @@ void leItens(DataSet &itens, std::vector<ItemLido> &out)
         it.nroItem = nroItem.asInteger();
         it.itemBrelva = itemBrelva.asString();
         it.fem = fem.asBoolean();
-        Currency *destinos[] = {&it.valorNF,       &it.valorIPI,  &it.mva,           &it.aliqICMS,  &it.creditoICMS,
-                                &it.valorCreditoICMS, &it.pmpf,   &it.litros,        &it.precoLitroNF, &it.freteProp,
-                                &it.soma,          &it.valorFinal, &it.valorICMS,    &it.icmsARecolher, &it.valorMR,
-                                &it.valorMRRed,    &it.totalARecolher, &it.valorFEM};
+        Currency *destinos[] = {&it.valorNF, &it.valorIPI, &it.mva, &it.aliqICMS, &it.creditoICMS, &it.valorCreditoICMS,
+            &it.pmpf, &it.litros, &it.precoLitroNF, &it.freteProp, &it.soma, &it.valorFinal, &it.valorICMS,
+            &it.icmsARecolher, &it.valorMR, &it.valorMRRed, &it.totalARecolher, &it.valorFEM};
         for (size_t k = 0; k < campos.size(); ++k)
             *destinos[k] = campos[k]->asCurrency();
         out.push_back(std::move(it));

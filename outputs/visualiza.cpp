@@ -51,7 +51,12 @@ namespace {
 class CliqueAlterna : public QObject {
 public:
     CliqueAlterna(QGraphicsView *view, QDialog *dialogo, const QRectF &area, double dpi, bool *clicado)
-        : QObject(dialogo), m_view(view), m_dialogo(dialogo), m_area(area), m_dpi(dpi), m_clicado(clicado)
+        : QObject(dialogo),
+          m_view(view),
+          m_dialogo(dialogo),
+          m_area(area),
+          m_dpi(dpi),
+          m_clicado(clicado)
     {
     }
 
@@ -87,18 +92,18 @@ QString nomeArquivo(RelatorioCalculo &rel, const char *extensao = "pdf")
 }
 
 // Asks where to save, in the user's documents folder by default; empty when cancelled.
-QString escolheArquivo(RelatorioCalculo &rel, QWidget *parent, const QString &titulo, const char *extensao,
-                       const QString &filtro)
+QString escolheArquivo(
+    RelatorioCalculo &rel, QWidget *parent, const QString &titulo, const char *extensao, const QString &filtro)
 {
-    const QString inicial =
-        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(nomeArquivo(rel, extensao));
+    const QString inicial = QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+                                .filePath(nomeArquivo(rel, extensao));
     return QFileDialog::getSaveFileName(parent, titulo, inicial, filtro, nullptr, QFileDialog::DontUseNativeDialog);
 }
 
 void exportaPDF(RelatorioCalculo &rel, QWidget *parent)
 {
-    const QString arquivo =
-        escolheArquivo(rel, parent, QStringLiteral("Exporta para PDF"), "pdf", QStringLiteral("Arquivos PDF (*.pdf)"));
+    const QString arquivo = escolheArquivo(
+        rel, parent, QStringLiteral("Exporta para PDF"), "pdf", QStringLiteral("Arquivos PDF (*.pdf)"));
     if (arquivo.isEmpty())
         return;
     if (!GravaPDF(rel, arquivo))
@@ -107,8 +112,8 @@ void exportaPDF(RelatorioCalculo &rel, QWidget *parent)
 
 void exportaPlanilha(RelatorioCalculo &rel, QWidget *parent)
 {
-    const QString arquivo = escolheArquivo(rel, parent, QStringLiteral("Exporta para planilha"), "xls",
-                                           QStringLiteral("Planilhas (*.xls)"));
+    const QString arquivo = escolheArquivo(
+        rel, parent, QStringLiteral("Exporta para planilha"), "xls", QStringLiteral("Planilhas (*.xls)"));
     QString erro;
     if (!arquivo.isEmpty() && !GravaPlanilhaRelatorio(rel.impressao(), arquivo, &erro))
         MsgErro(erro);
@@ -116,8 +121,8 @@ void exportaPlanilha(RelatorioCalculo &rel, QWidget *parent)
 
 void exportaRTF(RelatorioCalculo &rel, QWidget *parent)
 {
-    const QString arquivo = escolheArquivo(rel, parent, QStringLiteral("Exporta para RTF"), "rtf",
-                                           QStringLiteral("Documentos RTF (*.rtf)"));
+    const QString arquivo = escolheArquivo(
+        rel, parent, QStringLiteral("Exporta para RTF"), "rtf", QStringLiteral("Documentos RTF (*.rtf)"));
     QString erro;
     if (!arquivo.isEmpty() && !GravaRtfRelatorio(rel.impressao(), arquivo, &erro))
         MsgErro(erro);
@@ -127,7 +132,8 @@ void exportaRTF(RelatorioCalculo &rel, QWidget *parent)
 // with it attached; without one, the user is told where the file is.
 void enviaEmail(RelatorioCalculo &rel)
 {
-    const QString pasta = QDir(QStandardPaths::writableLocation(QStandardPaths::TempLocation)).filePath(QStringLiteral("STBrelva"));
+    const QString pasta
+        = QDir(QStandardPaths::writableLocation(QStandardPaths::TempLocation)).filePath(QStringLiteral("STBrelva"));
     QDir().mkpath(pasta);
     const QString arquivo = QDir(pasta).filePath(nomeArquivo(rel));
     if (!GravaPDF(rel, arquivo)) {
@@ -135,9 +141,11 @@ void enviaEmail(RelatorioCalculo &rel)
         return;
     }
     const QString assunto = QStringLiteral("Memória de Cálculo %1").arg(rel.impressao().idCalculo);
-    if (QProcess::startDetached(QStringLiteral("xdg-email"), {QStringLiteral("--subject"), assunto, QStringLiteral("--attach"), arquivo}))
+    if (QProcess::startDetached(
+            QStringLiteral("xdg-email"), {QStringLiteral("--subject"), assunto, QStringLiteral("--attach"), arquivo}))
         return;
-    MsgInformacao(QStringLiteral("A memória de cálculo foi gravada em \"%1\".\rAnexe este arquivo à sua mensagem.").arg(arquivo));
+    MsgInformacao(
+        QStringLiteral("A memória de cálculo foi gravada em \"%1\".\rAnexe este arquivo à sua mensagem.").arg(arquivo));
 }
 
 } // namespace
@@ -159,26 +167,29 @@ bool Visualiza(RelatorioCalculo &rel, const OpcoesVisualizacao &opcoes, QWidget 
     if (QToolBar *barra = dlg.findChild<QToolBar *>()) {
         barra->addSeparator();
         if (opcoes.pdf) {
-            QAction *a = barra->addAction(dlg.style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Exporta PDF"));
+            QAction *a = barra->addAction(
+                dlg.style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Exporta PDF"));
             a->setObjectName(QStringLiteral("AcaoExportaPDF"));
             a->setToolTip(QStringLiteral("Grava a memória de cálculo em um arquivo PDF"));
             QObject::connect(a, &QAction::triggered, &dlg, [&rel, &dlg] { exportaPDF(rel, &dlg); });
         }
         if (opcoes.xls) {
-            QAction *a = barra->addAction(dlg.style()->standardIcon(QStyle::SP_FileDialogDetailedView),
-                                          QStringLiteral("Exporta planilha"));
+            QAction *a = barra->addAction(
+                dlg.style()->standardIcon(QStyle::SP_FileDialogDetailedView), QStringLiteral("Exporta planilha"));
             a->setObjectName(QStringLiteral("AcaoExportaXLS"));
             a->setToolTip(QStringLiteral("Grava a memória de cálculo em uma planilha (.xls)"));
             QObject::connect(a, &QAction::triggered, &dlg, [&rel, &dlg] { exportaPlanilha(rel, &dlg); });
         }
         if (opcoes.rtf) {
-            QAction *a = barra->addAction(dlg.style()->standardIcon(QStyle::SP_FileIcon), QStringLiteral("Exporta RTF"));
+            QAction *a
+                = barra->addAction(dlg.style()->standardIcon(QStyle::SP_FileIcon), QStringLiteral("Exporta RTF"));
             a->setObjectName(QStringLiteral("AcaoExportaRTF"));
             a->setToolTip(QStringLiteral("Grava a memória de cálculo em um documento RTF"));
             QObject::connect(a, &QAction::triggered, &dlg, [&rel, &dlg] { exportaRTF(rel, &dlg); });
         }
         if (opcoes.email) {
-            QAction *a = barra->addAction(dlg.style()->standardIcon(QStyle::SP_FileLinkIcon), QStringLiteral("Envia por e-mail"));
+            QAction *a = barra->addAction(
+                dlg.style()->standardIcon(QStyle::SP_FileLinkIcon), QStringLiteral("Envia por e-mail"));
             a->setObjectName(QStringLiteral("AcaoEnviaEmail"));
             a->setToolTip(QStringLiteral("Envia a memória de cálculo em PDF por e-mail"));
             QObject::connect(a, &QAction::triggered, &dlg, [&rel] { enviaEmail(rel); });
@@ -195,8 +206,13 @@ bool Visualiza(RelatorioCalculo &rel, const OpcoesVisualizacao &opcoes, QWidget 
     return clicado;
 }
 
-ImpressaoCalculo::ImpressaoCalculo(TDM &dm, const ConfigRelatorio &cfg, const OpcoesVisualizacao &opcoes, QWidget *parent)
-    : QObject(parent), m_dm(dm), m_cfg(cfg), m_opcoes(opcoes), m_parent(parent)
+ImpressaoCalculo::ImpressaoCalculo(
+    TDM &dm, const ConfigRelatorio &cfg, const OpcoesVisualizacao &opcoes, QWidget *parent)
+    : QObject(parent),
+      m_dm(dm),
+      m_cfg(cfg),
+      m_opcoes(opcoes),
+      m_parent(parent)
 {
 }
 

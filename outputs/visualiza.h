@@ -48,7 +48,7 @@ public:
 
 signals:
     void preparando(); // a preparation starts
-    void preparado();  // it ended (also by a failure)
+    void preparado(); // it ended (also by a failure)
 
 private:
     TDM &m_dm;

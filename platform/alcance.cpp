@@ -6,7 +6,9 @@
 namespace stb {
 
 TesteAlcance::TesteAlcance(const QString &host, quint16 porta, int limiteMs, QObject *parent)
-    : QObject(parent), m_socket(new QTcpSocket(this)), m_limite(new QTimer(this))
+    : QObject(parent),
+      m_socket(new QTcpSocket(this)),
+      m_limite(new QTimer(this))
 {
     m_limite->setSingleShot(true);
     connect(m_limite, &QTimer::timeout, this, [this] { conclui(false); });

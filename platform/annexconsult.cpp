@@ -53,7 +53,7 @@ qint64 OpenAnnexConsult(const QString &appDir)
     QString dir = QDir::toNativeSeparators(appDir);
     if (!dir.isEmpty() && !dir.endsWith(QDir::separator()))
         dir += QDir::separator();
-    const QStringList args{QStringLiteral("/minimize"), QStringLiteral("/AppDir:\"%1\"").arg(dir)};
+    const QStringList args {QStringLiteral("/minimize"), QStringLiteral("/AppDir:\"%1\"").arg(dir)};
     if (!QProcess::startDetached(exe, args))
         return 0;
     QDeadlineTimer deadline(kStartTimeoutMs);

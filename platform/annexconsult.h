@@ -11,10 +11,11 @@
 namespace stb::annex {
 
 // Messages exchanged with the annex program.
-constexpr int MsgPedido = WinMsg::WM_USER + 1;   // to the program: consultation (w 0, l kind) or choice (w caller, l request window)
+constexpr int MsgPedido
+    = WinMsg::WM_USER + 1; // to the program: consultation (w 0, l kind) or choice (w caller, l request window)
 constexpr int MsgResposta = WinMsg::WM_USER + 2; // to the calling dialog: the request window holds the answer
-constexpr int MsgFecha = WinMsg::WM_USER + 3;    // to the program: close
-constexpr int MsgFrente = WinMsg::WM_USER + 10;  // to the calling dialog, right after a choice request
+constexpr int MsgFecha = WinMsg::WM_USER + 3; // to the program: close
+constexpr int MsgFrente = WinMsg::WM_USER + 10; // to the calling dialog, right after a choice request
 
 // Consultation kinds of MsgPedido with w = 0.
 enum Consulta {

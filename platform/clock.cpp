@@ -26,7 +26,7 @@ QDate Clock::today() { return now().date(); }
 
 void Clock::setFixed(const QDateTime &moment)
 {
-    g_fixed = FixedClock{moment, {}};
+    g_fixed = FixedClock {moment, {}};
     g_fixed->elapsed.start();
 }
 

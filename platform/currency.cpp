@@ -41,10 +41,7 @@ std::int64_t roundScaled(Extended scaled)
 
 } // namespace
 
-Currency Currency::fromExtended(Extended units)
-{
-    return fromRaw(roundScaled(units * static_cast<Extended>(Scale)));
-}
+Currency Currency::fromExtended(Extended units) { return fromRaw(roundScaled(units * static_cast<Extended>(Scale))); }
 
 Currency Currency::operator+(Currency o) const
 {
@@ -62,10 +59,7 @@ Currency Currency::operator-(Currency o) const
     return fromRaw(r);
 }
 
-Currency Currency::operator-() const
-{
-    return m_raw == INT64_MIN ? fromRaw(saturated(true)) : fromRaw(-m_raw);
-}
+Currency Currency::operator-() const { return m_raw == INT64_MIN ? fromRaw(saturated(true)) : fromRaw(-m_raw); }
 
 Currency Currency::operator*(Currency o) const
 {
@@ -81,10 +75,7 @@ Currency Currency::operator/(Currency o) const
     return fromExtended(q);
 }
 
-Currency Currency::operator*(Extended f) const
-{
-    return fromRaw(roundScaled(static_cast<Extended>(m_raw) * f));
-}
+Currency Currency::operator*(Extended f) const { return fromRaw(roundScaled(static_cast<Extended>(m_raw) * f)); }
 
 Currency Currency::operator/(Extended d) const
 {
@@ -206,9 +197,11 @@ std::optional<Currency> Currency::parsePlain(const QString &text)
         ++fracDigits;
     }
     std::uint64_t mag;
-    if (__builtin_mul_overflow(units, static_cast<std::uint64_t>(Scale), &mag) || __builtin_add_overflow(mag, frac, &mag))
+    if (__builtin_mul_overflow(units, static_cast<std::uint64_t>(Scale), &mag)
+        || __builtin_add_overflow(mag, frac, &mag))
         return std::nullopt;
-    const std::uint64_t limit = negative ? (static_cast<std::uint64_t>(INT64_MAX) + 1) : static_cast<std::uint64_t>(INT64_MAX);
+    const std::uint64_t limit
+        = negative ? (static_cast<std::uint64_t>(INT64_MAX) + 1) : static_cast<std::uint64_t>(INT64_MAX);
     if (mag > limit)
         return std::nullopt;
     if (negative)

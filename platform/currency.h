@@ -22,7 +22,7 @@ using Extended = long double;
 // (Linux, and MinGW on Windows) give long double that precision. A compiler
 // whose long double is a plain double (MSVC, ARM64) would round differently.
 static_assert(std::numeric_limits<long double>::digits >= 64,
-              "Currency arithmetic needs the 64-bit mantissa of x87 extended precision");
+    "Currency arithmetic needs the 64-bit mantissa of x87 extended precision");
 
 class Currency {
 public:
@@ -31,7 +31,12 @@ public:
     constexpr Currency() = default;
 
     // From a raw count of ten-thousandths.
-    static constexpr Currency fromRaw(std::int64_t raw) { Currency c; c.m_raw = raw; return c; }
+    static constexpr Currency fromRaw(std::int64_t raw)
+    {
+        Currency c;
+        c.m_raw = raw;
+        return c;
+    }
     // From whole units (exact).
     static constexpr Currency fromInt(std::int64_t units) { return fromRaw(units * Scale); }
     // From an extended value in currency units: nearest ten-thousandth, ties to even;
@@ -56,9 +61,9 @@ public:
 
     // Extended-precision product / quotient, rounded to the ten-thousandth (ties to even).
     Currency operator*(Currency o) const;
-    Currency operator/(Currency o) const;   // division by zero gives 0
-    Currency operator*(Extended f) const;   // this × f
-    Currency operator/(Extended d) const;   // this / d (division by zero gives 0)
+    Currency operator/(Currency o) const; // division by zero gives 0
+    Currency operator*(Extended f) const; // this × f
+    Currency operator/(Extended d) const; // this / d (division by zero gives 0)
 
     constexpr auto operator<=>(const Currency &) const = default;
 

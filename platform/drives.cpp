@@ -65,9 +65,8 @@ DriveType driveTypeOf(const QString &path)
     if (!si.isValid())
         return DriveType::Fixed;
     const QByteArray fs = si.fileSystemType().toLower();
-    static const char *const remote[] = {"nfs", "nfs4", "cifs", "smb3", "smbfs", "fuse.sshfs", "sshfs", "9p",
-                                         "davfs", "fuse.davfs", "afs", "ceph", "glusterfs", "fuse.glusterfs",
-                                         "lustre", "fuse.rclone"};
+    static const char *const remote[] = {"nfs", "nfs4", "cifs", "smb3", "smbfs", "fuse.sshfs", "sshfs", "9p", "davfs",
+        "fuse.davfs", "afs", "ceph", "glusterfs", "fuse.glusterfs", "lustre", "fuse.rclone"};
     for (const char *r : remote)
         if (fs == r)
             return DriveType::Remote;

@@ -97,7 +97,8 @@ bool copyFileReplacing(const QString &from, const QString &to, QString *error)
 QStringList findCopyLeftovers(const QString &dir)
 {
     QStringList out;
-    for (const QFileInfo &fi : QDir(dir).entryInfoList({QStringLiteral("*") + QLatin1String(kLeftoverSuffix)}, QDir::Files))
+    for (const QFileInfo &fi :
+        QDir(dir).entryInfoList({QStringLiteral("*") + QLatin1String(kLeftoverSuffix)}, QDir::Files))
         out << fi.absoluteFilePath();
     return out;
 }

@@ -172,10 +172,7 @@ QString nonFiniteText(Extended value)
     return value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
 }
 
-QString latin1(const QByteArray &a)
-{
-    return QString::fromLatin1(a);
-}
+QString latin1(const QByteArray &a) { return QString::fromLatin1(a); }
 
 // Integer digits with the thousands separator every three digits.
 QString grouped(const QByteArray &intDigits)
@@ -273,7 +270,7 @@ QString applySection(const QString &section, Decimal value, bool *shownZero)
         if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
             const qsizetype close = section.indexOf(c, i + 1);
             const qsizetype stop = close < 0 ? section.size() : close;
-            tokens.append(Token{Token::Literal, section.mid(i + 1, stop - i - 1)});
+            tokens.append(Token {Token::Literal, section.mid(i + 1, stop - i - 1)});
             i = stop;
         } else if (c == QLatin1Char('0') || c == QLatin1Char('#')) {
             const bool zero = c == QLatin1Char('0');
@@ -286,16 +283,16 @@ QString applySection(const QString &section, Decimal value, bool *shownZero)
                     lastDecZero = decCount;
                 ++decCount;
             }
-            tokens.append(Token{zero ? Token::Zero : Token::Hash, {}});
+            tokens.append(Token {zero ? Token::Zero : Token::Hash, {}});
         } else if (c == QLatin1Char('.')) {
             if (!seenPoint)
-                tokens.append(Token{Token::Point, {}});
+                tokens.append(Token {Token::Point, {}});
             seenPoint = true;
         } else if (c == QLatin1Char(',')) {
             if (!seenPoint)
                 thousands = true;
         } else {
-            tokens.append(Token{Token::Literal, QString(c)});
+            tokens.append(Token {Token::Literal, QString(c)});
         }
     }
 
@@ -470,10 +467,7 @@ QString FormatFloat(const QString &format, Extended value)
     return formatDecimal(format, decimalFromExtended(value));
 }
 
-QString FormatCurr(const QString &format, Currency value)
-{
-    return formatDecimal(format, decimalFromCurrency(value));
-}
+QString FormatCurr(const QString &format, Currency value) { return formatDecimal(format, decimalFromCurrency(value)); }
 
 QString Format(const QString &format, const QVariantList &args)
 {
@@ -564,7 +558,7 @@ QString Format(const QString &format, const QVariantList &args)
                 digits.prepend(QString(precision - digits.size(), QLatin1Char('0')));
             text = negative ? QLatin1Char('-') + digits : digits;
         } else if (type == QLatin1Char('f') || type == QLatin1Char('n') || type == QLatin1Char('m')
-                   || type == QLatin1Char('g')) {
+            || type == QLatin1Char('g')) {
             if (!isNonFinite(arg, &text)) {
                 const Decimal d = decimalFromVariant(arg);
                 if (type == QLatin1Char('g')) {
@@ -576,8 +570,8 @@ QString Format(const QString &format, const QVariantList &args)
                     shown.roundToDecimals(decimals);
                     const bool negative = d.negative && !shown.isZero();
                     if (type == QLatin1Char('m'))
-                        text = (negative ? QStringLiteral("-") : QString())
-                               + formatSettings().currencyString + QLatin1Char(' ') + body;
+                        text = (negative ? QStringLiteral("-") : QString()) + formatSettings().currencyString
+                            + QLatin1Char(' ') + body;
                     else
                         text = negative ? QLatin1Char('-') + body : body;
                 }
@@ -621,10 +615,7 @@ QString FloatToStrRoundTrip(double value)
     return generalText(decimalFromDouble(value), 17);
 }
 
-QString CurrToStr(Currency value)
-{
-    return generalText(decimalFromCurrency(value), 19);
-}
+QString CurrToStr(Currency value) { return generalText(decimalFromCurrency(value), 19); }
 
 namespace {
 

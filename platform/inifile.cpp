@@ -33,20 +33,14 @@ namespace {
 struct Line {
     enum Kind { Other, Section, Key };
     Kind kind = Other;
-    QString text;  // the line exactly as in the file
-    QString name;  // section name or key, trimmed
+    QString text; // the line exactly as in the file
+    QString name; // section name or key, trimmed
     QString value; // key value, trimmed and unquoted
 };
 
-bool sameName(const QString &a, const QString &b)
-{
-    return a.compare(b, Qt::CaseInsensitive) == 0;
-}
+bool sameName(const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
-bool isQuote(QChar c)
-{
-    return c == QLatin1Char('"') || c == QLatin1Char('\'');
-}
+bool isQuote(QChar c) { return c == QLatin1Char('"') || c == QLatin1Char('\''); }
 
 // A value wholly enclosed in matching quotes loses them when read.
 QString unquote(const QString &value)
@@ -143,8 +137,7 @@ public:
     }
 
     // Calls f(index, line) for each key line of the sections named `section`.
-    template<typename F>
-    void forEachKey(const QString &section, F f) const
+    template<typename F> void forEachKey(const QString &section, F f) const
     {
         bool inside = false;
         for (qsizetype i = 0; i < lines.size(); ++i) {
@@ -262,10 +255,38 @@ QString decodeWindows1252(QByteArrayView bytes)
 {
     // 0x80..0x9F differ from Latin-1; the five unassigned bytes map to themselves.
     static const char16_t high[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-        0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+        0x20AC,
+        0x0081,
+        0x201A,
+        0x0192,
+        0x201E,
+        0x2026,
+        0x2020,
+        0x2021,
+        0x02C6,
+        0x2030,
+        0x0160,
+        0x2039,
+        0x0152,
+        0x008D,
+        0x017D,
+        0x008F,
+        0x0090,
+        0x2018,
+        0x2019,
+        0x201C,
+        0x201D,
+        0x2022,
+        0x2013,
+        0x2014,
+        0x02DC,
+        0x2122,
+        0x0161,
+        0x203A,
+        0x0153,
+        0x009D,
+        0x017E,
+        0x0178,
     };
     QString s(bytes.size(), Qt::Uninitialized);
     QChar *out = s.data();
@@ -347,8 +368,8 @@ Snapshot readSnapshot(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return snap;
-    // The stamp is taken before reading, so a change during the read shows
-    // as a different stamp next time.
+        // The stamp is taken before reading, so a change during the read shows
+        // as a different stamp next time.
 #ifdef Q_OS_UNIX
     struct stat st;
     if (::fstat(file.handle(), &st) == 0)
@@ -378,16 +399,14 @@ public:
         struct flock fl = {};
         fl.l_type = F_WRLCK;
         fl.l_whence = SEEK_SET; // start 0, length 0: the whole file
-        while ((rc = ::fcntl(m_fd, F_OFD_SETLKW, &fl)) == -1 && errno == EINTR) {
-        }
+        while ((rc = ::fcntl(m_fd, F_OFD_SETLKW, &fl)) == -1 && errno == EINTR) {}
         if (rc == 0 || errno != EINVAL) {
             m_locked = rc == 0;
             return;
         }
         // Kernel without open-file-description locks: fall back to flock.
 #endif
-        while ((rc = ::flock(m_fd, LOCK_EX)) == -1 && errno == EINTR) {
-        }
+        while ((rc = ::flock(m_fd, LOCK_EX)) == -1 && errno == EINTR) {}
         m_locked = rc == 0;
 #else
         m_lock.setStaleLockTime(30000);
@@ -441,7 +460,8 @@ std::optional<int> parseInteger(const QString &text)
         return std::nullopt;
     for (const QChar c : t) {
         const bool digit = c >= QLatin1Char('0') && c <= QLatin1Char('9');
-        const bool hex = (c >= QLatin1Char('a') && c <= QLatin1Char('f')) || (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
+        const bool hex
+            = (c >= QLatin1Char('a') && c <= QLatin1Char('f')) || (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
         if (!digit && !(base == 16 && hex))
             return std::nullopt;
     }
@@ -477,14 +497,13 @@ std::optional<double> parseFloat(QString text)
 bool validSection(const QString &s)
 {
     return !s.isEmpty() && !s.contains(QLatin1Char(']')) && !s.contains(QLatin1Char('\n'))
-           && !s.contains(QLatin1Char('\r'));
+        && !s.contains(QLatin1Char('\r'));
 }
 
 bool validKey(const QString &k)
 {
     return !k.isEmpty() && !k.contains(QLatin1Char('=')) && !k.contains(QLatin1Char('\n'))
-           && !k.contains(QLatin1Char('\r')) && !k.startsWith(QLatin1Char('['))
-           && !k.startsWith(QLatin1Char(';'));
+        && !k.contains(QLatin1Char('\r')) && !k.startsWith(QLatin1Char('[')) && !k.startsWith(QLatin1Char(';'));
 }
 
 // A file changed less than this long before it was read may change again
@@ -559,8 +578,7 @@ struct IniFile::Impl {
     }
 };
 
-IniFile::IniFile(const QString &path)
-    : d(std::make_unique<Impl>())
+IniFile::IniFile(const QString &path) : d(std::make_unique<Impl>())
 {
     d->path = path;
     const QFileInfo fi(path);
@@ -569,10 +587,7 @@ IniFile::IniFile(const QString &path)
 
 IniFile::~IniFile() = default;
 
-QString IniFile::fileName() const
-{
-    return d->path;
-}
+QString IniFile::fileName() const { return d->path; }
 
 QString IniFile::readString(const QString &section, const QString &key, const QString &def) const
 {

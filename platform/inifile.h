@@ -45,7 +45,7 @@ public:
 
     bool sectionExists(const QString &section) const;
     bool valueExists(const QString &section, const QString &key) const;
-    QStringList readSections() const;                     // in file order
+    QStringList readSections() const; // in file order
     QStringList readSection(const QString &section) const; // key names, in file order
     bool eraseSection(const QString &section);
     bool deleteKey(const QString &section, const QString &key);

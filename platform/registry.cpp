@@ -62,7 +62,8 @@ QString Registry::fileName(Root root)
             return g_override[slot(root)];
     }
     const QByteArray dir = qgetenv("STB_REGISTRY_DIR");
-    const QString folder = dir.isEmpty() ? defaultFolder(root) + QStringLiteral("/Orvant") : QString::fromLocal8Bit(dir);
+    const QString folder
+        = dir.isEmpty() ? defaultFolder(root) + QStringLiteral("/Orvant") : QString::fromLocal8Bit(dir);
     return QDir(folder).filePath(QString::fromLatin1(kFileNames[slot(root)]));
 }
 

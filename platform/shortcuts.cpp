@@ -28,19 +28,21 @@ QString shortcutFile(const QString &folder, const QString &name)
 }
 
 bool writeShortcut(const QString &folder, const QString &name, const QString &target, const QStringList &args,
-                   const QString &workingDir)
+    const QString &workingDir)
 {
     if (!QDir().mkpath(folder))
         return false;
     const QString file = shortcutFile(folder, name);
     QString title = QFileInfo(file).completeBaseName();
     QString text = QStringLiteral("[Desktop Entry]\n");
-    const bool program = QFileInfo(target).isExecutable() && !target.endsWith(QLatin1String(".html"), Qt::CaseInsensitive);
+    const bool program
+        = QFileInfo(target).isExecutable() && !target.endsWith(QLatin1String(".html"), Qt::CaseInsensitive);
     if (program) {
-        QStringList exec{quoteArg(target)};
+        QStringList exec {quoteArg(target)};
         for (const QString &a : args)
             exec << quoteArg(a);
-        text += QStringLiteral("Type=Application\nName=%1\nExec=%2\nTerminal=false\n").arg(title, exec.join(QLatin1Char(' ')));
+        text += QStringLiteral("Type=Application\nName=%1\nExec=%2\nTerminal=false\n")
+                    .arg(title, exec.join(QLatin1Char(' ')));
         if (!workingDir.isEmpty())
             text += QStringLiteral("Path=%1\n").arg(workingDir);
     } else {
@@ -62,6 +64,9 @@ bool removeShortcut(const QString &folder, const QString &name)
     return !QFileInfo::exists(file) || QFile::remove(file);
 }
 
-bool shortcutExists(const QString &folder, const QString &name) { return QFileInfo::exists(shortcutFile(folder, name)); }
+bool shortcutExists(const QString &folder, const QString &name)
+{
+    return QFileInfo::exists(shortcutFile(folder, name));
+}
 
 } // namespace stb

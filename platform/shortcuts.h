@@ -11,7 +11,7 @@ namespace stb {
 // Writes the shortcut `name` into `folder` (created when missing) for a
 // program (with arguments) or a document. False when it cannot be written.
 bool writeShortcut(const QString &folder, const QString &name, const QString &target, const QStringList &args = {},
-                   const QString &workingDir = {});
+    const QString &workingDir = {});
 // Removes the shortcut `name` from `folder`; true when it is not there afterwards.
 bool removeShortcut(const QString &folder, const QString &name);
 bool shortcutExists(const QString &folder, const QString &name);

@@ -13,7 +13,7 @@
 namespace stb {
 
 namespace {
-std::atomic<int> g_counter{0};
+std::atomic<int> g_counter {0};
 constexpr int kReplyTimeoutMs = 3000;
 
 // The windows of this process, by handle.

@@ -8,8 +8,8 @@ namespace stb {
 namespace {
 
 constexpr quint16 kCurrencyFormat = 164; // first number format id of a workbook's own
-constexpr quint16 kPercentFormat = 10;   // built-in "0.00%"
-constexpr int kStyleXfs = 15;            // XF 0..14 are styles, 15 the default cell format
+constexpr quint16 kPercentFormat = 10; // built-in "0.00%"
+constexpr int kStyleXfs = 15; // XF 0..14 are styles, 15 the default cell format
 
 class Out {
 public:
@@ -101,7 +101,7 @@ QByteArray xf(quint16 fontIndex, quint16 format, bool style)
     r.u16(fontIndex);
     r.u16(format);
     r.u16(style ? 0xFFF5 : 0x0001); // style: locked, style, no parent; cell: locked, parent 0
-    r.u8(0x20);                     // bottom aligned
+    r.u8(0x20); // bottom aligned
     r.u8(0);
     r.u8(0);
     r.u8(style ? 0xF4 : 0xFC); // cell: its own number format, font and the rest
@@ -112,7 +112,7 @@ QByteArray xf(quint16 fontIndex, quint16 format, bool style)
 
 } // namespace
 
-XlsWorkbook::XlsWorkbook() { m_fonts.append(Font{}); }
+XlsWorkbook::XlsWorkbook() { m_fonts.append(Font {}); }
 
 int XlsWorkbook::addFont(const Font &f)
 {
@@ -131,7 +131,7 @@ int XlsWorkbook::addSheet(const QString &name)
     for (const Sheet &s : std::as_const(m_sheets))
         if (s.name.compare(name, Qt::CaseInsensitive) == 0)
             return -1;
-    m_sheets.append(Sheet{name, {}, {}});
+    m_sheets.append(Sheet {name, {}, {}});
     return static_cast<int>(m_sheets.size()) - 1;
 }
 
@@ -147,22 +147,22 @@ bool XlsWorkbook::put(int sheet, int row, int col, Cell cell)
 
 bool XlsWorkbook::setText(int sheet, int row, int col, const QString &text, int font)
 {
-    return put(sheet, row, col, Cell{Kind::Text, text.left(MaxText), 0, font});
+    return put(sheet, row, col, Cell {Kind::Text, text.left(MaxText), 0, font});
 }
 
 bool XlsWorkbook::setNumber(int sheet, int row, int col, double value, int font)
 {
-    return put(sheet, row, col, Cell{Kind::Number, {}, value, font});
+    return put(sheet, row, col, Cell {Kind::Number, {}, value, font});
 }
 
 bool XlsWorkbook::setCurrency(int sheet, int row, int col, double value, int font)
 {
-    return put(sheet, row, col, Cell{Kind::Currency, {}, value, font});
+    return put(sheet, row, col, Cell {Kind::Currency, {}, value, font});
 }
 
 bool XlsWorkbook::setPercent(int sheet, int row, int col, double percent, int font)
 {
-    return put(sheet, row, col, Cell{Kind::Percent, {}, percent / 100.0, font});
+    return put(sheet, row, col, Cell {Kind::Percent, {}, percent / 100.0, font});
 }
 
 void XlsWorkbook::setColumnWidth(int sheet, int col, int chars)
@@ -213,10 +213,10 @@ QByteArray XlsWorkbook::workbookStream() const
         record(g, 0x00E0, xf(0, 0, true));
     record(g, 0x00E0, xf(0, 0, false));
     for (int f = 0; f < m_fonts.size(); ++f) {
-        record(g, 0x00E0, xf(fontIndex(f), 0, false));                // text
-        record(g, 0x00E0, xf(fontIndex(f), 0, false));                // number (General)
-        record(g, 0x00E0, xf(fontIndex(f), kCurrencyFormat, false));  // currency
-        record(g, 0x00E0, xf(fontIndex(f), kPercentFormat, false));   // percent
+        record(g, 0x00E0, xf(fontIndex(f), 0, false)); // text
+        record(g, 0x00E0, xf(fontIndex(f), 0, false)); // number (General)
+        record(g, 0x00E0, xf(fontIndex(f), kCurrencyFormat, false)); // currency
+        record(g, 0x00E0, xf(fontIndex(f), kPercentFormat, false)); // percent
     }
     {
         Out r;

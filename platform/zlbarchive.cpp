@@ -64,7 +64,7 @@ bool crcOf(QIODevice &file, qint64 length, int block, quint32 &crc)
             return false;
         for (qint64 at = 0; at < got; at += block)
             c = crc32(c, reinterpret_cast<const Bytef *>(buf.constData() + at),
-                      static_cast<uInt>(std::min<qint64>(block, got - at)));
+                static_cast<uInt>(std::min<qint64>(block, got - at)));
         left -= got;
     }
     crc = static_cast<quint32>(c);
@@ -142,7 +142,7 @@ bool TZLBArchive::readDirectory(QIODevice &file, quint32 n, quint32 dirOffset, b
             return false;
     } else {
         // Inflated in steps, so the buffer grows only with what the stream yields.
-        z_stream zs{};
+        z_stream zs {};
         if (inflateInit(&zs) != Z_OK)
             return false;
         qint64 inLeft = dataEnd - dirOffset;
@@ -225,7 +225,7 @@ bool TZLBArchive::copyEntry(int index, QIODevice &in, QIODevice &out, qint64 &do
         }
         return true;
     }
-    z_stream zs{};
+    z_stream zs {};
     if (inflateInit(&zs) != Z_OK)
         return fail(corrupt);
     // Compressed bytes are read in larger steps; the output still goes in
@@ -504,7 +504,7 @@ bool ZLBWriter::addStream(QIODevice &in, const QString &name, const QString &fol
             total += got;
         }
     } else {
-        z_stream zs{};
+        z_stream zs {};
         if (deflateInit(&zs, Z_DEFAULT_COMPRESSION) != Z_OK)
             return fail(QStringLiteral("Falha do compressor"));
         QByteArray out(64 * 1024, Qt::Uninitialized);
@@ -565,7 +565,7 @@ bool ZLBWriter::finish()
         uLongf len = compressBound(static_cast<uLong>(dir.size()));
         QByteArray packed(static_cast<qsizetype>(len), Qt::Uninitialized);
         if (compress2(reinterpret_cast<Bytef *>(packed.data()), &len, reinterpret_cast<const Bytef *>(dir.constData()),
-                      static_cast<uLong>(dir.size()), Z_DEFAULT_COMPRESSION)
+                static_cast<uLong>(dir.size()), Z_DEFAULT_COMPRESSION)
             != Z_OK)
             return fail(QStringLiteral("Falha do compressor"));
         packed.resize(static_cast<qsizetype>(len));
@@ -586,8 +586,8 @@ bool ZLBWriter::finish()
     return true;
 }
 
-bool ZLBWriter::createFromFolder(const QString &archive, const QString &folder, QString *error, bool stored,
-                                 bool compressDirectory)
+bool ZLBWriter::createFromFolder(
+    const QString &archive, const QString &folder, QString *error, bool stored, bool compressDirectory)
 {
     const QDir root(folder);
     if (!root.exists()) {

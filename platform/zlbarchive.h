@@ -27,7 +27,7 @@ class QIODevice;
 namespace stb {
 
 struct ZLBEntry {
-    QString name;   // file name
+    QString name; // file name
     QString folder; // relative folder as recorded ("\" or "/" separated), may be empty
     quint32 size = 0;
     quint32 offset = 0;
@@ -118,7 +118,7 @@ public:
 
     // Every file under `folder`, with its relative folder, into a new archive.
     static bool createFromFolder(const QString &archive, const QString &folder, QString *error, bool stored = false,
-                                 bool compressDirectory = true);
+        bool compressDirectory = true);
 
 private:
     bool addStream(QIODevice &in, const QString &name, const QString &folder, bool stored);

@@ -11,6 +11,7 @@ pkgs=(
     poppler-utils qpdf fonts-urw-base35 xvfb xauth
     python3-xlrd catdoc unrtf
     postgresql libpq-dev
+    clang-format
 )
 
 missing=()

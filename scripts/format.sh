@@ -1,12 +1,40 @@
 #!/usr/bin/env bash
-# Formats with clang-format the C++ sources changed since the given revision
-# (default: HEAD, so the uncommitted changes). Untouched files keep their
-# layout, so formatting never produces unrelated diffs.
+# Formats the C++ sources with Debian 12's clang-format (version 14, pinned:
+# another version lays out some constructs differently).
+#
+#   scripts/format.sh            formats every tracked source in place
+#   scripts/format.sh --check    lists the sources that differ and fails
 set -euo pipefail
 cd "$(dirname "$0")/.."
-base="${1:-HEAD}"
-mapfile -t files < <( (git diff --name-only "$base" -- '*.cpp' '*.h'; git ls-files --others --exclude-standard -- '*.cpp' '*.h') | sort -u)
-for f in "${files[@]}"; do
-    [ -f "$f" ] && clang-format -i "$f"
+
+want=14
+fmt=""
+for c in "clang-format-$want" clang-format; do
+    if command -v "$c" >/dev/null 2>&1 && "$c" --version | grep -q "version $want\."; then
+        fmt="$c"
+        break
+    fi
 done
+if [ -z "$fmt" ]; then
+    echo "erro: é preciso o clang-format $want (pacote clang-format-$want do Debian 12)" >&2
+    exit 2
+fi
+
+mapfile -d '' files < <(git ls-files -z -- '*.cpp' '*.h')
+if [ "${1:-}" = "--check" ]; then
+    bad=0
+    for f in "${files[@]}"; do
+        if ! "$fmt" --dry-run --Werror "$f" >/dev/null 2>&1; then
+            echo "fora do formato: $f"
+            bad=$((bad + 1))
+        fi
+    done
+    if ((bad)); then
+        echo "erro: $bad arquivo(s) fora do formato; rode scripts/format.sh" >&2
+        exit 1
+    fi
+    echo "${#files[@]} arquivo(s) no formato."
+    exit 0
+fi
+printf '%s\0' "${files[@]}" | xargs -0 "$fmt" -i
 echo "${#files[@]} arquivo(s) formatado(s)."

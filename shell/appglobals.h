@@ -11,12 +11,12 @@ namespace stb {
 class MessageWindow;
 
 struct AppGlobals {
-    QString AppDir;       // installation folder, with a trailing "/"
-    QString ExeDir;       // folder of the running program file
-    QString DataDir;      // shared database folder, with a trailing "/"
+    QString AppDir; // installation folder, with a trailing "/"
+    QString ExeDir; // folder of the running program file
+    QString DataDir; // shared database folder, with a trailing "/"
     QString NaoEntreFile; // DataDir + "Msg/NAOENTRE.MSG"
-    QString Servidor;     // the PostgreSQL server holding the tables; empty: the folder's
-    QString UnitName;     // Unidade, or Usuario when empty
+    QString Servidor; // the PostgreSQL server holding the tables; empty: the folder's
+    QString UnitName; // Unidade, or Usuario when empty
     QString UserName;
     bool MinimizeSwitch = false;
     // A start nobody watches (STB_SAIR_APOS_INICIO=1): the first-run unit
@@ -27,10 +27,10 @@ struct AppGlobals {
     Currency AliqCreditoICMS = Currency::fromInt(12);
     bool AliqCreditoICMSAviso = true;
     bool CalculaMR = true;
-    qint64 LauncherHandle = 0;           // the launcher's splash window
-    MessageWindow *AppWindow = nullptr;  // the application window (second starts reach it)
+    qint64 LauncherHandle = 0; // the launcher's splash window
+    MessageWindow *AppWindow = nullptr; // the application window (second starts reach it)
     bool ConfigOpened = false;
-    QString Titulo;                      // the application's title
+    QString Titulo; // the application's title
 };
 
 AppGlobals &App();

@@ -13,7 +13,7 @@ namespace stb {
 QString programaAtualizacao(const QString &appDir, const QString &nome)
 {
     const QFileInfoList arquivos = QDir(appDir).entryInfoList(QDir::Files);
-    for (const QString &candidato : QStringList{nome + QStringLiteral(".exe"), nome})
+    for (const QString &candidato : QStringList {nome + QStringLiteral(".exe"), nome})
         for (const QFileInfo &fi : arquivos)
             if (fi.fileName().compare(candidato, Qt::CaseInsensitive) == 0)
                 return fi.absoluteFilePath();
@@ -21,7 +21,11 @@ QString programaAtualizacao(const QString &appDir, const QString &nome)
 }
 
 CicloAtualizacao::CicloAtualizacao(const QString &appDir, bool ativo, Relogio relogio, Inicia inicia, QObject *parent)
-    : QObject(parent), m_appDir(appDir), m_ativo(ativo), m_relogio(std::move(relogio)), m_inicia(std::move(inicia))
+    : QObject(parent),
+      m_appDir(appDir),
+      m_ativo(ativo),
+      m_relogio(std::move(relogio)),
+      m_inicia(std::move(inicia))
 {
     if (!m_relogio)
         m_relogio = [] { return Clock::now(); };

@@ -31,8 +31,8 @@ public:
     // `relogio` tells the time (Clock::now by default); `inicia` starts a
     // program detached (by default QProcess::startDetached). `ativo` is false
     // in the taxpayer edition: nothing is ever started.
-    CicloAtualizacao(const QString &appDir, bool ativo, Relogio relogio = {}, Inicia inicia = {},
-                     QObject *parent = nullptr);
+    CicloAtualizacao(
+        const QString &appDir, bool ativo, Relogio relogio = {}, Inicia inicia = {}, QObject *parent = nullptr);
 
     bool AlternateLaunch = false;
     bool NetworkDown = false;

@@ -75,7 +75,9 @@ void TFormCloseSystem::TimerTimer()
 }
 
 MonitorMensagens::MonitorMensagens(const QStringList &pastas, const QString &arquivoPedido, QObject *parent)
-    : QObject(parent), m_pastas(pastas), m_pedido(arquivoPedido)
+    : QObject(parent),
+      m_pastas(pastas),
+      m_pedido(arquivoPedido)
 {
     setObjectName(QStringLiteral("MonitorMensagens"));
     bool ok = false;

@@ -63,7 +63,7 @@ public:
     // Seconds of the countdown: 30, or STB_CONTAGEM_ENCERRAMENTO (tests).
     int segundosContagem = 30;
     QTimer *TimerFolderMonitor = nullptr; // 5 s
-    QTimer *TimerMsg = nullptr;           // 20 s
+    QTimer *TimerMsg = nullptr; // 20 s
     // The countdown window while it shows.
     TFormCloseSystem *janelaContagem() const { return m_contagem; }
     bool monitoresAtivos() const { return m_ativos; }

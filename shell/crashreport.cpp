@@ -49,14 +49,13 @@ QString tabelasAbertas()
     if (!TDM::hasInstance())
         return QStringLiteral("Nil");
     TDM &dm = DM();
-    const std::pair<const char *, db::DataSet *> tabelas[] = {
-        {"TabCalc", &dm.TabCalc},       {"TabNotas", &dm.TabNotas},     {"TabItens", &dm.TabItens},
-        {"TabItensMedic", &dm.TabItensMedic}, {"TabFisc", &dm.TabFisc}, {"TabRemet", &dm.TabRemet},
-        {"TabDest", &dm.TabDest},       {"TabBrelva", &dm.TabBrelva},   {"TabPMPF", &dm.TabPMPF},
+    const std::pair<const char *, db::DataSet *> tabelas[] = {{"TabCalc", &dm.TabCalc}, {"TabNotas", &dm.TabNotas},
+        {"TabItens", &dm.TabItens}, {"TabItensMedic", &dm.TabItensMedic}, {"TabFisc", &dm.TabFisc},
+        {"TabRemet", &dm.TabRemet}, {"TabDest", &dm.TabDest}, {"TabBrelva", &dm.TabBrelva}, {"TabPMPF", &dm.TabPMPF},
         {"TabBebidas", &dm.TabBebidas}, {"TabRacoesPET", &dm.TabRacoesPET},
-        {"TabRegimeEspecial", &dm.TabRegimeEspecial}, {"TabIndexNBM", &dm.TabIndexNBM},
-        {"TabMedic", &dm.TabMedic},     {"TabCodMerc", &dm.TabCodMerc}, {"TabTEC", &dm.TabTEC},
-        {"TabVoceSabia", &dm.TabVoceSabia}, {"TabSys", &dm.TabSys},     {"TabARM", &dm.TabARM}};
+        {"TabRegimeEspecial", &dm.TabRegimeEspecial}, {"TabIndexNBM", &dm.TabIndexNBM}, {"TabMedic", &dm.TabMedic},
+        {"TabCodMerc", &dm.TabCodMerc}, {"TabTEC", &dm.TabTEC}, {"TabVoceSabia", &dm.TabVoceSabia},
+        {"TabSys", &dm.TabSys}, {"TabARM", &dm.TabARM}};
     if (!dm.BaseDados.isConnected())
         return QStringLiteral("DBNil");
     QStringList abertas;
@@ -74,7 +73,7 @@ QStringList linhasExtras(const DadosRelatorio &d)
     if (d.contribuinte)
         l << QStringLiteral("Versao=Contribuinte");
     l << QStringLiteral(", Comp: ") + d.computador + QStringLiteral(", IP: ") + d.ip;
-    l << QStringList{d.unidade, d.telefone, d.email}.join(QStringLiteral(", "));
+    l << QStringList {d.unidade, d.telefone, d.email}.join(QStringLiteral(", "));
     l << QStringLiteral("Usuario=") + d.usuario;
     l << QStringLiteral("Exe=") + d.exe + QStringLiteral(", Versão: ") + d.versao;
     l << QStringLiteral("AppDir=") + d.appDir;
@@ -82,7 +81,8 @@ QStringList linhasExtras(const DadosRelatorio &d)
     if (d.lastError != 0)
         l << QStringLiteral("LastError=%1: %2").arg(d.lastError).arg(d.lastErrorTexto);
     l << QStringLiteral("DataModule=") + d.tabelas;
-    l << QStringLiteral("STExecs=Brelva: %1; RegEsp: %2; ARM: %3.").arg(simNao(d.brelva), simNao(d.regEsp), simNao(d.arm));
+    l << QStringLiteral("STExecs=Brelva: %1; RegEsp: %2; ARM: %3.")
+             .arg(simNao(d.brelva), simNao(d.regEsp), simNao(d.arm));
     return l;
 }
 
@@ -139,10 +139,9 @@ QString linhaArquivo(int numero, const QFileInfo &fi)
 
 bool arquivoListado(const QFileInfo &fi)
 {
-    static const QStringList nomes{QStringLiteral("STBrelva.ini"), QStringLiteral("STBrelva2.ini"),
-                                   QStringLiteral("STBrelva3.ini"), QStringLiteral("Atualiza.ini"),
-                                   QStringLiteral("Atualiza.log"),  QStringLiteral("RegEsp.ini"),
-                                   QStringLiteral("Copia.log"),     QStringLiteral("Log.txt")};
+    static const QStringList nomes {QStringLiteral("STBrelva.ini"), QStringLiteral("STBrelva2.ini"),
+        QStringLiteral("STBrelva3.ini"), QStringLiteral("Atualiza.ini"), QStringLiteral("Atualiza.log"),
+        QStringLiteral("RegEsp.ini"), QStringLiteral("Copia.log"), QStringLiteral("Log.txt")};
     if (!fi.isFile())
         return false;
     if (nomes.contains(fi.fileName(), Qt::CaseInsensitive))
@@ -170,9 +169,9 @@ QString listagemSTInfo(const QString &appDir)
             out << linhaArquivo(++n, fi) << "\r\n";
     }
     const QString chave = Settings::chaveHandles();
-    const std::pair<Registry::Root, const char *> raizes[] = {
-        {Registry::Root::LocalMachine, "Erro lendo HKEY_LOCAL_MACHINE\\Software\\Orvant\\Handles"},
-        {Registry::Root::CurrentUser, "Erro lendo HKEY_CURRENT USER\\Software\\Orvant\\Handles"}};
+    const std::pair<Registry::Root, const char *> raizes[]
+        = {{Registry::Root::LocalMachine, "Erro lendo HKEY_LOCAL_MACHINE\\Software\\Orvant\\Handles"},
+            {Registry::Root::CurrentUser, "Erro lendo HKEY_CURRENT USER\\Software\\Orvant\\Handles"}};
     for (const auto &[raiz, erro] : raizes) {
         const auto nomes = Registry::valueNames(raiz, chave);
         if (!nomes) {
@@ -236,9 +235,10 @@ QString escreveRelatorio(const QString &titulo, const QString &erro, int lastErr
     QFile f(caminho);
     if (!f.open(QIODevice::WriteOnly))
         return {};
-    QString texto = titulo + QStringLiteral("\r\n") + QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm:ss"))
-        + QStringLiteral("\r\n\r\n") + erro + QStringLiteral("\r\n\r\n") + blocoExtras(coletaDados(lastError))
-        + QStringLiteral("STInfo.txt\r\n") + listagem;
+    QString texto = titulo + QStringLiteral("\r\n")
+        + QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm:ss")) + QStringLiteral("\r\n\r\n")
+        + erro + QStringLiteral("\r\n\r\n") + blocoExtras(coletaDados(lastError)) + QStringLiteral("STInfo.txt\r\n")
+        + listagem;
     f.write(texto.toUtf8());
     return f.error() == QFileDevice::NoError ? caminho : QString();
 }
@@ -292,9 +292,11 @@ extern "C" void aoSinalFatal(int sinal)
     // beforehand.
     const int fd = ::open(g_caminho, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd >= 0) {
-        const char *nome = sinal == SIGSEGV ? "SIGSEGV" : sinal == SIGABRT ? "SIGABRT" : sinal == SIGBUS ? "SIGBUS"
-            : sinal == SIGFPE                ? "SIGFPE"
-                                             : "SIGILL";
+        const char *nome = sinal == SIGSEGV ? "SIGSEGV"
+            : sinal == SIGABRT              ? "SIGABRT"
+            : sinal == SIGBUS               ? "SIGBUS"
+            : sinal == SIGFPE               ? "SIGFPE"
+                                            : "SIGILL";
         static constexpr char cabecalho[] = "Erro fatal no sistema ST/Brelva: ";
         escreveTudo(fd, cabecalho, sizeof cabecalho - 1);
         escreveTudo(fd, nome, std::strlen(nome));
@@ -314,8 +316,8 @@ extern "C" void aoSinalFatal(int sinal)
 void instalaSinaisFatais()
 {
     QDir().mkpath(pastaRelatorios());
-    const QByteArray caminho = QFile::encodeName(pastaRelatorios() + QStringLiteral("/STBrelva-fatal-%1.txt")
-                                                     .arg(QCoreApplication::applicationPid()));
+    const QByteArray caminho = QFile::encodeName(
+        pastaRelatorios() + QStringLiteral("/STBrelva-fatal-%1.txt").arg(QCoreApplication::applicationPid()));
     std::strncpy(g_caminho, caminho.constData(), sizeof g_caminho - 1);
     const QByteArray dados = blocoExtras(coletaDados(0)).toUtf8();
     char *novo = new char[static_cast<size_t>(dados.size())];

@@ -143,7 +143,7 @@ void AplicaArquivosEntregues()
     aplicaEntregues(pastaEntregues(), App().DataDir, pastaPristina(), kParaBase);
     if (!Contribuinte)
         aplicaEntregues(pastaEntregues() + QStringLiteral("ARM/"), App().DataDir + QStringLiteral("ARM/"),
-                        pastaPristina() + QStringLiteral("ARM/"), kParaBase);
+            pastaPristina() + QStringLiteral("ARM/"), kParaBase);
 }
 
 void AplicaArquivosEntreguesServidor()
@@ -151,17 +151,18 @@ void AplicaArquivosEntreguesServidor()
     struct Entrega {
         QString entregues, pristina, pasta, sufixo;
     };
-    QList<Entrega> entregas{{pastaEntregues(), pastaPristina(), QString(), kParaBase}};
+    QList<Entrega> entregas {{pastaEntregues(), pastaPristina(), QString(), kParaBase}};
     if (!Contribuinte)
-        entregas.append({pastaEntregues() + QStringLiteral("ARM/"), pastaPristina() + QStringLiteral("ARM/"), QStringLiteral("ARM"),
-                         kParaBase});
+        entregas.append({pastaEntregues() + QStringLiteral("ARM/"), pastaPristina() + QStringLiteral("ARM/"),
+            QStringLiteral("ARM"), kParaBase});
     for (const Entrega &e : entregas) {
         if (!QFileInfo(e.entregues).isDir())
             continue;
         // Reading the delivered tables leaves the engine's connection file
         // in the folder: it is not part of the delivery.
         const QString conexao = QString::fromLatin1(db::Database::MainFileName);
-        const auto daConexao = [&conexao](const QFileInfo &fi) { return fi.fileName().startsWith(conexao, Qt::CaseInsensitive); };
+        const auto daConexao
+            = [&conexao](const QFileInfo &fi) { return fi.fileName().startsWith(conexao, Qt::CaseInsensitive); };
         QFileInfoList arquivos = QDir(e.entregues).entryInfoList(QDir::Files);
         arquivos.removeIf(daConexao);
         const auto ehTabela = [](const QFileInfo &fi) {
@@ -185,7 +186,8 @@ void AplicaArquivosEntreguesServidor()
         QDir().mkpath(e.pristina);
         for (const QFileInfo &fi : arquivos) {
             QString erro;
-            if (!ehTabela(fi) && !copyFileReplacing(fi.absoluteFilePath(), fileNoCase(pastaDados, fi.fileName()), &erro)) {
+            if (!ehTabela(fi)
+                && !copyFileReplacing(fi.absoluteFilePath(), fileNoCase(pastaDados, fi.fileName()), &erro)) {
                 falhaCopia(fi.fileName(), e.sufixo, erro);
                 continue;
             }
@@ -221,7 +223,8 @@ void CopiaTabelaMedicamentos()
             if (data.isValid()) {
                 s.setDataTabela(data);
                 // The month the table refers to, "OUTUBRO/2024".
-                SetTabMedicMesAno(IniMedicamento(), QStringLiteral("%1/%2").arg(NomeMesMaiusculo(data.month())).arg(data.year()));
+                SetTabMedicMesAno(
+                    IniMedicamento(), QStringLiteral("%1/%2").arg(NomeMesMaiusculo(data.month())).arg(data.year()));
             }
         }
     }
@@ -252,7 +255,8 @@ void CheckDataFiles()
         CopiaTabelaMedicamentos();
         return;
     }
-    const bool novaBase = QDir(App().DataDir).entryList({QStringLiteral("*.dat"), QStringLiteral("*.dbk")}, QDir::Files).isEmpty();
+    const bool novaBase
+        = QDir(App().DataDir).entryList({QStringLiteral("*.dat"), QStringLiteral("*.dbk")}, QDir::Files).isEmpty();
     RecuperaTabelasInterrompidas();
     VerificaArquivosDeDados();
     CopiaTabelasFaltantes();

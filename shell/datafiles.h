@@ -16,10 +16,10 @@ void CheckDataFiles();
 
 // The steps, in the order CheckDataFiles runs them.
 void RecuperaTabelasInterrompidas(); // table replacements a killed process left, finished by the engine
-void VerificaArquivosDeDados();    // every table file opened (TryOpenFile)
-void CopiaTabelasFaltantes();      // pristine tables the data folder lacks
-void AplicaArquivosEntregues();    // "Sys/Dados.Atualiza/" over the data folder and the pristine folder
-void CopiaTabelaMedicamentos();    // "Sys/Medic/TabMedic.txt" into the data folder
+void VerificaArquivosDeDados(); // every table file opened (TryOpenFile)
+void CopiaTabelasFaltantes(); // pristine tables the data folder lacks
+void AplicaArquivosEntregues(); // "Sys/Dados.Atualiza/" over the data folder and the pristine folder
+void CopiaTabelaMedicamentos(); // "Sys/Medic/TabMedic.txt" into the data folder
 // With the tables on a server: the delivered tables replace the server's
 // (and go over the pristine copies); other delivered files go to the data folder.
 void AplicaArquivosEntreguesServidor();

@@ -1,14 +1,14 @@
 #include "shell/dbmaint.h"
 
 #include "core/datamodule.h"
-#include "core/schema.h"
 #include "core/edition.h"
 #include "core/messages.h"
+#include "core/schema.h"
 #include "core/settings.h"
 #include "platform/annexconsult.h"
-#include "shell/appglobals.h"
 #include "platform/db/filelock.h"
 #include "platform/filecopy.h"
+#include "shell/appglobals.h"
 #include "shell/dbopen.h"
 #include "shell/mainwindow.h"
 
@@ -54,7 +54,7 @@ void DireitosTabela::aplica() const
 bool isTabelaReferencia(const QString &fileName)
 {
     static const char *const names[] = {"REGIMEESPECIAL.DAT", "PRODUTOSNBM.DAT", "XPRODUTOSNBM.DAT", "STBRELVA.DAT",
-                                        "BRELVA.DAT", "PMPF.DAT", "TEC.DAT", "TEC2007.DAT", "TEC2012.DAT", "MSG.DAT"};
+        "BRELVA.DAT", "PMPF.DAT", "TEC.DAT", "TEC2007.DAT", "TEC2012.DAT", "MSG.DAT"};
     for (const char *n : names)
         if (fileName.compare(QLatin1String(n), Qt::CaseInsensitive) == 0)
             return true;
@@ -69,8 +69,8 @@ bool ReindexAll(bool ask)
             MsgAviso(QStringLiteral("É preciso fechar este cálculo para indexar os arquivos!"));
             return false;
         }
-        if (!Confirma(QStringLiteral("Confirma ") + QStringLiteral("a Reindexação dos Arquivos (poderá demorar alguns minutos)")
-                      + QLatin1Char('?')))
+        if (!Confirma(QStringLiteral("Confirma ")
+                + QStringLiteral("a Reindexação dos Arquivos (poderá demorar alguns minutos)") + QLatin1Char('?')))
             return false;
         ShowStatus(QStringLiteral("Reindexando Arquivos..."));
     }
@@ -82,7 +82,7 @@ bool ReindexAll(bool ask)
     });
     TDM &dm = DM();
     for (db::Table *t : {&dm.TabItens, &dm.TabNotas, &dm.TabCalc, &dm.TabDest, &dm.TabRemet, &dm.TabFisc, &dm.TabBrelva,
-                         &dm.TabItensMedic})
+             &dm.TabItensMedic})
         t->close();
     annex::CloseAnnexConsult();
     // On a server the tables are listed by the server; their indexes are
@@ -93,7 +93,8 @@ bool ReindexAll(bool ask)
     if (servidor) {
         for (const QString &name : dm.BaseDados.tableNames())
             files << name + QStringLiteral(".dat");
-        std::sort(files.begin(), files.end(), [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+        std::sort(files.begin(), files.end(),
+            [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     } else {
         files = QDir(App().DataDir).entryList({QStringLiteral("*.dat")}, QDir::Files, QDir::Name);
     }
@@ -110,7 +111,7 @@ bool ReindexAll(bool ask)
         // user is told, with the engine's code, like any other failure.
         const auto falha = [&name](const db::EngineError &r) {
             MsgErro(QStringLiteral("Não consegui reindexar ") + name + QStringLiteral("... (") + r.message()
-                    + QStringLiteral(" - código %1)").arg(r.code()));
+                + QStringLiteral(" - código %1)").arg(r.code()));
         };
         // Opening the table alone proves it; a table that cannot open is repaired,
         // or upgraded when only its version differs.
@@ -183,7 +184,8 @@ void CarregaItensBrelva()
             // This engine keeps memos inside the .dat: a .blb is only looked
             // for when the installation's own table has one.
             const bool comBlb = QFileInfo::exists(fileNoCase(dm.pristineDir(), QStringLiteral("Brelva.blb")));
-            const bool completa = QFileInfo::exists(dat) && QFileInfo::exists(idx) && (!comBlb || QFileInfo::exists(blb));
+            const bool completa
+                = QFileInfo::exists(dat) && QFileInfo::exists(idx) && (!comBlb || QFileInfo::exists(blb));
             if (danos == 1 && completa) {
                 QFile::remove(fileNoCase(dir, QStringLiteral("Brelva.NBM")));
                 dm.BaseDados.close();
@@ -205,8 +207,8 @@ void CarregaItensBrelva()
             }
             devolve();
             if (Confirma(QStringLiteral("Não consegui processar a tabela Brelva. O sistema precisa ser reiniciado.\r")
-                         + QStringLiteral("Continua com a reinicialização")))
-                throw EncerraProcesso{255};
+                    + QStringLiteral("Continua com a reinicialização")))
+                throw EncerraProcesso {255};
             throw std::runtime_error("Erro Lendo Itens do Brelva...");
         }
     }

@@ -45,7 +45,7 @@ QString travaRecriacao(const QString &dataDir) { return semBarra(dataDir) + QStr
 
 struct Recriacao {
     QString numerada; // full path of the former folder under its numbered name
-    QString falhou;   // path of the failed file relative to the data folder
+    QString falhou; // path of the failed file relative to the data folder
 };
 
 bool gravaRegistro(const QString &path, const Recriacao &r)
@@ -119,7 +119,7 @@ bool completaRecriacao(const QString &dataDir, const Recriacao &r)
 void encerra(const QString &texto, int codigo)
 {
     MsgErro(texto);
-    throw EncerraProcesso{codigo};
+    throw EncerraProcesso {codigo};
 }
 
 } // namespace
@@ -181,13 +181,15 @@ bool RecreateDatabase(const QString &path, const ArquivoDados &arquivo)
         return false;
     const QString dataDir = App().DataDir;
     const QString pasta = semBarra(dataDir);
-    if (!Confirma(QStringLiteral("Não foi possível abrir o arquivo ") + QFileInfo(path).fileName().toUpper() + QStringLiteral(".\r")
-                  + QStringLiteral("MOTIVO: ") + arquivo.erro + QStringLiteral(".\r")
-                  + QStringLiteral("O sistema ST/Brelva vai tentar criar nova base de dados, tentando preservar os dados já existentes.\r")
-                  + QStringLiteral("Clique em SIM para criar uma nova base de dados, ou clique em NÃO para encerrar o sistema e tentar mais tarde.\r")
-                  + QStringLiteral("Você quer criar uma nova base de dados"))) {
+    if (!Confirma(QStringLiteral("Não foi possível abrir o arquivo ") + QFileInfo(path).fileName().toUpper()
+            + QStringLiteral(".\r") + QStringLiteral("MOTIVO: ") + arquivo.erro + QStringLiteral(".\r")
+            + QStringLiteral(
+                "O sistema ST/Brelva vai tentar criar nova base de dados, tentando preservar os dados já existentes.\r")
+            + QStringLiteral("Clique em SIM para criar uma nova base de dados, ou clique em NÃO para encerrar o "
+                             "sistema e tentar mais tarde.\r")
+            + QStringLiteral("Você quer criar uma nova base de dados"))) {
         MsgAviso(QStringLiteral("O sistema ST/Brelva vai ser encerrado. Tente abrir mais tarde..."));
-        throw EncerraProcesso{0};
+        throw EncerraProcesso {0};
     }
     statusManutencao(QStringLiteral("Criando nova base de dados..."));
     if (TDM::hasInstance()) {
@@ -222,10 +224,11 @@ bool RecreateDatabase(const QString &path, const ArquivoDados &arquivo)
         const QString ultima = pasta + QStringLiteral(".999");
         const QString nomeBase = QFileInfo(pasta).fileName();
         if (QFileInfo::exists(ultima))
-            encerra(QStringLiteral("Há muitos arquivos de dados.\rAbra o Windows Explorer e apague as pastas \"%1.000\" até \"%1.999\"\rque estão em ")
-                            .arg(nomeBase)
-                        + QFileInfo(pasta).absolutePath(),
-                    1);
+            encerra(QStringLiteral("Há muitos arquivos de dados.\rAbra o Windows Explorer e apague as pastas "
+                                   "\"%1.000\" até \"%1.999\"\rque estão em ")
+                        .arg(nomeBase)
+                    + QFileInfo(pasta).absolutePath(),
+                1);
         encerra(QStringLiteral("Não consegui criar nova base de dados. Encerrando..."), 1);
     }
     syncFolder(QFileInfo(pasta).absolutePath());
@@ -233,7 +236,7 @@ bool RecreateDatabase(const QString &path, const ArquivoDados &arquivo)
         encerra(QStringLiteral("Não consegui criar nova base de dados. Encerrando..."), 1);
     Settings::instance().setReindex(true);
     QFile::remove(registro);
-    throw SilentAbort{};
+    throw SilentAbort {};
 }
 
 bool PreparaPastaDeDados(const QString &dataDir, bool pastaPadrao)

@@ -13,11 +13,11 @@ class TFormDlgAtalhos : public TFormDlg {
 public:
     explicit TFormDlgAtalhos(QWidget *parent = nullptr);
 
-    QCheckBox *cbPrograms = nullptr;  // "Menu Iniciar", always
-    QCheckBox *cbDesktop = nullptr;   // the program on the desktop
-    QCheckBox *cbStartup = nullptr;   // start with the desktop session
+    QCheckBox *cbPrograms = nullptr; // "Menu Iniciar", always
+    QCheckBox *cbDesktop = nullptr; // the program on the desktop
+    QCheckBox *cbStartup = nullptr; // start with the desktop session
     QCheckBox *cbDesktopEx = nullptr; // the collection-document program on the desktop
-    QCheckBox *cbAllUsers = nullptr;  // for every user of this computer
+    QCheckBox *cbAllUsers = nullptr; // for every user of this computer
 
     static bool executa(QWidget *parent = nullptr);
 

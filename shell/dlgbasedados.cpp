@@ -71,13 +71,13 @@ TFormDlgBaseDados::TFormDlgBaseDados(QWidget *parent) : TFormDlg(parent)
         atual += QStringLiteral("\nTabelas no servidor: ") + App().Servidor;
     LabelAtual = new QLabel(atual, body());
     LabelAtual->setObjectName(QStringLiteral("LabelAtual"));
-    LabelExemplo = new QLabel(
-        QStringLiteral("A pasta precisa estar compartilhada na rede, por exemplo: ")
+    LabelExemplo = new QLabel(QStringLiteral("A pasta precisa estar compartilhada na rede, por exemplo: ")
             + QStringLiteral("\\\\%1\\%2").arg(computerName(), QDir(App().DataDir).dirName()),
         body());
     LabelExemplo->setObjectName(QStringLiteral("LabelExemplo"));
     LabelExemplo->setWordWrap(true);
-    dxCheckNetUse = new QCheckBox(QStringLiteral("Usar a mesma Base de Dados para todos os computadores desta unidade"), body());
+    dxCheckNetUse
+        = new QCheckBox(QStringLiteral("Usar a mesma Base de Dados para todos os computadores desta unidade"), body());
     dxCheckNetUse->setObjectName(QStringLiteral("dxCheckNetUse"));
     dxEditPasta = new QLineEdit(body());
     dxEditPasta->setObjectName(QStringLiteral("dxEditPasta"));
@@ -99,10 +99,11 @@ TFormDlgBaseDados::TFormDlgBaseDados(QWidget *parent) : TFormDlg(parent)
     labelServidor->setBuddy(dxEditServidor);
     BtnTestaConexao = new QPushButton(QStringLiteral("Testar conexão"), body());
     BtnTestaConexao->setObjectName(QStringLiteral("BtnTestaConexao"));
-    auto *labelSenha = new QLabel(QStringLiteral("As tabelas ficam no servidor; a pasta acima guarda os demais arquivos "
-                                                 "compartilhados. A senha vem do arquivo ~/.pgpass de cada usuário, "
-                                                 "nunca da configuração."),
-                                  body());
+    auto *labelSenha
+        = new QLabel(QStringLiteral("As tabelas ficam no servidor; a pasta acima guarda os demais arquivos "
+                                    "compartilhados. A senha vem do arquivo ~/.pgpass de cada usuário, "
+                                    "nunca da configuração."),
+            body());
     labelSenha->setObjectName(QStringLiteral("LabelSenha"));
     labelSenha->setWordWrap(true);
     grid->setRowMinimumHeight(4, 12);
@@ -111,7 +112,8 @@ TFormDlgBaseDados::TFormDlgBaseDados(QWidget *parent) : TFormDlg(parent)
     grid->addWidget(BtnTestaConexao, 6, 1);
     grid->addWidget(labelSenha, 7, 0, 1, 2);
     Settings &s = Settings::instance();
-    const bool shared = !s.iniSistema().readString(QStringLiteral("Sistema"), QStringLiteral("BaseDadosPath")).isEmpty();
+    const bool shared
+        = !s.iniSistema().readString(QStringLiteral("Sistema"), QStringLiteral("BaseDadosPath")).isEmpty();
     dxCheckNetUse->setChecked(shared);
     dxEditPasta->setText(shared ? s.baseDadosPath() : QString());
     dxEditServidor->setText(s.baseDadosServidor());
@@ -123,8 +125,8 @@ TFormDlgBaseDados::TFormDlgBaseDados(QWidget *parent) : TFormDlg(parent)
     connect(dxCheckNetUse, &QCheckBox::toggled, this, sync);
     sync();
     connect(BtnProcura, &QToolButton::clicked, this, [this] {
-        const QString file = QFileDialog::getOpenFileName(this, windowTitle(), dxEditPasta->text(),
-                                                          QStringLiteral("Base de Dados do STBrelva (STBrelva.dat)"));
+        const QString file = QFileDialog::getOpenFileName(
+            this, windowTitle(), dxEditPasta->text(), QStringLiteral("Base de Dados do STBrelva (STBrelva.dat)"));
         if (!file.isEmpty())
             dxEditPasta->setText(QFileInfo(file).absolutePath());
     });
@@ -133,7 +135,8 @@ TFormDlgBaseDados::TFormDlgBaseDados(QWidget *parent) : TFormDlg(parent)
 
 void TFormDlgBaseDados::terminate()
 {
-    MsgInformacao(QStringLiteral("O sistema ST/Brelva vai ser encerrado. Reinicie para utilizar a nova Base de Dados."));
+    MsgInformacao(
+        QStringLiteral("O sistema ST/Brelva vai ser encerrado. Reinicie para utilizar a nova Base de Dados."));
     if (g_terminate) {
         g_terminate();
         return;
@@ -223,10 +226,11 @@ bool TFormDlgBaseDados::confirmaServidor(const QString &address, const QString &
         return true;
     if (!address.isEmpty())
         return Confirma(QStringLiteral("Confirma a mudança para a Base de Dados no servidor ") + address);
-    return Confirma(QStringLiteral("Você optou por não usar mais o servidor PostgreSQL.\r"
-                                   "O sistema ST/Brelva vai utilizar as tabelas da pasta de dados. Os dados do servidor NÃO "
-                                   "ESTÃO SENDO COPIADOS para a pasta.\rEssa cópia deverá ser feita manualmente, se você "
-                                   "achar necessário.\rContinua com o processamento"));
+    return Confirma(
+        QStringLiteral("Você optou por não usar mais o servidor PostgreSQL.\r"
+                       "O sistema ST/Brelva vai utilizar as tabelas da pasta de dados. Os dados do servidor NÃO "
+                       "ESTÃO SENDO COPIADOS para a pasta.\rEssa cópia deverá ser feita manualmente, se você "
+                       "achar necessário.\rContinua com o processamento"));
 }
 
 void TFormDlgBaseDados::gravaServidor(const QString &address)
@@ -247,7 +251,8 @@ void TFormDlgBaseDados::BtnOkClick()
     if (!servidor.isEmpty() && servidor != servidorAtual && !validaServidor(servidor))
         return;
     // A change of the server alone leaves the folder settings as they are.
-    const bool compartilhada = !s.iniSistema().readString(QStringLiteral("Sistema"), QStringLiteral("BaseDadosPath")).isEmpty();
+    const bool compartilhada
+        = !s.iniSistema().readString(QStringLiteral("Sistema"), QStringLiteral("BaseDadosPath")).isEmpty();
     const QString pastaDigitada = dxEditPasta->text().trimmed();
     const bool mesmaPasta = dxCheckNetUse->isChecked() == compartilhada
         && (!compartilhada || withSlash(pastaDigitada) == withSlash(s.baseDadosPath()));
@@ -260,10 +265,11 @@ void TFormDlgBaseDados::BtnOkClick()
         return;
     }
     if (!dxCheckNetUse->isChecked()) {
-        if (!Confirma(QStringLiteral("Você optou por não usar mais a mesma Base de Dados com os outros computadores.\r"
-                                     "O sistema ST/Brelva vai utilizar o local padrão. Os arquivos de dados NÃO ESTÃO SENDO "
-                                     "COPIADOS para a nova pasta.\rEssa cópia deverá ser feita manualmente, se você achar "
-                                     "necessário.\rContinua com o processamento")))
+        if (!Confirma(
+                QStringLiteral("Você optou por não usar mais a mesma Base de Dados com os outros computadores.\r"
+                               "O sistema ST/Brelva vai utilizar o local padrão. Os arquivos de dados NÃO ESTÃO SENDO "
+                               "COPIADOS para a nova pasta.\rEssa cópia deverá ser feita manualmente, se você achar "
+                               "necessário.\rContinua com o processamento")))
             return;
         if (!confirmaServidor(servidor, servidorAtual))
             return;

@@ -12,7 +12,9 @@
 namespace stb {
 
 TFormDlgFechaTodos::TFormDlgFechaTodos(bool &closingOthers, const QString &arquivoPedido, QWidget *parent)
-    : TFormDlg(parent), m_closingOthers(closingOthers), m_pedido(arquivoPedido)
+    : TFormDlg(parent),
+      m_closingOthers(closingOthers),
+      m_pedido(arquivoPedido)
 {
     setObjectName(QStringLiteral("FormDlgFechaTodos"));
     setWindowTitle(QStringLiteral("Fecha o Sistema em todos os terminais"));

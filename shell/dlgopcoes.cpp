@@ -6,11 +6,11 @@
 #include "platform/annexconsult.h"
 #include "shell/appglobals.h"
 #include "shell/dbmaint.h"
-#include "shell/nbm.h"
 #include "shell/dlgatalhos.h"
 #include "shell/dlgbasedados.h"
 #include "shell/dlgunidade.h"
 #include "shell/mainwindow.h"
+#include "shell/nbm.h"
 #include "shell/shortcuts.h"
 
 #include <QCheckBox>
@@ -98,9 +98,11 @@ TFormDlgOpcoes::TFormDlgOpcoes(QWidget *parent) : TFormDlg(parent)
     auto *layout = new QHBoxLayout(body());
     layout->setContentsMargins(0, 0, 0, 0);
     auto *left = new QVBoxLayout;
-    dxCheckReindex = new QCheckBox(QStringLiteral("Reindexar os arquivos automaticamente na inicialização do Sistema"), body());
+    dxCheckReindex
+        = new QCheckBox(QStringLiteral("Reindexar os arquivos automaticamente na inicialização do Sistema"), body());
     dxCheckReindex->setObjectName(QStringLiteral("dxCheckReindex"));
-    dxCheckHelp = new QCheckBox(QStringLiteral("Mostra balões de ajuda na digitação dos dados (tecla F1 liga/desliga)"), body());
+    dxCheckHelp = new QCheckBox(
+        QStringLiteral("Mostra balões de ajuda na digitação dos dados (tecla F1 liga/desliga)"), body());
     dxCheckHelp->setObjectName(QStringLiteral("dxCheckHelp"));
     dxCheckAtualizaSistema = new QCheckBox(QStringLiteral("Atualizar o sistema automaticamente"), body());
     dxCheckAtualizaSistema->setObjectName(QStringLiteral("dxCheckAtualizaSistema"));
@@ -126,7 +128,8 @@ TFormDlgOpcoes::TFormDlgOpcoes(QWidget *parent) : TFormDlg(parent)
     dxAliqICMS->setSuffix(QStringLiteral("%"));
     dxAliqICMS->setLocale(QLocale(QLocale::Portuguese, QLocale::Brazil));
     dxAliqICMS->setMaximumWidth(100);
-    dxCheckAliqICMSAvisar = new QCheckBox(QStringLiteral("Avisar quando o crédito for diferente desse percentual"), GroupCalculo);
+    dxCheckAliqICMSAvisar
+        = new QCheckBox(QStringLiteral("Avisar quando o crédito for diferente desse percentual"), GroupCalculo);
     dxCheckAliqICMSAvisar->setObjectName(QStringLiteral("dxCheckAliqICMSAvisar"));
     dxCheckCalculaMR = new QCheckBox(QStringLiteral("Calcula MR"), GroupCalculo);
     dxCheckCalculaMR->setObjectName(QStringLiteral("dxCheckCalculaMR"));
@@ -168,13 +171,15 @@ TFormDlgOpcoes::TFormDlgOpcoes(QWidget *parent) : TFormDlg(parent)
 
     connect(sbReindexNow, &QPushButton::clicked, this, [] { ReindexAll(true); });
     connect(SBReindexProdNBM, &QPushButton::clicked, this, [] {
-        if (!Confirma(QStringLiteral("Confirma ") + QStringLiteral("a reindexação da Tabela de Produtos NBM agora") + QLatin1Char('?')))
+        if (!Confirma(QStringLiteral("Confirma ") + QStringLiteral("a reindexação da Tabela de Produtos NBM agora")
+                + QLatin1Char('?')))
             return;
         if (!annex::CloseAnnexConsult()) {
             MsgErro(QStringLiteral("Não consegui fechar a Tabela do Brelva para reindexar os produtos."));
             return;
         }
-        MsgInformacao(QStringLiteral("A reindexação demora cerca de 10 minutos. Assim que for encerrada, você será avisado!"));
+        MsgInformacao(
+            QStringLiteral("A reindexação demora cerca de 10 minutos. Assim que for encerrada, você será avisado!"));
         StartNBMRebuild(true);
     });
     connect(sbAtalhos, &QPushButton::clicked, this, [this] { TFormDlgAtalhos::executa(this); });
@@ -191,7 +196,7 @@ TFormDlgOpcoes::TFormDlgOpcoes(QWidget *parent) : TFormDlg(parent)
             TFormDlgUnidade::executa(this);
     });
     connect(SBIniFile, &QPushButton::clicked, this,
-            [] { TMain::shellOpen(App().AppDir + QStringLiteral("STBrelva") + QStringLiteral(".ini")); });
+        [] { TMain::shellOpen(App().AppDir + QStringLiteral("STBrelva") + QStringLiteral(".ini")); });
     load();
     for (QCheckBox *c : findChildren<QCheckBox *>())
         connect(c, &QCheckBox::toggled, this, &TFormDlgOpcoes::markChanged);
@@ -217,8 +222,10 @@ void TFormDlgOpcoes::load()
     Host->dxCheckProxy->setChecked(s.proxyIE());
     if (s.proxyIE()) {
         const QString server = s.browserProxyServer();
-        Host->dxEditProxy->setText(server.section(QLatin1Char(':'), 0, -2).isEmpty() ? server : server.section(QLatin1Char(':'), 0, -2));
-        Host->dxEditPorta->setText(server.contains(QLatin1Char(':')) ? server.section(QLatin1Char(':'), -1) : QString());
+        Host->dxEditProxy->setText(
+            server.section(QLatin1Char(':'), 0, -2).isEmpty() ? server : server.section(QLatin1Char(':'), 0, -2));
+        Host->dxEditPorta->setText(
+            server.contains(QLatin1Char(':')) ? server.section(QLatin1Char(':'), -1) : QString());
     } else {
         Host->dxEditProxy->setText(s.proxy());
         Host->dxEditPorta->setText(s.porta());
@@ -273,7 +280,8 @@ void TFormDlgOpcoes::BtnCancelClick()
 
 void TFormDlgOpcoes::AjustaContribuinte()
 {
-    for (QWidget *w : std::initializer_list<QWidget *>{sbAtalhos, SBHost, SBReindexProdNBM, SBArm, dxCheckARM, GroupCalculo})
+    for (QWidget *w :
+        std::initializer_list<QWidget *> {sbAtalhos, SBHost, SBReindexProdNBM, SBArm, dxCheckARM, GroupCalculo})
         w->hide();
     SBUnidade->setText(QStringLiteral("Identificação do Usuário"));
 }

@@ -37,8 +37,8 @@ public:
 
     QCheckBox *dxCheckReindex = nullptr;
     QCheckBox *dxCheckAtualizaSistema = nullptr; // hidden
-    QCheckBox *dxCheckAtualizaDados = nullptr;   // hidden
-    QCheckBox *dxCheckAuditor = nullptr;         // hidden
+    QCheckBox *dxCheckAtualizaDados = nullptr; // hidden
+    QCheckBox *dxCheckAuditor = nullptr; // hidden
     QCheckBox *dxCheckHelp = nullptr;
     QGroupBox *GroupCalculo = nullptr;
     QDoubleSpinBox *dxAliqICMS = nullptr;

@@ -15,22 +15,12 @@ namespace stb {
 
 QStringList TFormDlgUnidade::unidades()
 {
-    return {QString(),
-            QStringLiteral("AF/1º Nível/Capital"),
-            QStringLiteral("AF/2º Nível/Capital"),
-            QStringLiteral("AF/Região Central"),
-            QStringLiteral("AF/Região Leste"),
-            QStringLiteral("AF/Região Norte"),
-            QStringLiteral("AF/Região Oeste"),
-            QStringLiteral("AF/Região Sul"),
-            QStringLiteral("AF/Triângulo"),
-            QStringLiteral("AF/Zona da Mata"),
-            QStringLiteral("DF/Capital"),
-            QStringLiteral("DF/Interior"),
-            QStringLiteral("Posto Fiscal/Divisa Norte"),
-            QStringLiteral("Posto Fiscal/Divisa Sul"),
-            QStringLiteral("Posto Fiscal/Rodovia Federal"),
-            QStringLiteral("Superintendência de Fiscalização")};
+    return {QString(), QStringLiteral("AF/1º Nível/Capital"), QStringLiteral("AF/2º Nível/Capital"),
+        QStringLiteral("AF/Região Central"), QStringLiteral("AF/Região Leste"), QStringLiteral("AF/Região Norte"),
+        QStringLiteral("AF/Região Oeste"), QStringLiteral("AF/Região Sul"), QStringLiteral("AF/Triângulo"),
+        QStringLiteral("AF/Zona da Mata"), QStringLiteral("DF/Capital"), QStringLiteral("DF/Interior"),
+        QStringLiteral("Posto Fiscal/Divisa Norte"), QStringLiteral("Posto Fiscal/Divisa Sul"),
+        QStringLiteral("Posto Fiscal/Rodovia Federal"), QStringLiteral("Superintendência de Fiscalização")};
 }
 
 TFormDlgUnidade::TFormDlgUnidade(QWidget *parent) : TFormDlg(parent)

@@ -84,17 +84,17 @@ ComandosEstacao::ComandosEstacao(TMain *main) : QObject(main), m_main(main)
         CodigosDeOcorrencias1->setVisible(false);
 
     // Close menu: all workstations, offered only while others are registered.
-    FechaoSistemaemtodososterminais1 =
-        acao(main->PopMenuFecha, "FechaoSistemaemtodososterminais1", QStringLiteral("Fecha o Sistema em todos os terminais"));
+    FechaoSistemaemtodososterminais1 = acao(main->PopMenuFecha, "FechaoSistemaemtodososterminais1",
+        QStringLiteral("Fecha o Sistema em todos os terminais"));
     connect(FechaoSistemaemtodososterminais1, &QAction::triggered, this, &ComandosEstacao::FechaTodosClick);
     connect(main->PopMenuFecha, &QMenu::aboutToShow, this,
-            [this] { FechaoSistemaemtodososterminais1->setVisible(!Contribuinte && OtherStationsActive()); });
+        [this] { FechaoSistemaemtodososterminais1->setVisible(!Contribuinte && OtherStationsActive()); });
     // A workstation that started alone learns of the others when its window
     // comes back to the front.
     main->installEventFilter(this);
 
     // The message folders: DataDir/Msg always, AppDir/Msg in the tax units' edition.
-    QStringList pastas{g.DataDir + QStringLiteral("Msg")};
+    QStringList pastas {g.DataDir + QStringLiteral("Msg")};
     if (!Contribuinte)
         pastas << g.AppDir + QStringLiteral("Msg");
     Monitor = new MonitorMensagens(pastas, g.NaoEntreFile, this);
@@ -113,10 +113,7 @@ ComandosEstacao::ComandosEstacao(TMain *main) : QObject(main), m_main(main)
     }
 }
 
-ComandosEstacao::~ComandosEstacao()
-{
-    delete m_voceSabia;
-}
+ComandosEstacao::~ComandosEstacao() { delete m_voceSabia; }
 
 // ---- start-up steps ------------------------------------------------------------
 
@@ -136,7 +133,7 @@ void ComandosEstacao::abreVoceSabiaInicio()
 void ComandosEstacao::registraEstacao()
 {
     NumeroEstacao = RegisterStation([this](const QString &t) { m_main->ShowStatus(t); },
-                                    [this](const QString &ip) { m_main->StatusPanel[2]->setText(ip); });
+        [this](const QString &ip) { m_main->StatusPanel[2]->setText(ip); });
 }
 
 void ComandosEstacao::iniciaMonitores() { Monitor->inicia(); }
@@ -210,10 +207,11 @@ void ComandosEstacao::STCheckClick()
     if (!Confirma(QStringLiteral("Envia um email para o desenvolvedor com o Status do Sistema ST/Brelva")))
         return;
     // The report stays on this computer; the user sends the file himself.
-    const QString arquivo = relatorio::escreveRelatorio(QStringLiteral("Status do Sistema ST/Brelva"),
-                                                        QStringLiteral("Status do Sistema ST/Brelva"), 0);
+    const QString arquivo = relatorio::escreveRelatorio(
+        QStringLiteral("Status do Sistema ST/Brelva"), QStringLiteral("Status do Sistema ST/Brelva"), 0);
     if (arquivo.isEmpty())
-        MsgErro(QStringLiteral("Não consegui gravar o Status do Sistema em ") + relatorio::pastaRelatorios() + QLatin1Char('.'));
+        MsgErro(QStringLiteral("Não consegui gravar o Status do Sistema em ") + relatorio::pastaRelatorios()
+            + QLatin1Char('.'));
     else
         MsgInformacao(QStringLiteral("O Status do Sistema ST/Brelva foi gravado em:\r") + arquivo);
 }

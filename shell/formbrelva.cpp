@@ -31,19 +31,16 @@ namespace {
 // The annex rows with their code as the user types it; headings show the item only.
 const QString kSelect = QStringLiteral(
     "SELECT B.ID, B.ITEM, B.EX, B.SUBITEM,\n"
-    "  CASE WHEN B.AMBITO = 0 THEN printf('%02d', B.ITEM) ELSE printf('%02d.%03d.%02d', B.ITEM, B.EX, B.SUBITEM) END AS CODIGO,\n"
+    "  CASE WHEN B.AMBITO = 0 THEN printf('%02d', B.ITEM) ELSE printf('%02d.%03d.%02d', B.ITEM, B.EX, B.SUBITEM) END "
+    "AS CODIGO,\n"
     "  B.DESCRICAO, B.MVA1, B.MVA2, B.MVA3, B.INFOMVA1, B.INFOMVA2, B.INFOMVA3, B.CEST, B.FEM, B.AMBITO,\n"
     "  B.CODIGONBM1, B.CODIGONBM2, B.CODIGONBM3, B.CODIGONBM4, B.CODIGONBM5, B.CODIGONBM6, B.CODIGONBM7,\n"
     "  B.CODIGONBM8, B.CODIGONBM9, B.CODIGONBM10, B.CODIGONBM11, B.CODIGONBM12, B.CODIGONBM13, B.CODIGONBM14,\n"
     "  B.CODIGONBM15\n"
     "FROM BRELVA B");
 
-const char *const kModos[] = {"Tabela Brelva",
-                              "Pesquisa Código NCM",
-                              "Pesquisa Descrição Brelva",
-                              "Pesquisa Descrição Mercadoria",
-                              "Introduzidos em 01/08/2009",
-                              "Introduzidos em 01/11/2009"};
+const char *const kModos[] = {"Tabela Brelva", "Pesquisa Código NCM", "Pesquisa Descrição Brelva",
+    "Pesquisa Descrição Mercadoria", "Introduzidos em 01/08/2009", "Introduzidos em 01/11/2009"};
 const char *const kDatas[] = {"01/08/2009", "01/11/2009"};
 
 QString codigosNBM(const QString &prefixo, const QString &junta)
@@ -86,11 +83,15 @@ private:
 
 bool ConsultaComTexto(int kind)
 {
-    return kind == annex::PesquisaNCM || kind == annex::PesquisaDescricaoBrelva || kind == annex::PesquisaDescricaoMercadoria;
+    return kind == annex::PesquisaNCM || kind == annex::PesquisaDescricaoBrelva
+        || kind == annex::PesquisaDescricaoMercadoria;
 }
 
 TFormBrelva::TFormBrelva(const QString &dataDir, bool respondePadrao, QWidget *parent)
-    : QMainWindow(parent), m_base(QStringLiteral("Brelva")), Qry(&m_base), m_respondePadrao(respondePadrao)
+    : QMainWindow(parent),
+      m_base(QStringLiteral("Brelva")),
+      Qry(&m_base),
+      m_respondePadrao(respondePadrao)
 {
     setObjectName(QStringLiteral("TFormBrelva"));
     setWindowTitle(QStringLiteral("Brelva - Consulta da Tabela de Incidência da ST"));
@@ -191,8 +192,9 @@ QString TFormBrelva::filtro(int kind, const QString &texto)
     case annex::PesquisaDescricaoBrelva:
         return QStringLiteral("WHERE UPPER(B.DESCRICAO) LIKE '%' || UPPER(:Texto) || '%'");
     case annex::PesquisaDescricaoMercadoria:
-        return QStringLiteral("WHERE B.AMBITO <> 0 AND EXISTS (SELECT 1 FROM PRODUTOSNBM P WHERE UPPER(P.DESCRICAO) LIKE '%' || "
-                              "UPPER(:Texto) || '%' AND P.NBM IN (")
+        return QStringLiteral(
+                   "WHERE B.AMBITO <> 0 AND EXISTS (SELECT 1 FROM PRODUTOSNBM P WHERE UPPER(P.DESCRICAO) LIKE '%' || "
+                   "UPPER(:Texto) || '%' AND P.NBM IN (")
             + codigosNBM(QStringLiteral("B.CODIGONBM%1"), QStringLiteral(", ")) + QStringLiteral("))");
     case annex::Introduzidos1:
     case annex::Introduzidos2: {
@@ -205,9 +207,13 @@ QString TFormBrelva::filtro(int kind, const QString &texto)
             if (ini.readString(secao, code).trimmed() != data)
                 continue;
             const CodigoBrelva c = SeparaCodigoBrelva(code);
-            condicoes << QStringLiteral("(B.ITEM = %1 AND B.EX = %2 AND B.SUBITEM = %3)").arg(c.item).arg(c.ex).arg(c.subItem);
+            condicoes << QStringLiteral("(B.ITEM = %1 AND B.EX = %2 AND B.SUBITEM = %3)")
+                             .arg(c.item)
+                             .arg(c.ex)
+                             .arg(c.subItem);
         }
-        return condicoes.isEmpty() ? QStringLiteral("WHERE 1 = 0") : QStringLiteral("WHERE ") + condicoes.join(QStringLiteral(" OR "));
+        return condicoes.isEmpty() ? QStringLiteral("WHERE 1 = 0")
+                                   : QStringLiteral("WHERE ") + condicoes.join(QStringLiteral(" OR "));
     }
     default:
         return {};
@@ -221,7 +227,7 @@ void TFormBrelva::consulta(int kind, const QString &texto)
     ComboModo->setCurrentIndex(kind - 1);
     const bool comTexto = ConsultaComTexto(kind);
     for (QWidget *w : {static_cast<QWidget *>(LabelPesquisa), static_cast<QWidget *>(EditPesquisa),
-                       static_cast<QWidget *>(SBPesquisa)})
+             static_cast<QWidget *>(SBPesquisa)})
         w->setEnabled(comTexto);
     if (EditPesquisa->text() != texto)
         EditPesquisa->setText(texto);
@@ -235,21 +241,23 @@ void TFormBrelva::consulta(int kind, const QString &texto)
     try {
         Qry.open();
     } catch (const db::EngineError &e) {
-        MsgErro(QStringLiteral("Não consegui ler a Tabela Brelva em ") + m_base.directory() + QStringLiteral(".\r") + e.message());
+        MsgErro(QStringLiteral("Não consegui ler a Tabela Brelva em ") + m_base.directory() + QStringLiteral(".\r")
+            + e.message());
         return;
     }
     Grid->setDataSet(&Qry);
     auto sim = [](const db::Field &, const db::Value &v) {
-        return !db::isNull(v) && std::holds_alternative<std::int64_t>(v) && std::get<std::int64_t>(v) != 0 ? QStringLiteral("Sim")
-                                                                                                             : QString();
+        return !db::isNull(v) && std::holds_alternative<std::int64_t>(v) && std::get<std::int64_t>(v) != 0
+            ? QStringLiteral("Sim")
+            : QString();
     };
     Grid->setColumns({{QStringLiteral("CODIGO"), QStringLiteral("Código"), 10, true, {}},
-                      {QStringLiteral("DESCRICAO"), QStringLiteral("Descrição"), 70, true, {}},
-                      {QStringLiteral("MVA1"), QStringLiteral("MVA"), 8, true, {}},
-                      {QStringLiteral("MVA2"), QStringLiteral("MVA 2"), 8, true, {}},
-                      {QStringLiteral("CEST"), QStringLiteral("CEST"), 10, true, {}},
-                      {QStringLiteral("FEM"), QStringLiteral("FEM"), 4, true, sim},
-                      {QStringLiteral("AMBITO"), QStringLiteral("Âmbito"), 6, true, {}}});
+        {QStringLiteral("DESCRICAO"), QStringLiteral("Descrição"), 70, true, {}},
+        {QStringLiteral("MVA1"), QStringLiteral("MVA"), 8, true, {}},
+        {QStringLiteral("MVA2"), QStringLiteral("MVA 2"), 8, true, {}},
+        {QStringLiteral("CEST"), QStringLiteral("CEST"), 10, true, {}},
+        {QStringLiteral("FEM"), QStringLiteral("FEM"), 4, true, sim},
+        {QStringLiteral("AMBITO"), QStringLiteral("Âmbito"), 6, true, {}}});
     Grid->setStretchColumn(QStringLiteral("DESCRICAO"));
     connect(Grid->dataModel(), &DataSetModel::currentRowChanged, this, &TFormBrelva::detalhe, Qt::UniqueConnection);
     statusBar()->showMessage(QStringLiteral("%1 - %2 linha(s)").arg(ComboModo->currentText()).arg(Qry.recordCount()));
@@ -292,14 +300,15 @@ void TFormBrelva::detalhe()
         return;
     }
     auto texto = [this](const char *f) { return Qry.fieldByName(QLatin1String(f)).asString(); };
-    QStringList linhas{texto("CODIGO") + QStringLiteral(" - ") + texto("DESCRICAO")};
+    QStringList linhas {texto("CODIGO") + QStringLiteral(" - ") + texto("DESCRICAO")};
     if (Qry.fieldByName(QStringLiteral("AMBITO")).asInteger() != 0) {
         for (int i = 1; i <= 3; ++i) {
             const Currency mva = Qry.fieldByName(QStringLiteral("MVA%1").arg(i)).asCurrency();
             if (i > 1 && mva.isZero())
                 continue;
             const QString info = Qry.fieldByName(QStringLiteral("INFOMVA%1").arg(i)).asString();
-            linhas << Format(QStringLiteral("MVA: %n%%"), {mva.toDouble()}) + (info.isEmpty() ? QString() : QStringLiteral(" - ") + info);
+            linhas << Format(QStringLiteral("MVA: %n%%"), {mva.toDouble()})
+                    + (info.isEmpty() ? QString() : QStringLiteral(" - ") + info);
         }
         QStringList nbm;
         for (int i = 1; i <= 15; ++i) {
@@ -308,8 +317,10 @@ void TFormBrelva::detalhe()
                 nbm << c;
         }
         linhas << QStringLiteral("CEST: ") + texto("CEST")
-               << QStringLiteral("FEM: ") + (Qry.fieldByName(QStringLiteral("FEM")).asBoolean() ? QStringLiteral("Sim") : QStringLiteral("Não"))
-               << QStringLiteral("Âmbito: ") + texto("AMBITO") << QStringLiteral("NCM: ") + nbm.join(QStringLiteral(", "));
+               << QStringLiteral("FEM: ")
+                + (Qry.fieldByName(QStringLiteral("FEM")).asBoolean() ? QStringLiteral("Sim") : QStringLiteral("Não"))
+               << QStringLiteral("Âmbito: ") + texto("AMBITO")
+               << QStringLiteral("NCM: ") + nbm.join(QStringLiteral(", "));
     }
     MemoDetalhe->setPlainText(linhas.join(QLatin1Char('\n')));
 }
@@ -364,8 +375,9 @@ void TFormBrelva::pedido(quint8, qint64 janelaPedido)
             Grid->scrollTo(Grid->model()->index(std::max(0, linha - 1), 0), QAbstractItemView::PositionAtTop);
         }
     }
-    LabelPedido->setText(QStringLiteral("Escolha o subitem do Brelva para o item da Nota Fiscal e clique em \"Escolhe\" "
-                                        "(ou dê 2 cliques na linha)."));
+    LabelPedido->setText(
+        QStringLiteral("Escolha o subitem do Brelva para o item da Nota Fiscal e clique em \"Escolhe\" "
+                       "(ou dê 2 cliques na linha)."));
     LabelPedido->show();
     BtnEscolhe->show();
     BtnEscolhe->setDefault(true);
@@ -396,8 +408,8 @@ bool TFormBrelva::escolhe()
     EscolheOpcaoMVA escolha;
     if (!m_respondePadrao)
         escolha = [this](const QString &h, const QStringList &o) { return EscolheOpcaoMVABrelva(h, o, this); };
-    c.mva = TDM::EscolheMVABrelva(c.cest.left(9) + QStringLiteral(" - ") + c.descricao, info(1), mva(1), info(2), mva(2),
-                                  info(3), mva(3), escolha);
+    c.mva = TDM::EscolheMVABrelva(c.cest.left(9) + QStringLiteral(" - ") + c.descricao, info(1), mva(1), info(2),
+        mva(2), info(3), mva(3), escolha);
     const qint64 janela = m_pedidoJanela;
     const qint64 chamador = m_pedidoChamador;
     m_pedidoJanela = m_pedidoChamador = 0;

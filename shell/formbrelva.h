@@ -77,7 +77,7 @@ private:
     MessageWindow *m_janela = nullptr;
     bool m_respondePadrao;
     bool m_encerrando = false;
-    qint64 m_pedidoJanela = 0;  // the request window of the pending choice
+    qint64 m_pedidoJanela = 0; // the request window of the pending choice
     qint64 m_pedidoChamador = 0; // the dialog that asked
 };
 

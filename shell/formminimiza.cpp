@@ -15,8 +15,8 @@ TFormMinimiza::TFormMinimiza(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("TFormMinimiza"));
     setWindowTitle(QStringLiteral("ST/Brelva"));
     auto *layout = new QVBoxLayout(this);
-    auto *text = new QLabel(
-        screenText(QStringLiteral("Você escolheu Minimizar o Sistema.\r\nClique em OK para minimizar\r\nou clique em Fecha para encerrar o Sistema.")),
+    auto *text = new QLabel(screenText(QStringLiteral("Você escolheu Minimizar o Sistema.\r\nClique em OK para "
+                                                      "minimizar\r\nou clique em Fecha para encerrar o Sistema.")),
         this);
     layout->addWidget(text);
     auto *row = new QHBoxLayout;

@@ -33,8 +33,7 @@ QAction *acao(QMenu *menu, const char *name, const QString &caption)
 }
 
 // Runs an entry command; an engine error reaches the user as a message.
-template<typename Fn>
-void comando(Fn &&fn)
+template<typename Fn> void comando(Fn &&fn)
 {
     try {
         fn();
@@ -82,18 +81,19 @@ void ItemCommands::montaMenus()
 {
     QMenu *itens = m_main->PopMenuItens;
     connect(acao(itens, "IncluiItem1", QStringLiteral("Inclui novo ITEM nesta Nota Fiscal")), &QAction::triggered, this,
-            &ItemCommands::SBIncluiItemClick);
+        &ItemCommands::SBIncluiItemClick);
     connect(acao(itens, "AlteraItem1", QStringLiteral("Altera o ITEM selecionado")), &QAction::triggered, this,
-            &ItemCommands::SBAlteraItemClick);
+        &ItemCommands::SBAlteraItemClick);
     connect(acao(itens, "ExcluiItem1", QStringLiteral("Exclui o ITEM selecionado")), &QAction::triggered, this,
-            &ItemCommands::SBExcluiItemClick);
+        &ItemCommands::SBExcluiItemClick);
 
     QMenu *pesquisa = m_main->PopMenuPesquisa;
     connect(acao(pesquisa, "PesquisaCodigoNBM", QStringLiteral("Pesquisa Código NCM")), &QAction::triggered, this,
-            [this] { AnnexConsult(annex::PesquisaNCM); });
-    connect(acao(pesquisa, "PesquisaDescricaoNBM", QStringLiteral("Pesquisa Descrição Brelva")), &QAction::triggered, this,
-            [this] { AnnexConsult(annex::PesquisaDescricaoBrelva); });
-    QAction *mercadoria = acao(pesquisa, "PesquisaDescricaoMercadoria", QStringLiteral("Pesquisa Descrição Mercadoria"));
+        [this] { AnnexConsult(annex::PesquisaNCM); });
+    connect(acao(pesquisa, "PesquisaDescricaoNBM", QStringLiteral("Pesquisa Descrição Brelva")), &QAction::triggered,
+        this, [this] { AnnexConsult(annex::PesquisaDescricaoBrelva); });
+    QAction *mercadoria
+        = acao(pesquisa, "PesquisaDescricaoMercadoria", QStringLiteral("Pesquisa Descrição Mercadoria"));
     connect(mercadoria, &QAction::triggered, this, [this] { AnnexConsult(annex::PesquisaDescricaoMercadoria); });
     // The consultations of the items introduced on two dates stay hidden.
     QAction *intro1 = acao(pesquisa, "ConsultaAlteracoesDe01082009", QStringLiteral("Introduzidos em 01/08/2009"));
@@ -110,7 +110,8 @@ void ItemCommands::montaMenus()
     connect(racoes, &QAction::triggered, this, [this] { comando([this] { GridPMPFRacoesPET(m_main); }); });
     QAction *bebidas = acao(pesquisa, "PMPFBebidasAlcolicas1", QStringLiteral("PMPF Bebidas Alcoólicas\tF12"));
     connect(bebidas, &QAction::triggered, this, [this] { comando([this] { GridPMPFBebidas(m_main); }); });
-    QAction *controladas = acao(pesquisa, "MercadoriasControladas1", QStringLiteral("Códigos de Mercadorias Controladas"));
+    QAction *controladas
+        = acao(pesquisa, "MercadoriasControladas1", QStringLiteral("Códigos de Mercadorias Controladas"));
     connect(controladas, &QAction::triggered, this, [this] { comando([this] { GridMercControladas(m_main); }); });
     if (Contribuinte) {
         for (QAction *a : {mercadoria, combustiveis, controladas})
@@ -135,10 +136,7 @@ bool ItemCommands::podeEditar() const
     return m_main->calcViewOpen() && DM().TabNotas.isActive() && !DM().TabNotas.isEmpty();
 }
 
-db::Table &ItemCommands::linhas() const
-{
-    return isGrupoMedicamento(grupo()) ? DM().TabItensMedic : DM().TabItens;
-}
+db::Table &ItemCommands::linhas() const { return isGrupoMedicamento(grupo()) ? DM().TabItensMedic : DM().TabItens; }
 
 void ItemCommands::SBIncluiItemClick()
 {
@@ -148,7 +146,7 @@ void ItemCommands::SBIncluiItemClick()
     m_main->ItemDialogOpen = true;
     comando([&] {
         const int g = grupo();
-        fim = isGrupoMedicamento(g)        ? IncluiItemMedic(m_main)
+        fim = isGrupoMedicamento(g)    ? IncluiItemMedic(m_main)
             : g == Grupo::Combustiveis ? IncluiItemCombustivel(m_main)
                                        : IncluiItem(m_main);
     });

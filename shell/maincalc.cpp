@@ -20,8 +20,7 @@ int grupoAtual()
 }
 
 // Runs an entry command; an engine error reaches the user as a message.
-template<typename Fn>
-void comando(Fn &&fn)
+template<typename Fn> void comando(Fn &&fn)
 {
     try {
         fn();

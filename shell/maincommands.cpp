@@ -12,11 +12,11 @@
 #include "shell/appglobals.h"
 #include "shell/dlgopcoes.h"
 #include "shell/dlgunidade.h"
+#include "shell/mainreport.h"
 #include "shell/mediccommands.h"
+#include "shell/nfecommands.h"
 #include "shell/quickcommands.h"
 #include "shell/trmcommands.h"
-#include "shell/nfecommands.h"
-#include "shell/mainreport.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -66,31 +66,32 @@ void TMain::buildMenus()
     QAction *voceSabia = menuAction(PopMenuAjuda, "VoceSabia1", QStringLiteral("Você Sabia?"));
     voceSabia->setEnabled(false);
     connect(menuAction(PopMenuAjuda, "OpcoesDoSistema", QStringLiteral("Opções do Sistema")), &QAction::triggered, this,
-            &TMain::OpcoesDoSistemaClick);
+        &TMain::OpcoesDoSistemaClick);
     connect(menuAction(PopMenuAjuda, "AjudadoSistema", QStringLiteral("Ajuda do Sistema")), &QAction::triggered, this,
-            &TMain::AjudadoSistemaClick);
-    QAction *unidade = menuAction(PopMenuAjuda, "IdentificaodaUnidadeVelfa1", QStringLiteral("Identificação da Unidade/Velfa"));
+        &TMain::AjudadoSistemaClick);
+    QAction *unidade
+        = menuAction(PopMenuAjuda, "IdentificaodaUnidadeVelfa1", QStringLiteral("Identificação da Unidade/Velfa"));
     connect(unidade, &QAction::triggered, this, &TMain::IdentificacaoUnidadeClick);
     MenuCadastros = PopMenuAjuda->addMenu(QStringLiteral("Cadastros"));
     MenuCadastros->setObjectName(QStringLiteral("Cadastros1"));
     connect(menuAction(MenuCadastros, "Remetentes1", QStringLiteral("Remetentes")), &QAction::triggered, this,
-            [this] { CadastroClick(QStringLiteral("Remetentes")); });
+        [this] { CadastroClick(QStringLiteral("Remetentes")); });
     connect(menuAction(MenuCadastros, "Destinatarios1", QStringLiteral("Destinatários")), &QAction::triggered, this,
-            [this] { CadastroClick(QStringLiteral("Destinatários")); });
+        [this] { CadastroClick(QStringLiteral("Destinatários")); });
     connect(menuAction(MenuCadastros, "Fiscais1", QStringLiteral("Fiscais")), &QAction::triggered, this,
-            [this] { CadastroClick(QStringLiteral("Fiscais")); });
+        [this] { CadastroClick(QStringLiteral("Fiscais")); });
     menuAction(PopMenuAjuda, "AtualizacaoDaTabelaMedicamentos1", QStringLiteral("Atualização da Tabela Medicamentos"))
         ->setEnabled(false);
     connect(menuAction(PopMenuAjuda, "InformacoesSobreOCalculoDeMedicamentos",
-                      QStringLiteral("Informações sobre o Cálculo Especial e de Medicamentos")),
-            &QAction::triggered, this, &TMain::InformacoesCalculoClick);
+                QStringLiteral("Informações sobre o Cálculo Especial e de Medicamentos")),
+        &QAction::triggered, this, &TMain::InformacoesCalculoClick);
     PopMenuAjuda->addSeparator();
     MenuLinks = PopMenuAjuda->addMenu(QStringLiteral("Links Úteis"));
     MenuLinks->setObjectName(QStringLiteral("MenuLinks"));
     PopMenuAjuda->addSeparator();
     menuAction(PopMenuAjuda, "STCheck1", QStringLiteral("Envia Email com Status do Sistema"))->setEnabled(false);
     connect(menuAction(PopMenuAjuda, "SobreoSistema1", QStringLiteral("Sobre o Sistema...")), &QAction::triggered, this,
-            &TMain::SobreoSistemaClick);
+        &TMain::SobreoSistemaClick);
     if (Contribuinte) {
         MenuCadastros->menuAction()->setVisible(false);
         unidade->setVisible(false);
@@ -101,24 +102,25 @@ void TMain::buildMenus()
     PopMenuPesquisa->setObjectName(QStringLiteral("PopMenuPesquisa"));
     PopMenuFecha = new QMenu(this);
     PopMenuFecha->setObjectName(QStringLiteral("PopMenuFecha"));
-    connect(menuAction(PopMenuFecha, "FechaoSistema1", QStringLiteral("Fecha o Sistema neste terminal")), &QAction::triggered,
-            this, &TMain::EncerraSistema);
+    connect(menuAction(PopMenuFecha, "FechaoSistema1", QStringLiteral("Fecha o Sistema neste terminal")),
+        &QAction::triggered, this, &TMain::EncerraSistema);
     PopMenuTRM = new QMenu(this);
     PopMenuTRM->setObjectName(QStringLiteral("PopMenuTRM"));
 
     PopMenuNotas = new QMenu(this);
     PopMenuNotas->setObjectName(QStringLiteral("PopMenuNotas"));
-    connect(PopMenuNotas->addAction(QStringLiteral("Inclui nova Nota Fiscal")), &QAction::triggered, this, &TMain::SBIncluiNotaClick);
+    connect(PopMenuNotas->addAction(QStringLiteral("Inclui nova Nota Fiscal")), &QAction::triggered, this,
+        &TMain::SBIncluiNotaClick);
     connect(PopMenuNotas->addAction(QStringLiteral("Altera dados da Nota selecionada")), &QAction::triggered, this,
-            &TMain::SBAlteraNotaClick);
+        &TMain::SBAlteraNotaClick);
     connect(PopMenuNotas->addAction(QStringLiteral("Exclui a Nota selecionada")), &QAction::triggered, this,
-            &TMain::SBExcluiNotaClick);
+        &TMain::SBExcluiNotaClick);
     PopMenuItens = new QMenu(this);
     PopMenuItens->setObjectName(QStringLiteral("PopMenuItens"));
     new MedicCommands(this); // medicine table, its update and the NBM workbook
     new QuickCommands(this); // the quick calculation
-    new TrmCommands(this);   // collection documents (SBTrm)
-    new NFeCommands(this);   // NF-e import into the open calculation
+    new TrmCommands(this); // collection documents (SBTrm)
+    new NFeCommands(this); // NF-e import into the open calculation
     new ComandosRelatorio(this); // SBPrintCalc and its menu entry
 
     connect(SBNovo, &QToolButton::clicked, this, &TMain::SBNovoClick);
@@ -132,7 +134,7 @@ void TMain::buildMenus()
     connect(SBAjuda, &QToolButton::clicked, this, &TMain::SBAjudaClick);
     connect(SBFim, &QToolButton::clicked, this, &TMain::SBFimClick);
     connect(SBFimEx, &QToolButton::clicked, this,
-            [this] { PopMenuFecha->popup(SBFimEx->mapToGlobal(QPoint(0, SBFimEx->height()))); });
+        [this] { PopMenuFecha->popup(SBFimEx->mapToGlobal(QPoint(0, SBFimEx->height()))); });
     connect(dxDBGridNotas, &DBGrid::rowDoubleClicked, this, &TMain::SBAlteraNotaClick);
     connect(dxDBGridNotas, &QWidget::customContextMenuRequested, this, [this](const QPoint &p) {
         if (m_calcViewOpen)
@@ -148,8 +150,9 @@ bool TMain::VerificaNovaVersao()
     const QFileInfo running(QCoreApplication::applicationFilePath());
     if (newer.exists() && newer.canonicalFilePath() != running.canonicalFilePath()
         && newer.lastModified() > running.lastModified()) {
-        if (Confirma(QStringLiteral("Há uma nova versão para ser instalada. Para isso, basta reiniciar o sistema ST/Brelva.\r"
-                                    "Quer encerrar o sistema agora"))) {
+        if (Confirma(QStringLiteral(
+                "Há uma nova versão para ser instalada. Para isso, basta reiniciar o sistema ST/Brelva.\r"
+                "Quer encerrar o sistema agora"))) {
             EncerraSistema();
             return false;
         }
@@ -214,7 +217,7 @@ void TMain::RebuildMenuLinks()
     if (!keys.isEmpty())
         MenuLinks->addSeparator();
     const char *const nesh[] = {"Nesh2007 - &1 de 4 (até 29.33)", "Nesh2007 - &2 de 4 (esquemas cap. 29)",
-                                "Nesh2007 - &3 de 4 (até 70.11)", "Nesh2007 - &4 de 4 (até final)"};
+        "Nesh2007 - &3 de 4 (até 70.11)", "Nesh2007 - &4 de 4 (até final)"};
     for (int i = 0; i < 4; ++i) {
         QAction *a = MenuLinks->addAction(QString::fromUtf8(nesh[i]));
         a->setEnabled(NeshAvailable);
@@ -228,8 +231,8 @@ void TMain::RebuildMenuLinks()
     }
     QAction *where = MenuLinks->addAction(QStringLiteral("Localização dos arquivos Nesh"));
     connect(where, &QAction::triggered, this, [this] {
-        const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Localização dos arquivos Nesh"), NeshFolder,
-                                                          QStringLiteral("Nesh2007 (Nesh20071de4.pdf)"));
+        const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Localização dos arquivos Nesh"),
+            NeshFolder, QStringLiteral("Nesh2007 (Nesh20071de4.pdf)"));
         if (file.isEmpty())
             return;
         NeshFolder = QFileInfo(file).absolutePath();
@@ -281,7 +284,7 @@ void TMain::InformacoesCalculoClick() { MostraCalculoEspecial(this); }
 void TMain::SobreoSistemaClick()
 {
     MsgInformacao(QStringLiteral("Cálculo da Substituição Tributária - Brelva do RICMS - Versão ") + VersionText
-                  + QStringLiteral(" [") + QCoreApplication::applicationVersion() + QLatin1Char(']'));
+        + QStringLiteral(" [") + QCoreApplication::applicationVersion() + QLatin1Char(']'));
 }
 
 } // namespace stb

@@ -26,7 +26,7 @@ public:
     explicit GradesDesligadas(std::initializer_list<DBGrid *> grades)
     {
         for (DBGrid *g : grades) {
-            Grade s{g, g->dataSet(), {}};
+            Grade s {g, g->dataSet(), {}};
             if (s.ds && g->dataModel())
                 s.colunas = g->dataModel()->columns();
             g->setDataSet(nullptr);
@@ -110,8 +110,8 @@ void ComandosRelatorio::SBPrintCalcClick()
         if (!m_dialogo)
             m_dialogo = new TFormDlgPrintCalculo(m_main);
         m_dialogo->prepara(App().AppDir + QStringLiteral("STMsgMR.html"), isGrupoMedicamento(grupo),
-                           calc.fieldByName(QStringLiteral("PrintMR")).asInteger(),
-                           calc.fieldByName(QStringLiteral("PrintObserv")).asString());
+            calc.fieldByName(QStringLiteral("PrintMR")).asInteger(),
+            calc.fieldByName(QStringLiteral("PrintObserv")).asString());
         if (m_dialogo->exec() != QDialog::Accepted)
             return;
         opcao = m_dialogo->opcao();
@@ -122,7 +122,7 @@ void ComandosRelatorio::SBPrintCalcClick()
     m_main->ShowStatus(QStringLiteral("Preparando o Relatório..."));
     CursorEspera cursor;
     {
-        const GradesDesligadas grades{m_main->dxDBGridNotas, m_main->dxDBGridItens, m_main->dxDBGridItensMedic};
+        const GradesDesligadas grades {m_main->dxDBGridNotas, m_main->dxDBGridItens, m_main->dxDBGridItensMedic};
         ImpressaoCalculo impressao(dm, ConfigRelatorio::doPrograma(), OpcoesVisualizacao::doPrograma(), m_main);
         connect(&impressao, &ImpressaoCalculo::preparando, this, [&cursor] { cursor.espera(); });
         connect(&impressao, &ImpressaoCalculo::preparado, this, [&cursor] { cursor.restaura(); });

@@ -94,34 +94,32 @@ void TMain::buildLayout()
     bar->setContentsMargins(4, 2, 4, 2);
     bar->setSpacing(1);
     SBNovo = makeButton("SBNovo", QStringLiteral("&Novo\rCálculo"), QStringLiteral("Cria um Novo Cálculo de ICMS-ST"),
-                        QStyle::SP_FileIcon);
-    SBAbre = makeButton("SBAbre", QStringLiteral("A&bre\rCálculo"), QStringLiteral("Abre um Cálculo de ICMS-ST já existente"),
-                        QStyle::SP_DialogOpenButton);
+        QStyle::SP_FileIcon);
+    SBAbre = makeButton("SBAbre", QStringLiteral("A&bre\rCálculo"),
+        QStringLiteral("Abre um Cálculo de ICMS-ST já existente"), QStyle::SP_DialogOpenButton);
     SBFecha = makeButton("SBFecha", QStringLiteral("&Fecha\rCálculo"), QStringLiteral("Fecha o Cálculo em uso"),
-                         QStyle::SP_DialogCloseButton);
+        QStyle::SP_DialogCloseButton);
     SBPrintCalc = makeButton("SBPrintCalc", QStringLiteral("Visuali&za\rCálculo"),
-                             QStringLiteral("Visualiza e imprime o cálculo"), QStyle::SP_FileDialogContentsView);
-    SBCalcRapido = makeButton("SBCalcRapido", QStringLiteral("&Cálculo\rRápido"), QStringLiteral("Cálculo Rápido"),
-                              QStyle::SP_ComputerIcon);
+        QStringLiteral("Visualiza e imprime o cálculo"), QStyle::SP_FileDialogContentsView);
+    SBCalcRapido = makeButton(
+        "SBCalcRapido", QStringLiteral("&Cálculo\rRápido"), QStringLiteral("Cálculo Rápido"), QStyle::SP_ComputerIcon);
     SBRegEspecial = makeButton("SBRegEspecial", QStringLiteral("Empresas\r&RegEspecial"),
-                               QStringLiteral("Consulta as empresas com Regime Especial"), QStyle::SP_MessageBoxInformation);
+        QStringLiteral("Consulta as empresas com Regime Especial"), QStyle::SP_MessageBoxInformation);
     SBConsulta = makeButton("SBConsulta", QStringLiteral("Tabela\r&Brelva"),
-                            QStringLiteral("Consulta a Tabela de incidência da ST"), QStyle::SP_FileDialogDetailedView);
+        QStringLiteral("Consulta a Tabela de incidência da ST"), QStyle::SP_FileDialogDetailedView);
     SBPesquisa = makeButton("SBPesquisa", QStringLiteral("&Pesquisa\rna Tabela"),
-                            QStringLiteral("Pesquisa Descrição de Mercadorias"), QStyle::SP_FileDialogListView);
-    SBTrm = makeButton("SBTrm", QStringLiteral("ARM"), QStringLiteral("Auto de Retenção de Mercadorias"),
-                       QStyle::SP_DriveHDIcon);
+        QStringLiteral("Pesquisa Descrição de Mercadorias"), QStyle::SP_FileDialogListView);
+    SBTrm = makeButton(
+        "SBTrm", QStringLiteral("ARM"), QStringLiteral("Auto de Retenção de Mercadorias"), QStyle::SP_DriveHDIcon);
     SBAjuda = makeButton("SBAjuda", QStringLiteral("Opções\rA&juda, Links"), QStringLiteral("Exibe o arquivo de Ajuda"),
-                         QStyle::SP_MessageBoxQuestion);
-    SBFim = makeButton("SBFim", QStringLiteral("Minimiza"), QStringLiteral("Minimiza o Sistema"),
-                       QStyle::SP_ArrowDown);
-    SBFimEx = makeButton("SBFimEx", QStringLiteral("Fecha"), QStringLiteral("Fecha o Sistema"),
-                         QStyle::SP_BrowserStop);
+        QStyle::SP_MessageBoxQuestion);
+    SBFim = makeButton("SBFim", QStringLiteral("Minimiza"), QStringLiteral("Minimiza o Sistema"), QStyle::SP_ArrowDown);
+    SBFimEx = makeButton("SBFimEx", QStringLiteral("Fecha"), QStringLiteral("Fecha o Sistema"), QStyle::SP_BrowserStop);
     // Every button of the bar has room for an icon above two lines of caption.
     int height = 51;
     int width = 52;
-    const QList<QToolButton *> all{SBNovo,     SBAbre,    SBFecha,    SBPrintCalc, SBCalcRapido, SBRegEspecial,
-                                   SBConsulta, SBPesquisa, SBTrm,     SBAjuda,     SBFim,        SBFimEx};
+    const QList<QToolButton *> all {SBNovo, SBAbre, SBFecha, SBPrintCalc, SBCalcRapido, SBRegEspecial, SBConsulta,
+        SBPesquisa, SBTrm, SBAjuda, SBFim, SBFimEx};
     const int twoLines = 2 * fontMetrics().height() + 24 + 12;
     for (QToolButton *b : all) {
         height = std::max({height, b->sizeHint().height(), twoLines});
@@ -203,8 +201,10 @@ void TMain::buildLayout()
     LabelGrupoEspecial->setStyleSheet(QStringLiteral("color: #8b0000;"));
     LabelGrupoEspecial->hide();
     SBIncluiNota = makeSmallButton("SBIncluiNota", QStringLiteral("Inclui"), QStringLiteral("Inclui nova Nota Fiscal"));
-    SBAlteraNota = makeSmallButton("SBAlteraNota", QStringLiteral("Altera"), QStringLiteral("Altera dados da Nota selecionada"));
-    SBExcluiNota = makeSmallButton("SBExcluiNota", QStringLiteral("Exclui"), QStringLiteral("Exclui a Nota selecionada"));
+    SBAlteraNota
+        = makeSmallButton("SBAlteraNota", QStringLiteral("Altera"), QStringLiteral("Altera dados da Nota selecionada"));
+    SBExcluiNota
+        = makeSmallButton("SBExcluiNota", QStringLiteral("Exclui"), QStringLiteral("Exclui a Nota selecionada"));
     notasBar->addWidget(LabelNotas);
     notasBar->addWidget(LabelGrupoEspecial);
     notasBar->addStretch(1);
@@ -225,9 +225,12 @@ void TMain::buildLayout()
     auto *itensBar = new QHBoxLayout;
     LabelItens = panelCaption(QStringLiteral("ITENS "), Panel7);
     LabelItens->setObjectName(QStringLiteral("LabelItens"));
-    SBIncluiItem = makeSmallButton("SBIncluiItem", QStringLiteral("Inclui"), QStringLiteral("Inclui novo ITEM nesta Nota Fiscal"));
-    SBAlteraItem = makeSmallButton("SBAlteraItem", QStringLiteral("Altera"), QStringLiteral("Altera o ITEM selecionado"));
-    SBExcluiItem = makeSmallButton("SBExcluiItem", QStringLiteral("Exclui"), QStringLiteral("Exclui o ITEM selecionado"));
+    SBIncluiItem = makeSmallButton(
+        "SBIncluiItem", QStringLiteral("Inclui"), QStringLiteral("Inclui novo ITEM nesta Nota Fiscal"));
+    SBAlteraItem
+        = makeSmallButton("SBAlteraItem", QStringLiteral("Altera"), QStringLiteral("Altera o ITEM selecionado"));
+    SBExcluiItem
+        = makeSmallButton("SBExcluiItem", QStringLiteral("Exclui"), QStringLiteral("Exclui o ITEM selecionado"));
     itensBar->addWidget(LabelItens);
     itensBar->addStretch(1);
     for (QToolButton *b : {SBIncluiItem, SBAlteraItem, SBExcluiItem})
@@ -275,7 +278,7 @@ QString TMain::versionLine() const
         return QStringLiteral("Velfa/QZ - Orvant/Plorin - Versão %1 - %2").arg(VersionText, VersionDate);
     return QStringLiteral("%1 - Velfa/QZ - Versão %2 - %3%4")
         .arg(App().UnitName, VersionText, VersionDate,
-             QStringLiteral(" [Intranet %1Ok]").arg(IntranetOk ? QString() : QStringLiteral("não ")));
+            QStringLiteral(" [Intranet %1Ok]").arg(IntranetOk ? QString() : QStringLiteral("não ")));
 }
 
 void TMain::ShowVersionStatus()
@@ -298,32 +301,33 @@ void TMain::bindDataSources()
     dxDBGridItens->setDataSet(&dm.TabItens);
     dxDBGridItensMedic->setDataSet(&dm.TabItensMedic);
     dxDBGridNotas->setColumns({{QStringLiteral("IdNota"), QString(), 6, false, {}},
-                               {QStringLiteral("NroNF"), QStringLiteral("Nro NF"), 10, true, {}},
-                               {QStringLiteral("XRemetente"), QStringLiteral("Remetente"), 28, true, {}},
-                               {QStringLiteral("XDestinatario"), QStringLiteral("Destinatário"), 28, true, {}},
-                               {QStringLiteral("Frete"), QStringLiteral("Frete"), 11, true, {}},
-                               {QStringLiteral("CreditoICMSMedic"), QStringLiteral("Créd ICMS"), 11, false, {}},
-                               {QStringLiteral("ValorARecolher"), QStringLiteral("ICMS/ST a rec"), 14, true, {}}});
+        {QStringLiteral("NroNF"), QStringLiteral("Nro NF"), 10, true, {}},
+        {QStringLiteral("XRemetente"), QStringLiteral("Remetente"), 28, true, {}},
+        {QStringLiteral("XDestinatario"), QStringLiteral("Destinatário"), 28, true, {}},
+        {QStringLiteral("Frete"), QStringLiteral("Frete"), 11, true, {}},
+        {QStringLiteral("CreditoICMSMedic"), QStringLiteral("Créd ICMS"), 11, false, {}},
+        {QStringLiteral("ValorARecolher"), QStringLiteral("ICMS/ST a rec"), 14, true, {}}});
     dxDBGridItens->setColumns({{QStringLiteral("NroItem"), QStringLiteral("#"), 3, true, {}},
-                               {QStringLiteral("XDescricao"), QStringLiteral("Descrição Mercadoria"), 48, true, {}},
-                               {QStringLiteral("ValorNF"), QStringLiteral("Valor NF"), 11, true, {}},
-                               {QStringLiteral("ValorIPI"), QStringLiteral("Valor IPI"), 10, true, {}},
-                               {QStringLiteral("Litros"), QStringLiteral("Litros"), 10, false, {}},
-                               {QStringLiteral("PMPF"), QStringLiteral("PMPF"), 10, false, {}},
-                               {QStringLiteral("CreditoICMS"), QStringLiteral("Alíq Cred ICMS"), 15, true, {}},
-                               {QStringLiteral("MVA"), QStringLiteral("MVA"), 9, true, {}}});
+        {QStringLiteral("XDescricao"), QStringLiteral("Descrição Mercadoria"), 48, true, {}},
+        {QStringLiteral("ValorNF"), QStringLiteral("Valor NF"), 11, true, {}},
+        {QStringLiteral("ValorIPI"), QStringLiteral("Valor IPI"), 10, true, {}},
+        {QStringLiteral("Litros"), QStringLiteral("Litros"), 10, false, {}},
+        {QStringLiteral("PMPF"), QStringLiteral("PMPF"), 10, false, {}},
+        {QStringLiteral("CreditoICMS"), QStringLiteral("Alíq Cred ICMS"), 15, true, {}},
+        {QStringLiteral("MVA"), QStringLiteral("MVA"), 9, true, {}}});
     dxDBGridItensMedic->setColumns({{QStringLiteral("NroItem"), QStringLiteral("#"), 3, true, {}},
-                                    {QStringLiteral("CodBarra"), QStringLiteral("CodBarra/SubIt"), 14, true, {}},
-                                    {QStringLiteral("Descricao"), QStringLiteral("Descrição"), 34, true, {}},
-                                    {QStringLiteral("Qtd"), QStringLiteral("Qtd"), 5, true, {}},
-                                    {QStringLiteral("DebVlMerc"), QStringLiteral("Valor Merc"), 11, true, {}},
-                                    {QStringLiteral("DebAliqICMS"), QStringLiteral("Aliq"), 6, true, {}},
-                                    {QStringLiteral("DebVlICMS"), QStringLiteral("Vl ICMS"), 10, true, {}}});
+        {QStringLiteral("CodBarra"), QStringLiteral("CodBarra/SubIt"), 14, true, {}},
+        {QStringLiteral("Descricao"), QStringLiteral("Descrição"), 34, true, {}},
+        {QStringLiteral("Qtd"), QStringLiteral("Qtd"), 5, true, {}},
+        {QStringLiteral("DebVlMerc"), QStringLiteral("Valor Merc"), 11, true, {}},
+        {QStringLiteral("DebAliqICMS"), QStringLiteral("Aliq"), 6, true, {}},
+        {QStringLiteral("DebVlICMS"), QStringLiteral("Vl ICMS"), 10, true, {}}});
     dxDBGridItens->setStretchColumn(QStringLiteral("XDescricao"));
     dxDBGridItensMedic->setStretchColumn(QStringLiteral("Descricao"));
     dxDBGridNotas->setStretchColumn(QStringLiteral("XDestinatario"));
     if (!m_calcLink)
-        m_calcLink = new DataLink(&dm.TabCalc, [this] { updateCalcHeader(); }, this);
+        m_calcLink = new DataLink(
+            &dm.TabCalc, [this] { updateCalcHeader(); }, this);
     connect(&dm, &TDM::captionItensChanged, LabelItens, &QLabel::setText, Qt::UniqueConnection);
 }
 
@@ -371,10 +375,11 @@ void TMain::OpenCalcView()
     } else {
         LabelGrupoEspecial->hide();
     }
-    for (QWidget *w : {static_cast<QWidget *>(SBFecha), static_cast<QWidget *>(SBAltera), static_cast<QWidget *>(SBPrintCalc),
-                       static_cast<QWidget *>(SBIncluiNota), static_cast<QWidget *>(SBAlteraNota),
-                       static_cast<QWidget *>(SBExcluiNota), static_cast<QWidget *>(SBIncluiItem),
-                       static_cast<QWidget *>(SBAlteraItem), static_cast<QWidget *>(SBExcluiItem)})
+    for (QWidget *w :
+        {static_cast<QWidget *>(SBFecha), static_cast<QWidget *>(SBAltera), static_cast<QWidget *>(SBPrintCalc),
+            static_cast<QWidget *>(SBIncluiNota), static_cast<QWidget *>(SBAlteraNota),
+            static_cast<QWidget *>(SBExcluiNota), static_cast<QWidget *>(SBIncluiItem),
+            static_cast<QWidget *>(SBAlteraItem), static_cast<QWidget *>(SBExcluiItem)})
         w->setEnabled(true);
     SBIncluiItem->setEnabled(false);
     SBAlteraItem->setEnabled(false);
@@ -390,10 +395,11 @@ void TMain::CloseCalcView()
     m_calcViewOpen = false;
     dm.closeCalculation();
     LabelGrupoEspecial->hide();
-    for (QWidget *w : {static_cast<QWidget *>(SBFecha), static_cast<QWidget *>(SBAltera), static_cast<QWidget *>(SBPrintCalc),
-                       static_cast<QWidget *>(SBIncluiNota), static_cast<QWidget *>(SBAlteraNota),
-                       static_cast<QWidget *>(SBExcluiNota), static_cast<QWidget *>(SBIncluiItem),
-                       static_cast<QWidget *>(SBAlteraItem), static_cast<QWidget *>(SBExcluiItem)})
+    for (QWidget *w :
+        {static_cast<QWidget *>(SBFecha), static_cast<QWidget *>(SBAltera), static_cast<QWidget *>(SBPrintCalc),
+            static_cast<QWidget *>(SBIncluiNota), static_cast<QWidget *>(SBAlteraNota),
+            static_cast<QWidget *>(SBExcluiNota), static_cast<QWidget *>(SBIncluiItem),
+            static_cast<QWidget *>(SBAlteraItem), static_cast<QWidget *>(SBExcluiItem)})
         w->setEnabled(false);
     SBNovo->setEnabled(!StartingUp);
     SBAbre->setEnabled(!StartingUp);

@@ -6,21 +6,21 @@
 #include "core/messages.h"
 #include "core/settings.h"
 #include "entry/dbgrid.h"
+#include "entry/dlghtmlmsg.h"
 #include "entry/dlgnovanf.h"
 #include "platform/drives.h"
+#include "platform/shortcuts.h"
 #include "platform/winmsg.h"
 #include "shell/appglobals.h"
+#include "shell/crashreport.h"
 #include "shell/datafiles.h"
 #include "shell/dbmaint.h"
 #include "shell/dbopen.h"
-#include "shell/crashreport.h"
-#include "shell/estacaocommands.h"
-#include "entry/dlghtmlmsg.h"
 #include "shell/dlgunidade.h"
+#include "shell/estacaocommands.h"
 #include "shell/formminimiza.h"
-#include "shell/nbm.h"
 #include "shell/itemcommands.h"
-#include "platform/shortcuts.h"
+#include "shell/nbm.h"
 #include "shell/shortcuts.h"
 #include "shell/startup.h"
 #include "shell/stations.h"
@@ -76,10 +76,7 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
     FormCreate();
 }
 
-TMain::~TMain()
-{
-    registerMainFormInstance(nullptr);
-}
+TMain::~TMain() { registerMainFormInstance(nullptr); }
 
 void TMain::FormCreate()
 {
@@ -119,7 +116,8 @@ void TMain::FormCreate()
         for (QToolButton *b : {SBRegEspecial, SBTrm, SBFimEx, SBCalcRapido})
             b->hide();
         if (!s.removeRegEsp()) {
-            for (const QString &folder : {s.shellFolder(QStringLiteral("Programs")), s.shellFolder(QStringLiteral("Common Programs"))}) {
+            for (const QString &folder :
+                {s.shellFolder(QStringLiteral("Programs")), s.shellFolder(QStringLiteral("Common Programs"))}) {
                 removeShortcut(folder + QStringLiteral("/STBrelva"), QStringLiteral("Regimes Especiais"));
                 removeShortcut(folder + QStringLiteral("/STBrelva"), QStringLiteral("STFerramentas"));
             }
@@ -203,7 +201,9 @@ void TMain::DeferredStartup()
     if (!Contribuinte)
         AtualizaHost();
     // 22. The HTML message window once.
-    { TFormDlgHTMLMsg htmlMsg(this); }
+    {
+        TFormDlgHTMLMsg htmlMsg(this);
+    }
     emit startupFinished();
 }
 
@@ -252,7 +252,8 @@ void TMain::runStartupSteps()
     // The computer of the data folder rebuilds it. Tables on a server are
     // nobody's computer: the first workstation to start while no other one
     // uses the system rebuilds them.
-    const bool reindexaAqui = g.Servidor.isEmpty() ? isLocalFolder(g.DataDir) || s.localDrive() : !OutrasEstacoesAtivas();
+    const bool reindexaAqui
+        = g.Servidor.isEmpty() ? isLocalFolder(g.DataDir) || s.localDrive() : !OutrasEstacoesAtivas();
     if (wanted && reindexaAqui)
         reindexed = ReindexAll(false);
     // 11. Calculations.
@@ -326,9 +327,9 @@ void TMain::AbreTabelas()
 {
     TDM &dm = DM();
     ShowStatus(QStringLiteral("Abrindo arquivos em ") + App().DataDir + QStringLiteral(" ..."));
-    const std::pair<const char *, db::Table *> tables[] = {
-        {"Fiscais (1/6)", &dm.TabFisc},    {"Remetentes (2/6)", &dm.TabRemet}, {"Destinatários (3/6)", &dm.TabDest},
-        {"Cálculos (4/6)", &dm.TabCalc},   {"Notas (5/6)", &dm.TabNotas},      {"Itens (6/6)", &dm.TabItens}};
+    const std::pair<const char *, db::Table *> tables[]
+        = {{"Fiscais (1/6)", &dm.TabFisc}, {"Remetentes (2/6)", &dm.TabRemet}, {"Destinatários (3/6)", &dm.TabDest},
+            {"Cálculos (4/6)", &dm.TabCalc}, {"Notas (5/6)", &dm.TabNotas}, {"Itens (6/6)", &dm.TabItens}};
     for (const auto &[status, table] : tables) {
         ShowStatus(QString::fromUtf8(status));
         if (!table->isActive())
@@ -380,7 +381,8 @@ void TMain::AtualizaHost()
     // The update server answers its current host name on its query page.
     auto *nam = new QNetworkAccessManager(this);
     nam->setTransferTimeout(5000);
-    const QUrl url(QStringLiteral("http://%1:8080/?A=32&SECTION=STBrelva&INFO=Host&VS=ST").arg(Settings::instance().host()));
+    const QUrl url(
+        QStringLiteral("http://%1:8080/?A=32&SECTION=STBrelva&INFO=Host&VS=ST").arg(Settings::instance().host()));
     QNetworkReply *reply = nam->get(QNetworkRequest(url));
     connect(reply, &QNetworkReply::finished, this, [reply, nam] {
         if (reply->error() == QNetworkReply::NoError) {
@@ -419,13 +421,15 @@ void TMain::SBFimClick()
 bool TMain::FormCloseQuery()
 {
     if (Reindexing) {
-        MsgAviso(QStringLiteral("Não posso fechar o sistema agora. Os Arquivos estão sendo reindexados. Tente daqui a alguns minutos."));
+        MsgAviso(QStringLiteral(
+            "Não posso fechar o sistema agora. Os Arquivos estão sendo reindexados. Tente daqui a alguns minutos."));
         return false;
     }
     if (TDM::hasInstance()) {
         TDM &dm = DM();
         for (db::DataSet *ds : {static_cast<db::DataSet *>(&dm.TabCalc), static_cast<db::DataSet *>(&dm.TabNotas)})
-            if (ds->isActive() && (ds->state() == db::DataSet::State::Edit || ds->state() == db::DataSet::State::Insert)) {
+            if (ds->isActive()
+                && (ds->state() == db::DataSet::State::Edit || ds->state() == db::DataSet::State::Insert)) {
                 MsgAviso(QStringLiteral("Salve ou cancele as alterações antes de fechar o sistema."));
                 return false;
             }

@@ -25,15 +25,16 @@ MedicCommands::MedicCommands(TMain *main) : QObject(main), m_main(main)
     NBMPlanilhaExcel1 = main->PopMenuPesquisa->addAction(QStringLiteral("NBM - Planilha Excel"));
     NBMPlanilhaExcel1->setObjectName(QStringLiteral("NBMPlanilhaExcel1"));
     connect(NBMPlanilhaExcel1, &QAction::triggered, this, &MedicCommands::NBMPlanilhaExcelClick);
-    AtualizacaoDaTabelaMedicamentos1 =
-        main->PopMenuAjuda->findChild<QAction *>(QStringLiteral("AtualizacaoDaTabelaMedicamentos1"));
+    AtualizacaoDaTabelaMedicamentos1
+        = main->PopMenuAjuda->findChild<QAction *>(QStringLiteral("AtualizacaoDaTabelaMedicamentos1"));
     if (!AtualizacaoDaTabelaMedicamentos1) {
-        AtualizacaoDaTabelaMedicamentos1 = main->PopMenuAjuda->addAction(QStringLiteral("Atualização da Tabela Medicamentos"));
+        AtualizacaoDaTabelaMedicamentos1
+            = main->PopMenuAjuda->addAction(QStringLiteral("Atualização da Tabela Medicamentos"));
         AtualizacaoDaTabelaMedicamentos1->setObjectName(QStringLiteral("AtualizacaoDaTabelaMedicamentos1"));
     }
     AtualizacaoDaTabelaMedicamentos1->setEnabled(true);
     connect(AtualizacaoDaTabelaMedicamentos1, &QAction::triggered, this,
-            &MedicCommands::AtualizacaoDaTabelaMedicamentosClick);
+        &MedicCommands::AtualizacaoDaTabelaMedicamentosClick);
     // The search button drops its menu down when nothing else does.
     if (!main->SBPesquisa->menu()) {
         main->SBPesquisa->setMenu(main->PopMenuPesquisa);
@@ -56,8 +57,8 @@ void MedicCommands::AtualizacaoDaTabelaMedicamentosClick() { TFormDlgAtualizaTab
 
 void MedicCommands::NBMPlanilhaExcelClick()
 {
-    TFormDlgGeraTabelaNBM::Executa(DM().BaseDados, PastaDocumentos(), QCoreApplication::applicationVersion(),
-                                   &TMain::shellOpen, m_main);
+    TFormDlgGeraTabelaNBM::Executa(
+        DM().BaseDados, PastaDocumentos(), QCoreApplication::applicationVersion(), &TMain::shellOpen, m_main);
 }
 
 } // namespace stb

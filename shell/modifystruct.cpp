@@ -45,14 +45,17 @@ public:
 } // namespace
 
 TModifyStruct::TModifyStruct(db::Table &source, bool showProgress)
-    : ShowProgress(showProgress), m_source(source), m_base(source.database()), m_nome(source.tableName())
+    : ShowProgress(showProgress),
+      m_source(source),
+      m_base(source.database()),
+      m_nome(source.tableName())
 {
     if (m_source.beforeOpen)
         m_source.beforeOpen(m_source);
     try {
         m_def = m_base->tableDef(m_nome);
     } catch (const db::EngineError &) {
-        m_def = db::TableDef{m_nome, {}, {}};
+        m_def = db::TableDef {m_nome, {}, {}};
     }
 }
 
@@ -60,7 +63,7 @@ void TModifyStruct::AddField(const QString &name, db::FieldType type, int positi
 {
     const int atual = m_def.fieldIndex(name);
     if (atual < 0) {
-        const db::FieldDef novo{name, type, type == db::FieldType::String ? size : 0, required};
+        const db::FieldDef novo {name, type, type == db::FieldType::String ? size : 0, required};
         if (position < 0 || position >= m_def.fields.size())
             m_def.fields.append(novo);
         else
@@ -92,7 +95,7 @@ void TModifyStruct::AddIndex(const QString &name, const QString &fields, unsigne
         m_def.indexes.removeAt(i);
         break;
     }
-    m_def.indexes.append(db::IndexDef{name, fields, options});
+    m_def.indexes.append(db::IndexDef {name, fields, options});
     Modified = true;
 }
 
@@ -144,8 +147,9 @@ bool TModifyStruct::Execute()
     } catch (const db::EngineError &e) {
         ok = false;
         m_erro = QStringLiteral("Impossível mudar a estrutura.\r\n")
-            + (e.code() == db::Err::TableInUse ? QStringLiteral("Esta Tabela está em uso por outro usuário ou processo!")
-                                               : e.message());
+            + (e.code() == db::Err::TableInUse
+                    ? QStringLiteral("Esta Tabela está em uso por outro usuário ou processo!")
+                    : e.message());
     }
     if (comJanelas)
         QApplication::restoreOverrideCursor();

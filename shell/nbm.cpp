@@ -70,21 +70,19 @@ QString reconstroiNoServidor(nbm::Modo modo)
     TDM &dm = DM();
     dm.TabIndexNBM.close();
     try {
-        nbm::reconstroi(dm.BaseDados, modo, App().AppDir + QStringLiteral("Sys/Dados/"), [](const QString &passo, int percent) {
-            statusManutencao(nbm::textoProgresso(passo, percent));
-        });
+        nbm::reconstroi(dm.BaseDados, modo, App().AppDir + QStringLiteral("Sys/Dados/"),
+            [](const QString &passo, int percent) { statusManutencao(nbm::textoProgresso(passo, percent)); });
         return {};
     } catch (const db::EngineError &e) {
-        return QStringLiteral("Não consegui reindexar os Produtos NBM (%1 - código %2).").arg(e.message()).arg(e.code());
+        return QStringLiteral("Não consegui reindexar os Produtos NBM (%1 - código %2).")
+            .arg(e.message())
+            .arg(e.code());
     }
 }
 
 // Starts the tool; the semaphore taken to check that no other workstation is
 // rebuilding is left to the tool, which holds it while it works.
-bool iniciaFerramenta(const QStringList &args)
-{
-    return QProcess::startDetached(programaNBM(), args, App().DataDir);
-}
+bool iniciaFerramenta(const QStringList &args) { return QProcess::startDetached(programaNBM(), args, App().DataDir); }
 
 } // namespace
 
@@ -101,7 +99,7 @@ QStringList argumentosNBM(const QString &modo, bool avisarNoFim)
     const QString appDir = QStringLiteral("/AppDir=\"%1\"").arg(QDir::toNativeSeparators(App().AppDir));
     if (modo == QLatin1String("/Create"))
         return {QStringLiteral("/Ok"), QStringLiteral("/Mens"), QStringLiteral("/Create"), appDir};
-    QStringList args{QStringLiteral("/Ok"), QStringLiteral("/Reind"), appDir};
+    QStringList args {QStringLiteral("/Ok"), QStringLiteral("/Reind"), appDir};
     if (avisarNoFim)
         args << QStringLiteral("/Mens");
     return args;
@@ -126,7 +124,8 @@ void UpdateNBMProducts(const QString &versaoInstalada)
     if (!OpenSysTable(nbm::SemaforoAtualizacao))
         return;
     CloseSysSemaphore(nbm::SemaforoAtualizacao);
-    if (!Confirma(QStringLiteral("Agora a Tabela de Produtos NBM será atualizada.\rEste procedimento pode demorar alguns minutos.\r\rContinua")))
+    if (!Confirma(QStringLiteral("Agora a Tabela de Produtos NBM será atualizada.\rEste procedimento pode demorar "
+                                 "alguns minutos.\r\rContinua")))
         return;
     if (!OpenSysTable(nbm::SemaforoAtualizacao))
         return;
@@ -158,9 +157,10 @@ void UpdateNBMProducts(const QString &versaoInstalada)
         return;
     }
     if (!pastaDeDadosLocal() && !DM().BaseDados.server()) {
-        MsgInformacao(QStringLiteral("Recomendamos Reindexar a tabela de Produtos NBM.\rPara isso, você precisa abrir o sistema ST/Brelva no computador ")
-                      + computerOfPath(App().DataDir) + QStringLiteral(" e:\r")
-                      + QStringLiteral("Clique no botão \"Opções, \"Opções do Sistema\" e \"Reindexar Produtos/NBM agora\"."));
+        MsgInformacao(QStringLiteral("Recomendamos Reindexar a tabela de Produtos NBM.\rPara isso, você precisa abrir "
+                                     "o sistema ST/Brelva no computador ")
+            + computerOfPath(App().DataDir) + QStringLiteral(" e:\r")
+            + QStringLiteral("Clique no botão \"Opções, \"Opções do Sistema\" e \"Reindexar Produtos/NBM agora\"."));
         return;
     }
     StartNBMRebuild(false);
@@ -208,7 +208,8 @@ void StartNBMCreate()
     if (!local)
         pergunta += QStringLiteral("É recomendável que isso seja feito no computador onde o sistema está instalado (")
             + computerOfPath(App().DataDir) + QStringLiteral(").\r");
-    pergunta += QStringLiteral("Quer criar o arquivo de pesquisa de Produtos/NBM (esse processo vai demorar vários minutos)");
+    pergunta += QStringLiteral(
+        "Quer criar o arquivo de pesquisa de Produtos/NBM (esse processo vai demorar vários minutos)");
     if (!Confirma(pergunta)) {
         QFile::remove(inicio);
         return;

@@ -76,8 +76,8 @@ void NFeCommands::ImportarNFeClick()
 {
     if (!m_main->calcViewOpen())
         return;
-    const QStringList arquivos = QFileDialog::getOpenFileNames(m_main, QStringLiteral("Importar NF-e (XML)"), QString(),
-                                                               QStringLiteral("NF-e (*.xml *.XML)"));
+    const QStringList arquivos = QFileDialog::getOpenFileNames(
+        m_main, QStringLiteral("Importar NF-e (XML)"), QString(), QStringLiteral("NF-e (*.xml *.XML)"));
     if (!arquivos.isEmpty())
         Importa(arquivos);
 }

@@ -57,7 +57,7 @@ ListaPaginas listaPaginas(const QString &pastaNovidades, const QStringList &past
     for (const QString &pasta : pastasMensagens)
         lista.mensagens += paginasDaPasta(pasta);
     std::stable_sort(lista.mensagens.begin(), lista.mensagens.end(),
-                     [](const Pagina &a, const Pagina &b) { return a.data > b.data; });
+        [](const Pagina &a, const Pagina &b) { return a.data > b.data; });
     return lista;
 }
 
@@ -66,8 +66,7 @@ QString tituloPagina(const QString &arquivo)
     QFile f(arquivo);
     if (f.open(QIODevice::ReadOnly)) {
         static const QRegularExpression titulo(QStringLiteral("<title[^>]*>(.*?)</title>"),
-                                               QRegularExpression::CaseInsensitiveOption
-                                                   | QRegularExpression::DotMatchesEverythingOption);
+            QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
         const QRegularExpressionMatch m = titulo.match(QString::fromUtf8(f.read(64 * 1024)));
         if (m.hasMatch()) {
             const QString t = m.captured(1).simplified();
@@ -83,7 +82,8 @@ QString marcaPagina(const Pagina &p) { return p.data.toString(formatoData()); }
 // ---- TFormNovidade ------------------------------------------------------------
 
 TFormNovidade::TFormNovidade(const QString &arquivo, const QString &appDir, QWidget *parent)
-    : QDialog(parent), m_appDir(appDir)
+    : QDialog(parent),
+      m_appDir(appDir)
 {
     setObjectName(QStringLiteral("FormNovidade"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -117,7 +117,7 @@ TFormNovidade::TFormNovidade(const QString &arquivo, const QString &appDir, QWid
         ComboArquivos->addItem(p.nome(), p.arquivo);
     mostraArquivo(arquivo);
     connect(ComboArquivos, &QComboBox::activated, this,
-            [this](int i) { mostraArquivo(ComboArquivos->itemData(i).toString()); });
+        [this](int i) { mostraArquivo(ComboArquivos->itemData(i).toString()); });
     resize(640, 480);
 }
 
@@ -127,7 +127,8 @@ void TFormNovidade::mostraArquivo(const QString &arquivo)
 {
     m_arquivo = QFileInfo(arquivo).absoluteFilePath();
     const QFileInfo fi(m_arquivo);
-    setWindowTitle(tituloPagina(m_arquivo) + QStringLiteral(" de ") + fi.lastModified().toString(QStringLiteral("dd/MM/yyyy")));
+    setWindowTitle(
+        tituloPagina(m_arquivo) + QStringLiteral(" de ") + fi.lastModified().toString(QStringLiteral("dd/MM/yyyy")));
     Browser->setSearchPaths({fi.absolutePath()});
     // The same page chosen again is read again: it may have changed.
     const QUrl url = QUrl::fromLocalFile(m_arquivo);
@@ -139,7 +140,7 @@ void TFormNovidade::mostraArquivo(const QString &arquivo)
     if (i >= 0)
         ComboArquivos->setCurrentIndex(i);
     // The box shows whether the page is kept from showing by itself.
-    const Pagina p{m_arquivo, fi.lastModified()};
+    const Pagina p {m_arquivo, fi.lastModified()};
     CheckNaoExibir->setChecked(Settings::instance().novidade(p.nome()) == marcaPagina(p));
 }
 
@@ -147,7 +148,10 @@ void TFormNovidade::anchorClicked(const QUrl &url)
 {
     // The program's own help page is named as a bare file link in the pages.
     if (url.scheme() == QLatin1String("file")
-        && QFileInfo(url.toString(QUrl::RemoveScheme)).fileName().compare(QLatin1String("STBrelva.html"), Qt::CaseInsensitive) == 0) {
+        && QFileInfo(url.toString(QUrl::RemoveScheme))
+                .fileName()
+                .compare(QLatin1String("STBrelva.html"), Qt::CaseInsensitive)
+            == 0) {
         TMain::shellOpen(m_appDir + QStringLiteral("STBrelva.html"));
         return;
     }
@@ -203,7 +207,7 @@ void TFormNovidade::imprimeEm(QPrinter &printer) const
 void TFormNovidade::done(int r)
 {
     const QFileInfo fi(m_arquivo);
-    const Pagina p{m_arquivo, fi.lastModified()};
+    const Pagina p {m_arquivo, fi.lastModified()};
     Settings &s = Settings::instance();
     if (CheckNaoExibir->isChecked())
         s.setNovidade(p.nome(), marcaPagina(p));
@@ -215,7 +219,10 @@ void TFormNovidade::done(int r)
 // ---- Novidades --------------------------------------------------------------------
 
 Novidades::Novidades(const QString &appDir, const QString &dataDir, QMenu *menu, QWidget *janela)
-    : QObject(janela), m_appDir(appDir), m_dataDir(dataDir), m_janela(janela)
+    : QObject(janela),
+      m_appDir(appDir),
+      m_dataDir(dataDir),
+      m_janela(janela)
 {
     setObjectName(QStringLiteral("Novidades"));
     menu->addSeparator();
@@ -262,7 +269,7 @@ void Novidades::preencheMenuBandeja(QMenu *menu)
 void Novidades::iniciaVarredura()
 {
     const QString novidades = m_appDir + QStringLiteral("Novidades");
-    const QStringList mensagens{m_dataDir + QStringLiteral("Msg"), m_appDir + QStringLiteral("Msg")};
+    const QStringList mensagens {m_dataDir + QStringLiteral("Msg"), m_appDir + QStringLiteral("Msg")};
     m_varredura = std::async(std::launch::async, [novidades, mensagens] { return listaPaginas(novidades, mensagens); });
     // The result is taken on this thread as soon as it is there.
     m_espera->start();
@@ -278,8 +285,8 @@ void Novidades::aguardaVarredura()
 void Novidades::varreAgora()
 {
     aguardaVarredura();
-    aplica(listaPaginas(m_appDir + QStringLiteral("Novidades"),
-                        {m_dataDir + QStringLiteral("Msg"), m_appDir + QStringLiteral("Msg")}));
+    aplica(listaPaginas(
+        m_appDir + QStringLiteral("Novidades"), {m_dataDir + QStringLiteral("Msg"), m_appDir + QStringLiteral("Msg")}));
 }
 
 TFormNovidade *Novidades::abre(const QString &arquivo)
@@ -295,7 +302,7 @@ TFormNovidade *Novidades::abre(const QString &arquivo)
 void Novidades::aplica(const ListaPaginas &lista)
 {
     m_lista = lista;
-    auto preenche = [](QAction *const (&acoes)[kEntradas], const QList<Pagina> &paginas) {
+    auto preenche = [](QAction *const(&acoes)[kEntradas], const QList<Pagina> &paginas) {
         for (int i = 0; i < kEntradas; ++i) {
             const bool tem = i < paginas.size();
             acoes[i]->setVisible(tem);

@@ -27,7 +27,7 @@ namespace stb {
 
 struct Pagina {
     QString arquivo; // full path
-    QDateTime data;  // the file's date
+    QDateTime data; // the file's date
     QString nome() const;
     // Menu caption: the file's name and date.
     QString legenda() const;

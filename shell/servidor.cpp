@@ -29,8 +29,9 @@ QString computadorServidor(const QString &address)
     // Between the scheme (and the user) and the port or the database.
     QString resto = address.mid(address.indexOf(QLatin1String("://")) + 3);
     resto = resto.mid(resto.indexOf(QLatin1Char('@')) + 1);
-    const qsizetype fim = resto.startsWith(QLatin1Char('[')) ? resto.indexOf(QLatin1Char(']')) + 1
-                                                             : resto.indexOf(QRegularExpression(QStringLiteral("[:/?]")));
+    const qsizetype fim = resto.startsWith(QLatin1Char('['))
+        ? resto.indexOf(QLatin1Char(']')) + 1
+        : resto.indexOf(QRegularExpression(QStringLiteral("[:/?]")));
     const QString host = QUrl::fromPercentEncoding(resto.left(fim).toUtf8());
     return host.isEmpty() ? QStringLiteral("localhost") : host;
 }
@@ -70,7 +71,7 @@ void ConectaServidor(const QString &address)
 {
     TDM &dm = DM();
     dm.setServerBackends(db::makePgBackend(address, {}, &dm.BaseDados.session()),
-                         db::makePgBackend(address, QStringLiteral("ARM"), &dm.BaseARM.session()));
+        db::makePgBackend(address, QStringLiteral("ARM"), &dm.BaseARM.session()));
 }
 
 } // namespace stb

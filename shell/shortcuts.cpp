@@ -60,9 +60,10 @@ void criaAtalhos(AtalhoInicializacao inicializacao)
         const bool ok = writeShortcut(programs, QStringLiteral("Teste.lnk"), App().AppDir)
             && removeShortcut(programs, QStringLiteral("Teste.lnk"));
         if (!ok) {
-            MsgAviso(QStringLiteral("Atenção: Não é possível adicionar os atalhos para todos os usuários deste computador.\r"
-                                    "Os outros usuários deverão acessar o sistema ST/Brelva pelo seguinte caminho:\r")
-                     + App().AppDir + QStringLiteral("\r") + QStringLiteral("e executar o aplicativo STBrelva.exe."));
+            MsgAviso(
+                QStringLiteral("Atenção: Não é possível adicionar os atalhos para todos os usuários deste computador.\r"
+                               "Os outros usuários deverão acessar o sistema ST/Brelva pelo seguinte caminho:\r")
+                + App().AppDir + QStringLiteral("\r") + QStringLiteral("e executar o aplicativo STBrelva.exe."));
             allUsers = false;
             programs = s.shellFolder(QStringLiteral("Programs"));
         }
@@ -76,7 +77,8 @@ void criaAtalhos(AtalhoInicializacao inicializacao)
         const QString link = linkName(a);
         if (link.startsWith(QLatin1String("Retenção")) && !arm)
             continue;
-        if (Contribuinte && (link.startsWith(QLatin1String("Regimes")) || link.startsWith(QLatin1String("STFerramentas"))))
+        if (Contribuinte
+            && (link.startsWith(QLatin1String("Regimes")) || link.startsWith(QLatin1String("STFerramentas"))))
             continue;
         escreve(menu, a);
     }

@@ -8,8 +8,8 @@ namespace stb {
 
 // What the shortcut creation does with the start-up (autostart) folder.
 enum class AtalhoInicializacao {
-    Manter,  // leave it as the user or the installation left it
-    Criar,   // a shortcut that starts the program minimised
+    Manter, // leave it as the user or the installation left it
+    Criar, // a shortcut that starts the program minimised
     Remover,
 };
 

@@ -52,8 +52,8 @@ int ProcessStart(const QStringList &args)
 
     // 1. One instance: a second start brings the running one forward.
     if (!instanceMutex().acquire()) {
-        if (const auto h = Registry::readInteger(Registry::Root::CurrentUser, Settings::chaveHandles(),
-                                                 QStringLiteral("STBrelva"))) {
+        if (const auto h = Registry::readInteger(
+                Registry::Root::CurrentUser, Settings::chaveHandles(), QStringLiteral("STBrelva"))) {
             PostMessage(*h, WinMsg::WM_SYSCOMMAND, WinMsg::SC_MINIMIZE, 0);
             PostMessage(*h, WinMsg::WM_SYSCOMMAND, WinMsg::SC_RESTORE, 1);
         }
@@ -124,8 +124,8 @@ bool AbreConfiguracao()
         const TesteServidor teste = testaServidor(g.Servidor);
         if (!teste.ok) {
             MsgErro(QStringLiteral("O Sistema ST/Brelva não conseguiu abrir os dados em ") + g.Servidor
-                    + QStringLiteral(".\r\r") + teste.texto + QStringLiteral("\r\rVerifique se o servidor ")
-                    + computadorServidor(g.Servidor) + QStringLiteral(" está ligado e funcionando."));
+                + QStringLiteral(".\r\r") + teste.texto + QStringLiteral("\r\rVerifique se o servidor ")
+                + computadorServidor(g.Servidor) + QStringLiteral(" está ligado e funcionando."));
             return false;
         }
     }
@@ -135,7 +135,8 @@ bool AbreConfiguracao()
     // is switched off.
     const bool pastaPadrao = !s.iniSistema().valueExists(QStringLiteral("Sistema"), QStringLiteral("BaseDadosPath"));
     if (!PreparaPastaDeDados(g.DataDir, pastaPadrao)) {
-        QString msg = QStringLiteral("O Sistema ST/Brelva não conseguiu abrir os dados em ") + g.DataDir + QLatin1Char('.');
+        QString msg
+            = QStringLiteral("O Sistema ST/Brelva não conseguiu abrir os dados em ") + g.DataDir + QLatin1Char('.');
         if (!isLocalFolder(g.DataDir))
             msg += QStringLiteral("\r\rVerifique se o computador ") + computerOfPath(g.DataDir)
                 + QStringLiteral(" está ligado e funcionando.");

@@ -43,7 +43,9 @@ bool pastaCompartilhada(const QString &dataDir)
 }
 
 LockCurto::LockCurto()
-    : m_sessao(DM().BaseDados.session()), m_tentativas(m_sessao.lockRetryCount), m_espera(m_sessao.lockWaitTime)
+    : m_sessao(DM().BaseDados.session()),
+      m_tentativas(m_sessao.lockRetryCount),
+      m_espera(m_sessao.lockWaitTime)
 {
     m_sessao.lockRetryCount = 3;
     m_sessao.lockWaitTime = 10;
@@ -55,8 +57,8 @@ LockCurto::~LockCurto()
     m_sessao.lockWaitTime = m_espera;
 }
 
-int RegisterStation(const std::function<void(const QString &)> &status,
-                    const std::function<void(const QString &)> &painelIP)
+int RegisterStation(
+    const std::function<void(const QString &)> &status, const std::function<void(const QString &)> &painelIP)
 {
     status(QStringLiteral("Buscando Nro do IP..."));
     const QString ip = enderecoIPLocal();

@@ -46,8 +46,8 @@ private:
 // RegisterStation: shows the address (through `painelIP`), takes the
 // semaphore with this workstation's number on the system table and writes
 // its entry in section "Lock". Returns the number (0: not registered).
-int RegisterStation(const std::function<void(const QString &)> &status,
-                    const std::function<void(const QString &)> &painelIP);
+int RegisterStation(
+    const std::function<void(const QString &)> &status, const std::function<void(const QString &)> &painelIP);
 
 // The addresses of the other workstations using the data folder now: every
 // number whose semaphore is held and whose "Lock" entry is not this

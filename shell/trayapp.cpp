@@ -67,8 +67,8 @@ TTrayApp::TTrayApp(TMain *main, Novidades *novidades) : QObject(main), m_main(ma
     Pesquisa1->setObjectName(QStringLiteral("Pesquisa1"));
     NBM1 = repassa(pesquisa, "NBM1", QStringLiteral("NBM"), "PesquisaCodigoNBM");
     DescrioNBM1 = repassa(pesquisa, "DescrioNBM1", QStringLiteral("Descrição NBM"), "PesquisaDescricaoNBM");
-    DescriodeMercadoria1 = repassa(pesquisa, "DescriodeMercadoria1", QStringLiteral("Descrição de Mercadoria"),
-                                   "PesquisaDescricaoMercadoria");
+    DescriodeMercadoria1 = repassa(
+        pesquisa, "DescriodeMercadoria1", QStringLiteral("Descrição de Mercadoria"), "PesquisaDescricaoMercadoria");
     QMenu *noticias = Menu->addMenu(QStringLiteral("Novidades"));
     Novidades1 = noticias->menuAction();
     Novidades1->setObjectName(QStringLiteral("Novidades1"));
@@ -167,7 +167,8 @@ bool TTrayApp::eventFilter(QObject *o, QEvent *e)
         e->accept();
         return true;
     }
-    const QString nome = k->key() == Qt::Key_F11 ? QStringLiteral("PMPFRacoesPET") : QStringLiteral("PMPFBebidasAlcolicas1");
+    const QString nome
+        = k->key() == Qt::Key_F11 ? QStringLiteral("PMPFRacoesPET") : QStringLiteral("PMPFBebidasAlcolicas1");
     QAction *grade = m_main->findChild<QAction *>(nome);
     if (!grade || !grade->isEnabled() || k->isAutoRepeat() || m_gradesAbertas.contains(nome))
         return true;

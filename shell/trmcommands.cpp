@@ -39,7 +39,8 @@ qint64 janela(const QString &nome)
 QString programa()
 {
     const QString exe = Settings::instance().armExe();
-    for (const QString &p : {exe, exe.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive) ? exe.chopped(4) : QString()})
+    for (const QString &p :
+        {exe, exe.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive) ? exe.chopped(4) : QString()})
         if (!p.isEmpty() && QFileInfo(p).isExecutable())
             return p;
     return {};
@@ -134,7 +135,7 @@ void TrmCommands::CriaARMClick()
         return;
     arm::ResultadoCriacao r;
     try {
-        const arm::Contexto ctx{Settings::instance().prefixoTRM(), &IniSistema(), Clock::now()};
+        const arm::Contexto ctx {Settings::instance().prefixoTRM(), &IniSistema(), Clock::now()};
         r = arm::CriaARM(DM(), ctx);
     } catch (const db::EngineError &) {
         MsgErro(QStringLiteral("Não foi possível gerar o ARM..."));
@@ -162,7 +163,8 @@ void TrmCommands::AbreARMClick()
     if (Contribuinte)
         return;
     if (!armprograma::disponivel()) {
-        MsgAviso(QStringLiteral("O programa de ARM não está instalado nesta estação.\rOs ARM gerados ficam na tabela ARM da pasta\r%1")
+        MsgAviso(QStringLiteral(
+            "O programa de ARM não está instalado nesta estação.\rOs ARM gerados ficam na tabela ARM da pasta\r%1")
                      .arg(localDaTabela()));
         return;
     }

@@ -15,9 +15,9 @@
 #include "shell/nbm.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QNetworkInterface>
-#include <QFileInfo>
 #include <stdexcept>
 
 namespace stb {
@@ -41,8 +41,8 @@ struct Campo {
     int tamanho;
 };
 
-void blocoCampos(db::Table &tabela, std::initializer_list<Campo> campos, const QString &caption,
-                 const std::function<bool()> &outras)
+void blocoCampos(
+    db::Table &tabela, std::initializer_list<Campo> campos, const QString &caption, const std::function<bool()> &outras)
 {
     TModifyStruct m(tabela, false);
     for (const Campo &c : campos)
@@ -65,32 +65,22 @@ void CheckStructures(const std::function<bool()> &outrasEstacoesAtivas)
             falhaBloco(QStringLiteral("Regimes Especiais"), outrasEstacoesAtivas);
     }
     blocoCampos(dm.TabCalc,
-                {{"OpInterna", FieldType::Boolean, 0},
-                 {"PrintObserv", FieldType::Memo, 0},
-                 {"PrintMR", FieldType::SmallInt, 0},
-                 {"TipoCalculo", FieldType::SmallInt, 0}},
-                QStringLiteral("Cálculos"), outrasEstacoesAtivas);
+        {{"OpInterna", FieldType::Boolean, 0}, {"PrintObserv", FieldType::Memo, 0}, {"PrintMR", FieldType::SmallInt, 0},
+            {"TipoCalculo", FieldType::SmallInt, 0}},
+        QStringLiteral("Cálculos"), outrasEstacoesAtivas);
     blocoCampos(dm.TabNotas,
-                {{"CreditoICMSMedic", FieldType::Currency, 0},
-                 {"DestaqueICMSST", FieldType::Currency, 0},
-                 {"TotalARecolher", FieldType::Currency, 0}},
-                QStringLiteral("Notas"), outrasEstacoesAtivas);
+        {{"CreditoICMSMedic", FieldType::Currency, 0}, {"DestaqueICMSST", FieldType::Currency, 0},
+            {"TotalARecolher", FieldType::Currency, 0}},
+        QStringLiteral("Notas"), outrasEstacoesAtivas);
     blocoCampos(dm.TabItens,
-                {{"PMPF", FieldType::Currency, 0},
-                 {"Litros", FieldType::Currency, 0},
-                 {"PrecoLitroNF", FieldType::Currency, 0},
-                 {"MVAPreAjustada", FieldType::Currency, 0},
-                 {"ItemBrelva", FieldType::String, 10},
-                 {"ValorCreditoICMS", FieldType::Currency, 0},
-                 {"FEM", FieldType::Boolean, 0}},
-                QStringLiteral("Itens"), outrasEstacoesAtivas);
+        {{"PMPF", FieldType::Currency, 0}, {"Litros", FieldType::Currency, 0}, {"PrecoLitroNF", FieldType::Currency, 0},
+            {"MVAPreAjustada", FieldType::Currency, 0}, {"ItemBrelva", FieldType::String, 10},
+            {"ValorCreditoICMS", FieldType::Currency, 0}, {"FEM", FieldType::Boolean, 0}},
+        QStringLiteral("Itens"), outrasEstacoesAtivas);
     blocoCampos(dm.TabItensMedic,
-                {{"MVA", FieldType::Currency, 0},
-                 {"Lista", FieldType::String, 1},
-                 {"MVAPreAjustada", FieldType::Currency, 0},
-                 {"CreditoICMS", FieldType::Currency, 0},
-                 {"FEM", FieldType::Boolean, 0}},
-                QStringLiteral("Itens Medicamentos"), outrasEstacoesAtivas);
+        {{"MVA", FieldType::Currency, 0}, {"Lista", FieldType::String, 1}, {"MVAPreAjustada", FieldType::Currency, 0},
+            {"CreditoICMS", FieldType::Currency, 0}, {"FEM", FieldType::Boolean, 0}},
+        QStringLiteral("Itens Medicamentos"), outrasEstacoesAtivas);
 
     // Codes beginning with "00" are no product codes.
     if (!s.estruturaAplicada(QStringLiteral("2009.04.01"))) {
@@ -111,18 +101,22 @@ QList<QPair<QString, QString>> linksVersao1940()
 {
     return {
         {QStringLiteral("TIPI online"),
-         QStringLiteral("https://www.gov.br/receitafederal/pt-br/assuntos/aduana-e-comercio-exterior/classificacao-fiscal-de-mercadorias")},
-        {QStringLiteral("Download da TIPI"), QStringLiteral("https://www.gov.br/receitafederal/pt-br/acesso-a-informacao/legislacao")},
+            QStringLiteral("https://www.gov.br/receitafederal/pt-br/assuntos/aduana-e-comercio-exterior/"
+                           "classificacao-fiscal-de-mercadorias")},
+        {QStringLiteral("Download da TIPI"),
+            QStringLiteral("https://www.gov.br/receitafederal/pt-br/acesso-a-informacao/legislacao")},
         {QStringLiteral("Notas Explicativas do Sistema Harmonizado"),
-         QStringLiteral("https://www.gov.br/receitafederal/pt-br/assuntos/aduana-e-comercio-exterior")},
+            QStringLiteral("https://www.gov.br/receitafederal/pt-br/assuntos/aduana-e-comercio-exterior")},
         {QStringLiteral("Processos de Consulta da Receita Federal"),
-         QStringLiteral("https://www.gov.br/receitafederal/pt-br/assuntos/orientacao-tributaria")},
+            QStringLiteral("https://www.gov.br/receitafederal/pt-br/assuntos/orientacao-tributaria")},
         {QStringLiteral("Resolução de restrição de créditos"),
-         QStringLiteral("https://legislacao.example.org/resolucoes/restricao-de-creditos")},
+            QStringLiteral("https://legislacao.example.org/resolucoes/restricao-de-creditos")},
         {QStringLiteral("Portaria dos distribuidores hospitalares"),
-         QStringLiteral("https://legislacao.example.org/portarias/distribuidores-hospitalares")},
-        {QStringLiteral("Brelva - Parte 2 (vigente)"), QStringLiteral("https://legislacao.example.org/ricms/brelva/parte-2")},
-        {QStringLiteral("Brelva - Parte 2 (anotada)"), QStringLiteral("https://legislacao.example.org/ricms/brelva/parte-2-anotada")},
+            QStringLiteral("https://legislacao.example.org/portarias/distribuidores-hospitalares")},
+        {QStringLiteral("Brelva - Parte 2 (vigente)"),
+            QStringLiteral("https://legislacao.example.org/ricms/brelva/parte-2")},
+        {QStringLiteral("Brelva - Parte 2 (anotada)"),
+            QStringLiteral("https://legislacao.example.org/ricms/brelva/parte-2-anotada")},
     };
 }
 

@@ -31,7 +31,8 @@ inline QVariantMap campos(const QString &text)
 inline void onStorage(stb::TDM &dm, const stbtest::TestStorage &store)
 {
 #ifdef STB_TEST_SERVER
-    dm.setServerBackends(stb::db::makePgBackend(store.address()), stb::db::makePgBackend(store.address(), QStringLiteral("ARM")));
+    dm.setServerBackends(
+        stb::db::makePgBackend(store.address()), stb::db::makePgBackend(store.address(), QStringLiteral("ARM")));
 #else
     Q_UNUSED(dm);
     Q_UNUSED(store);
@@ -54,8 +55,8 @@ public:
         freshStorage(store);
         dm = std::make_unique<stb::TDM>(dir.path());
         onStorage(*dm, store);
-        for (stb::db::Table *t : {&dm->TabFisc, &dm->TabRemet, &dm->TabDest, &dm->TabCalc, &dm->TabNotas, &dm->TabItens,
-                                  &dm->TabItensMedic})
+        for (stb::db::Table *t :
+            {&dm->TabFisc, &dm->TabRemet, &dm->TabDest, &dm->TabCalc, &dm->TabNotas, &dm->TabItens, &dm->TabItensMedic})
             t->open();
     }
     ~Fixture()
@@ -69,7 +70,8 @@ public:
         for (auto it = values.cbegin(); it != values.cend(); ++it) {
             stb::db::Field &f = ds.fieldByName(it.key());
             if (f.type() == stb::db::FieldType::Boolean)
-                f.setAsBoolean(it.value().toString() == QLatin1String("1") || it.value().toString() == QLatin1String("true"));
+                f.setAsBoolean(
+                    it.value().toString() == QLatin1String("1") || it.value().toString() == QLatin1String("true"));
             else if (it.value().toString().isEmpty())
                 f.clear();
             else

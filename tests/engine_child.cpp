@@ -69,7 +69,7 @@ TableDef toggled(const TableDef &def)
     if (extra >= 0)
         d.fields.removeAt(extra);
     else
-        d.fields << FieldDef{QStringLiteral("Extra"), FieldType::Integer};
+        d.fields << FieldDef {QStringLiteral("Extra"), FieldType::Integer};
     return d;
 }
 

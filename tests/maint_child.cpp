@@ -54,7 +54,7 @@ int main(int argc, char **argv)
     } else if (a[1] == QLatin1String("recreate")) {
         say("go");
         try {
-            RecreateDatabase(g.DataDir + QStringLiteral("Notas.dat"), ArquivoDados{nullptr, QStringLiteral("teste")});
+            RecreateDatabase(g.DataDir + QStringLiteral("Notas.dat"), ArquivoDados {nullptr, QStringLiteral("teste")});
         } catch (const SilentAbort &) {
             codigo = 0;
         }

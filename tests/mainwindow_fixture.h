@@ -60,8 +60,7 @@ inline QByteArray amostraMedic(const QString &zlb)
 
 class MainWindowSuite : public QObject {
 protected:
-    template<typename Dlg>
-    using Passos = QList<std::function<void(Dlg &)>>;
+    template<typename Dlg> using Passos = QList<std::function<void(Dlg &)>>;
 
     // `prepara` runs on the installation before the program starts.
     void abre(const std::function<void(stbtest::TestInstall &)> &prepara = {})
@@ -126,8 +125,7 @@ protected:
 
     // Runs the include command; each step fills the dialog named `nome` for
     // one line (and presses OK); the dialog is then cancelled.
-    template<typename Dlg>
-    void inclui(const QString &nome, Passos<Dlg> passos)
+    template<typename Dlg> void inclui(const QString &nome, Passos<Dlg> passos)
     {
         proximos<Dlg>(nome, std::move(passos));
         m_main->SBIncluiItem->click();
@@ -145,12 +143,18 @@ protected:
         }
         f.close();
         QProcess p;
-        p.start(cli, {QStringLiteral("compute"), QStringLiteral("--today"), stb::Clock::today().toString(Qt::ISODate), file});
+        p.start(cli,
+            {QStringLiteral("compute"), QStringLiteral("--today"), stb::Clock::today().toString(Qt::ISODate), file});
         if (!p.waitForFinished(60000) || p.exitCode() != 0) {
             *erro = QString::fromUtf8(p.readAllStandardError()) + p.errorString();
             return false;
         }
-        *nota = QJsonDocument::fromJson(p.readAllStandardOutput()).object().value(QStringLiteral("notas")).toArray().at(0).toObject();
+        *nota = QJsonDocument::fromJson(p.readAllStandardOutput())
+                    .object()
+                    .value(QStringLiteral("notas"))
+                    .toArray()
+                    .at(0)
+                    .toObject();
         return true;
     }
 
@@ -159,8 +163,7 @@ protected:
     stb::RecordingSink m_sink;
 
 private:
-    template<typename Dlg>
-    void proximos(const QString &nome, Passos<Dlg> passos)
+    template<typename Dlg> void proximos(const QString &nome, Passos<Dlg> passos)
     {
         stbtest::whenModalNamed(nome, [this, nome, passos](QWidget *w) mutable {
             auto *dlg = qobject_cast<Dlg *>(w);

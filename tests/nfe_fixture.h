@@ -22,7 +22,7 @@ protected:
         stbtest::copyPristine(m_inst->dataDir());
         m_dm = std::make_unique<stb::TDM>(m_inst->dataDir());
         for (stb::db::Table *t : {&m_dm->TabFisc, &m_dm->TabRemet, &m_dm->TabDest, &m_dm->TabCalc, &m_dm->TabNotas,
-                                  &m_dm->TabItens, &m_dm->TabItensMedic})
+                 &m_dm->TabItens, &m_dm->TabItensMedic})
             t->open();
     }
     void fecha()

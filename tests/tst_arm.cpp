@@ -45,7 +45,8 @@ struct ArmFixture : Fixture {
         if (!t.isActive())
             t.open();
         for (t.first(); !t.eof(); t.next())
-            if (arm::Chave(t.fieldByName(QStringLiteral("Tipo")).asString(), t.fieldByName(QStringLiteral("NroTRM")).asString())
+            if (arm::Chave(t.fieldByName(QStringLiteral("Tipo")).asString(),
+                    t.fieldByName(QStringLiteral("NroTRM")).asString())
                 == chave)
                 return t;
         qFatal("no ARM row %s", qPrintable(chave));
@@ -109,24 +110,32 @@ private slots:
 void TestArm::numeracao_data()
 {
     QTest::addColumn<QStringList>("existentes"); // "tipo:número"
-    QTest::addColumn<QString>("configurado");    // "section|key|value"
+    QTest::addColumn<QString>("configurado"); // "section|key|value"
     QTest::addColumn<QString>("tipo");
     QTest::addColumn<QString>("esperado");
-    QTest::newRow("first A of the year, nothing configured") << QStringList{} << QString() << "A" << "12/0758/00001";
-    QTest::newRow("first A of the year, configured initial number")
-        << QStringList{} << "NroInicial.TRM.2012|A|250" << "A" << "12/0758/00250";
-    QTest::newRow("first B: the key of type A does not count")
-        << QStringList{} << "NroInicial.TRM.2012|A|250" << "B" << "12/0758/00001";
+    QTest::newRow("first A of the year, nothing configured") << QStringList {} << QString() << "A"
+                                                             << "12/0758/00001";
+    QTest::newRow("first A of the year, configured initial number") << QStringList {} << "NroInicial.TRM.2012|A|250"
+                                                                    << "A"
+                                                                    << "12/0758/00250";
+    QTest::newRow("first B: the key of type A does not count") << QStringList {} << "NroInicial.TRM.2012|A|250"
+                                                               << "B"
+                                                               << "12/0758/00001";
     QTest::newRow("new year: last year's documents ignored")
-        << QStringList{"A:11/0758/00040"} << "NroInicial.TRM.2012|A|7" << "A" << "12/0758/00007";
+        << QStringList {"A:11/0758/00040"} << "NroInicial.TRM.2012|A|7"
+        << "A"
+        << "12/0758/00007";
     QTest::newRow("next one from the maximum, not the last written")
-        << QStringList{"A:12/0758/00012", "A:12/0758/00003"} << QString() << "A" << "12/0758/00013";
+        << QStringList {"A:12/0758/00012", "A:12/0758/00003"} << QString() << "A"
+        << "12/0758/00013";
     QTest::newRow("maximum wins over the configured number")
-        << QStringList{"A:12/0758/00004"} << "NroInicial.TRM.2012|A|250" << "A" << "12/0758/00005";
-    QTest::newRow("the other type's numbers do not count")
-        << QStringList{"B:12/0758/00090"} << QString() << "A" << "12/0758/00001";
-    QTest::newRow("other unit prefixes share the sequence")
-        << QStringList{"B:12/0001/00009"} << QString() << "B" << "12/0758/00010";
+        << QStringList {"A:12/0758/00004"} << "NroInicial.TRM.2012|A|250"
+        << "A"
+        << "12/0758/00005";
+    QTest::newRow("the other type's numbers do not count") << QStringList {"B:12/0758/00090"} << QString() << "A"
+                                                           << "12/0758/00001";
+    QTest::newRow("other unit prefixes share the sequence") << QStringList {"B:12/0001/00009"} << QString() << "B"
+                                                            << "12/0758/00010";
 }
 
 void TestArm::numeracao()
@@ -150,14 +159,14 @@ void TestArm::textoNumeros_data()
 {
     QTest::addColumn<QStringList>("numeros");
     QTest::addColumn<QString>("esperado");
-    QTest::newRow("run and a single number") << QStringList{"10", "11", "12", "15"} << "10-12, 15";
-    QTest::newRow("one number alone") << QStringList{"7"} << "7";
-    QTest::newRow("unsorted, repeated") << QStringList{"15", "12", "10", "11", "10"} << "10-12, 15";
-    QTest::newRow("numeric order across digits") << QStringList{"10", "9", "100"} << "9-10, 100";
-    QTest::newRow("no two consecutive") << QStringList{"1", "3", "5"} << "1, 3, 5";
-    QTest::newRow("two runs") << QStringList{"1", "2", "4", "5", "6"} << "1-2, 4-6";
-    QTest::newRow("text after numbers, never in a run") << QStringList{"A1", "3", "2"} << "2-3, A1";
-    QTest::newRow("none") << QStringList{} << "";
+    QTest::newRow("run and a single number") << QStringList {"10", "11", "12", "15"} << "10-12, 15";
+    QTest::newRow("one number alone") << QStringList {"7"} << "7";
+    QTest::newRow("unsorted, repeated") << QStringList {"15", "12", "10", "11", "10"} << "10-12, 15";
+    QTest::newRow("numeric order across digits") << QStringList {"10", "9", "100"} << "9-10, 100";
+    QTest::newRow("no two consecutive") << QStringList {"1", "3", "5"} << "1, 3, 5";
+    QTest::newRow("two runs") << QStringList {"1", "2", "4", "5", "6"} << "1-2, 4-6";
+    QTest::newRow("text after numbers, never in a run") << QStringList {"A1", "3", "2"} << "2-3, A1";
+    QTest::newRow("none") << QStringList {} << "";
 }
 
 void TestArm::textoNumeros()
@@ -172,8 +181,12 @@ void TestArm::chave_data()
     QTest::addColumn<QString>("tipo");
     QTest::addColumn<QString>("nro");
     QTest::addColumn<QString>("esperado");
-    QTest::newRow("slashes") << "A" << "12/0758/00001" << "A12075800001";
-    QTest::newRow("dots, dashes, ampersands, blanks") << "B" << "12.07-58&0 0001" << "B12075800001";
+    QTest::newRow("slashes") << "A"
+                             << "12/0758/00001"
+                             << "A12075800001";
+    QTest::newRow("dots, dashes, ampersands, blanks") << "B"
+                                                      << "12.07-58&0 0001"
+                                                      << "B12075800001";
 }
 
 void TestArm::chave()
@@ -190,19 +203,19 @@ void TestArm::tipoEBlocos_data()
     QTest::addColumn<QString>("tipo");
     QTest::addColumn<QStringList>("blocos"); // numbers|date|total|sender|recipient|goods
     QTest::newRow("one pair: type B, runs, last date, goods sorted")
-        << QStringList{"12|11.111.111/0001-11|001.1|15", "10|11.111.111/0001-11|001.1|3",
-                       "15|11.111.111/0001-11|001.1|15", "11|11.111.111/0001-11|001.1|20"}
-        << "B" << QStringList{"10-12, 15|2012-03-04|420.0000|11.111.111/0001-11|001.1|3, 15, 20"};
+        << QStringList {"12|11.111.111/0001-11|001.1|15", "10|11.111.111/0001-11|001.1|3",
+               "15|11.111.111/0001-11|001.1|15", "11|11.111.111/0001-11|001.1|20"}
+        << "B" << QStringList {"10-12, 15|2012-03-04|420.0000|11.111.111/0001-11|001.1|3, 15, 20"};
     QTest::newRow("two pairs: type A, blocks in key order")
-        << QStringList{"5|22.222.222/0001-22|001.1|15", "6|11.111.111/0001-11|002.2|15",
-                       "7|22.222.222/0001-22|001.1|16"}
+        << QStringList {"5|22.222.222/0001-22|001.1|15", "6|11.111.111/0001-11|002.2|15",
+               "7|22.222.222/0001-22|001.1|16"}
         << "A"
-        << QStringList{"6|2012-03-02|105.0000|11.111.111/0001-11|002.2|15",
-                       "5, 7|2012-03-03|210.0000|22.222.222/0001-22|001.1|15, 16"};
+        << QStringList {"6|2012-03-02|105.0000|11.111.111/0001-11|002.2|15",
+               "5, 7|2012-03-03|210.0000|22.222.222/0001-22|001.1|15, 16"};
     QTest::newRow("same sender, other recipient: type A")
-        << QStringList{"1|11.111.111/0001-11|001.1|15", "2|11.111.111/0001-11|001.2|15"} << "A"
-        << QStringList{"1|2012-03-01|105.0000|11.111.111/0001-11|001.1|15",
-                       "2|2012-03-02|105.0000|11.111.111/0001-11|001.2|15"};
+        << QStringList {"1|11.111.111/0001-11|001.1|15", "2|11.111.111/0001-11|001.2|15"} << "A"
+        << QStringList {"1|2012-03-01|105.0000|11.111.111/0001-11|001.1|15",
+               "2|2012-03-02|105.0000|11.111.111/0001-11|001.2|15"};
 }
 
 void TestArm::tipoEBlocos()
@@ -219,8 +232,8 @@ void TestArm::tipoEBlocos()
     for (const arm::BlocoARM &b : arm::Blocos(lidas)) {
         QCOMPARE(b.remetNome, QStringLiteral("NOME ") + b.remetente);
         QCOMPARE(b.destNome, QStringLiteral("NOME ") + b.destinatario);
-        obtidos << QStringList{b.numeros, b.emissao.toString(Qt::ISODate), b.total.toPlainString(4), b.remetente,
-                               b.destinatario, b.mercadorias}
+        obtidos << QStringList {b.numeros, b.emissao.toString(Qt::ISODate), b.total.toPlainString(4), b.remetente,
+            b.destinatario, b.mercadorias}
                        .join(QLatin1Char('|'));
     }
     QCOMPARE(obtidos, blocos);
@@ -233,7 +246,7 @@ void TestArm::registroGravado()
     const int id = fx.calculoCom({"5|22.222.222/0001-22|001.1|15", "6|11.111.111/0001-11|002.2|16"});
     fx.sink.answers = {true};
     const arm::ResultadoCriacao r = arm::CriaARM(*fx.dm, fx.contexto());
-    QCOMPARE(fx.sink.texts(), QStringList{"Confirma gerar um ARM para este Cálculo?"});
+    QCOMPARE(fx.sink.texts(), QStringList {"Confirma gerar um ARM para este Cálculo?"});
     QCOMPARE(r.chave, QStringLiteral("A12075800042"));
     QVERIFY(!r.existente);
 
@@ -286,9 +299,10 @@ void TestArm::maisDeCincoPares()
         notas << QStringLiteral("%1|0%1.000.000/0001-00|00%1|15").arg(i);
     const int id = fx.calculoCom(notas);
     fx.sink.answers = {continua};
-    const std::optional<QString> chave = arm::GeraARM(*fx.dm, id, QStringLiteral("1234567"), QStringLiteral("A"), fx.contexto());
+    const std::optional<QString> chave
+        = arm::GeraARM(*fx.dm, id, QStringLiteral("1234567"), QStringLiteral("A"), fx.contexto());
     QCOMPARE(fx.sink.texts(),
-             QStringList{"Este cálculo precisa de 7 campos no ARM. Apenas 5 serão transferidos. Continua?"});
+        QStringList {"Este cálculo precisa de 7 campos no ARM. Apenas 5 serão transferidos. Continua?"});
     if (!continua) {
         QVERIFY(!chave);
         QCOMPARE(fx.armCount(), 0);
@@ -322,7 +336,7 @@ void TestArm::recusaNaoGrava()
     fx.sink.answers = {false};
     const arm::ResultadoCriacao r = arm::CriaARM(*fx.dm, fx.contexto());
     QVERIFY(r.chave.isEmpty());
-    QCOMPARE(fx.sink.texts(), QStringList{"Confirma gerar um ARM para este Cálculo?"});
+    QCOMPARE(fx.sink.texts(), QStringList {"Confirma gerar um ARM para este Cálculo?"});
     QCOMPARE(fx.armCount(), 0);
     QVERIFY(fx.dm->TabCalc.fieldByName(QStringLiteral("NroTRM")).asString().isEmpty());
 }

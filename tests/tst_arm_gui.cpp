@@ -98,8 +98,9 @@ void TestArmGui::abreCalculoComDoisPares()
     const int idCalculo = dm.TabCalc.fieldByName(QStringLiteral("IdCalculo")).asInteger();
     for (const char *nota : {"10|11.222.333/0001-81", "11|11.444.777/0001-61"}) {
         const QString n = QString::fromLatin1(nota);
-        grava(dm.TabNotas, {QStringLiteral("NroNF=") + n.section(QLatin1Char('|'), 0, 0),
-                            QStringLiteral("CNPJRemet=") + n.section(QLatin1Char('|'), 1), "IEDest=062.307.904.0081"});
+        grava(dm.TabNotas,
+            {QStringLiteral("NroNF=") + n.section(QLatin1Char('|'), 0, 0),
+                QStringLiteral("CNPJRemet=") + n.section(QLatin1Char('|'), 1), "IEDest=062.307.904.0081"});
         dm.TabNotas.fieldByName(QStringLiteral("IdCalculo")).setAsInteger(idCalculo);
         dm.TabNotas.fieldByName(QStringLiteral("IdNota")).setAsInteger(dm.ProximoIdNota());
         dm.TabNotas.post();
@@ -124,18 +125,20 @@ void TestArmGui::menu()
     acao("AbreARM")->trigger();
     QCOMPARE(m_sink.texts().size(), 1);
     QVERIFY2(m_sink.texts().first().contains(QDir::toNativeSeparators(DM().BaseARM.directory())),
-             qPrintable(m_sink.texts().first()));
+        qPrintable(m_sink.texts().first()));
 }
 
 void TestArmGui::criaEEntrega_data()
 {
-    QTest::addColumn<int>("programa");       // 0 none, 1 idle, 2 editing another document
+    QTest::addColumn<int>("programa"); // 0 none, 1 idle, 2 editing another document
     QTest::addColumn<QString>("textoDepois"); // the program's document window afterwards
-    QTest::addColumn<QString>("mensagem");    // beginning of the message after the question ("" none)
-    QTest::newRow("no program: the record stays, the folder is named") << 0 << QString() << "O ARM A12075800001 foi gravado";
+    QTest::addColumn<QString>("mensagem"); // beginning of the message after the question ("" none)
+    QTest::newRow("no program: the record stays, the folder is named")
+        << 0 << QString() << "O ARM A12075800001 foi gravado";
     QTest::newRow("idle program: takes the key") << 1 << "A12075800001" << QString();
     QTest::newRow("busy program: refuses, keeps its document")
-        << 2 << "B12075800007" << "Um ARM está sendo editado. Não posso emitir o novo ARM agora...";
+        << 2 << "B12075800007"
+        << "Um ARM está sendo editado. Não posso emitir o novo ARM agora...";
 }
 
 void TestArmGui::criaEEntrega()
@@ -187,7 +190,7 @@ void TestArmGui::criaEEntrega()
         QCOMPARE(textos.size(), 1);
         QVERIFY2(textos[0].startsWith(QStringLiteral("Este cálculo já tem o ARM A12075800001")), qPrintable(textos[0]));
     } else {
-        QCOMPARE(textos, QStringList{});
+        QCOMPARE(textos, QStringList {});
         QTRY_COMPARE(documento.text(), QStringLiteral("A12075800001"));
     }
     DM().TabARM.open();

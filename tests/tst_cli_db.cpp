@@ -13,12 +13,12 @@
 #include "tests/support/pgserver.h"
 
 #include <QDirIterator>
-#include <QRegularExpression>
-#include <QUrl>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 using namespace stb;
 using namespace stb::db;
@@ -33,7 +33,7 @@ struct CliRun {
 CliRun cli(const QStringList &args)
 {
     QProcess p;
-    p.start(QStringLiteral(STB_CLI_PATH), QStringList{QStringLiteral("db")} + args);
+    p.start(QStringLiteral(STB_CLI_PATH), QStringList {QStringLiteral("db")} + args);
     CliRun r;
     if (!p.waitForFinished(100000))
         return r;
@@ -75,7 +75,7 @@ QString valueText(const Value &v)
 QMap<QString, QStringList> dump(const QString &folder)
 {
     QMap<QString, QStringList> out;
-    for (const QString &dir : QStringList{folder, folder + QStringLiteral("/ARM")}) {
+    for (const QString &dir : QStringList {folder, folder + QStringLiteral("/ARM")}) {
         if (!QFileInfo(dir).isDir())
             continue;
         Database db;
@@ -183,7 +183,7 @@ void TestCliDb::pristineRoundTrip()
     // Each table of the folder and of ARM is compared, with its currency sums.
     for (const QString &table : dump(m_pristine).keys())
         QVERIFY2(out.contains(QLatin1Char('\n') + table, Qt::CaseInsensitive)
-                     || out.contains(QStringLiteral("ARM/") + table, Qt::CaseInsensitive),
+                || out.contains(QStringLiteral("ARM/") + table, Qt::CaseInsensitive),
             qPrintable(table));
     QVERIFY2(out.contains(QRegularExpression(QStringLiteral("\nBrelva: linhas (\\d+) = \\1; MVA1 ([\\d.]+) = \\2;"))),
         qPrintable(out));
@@ -213,8 +213,10 @@ void TestCliDb::generatedRoundTrip()
             calc.fieldByName(QStringLiteral("IdCalculo")).setAsInteger(c);
             calc.fieldByName(QStringLiteral("DataHora"))
                 .setAsDateTime(QDateTime(QDate(2026, 1, 1).addDays(c % 365), QTime(c % 24, c % 60, 7, c % 1000)));
-            calc.fieldByName(QStringLiteral("CNPJRemet")).setAsString(QStringLiteral("11.222.333/0001-%1").arg(c % 100, 2, 10, QLatin1Char('0')));
-            calc.fieldByName(QStringLiteral("Observ")).setAsString(QStringLiteral("Cálculo %1 de D'Água\nsegunda linha").arg(c));
+            calc.fieldByName(QStringLiteral("CNPJRemet"))
+                .setAsString(QStringLiteral("11.222.333/0001-%1").arg(c % 100, 2, 10, QLatin1Char('0')));
+            calc.fieldByName(QStringLiteral("Observ"))
+                .setAsString(QStringLiteral("Cálculo %1 de D'Água\nsegunda linha").arg(c));
             calc.fieldByName(QStringLiteral("OpInterna")).setAsBoolean(c % 3 == 0);
             calc.fieldByName(QStringLiteral("TipoCalculo")).setAsInteger(1 + c % 4);
             calc.post();
@@ -268,17 +270,17 @@ void TestCliDb::refusals_data()
     f.write("conteúdo");
     f.close();
     const QString host = QString::fromLatin1(QUrl::toPercentEncoding(m_server.folder()));
-    QTest::newRow("server already holding tables") << QStringList{"migrate", m_pristine, m_pristineDb}
-                                                   << "já contém tabelas do sistema";
-    QTest::newRow("folder not empty") << QStringList{"migrate", m_pristineDb, busy} << "não está vazia";
-    QTest::newRow("empty server") << QStringList{"migrate", m_server.address(QStringLiteral("postgres")),
-                                                 m_tmp.filePath(QStringLiteral("Nova"))}
+    QTest::newRow("server already holding tables")
+        << QStringList {"migrate", m_pristine, m_pristineDb} << "já contém tabelas do sistema";
+    QTest::newRow("folder not empty") << QStringList {"migrate", m_pristineDb, busy} << "não está vazia";
+    QTest::newRow("empty server") << QStringList {"migrate", m_server.address(QStringLiteral("postgres")),
+        m_tmp.filePath(QStringLiteral("Nova"))}
                                   << "não contém tabelas do sistema";
-    QTest::newRow("two folders") << QStringList{"migrate", m_pristine, busy} << "uso: db migrate";
+    QTest::newRow("two folders") << QStringList {"migrate", m_pristine, busy} << "uso: db migrate";
     QTest::newRow("password in the address")
-        << QStringList{"migrate", m_pristine, QStringLiteral("postgresql://stb:x@%1/pristine").arg(host)}
+        << QStringList {"migrate", m_pristine, QStringLiteral("postgresql://stb:x@%1/pristine").arg(host)}
         << "A senha não pode constar";
-    QTest::newRow("missing folder") << QStringList{"migrate", m_tmp.filePath(QStringLiteral("Nenhuma")), m_pristineDb}
+    QTest::newRow("missing folder") << QStringList {"migrate", m_tmp.filePath(QStringLiteral("Nenhuma")), m_pristineDb}
                                     << "não existe";
 }
 
@@ -291,7 +293,7 @@ void TestCliDb::refusals()
     const CliRun r = cli(args);
     QCOMPARE(r.code, 2);
     QVERIFY2(r.err.startsWith(QStringLiteral("erro: ")) && r.err.contains(message), qPrintable(r.err));
-    QCOMPARE(QDir(busy).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{QStringLiteral("nota.txt")});
+    QCOMPARE(QDir(busy).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList {QStringLiteral("nota.txt")});
     QVERIFY(!QFileInfo::exists(m_tmp.filePath(QStringLiteral("Nova"))));
     QCOMPARE(tablesOnServer(m_pristineDb), serverBefore);
 }
@@ -354,7 +356,7 @@ void TestCliDb::serverStoppedWritingToFolder()
     QCOMPARE(code, int(Err::ConnectionLost));
     QVERIFY(!QFileInfo::exists(target));
     // Nothing of the half-built folder is left beside it.
-    QCOMPARE(QDir(m_tmp.path()).entryList({QStringLiteral("Interrompida*")}, QDir::AllEntries), QStringList{});
+    QCOMPARE(QDir(m_tmp.path()).entryList({QStringLiteral("Interrompida*")}, QDir::AllEntries), QStringList {});
 }
 
 QTEST_GUILESS_MAIN(TestCliDb)

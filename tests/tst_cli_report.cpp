@@ -87,7 +87,7 @@ QString TestCliReport::arquivo(const QByteArray &json)
 Run TestCliReport::run(const QString &sub, const QStringList &args)
 {
     QProcess p;
-    p.start(QStringLiteral(STB_CLI_PATH), QStringList{sub} + args);
+    p.start(QStringLiteral(STB_CLI_PATH), QStringList {sub} + args);
     Run r;
     if (!p.waitForFinished(120000)) {
         p.kill();
@@ -106,26 +106,27 @@ void TestCliReport::badInput_data()
     QTest::addColumn<QStringList>("args"); // FILE: the input, PDF: the output
     QTest::addColumn<QString>("error");
     const QByteArray ok = st(1);
-    QTest::newRow("no PDF given") << ok << QStringList{"FILE"} << "--pdf: falta o arquivo PDF de saída";
-    QTest::newRow("fine option out of range") << ok << QStringList{"--mr", "6", "--pdf", "PDF", "FILE"}
+    QTest::newRow("no PDF given") << ok << QStringList {"FILE"} << "--pdf: falta o arquivo PDF de saída";
+    QTest::newRow("fine option out of range") << ok << QStringList {"--mr", "6", "--pdf", "PDF", "FILE"}
                                               << "--mr: esperada uma opção de MR de 0 a 5, encontrado \"6\"";
-    QTest::newRow("fine option not a number") << ok << QStringList{"--mr", "x", "--pdf", "PDF", "FILE"}
+    QTest::newRow("fine option not a number") << ok << QStringList {"--mr", "x", "--pdf", "PDF", "FILE"}
                                               << "--mr: esperada uma opção de MR de 0 a 5, encontrado \"x\"";
-    QTest::newRow("fine option without value") << ok << QStringList{"--pdf", "PDF", "FILE", "--mr"}
-                                               << "--mr: falta o valor da opção";
-    QTest::newRow("taxpayer with a fine") << ok << QStringList{"--contribuinte", "--mr", "4", "--pdf", "PDF", "FILE"}
+    QTest::newRow("fine option without value")
+        << ok << QStringList {"--pdf", "PDF", "FILE", "--mr"} << "--mr: falta o valor da opção";
+    QTest::newRow("taxpayer with a fine") << ok << QStringList {"--contribuinte", "--mr", "4", "--pdf", "PDF", "FILE"}
                                           << "--mr: a versão contribuinte imprime sempre sem MR (opção 1)";
-    QTest::newRow("unknown option") << ok << QStringList{"--sintetica", "--pdf", "PDF", "FILE"} << "--sintetica: opção desconhecida";
-    QTest::newRow("bad date") << ok << QStringList{"--today", "2024-02-30", "--pdf", "PDF", "FILE"}
+    QTest::newRow("unknown option") << ok << QStringList {"--sintetica", "--pdf", "PDF", "FILE"}
+                                    << "--sintetica: opção desconhecida";
+    QTest::newRow("bad date") << ok << QStringList {"--today", "2024-02-30", "--pdf", "PDF", "FILE"}
                               << "--today: data inexistente \"2024-02-30\"";
-    QTest::newRow("missing codes file") << ok << QStringList{"--codigos", "/nao/existe.ini", "--pdf", "PDF", "FILE"}
+    QTest::newRow("missing codes file") << ok << QStringList {"--codigos", "/nao/existe.ini", "--pdf", "PDF", "FILE"}
                                         << "/nao/existe.ini: o arquivo de códigos não existe";
-    QTest::newRow("malformed input") << QByteArray(R"({"notas": [)") << QStringList{"--pdf", "PDF", "FILE"}
+    QTest::newRow("malformed input") << QByteArray(R"({"notas": [)") << QStringList {"--pdf", "PDF", "FILE"}
                                      << "FILE:1:12: fim inesperado do documento";
     QTest::newRow("bad amount") << QByteArray(R"({"notas": [{"itens": [{"ValorNF": "1,5"}]}]})")
-                                << QStringList{"--pdf", "PDF", "FILE"}
+                                << QStringList {"--pdf", "PDF", "FILE"}
                                 << "notas[0].itens[0].ValorNF: valor malformado \"1,5\"";
-    QTest::newRow("output folder missing") << ok << QStringList{"--pdf", "/nao/existe/x.pdf", "FILE"}
+    QTest::newRow("output folder missing") << ok << QStringList {"--pdf", "/nao/existe/x.pdf", "FILE"}
                                            << "/nao/existe/x.pdf: não foi possível gravar o arquivo";
 }
 
@@ -153,10 +154,10 @@ void TestCliReport::amountsEqualCompute_data()
     QTest::addColumn<QByteArray>("json");
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<bool>("combustivel");
-    QTest::newRow("ICMS/ST") << st(1) << QStringList{} << false;
-    QTest::newRow("DIFAL") << st(2) << QStringList{} << false;
-    QTest::newRow("DIFAL proporcional 2018") << st(3) << QStringList{"--today", "2018-05-02"} << false;
-    QTest::newRow("fuel") << st(1, 6) << QStringList{} << true;
+    QTest::newRow("ICMS/ST") << st(1) << QStringList {} << false;
+    QTest::newRow("DIFAL") << st(2) << QStringList {} << false;
+    QTest::newRow("DIFAL proporcional 2018") << st(3) << QStringList {"--today", "2018-05-02"} << false;
+    QTest::newRow("fuel") << st(1, 6) << QStringList {} << true;
 }
 
 void TestCliReport::amountsEqualCompute()
@@ -166,17 +167,17 @@ void TestCliReport::amountsEqualCompute()
     QFETCH(bool, combustivel);
     const QString file = arquivo(json);
     const QString pdf = m_dir.filePath(QStringLiteral("cmp%1.pdf").arg(m_files));
-    const Run c = run(QStringLiteral("compute"), args + QStringList{file});
+    const Run c = run(QStringLiteral("compute"), args + QStringList {file});
     QCOMPARE(c.exitCode, 0);
-    const Run r = run(QStringLiteral("report"), args + QStringList{QStringLiteral("--pdf"), pdf, file});
+    const Run r = run(QStringLiteral("report"), args + QStringList {QStringLiteral("--pdf"), pdf, file});
     QVERIFY2(r.exitCode == 0, r.err.constData());
     const QJsonArray notasC = QJsonDocument::fromJson(c.out).object().value(QStringLiteral("notas")).toArray();
     const QJsonArray notasR = QJsonDocument::fromJson(r.out).object().value(QStringLiteral("notas")).toArray();
     QCOMPARE(notasR.size(), notasC.size());
     // Report column -> compute amount; on a fuel report the freight and sum columns
     // show the fuel variant and are left out.
-    QList<QPair<QString, QString>> pares{{"BC", "ValorFinal"}, {"ICMS", "ValorICMS"}, {"Cred", "ValorCreditoICMS"},
-                                         {"ARecolher", "ICMSaRecolher"}};
+    QList<QPair<QString, QString>> pares {
+        {"BC", "ValorFinal"}, {"ICMS", "ValorICMS"}, {"Cred", "ValorCreditoICMS"}, {"ARecolher", "ICMSaRecolher"}};
     if (!combustivel)
         pares += {{"Frete", "FreteProp"}, {"Soma", "Soma"}};
     int comparados = 0;
@@ -184,7 +185,8 @@ void TestCliReport::amountsEqualCompute()
         const QJsonObject nc = notasC[n].toObject();
         const QJsonObject nr = notasR[n].toObject();
         QCOMPARE(nr.value(QStringLiteral("NroNF")).toString(), nc.value(QStringLiteral("NroNF")).toString());
-        QCOMPARE(nr.value(QStringLiteral("TotalARecolher")).toString(), nc.value(QStringLiteral("ValorARecolher")).toString());
+        QCOMPARE(nr.value(QStringLiteral("TotalARecolher")).toString(),
+            nc.value(QStringLiteral("ValorARecolher")).toString());
         const QJsonArray ic = nc.value(QStringLiteral("itens")).toArray();
         const QJsonArray ir = nr.value(QStringLiteral("itens")).toArray();
         QCOMPARE(ir.size(), ic.size());
@@ -209,10 +211,10 @@ void TestCliReport::pdfShowsWhatTheJsonSays_data()
 {
     QTest::addColumn<QByteArray>("json");
     QTest::addColumn<QStringList>("args");
-    QTest::newRow("ICMS/ST, option 2") << st(1) << QStringList{"--mr", "2"};
-    QTest::newRow("fuel, option 4") << st(1, 6) << QStringList{"--mr", "4"};
-    QTest::newRow("medicines, detailed") << QByteArray(kMedic) << QStringList{"--analitica", "--mr", "5"};
-    QTest::newRow("medicines, summarised") << QByteArray(kMedic) << QStringList{"--mr", "1"};
+    QTest::newRow("ICMS/ST, option 2") << st(1) << QStringList {"--mr", "2"};
+    QTest::newRow("fuel, option 4") << st(1, 6) << QStringList {"--mr", "4"};
+    QTest::newRow("medicines, detailed") << QByteArray(kMedic) << QStringList {"--analitica", "--mr", "5"};
+    QTest::newRow("medicines, summarised") << QByteArray(kMedic) << QStringList {"--mr", "1"};
 }
 
 void TestCliReport::pdfShowsWhatTheJsonSays()
@@ -221,7 +223,7 @@ void TestCliReport::pdfShowsWhatTheJsonSays()
     QFETCH(QStringList, args);
     const QString file = arquivo(json);
     const QString pdf = m_dir.filePath(QStringLiteral("show%1.pdf").arg(m_files));
-    const Run r = run(QStringLiteral("report"), args + QStringList{QStringLiteral("--pdf"), pdf, file});
+    const Run r = run(QStringLiteral("report"), args + QStringList {QStringLiteral("--pdf"), pdf, file});
     QVERIFY2(r.exitCode == 0, r.err.constData());
     const QJsonObject doc = QJsonDocument::fromJson(r.out).object();
     const QString texto = textoDoPdf(pdf);
@@ -240,8 +242,8 @@ void TestCliReport::pdfShowsWhatTheJsonSays()
                 if (colunas.contains(k))
                     textos << colunas.value(k).toObject().value(QStringLiteral("texto")).toString();
             const QString esperado = textos.join(QLatin1Char(' ')).simplified();
-            const bool achou = std::any_of(linhasPdf.begin(), linhasPdf.end(),
-                                           [&](const QString &l) { return l.simplified() == esperado; });
+            const bool achou = std::any_of(
+                linhasPdf.begin(), linhasPdf.end(), [&](const QString &l) { return l.simplified() == esperado; });
             QVERIFY2(achou, qPrintable(esperado));
             ++linhas;
         }
@@ -261,7 +263,8 @@ void TestCliReport::taxpayerEdition()
     QCOMPARE(doc.value(QStringLiteral("opcaoMR")).toInt(), 1);
     QVERIFY(!doc.value(QStringLiteral("codigos")).toObject().value(QStringLiteral("impresso")).toBool());
     const QString texto = textoDoPdf(pdf).simplified();
-    QVERIFY(texto.contains(QStringLiteral("As informações do cálculo são de inteira responsabilidade do contribuinte.")));
+    QVERIFY(
+        texto.contains(QStringLiteral("As informações do cálculo são de inteira responsabilidade do contribuinte.")));
     QVERIFY(!texto.contains(QStringLiteral("Código Receita")));
     QVERIFY(!texto.contains(QStringLiteral("MR 50%")));
 }

@@ -111,9 +111,10 @@ void TestCurrency::saturation_data()
     QTest::newRow("no saturation near the edge") << raw(max - tiny + tiny) << qint64(INT64_MAX);
     QTest::newRow("fromExtended 1e30") << raw(Currency::fromExtended(1e30L)) << qint64(INT64_MAX);
     QTest::newRow("fromExtended -1e30") << raw(Currency::fromExtended(-1e30L)) << qint64(INT64_MIN);
-    QTest::newRow("fromExtended 2^63 / 10^4") << raw(Currency::fromExtended(922337203685477.5808L)) << qint64(INT64_MAX);
-    QTest::newRow("fromExtended NaN")
-        << raw(Currency::fromExtended(std::numeric_limits<stb::Extended>::quiet_NaN())) << qint64(0);
+    QTest::newRow("fromExtended 2^63 / 10^4")
+        << raw(Currency::fromExtended(922337203685477.5808L)) << qint64(INT64_MAX);
+    QTest::newRow("fromExtended NaN") << raw(Currency::fromExtended(std::numeric_limits<stb::Extended>::quiet_NaN()))
+                                      << qint64(0);
 }
 
 void TestCurrency::saturation()

@@ -93,10 +93,10 @@ void TestDataModule::ordersOfInvoicesAndLines()
     fx.nota(QStringLiteral("NroNF=30"));
     fx.nota(QStringLiteral("NroNF=10"));
     fx.nota(QStringLiteral("NroNF=20"));
-    QCOMPARE(column(fx.dm->TabNotas, QStringLiteral("NroNF")), (QStringList{"10", "20", "30"}));
+    QCOMPARE(column(fx.dm->TabNotas, QStringLiteral("NroNF")), (QStringList {"10", "20", "30"}));
     fx.dm->TabNotas.close();
     fx.dm->TabNotas.open();
-    QCOMPARE(column(fx.dm->TabNotas, QStringLiteral("NroNF")), (QStringList{"10", "20", "30"}));
+    QCOMPARE(column(fx.dm->TabNotas, QStringLiteral("NroNF")), (QStringList {"10", "20", "30"}));
     // Lines of the current invoice only, by number.
     fx.dm->TabNotas.first();
     fx.item(QStringLiteral("DescricaoNF=a"));
@@ -104,24 +104,23 @@ void TestDataModule::ordersOfInvoicesAndLines()
     fx.dm->TabNotas.last();
     fx.item(QStringLiteral("DescricaoNF=c"));
     fx.dm->TabNotas.first();
-    QCOMPARE(column(fx.dm->TabItens, QStringLiteral("DescricaoNF")), (QStringList{"a", "b"}));
-    QCOMPARE(column(fx.dm->TabItens, QStringLiteral("NroItem")), (QStringList{"1", "2"}));
+    QCOMPARE(column(fx.dm->TabItens, QStringLiteral("DescricaoNF")), (QStringList {"a", "b"}));
+    QCOMPARE(column(fx.dm->TabItens, QStringLiteral("NroItem")), (QStringList {"1", "2"}));
 }
 
 void TestDataModule::proximoIdNota_data()
 {
     QTest::addColumn<QStringList>("inserts");
     QTest::addColumn<int>("expected");
-    QTest::newRow("empty database") << QStringList{} << 1;
-    QTest::newRow("after the last invoice") << QStringList{"INSERT INTO NOTAS (IdCalculo, IdNota) VALUES (1, 3)"} << 4;
+    QTest::newRow("empty database") << QStringList {} << 1;
+    QTest::newRow("after the last invoice") << QStringList {"INSERT INTO NOTAS (IdCalculo, IdNota) VALUES (1, 3)"} << 4;
     QTest::newRow("orphan lines of a deleted invoice")
-        << QStringList{"INSERT INTO NOTAS (IdCalculo, IdNota) VALUES (1, 3)",
-                       "INSERT INTO ITENS (IdNota, NroItem) VALUES (7, 1)"}
+        << QStringList {"INSERT INTO NOTAS (IdCalculo, IdNota) VALUES (1, 3)",
+               "INSERT INTO ITENS (IdNota, NroItem) VALUES (7, 1)"}
         << 8;
-    QTest::newRow("orphan medicine lines")
-        << QStringList{"INSERT INTO NOTAS (IdCalculo, IdNota) VALUES (1, 3)", "INSERT INTO ITENS (IdNota, NroItem) VALUES (7, 1)",
-                       "INSERT INTO ITENSMEDIC (IdNota, NroItem) VALUES (9, 1)"}
-        << 10;
+    QTest::newRow("orphan medicine lines") << QStringList {"INSERT INTO NOTAS (IdCalculo, IdNota) VALUES (1, 3)",
+        "INSERT INTO ITENS (IdNota, NroItem) VALUES (7, 1)", "INSERT INTO ITENSMEDIC (IdNota, NroItem) VALUES (9, 1)"}
+                                           << 10;
 }
 
 void TestDataModule::proximoIdNota()
@@ -166,11 +165,11 @@ void TestDataModule::renumbering_data()
     QTest::addColumn<int>("deleted");
     QTest::addColumn<QStringList>("expected"); // NroItem:description after the delete
     QTest::addColumn<QString>("current");
-    QTest::newRow("line 2 of 4") << false << 4 << 2 << QStringList{"1:l1", "2:l3", "3:l4"} << "2:l3";
-    QTest::newRow("last line: nothing renumbered") << false << 4 << 4 << QStringList{"1:l1", "2:l2", "3:l3"} << "3:l3";
-    QTest::newRow("first of three") << false << 3 << 1 << QStringList{"1:l2", "2:l3"} << "1:l2";
-    QTest::newRow("the only line") << false << 1 << 1 << QStringList{} << "";
-    QTest::newRow("medicine line 2 of 3") << true << 3 << 2 << QStringList{"1:l1", "2:l3"} << "2:l3";
+    QTest::newRow("line 2 of 4") << false << 4 << 2 << QStringList {"1:l1", "2:l3", "3:l4"} << "2:l3";
+    QTest::newRow("last line: nothing renumbered") << false << 4 << 4 << QStringList {"1:l1", "2:l2", "3:l3"} << "3:l3";
+    QTest::newRow("first of three") << false << 3 << 1 << QStringList {"1:l2", "2:l3"} << "1:l2";
+    QTest::newRow("the only line") << false << 1 << 1 << QStringList {} << "";
+    QTest::newRow("medicine line 2 of 3") << true << 3 << 2 << QStringList {"1:l1", "2:l3"} << "2:l3";
 }
 
 void TestDataModule::renumbering()
@@ -186,17 +185,19 @@ void TestDataModule::renumbering()
     db::Table &t = medic ? fx.dm->TabItensMedic : fx.dm->TabItens;
     const QString descr = medic ? QStringLiteral("Descricao") : QStringLiteral("DescricaoNF");
     for (int i = 1; i <= lines; ++i) {
-        const QString f = QStringLiteral("%1=l%2,%3=%4").arg(descr).arg(i).arg(medic ? QStringLiteral("DebVlMerc")
-                                                                                      : QStringLiteral("ValorNF"))
+        const QString f = QStringLiteral("%1=l%2,%3=%4")
+                              .arg(descr)
+                              .arg(i)
+                              .arg(medic ? QStringLiteral("DebVlMerc") : QStringLiteral("ValorNF"))
                               .arg(i * 100);
         medic ? fx.itemMedic(f) : fx.item(f);
     }
     QVERIFY(t.locate(QStringLiteral("NroItem"), {deleted}));
     t.remove();
     auto text = [&] {
-        return t.isEmpty() ? QString()
-                           : t.fieldByName(QStringLiteral("NroItem")).asString() + QLatin1Char(':')
-                + t.fieldByName(descr).asString();
+        return t.isEmpty()
+            ? QString()
+            : t.fieldByName(QStringLiteral("NroItem")).asString() + QLatin1Char(':') + t.fieldByName(descr).asString();
     };
     QCOMPARE(text(), current);
     QVERIFY(fx.dm->FEstadoRefresh == TDM::EstadoRefresh::Parado);
@@ -219,14 +220,21 @@ void TestDataModule::remetDestAndOpInterna_data()
     QTest::addColumn<QString>("fields");
     QTest::addColumn<QString>("remetDest");
     QTest::addColumn<QString>("opInterna");
-    QTest::newRow("sender and recipient")
-        << "CNPJRemet=11.222.333/0001-81,IEDest=062.307.904.0081,OpInterna=1" << "Distribuidora Sul x Mercado Central"
-        << "Op Interna";
-    QTest::newRow("recipient only") << "IEDest=062.307.904.0081,OpInterna=0" << "Mercado Central" << "Op Interestadual";
-    QTest::newRow("sender only, created before OpInterna") << "CNPJRemet=11.222.333/0001-81" << "Distribuidora Sul" << "";
+    QTest::newRow("sender and recipient") << "CNPJRemet=11.222.333/0001-81,IEDest=062.307.904.0081,OpInterna=1"
+                                          << "Distribuidora Sul x Mercado Central"
+                                          << "Op Interna";
+    QTest::newRow("recipient only") << "IEDest=062.307.904.0081,OpInterna=0"
+                                    << "Mercado Central"
+                                    << "Op Interestadual";
+    QTest::newRow("sender only, created before OpInterna") << "CNPJRemet=11.222.333/0001-81"
+                                                           << "Distribuidora Sul"
+                                                           << "";
     QTest::newRow("sender not registered") << "CNPJRemet=99.999.999/0001-99,IEDest=062.307.904.0081"
-                                           << "Mercado Central" << "";
-    QTest::newRow("neither") << "TipoCalculo=1" << "" << "";
+                                           << "Mercado Central"
+                                           << "";
+    QTest::newRow("neither") << "TipoCalculo=1"
+                             << ""
+                             << "";
 }
 
 void TestDataModule::remetDestAndOpInterna()
@@ -235,8 +243,10 @@ void TestDataModule::remetDestAndOpInterna()
     QFETCH(QString, remetDest);
     QFETCH(QString, opInterna);
     Fixture fx;
-    fx.dm->BaseDados.execSql(QStringLiteral("INSERT INTO REMETENTES VALUES ('11.222.333/0001-81', 'Distribuidora Sul')"));
-    fx.dm->BaseDados.execSql(QStringLiteral("INSERT INTO DESTINATARIOS VALUES ('062.307.904.0081', 'Mercado Central')"));
+    fx.dm->BaseDados.execSql(
+        QStringLiteral("INSERT INTO REMETENTES VALUES ('11.222.333/0001-81', 'Distribuidora Sul')"));
+    fx.dm->BaseDados.execSql(
+        QStringLiteral("INSERT INTO DESTINATARIOS VALUES ('062.307.904.0081', 'Mercado Central')"));
     fx.dm->TabRemet.refresh();
     fx.dm->TabDest.refresh();
     fx.calculo(fields);
@@ -248,9 +258,12 @@ void TestDataModule::nroTRMDisplay_data()
 {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("full key") << "A26075800041" << "A26/0758/00041";
-    QTest::newRow("short") << "A2607" << "A26/07/";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("full key") << "A26075800041"
+                              << "A26/0758/00041";
+    QTest::newRow("short") << "A2607"
+                           << "A26/07/";
 }
 
 void TestDataModule::nroTRMDisplay()
@@ -279,30 +292,44 @@ void TestDataModule::descricaoAndGrupo()
     fx.nota(QStringLiteral("NroNF=1"));
     fx.item(QStringLiteral("ItemBrelva=01.001.00,IdBrelva=2"));
     QCOMPARE(fx.dm->TabItens.fieldByName(QStringLiteral("XDescricao")).asString(),
-             QStringLiteral("01.001.00   PÁRA-CHOQUES E GRADES"));
+        QStringLiteral("01.001.00   PÁRA-CHOQUES E GRADES"));
     fx.item(QStringLiteral("ItemBrelva=01.001.00,IdBrelva=2,DescricaoNF=Grade dianteira"));
     QCOMPARE(fx.dm->TabItens.fieldByName(QStringLiteral("XDescricao")).asString(),
-             QStringLiteral("01.001.00   Grade dianteira. PÁRA-CHOQUES E GRADES"));
+        QStringLiteral("01.001.00   Grade dianteira. PÁRA-CHOQUES E GRADES"));
 }
 
 void TestDataModule::currencyEntry_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("stored"); // plain amount, "null", or "error"
-    QTest::newRow("plain") << "12,5" << "12.5000";
-    QTest::newRow("thousands") << "1.234,56" << "1234.5600";
-    QTest::newRow("more than four decimals are truncated") << "12,34567" << "12.3456";
-    QTest::newRow("negative truncated toward zero") << "-12,34569" << "-12.3456";
-    QTest::newRow("percent sign") << "18%" << "18.0000";
-    QTest::newRow("US$ sign and blanks") << "US$ 1 234,5" << "1234.5000";
-    QTest::newRow("U$ sign") << "U$3,1" << "3.1000";
-    QTest::newRow("grams") << "250gr" << "250.0000";
-    QTest::newRow("CT") << "2,5 CT" << "2.5000";
-    QTest::newRow("parentheses dropped") << "(12,50)" << "12.5000";
-    QTest::newRow("empty clears") << "  " << "null";
-    QTest::newRow("beyond the range: largest") << "99999999999999999999" << "922337203685477.5807";
-    QTest::newRow("beyond the range: smallest") << "-99999999999999999999" << "-922337203685477.5808";
-    QTest::newRow("not a number") << "doze" << "error";
+    QTest::newRow("plain") << "12,5"
+                           << "12.5000";
+    QTest::newRow("thousands") << "1.234,56"
+                               << "1234.5600";
+    QTest::newRow("more than four decimals are truncated") << "12,34567"
+                                                           << "12.3456";
+    QTest::newRow("negative truncated toward zero") << "-12,34569"
+                                                    << "-12.3456";
+    QTest::newRow("percent sign") << "18%"
+                                  << "18.0000";
+    QTest::newRow("US$ sign and blanks") << "US$ 1 234,5"
+                                         << "1234.5000";
+    QTest::newRow("U$ sign") << "U$3,1"
+                             << "3.1000";
+    QTest::newRow("grams") << "250gr"
+                           << "250.0000";
+    QTest::newRow("CT") << "2,5 CT"
+                        << "2.5000";
+    QTest::newRow("parentheses dropped") << "(12,50)"
+                                         << "12.5000";
+    QTest::newRow("empty clears") << "  "
+                                  << "null";
+    QTest::newRow("beyond the range: largest") << "99999999999999999999"
+                                               << "922337203685477.5807";
+    QTest::newRow("beyond the range: smallest") << "-99999999999999999999"
+                                                << "-922337203685477.5808";
+    QTest::newRow("not a number") << "doze"
+                                  << "error";
 }
 
 void TestDataModule::currencyEntry()
@@ -329,11 +356,21 @@ void TestDataModule::listas_data()
     QTest::addColumn<QString>("lista");
     QTest::addColumn<QString>("nome");
     QTest::addColumn<QString>("volta");
-    QTest::newRow("+") << "+" << "Positiva" << "+";
-    QTest::newRow("-") << "-" << "Negativa" << "-";
-    QTest::newRow("N") << "N" << "Neutra" << "N";
-    QTest::newRow("C counts as neutral") << "C" << "Neutra" << "N";
-    QTest::newRow("other") << "X" << "" << "";
+    QTest::newRow("+") << "+"
+                       << "Positiva"
+                       << "+";
+    QTest::newRow("-") << "-"
+                       << "Negativa"
+                       << "-";
+    QTest::newRow("N") << "N"
+                       << "Neutra"
+                       << "N";
+    QTest::newRow("C counts as neutral") << "C"
+                                         << "Neutra"
+                                         << "N";
+    QTest::newRow("other") << "X"
+                           << ""
+                           << "";
 }
 
 void TestDataModule::listas()
@@ -379,7 +416,8 @@ void TestDataModule::lineAmountsOnlyWhileComputing()
     QCOMPARE(amount(itens, "ICMSaRecolher"), QStringLiteral("null"));
     QCOMPARE(fx.dm->PercentualMR().toPlainString(4), QStringLiteral("0.0000"));
     {
-        const CalculoEmCurso calculo(*fx.dm, contextoCalculo(fx.dm->TabCalc, fatoresMR(4, 50, 100, 20), QDate(2024, 1, 1)));
+        const CalculoEmCurso calculo(
+            *fx.dm, contextoCalculo(fx.dm->TabCalc, fatoresMR(4, 50, 100, 20), QDate(2024, 1, 1)));
         QCOMPARE(fx.dm->PercentualMR().toPlainString(4), QStringLiteral("0.5000"));
         itens.first();
         QCOMPARE(amount(itens, "ValorFinal"), QStringLiteral("140.0000"));
@@ -390,10 +428,11 @@ void TestDataModule::lineAmountsOnlyWhileComputing()
         QCOMPARE(amount(itens, "TotalARecolher"), QStringLiteral("14.5200"));
         // A grid computing a row that is not the current one gets the same amounts.
         const std::vector<db::Value> shown = itens.rowForDisplay(0);
-        QCOMPARE(Currency::fromRaw(std::get<std::int64_t>(shown[static_cast<size_t>(
-                                       itens.fieldByName(QStringLiteral("TotalARecolher")).index())]))
+        QCOMPARE(Currency::fromRaw(
+                     std::get<std::int64_t>(
+                         shown[static_cast<size_t>(itens.fieldByName(QStringLiteral("TotalARecolher")).index())]))
                      .toPlainString(4),
-                 QStringLiteral("14.5200"));
+            QStringLiteral("14.5200"));
     }
     QVERIFY(!fx.dm->FCalculando);
     QCOMPARE(fx.dm->FatorReducaoMR().toPlainString(4), QStringLiteral("0.0000"));
@@ -409,7 +448,8 @@ void TestDataModule::freightThroughTheInvoice()
     fx.nota(QStringLiteral("NroNF=1,Frete=50"));
     fx.item(QStringLiteral("ValorNF=300,AliqICMS=18"));
     fx.item(QStringLiteral("ValorNF=100,AliqICMS=18"));
-    fx.item(QStringLiteral("ItemBrelva=06.001.00,ValorNF=3100,Litros=1000,PMPF=4.0123,PrecoLitroNF=3.1,AliqICMS=25,CreditoICMS=12"));
+    fx.item(QStringLiteral(
+        "ItemBrelva=06.001.00,ValorNF=3100,Litros=1000,PMPF=4.0123,PrecoLitroNF=3.1,AliqICMS=25,CreditoICMS=12"));
     const CalculoEmCurso calculo(*fx.dm, 0);
     QVERIFY(fx.dm->FCalculoEmCurso->contexto().combustivel);
     QStringList fretes, somas;
@@ -418,8 +458,8 @@ void TestDataModule::freightThroughTheInvoice()
         fretes << amount(itens, "FreteProp");
         somas << amount(itens, "Soma");
     }
-    QCOMPARE(fretes, (QStringList{"37.5000", "12.5000", "null"}));
-    QCOMPARE(somas, (QStringList{"337.5000", "112.5000", "null"}));
+    QCOMPARE(fretes, (QStringList {"37.5000", "12.5000", "null"}));
+    QCOMPARE(somas, (QStringList {"337.5000", "112.5000", "null"}));
     QCOMPARE(fx.dm->FFreteBase.toPlainString(4), QStringLiteral("400.0000"));
 }
 
@@ -438,7 +478,7 @@ void TestDataModule::freightCacheEmptiedByAPost()
     for (fx.dm->TabItens.first(); !fx.dm->TabItens.eof(); fx.dm->TabItens.next())
         fretes << amount(fx.dm->TabItens, "FreteProp");
     // Base 440 with IPI; the values without it: 10 and 30, less than the freight.
-    QCOMPARE(fretes, (QStringList{"10.0000", "30.0000"}));
+    QCOMPARE(fretes, (QStringList {"10.0000", "30.0000"}));
 }
 
 void TestDataModule::fuelCreditShownNotPosted()

@@ -62,7 +62,8 @@ A2.000.00=Dois
 01.004.00=$01.004.00
 )INI";
 
-const QString kErroPrazo = QStringLiteral("Há um erro no prazo desta informação. Ela não será considerada. Favor verificar.\r");
+const QString kErroPrazo
+    = QStringLiteral("Há um erro no prazo desta informação. Ela não será considerada. Favor verificar.\r");
 const QString kErroAliq = QStringLiteral("Há um erro no prazo desta informação. Favor verificar.\r");
 
 } // namespace
@@ -117,15 +118,24 @@ void TestDatedValues::prazoMensagem_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<bool>("error");
-    QTest::newRow("dated today") << "10/03/2026/Hoje" << "Hoje" << false;
-    QTest::newRow("dated yesterday") << "09/03/2026/Ontem" << "" << false;
-    QTest::newRow("dated next year") << "1/1/2027/Depois" << "Depois" << false;
-    QTest::newRow("text holding a slash") << "1/4/2026/de 1/4 a 30/4" << "de 1/4 a 30/4" << false;
-    QTest::newRow("31 February") << "31/02/2026/Nunca" << "" << true;
-    QTest::newRow("month 13") << "01/13/2026/Nunca" << "" << true;
-    QTest::newRow("letters for the day") << "xx/03/2026/t" << "" << true;
-    QTest::newRow("no date at all") << "Texto sem data" << "" << true;
-    QTest::newRow("empty value") << "" << "" << false;
+    QTest::newRow("dated today") << "10/03/2026/Hoje"
+                                 << "Hoje" << false;
+    QTest::newRow("dated yesterday") << "09/03/2026/Ontem"
+                                     << "" << false;
+    QTest::newRow("dated next year") << "1/1/2027/Depois"
+                                     << "Depois" << false;
+    QTest::newRow("text holding a slash") << "1/4/2026/de 1/4 a 30/4"
+                                          << "de 1/4 a 30/4" << false;
+    QTest::newRow("31 February") << "31/02/2026/Nunca"
+                                 << "" << true;
+    QTest::newRow("month 13") << "01/13/2026/Nunca"
+                              << "" << true;
+    QTest::newRow("letters for the day") << "xx/03/2026/t"
+                                         << "" << true;
+    QTest::newRow("no date at all") << "Texto sem data"
+                                    << "" << true;
+    QTest::newRow("empty value") << ""
+                                 << "" << false;
 }
 
 void TestDatedValues::prazoMensagem()
@@ -134,7 +144,7 @@ void TestDatedValues::prazoMensagem()
     QFETCH(QString, expected);
     QFETCH(bool, error);
     QCOMPARE(PrazoMensagem(value), expected);
-    QCOMPARE(m_sink.texts(), error ? QStringList{kErroPrazo + value} : QStringList{});
+    QCOMPARE(m_sink.texts(), error ? QStringList {kErroPrazo + value} : QStringList {});
     if (error)
         QCOMPARE(m_sink.entries.first().kind, MsgKind::Erro);
 }
@@ -157,7 +167,8 @@ void TestDatedValues::aliqICMSCodigo_data()
     QTest::newRow("chapter plain, mode 2") << "02.005.00" << 2 << "12.00" << none;
     QTest::newRow("own plain beats chapter dated") << "02.001.00" << 0 << "15.00" << none;
     QTest::newRow("chapter asked directly") << "02" << 0 << "19.00" << none;
-    QTest::newRow("broken date: today, reported") << "03.001.00" << 0 << "22.00" << QStringList{kErroAliq + "31/02/2026/22"};
+    QTest::newRow("broken date: today, reported")
+        << "03.001.00" << 0 << "22.00" << QStringList {kErroAliq + "31/02/2026/22"};
     QTest::newRow("decimal comma rate") << "04.001.00" << 0 << "20.50" << none;
     QTest::newRow("expired chapter, no plain: 18") << "05.001.00" << 0 << "18.00" << none;
     QTest::newRow("expired chapter, mode 1: 0") << "05.001.00" << 1 << "0.00" << none;
@@ -181,16 +192,23 @@ void TestDatedValues::mensagemItem_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QStringList>("messages");
-    QTest::newRow("dated today, permanent, item") << "17.001.00" << "Hoje\rvale\rPermanente\rItem dezessete" << QStringList();
-    QTest::newRow("dated yesterday: item only") << "17.002.00" << "Item dezessete" << QStringList();
-    QTest::newRow("31 February reported, not shown") << "17.003.00" << "Item dezessete"
-                                                      << QStringList{kErroPrazo + "31/02/2026/Fevereiro"};
+    QTest::newRow("dated today, permanent, item") << "17.001.00"
+                                                  << "Hoje\rvale\rPermanente\rItem dezessete" << QStringList();
+    QTest::newRow("dated yesterday: item only") << "17.002.00"
+                                                << "Item dezessete" << QStringList();
+    QTest::newRow("31 February reported, not shown")
+        << "17.003.00"
+        << "Item dezessete" << QStringList {kErroPrazo + "31/02/2026/Fevereiro"};
     // Each reference is followed by a line break; the item's message comes
     // once, with the first reference that reaches it.
-    QTest::newRow("references") << "17.004.00" << "Cinco\rItem dezessete\rSeis\r" << QStringList();
-    QTest::newRow("item number itself") << "17" << "Item dezessete" << QStringList();
-    QTest::newRow("unknown") << "19.001.00" << "" << QStringList();
-    QTest::newRow("empty key") << "" << "" << QStringList();
+    QTest::newRow("references") << "17.004.00"
+                                << "Cinco\rItem dezessete\rSeis\r" << QStringList();
+    QTest::newRow("item number itself") << "17"
+                                        << "Item dezessete" << QStringList();
+    QTest::newRow("unknown") << "19.001.00"
+                             << "" << QStringList();
+    QTest::newRow("empty key") << ""
+                               << "" << QStringList();
 }
 
 void TestDatedValues::mensagemItem()
@@ -219,7 +237,9 @@ void TestDatedValues::mensagemItemHtml()
     setHtmlMessageHandler([&](const QString &title, const QString &html) { shown << title << html; });
     QCOMPARE(MensagemItem(QStringLiteral("18.001.00")), QStringLiteral("Dezoito"));
     setHtmlMessageHandler({});
-    QCOMPARE(shown, (QStringList{QStringLiteral("INFORMAÇÃO IMPORTANTE"), QStringLiteral("<html><body>Importante</body></html>")}));
+    QCOMPARE(shown,
+        (QStringList {
+            QStringLiteral("INFORMAÇÃO IMPORTANTE"), QStringLiteral("<html><body>Importante</body></html>")}));
     QVERIFY(m_sink.texts().isEmpty());
 }
 
@@ -253,11 +273,14 @@ void TestDatedValues::textoMVAAjustada_data()
     const QString nota = NotaPadraoMVAAjustada();
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("own text") << "01.001.00" << "Nota um\n" + nota;
-    QTest::newRow("no text: the note") << "09.000.00" << "\n" + nota;
+    QTest::newRow("own text") << "01.001.00"
+                              << "Nota um\n" + nota;
+    QTest::newRow("no text: the note") << "09.000.00"
+                                       << "\n" + nota;
     QTest::newRow("references each with their note") << "01.002.00"
                                                      << "Nota um\n" + nota + "\nNota tres\n" + nota + "\n" + nota;
-    QTest::newRow("reference to itself") << "01.004.00" << "\n" + nota;
+    QTest::newRow("reference to itself") << "01.004.00"
+                                         << "\n" + nota;
 }
 
 void TestDatedValues::textoMVAAjustada()

@@ -74,12 +74,24 @@ void TestDocuments::removeCaracteres_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("set");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("punctuated CNPJ") << "11.222.333/0001-81" << "./- &" << "11222333000181";
-    QTest::newRow("blanks and ampersand") << " 12 3&4 " << "./- &" << "1234";
-    QTest::newRow("digits in the set are kept") << "1.2-3" << "0123456789.-" << "123";
-    QTest::newRow("other characters stay") << "12_34x" << "./- &" << "12_34x";
-    QTest::newRow("empty set") << "a.b" << "" << "a.b";
-    QTest::newRow("empty text") << "" << "./- &" << "";
+    QTest::newRow("punctuated CNPJ") << "11.222.333/0001-81"
+                                     << "./- &"
+                                     << "11222333000181";
+    QTest::newRow("blanks and ampersand") << " 12 3&4 "
+                                          << "./- &"
+                                          << "1234";
+    QTest::newRow("digits in the set are kept") << "1.2-3"
+                                                << "0123456789.-"
+                                                << "123";
+    QTest::newRow("other characters stay") << "12_34x"
+                                           << "./- &"
+                                           << "12_34x";
+    QTest::newRow("empty set") << "a.b"
+                               << ""
+                               << "a.b";
+    QTest::newRow("empty text") << ""
+                                << "./- &"
+                                << "";
 }
 
 void TestDocuments::removeCaracteres()
@@ -114,7 +126,7 @@ void TestDocuments::extraiDigitos()
     QFETCH(QString, text);
     QFETCH(int, n);
     QFETCH(QString, expected);
-    QList<qint8> digits{9, 9};
+    QList<qint8> digits {9, 9};
     const bool ok = ExtraiDigitos(text, n, digits);
     if (expected == QLatin1String("fail")) {
         QVERIFY(!ok);
@@ -194,13 +206,20 @@ void TestDocuments::formataDocumento_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("CNPJ") << "11222333000181" << "11.222.333/0001-81";
-    QTest::newRow("IE") << "0623079040081" << "062.307.904.0081";
-    QTest::newRow("CPF") << "12345678901" << "123.456.789-01";
-    QTest::newRow("12 digits") << "123456789012" << "";
-    QTest::newRow("15 digits") << "123456789012345" << "";
-    QTest::newRow("one digit") << "1" << "";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("CNPJ") << "11222333000181"
+                          << "11.222.333/0001-81";
+    QTest::newRow("IE") << "0623079040081"
+                        << "062.307.904.0081";
+    QTest::newRow("CPF") << "12345678901"
+                         << "123.456.789-01";
+    QTest::newRow("12 digits") << "123456789012"
+                               << "";
+    QTest::newRow("15 digits") << "123456789012345"
+                               << "";
+    QTest::newRow("one digit") << "1"
+                               << "";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestDocuments::formataDocumento()

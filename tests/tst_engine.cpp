@@ -7,11 +7,11 @@
 #include "tests/support/teststorage.h"
 
 #include <QDir>
-#include <functional>
 #include <QFile>
 #include <QTemporaryDir>
-#include <sqlite3.h>
 #include <QTest>
+#include <functional>
+#include <sqlite3.h>
 
 using namespace stb;
 using namespace stb::db;
@@ -22,16 +22,13 @@ TableDef itensDef()
 {
     TableDef d;
     d.name = QStringLiteral("Itens");
-    d.fields = {{QStringLiteral("IdNota"), FieldType::Integer},
-                {QStringLiteral("NroItem"), FieldType::SmallInt},
-                {QStringLiteral("DescricaoNF"), FieldType::String, 50},
-                {QStringLiteral("ValorNF"), FieldType::Currency},
-                {QStringLiteral("FEM"), FieldType::Boolean},
-                {QStringLiteral("Emissao"), FieldType::Date},
-                {QStringLiteral("Observ"), FieldType::Memo}};
+    d.fields = {{QStringLiteral("IdNota"), FieldType::Integer}, {QStringLiteral("NroItem"), FieldType::SmallInt},
+        {QStringLiteral("DescricaoNF"), FieldType::String, 50}, {QStringLiteral("ValorNF"), FieldType::Currency},
+        {QStringLiteral("FEM"), FieldType::Boolean}, {QStringLiteral("Emissao"), FieldType::Date},
+        {QStringLiteral("Observ"), FieldType::Memo}};
     d.indexes = {{QString(), QStringLiteral("IdNota;NroItem"), IndexDef::Primary},
-                 {QStringLiteral("Descr"), QStringLiteral("DescricaoNF"), IndexDef::CaseInsensitive},
-                 {QStringLiteral("ValorDesc"), QStringLiteral("ValorNF"), IndexDef::Descending}};
+        {QStringLiteral("Descr"), QStringLiteral("DescricaoNF"), IndexDef::CaseInsensitive},
+        {QStringLiteral("ValorDesc"), QStringLiteral("ValorNF"), IndexDef::Descending}};
     return d;
 }
 
@@ -39,12 +36,10 @@ TableDef notasDef()
 {
     TableDef d;
     d.name = QStringLiteral("Notas");
-    d.fields = {{QStringLiteral("IdCalculo"), FieldType::Integer},
-                {QStringLiteral("IdNota"), FieldType::AutoInc},
-                {QStringLiteral("NroNF"), FieldType::String, 10},
-                {QStringLiteral("Frete"), FieldType::Currency}};
+    d.fields = {{QStringLiteral("IdCalculo"), FieldType::Integer}, {QStringLiteral("IdNota"), FieldType::AutoInc},
+        {QStringLiteral("NroNF"), FieldType::String, 10}, {QStringLiteral("Frete"), FieldType::Currency}};
     d.indexes = {{QString(), QStringLiteral("IdNota"), IndexDef::Primary},
-                 {QStringLiteral("Calc"), QStringLiteral("IdCalculo;NroNF"), 0}};
+        {QStringLiteral("Calc"), QStringLiteral("IdCalculo;NroNF"), 0}};
     return d;
 }
 
@@ -66,9 +61,9 @@ QString rowsText(Query &q)
         QStringList cols;
         for (int i = 0; i < q.fieldCount(); ++i) {
             const Field &f = q.field(i);
-            cols << (f.isNull() ? QStringLiteral("null")
-                     : f.type() == FieldType::Currency ? f.asCurrency().toPlainString(4)
-                                                         : f.asString());
+            cols << (f.isNull()                       ? QStringLiteral("null")
+                    : f.type() == FieldType::Currency ? f.asCurrency().toPlainString(4)
+                                                      : f.asString());
         }
         rows << cols.join(QLatin1Char('|'));
     }
@@ -229,14 +224,17 @@ void TestEngine::orderByIndexAndFieldNames()
     QCOMPARE(t.fieldByName(QStringLiteral("IdNota")).asInteger(), 3);
     QCOMPARE(t.recNo(), 4);
     QCOMPARE(column(t, QStringLiteral("DescricaoNF")),
-             QStringList({QStringLiteral("CAQUI"), QStringLiteral("Ábaco"), QStringLiteral("banana"), QStringLiteral("ameixa")}));
+        QStringList(
+            {QStringLiteral("CAQUI"), QStringLiteral("Ábaco"), QStringLiteral("banana"), QStringLiteral("ameixa")}));
     t.setIndexName(QStringLiteral("Descr")); // case-insensitive, accents as letters
     QCOMPARE(column(t, QStringLiteral("DescricaoNF")),
-             QStringList({QStringLiteral("ameixa"), QStringLiteral("banana"), QStringLiteral("CAQUI"), QStringLiteral("Ábaco")}));
+        QStringList(
+            {QStringLiteral("ameixa"), QStringLiteral("banana"), QStringLiteral("CAQUI"), QStringLiteral("Ábaco")}));
     t.setIndexName(QStringLiteral("ValorDesc"));
     QCOMPARE(column(t, QStringLiteral("ValorNF")).first(), QStringLiteral("30"));
     t.setIndexFieldNames(QStringLiteral("ValorNF;IdNota"));
-    QCOMPARE(column(t, QStringLiteral("IdNota")), QStringList({QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("1")}));
+    QCOMPARE(column(t, QStringLiteral("IdNota")),
+        QStringList({QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("1")}));
     // A row posted into a sorted dataset lands where a fresh fetch puts it.
     addItem(t, 0, 9, QStringLiteral("zz"), "20");
     const QStringList inMemory = column(t, QStringLiteral("NroItem"));
@@ -257,7 +255,8 @@ void TestEngine::editPostCancelDelete()
     t.fieldByName(QStringLiteral("DescricaoNF")).setAsString(QStringLiteral("mudado"));
     t.cancel();
     QCOMPARE(t.fieldByName(QStringLiteral("DescricaoNF")).asString(), QStringLiteral("item 2"));
-    QVERIFY_THROWS_EXCEPTION(EngineError, t.fieldByName(QStringLiteral("DescricaoNF")).setAsString(QStringLiteral("x")));
+    QVERIFY_THROWS_EXCEPTION(
+        EngineError, t.fieldByName(QStringLiteral("DescricaoNF")).setAsString(QStringLiteral("x")));
 
     // Deleting line 2 makes the former line 3 current; deleting the last keeps the new last.
     t.remove();
@@ -351,8 +350,9 @@ void TestEngine::eventsInOrder()
     QCOMPARE(log, QStringList({QStringLiteral("CalcFields"), QStringLiteral("AfterScroll")}));
     log.clear();
     t.remove();
-    QCOMPARE(log, QStringList({QStringLiteral("BeforeDelete"), QStringLiteral("CalcFields"), QStringLiteral("AfterDelete"),
-                               QStringLiteral("AfterScroll")}));
+    QCOMPARE(log,
+        QStringList({QStringLiteral("BeforeDelete"), QStringLiteral("CalcFields"), QStringLiteral("AfterDelete"),
+            QStringLiteral("AfterScroll")}));
 }
 
 void TestEngine::masterDetail()
@@ -405,11 +405,12 @@ void TestEngine::calculatedAndLookupFields()
     Table t(m_db.get(), QStringLiteral("Itens"));
     Field &dobro = t.addCalcField(QStringLiteral("Dobro"), FieldType::Currency);
     t.addLookupField(QStringLiteral("XNroNF"), FieldType::String, 10, &notas, QStringLiteral("IdNota"),
-                     QStringLiteral("NroNF"), QStringLiteral("IdNota"));
+        QStringLiteral("NroNF"), QStringLiteral("IdNota"));
     int calcs = 0;
     t.onCalcFields = [&](DataSet &ds) {
         ++calcs;
-        ds.fieldByName(QStringLiteral("Dobro")).setAsCurrency(ds.fieldByName(QStringLiteral("ValorNF")).asCurrency() * Currency::fromInt(2));
+        ds.fieldByName(QStringLiteral("Dobro"))
+            .setAsCurrency(ds.fieldByName(QStringLiteral("ValorNF")).asCurrency() * Currency::fromInt(2));
     };
     t.open();
     addItem(t, 1, 1, QStringLiteral("a"), "10.5");
@@ -441,7 +442,8 @@ void TestEngine::calculatedAndLookupFields()
     q.sql() << QStringLiteral("SELECT IdNota, ValorNF FROM Itens ORDER BY IdNota");
     Field &triplo = q.addCalcField(QStringLiteral("Triplo"), FieldType::Currency);
     q.onCalcFields = [](DataSet &ds) {
-        ds.fieldByName(QStringLiteral("Triplo")).setAsCurrency(ds.fieldByName(QStringLiteral("ValorNF")).asCurrency() * Currency::fromInt(3));
+        ds.fieldByName(QStringLiteral("Triplo"))
+            .setAsCurrency(ds.fieldByName(QStringLiteral("ValorNF")).asCurrency() * Currency::fromInt(3));
     };
     q.open();
     for (int reopen = 0; reopen < 2; ++reopen) {
@@ -495,7 +497,7 @@ void TestEngine::locateAndFindKey()
     QCOMPARE(t.fieldByName(QStringLiteral("DescricaoNF")).asString(), QStringLiteral("porca"));
     QVERIFY(!t.findKey({5, 1}));
     QCOMPARE(t.lookup(QStringLiteral("IdNota;NroItem"), {2, 1}, QStringLiteral("DescricaoNF")).toString(),
-             QStringLiteral("Arruela"));
+        QStringLiteral("Arruela"));
 }
 
 void TestEngine::transactions()
@@ -532,8 +534,10 @@ void TestEngine::transactions()
 #ifndef STB_TEST_SERVER
 void TestEngine::fileNamesWithoutCase()
 {
-    QVERIFY(QFile::rename(m_store.filePath(QStringLiteral("Itens.dat")), m_store.filePath(QStringLiteral("ITENS.DAT"))));
-    QVERIFY(QFile::rename(m_store.filePath(QStringLiteral("Itens.idx")), m_store.filePath(QStringLiteral("itens.IDX"))));
+    QVERIFY(
+        QFile::rename(m_store.filePath(QStringLiteral("Itens.dat")), m_store.filePath(QStringLiteral("ITENS.DAT"))));
+    QVERIFY(
+        QFile::rename(m_store.filePath(QStringLiteral("Itens.idx")), m_store.filePath(QStringLiteral("itens.IDX"))));
     QVERIFY(m_db->tableExists(QStringLiteral("itens")));
     Table t(m_db.get(), QStringLiteral("itens"));
     t.open();
@@ -637,8 +641,9 @@ void TestEngine::damagedFiles()
         if (!steps.contains(s))
             steps << s;
     });
-    QCOMPARE(steps, QStringList({QStringLiteral("Repairing headers"), QStringLiteral("Repairing record, index, and BLOB data"),
-                                 QStringLiteral("Repairing indexes")}));
+    QCOMPARE(steps,
+        QStringList({QStringLiteral("Repairing headers"), QStringLiteral("Repairing record, index, and BLOB data"),
+            QStringLiteral("Repairing indexes")}));
     t.open();
     // A lost or damaged .idx costs no row, so no backup is kept; damage to the
     // rows keeps the damaged file (the fault tests count what each damage costs).
@@ -671,7 +676,8 @@ void TestEngine::lostIndexFileRepaired()
     }
     m_db->close();
     QFile::remove(m_store.filePath(QStringLiteral("Itens.idx")));
-    QVERIFY(QFile::copy(QDir(pristine.path()).filePath(QStringLiteral("Itens.idx")), m_store.filePath(QStringLiteral("Itens.idx"))));
+    QVERIFY(QFile::copy(
+        QDir(pristine.path()).filePath(QStringLiteral("Itens.idx")), m_store.filePath(QStringLiteral("Itens.idx"))));
     m_db->repairTable(QStringLiteral("Itens"));
     Table t(m_db.get(), QStringLiteral("Itens"));
     t.open();
@@ -687,9 +693,9 @@ void TestEngine::alterKeepsRows()
         addItem(t, 1, 1, QStringLiteral("abcdefghij"), "12.3456");
     }
     TableDef d = itensDef();
-    d.fields[2].size = 5;                                             // narrower text
-    d.fields << FieldDef{QStringLiteral("PMPF"), FieldType::Currency}; // new field
-    d.indexes << IndexDef{QStringLiteral("PMPF"), QStringLiteral("PMPF"), 0};
+    d.fields[2].size = 5; // narrower text
+    d.fields << FieldDef {QStringLiteral("PMPF"), FieldType::Currency}; // new field
+    d.indexes << IndexDef {QStringLiteral("PMPF"), QStringLiteral("PMPF"), 0};
     int lastPercent = -1;
     m_db->alterTable(QStringLiteral("Itens"), d, [&lastPercent](const QString &, int p) { lastPercent = p; });
     QCOMPARE(lastPercent, 100);
@@ -755,8 +761,7 @@ void TestEngine::memTableAndSnapshot()
 {
     MemTable m(QStringLiteral("MemTeste"));
     m.definition().fields = {{QStringLiteral("Id"), FieldType::Integer},
-                             {QStringLiteral("Nome"), FieldType::String, 20},
-                             {QStringLiteral("Valor"), FieldType::Currency}};
+        {QStringLiteral("Nome"), FieldType::String, 20}, {QStringLiteral("Valor"), FieldType::Currency}};
     m.definition().indexes = {{QStringLiteral("Nome"), QStringLiteral("Nome"), 0}};
     m.setIndexName(QStringLiteral("Nome"));
     m.open();
@@ -959,15 +964,16 @@ void TestEngine::newRecordDefaults_data()
     QTest::addColumn<bool>("reopen");
     QTest::addColumn<QString>("stored"); // IdNota|NroItem|DescricaoNF|ValorNF|FEM
 
-    QTest::newRow("amount and flag start at zero") << "ValorNF=0;FEM=0" << "IdNota=1;NroItem=1" << false
-                                                   << "1|1|null|0.0000|False";
-    QTest::newRow("a value set wins") << "ValorNF=0;FEM=0" << "IdNota=1;NroItem=1;ValorNF=12.5;FEM=1" << false
-                                      << "1|1|null|12.5000|True";
-    QTest::newRow("text and key defaults") << "IdNota=7;DescricaoNF=Peça" << "NroItem=2" << false
-                                           << "7|2|Peça|null|null";
-    QTest::newRow("none") << "" << "IdNota=1;NroItem=1" << false << "1|1|null|null|null";
-    QTest::newRow("gone once closed") << "ValorNF=0;FEM=0" << "IdNota=1;NroItem=1" << true
-                                      << "1|1|null|null|null";
+    QTest::newRow("amount and flag start at zero") << "ValorNF=0;FEM=0"
+                                                   << "IdNota=1;NroItem=1" << false << "1|1|null|0.0000|False";
+    QTest::newRow("a value set wins") << "ValorNF=0;FEM=0"
+                                      << "IdNota=1;NroItem=1;ValorNF=12.5;FEM=1" << false << "1|1|null|12.5000|True";
+    QTest::newRow("text and key defaults") << "IdNota=7;DescricaoNF=Peça"
+                                           << "NroItem=2" << false << "7|2|Peça|null|null";
+    QTest::newRow("none") << ""
+                          << "IdNota=1;NroItem=1" << false << "1|1|null|null|null";
+    QTest::newRow("gone once closed") << "ValorNF=0;FEM=0"
+                                      << "IdNota=1;NroItem=1" << true << "1|1|null|null|null";
 }
 
 void TestEngine::newRecordDefaults()
@@ -1011,24 +1017,27 @@ void TestEngine::queryRunAgain_data()
     QTest::addColumn<QStringList>("runs");
     QTest::addColumn<QStringList>("serverRuns"); // where the server differs; empty: as runs
 
-    const QString porNota = QStringLiteral("sql:SELECT ValorNF, NroItem FROM Itens\nWHERE IdNota = :Nota\nORDER BY NroItem");
-    QTest::newRow("a parameter's new value") << QStringList {porNota, "param:Nota=1", "run", "param:Nota=2", "run"}
-                                             << QStringList {"10.0000|1;20.0000|2 currency", "5.0000|1 currency"} << QStringList {};
-    QTest::newRow("a line replaced") << QStringList {porNota, "param:Nota=1", "run", "line:1:WHERE NroItem = :Nota", "run"}
-                                     << QStringList {"10.0000|1;20.0000|2 currency", "10.0000|1;5.0000|1 currency"} << QStringList {};
+    const QString porNota
+        = QStringLiteral("sql:SELECT ValorNF, NroItem FROM Itens\nWHERE IdNota = :Nota\nORDER BY NroItem");
+    QTest::newRow("a parameter's new value")
+        << QStringList {porNota, "param:Nota=1", "run", "param:Nota=2", "run"}
+        << QStringList {"10.0000|1;20.0000|2 currency", "5.0000|1 currency"} << QStringList {};
+    QTest::newRow("a line replaced") << QStringList {porNota, "param:Nota=1", "run", "line:1:WHERE NroItem = :Nota",
+        "run"} << QStringList {"10.0000|1;20.0000|2 currency", "10.0000|1;5.0000|1 currency"}
+                                     << QStringList {};
     QTest::newRow("a parameter given after the first run")
-        << QStringList {porNota, "run", "param:Nota=2", "run"} << QStringList {" currency", "5.0000|1 currency"} << QStringList {};
+        << QStringList {porNota, "run", "param:Nota=2", "run"} << QStringList {" currency", "5.0000|1 currency"}
+        << QStringList {};
     QTest::newRow("a type declared after the first run")
         << QStringList {"sql:SELECT SUM(NroItem) AS S FROM Itens WHERE IdNota = :Nota", "param:Nota=1", "run",
-                        "type:S=currency", "run"}
+               "type:S=currency", "run"}
         << QStringList {"3 largeint", "3.0000 currency"} << QStringList {};
     // An expression's type is judged by each run's first row.
     QTest::newRow("an expression without rows, then with")
         << QStringList {"sql:SELECT SUM(ValorNF) AS S FROM Itens WHERE IdNota = :Nota", "param:Nota=9", "run",
-                        "param:Nota=1", "run"}
-        << QStringList {"null string", "30 float"}
-        // The server types a sum of amounts by the column's type (numeric),
-        // with rows or without.
+               "param:Nota=1", "run"}
+        << QStringList {"null string", "30 float"} // The server types a sum of amounts by the column's type (numeric),
+                                                   // with rows or without.
         << QStringList {"null currency", "30.0000 currency"};
 }
 
@@ -1085,7 +1094,7 @@ void TestEngine::fieldsFoundAgainAfterReopen()
     itens.close();
     itens.setMasterSource(&notas, QStringLiteral("IdNota"), QStringLiteral("IdNota"));
     Field &nroNF = itens.addLookupField(QStringLiteral("XNroNF"), FieldType::String, 10, &notas,
-                                        QStringLiteral("IdNota"), QStringLiteral("NroNF"), QStringLiteral("IdNota"));
+        QStringLiteral("IdNota"), QStringLiteral("NroNF"), QStringLiteral("IdNota"));
     for (int volta = 0; volta < 3; ++volta) {
         if (volta == 1) {
             notas.close();
@@ -1153,7 +1162,8 @@ void TestEngine::serverStoppedMidSession()
     QVERIFY(lost([&] { m_db->commit(); }));
     QVERIFY(!m_db->inTransaction());
     QCOMPARE(itens.recordCount(), 2);
-    QCOMPARE(column(itens, QStringLiteral("DescricaoNF")), (QStringList {QStringLiteral("antes"), QStringLiteral("depois")}));
+    QCOMPARE(column(itens, QStringLiteral("DescricaoNF")),
+        (QStringList {QStringLiteral("antes"), QStringLiteral("depois")}));
 }
 #endif
 

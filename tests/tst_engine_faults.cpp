@@ -31,21 +31,19 @@ using namespace stb::db;
 namespace {
 
 constexpr int kKills = 50;
-constexpr int kRows = 3000;    // rows of the table that is rebuilt and damaged
+constexpr int kRows = 3000; // rows of the table that is rebuilt and damaged
 constexpr qint64 kBigRow = kRows + 1; // a row whose memo spills over several pages
 
 TableDef rowsDef(const QString &name)
 {
     TableDef d;
     d.name = name;
-    d.fields = {{QStringLiteral("Id"), FieldType::AutoInc},
-                {QStringLiteral("V"), FieldType::Integer},
-                {QStringLiteral("Texto"), FieldType::String, 40},
-                {QStringLiteral("Valor"), FieldType::Currency},
-                {QStringLiteral("Obs"), FieldType::Memo}};
+    d.fields = {{QStringLiteral("Id"), FieldType::AutoInc}, {QStringLiteral("V"), FieldType::Integer},
+        {QStringLiteral("Texto"), FieldType::String, 40}, {QStringLiteral("Valor"), FieldType::Currency},
+        {QStringLiteral("Obs"), FieldType::Memo}};
     d.indexes = {{QString(), QStringLiteral("Id"), IndexDef::Primary},
-                 {QStringLiteral("V"), QStringLiteral("V"), IndexDef::Unique},
-                 {QStringLiteral("Texto"), QStringLiteral("Texto"), IndexDef::CaseInsensitive}};
+        {QStringLiteral("V"), QStringLiteral("V"), IndexDef::Unique},
+        {QStringLiteral("Texto"), QStringLiteral("Texto"), IndexDef::CaseInsensitive}};
     return d;
 }
 
@@ -128,8 +126,8 @@ QMap<QString, QByteArray> backups(const QString &dir)
 QStringList leftovers(const QString &dir)
 {
     return QDir(dir).entryList({QStringLiteral("*.tmp"), QStringLiteral("*.tmp-journal"), QStringLiteral("*.rpl"),
-                                QStringLiteral("*-mj*"), QStringLiteral("*.part")},
-                               QDir::Files);
+                                   QStringLiteral("*-mj*"), QStringLiteral("*.part")},
+        QDir::Files);
 }
 
 void copyFolder(const QString &from, const QString &to)
@@ -189,10 +187,10 @@ private:
 // what a damage must cost is known without the engine's page reader.
 struct PageMap {
     std::uint32_t root = 0;
-    QList<std::uint32_t> leaves;                 // in key order
-    QMap<std::uint32_t, QList<qint64>> rowsOf;  // leaf page -> Ids on it
-    QList<std::uint32_t> interior;               // interior pages other than the root
-    QList<std::uint32_t> overflow;               // overflow pages, in chain order of the big row
+    QList<std::uint32_t> leaves; // in key order
+    QMap<std::uint32_t, QList<qint64>> rowsOf; // leaf page -> Ids on it
+    QList<std::uint32_t> interior; // interior pages other than the root
+    QList<std::uint32_t> overflow; // overflow pages, in chain order of the big row
 };
 
 PageMap pageMap(const QString &dat, const QString &table)
@@ -207,7 +205,8 @@ PageMap pageMap(const QString &dat, const QString &table)
     if (sqlite3_step(st) == SQLITE_ROW)
         m.root = std::uint32_t(sqlite3_column_int64(st, 0));
     sqlite3_finalize(st);
-    sqlite3_prepare_v2(db, "SELECT pageno, pagetype, ncell FROM dbstat WHERE name = ?1 ORDER BY path", -1, &st, nullptr);
+    sqlite3_prepare_v2(
+        db, "SELECT pageno, pagetype, ncell FROM dbstat WHERE name = ?1 ORDER BY path", -1, &st, nullptr);
     sqlite3_bind_text(st, 1, name.constData(), -1, SQLITE_TRANSIENT);
     qint64 nextId = 1; // rows were written in key order from 1, so each leaf holds the next ones
     while (sqlite3_step(st) == SQLITE_ROW) {
@@ -250,7 +249,7 @@ struct Figures {
     qint64 rowsChecked = 0;
     qint64 rowsLost = 0;
     qint64 rowsInvented = 0;
-    qint64 intactRows = 0;  // rows on intact pages of damaged files
+    qint64 intactRows = 0; // rows on intact pages of damaged files
     qint64 salvagedRows = 0; // of those, rows the repair gave back
 } g_figures;
 
@@ -274,7 +273,8 @@ void checkRows(const Rows &got, const Rows &mustHave, const Rows &mayHave = {})
 void checkBackupsKept(const QMap<QString, QByteArray> &before, const QMap<QString, QByteArray> &after)
 {
     for (auto it = before.cbegin(); it != before.cend(); ++it)
-        QVERIFY2(after.value(it.key()) == it.value(), qPrintable(QStringLiteral("backup %1 overwritten").arg(it.key())));
+        QVERIFY2(
+            after.value(it.key()) == it.value(), qPrintable(QStringLiteral("backup %1 overwritten").arg(it.key())));
 }
 
 } // namespace
@@ -306,7 +306,7 @@ private:
     QString freshCopy();
     std::unique_ptr<QTemporaryDir> m_work;
     QString m_template; // a folder with the tables every test starts from
-    Rows m_rows;        // the rows of its table "Linhas"
+    Rows m_rows; // the rows of its table "Linhas"
     PageMap m_pages;
     int m_copies = 0;
     QRandomGenerator m_random;
@@ -316,8 +316,8 @@ void TestEngineFaults::initTestCase()
 {
     Session::defaultSession().lockRetryCount = 40;
     Session::defaultSession().lockWaitTime = 25;
-    const quint32 seed = qEnvironmentVariableIsSet("STB_SEED") ? quint32(qEnvironmentVariableIntValue("STB_SEED"))
-                                                                : 20240601u;
+    const quint32 seed
+        = qEnvironmentVariableIsSet("STB_SEED") ? quint32(qEnvironmentVariableIntValue("STB_SEED")) : 20240601u;
     m_random.seed(seed);
     qInfo("seed %u", seed);
     m_work = std::make_unique<QTemporaryDir>();
@@ -345,8 +345,8 @@ void TestEngineFaults::cleanupTestCase()
 {
     qInfo("kills %d, rows checked %lld, rows lost %lld, rows invented %lld, rows salvaged %lld of %lld on intact "
           "pages",
-          g_figures.kills, g_figures.rowsChecked, g_figures.rowsLost, g_figures.rowsInvented, g_figures.salvagedRows,
-          g_figures.intactRows);
+        g_figures.kills, g_figures.rowsChecked, g_figures.rowsLost, g_figures.rowsInvented, g_figures.salvagedRows,
+        g_figures.intactRows);
 }
 
 QString TestEngineFaults::freshCopy()
@@ -752,8 +752,9 @@ void TestEngineFaults::damagedFiles()
         if (!steps.contains(s))
             steps << s;
     });
-    QCOMPARE(steps, QStringList({QStringLiteral("Repairing headers"), QStringLiteral("Repairing record, index, and BLOB data"),
-                                 QStringLiteral("Repairing indexes")}));
+    QCOMPARE(steps,
+        QStringList({QStringLiteral("Repairing headers"), QStringLiteral("Repairing record, index, and BLOB data"),
+            QStringLiteral("Repairing indexes")}));
     const Rows got = readRows(dir, QStringLiteral("Linhas"));
     checkRows(got, expected);
     QCOMPARE(first.rows, qint64(expected.size()));
@@ -819,15 +820,15 @@ void TestEngineFaults::busyLockIsNotDamage()
     QFETCH(int, holdMs);
     const QString dir = freshCopy();
     // Opening tries 60 times 20 ms; reading waits 400 ms in SQLite a try, 20 tries.
-    Session patient{QString(), when == QLatin1String("read") ? 20 : 60, 20};
-    Session hurried{QString(), 2, 10};
+    Session patient {QString(), when == QLatin1String("read") ? 20 : 60, 20};
+    Session hurried {QString(), 2, 10};
     Database db;
     db.setDirectory(dir);
     db.setSession(holdMs ? &patient : &hurried);
     Table t(&db, QStringLiteral("Linhas"));
     if (when == QLatin1String("read"))
         t.open();
-    QStringList args{QStringLiteral("hold-sqlite-lock"), dir, QStringLiteral("Linhas")};
+    QStringList args {QStringLiteral("hold-sqlite-lock"), dir, QStringLiteral("Linhas")};
     if (holdMs)
         args << QString::number(holdMs);
     std::unique_ptr<Child> c;
@@ -880,7 +881,7 @@ void TestEngineFaults::leftoversSettledAtOpen()
     sj.close();
     // A rebuilt file of a repair still at work in another process stays.
     Child busy({QStringLiteral("pause-at"), QStringLiteral("rebuild:built"), QStringLiteral("repair"), dir,
-                QStringLiteral("Outra")});
+        QStringLiteral("Outra")});
     QCOMPARE(busy.readLine(), QStringLiteral("ready"));
     QCOMPARE(busy.readLine(), QStringLiteral("paused"));
     const QStringList working = d.entryList({QStringLiteral("Outra.*.tmp")}, QDir::Files);
@@ -917,9 +918,8 @@ void TestEngineFaults::writersAtOnce()
     constexpr int kEach = 250;
     std::vector<std::unique_ptr<Child>> children;
     for (int w = 0; w < writers; ++w)
-        children.push_back(std::make_unique<Child>(
-            QStringList{QStringLiteral("append"), dir, QStringLiteral("W"), QString::number(w * 1000 + 1),
-                        QString::number(kEach)},
+        children.push_back(std::make_unique<Child>(QStringList {QStringLiteral("append"), dir, QStringLiteral("W"),
+                                                       QString::number(w * 1000 + 1), QString::number(kEach)},
             true));
     for (auto &c : children) {
         const QString line = c->readLine(120000);

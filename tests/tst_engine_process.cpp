@@ -17,9 +17,8 @@ TableDef rowsDef(const char *name)
 {
     TableDef d;
     d.name = QString::fromLatin1(name);
-    d.fields = {{QStringLiteral("Id"), FieldType::AutoInc},
-                {QStringLiteral("V"), FieldType::Integer},
-                {QStringLiteral("Texto"), FieldType::String, 40}};
+    d.fields = {{QStringLiteral("Id"), FieldType::AutoInc}, {QStringLiteral("V"), FieldType::Integer},
+        {QStringLiteral("Texto"), FieldType::String, 40}};
     d.indexes = {{QString(), QStringLiteral("Id"), IndexDef::Primary}, {QStringLiteral("V"), QStringLiteral("V"), 0}};
     return d;
 }
@@ -32,10 +31,7 @@ public:
         m_p.setArguments(args);
         m_p.start();
     }
-    ~Child()
-    {
-        kill();
-    }
+    ~Child() { kill(); }
     // Waits for a line of output; empty on timeout or end.
     QString readLine(int timeoutMs = 20000)
     {
@@ -139,7 +135,8 @@ void TestEngineProcess::killedInsideTransactions()
             c.kill();
         }
         Query q(m_db.get());
-        q.setSql(QStringLiteral("SELECT (SELECT COUNT(*) FROM A), (SELECT COUNT(*) FROM B), (SELECT MAX(V) FROM A), (SELECT MAX(V) FROM B)"));
+        q.setSql(QStringLiteral("SELECT (SELECT COUNT(*) FROM A), (SELECT COUNT(*) FROM B), (SELECT MAX(V) FROM A), "
+                                "(SELECT MAX(V) FROM B)"));
         q.open();
         QCOMPARE(q.field(0).asLargeInt(), q.field(1).asLargeInt());
         QCOMPARE(q.field(2).asLargeInt(), q.field(3).asLargeInt());
@@ -152,8 +149,10 @@ void TestEngineProcess::killedInsideTransactions()
 
 void TestEngineProcess::twoWritersAtOnce()
 {
-    Child a({QStringLiteral("append"), m_dir->path(), QStringLiteral("Linhas"), QStringLiteral("1"), QStringLiteral("400")});
-    Child b({QStringLiteral("append"), m_dir->path(), QStringLiteral("Linhas"), QStringLiteral("1001"), QStringLiteral("400")});
+    Child a({QStringLiteral("append"), m_dir->path(), QStringLiteral("Linhas"), QStringLiteral("1"),
+        QStringLiteral("400")});
+    Child b({QStringLiteral("append"), m_dir->path(), QStringLiteral("Linhas"), QStringLiteral("1001"),
+        QStringLiteral("400")});
     QCOMPARE(a.readLine(120000), QStringLiteral("done"));
     QCOMPARE(b.readLine(120000), QStringLiteral("done"));
     QVERIFY(a.waitForFinished());

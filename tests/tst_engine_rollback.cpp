@@ -18,7 +18,8 @@ TableDef calcDef()
 {
     TableDef d;
     d.name = QStringLiteral("Calculos");
-    d.fields = {{QStringLiteral("IdCalc"), FieldType::Integer, 0, true}, {QStringLiteral("Nome"), FieldType::String, 20}};
+    d.fields
+        = {{QStringLiteral("IdCalc"), FieldType::Integer, 0, true}, {QStringLiteral("Nome"), FieldType::String, 20}};
     d.indexes = {{QString(), QStringLiteral("IdCalc"), IndexDef::Primary}};
     return d;
 }
@@ -28,9 +29,9 @@ TableDef notasDef()
     TableDef d;
     d.name = QStringLiteral("Notas");
     d.fields = {{QStringLiteral("IdNota"), FieldType::Integer, 0, true}, {QStringLiteral("IdCalc"), FieldType::Integer},
-                {QStringLiteral("NroNF"), FieldType::String, 10}};
+        {QStringLiteral("NroNF"), FieldType::String, 10}};
     d.indexes = {{QString(), QStringLiteral("IdNota"), IndexDef::Primary},
-                 {QStringLiteral("Calc"), QStringLiteral("IdCalc;IdNota"), 0}};
+        {QStringLiteral("Calc"), QStringLiteral("IdCalc;IdNota"), 0}};
     return d;
 }
 

@@ -17,7 +17,7 @@ struct Shape {
     int pageSize = 4096;
     int reserved = 0;
     int rows = 100;
-    int memo = 20;        // characters of the text column
+    int memo = 20; // characters of the text column
     bool deletes = false; // every third row deleted afterwards
     bool secureDelete = true;
     const char *encoding = "UTF-8";
@@ -91,11 +91,14 @@ QMap<qint64, QStringList> sqliteRows(const QString &path)
                 v << QStringLiteral("r%1").arg(sqlite3_column_double(st, c), 0, 'g', 17);
                 break;
             case SQLITE_TEXT:
-                v << QStringLiteral("t") + QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, c)));
+                v << QStringLiteral("t")
+                        + QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, c)));
                 break;
             default:
-                v << QStringLiteral("b") + QString::fromLatin1(
-                         QByteArray(static_cast<const char *>(sqlite3_column_blob(st, c)), sqlite3_column_bytes(st, c)).toHex());
+                v << QStringLiteral("b")
+                        + QString::fromLatin1(QByteArray(
+                            static_cast<const char *>(sqlite3_column_blob(st, c)), sqlite3_column_bytes(st, c))
+                                                  .toHex());
             }
         }
         out.insert(sqlite3_column_int64(st, 0), v);
@@ -208,11 +211,12 @@ void TestEngineSalvage::soundFilesReadAsSQLiteReadsThem()
     s.encoding = enc.constData();
     build(path, s);
     const salvage::FileScan scan = salvage::scanFile(path);
-    QVERIFY2(scan.complete(), qPrintable(QStringLiteral("bad %1 orphan %2 unaccounted %3 rejected %4")
-                                             .arg(scan.badPages)
-                                             .arg(scan.orphanLeaves)
-                                             .arg(scan.unaccounted)
-                                             .arg(scan.rejectedCells)));
+    QVERIFY2(scan.complete(),
+        qPrintable(QStringLiteral("bad %1 orphan %2 unaccounted %3 rejected %4")
+                       .arg(scan.badPages)
+                       .arg(scan.orphanLeaves)
+                       .arg(scan.unaccounted)
+                       .arg(scan.rejectedCells)));
     QCOMPARE(scan.pageSize, pageSize);
     QCOMPARE(scan.usableSize, pageSize - reserved);
     const int tree = treeOf(scan, "T");
@@ -291,7 +295,7 @@ void TestEngineSalvage::hostileBytes()
                 break;
             case 1: // a zeroed run
                 bytes.replace(at, std::min<int>(random.bounded(1, 1500), int(bytes.size()) - at),
-                              QByteArray(std::min<int>(1500, int(bytes.size()) - at), '\0'));
+                    QByteArray(std::min<int>(1500, int(bytes.size()) - at), '\0'));
                 break;
             case 2: // a page copied over another
                 bytes.replace(random.bounded(pages) * 1024, 1024, sound.mid(random.bounded(pages) * 1024, 1024));
@@ -307,7 +311,8 @@ void TestEngineSalvage::hostileBytes()
         }
         // The copy keeps the scan from reading past the end unseen.
         const QByteArray exact(bytes.constData(), bytes.size());
-        const salvage::FileScan scan = salvage::scanFile(reinterpret_cast<const unsigned char *>(exact.constData()), exact.size());
+        const salvage::FileScan scan
+            = salvage::scanFile(reinterpret_cast<const unsigned char *>(exact.constData()), exact.size());
         for (const salvage::Record &r : scan.records)
             QVERIFY(r.tree >= -1 && r.tree < int(scan.trees.size()));
         QVERIFY(scan.pageCount <= std::uint32_t(exact.size() / 512 + 1));

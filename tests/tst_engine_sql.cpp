@@ -1,10 +1,10 @@
 // Every SQL text the program runs, in one table (engine_sql_cases.h), against
 // a small database: each must run as written and return the expected rows.
 #include "core/schema.h"
-#include "tests/engine_sql_cases.h"
 #include "platform/clock.h"
 #include "platform/db/dataset.h"
 #include "platform/db/sqltranslate.h"
+#include "tests/engine_sql_cases.h"
 #include "tests/support/teststorage.h"
 
 #include <QTemporaryDir>
@@ -114,13 +114,20 @@ void TestEngineSql::translation_data()
 {
     QTest::addColumn<QString>("sql");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("date cast") << "SELECT CAST( X AS DATE) D" << "SELECT date(X) D";
-    QTest::newRow("days back") << "WHERE A > ( CURRENT_DATE - 30 )" << "WHERE A > ( date(st_today(), '-30 days') )";
-    QTest::newRow("substring") << "SUBSTRING(NROTRM FROM 9 FOR 5)" << "substr(NROTRM, 9, 5)";
-    QTest::newRow("nested") << "CAST(SUBSTRING(A FROM 1 FOR 2) AS INTEGER)" << "CAST(substr(A, 1, 2) AS INTEGER)";
-    QTest::newRow("varchar") << "CAST(D AS VARCHAR(255))" << "substr(CAST(D AS TEXT), 1, 255)";
-    QTest::newRow("strings untouched") << "'CAST(x AS DATE) || CURRENT_DATE'" << "'CAST(x AS DATE) || CURRENT_DATE'";
-    QTest::newRow("comment untouched") << "/* SUBSTRING(a FROM 1) */ 1" << "/* SUBSTRING(a FROM 1) */ 1";
+    QTest::newRow("date cast") << "SELECT CAST( X AS DATE) D"
+                               << "SELECT date(X) D";
+    QTest::newRow("days back") << "WHERE A > ( CURRENT_DATE - 30 )"
+                               << "WHERE A > ( date(st_today(), '-30 days') )";
+    QTest::newRow("substring") << "SUBSTRING(NROTRM FROM 9 FOR 5)"
+                               << "substr(NROTRM, 9, 5)";
+    QTest::newRow("nested") << "CAST(SUBSTRING(A FROM 1 FOR 2) AS INTEGER)"
+                            << "CAST(substr(A, 1, 2) AS INTEGER)";
+    QTest::newRow("varchar") << "CAST(D AS VARCHAR(255))"
+                             << "substr(CAST(D AS TEXT), 1, 255)";
+    QTest::newRow("strings untouched") << "'CAST(x AS DATE) || CURRENT_DATE'"
+                                       << "'CAST(x AS DATE) || CURRENT_DATE'";
+    QTest::newRow("comment untouched") << "/* SUBSTRING(a FROM 1) */ 1"
+                                       << "/* SUBSTRING(a FROM 1) */ 1";
 }
 
 void TestEngineSql::translation()

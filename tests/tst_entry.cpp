@@ -93,19 +93,24 @@ void TestEntry::senderAndRecipient()
         s.sink.clear();
         typeAndLeave(dlg, dlg.dxDBIEDestinatario, kIe, dlg.dxDBObserv);
         QVERIFY2(!dlg.dxDBNomeDestinatario->text().isEmpty(),
-                 qPrintable(s.sink.texts().join('|') + QStringLiteral(" IE=") + DM().TabCalc.fieldByName(QStringLiteral("IEDest")).asString()));
-        QVERIFY2(s.sink.texts().join(QLatin1Char(' ')).contains(QStringLiteral("Regime")), qPrintable(s.sink.texts().join('|')));
+            qPrintable(s.sink.texts().join('|') + QStringLiteral(" IE=")
+                + DM().TabCalc.fieldByName(QStringLiteral("IEDest")).asString()));
+        QVERIFY2(s.sink.texts().join(QLatin1Char(' ')).contains(QStringLiteral("Regime")),
+            qPrintable(s.sink.texts().join('|')));
     });
     QVERIFY(id > 0);
-    QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM CALCULOS WHERE IDCALCULO = %1 AND CNPJREMET = '%2' AND IEDEST = '%3'")
+    QCOMPARE(count(QStringLiteral(
+                 "SELECT COUNT(*) FROM CALCULOS WHERE IDCALCULO = %1 AND CNPJREMET = '%2' AND IEDEST = '%3'")
                        .arg(id)
                        .arg(kCnpjRegime, kIe)),
-             1);
-    QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM REMETENTES WHERE CNPJREMET = '%1' AND REMETENTE = 'COMERCIAL ALFA'")
-                       .arg(kCnpjRegime)),
-             1);
+        1);
+    QCOMPARE(
+        count(QStringLiteral("SELECT COUNT(*) FROM REMETENTES WHERE CNPJREMET = '%1' AND REMETENTE = 'COMERCIAL ALFA'")
+                  .arg(kCnpjRegime)),
+        1);
     QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM DESTINATARIOS WHERE IEDEST = '%1'").arg(kIe)), 1);
-    QCOMPARE(DM().TabCalc.fieldByName(QStringLiteral("XRemetDest")).asString().left(17), QStringLiteral("COMERCIAL ALFA x "));
+    QCOMPARE(DM().TabCalc.fieldByName(QStringLiteral("XRemetDest")).asString().left(17),
+        QStringLiteral("COMERCIAL ALFA x "));
 }
 
 void TestEntry::wrongCnpjKeptByYes_data()
@@ -158,7 +163,8 @@ void TestEntry::leavingTowardsCancelRunsNoCheck()
         dlg.BtnCancel->click(); // Yes
     });
     QVERIFY(!IncluiCalculo(s.janela.get()));
-    QCOMPARE(s.sink.texts(), (QStringList{QStringLiteral("Cancela as informações?"), QStringLiteral("Cancela as informações?")}));
+    QCOMPARE(s.sink.texts(),
+        (QStringList {QStringLiteral("Cancela as informações?"), QStringLiteral("Cancela as informações?")}));
     QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM CALCULOS")), 0);
 }
 
@@ -197,16 +203,19 @@ void TestEntry::medicinesByPriceTableRefuseDifal()
     QFETCH(int, grupo);
     QFETCH(int, tipo);
     QFETCH(bool, accepted);
-    const QString refusal = QStringLiteral("Não é possível calcular o diferencial de alíquota de Medicamentos (Tab CMED/ABCFarma).");
+    const QString refusal
+        = QStringLiteral("Não é possível calcular o diferencial de alíquota de Medicamentos (Tab CMED/ABCFarma).");
     stbtest::whenModal([&](QWidget *w) {
         auto &dlg = static_cast<TFormDlgNovoCalculo &>(*w);
         preencheFiscal();
         dlg.dxCheckInterestadual->click();
-        QCheckBox *kind = grupo == 6 ? dlg.dxCheckCombustivel : grupo == 13 ? dlg.dxCheckMedicamento : dlg.dxCheckMedicamentoMVA;
+        QCheckBox *kind = grupo == 6 ? dlg.dxCheckCombustivel
+            : grupo == 13            ? dlg.dxCheckMedicamento
+                                     : dlg.dxCheckMedicamentoMVA;
         kind->click();
         QVERIFY(!dlg.dxCheckPadrao->isChecked());
         QCOMPARE(dlg.grupoEscolhido(), grupo);
-        QList<QCheckBox *>{dlg.dxCheckTipo1, dlg.dxCheckTipo2, dlg.dxCheckTipo3}[tipo - 1]->click();
+        QList<QCheckBox *> {dlg.dxCheckTipo1, dlg.dxCheckTipo2, dlg.dxCheckTipo3}[tipo - 1]->click();
         // The explanation of special calculations shows before the confirmation.
         if (accepted)
             stbtest::whenModal([](QWidget *page) {
@@ -215,7 +224,7 @@ void TestEntry::medicinesByPriceTableRefuseDifal()
             });
         clickOk(w);
         if (!accepted) {
-            QCOMPARE(s.sink.texts(), QStringList{refusal});
+            QCOMPARE(s.sink.texts(), QStringList {refusal});
             QVERIFY(dlg.isVisible());
             QApplication::processEvents();
             s.sink.answers = {true};
@@ -225,11 +234,12 @@ void TestEntry::medicinesByPriceTableRefuseDifal()
     const bool stored = IncluiCalculo(s.janela.get());
     QCOMPARE(stored, accepted);
     if (accepted)
-        QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM CALCULOS WHERE GRUPO = %1 AND TIPOCALCULO = %2 AND DIFERENCIALALIQ = %3")
+        QCOMPARE(count(QStringLiteral(
+                     "SELECT COUNT(*) FROM CALCULOS WHERE GRUPO = %1 AND TIPOCALCULO = %2 AND DIFERENCIALALIQ = %3")
                            .arg(grupo)
                            .arg(tipo)
                            .arg(tipo == 2 || tipo == 3 ? 1 : 0)),
-                 1);
+            1);
 }
 
 void TestEntry::secondCalculationKeepsLastType()
@@ -252,7 +262,8 @@ void TestEntry::secondCalculationKeepsLastType()
 void TestEntry::invoicesLockKindAndType()
 {
     const int id = novoCalculo({});
-    DM().BaseDados.execSql(QStringLiteral("INSERT INTO NOTAS (IdCalculo, IdNota, NroNF, Frete) VALUES (%1, 50, '1', 0)").arg(id));
+    DM().BaseDados.execSql(
+        QStringLiteral("INSERT INTO NOTAS (IdCalculo, IdNota, NroNF, Frete) VALUES (%1, 50, '1', 0)").arg(id));
     s.abreCalculo();
     s.sink.clear();
     bool kindChanged = true, internalChanged = false;
@@ -271,8 +282,9 @@ void TestEntry::invoicesLockKindAndType()
     QVERIFY(AlteraCalculo(s.janela.get()));
     QVERIFY(!kindChanged);
     QVERIFY(internalChanged);
-    QCOMPARE(s.sink.texts().value(0), QStringLiteral("Este Cálculo possui notas cadastradas, você não poderá alterar:\r"
-                                                     " *** Cálculo Especial\r *** Tipo de Operação (destino)"));
+    QCOMPARE(s.sink.texts().value(0),
+        QStringLiteral("Este Cálculo possui notas cadastradas, você não poderá alterar:\r"
+                       " *** Cálculo Especial\r *** Tipo de Operação (destino)"));
 }
 
 void TestEntry::newInvoiceInheritsParties()
@@ -348,8 +360,10 @@ void TestEntry::freightQuestion()
     if (asked) {
         QVERIFY(stayedOpen);
         QCOMPARE(questions.size(), 2);
-        QCOMPARE(questions[0].section(QLatin1Char('\r'), 0, 0), QStringLiteral("Atenção: você digitou R$ 50,00 de valor do frete."));
-        QCOMPARE(questions[0].section(QLatin1Char('\r'), -1), QStringLiteral("Confirma incluir o valor do frete no cálculo do ICMS-ST?"));
+        QCOMPARE(questions[0].section(QLatin1Char('\r'), 0, 0),
+            QStringLiteral("Atenção: você digitou R$ 50,00 de valor do frete."));
+        QCOMPARE(questions[0].section(QLatin1Char('\r'), -1),
+            QStringLiteral("Confirma incluir o valor do frete no cálculo do ICMS-ST?"));
     } else {
         QVERIFY2(questions.isEmpty(), qPrintable(questions.join('|')));
     }
@@ -375,14 +389,15 @@ void TestEntry::highlightedStQuestion()
         nota.dxDBNroNF->setFocus();
         nota.processPrivate();
         QCOMPARE(s.sink.texts().value(0),
-                 QStringLiteral("Você informou o valor de 1.234,50 como sendo a SUBSTITUIÇÃO TRIBUTÁRIA já destacada na "
-                                "Nota Fiscal.\rQuer que este cálculo verifique apenas a diferença entre o valor correto e "
-                                "o valor destacado?"));
+            QStringLiteral("Você informou o valor de 1.234,50 como sendo a SUBSTITUIÇÃO TRIBUTÁRIA já destacada na "
+                           "Nota Fiscal.\rQuer que este cálculo verifique apenas a diferença entre o valor correto e "
+                           "o valor destacado?"));
         QVERIFY(nota.dxDBCalcEdit1->hasFocus()); // No: back to the amount
         clickOk(w);
     });
     QVERIFY(IncluiNota(s.janela.get()));
-    QCOMPARE(DM().TabNotas.fieldByName(QStringLiteral("DestaqueICMSST")).asCurrency(), *StrToCurr(QStringLiteral("1234,5")));
+    QCOMPARE(
+        DM().TabNotas.fieldByName(QStringLiteral("DestaqueICMSST")).asCurrency(), *StrToCurr(QStringLiteral("1234,5")));
 }
 
 void TestEntry::deleteInvoiceWithLines_data()
@@ -391,12 +406,12 @@ void TestEntry::deleteInvoiceWithLines_data()
     QTest::addColumn<QList<bool>>("answers");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("deleted");
-    QTest::newRow("no at the first question") << 2 << QList<bool>{false} << "" << false;
-    QTest::newRow("no at the count") << 2 << QList<bool>{true, false} << "" << false;
-    QTest::newRow("wrong word typed") << 2 << QList<bool>{true, true} << "nao" << false;
-    QTest::newRow("both confirmed") << 2 << QList<bool>{true, true} << "SIM" << true;
-    QTest::newRow("one line, singular") << 1 << QList<bool>{true, true} << "sim" << true;
-    QTest::newRow("no lines") << 0 << QList<bool>{true} << "" << true;
+    QTest::newRow("no at the first question") << 2 << QList<bool> {false} << "" << false;
+    QTest::newRow("no at the count") << 2 << QList<bool> {true, false} << "" << false;
+    QTest::newRow("wrong word typed") << 2 << QList<bool> {true, true} << "nao" << false;
+    QTest::newRow("both confirmed") << 2 << QList<bool> {true, true} << "SIM" << true;
+    QTest::newRow("one line, singular") << 1 << QList<bool> {true, true} << "sim" << true;
+    QTest::newRow("no lines") << 0 << QList<bool> {true} << "" << true;
 }
 
 void TestEntry::deleteInvoiceWithLines()
@@ -406,22 +421,25 @@ void TestEntry::deleteInvoiceWithLines()
     QFETCH(QString, typed);
     QFETCH(bool, deleted);
     const int id = novoCalculo({});
-    DM().BaseDados.execSql(QStringLiteral("INSERT INTO NOTAS (IdCalculo, IdNota, NroNF, Frete) VALUES (%1, 9, '1', 0)").arg(id));
+    DM().BaseDados.execSql(
+        QStringLiteral("INSERT INTO NOTAS (IdCalculo, IdNota, NroNF, Frete) VALUES (%1, 9, '1', 0)").arg(id));
     for (int i = 1; i <= lines; ++i)
-        DM().BaseDados.execSql(QStringLiteral("INSERT INTO ITENS (IdNota, NroItem, ValorNF, ValorIPI) VALUES (9, %1, 10, 0)").arg(i));
+        DM().BaseDados.execSql(
+            QStringLiteral("INSERT INTO ITENS (IdNota, NroItem, ValorNF, ValorIPI) VALUES (9, %1, 10, 0)").arg(i));
     s.abreCalculo();
     QCOMPARE(DM().TabItens.recordCount(), lines);
     s.sink.clear();
     s.sink.answers = answers;
-    s.sink.typedTexts = typed.isEmpty() ? QStringList() : QStringList{typed};
+    s.sink.typedTexts = typed.isEmpty() ? QStringList() : QStringList {typed};
     ExcluiNota(s.janela.get());
     QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM NOTAS WHERE IDNOTA = 9")), deleted ? 0 : 1);
     QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM ITENS WHERE IDNOTA = 9")), deleted ? 0 : lines);
     const QStringList texts = s.sink.texts();
     QCOMPARE(texts.value(0), QStringLiteral("Quer excluir esta Nota Fiscal?"));
     if (answers.value(0) && lines > 0)
-        QCOMPARE(texts.value(1), lines == 1 ? QStringLiteral("Esta Nota possui 1 item cadastrado. Confirma a Exclusão?")
-                                            : QStringLiteral("Esta Nota possui %1 itens cadastrados. Confirma a Exclusão?").arg(lines));
+        QCOMPARE(texts.value(1),
+            lines == 1 ? QStringLiteral("Esta Nota possui 1 item cadastrado. Confirma a Exclusão?")
+                       : QStringLiteral("Esta Nota possui %1 itens cadastrados. Confirma a Exclusão?").arg(lines));
     if (typed == QLatin1String("nao"))
         QCOMPARE(texts.last(), QStringLiteral("Solicitação Não Confirmada!"));
 }
@@ -431,9 +449,8 @@ void TestEntry::failedInvoiceLeavesNoRow()
     novoCalculo({});
     s.abreCalculo();
     const int before = count(QStringLiteral("SELECT COUNT(*) FROM NOTAS"));
-    DM().TabNotas.beforePost = [](db::DataSet &) {
-        throw db::EngineError(db::Err::DiskFull, QStringLiteral("Disco cheio"));
-    };
+    DM().TabNotas.beforePost
+        = [](db::DataSet &) { throw db::EngineError(db::Err::DiskFull, QStringLiteral("Disco cheio")); };
     stbtest::whenModal([](QWidget *w) {
         QTest::keyClicks(static_cast<TFormDlgNovaNF &>(*w).dxDBNroNF, QStringLiteral("99"));
         clickOk(w);

@@ -21,7 +21,7 @@ namespace {
 const QString kCnpjA = QStringLiteral("11444777000161"); // valid, no special regime
 const QString kCnpjB = QStringLiteral("11222333000181"); // valid, no special regime
 const QString kCnpjErrado = QStringLiteral("11444777000162");
-const QString kIeB = QStringLiteral("0621234567872");      // valid, no special regime
+const QString kIeB = QStringLiteral("0621234567872"); // valid, no special regime
 const QString kIeRegime = QStringLiteral("3671192830076"); // two sample regimes
 const QString kCadEmpresa = QStringLiteral("TFormDlgCadEmpresa");
 
@@ -48,7 +48,8 @@ protected:
         QWidget *top = QApplication::activeModalWidget();
         auto *box = qobject_cast<QMessageBox *>(top);
         if (!box) {
-            if (auto *dlg = qobject_cast<QDialog *>(top); dlg && dlg->isVisible() && !m_base.contains(dlg->objectName())) {
+            if (auto *dlg = qobject_cast<QDialog *>(top);
+                dlg && dlg->isVisible() && !m_base.contains(dlg->objectName())) {
                 textos << dlg->objectName();
                 dlg->reject();
             }
@@ -144,26 +145,24 @@ void TestEntryKeys::tabReachesEveryControl_data()
 {
     QTest::addColumn<int>("dialogo");
     QTest::addColumn<QStringList>("ordem");
-    const QStringList partes{"dxDBCNPJRemetente",    "dxDBNomeRemetente",    "BtnNomeRemetente",
-                             "dxDBIEDestinatario",   "dxDBNomeDestinatario", "BtnNomeDestinatario"};
+    const QStringList partes {"dxDBCNPJRemetente", "dxDBNomeRemetente", "BtnNomeRemetente", "dxDBIEDestinatario",
+        "dxDBNomeDestinatario", "BtnNomeDestinatario"};
     QTest::newRow("invoice") << int(Nota)
-                             << QStringList{"dxDBNroNF", "dxDBDataEmissao"} + partes
-                                    + QStringList{"dxDBFrete", "dxDBCalcEdit1", "BtnOk", "BtnCancel"};
-    QTest::newRow("invoice of medicines")
-        << int(NotaMedic)
-        << QStringList{"dxDBNroNF", "dxDBDataEmissao"} + partes
-               + QStringList{"dxDBCreditoICMS_Medic", "dxDBCalcEdit1", "BtnOk", "BtnCancel"};
-    QTest::newRow("calculation header")
-        << int(Calculo)
-        << QStringList{"dxDBDataHora", "dxDBMasp", "dxDBNomeFiscal", "BtnNomeFiscal"} + partes
-               + QStringList{"dxDBObserv", "dxCheckPadrao", "dxCheckTipo1", "BtnOk", "BtnCancel"};
+                             << QStringList {"dxDBNroNF", "dxDBDataEmissao"} + partes
+            + QStringList {"dxDBFrete", "dxDBCalcEdit1", "BtnOk", "BtnCancel"};
+    QTest::newRow("invoice of medicines") << int(NotaMedic)
+                                          << QStringList {"dxDBNroNF", "dxDBDataEmissao"} + partes
+            + QStringList {"dxDBCreditoICMS_Medic", "dxDBCalcEdit1", "BtnOk", "BtnCancel"};
+    QTest::newRow("calculation header") << int(Calculo)
+                                        << QStringList {"dxDBDataHora", "dxDBMasp", "dxDBNomeFiscal", "BtnNomeFiscal"}
+            + partes + QStringList {"dxDBObserv", "dxCheckPadrao", "dxCheckTipo1", "BtnOk", "BtnCancel"};
 }
 
 void TestEntryKeys::tabReachesEveryControl()
 {
     QFETCH(int, dialogo);
     QFETCH(QStringList, ordem);
-    QStringList visitados{ordem[0]};
+    QStringList visitados {ordem[0]};
     abre(dialogo, [&](TFormDlg &dlg) {
         dlg.findChild<QWidget *>(ordem[0])->setFocus(Qt::TabFocusReason);
         for (int i = 0; i < 40; ++i) {
@@ -192,10 +191,12 @@ void TestEntryKeys::typingAfterTheNameDialog_data()
     QTest::addColumn<QString>("campo");
     QTest::addColumn<QString>("gravado");
     QTest::newRow("invoice: sender's name, then the recipient")
-        << int(Nota) << "dxDBCNPJRemetente" << kCnpjA << "dxDBIEDestinatario" << kIeB << "IEDest" << "062.123.456.7872";
-    QTest::newRow("header: officer's name, then the sender")
-        << int(Calculo) << "dxDBMasp" << "1234567" << "dxDBCNPJRemetente" << kCnpjA << "CNPJRemet"
-        << "11.444.777/0001-61";
+        << int(Nota) << "dxDBCNPJRemetente" << kCnpjA << "dxDBIEDestinatario" << kIeB << "IEDest"
+        << "062.123.456.7872";
+    QTest::newRow("header: officer's name, then the sender") << int(Calculo) << "dxDBMasp"
+                                                             << "1234567"
+                                                             << "dxDBCNPJRemetente" << kCnpjA << "CNPJRemet"
+                                                             << "11.444.777/0001-61";
     QTest::newRow("header: sender's name, then the recipient")
         << int(Calculo) << "dxDBCNPJRemetente" << kCnpjB << "dxDBIEDestinatario" << kIeB << "IEDest"
         << "062.123.456.7872";
@@ -233,11 +234,11 @@ void TestEntryKeys::escapeOnAWrongCnpj_data()
     QTest::addColumn<QList<bool>>("respostas");
     QTest::addColumn<QStringList>("caixas");
     QTest::addColumn<bool>("aberto");
-    QTest::newRow("header, not cancelled") << int(Calculo) << QList<bool>{false}
-                                           << QStringList{"Cancela as informações?"} << true;
-    QTest::newRow("header, cancelled") << int(Calculo) << QList<bool>{true} << QStringList{"Cancela as informações?"}
+    QTest::newRow("header, not cancelled")
+        << int(Calculo) << QList<bool> {false} << QStringList {"Cancela as informações?"} << true;
+    QTest::newRow("header, cancelled") << int(Calculo) << QList<bool> {true} << QStringList {"Cancela as informações?"}
                                        << false;
-    QTest::newRow("invoice") << int(Nota) << QList<bool>{} << QStringList{} << false;
+    QTest::newRow("invoice") << int(Nota) << QList<bool> {} << QStringList {} << false;
 }
 
 void TestEntryKeys::escapeOnAWrongCnpj()
@@ -283,7 +284,8 @@ void TestEntryKeys::nameFromTheKeyboard_data()
         << int(Nota) << "BtnNomeDestinatario" << int(Qt::Key_Space) << "dxDBNomeDestinatario";
     QTest::newRow("header, officer's name, Enter")
         << int(Calculo) << "dxDBNomeFiscal" << int(Qt::Key_Return) << "dxDBNomeFiscal";
-    QTest::newRow("header, officer's button") << int(Calculo) << "BtnNomeFiscal" << int(Qt::Key_Space) << "dxDBNomeFiscal";
+    QTest::newRow("header, officer's button")
+        << int(Calculo) << "BtnNomeFiscal" << int(Qt::Key_Space) << "dxDBNomeFiscal";
     QTest::newRow("header, sender's name, F4") << int(Calculo) << remet << int(Qt::Key_F4) << remet;
 }
 
@@ -324,7 +326,9 @@ void TestEntryKeys::okAfterTheNameDialogWasCancelled_data()
     QTest::addColumn<QString>("campoNumero");
     QTest::addColumn<QString>("numero");
     QTest::addColumn<QString>("campoNome");
-    QTest::newRow("header: the officer") << int(Calculo) << "dxDBMasp" << "1234567" << "dxDBNomeFiscal";
+    QTest::newRow("header: the officer") << int(Calculo) << "dxDBMasp"
+                                         << "1234567"
+                                         << "dxDBNomeFiscal";
     QTest::newRow("invoice: the sender, with the electronic auditor")
         << int(Nota) << "dxDBCNPJRemetente" << kCnpjA << "dxDBNomeRemetente";
 }
@@ -370,11 +374,13 @@ void TestEntryKeys::okAfterTheNameDialogWasCancelled()
     QCOMPARE(focoAposErro, campoNome);
     QVERIFY(gravado);
     if (dialogo == Calculo)
-        QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM FISCAIS WHERE MASP = '123.456-7' AND FISCAL = 'NOME AGORA'")), 1);
+        QCOMPARE(
+            count(QStringLiteral("SELECT COUNT(*) FROM FISCAIS WHERE MASP = '123.456-7' AND FISCAL = 'NOME AGORA'")),
+            1);
     else
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM REMETENTES WHERE CNPJREMET = '11.444.777/0001-61' AND "
                                       "REMETENTE = 'NOME AGORA'")),
-                 1);
+            1);
 }
 
 void TestEntryKeys::amountsTheFieldCannotHold_data()

@@ -81,14 +81,16 @@ void TestEntryProcess::writesWhileAnotherHasTheInvoiceDialogOpen()
     QVERIFY2(ms < 1000, qPrintable(QStringLiteral("%1 ms").arg(ms)));
     QCOMPARE(outro.exitStatus(), QProcess::NormalExit);
     QVERIFY2(outro.exitCode() == 0, saida.constData());
-    QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM NOTAS WHERE NRONF = '9001' AND IDCALCULO = %1").arg(calculo)), 1);
+    QCOMPARE(
+        count(QStringLiteral("SELECT COUNT(*) FROM NOTAS WHERE NRONF = '9001' AND IDCALCULO = %1").arg(calculo)), 1);
     if (grava) {
         const QByteArray gravada = saida.mid(saida.indexOf("GRAVADA ") + 8).trimmed();
         QVERIFY2(saida.contains("GRAVADA "), saida.constData());
-        QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM NOTAS WHERE NRONF = '7001' AND IDCALCULO = %1 AND IDNOTA = %2")
-                           .arg(calculoOutro)
-                           .arg(QString::fromLatin1(gravada))),
-                 1);
+        QCOMPARE(
+            count(QStringLiteral("SELECT COUNT(*) FROM NOTAS WHERE NRONF = '7001' AND IDCALCULO = %1 AND IDNOTA = %2")
+                      .arg(calculoOutro)
+                      .arg(QString::fromLatin1(gravada))),
+            1);
         QCOMPARE(count(QStringLiteral("SELECT COUNT(DISTINCT IDNOTA) FROM NOTAS")), 2);
     } else {
         QVERIFY2(saida.contains("CANCELADA"), saida.constData());

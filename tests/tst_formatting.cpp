@@ -121,40 +121,39 @@ void TestFormatting::format_data()
     QTest::addColumn<QString>("format");
     QTest::addColumn<QVariantList>("args");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("%n") << "%n" << QVariantList{1234.5} << "1.234,50";
-    QTest::newRow("%n rounds half away") << "%n" << QVariantList{-0.005} << "-0,01";
-    QTest::newRow("%.4n") << "%.4n" << QVariantList{1.5} << "1,5000";
-    QTest::newRow("%.1n") << "%.1n" << QVariantList{2.25} << "2,3";
-    QTest::newRow("%10.n width, no decimals") << "%10.n" << QVariantList{1234567} << " 1.234.567";
-    QTest::newRow("%g integer") << "%g" << QVariantList{18.0} << "18";
-    QTest::newRow("%g%%") << "%g%%" << QVariantList{12.5} << "12,5%";
-    QTest::newRow("%g binary noise") << "%g" << QVariantList{0.1 + 0.2} << "0,3";
-    QTest::newRow("%g large") << "%g" << QVariantList{1e20} << "1E20";
-    QTest::newRow("%g small fixed") << "%g" << QVariantList{0.00001} << "0,00001";
-    QTest::newRow("%g smaller scientific") << "%g" << QVariantList{0.000001} << "1E-6";
-    QTest::newRow("%m") << "%m" << QVariantList{1234.56} << "R$ 1.234,56";
-    QTest::newRow("%m negative") << "%m" << QVariantList{-1234.56} << "-R$ 1.234,56";
-    QTest::newRow("%m zero") << "%m" << QVariantList{0.0} << "R$ 0,00";
-    QTest::newRow("%d") << "%d" << QVariantList{-42} << "-42";
-    QTest::newRow("%.3d") << "%.3d" << QVariantList{7} << "007";
-    QTest::newRow("%.3d negative") << "%.3d" << QVariantList{-7} << "-007";
-    QTest::newRow("%s.%0.3d") << "%s.%0.3d" << QVariantList{"Dados", 12} << "Dados.012";
-    QTest::newRow("%5d") << "%5d" << QVariantList{42} << "   42";
-    QTest::newRow("%-5d") << "%-5d|" << QVariantList{42} << "42   |";
-    QTest::newRow("%0.4d: %s") << "%0.4d: %s" << QVariantList{3, "x"} << "0003: x";
-    QTest::newRow("%x") << "%x" << QVariantList{255} << "FF";
-    QTest::newRow("%s=%s") << "%s=%s" << QVariantList{"a", "b"} << "a=b";
-    QTest::newRow("%7s") << "%7s" << QVariantList{"ab"} << "     ab";
-    QTest::newRow("%.2s") << "%.2s" << QVariantList{"abc"} << "ab";
-    QTest::newRow("%s of a double") << "%s" << QVariantList{2.5} << "2,5";
-    QTest::newRow("%.2f") << "%.2f" << QVariantList{3.14159} << "3,14";
-    QTest::newRow("%%") << "100%%" << QVariantList{} << "100%";
-    QTest::newRow("argument index") << "%1:s %0:s" << QVariantList{"a", "b"} << "b a";
-    QTest::newRow("width from argument") << "%*d" << QVariantList{4, 7} << "   7";
-    QTest::newRow("missing argument copied") << "%d and %d" << QVariantList{1} << "1 and %d";
-    QTest::newRow("list margins")
-        << "Lista Positiva (+): %n%%, Negativa (-): %n%%" << QVariantList{38.24, 33.0}
-        << "Lista Positiva (+): 38,24%, Negativa (-): 33,00%";
+    QTest::newRow("%n") << "%n" << QVariantList {1234.5} << "1.234,50";
+    QTest::newRow("%n rounds half away") << "%n" << QVariantList {-0.005} << "-0,01";
+    QTest::newRow("%.4n") << "%.4n" << QVariantList {1.5} << "1,5000";
+    QTest::newRow("%.1n") << "%.1n" << QVariantList {2.25} << "2,3";
+    QTest::newRow("%10.n width, no decimals") << "%10.n" << QVariantList {1234567} << " 1.234.567";
+    QTest::newRow("%g integer") << "%g" << QVariantList {18.0} << "18";
+    QTest::newRow("%g%%") << "%g%%" << QVariantList {12.5} << "12,5%";
+    QTest::newRow("%g binary noise") << "%g" << QVariantList {0.1 + 0.2} << "0,3";
+    QTest::newRow("%g large") << "%g" << QVariantList {1e20} << "1E20";
+    QTest::newRow("%g small fixed") << "%g" << QVariantList {0.00001} << "0,00001";
+    QTest::newRow("%g smaller scientific") << "%g" << QVariantList {0.000001} << "1E-6";
+    QTest::newRow("%m") << "%m" << QVariantList {1234.56} << "R$ 1.234,56";
+    QTest::newRow("%m negative") << "%m" << QVariantList {-1234.56} << "-R$ 1.234,56";
+    QTest::newRow("%m zero") << "%m" << QVariantList {0.0} << "R$ 0,00";
+    QTest::newRow("%d") << "%d" << QVariantList {-42} << "-42";
+    QTest::newRow("%.3d") << "%.3d" << QVariantList {7} << "007";
+    QTest::newRow("%.3d negative") << "%.3d" << QVariantList {-7} << "-007";
+    QTest::newRow("%s.%0.3d") << "%s.%0.3d" << QVariantList {"Dados", 12} << "Dados.012";
+    QTest::newRow("%5d") << "%5d" << QVariantList {42} << "   42";
+    QTest::newRow("%-5d") << "%-5d|" << QVariantList {42} << "42   |";
+    QTest::newRow("%0.4d: %s") << "%0.4d: %s" << QVariantList {3, "x"} << "0003: x";
+    QTest::newRow("%x") << "%x" << QVariantList {255} << "FF";
+    QTest::newRow("%s=%s") << "%s=%s" << QVariantList {"a", "b"} << "a=b";
+    QTest::newRow("%7s") << "%7s" << QVariantList {"ab"} << "     ab";
+    QTest::newRow("%.2s") << "%.2s" << QVariantList {"abc"} << "ab";
+    QTest::newRow("%s of a double") << "%s" << QVariantList {2.5} << "2,5";
+    QTest::newRow("%.2f") << "%.2f" << QVariantList {3.14159} << "3,14";
+    QTest::newRow("%%") << "100%%" << QVariantList {} << "100%";
+    QTest::newRow("argument index") << "%1:s %0:s" << QVariantList {"a", "b"} << "b a";
+    QTest::newRow("width from argument") << "%*d" << QVariantList {4, 7} << "   7";
+    QTest::newRow("missing argument copied") << "%d and %d" << QVariantList {1} << "1 and %d";
+    QTest::newRow("list margins") << "Lista Positiva (+): %n%%, Negativa (-): %n%%" << QVariantList {38.24, 33.0}
+                                  << "Lista Positiva (+): 38,24%, Negativa (-): 33,00%";
 }
 
 void TestFormatting::format()

@@ -32,8 +32,8 @@
 #include <csignal>
 
 using namespace stb;
-using stbtest::TestInstall;
 using stbtest::dropModalWatches;
+using stbtest::TestInstall;
 using stbtest::whenModalNamed;
 
 namespace {
@@ -96,14 +96,14 @@ void TestGoodsBrelva::consultations_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("codes"); // empty with a count below: the whole table
     QTest::addColumn<int>("count");
-    QTest::newRow("the table") << 1 << "" << QStringList{} << -1;
-    QTest::newRow("NCM code with points") << 2 << "1806.31" << QStringList{"17.002.00"} << 1;
-    QTest::newRow("NCM code, two rows") << 2 << "27101931" << QStringList{"06.012.00", "06.012.01"} << 2;
-    QTest::newRow("annex description") << 3 << "geladeira" << QStringList{"21.002.00"} << 1;
-    QTest::newRow("a quote searches") << 3 << "D'AGUA" << QStringList{} << 0;
-    QTest::newRow("goods description") << 4 << "barra de chocolate" << QStringList{"17.002.00"} << 1;
-    QTest::newRow("introduced on 01/08/2009") << 5 << "" << QStringList{"01.017.01", "02.001.01", "06.002.01"} << 3;
-    QTest::newRow("introduced on 01/11/2009") << 6 << "" << QStringList{"10.018.01", "17.028.01", "17.073.01"} << 3;
+    QTest::newRow("the table") << 1 << "" << QStringList {} << -1;
+    QTest::newRow("NCM code with points") << 2 << "1806.31" << QStringList {"17.002.00"} << 1;
+    QTest::newRow("NCM code, two rows") << 2 << "27101931" << QStringList {"06.012.00", "06.012.01"} << 2;
+    QTest::newRow("annex description") << 3 << "geladeira" << QStringList {"21.002.00"} << 1;
+    QTest::newRow("a quote searches") << 3 << "D'AGUA" << QStringList {} << 0;
+    QTest::newRow("goods description") << 4 << "barra de chocolate" << QStringList {"17.002.00"} << 1;
+    QTest::newRow("introduced on 01/08/2009") << 5 << "" << QStringList {"01.017.01", "02.001.01", "06.002.01"} << 3;
+    QTest::newRow("introduced on 01/11/2009") << 6 << "" << QStringList {"10.018.01", "17.028.01", "17.073.01"} << 3;
 }
 
 void TestGoodsBrelva::consultations()
@@ -175,7 +175,7 @@ void TestGoodsBrelva::choiceAnsweredIntoTheRequestWindow()
     form.BtnEscolhe->click();
     QCOMPARE(header, QStringLiteral("21.002.00 - Geladeiras e refrigeradores domésticos de uma ou duas portas"));
     QTRY_COMPARE(answered.count(), 1);
-    QCOMPARE(answered.at(0), (QVariantList{annex::MsgResposta, qint64(0), qint64(0)}));
+    QCOMPARE(answered.at(0), (QVariantList {annex::MsgResposta, qint64(0), qint64(0)}));
     qint64 handle = 0;
     int status = 0;
     const ItemBrelvaConsulta r = LeTextoBrelva(request.text(), &handle, &status);
@@ -197,12 +197,12 @@ void TestGoodsBrelva::headingIsNotAnAnswer()
 {
     TFormBrelva form(m_inst->dataDir());
     MessageWindow caller, request;
-    request.setText(TextoPedidoBrelva(caller.handle(), ItemBrelvaConsulta{}));
+    request.setText(TextoPedidoBrelva(caller.handle(), ItemBrelvaConsulta {}));
     form.pedido(2, request.handle());
     form.Qry.first(); // the heading of item 1
     QSignalSpy answered(&caller, &MessageWindow::messageReceived);
     QVERIFY(!form.escolhe());
-    QCOMPARE(m_sink.texts(), QStringList{QStringLiteral("Escolha um subitem do Brelva (não o título do item).")});
+    QCOMPARE(m_sink.texts(), QStringList {QStringLiteral("Escolha um subitem do Brelva (não o título do item).")});
     QVERIFY(form.pedidoPendente());
     QTest::qWait(100);
     QCOMPARE(answered.count(), 0);
@@ -225,7 +225,8 @@ void TestGoodsBrelva::realProgramAnswersTheItemDialog()
     dm.TabCalc.post();
     main->OpenCalcView();
     dm.TabNotas.append();
-    dm.TabNotas.fieldByName(QStringLiteral("IdCalculo")).setAsInteger(dm.TabCalc.fieldByName(QStringLiteral("IdCalculo")).asInteger());
+    dm.TabNotas.fieldByName(QStringLiteral("IdCalculo"))
+        .setAsInteger(dm.TabCalc.fieldByName(QStringLiteral("IdCalculo")).asInteger());
     dm.TabNotas.fieldByName(QStringLiteral("IdNota")).setAsInteger(dm.ProximoIdNota());
     dm.TabNotas.fieldByName(QStringLiteral("NroNF")).setAsString(QStringLiteral("77"));
     dm.TabNotas.post();
@@ -243,7 +244,8 @@ void TestGoodsBrelva::realProgramAnswersTheItemDialog()
         dlg.dxCheckFEM->setFocus();
         dlg.processPrivate();
         started = annex::JanelaBrelva();
-        QTRY_VERIFY_WITH_TIMEOUT(dlg.dxEditDescricao->toPlainText().contains(QStringLiteral("Chocolates ao leite")), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            dlg.dxEditDescricao->toPlainText().contains(QStringLiteral("Chocolates ao leite")), 20000);
         code = dlg.dxEditCodigo->text();
         mva = dlg.dxEditMVA->text();
         description = dlg.dxEditDescricao->toPlainText().trimmed();
@@ -262,7 +264,8 @@ void TestGoodsBrelva::realProgramAnswersTheItemDialog()
     QVERIFY(main->statusLog.contains(QStringLiteral("Fechando Brelva...")));
     QVERIFY(!IsWindow(started));
     QCOMPARE(annex::JanelaBrelva(), qint64(0));
-    QVERIFY2(!m_sink.texts().join(QLatin1Char('|')).contains(QStringLiteral("Não consegui")), qPrintable(m_sink.texts().join('|')));
+    QVERIFY2(!m_sink.texts().join(QLatin1Char('|')).contains(QStringLiteral("Não consegui")),
+        qPrintable(m_sink.texts().join('|')));
     main.reset();
     qunsetenv("STB_MENSAGENS");
 }

@@ -76,7 +76,8 @@ void TestGoodsContribuinte::ratesAreTyped()
     dm.TabCalc.post();
     m_main->OpenCalcView();
     dm.TabNotas.append();
-    dm.TabNotas.fieldByName(QStringLiteral("IdCalculo")).setAsInteger(dm.TabCalc.fieldByName(QStringLiteral("IdCalculo")).asInteger());
+    dm.TabNotas.fieldByName(QStringLiteral("IdCalculo"))
+        .setAsInteger(dm.TabCalc.fieldByName(QStringLiteral("IdCalculo")).asInteger());
     dm.TabNotas.fieldByName(QStringLiteral("IdNota")).setAsInteger(dm.ProximoIdNota());
     dm.TabNotas.fieldByName(QStringLiteral("NroNF")).setAsString(QStringLiteral("5"));
     dm.TabNotas.post();

@@ -104,8 +104,9 @@ void TestGoodsCore::requestTextRoundTrip()
     c.descricao = QStringLiteral("Macarrão\r\ninstantâneo");
     c.mva = *Currency::parsePlain(QStringLiteral("35.5"));
     c.fem = 1;
-    QCOMPARE(TextoPedidoBrelva(4242, c), QStringLiteral("Handle=4242\r\nItem=17\r\nEx=28\r\nSubItem=0\r\nAmbito=0\r\nId=0\r\n"
-                                                        "Descr=Macarrão instantâneo\r\nMVA=35,50\r\nStatus=0\r\nFEM=1"));
+    QCOMPARE(TextoPedidoBrelva(4242, c),
+        QStringLiteral("Handle=4242\r\nItem=17\r\nEx=28\r\nSubItem=0\r\nAmbito=0\r\nId=0\r\n"
+                       "Descr=Macarrão instantâneo\r\nMVA=35,50\r\nStatus=0\r\nFEM=1"));
     c.cest = QStringLiteral("17.028.01");
     c.subItem = 1;
     c.ambito = 1;
@@ -135,12 +136,18 @@ void TestGoodsCore::mvaChoice_data()
     QTest::addColumn<int>("answer"); // what the chooser returns; -1: must not be asked
     QTest::addColumn<QString>("expected");
     QTest::addColumn<int>("options");
-    QTest::newRow("one MVA") << "0" << "0" << -1 << "40" << 0;
-    QTest::newRow("second MVA 0 with a third") << "0" << "55" << -1 << "40" << 0;
-    QTest::newRow("two, second chosen") << "36.56" << "0" << 2 << "36.56" << 2;
-    QTest::newRow("three, third chosen") << "36.56" << "55" << 3 << "55" << 3;
-    QTest::newRow("three, cancelled") << "36.56" << "55" << 0 << "40" << 3;
-    QTest::newRow("three, first confirmed") << "36.56" << "55" << 1 << "40" << 3;
+    QTest::newRow("one MVA") << "0"
+                             << "0" << -1 << "40" << 0;
+    QTest::newRow("second MVA 0 with a third") << "0"
+                                               << "55" << -1 << "40" << 0;
+    QTest::newRow("two, second chosen") << "36.56"
+                                        << "0" << 2 << "36.56" << 2;
+    QTest::newRow("three, third chosen") << "36.56"
+                                         << "55" << 3 << "55" << 3;
+    QTest::newRow("three, cancelled") << "36.56"
+                                      << "55" << 0 << "40" << 3;
+    QTest::newRow("three, first confirmed") << "36.56"
+                                            << "55" << 1 << "40" << 3;
 }
 
 void TestGoodsCore::mvaChoice()
@@ -154,14 +161,13 @@ void TestGoodsCore::mvaChoice()
     QString header;
     bool asked = false;
     const Currency r = TDM::EscolheMVABrelva(QStringLiteral("01.003.00 - Correias"), QStringLiteral("Demais casos"),
-                                             Currency::fromInt(40), QStringLiteral("Fidelidade"),
-                                             *Currency::parsePlain(mva2), QStringLiteral("Terceira"),
-                                             *Currency::parsePlain(mva3), [&](const QString &h, const QStringList &o) {
-                                                 asked = true;
-                                                 header = h;
-                                                 shown = o;
-                                                 return answer;
-                                             });
+        Currency::fromInt(40), QStringLiteral("Fidelidade"), *Currency::parsePlain(mva2), QStringLiteral("Terceira"),
+        *Currency::parsePlain(mva3), [&](const QString &h, const QStringList &o) {
+            asked = true;
+            header = h;
+            shown = o;
+            return answer;
+        });
     QCOMPARE(r, *Currency::parsePlain(expected));
     QCOMPARE(asked, answer >= 0);
     QCOMPARE(shown.size(), options);
@@ -181,13 +187,18 @@ void TestGoodsCore::localAnswer_data()
     QTest::addColumn<int>("fem");
     QTest::addColumn<QString>("cest");
     QTest::addColumn<QString>("header"); // the choice dialog's header; empty: not asked
-    QTest::newRow("one MVA") << "17.028.01" << -1 << "35" << 1 << 0 << "17.028.01" << "";
-    QTest::newRow("with FEM") << "02.001.01" << -1 << "35" << 1 << 1 << "02.001.01" << "";
-    QTest::newRow("scope of own use") << "06.012.01" << -1 << "61.31" << 2 << 0 << "06.012.01" << "";
+    QTest::newRow("one MVA") << "17.028.01" << -1 << "35" << 1 << 0 << "17.028.01"
+                             << "";
+    QTest::newRow("with FEM") << "02.001.01" << -1 << "35" << 1 << 1 << "02.001.01"
+                              << "";
+    QTest::newRow("scope of own use") << "06.012.01" << -1 << "61.31" << 2 << 0 << "06.012.01"
+                                      << "";
     QTest::newRow("three MVAs, cancelled") << "21.002.00" << 0 << "25" << 1 << 0 << "21.002.00"
-                                            << "21.002.00 - ";
-    QTest::newRow("three MVAs, third") << "21.002.00" << 3 << "35" << 1 << 0 << "21.002.00" << "21.002.00 - ";
-    QTest::newRow("extension only") << "17.020" << -1 << "35" << 1 << 0 << "17.020.00" << "";
+                                           << "21.002.00 - ";
+    QTest::newRow("three MVAs, third") << "21.002.00" << 3 << "35" << 1 << 0 << "21.002.00"
+                                       << "21.002.00 - ";
+    QTest::newRow("extension only") << "17.020" << -1 << "35" << 1 << 0 << "17.020.00"
+                                    << "";
 }
 
 void TestGoodsCore::localAnswer()
@@ -241,15 +252,16 @@ void TestGoodsCore::remoteQuestion()
     QCOMPARE(m_dm->HandleBrelva, annexWindow.handle());
     MessageWindow *request = m_dm->PedidoBrelva();
     QVERIFY(request);
-    QCOMPARE(request->text(), QStringLiteral("Handle=%1\r\nItem=17\r\nEx=0\r\nSubItem=0\r\nAmbito=0\r\nId=0\r\nDescr=\r\n"
-                                             "MVA=12,00\r\nStatus=0\r\nFEM=0")
-                                  .arg(caller.handle()));
+    QCOMPARE(request->text(),
+        QStringLiteral("Handle=%1\r\nItem=17\r\nEx=0\r\nSubItem=0\r\nAmbito=0\r\nId=0\r\nDescr=\r\n"
+                       "MVA=12,00\r\nStatus=0\r\nFEM=0")
+            .arg(caller.handle()));
     // Posted: nothing arrives before the event loop runs.
     QCOMPARE(toAnnex.count(), 0);
     QVERIFY(toAnnex.wait(2000));
     QTRY_COMPARE(toCaller.count(), 1);
-    QCOMPARE(toAnnex.at(0), (QVariantList{annex::MsgPedido, qint64(2), request->handle()}));
-    QCOMPARE(toCaller.at(0), (QVariantList{annex::MsgFrente, qint64(0), qint64(0)}));
+    QCOMPARE(toAnnex.at(0), (QVariantList {annex::MsgPedido, qint64(2), request->handle()}));
+    QCOMPARE(toCaller.at(0), (QVariantList {annex::MsgFrente, qint64(0), qint64(0)}));
     // The annex program reads the request from the window's text.
     QCOMPARE(GetWindowText(request->handle()), std::optional<QString>(request->text()));
     QVERIFY(m_sink.entries.isEmpty());
@@ -284,7 +296,7 @@ void TestGoodsCore::annexProgramMissing()
     c.item = 17;
     c.descricao = QStringLiteral("MANTIDA");
     QVERIFY(!m_dm->ProcuraItemBrelva(2, 1, c, {}));
-    QCOMPARE(m_sink.texts(), QStringList{QStringLiteral("Não consegui abrir o Brelva...")});
+    QCOMPARE(m_sink.texts(), QStringList {QStringLiteral("Não consegui abrir o Brelva...")});
     QCOMPARE(m_sink.entries.at(0).kind, MsgKind::Erro);
     QCOMPARE(c.descricao, QStringLiteral("MANTIDA"));
     QVERIFY(m_dm->PedidoBrelva() == nullptr);
@@ -314,7 +326,7 @@ void TestGoodsCore::closingTheAnnexProgram()
             annexWindow->deleteLater();
     });
     QTEST(annex::CloseAnnexConsult(1), "closed");
-    QCOMPARE(received, registered ? QList<int>{annex::MsgFecha} : QList<int>{});
+    QCOMPARE(received, registered ? QList<int> {annex::MsgFecha} : QList<int> {});
     delete guard.data();
 }
 

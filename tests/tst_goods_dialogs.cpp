@@ -112,7 +112,8 @@ void TestGoodsDialogs::rateChoice_data()
     QTest::newRow("rates without the last bar repeat the second")
         << QStringLiteral("Escolha@A|B|C|D@@7|12") << 4 << 4 << "12";
     QTest::newRow("four options, the third") << QStringLiteral("Texto@A|B|C|D|@@18|25|12|7") << 4 << 3 << "12";
-    QTest::newRow("configured message") << QStringLiteral("Fones: escolha.^pOpção:@Fones (18%)|Caixas (25%)|Auto (18%)|@@18|25|18|")
+    QTest::newRow("configured message") << QStringLiteral(
+        "Fones: escolha.^pOpção:@Fones (18%)|Caixas (25%)|Auto (18%)|@@18|25|18|")
                                         << 3 << 2 << "25";
 }
 
@@ -151,7 +152,8 @@ void TestGoodsDialogs::mvaChoiceDialog_data()
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("pick"); // 0: cancel
     QTest::addColumn<int>("result");
-    const QStringList tres{QStringLiteral("Fabricante: 25,00%"), QStringLiteral("Atacadista: 30,00%"), QStringLiteral("Demais: 35,00%")};
+    const QStringList tres {
+        QStringLiteral("Fabricante: 25,00%"), QStringLiteral("Atacadista: 30,00%"), QStringLiteral("Demais: 35,00%")};
     QTest::newRow("three, the third") << tres << 3 << 3;
     QTest::newRow("three, cancelled") << tres << 0 << 0;
     QTest::newRow("two, the second") << tres.mid(0, 2) << 2 << 2;
@@ -193,11 +195,26 @@ void TestGoodsDialogs::adjustedMva_data()
     QTest::addColumn<QString>("adjusted");
     QTest::addColumn<bool>("asksApply"); // "A MVA só é ajustada..." at Aplica
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("40, 12, 18") << "40" << "12" << "18" << "50.24" << false << true;
-    QTest::newRow("equal rates") << "40" << "18" << "18" << "40" << false << true;
-    QTest::newRow("internal rate 0") << "40" << "12" << "0" << "0" << true << false;
-    QTest::newRow("MVA 0") << "0" << "12" << "18" << "0" << false << false;
-    QTest::newRow("35, 7, 17") << "35" << "7" << "17" << "51.27" << false << true;
+    QTest::newRow("40, 12, 18") << "40"
+                                << "12"
+                                << "18"
+                                << "50.24" << false << true;
+    QTest::newRow("equal rates") << "40"
+                                 << "18"
+                                 << "18"
+                                 << "40" << false << true;
+    QTest::newRow("internal rate 0") << "40"
+                                     << "12"
+                                     << "0"
+                                     << "0" << true << false;
+    QTest::newRow("MVA 0") << "0"
+                           << "12"
+                           << "18"
+                           << "0" << false << false;
+    QTest::newRow("35, 7, 17") << "35"
+                               << "7"
+                               << "17"
+                               << "51.27" << false << true;
 }
 
 void TestGoodsDialogs::adjustedMva()
@@ -216,20 +233,22 @@ void TestGoodsDialogs::adjustedMva()
         note = dlg.dxMemo->toPlainText();
         dlg.BtnOk->click();
     });
-    const ResultadoMVAAjustada r = MVAAjustada(QString(), *Currency::parsePlain(mva), *Currency::parsePlain(interstate),
-                                               *Currency::parsePlain(internal));
+    const ResultadoMVAAjustada r = MVAAjustada(
+        QString(), *Currency::parsePlain(mva), *Currency::parsePlain(interstate), *Currency::parsePlain(internal));
     QTEST(r.aceita, "accepted");
     QCOMPARE(r.mva, *Currency::parsePlain(adjusted));
     QCOMPARE(shownAdjusted, FormatCurr(QStringLiteral(",0.00%"), *Currency::parsePlain(adjusted)));
     QVERIFY(!r.credito4);
     QCOMPARE(note, NotaPadraoMVAAjustada());
     const QStringList texts = m_sink.texts();
-    QCOMPARE(texts.value(0), QStringLiteral("Nas operações interestaduais com mercadoria importada a alíquota de crédito é 4%.\r"
-                                            "Quer usar 4% como crédito?"));
+    QCOMPARE(texts.value(0),
+        QStringLiteral("Nas operações interestaduais com mercadoria importada a alíquota de crédito é 4%.\r"
+                       "Quer usar 4% como crédito?"));
     QCOMPARE(texts.size(), asksApply ? 2 : 1);
     if (asksApply)
-        QCOMPARE(texts.value(1), QStringLiteral("A MVA só é ajustada quando a alíquota interna for superior à alíquota "
-                                                "interestadual.\rContinua sem ajustar a MVA?"));
+        QCOMPARE(texts.value(1),
+            QStringLiteral("A MVA só é ajustada quando a alíquota interna for superior à alíquota "
+                           "interestadual.\rContinua sem ajustar a MVA?"));
 }
 
 void TestGoodsDialogs::importedGoodsQuestion()
@@ -244,13 +263,14 @@ void TestGoodsDialogs::importedGoodsQuestion()
         interstate = dlg.dxAliqInterestadual->text();
         dlg.BtnOk->click();
     });
-    ResultadoMVAAjustada r = MVAAjustada(QStringLiteral("Nota do item"), Currency::fromInt(40), Currency::fromInt(12),
-                                         Currency::fromInt(18));
+    ResultadoMVAAjustada r = MVAAjustada(
+        QStringLiteral("Nota do item"), Currency::fromInt(40), Currency::fromInt(12), Currency::fromInt(18));
     QVERIFY(r.aceita);
     QVERIFY(r.credito4);
     QCOMPARE(interstate, QStringLiteral("4,00%"));
     QCOMPARE(r.mva, valor("63.90")); // ((1.40 × 0.96) / 0.82 − 1) × 100
-    QCOMPARE(m_sink.texts().value(1), QStringLiteral("Você pode alterar manualmente o crédito para 4% nos próximos ítens."));
+    QCOMPARE(
+        m_sink.texts().value(1), QStringLiteral("Você pode alterar manualmente o crédito para 4% nos próximos ítens."));
     QVERIFY(TFormDlgMVAAjustada::NaoMostraImportada);
 
     m_sink.clear();
@@ -277,7 +297,8 @@ void TestGoodsDialogs::adjustedEditedBack()
         digita(dlg.dxAliqInterna, QStringLiteral("17"));
         dlg.BtnOk->click();
     });
-    const ResultadoMVAAjustada r = MVAAjustada(QString(), Currency::fromInt(40), Currency::fromInt(12), Currency::fromInt(18));
+    const ResultadoMVAAjustada r
+        = MVAAjustada(QString(), Currency::fromInt(40), Currency::fromInt(12), Currency::fromInt(18));
     // ((1.60 × 0.82) / 0.88 − 1) × 100 = 49.09; then with 17 %: ((1.4909 × 0.88) / 0.83 − 1) × 100 = 58.07
     QCOMPARE(original, QStringLiteral("49,09%"));
     QCOMPARE(r.mva, valor("58.07"));
@@ -294,7 +315,8 @@ void TestGoodsDialogs::applyRefusedKeepsDialogOpen()
         stayedOpen = dlg.isVisible();
         dlg.BtnCancel->click();
     });
-    const ResultadoMVAAjustada r = MVAAjustada(QString(), Currency::fromInt(40), Currency::fromInt(12), Currency::fromInt(7));
+    const ResultadoMVAAjustada r
+        = MVAAjustada(QString(), Currency::fromInt(40), Currency::fromInt(12), Currency::fromInt(7));
     QVERIFY(stayedOpen);
     QVERIFY(!r.aceita);
     QCOMPARE(m_sink.texts().size(), 1);
@@ -306,10 +328,14 @@ void TestGoodsDialogs::creditByAmount_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QString>("rate"); // empty: nothing returned
-    QTest::newRow("12 % of 1000") << "1000" << "120" << true << "12";
-    QTest::newRow("fractions") << "333.33" << "23,33" << true << "6.9991";
-    QTest::newRow("zero product value: configured rate") << "0" << "50" << true << "12";
-    QTest::newRow("cancelled") << "1000" << "120" << false << "";
+    QTest::newRow("12 % of 1000") << "1000"
+                                  << "120" << true << "12";
+    QTest::newRow("fractions") << "333.33"
+                               << "23,33" << true << "6.9991";
+    QTest::newRow("zero product value: configured rate") << "0"
+                                                         << "50" << true << "12";
+    QTest::newRow("cancelled") << "1000"
+                               << "120" << false << "";
 }
 
 void TestGoodsDialogs::creditByAmount()
@@ -346,7 +372,7 @@ void TestGoodsDialogs::fuelPricesGrid()
         g.BtnOk->click();
     });
     GridPMPFCombustiveis();
-    QCOMPARE(captions, (QStringList{"Ato", "Vigência", "Álcool", "Gasolina", "Diesel", "GLP", "QAV"}));
+    QCOMPARE(captions, (QStringList {"Ato", "Vigência", "Álcool", "Gasolina", "Diesel", "GLP", "QAV"}));
     QCOMPARE(atos.size(), 14);
     QCOMPARE(atos.first(), QStringLiteral("44/2026")); // latest act first
     QCOMPARE(alcool.first(), QStringLiteral("4,6120"));
@@ -366,10 +392,9 @@ void TestGoodsDialogs::beveragesSearch_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QStringList>("internal");
     QTest::newRow("brand with its three headings")
-        << "weiss" << QStringList{"001", "00102", "0010202", "001020201", "001020202"};
-    QTest::newRow("accents and case")
-        << "três serras" << QStringList{"001", "00104", "0010401", "0010402", "0010403"};
-    QTest::newRow("nothing found") << "xyz" << QStringList{};
+        << "weiss" << QStringList {"001", "00102", "0010202", "001020201", "001020202"};
+    QTest::newRow("accents and case") << "três serras" << QStringList {"001", "00104", "0010401", "0010402", "0010403"};
+    QTest::newRow("nothing found") << "xyz" << QStringList {};
 }
 
 void TestGoodsDialogs::beveragesSearch()
@@ -408,12 +433,18 @@ void TestGoodsDialogs::petFoodPackage_data()
     QTest::addColumn<QString>("package");
     QTest::addColumn<QString>("kg");
     QTest::addColumn<bool>("warns");
-    QTest::newRow("5 kg in a package up to 5 kg") << "Até 5kg" << "5" << false;
-    QTest::newRow("5.01 kg in a package up to 5 kg") << "Até 5kg" << "5.01" << true;
-    QTest::newRow("5 kg in a package above 5 kg") << "Acima de 5kg" << "5" << true;
-    QTest::newRow("5.01 kg in a package above 5 kg") << "Acima de 5kg" << "5.01" << false;
-    QTest::newRow("no weight") << "Até 5kg" << "0" << false;
-    QTest::newRow("no package") << "" << "7" << false;
+    QTest::newRow("5 kg in a package up to 5 kg") << "Até 5kg"
+                                                  << "5" << false;
+    QTest::newRow("5.01 kg in a package up to 5 kg") << "Até 5kg"
+                                                     << "5.01" << true;
+    QTest::newRow("5 kg in a package above 5 kg") << "Acima de 5kg"
+                                                  << "5" << true;
+    QTest::newRow("5.01 kg in a package above 5 kg") << "Acima de 5kg"
+                                                     << "5.01" << false;
+    QTest::newRow("no weight") << "Até 5kg"
+                               << "0" << false;
+    QTest::newRow("no package") << ""
+                                << "7" << false;
 }
 
 void TestGoodsDialogs::petFoodPackage()
@@ -444,7 +475,7 @@ void TestGoodsDialogs::petFoodPanel()
     });
     GridPMPFRacoesPET();
     QCOMPARE(caption, QStringLiteral("PMPF Rações PET - ") + Settings::instance().portariaRacoesPET());
-    QCOMPARE(rows, (QStringList{"02", "02001", "02002", "02003", "02004", "03", "03003"}));
+    QCOMPARE(rows, (QStringList {"02", "02001", "02002", "02003", "02004", "03", "03003"}));
     QCOMPARE(value3, QStringLiteral("R$ 103,80"));
     QVERIFY(!warning3);
     QVERIFY(warning6);
@@ -455,12 +486,13 @@ void TestGoodsDialogs::controlledGoodsFilter_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QStringList>("codes");
     QTest::addColumn<QString>("caption");
-    QTest::newRow("word") << "ALCOOL" << QStringList{"1011", "1013", "1041"}
+    QTest::newRow("word") << "ALCOOL" << QStringList {"1011", "1013", "1041"}
                           << "Mercadorias Controladas - Procurando por ALCOOL";
-    QTest::newRow("as typed: lower case finds nothing") << "alcool" << QStringList{}
-                                                         << "Mercadorias Controladas - Procurando por alcool";
-    QTest::newRow("a quote searches") << "D'AGUA" << QStringList{} << "Mercadorias Controladas - Procurando por D'AGUA";
-    QTest::newRow("empty restores") << "" << QStringList{} << "Mercadorias Controladas";
+    QTest::newRow("as typed: lower case finds nothing")
+        << "alcool" << QStringList {} << "Mercadorias Controladas - Procurando por alcool";
+    QTest::newRow("a quote searches") << "D'AGUA" << QStringList {}
+                                      << "Mercadorias Controladas - Procurando por D'AGUA";
+    QTest::newRow("empty restores") << "" << QStringList {} << "Mercadorias Controladas";
 }
 
 void TestGoodsDialogs::controlledGoodsFilter()

@@ -129,7 +129,8 @@ private:
         db::Field *g = DM().TabCalc.findField(QStringLiteral("Grupo"));
         const bool combustivel = g && !g->isNull() && g->asInteger() == 6;
         MainWindowSuite::inclui<TFormDlgItem>(
-            combustivel ? QStringLiteral("TFormDlgItemCombustivel") : QStringLiteral("TFormDlgItem"), std::move(passos));
+            combustivel ? QStringLiteral("TFormDlgItemCombustivel") : QStringLiteral("TFormDlgItem"),
+            std::move(passos));
     }
 
     QStringList m_html;
@@ -139,7 +140,8 @@ void TestGoodsItems::init()
 {
     abre();
     m_html.clear();
-    setHtmlMessageHandler([this](const QString &title, const QString &html) { m_html << title + QLatin1Char('|') + html; });
+    setHtmlMessageHandler(
+        [this](const QString &title, const QString &html) { m_html << title + QLatin1Char('|') + html; });
 }
 
 void TestGoodsItems::cleanup() { fecha(); }
@@ -154,13 +156,18 @@ void TestGoodsItems::annexLineStored_data()
     QTest::addColumn<QString>("aliq");
     QTest::addColumn<bool>("fem");
     QTest::addColumn<QStringList>("messages"); // after the closing question is left out
-    QTest::newRow("plain code") << "01.001.00" << 1 << "71.78" << "18" << false << QStringList{};
-    QTest::newRow("FEM and the item's rate") << "02.001.01" << 1 << "35" << "25" << true << QStringList{};
-    QTest::newRow("typed with commas and no zeros") << "17,28,1" << 1 << "35" << "7" << false
-                                                    << QStringList{QStringLiteral("Produto da cesta básica: o crédito do ICMS nas "
-                                                                                  "entradas desta mercadoria está limitado a 7% do "
-                                                                                  "valor da operação.")};
-    QTest::newRow("difference of rates: no MVA") << "01.001.00" << 2 << "0" << "18" << false << QStringList{};
+    QTest::newRow("plain code") << "01.001.00" << 1 << "71.78"
+                                << "18" << false << QStringList {};
+    QTest::newRow("FEM and the item's rate") << "02.001.01" << 1 << "35"
+                                             << "25" << true << QStringList {};
+    QTest::newRow("typed with commas and no zeros")
+        << "17,28,1" << 1 << "35"
+        << "7" << false
+        << QStringList {QStringLiteral("Produto da cesta básica: o crédito do ICMS nas "
+                                       "entradas desta mercadoria está limitado a 7% do "
+                                       "valor da operação.")};
+    QTest::newRow("difference of rates: no MVA") << "01.001.00" << 2 << "0"
+                                                 << "18" << false << QStringList {};
 }
 
 void TestGoodsItems::annexLineStored()
@@ -181,7 +188,7 @@ void TestGoodsItems::annexLineStored()
         description = dlg.dxEditDescricao->toPlainText();
         digita(dlg.dxEditValorNF, QStringLiteral("1000"));
         // The food basket's credit limit (12 above 7): keep; then no other invoice.
-        m_sink.answers = code.startsWith(QLatin1String("17")) ? QList<bool>{true, false} : QList<bool>{false};
+        m_sink.answers = code.startsWith(QLatin1String("17")) ? QList<bool> {true, false} : QList<bool> {false};
         clickOk(&dlg);
     }});
     QCOMPARE(caption, QStringLiteral("Inclusão de Item"));
@@ -190,8 +197,9 @@ void TestGoodsItems::annexLineStored()
     const QList<Linha> rows = linhasGravadas();
     QCOMPARE(rows.size(), 1);
     const Linha &l = rows.first();
-    QCOMPARE(l.itemBrelva, FormataCodigoBrelva(SeparaCodigoBrelva(code).item, SeparaCodigoBrelva(code).ex,
-                                               SeparaCodigoBrelva(code).subItem));
+    QCOMPARE(l.itemBrelva,
+        FormataCodigoBrelva(
+            SeparaCodigoBrelva(code).item, SeparaCodigoBrelva(code).ex, SeparaCodigoBrelva(code).subItem));
     QCOMPARE(l.nroItem, 1);
     QVERIFY(l.idBrelva > 0);
     QCOMPARE(l.mva, valor(mva));
@@ -202,10 +210,11 @@ void TestGoodsItems::annexLineStored()
     QCOMPARE(l.valorCredito, Currency::fromInt(120));
     QCOMPARE(description.trimmed(), DM().TabItens.fieldByName(QStringLiteral("XDescrBrelva")).asString());
     // Zeros, never nulls, in every amount.
-    QCOMPARE(entrytest::count(QStringLiteral("SELECT COUNT(*) FROM ITENS WHERE VALORNF IS NULL OR VALORIPI IS NULL OR ALIQICMS IS NULL "
-                                     "OR MVA IS NULL OR CREDITOICMS IS NULL OR VALORCREDITOICMS IS NULL OR PMPF IS NULL OR "
-                                     "LITROS IS NULL OR PRECOLITRONF IS NULL OR MVAPREAJUSTADA IS NULL")),
-             0);
+    QCOMPARE(entrytest::count(QStringLiteral(
+                 "SELECT COUNT(*) FROM ITENS WHERE VALORNF IS NULL OR VALORIPI IS NULL OR ALIQICMS IS NULL "
+                 "OR MVA IS NULL OR CREDITOICMS IS NULL OR VALORCREDITOICMS IS NULL OR PMPF IS NULL OR "
+                 "LITROS IS NULL OR PRECOLITRONF IS NULL OR MVAPREAJUSTADA IS NULL")),
+        0);
     QStringList texts = m_sink.texts();
     QCOMPARE(texts.takeLast(), QStringLiteral("Quer Incluir mais alguma Nota Fiscal neste Cálculo?"));
     texts.removeIf([](const QString &t) { return t.startsWith(QLatin1String("Pelo Regulamento")); });
@@ -224,7 +233,8 @@ void TestGoodsItems::threeMvasChoiceCancelled()
         whenModalNamed(QStringLiteral("TFormDlgEscolheMVA"), [&](QWidget *choice) {
             header = choice->findChild<QLabel *>(QStringLiteral("LabelInfo"))->text();
             for (int i = 1; i <= 3; ++i)
-                options += choice->findChild<QRadioButton *>(QStringLiteral("RadioButton%1").arg(i))->isVisibleTo(choice);
+                options
+                    += choice->findChild<QRadioButton *>(QStringLiteral("RadioButton%1").arg(i))->isVisibleTo(choice);
             choice->findChild<QRadioButton *>(QStringLiteral("RadioButton3"))->click();
             choice->findChild<QPushButton *>(QStringLiteral("BtnCancel"))->click();
         });
@@ -244,11 +254,11 @@ void TestGoodsItems::scopeRules_data()
     QTest::addColumn<QString>("code");
     QTest::addColumn<int>("tipo");
     QTest::addColumn<QString>("refusal"); // empty: accepted
-    QTest::newRow("own construction works, resale") << "10.002.01" << 1
-                                                    << "A substituição tributária neste item é inaplicável (âmbito 10.5).";
+    QTest::newRow("own construction works, resale")
+        << "10.002.01" << 1 << "A substituição tributária neste item é inaplicável (âmbito 10.5).";
     QTest::newRow("own construction works, DIFAL") << "10.002.01" << 2 << "";
-    QTest::newRow("public food programme, resale") << "17.007.01" << 1
-                                                   << "A substituição tributária neste item é inaplicável (âmbito 17.4).";
+    QTest::newRow("public food programme, resale")
+        << "17.007.01" << 1 << "A substituição tributária neste item é inaplicável (âmbito 17.4).";
     QTest::newRow("public food programme, FEM") << "17.007.01" << 4 << "";
     QTest::newRow("same item, every operation") << "17.007.00" << 1 << "";
 }
@@ -306,8 +316,9 @@ void TestGoodsItems::specialKindSwitchesToFuels()
     QCOMPARE(texts.value(0), QStringLiteral("Para calcular este item, é preciso criar o cálculo como \"Especial\"."));
     QCOMPARE(texts.value(1), QStringLiteral("Quer mudar este Cálculo para \"CombustLubrif\"?"));
     // After the switch the fuel dialog's own closing questions come (the invoice has no line).
-    QCOMPARE(texts.mid(2), (QStringList{QStringLiteral("Esta Nota não tem nenhum item cadastrado. Quer exclui-la?"),
-                                        QStringLiteral("Quer Incluir mais alguma Nota Fiscal neste Cálculo?")}));
+    QCOMPARE(texts.mid(2),
+        (QStringList {QStringLiteral("Esta Nota não tem nenhum item cadastrado. Quer exclui-la?"),
+            QStringLiteral("Quer Incluir mais alguma Nota Fiscal neste Cálculo?")}));
 }
 
 void TestGoodsItems::specialKindNotOffered_data()
@@ -331,7 +342,7 @@ void TestGoodsItems::specialKindNotOffered()
                                    .arg(DM().TabNotas.fieldByName(QStringLiteral("IdNota")).asInteger()));
     QString codeAfter;
     const bool offered = notas == 1 && !withLine;
-    m_sink.answers = offered ? QList<bool>{answer} : QList<bool>{}; // the closing questions take No
+    m_sink.answers = offered ? QList<bool> {answer} : QList<bool> {}; // the closing questions take No
     inclui({[&](TFormDlgItem &dlg) {
         digitaCodigo(dlg, QStringLiteral("13.001.00"));
         codeAfter = dlg.dxEditCodigo->text();
@@ -352,8 +363,10 @@ void TestGoodsItems::adjustedMva_data()
     QTest::addColumn<bool>("apply");
     QTest::addColumn<QString>("mva");
     QTest::addColumn<QString>("pre");
-    QTest::newRow("accepted") << true << "84.35" << "71.78"; // ((1.7178 × 0.88) / 0.82 − 1) × 100
-    QTest::newRow("refused") << false << "71.78" << "71.78";
+    QTest::newRow("accepted") << true << "84.35"
+                              << "71.78"; // ((1.7178 × 0.88) / 0.82 − 1) × 100
+    QTest::newRow("refused") << false << "71.78"
+                             << "71.78";
 }
 
 void TestGoodsItems::adjustedMva()
@@ -378,7 +391,7 @@ void TestGoodsItems::adjustedMva()
     }});
     QCOMPARE(original, QStringLiteral("71,78%"));
     QCOMPARE(interstate, QStringLiteral("12,00%")); // the configured credit rate
-    QCOMPARE(internal, QStringLiteral("18,00%"));  // MVAAjustada.Aliq of item 01
+    QCOMPARE(internal, QStringLiteral("18,00%")); // MVAAjustada.Aliq of item 01
     QCOMPARE(preShown, apply);
     const QList<Linha> rows = linhasGravadas();
     QCOMPARE(rows.size(), 1);
@@ -405,21 +418,22 @@ void TestGoodsItems::rateQuestionAndDontRepeat()
                 digita(dlg.dxEditValorNF, QStringLiteral("100"));
                 clickOk(&dlg);
             },
-            [&](TFormDlgItem &dlg) {
-                m_sink.answers = {false}; // no other invoice
-                digitaCodigo(dlg, QStringLiteral("17.028.00"));
-                rate2 = dlg.dxEditAliqICMS->text();
-                dlg.BtnCancel->click();
-            }});
+        [&](TFormDlgItem &dlg) {
+            m_sink.answers = {false}; // no other invoice
+            digitaCodigo(dlg, QStringLiteral("17.028.00"));
+            rate2 = dlg.dxEditAliqICMS->text();
+            dlg.BtnCancel->click();
+        }});
     QCOMPARE(rate1, QStringLiteral("18,00%"));
     QCOMPARE(rate2, QStringLiteral("7,00%"));
     QCOMPARE(m_sink.texts().count(question), 1);
     QVERIFY(TFormDlgItem::instancia().NaoMostrar.contains(QStringLiteral("17.028.00p1")));
     // The item's messages came once per code look-up.
-    QCOMPARE(m_sink.texts().count(QStringLiteral("Produto da cesta básica: o crédito do ICMS nas entradas desta mercadoria "
-                                                 "está limitado a 7% do valor da operação.\rMassas recheadas, congeladas ou "
-                                                 "resfriadas não se incluem neste subitem.")),
-             2);
+    QCOMPARE(
+        m_sink.texts().count(QStringLiteral("Produto da cesta básica: o crédito do ICMS nas entradas desta mercadoria "
+                                            "está limitado a 7% do valor da operação.\rMassas recheadas, congeladas ou "
+                                            "resfriadas não se incluem neste subitem.")),
+        2);
     QCOMPARE(linhasGravadas().value(0).aliqICMS, Currency::fromInt(18));
 }
 
@@ -438,8 +452,9 @@ void TestGoodsItems::rateChoiceByAtSign()
         rate = dlg.dxEditAliqICMS->text();
         dlg.BtnCancel->click();
     }});
-    QCOMPARE(memo, QStringLiteral("Desodorantes: a alíquota interna depende da apresentação do produto.\nEscolha a opção que "
-                                  "corresponde à mercadoria da nota fiscal:"));
+    QCOMPARE(memo,
+        QStringLiteral("Desodorantes: a alíquota interna depende da apresentação do produto.\nEscolha a opção que "
+                       "corresponde à mercadoria da nota fiscal:"));
     QCOMPARE(rate, QStringLiteral("18,00%")); // the item's own rate is 25
 }
 
@@ -479,9 +494,9 @@ void TestGoodsItems::datedMessages()
 void TestGoodsItems::htmlAndDontRepeatMessages()
 {
     IniLocal2().writeString(QStringLiteral("Mensagens"), QStringLiteral("17.074.00"),
-                            QStringLiteral("Margarina: verifique^po teor de gordura."));
+        QStringLiteral("Margarina: verifique^po teor de gordura."));
     IniLocal2().writeString(QStringLiteral("Mensagens"), QStringLiteral("17.075.00"),
-                            QStringLiteral("<html><body><b>Açúcar</b> com regime próprio</body></html>"));
+        QStringLiteral("<html><body><b>Açúcar</b> com regime próprio</body></html>"));
     calculo(1, true);
     m_sink.dontRepeat = {true};
     inclui({[&](TFormDlgItem &dlg) {
@@ -491,7 +506,9 @@ void TestGoodsItems::htmlAndDontRepeatMessages()
         dlg.BtnCancel->click();
     }});
     QCOMPARE(m_sink.texts().count(QStringLiteral("Margarina: verifique\ro teor de gordura.")), 1);
-    QCOMPARE(m_html, QStringList{QStringLiteral("INFORMAÇÃO IMPORTANTE|<html><body><b>Açúcar</b> com regime próprio</body></html>")});
+    QCOMPARE(m_html,
+        QStringList {
+            QStringLiteral("INFORMAÇÃO IMPORTANTE|<html><body><b>Açúcar</b> com regime próprio</body></html>")});
     QVERIFY(TFormDlgItem::instancia().NaoMostrar.contains(QStringLiteral("17.074.00")));
 }
 
@@ -515,13 +532,14 @@ void TestGoodsItems::menusAndKeys()
     pesquisa->findChild<QAction *>(QStringLiteral("PMPFAtoCotepe1"))->trigger();
     whenModalNamed(QStringLiteral("TFormDlgMercControladas"), fecha);
     pesquisa->findChild<QAction *>(QStringLiteral("MercadoriasControladas1"))->trigger();
-    QCOMPARE(opened, (QStringList{"TFormDlgPMPFBebidas", "TFormDlgPMPFRacoesPET", "TFormDlgPMPFCombustiveis",
-                                  "TFormDlgMercControladas"}));
+    QCOMPARE(opened,
+        (QStringList {
+            "TFormDlgPMPFBebidas", "TFormDlgPMPFRacoesPET", "TFormDlgPMPFCombustiveis", "TFormDlgMercControladas"}));
     QVERIFY(!pesquisa->findChild<QAction *>(QStringLiteral("ConsultaAlteracoesDe01082009"))->isVisible());
     // The annex program cannot be started here.
     QVERIFY(m_main->SBConsulta->isEnabled());
     m_main->SBConsulta->click();
-    QCOMPARE(m_sink.texts(), QStringList{QStringLiteral("Não consegui abrir o Brelva...")});
+    QCOMPARE(m_sink.texts(), QStringList {QStringLiteral("Não consegui abrir o Brelva...")});
     m_main->hide();
 }
 
@@ -539,24 +557,39 @@ void TestGoodsItems::fuelLines_data()
     QTest::addColumn<QString>("credit");
     QTest::addColumn<QString>("refusal");
     const QString ato44 = QStringLiteral("Ato COTEPE: Nro \"44/2026\" a partir de 16/11/2026.");
-    QTest::newRow("before the oldest act: by MVA") << QDate(2025, 6, 30) << "06.001.00" << 1 << "0" << "" << "Litros" << true
-                                                   << "12" << "";
-    QTest::newRow("on the act's first day") << QDate(2026, 11, 16) << "06.001.00" << 1 << "4.612" << ato44 << "Litros" << true
-                                            << "12" << "";
+    QTest::newRow("before the oldest act: by MVA") << QDate(2025, 6, 30) << "06.001.00" << 1 << "0"
+                                                   << ""
+                                                   << "Litros" << true << "12"
+                                                   << "";
+    QTest::newRow("on the act's first day")
+        << QDate(2026, 11, 16) << "06.001.00" << 1 << "4.612" << ato44 << "Litros" << true << "12"
+        << "";
     QTest::newRow("the day before it: the previous act")
-        << QDate(2026, 11, 15) << "06.002.00" << 1 << "6.421" << QStringLiteral("Ato COTEPE: Nro \"41/2026\" a partir de 01/11/2026.")
-        << "Litros" << false << "0" << "";
-    QTest::newRow("premium gasoline shares the price") << QDate(2026, 11, 16) << "06.002.01" << 1 << "6.4385" << ato44 << "Litros"
-                                                       << false << "0" << "";
-    QTest::newRow("liquefied gas in kilograms") << QDate(2026, 11, 16) << "06.007.00" << 1 << "8.931" << ato44 << "Kgs" << false
-                                                << "0" << "";
-    QTest::newRow("anhydrous alcohol: always by MVA") << QDate(2026, 11, 16) << "06.009.00" << 1 << "0" << "" << "Litros" << false
-                                                      << "0" << "";
-    QTest::newRow("not a fuel") << QDate(2026, 11, 16) << "01.001.00" << 1 << "0" << "" << "Litros" << false << "12"
+        << QDate(2026, 11, 15) << "06.002.00" << 1 << "6.421"
+        << QStringLiteral("Ato COTEPE: Nro \"41/2026\" a partir de 01/11/2026.") << "Litros" << false << "0"
+        << "";
+    QTest::newRow("premium gasoline shares the price")
+        << QDate(2026, 11, 16) << "06.002.01" << 1 << "6.4385" << ato44 << "Litros" << false << "0"
+        << "";
+    QTest::newRow("liquefied gas in kilograms")
+        << QDate(2026, 11, 16) << "06.007.00" << 1 << "8.931" << ato44 << "Kgs" << false << "0"
+        << "";
+    QTest::newRow("anhydrous alcohol: always by MVA") << QDate(2026, 11, 16) << "06.009.00" << 1 << "0"
+                                                      << ""
+                                                      << "Litros" << false << "0"
+                                                      << "";
+    QTest::newRow("not a fuel") << QDate(2026, 11, 16) << "01.001.00" << 1 << "0"
+                                << ""
+                                << "Litros" << false << "12"
                                 << "Neste cálculo só é possível processar os combustíveis.";
-    QTest::newRow("own use, resale") << QDate(2026, 11, 16) << "06.012.01" << 1 << "0" << "" << "Litros" << false << "12"
+    QTest::newRow("own use, resale") << QDate(2026, 11, 16) << "06.012.01" << 1 << "0"
+                                     << ""
+                                     << "Litros" << false << "12"
                                      << "A substituição tributária neste item é inaplicável (âmbito 6.2).";
-    QTest::newRow("own use, DIFAL") << QDate(2026, 11, 16) << "06.012.01" << 2 << "0" << "" << "Litros" << false << "0" << "";
+    QTest::newRow("own use, DIFAL") << QDate(2026, 11, 16) << "06.012.01" << 2 << "0"
+                                    << ""
+                                    << "Litros" << false << "0"
+                                    << "";
 }
 
 void TestGoodsItems::fuelLines()
@@ -622,12 +655,12 @@ void TestGoodsItems::fuelLineStored()
                 perLitreAsked = dlg.isVisible();
                 clickOk(&dlg); // Yes: stored with a zero price per litre
             },
-            [&](TFormDlgItem &d) {
-                auto &dlg = static_cast<TFormDlgItemCombustivel &>(d);
-                digitaCodigo(dlg, QStringLiteral("06.009.00"));
-                digita(dlg.dxEditValorNF, QStringLiteral("2000"));
-                clickOk(&dlg);
-            }});
+        [&](TFormDlgItem &d) {
+            auto &dlg = static_cast<TFormDlgItemCombustivel &>(d);
+            digitaCodigo(dlg, QStringLiteral("06.009.00"));
+            digita(dlg.dxEditValorNF, QStringLiteral("2000"));
+            clickOk(&dlg);
+        }});
     QVERIFY(litresRefused);
     QVERIFY(perLitreAsked);
     QVERIFY(m_sink.texts().contains(QStringLiteral("O Preço por Litro na NF deste item é Zero?")));
@@ -664,17 +697,17 @@ void TestGoodsItems::f2RepeatsPreviousLine()
                 m_sink.answers = {true, false}; // the rate differs from the configured one: correct
                 clickOk(&dlg);
             },
-            [&](TFormDlgItem &dlg) {
-                dlg.dxEditCodigo->setFocus();
-                QTest::keyClick(dlg.dxEditCodigo, Qt::Key_F2);
-                descriptionAfterF2 = dlg.dxEditDescricao->toPlainText();
-                dlg.dxEditDescricaoNF->setFocus();
-                QTest::keyClick(dlg.dxEditDescricaoNF, Qt::Key_F2);
-                dlg.dxEditValorNF->setFocus();
-                QTest::keyClick(dlg.dxEditValorNF, Qt::Key_F2);
-                m_sink.answers = {true, false};
-                clickOk(&dlg);
-            }});
+        [&](TFormDlgItem &dlg) {
+            dlg.dxEditCodigo->setFocus();
+            QTest::keyClick(dlg.dxEditCodigo, Qt::Key_F2);
+            descriptionAfterF2 = dlg.dxEditDescricao->toPlainText();
+            dlg.dxEditDescricaoNF->setFocus();
+            QTest::keyClick(dlg.dxEditDescricaoNF, Qt::Key_F2);
+            dlg.dxEditValorNF->setFocus();
+            QTest::keyClick(dlg.dxEditValorNF, Qt::Key_F2);
+            m_sink.answers = {true, false};
+            clickOk(&dlg);
+        }});
     const QList<Linha> rows = linhasGravadas();
     QCOMPARE(rows.size(), 2);
     QVERIFY(descriptionAfterF2.contains(QStringLiteral("Filtros de óleo")));
@@ -705,13 +738,13 @@ void TestGoodsItems::ipiRateLearnt()
                 dlg.dxEditMVA->setFocus(); // leaving it learns 6,685 % as 6,7 %
                 clickOk(&dlg);
             },
-            [&](TFormDlgItem &dlg) {
-                digitaCodigo(dlg, QStringLiteral("01.001.00"));
-                digita(dlg.dxEditValorNF, QStringLiteral("400"));
-                dlg.dxEditValorIPI->setFocus(); // the box stayed ticked: a proposal
-                proposed = dlg.dxEditValorIPI->text();
-                dlg.BtnCancel->click();
-            }});
+        [&](TFormDlgItem &dlg) {
+            digitaCodigo(dlg, QStringLiteral("01.001.00"));
+            digita(dlg.dxEditValorNF, QStringLiteral("400"));
+            dlg.dxEditValorIPI->setFocus(); // the box stayed ticked: a proposal
+            proposed = dlg.dxEditValorIPI->text();
+            dlg.BtnCancel->click();
+        }});
     QCOMPARE(Settings::instance().aliqIPI(QStringLiteral("01.001.00")), valor(QStringLiteral("6.7")));
     QCOMPARE(proposed, QStringLiteral("26,80"));
     QCOMPARE(linhasGravadas().value(0).valorIPI, valor(QStringLiteral("13.37")));
@@ -739,9 +772,10 @@ void TestGoodsItems::ipiInDifferenceOfRates()
     }});
     QCOMPARE(ticked, answer);
     QCOMPARE(enabled, answer);
-    QCOMPARE(m_sink.texts().value(0), QStringLiteral("Nos cálculos de diferencial de alíquota (sem MVA), o valor do IPI deve "
-                                                     "integrar o Valor do Produto (NF), e não ser informado neste campo.\r"
-                                                     "Quer habilitar o campo \"Valor do IPI\"?"));
+    QCOMPARE(m_sink.texts().value(0),
+        QStringLiteral("Nos cálculos de diferencial de alíquota (sem MVA), o valor do IPI deve "
+                       "integrar o Valor do Produto (NF), e não ser informado neste campo.\r"
+                       "Quer habilitar o campo \"Valor do IPI\"?"));
 }
 
 void TestGoodsItems::deleteRenumbers_data()
@@ -749,9 +783,9 @@ void TestGoodsItems::deleteRenumbers_data()
     QTest::addColumn<int>("deleted");
     QTest::addColumn<bool>("answer");
     QTest::addColumn<QList<int>>("left"); // ValorNF of the lines left, in NroItem order
-    QTest::addColumn<int>("current");     // ValorNF of the current line afterwards
-    QTest::newRow("second of four") << 2 << true << QList<int>{10, 30, 40} << 30;
-    QTest::newRow("answered No") << 2 << false << QList<int>{10, 20, 30, 40} << 20;
+    QTest::addColumn<int>("current"); // ValorNF of the current line afterwards
+    QTest::newRow("second of four") << 2 << true << QList<int> {10, 30, 40} << 30;
+    QTest::newRow("answered No") << 2 << false << QList<int> {10, 20, 30, 40} << 20;
 }
 
 void TestGoodsItems::deleteRenumbers()
@@ -762,13 +796,16 @@ void TestGoodsItems::deleteRenumbers()
     calculo(1, true);
     const int idNota = DM().TabNotas.fieldByName(QStringLiteral("IdNota")).asInteger();
     for (int i = 1; i <= 4; ++i)
-        DM().BaseDados.execSql(QStringLiteral("INSERT INTO ITENS (IdNota, NroItem, ValorNF) VALUES (%1, %2, %3)").arg(idNota).arg(i).arg(i * 10));
+        DM().BaseDados.execSql(QStringLiteral("INSERT INTO ITENS (IdNota, NroItem, ValorNF) VALUES (%1, %2, %3)")
+                                   .arg(idNota)
+                                   .arg(i)
+                                   .arg(i * 10));
     db::Table &itens = DM().TabItens;
     itens.refresh();
     QVERIFY(itens.locate(QStringLiteral("NroItem"), {deleted}));
     m_sink.answers = {answer};
     m_main->SBExcluiItem->click();
-    QCOMPARE(m_sink.texts(), QStringList{QStringLiteral("Quer excluir este item?")});
+    QCOMPARE(m_sink.texts(), QStringList {QStringLiteral("Quer excluir este item?")});
     QList<int> values, numbers;
     db::Query q(&DM().BaseDados);
     q.setSql(QStringLiteral("SELECT NROITEM, VALORNF FROM ITENS ORDER BY NROITEM"));
@@ -792,24 +829,31 @@ void TestGoodsItems::okChecks_data()
     QTest::addColumn<QList<bool>>("answers");
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<bool>("stored");
-    QTest::newRow("no description") << "" << "100" << false << "12" << QList<bool>{} << QStringList{kIncompleto} << false;
-    QTest::newRow("no value") << "01.001.00" << "0" << false << "12" << QList<bool>{} << QStringList{kIncompleto} << false;
-    QTest::newRow("IPI ticked and zero, No") << "01.001.00" << "100" << true << "12" << QList<bool>{false}
-                                            << QStringList{"O Valor do IPI deste item é Zero?"} << false;
-    QTest::newRow("zero credit, Yes, then the configured rate") << "01.001.00" << "100" << false << "0"
-                                                                 << QList<bool>{true, true}
-                                                                 << QStringList{"O Crédito do ICMS deste item é Zero?",
-                                                                                "A Alíquota do Crédito do ICMS está correta?"}
-                                                                 << true;
-    QTest::newRow("other rate, No") << "01.001.00" << "100" << false << "4" << QList<bool>{false}
-                                    << QStringList{"A Alíquota do Crédito do ICMS está correta?"} << false;
-    QTest::newRow("food basket at 7") << "17.028.01" << "100" << false << "7" << QList<bool>{} << QStringList{} << true;
+    QTest::newRow("no description") << ""
+                                    << "100" << false << "12" << QList<bool> {} << QStringList {kIncompleto} << false;
+    QTest::newRow("no value") << "01.001.00"
+                              << "0" << false << "12" << QList<bool> {} << QStringList {kIncompleto} << false;
+    QTest::newRow("IPI ticked and zero, No")
+        << "01.001.00"
+        << "100" << true << "12" << QList<bool> {false} << QStringList {"O Valor do IPI deste item é Zero?"} << false;
+    QTest::newRow("zero credit, Yes, then the configured rate")
+        << "01.001.00"
+        << "100" << false << "0" << QList<bool> {true, true}
+        << QStringList {"O Crédito do ICMS deste item é Zero?", "A Alíquota do Crédito do ICMS está correta?"} << true;
+    QTest::newRow("other rate, No") << "01.001.00"
+                                    << "100" << false << "4" << QList<bool> {false}
+                                    << QStringList {"A Alíquota do Crédito do ICMS está correta?"} << false;
+    QTest::newRow("food basket at 7") << "17.028.01"
+                                      << "100" << false << "7" << QList<bool> {} << QStringList {} << true;
     QTest::newRow("food basket above 7, No")
-        << "17.028.01" << "100" << false << "7,01" << QList<bool>{false}
-        << QStringList{"Pelo Regulamento do ICMS, o crédito do imposto relativo às entradas destas mercadorias não pode ser "
-                       "superior a 7% do valor da operação.\rContinua com a alíquota informada?"}
+        << "17.028.01"
+        << "100" << false << "7,01" << QList<bool> {false}
+        << QStringList {"Pelo Regulamento do ICMS, o crédito do imposto relativo às entradas destas mercadorias não "
+                        "pode ser "
+                        "superior a 7% do valor da operação.\rContinua com a alíquota informada?"}
         << false;
-    QTest::newRow("a star needs no description") << "*" << "100" << false << "12" << QList<bool>{} << QStringList{} << true;
+    QTest::newRow("a star needs no description") << "*"
+                                                 << "100" << false << "12" << QList<bool> {} << QStringList {} << true;
 }
 
 void TestGoodsItems::okChecks()
@@ -852,8 +896,8 @@ void TestGoodsItems::closingQuestions_data()
     QTest::addColumn<QList<bool>>("answers");
     QTest::addColumn<bool>("invoiceLeft");
     QTest::addColumn<bool>("invoiceDialog");
-    QTest::newRow("keep the empty invoice, no other") << QList<bool>{false, false} << true << false;
-    QTest::newRow("delete it, then another invoice") << QList<bool>{true, true} << false << true;
+    QTest::newRow("keep the empty invoice, no other") << QList<bool> {false, false} << true << false;
+    QTest::newRow("delete it, then another invoice") << QList<bool> {true, true} << false << true;
 }
 
 void TestGoodsItems::closingQuestions()
@@ -869,8 +913,9 @@ void TestGoodsItems::closingQuestions()
             static_cast<TFormDlg *>(w)->BtnCancel->click();
         });
     inclui({});
-    QCOMPARE(m_sink.texts(), (QStringList{QStringLiteral("Esta Nota não tem nenhum item cadastrado. Quer exclui-la?"),
-                                          QStringLiteral("Quer Incluir mais alguma Nota Fiscal neste Cálculo?")}));
+    QCOMPARE(m_sink.texts(),
+        (QStringList {QStringLiteral("Esta Nota não tem nenhum item cadastrado. Quer exclui-la?"),
+            QStringLiteral("Quer Incluir mais alguma Nota Fiscal neste Cálculo?")}));
     QTEST(entrytest::count(QStringLiteral("SELECT COUNT(*) FROM NOTAS")) == 1, "invoiceLeft");
     QCOMPARE(opened.startsWith(QStringLiteral("Inclusão de Nova Nota Fiscal")), invoiceDialog);
 }
@@ -953,13 +998,13 @@ void TestGoodsItems::dialogsMatchCommandLine()
 
     // The lines, through the item dialog.
     QJsonArray itens;
-    auto linha = [&itens](const char *code, const char *vnf, const char *ipi, const char *aliq, const char *mva, const char *cred,
-                          const char *vcred, bool fem, const char *pmpf, const char *litros, const char *preco) {
-        itens.append(QJsonObject{{"ItemBrelva", QLatin1String(code)}, {"ValorNF", QLatin1String(vnf)},
-                                 {"ValorIPI", QLatin1String(ipi)}, {"AliqICMS", QLatin1String(aliq)},
-                                 {"MVA", QLatin1String(mva)}, {"CreditoICMS", QLatin1String(cred)},
-                                 {"ValorCreditoICMS", QLatin1String(vcred)}, {"FEM", fem}, {"PMPF", QLatin1String(pmpf)},
-                                 {"Litros", QLatin1String(litros)}, {"PrecoLitroNF", QLatin1String(preco)}});
+    auto linha = [&itens](const char *code, const char *vnf, const char *ipi, const char *aliq, const char *mva,
+                     const char *cred, const char *vcred, bool fem, const char *pmpf, const char *litros,
+                     const char *preco) {
+        itens.append(QJsonObject {{"ItemBrelva", QLatin1String(code)}, {"ValorNF", QLatin1String(vnf)},
+            {"ValorIPI", QLatin1String(ipi)}, {"AliqICMS", QLatin1String(aliq)}, {"MVA", QLatin1String(mva)},
+            {"CreditoICMS", QLatin1String(cred)}, {"ValorCreditoICMS", QLatin1String(vcred)}, {"FEM", fem},
+            {"PMPF", QLatin1String(pmpf)}, {"Litros", QLatin1String(litros)}, {"PrecoLitroNF", QLatin1String(preco)}});
     };
     if (!fuel) {
         m_sink.answers = {true, false}; // food basket credit above 7: keep; no other invoice
@@ -970,17 +1015,17 @@ void TestGoodsItems::dialogsMatchCommandLine()
                     digita(dlg.dxEditValorIPI, QStringLiteral("30"));
                     clickOk(&dlg);
                 },
-                [](TFormDlgItem &dlg) {
-                    digitaCodigo(dlg, QStringLiteral("17.028.01"));
-                    dlg.dxCheckValorIPI->click(); // no IPI from here on
-                    digita(dlg.dxEditValorNF, QStringLiteral("100"));
-                    clickOk(&dlg);
-                },
-                [](TFormDlgItem &dlg) {
-                    digitaCodigo(dlg, QStringLiteral("02.001.01"));
-                    digita(dlg.dxEditValorNF, QStringLiteral("200"));
-                    clickOk(&dlg);
-                }});
+            [](TFormDlgItem &dlg) {
+                digitaCodigo(dlg, QStringLiteral("17.028.01"));
+                dlg.dxCheckValorIPI->click(); // no IPI from here on
+                digita(dlg.dxEditValorNF, QStringLiteral("100"));
+                clickOk(&dlg);
+            },
+            [](TFormDlgItem &dlg) {
+                digitaCodigo(dlg, QStringLiteral("02.001.01"));
+                digita(dlg.dxEditValorNF, QStringLiteral("200"));
+                clickOk(&dlg);
+            }});
         linha("01.001.00", "300", "30", "18", "71.78", "12", "36", false, "0", "0", "0");
         linha("17.028.01", "100", "0", "7", "35", "12", "12", false, "0", "0", "0");
         linha("02.001.01", "200", "0", "25", "35", "12", "24", true, "0", "0", "0");
@@ -993,12 +1038,12 @@ void TestGoodsItems::dialogsMatchCommandLine()
                     digita(dlg.dxEditPrecoLitroNF, QStringLiteral("3,95"));
                     clickOk(&dlg);
                 },
-                [](TFormDlgItem &d) {
-                    auto &dlg = static_cast<TFormDlgItemCombustivel &>(d);
-                    digitaCodigo(dlg, QStringLiteral("06.002.00"));
-                    digita(dlg.dxEditLitros, QStringLiteral("3000"));
-                    clickOk(&dlg);
-                }});
+            [](TFormDlgItem &d) {
+                auto &dlg = static_cast<TFormDlgItemCombustivel &>(d);
+                digitaCodigo(dlg, QStringLiteral("06.002.00"));
+                digita(dlg.dxEditLitros, QStringLiteral("3000"));
+                clickOk(&dlg);
+            }});
         linha("06.001.00", "0", "0", "16", "31.25", "12", "0", false, "4.612", "5000", "3.95");
         linha("06.002.00", "0", "0", "27", "52.14", "0", "0", false, "6.4385", "3000", "0");
     }
@@ -1014,19 +1059,21 @@ void TestGoodsItems::dialogsMatchCommandLine()
         total = dm.TabNotas.fieldByName(QStringLiteral("ValorARecolher")).asCurrency().toPlainString(4);
         for (dm.TabItens.first(); !dm.TabItens.eof(); dm.TabItens.next()) {
             QJsonObject o;
-            for (const char *f : {"FreteProp", "Soma", "ValorFinal", "ValorICMS", "ValorFEM", "ValorCreditoICMS", "ICMSaRecolher",
-                                  "ValorMR", "ValorMRRed", "TotalARecolher"})
+            for (const char *f : {"FreteProp", "Soma", "ValorFinal", "ValorICMS", "ValorFEM", "ValorCreditoICMS",
+                     "ICMSaRecolher", "ValorMR", "ValorMRRed", "TotalARecolher"})
                 o.insert(QLatin1String(f), dm.TabItens.fieldByName(QLatin1String(f)).asCurrency().toPlainString(4));
             esperadas.append(o);
         }
     }
 
     // The same calculation, written from what the user meant, for the tool.
-    const QJsonObject entrada{
-        {"calculo", QJsonObject{{"Grupo", fuel ? QJsonValue(6) : QJsonValue()}, {"TipoCalculo", 1}, {"DiferencialAliq", false},
-                                {"OpInterna", DM().TabCalc.fieldByName(QStringLiteral("OpInterna")).asBoolean()}, {"PrintMR", 0}}},
-        {"notas", QJsonArray{QJsonObject{{"NroNF", "4510"}, {"Frete", fuel ? "0" : "50"}, {"DestaqueICMSST", "0"},
-                                         {"CreditoICMSMedic", "0"}, {"itens", itens}}}}};
+    const QJsonObject entrada {
+        {"calculo",
+            QJsonObject {{"Grupo", fuel ? QJsonValue(6) : QJsonValue()}, {"TipoCalculo", 1}, {"DiferencialAliq", false},
+                {"OpInterna", DM().TabCalc.fieldByName(QStringLiteral("OpInterna")).asBoolean()}, {"PrintMR", 0}}},
+        {"notas",
+            QJsonArray {QJsonObject {{"NroNF", "4510"}, {"Frete", fuel ? "0" : "50"}, {"DestaqueICMSST", "0"},
+                {"CreditoICMSMedic", "0"}, {"itens", itens}}}}};
     QJsonObject nota;
     QString erro;
     QVERIFY2(computaCli(QStringLiteral(STB_CLI_PATH), entrada, &nota, &erro), qPrintable(erro));
@@ -1039,7 +1086,7 @@ void TestGoodsItems::dialogsMatchCommandLine()
         const QJsonObject obtida = linhas.at(i).toObject();
         for (auto it = esperada.constBegin(); it != esperada.constEnd(); ++it)
             QCOMPARE(QStringLiteral("%1 %2 %3").arg(i + 1).arg(it.key(), obtida.value(it.key()).toString()),
-                     QStringLiteral("%1 %2 %3").arg(i + 1).arg(it.key(), it.value().toString()));
+                QStringLiteral("%1 %2 %3").arg(i + 1).arg(it.key(), it.value().toString()));
     }
 }
 

@@ -83,37 +83,68 @@ void TestIniFile::typedValues_data()
     QTest::addColumn<QVariant>("expected"); // invalid: malformed
 
     const QVariant bad;
-    QTest::newRow("int") << "int" << "42" << QVariant(42);
-    QTest::newRow("int blanks and sign") << "int" << "  -42  " << QVariant(-42);
-    QTest::newRow("int $hex") << "int" << "$1A" << QVariant(26);
-    QTest::newRow("int 0x hex") << "int" << "0x1a" << QVariant(26);
-    QTest::newRow("int $FFFFFFFF wraps") << "int" << "$FFFFFFFF" << QVariant(-1);
-    QTest::newRow("int overflow") << "int" << "2147483648" << bad;
-    QTest::newRow("int letters") << "int" << "abc" << bad;
-    QTest::newRow("int trailing junk") << "int" << "12x" << bad;
-    QTest::newRow("int decimal") << "int" << "1,5" << bad;
-    QTest::newRow("int empty") << "int" << "" << bad;
-    QTest::newRow("float comma") << "float" << "38,24" << QVariant(38.24);
-    QTest::newRow("float point") << "float" << "38.24" << QVariant(38.24);
-    QTest::newRow("float grouped") << "float" << "1.234,5" << QVariant(1234.5);
-    QTest::newRow("float integer") << "float" << "12" << QVariant(12.0);
-    QTest::newRow("float letters") << "float" << "abc" << bad;
-    QTest::newRow("float two commas") << "float" << "1,2,3" << bad;
-    QTest::newRow("float empty") << "float" << "" << bad;
-    QTest::newRow("bool 1") << "bool" << "1" << QVariant(true);
-    QTest::newRow("bool 0") << "bool" << "0" << QVariant(false);
-    QTest::newRow("bool any non-zero") << "bool" << "-1" << QVariant(true);
-    QTest::newRow("bool word") << "bool" << "true" << bad;
-    QTest::newRow("bool empty") << "bool" << "" << bad;
-    QTest::newRow("date") << "date" << "05/03/2024" << QVariant(QDate(2024, 3, 5));
-    QTest::newRow("date short") << "date" << "5/3/2024" << QVariant(QDate(2024, 3, 5));
-    QTest::newRow("date impossible") << "date" << "31/02/2024" << bad;
-    QTest::newRow("date ISO") << "date" << "2024-03-05" << bad;
-    QTest::newRow("date empty") << "date" << "" << bad;
-    QTest::newRow("string quoted") << "string" << "\"  padded  \"" << QVariant("  padded  ");
-    QTest::newRow("string single-quoted") << "string" << "'x'" << QVariant("x");
-    QTest::newRow("string one quote") << "string" << "\"open" << QVariant("\"open");
-    QTest::newRow("string empty") << "string" << "" << QVariant("");
+    QTest::newRow("int") << "int"
+                         << "42" << QVariant(42);
+    QTest::newRow("int blanks and sign") << "int"
+                                         << "  -42  " << QVariant(-42);
+    QTest::newRow("int $hex") << "int"
+                              << "$1A" << QVariant(26);
+    QTest::newRow("int 0x hex") << "int"
+                                << "0x1a" << QVariant(26);
+    QTest::newRow("int $FFFFFFFF wraps") << "int"
+                                         << "$FFFFFFFF" << QVariant(-1);
+    QTest::newRow("int overflow") << "int"
+                                  << "2147483648" << bad;
+    QTest::newRow("int letters") << "int"
+                                 << "abc" << bad;
+    QTest::newRow("int trailing junk") << "int"
+                                       << "12x" << bad;
+    QTest::newRow("int decimal") << "int"
+                                 << "1,5" << bad;
+    QTest::newRow("int empty") << "int"
+                               << "" << bad;
+    QTest::newRow("float comma") << "float"
+                                 << "38,24" << QVariant(38.24);
+    QTest::newRow("float point") << "float"
+                                 << "38.24" << QVariant(38.24);
+    QTest::newRow("float grouped") << "float"
+                                   << "1.234,5" << QVariant(1234.5);
+    QTest::newRow("float integer") << "float"
+                                   << "12" << QVariant(12.0);
+    QTest::newRow("float letters") << "float"
+                                   << "abc" << bad;
+    QTest::newRow("float two commas") << "float"
+                                      << "1,2,3" << bad;
+    QTest::newRow("float empty") << "float"
+                                 << "" << bad;
+    QTest::newRow("bool 1") << "bool"
+                            << "1" << QVariant(true);
+    QTest::newRow("bool 0") << "bool"
+                            << "0" << QVariant(false);
+    QTest::newRow("bool any non-zero") << "bool"
+                                       << "-1" << QVariant(true);
+    QTest::newRow("bool word") << "bool"
+                               << "true" << bad;
+    QTest::newRow("bool empty") << "bool"
+                                << "" << bad;
+    QTest::newRow("date") << "date"
+                          << "05/03/2024" << QVariant(QDate(2024, 3, 5));
+    QTest::newRow("date short") << "date"
+                                << "5/3/2024" << QVariant(QDate(2024, 3, 5));
+    QTest::newRow("date impossible") << "date"
+                                     << "31/02/2024" << bad;
+    QTest::newRow("date ISO") << "date"
+                              << "2024-03-05" << bad;
+    QTest::newRow("date empty") << "date"
+                                << "" << bad;
+    QTest::newRow("string quoted") << "string"
+                                   << "\"  padded  \"" << QVariant("  padded  ");
+    QTest::newRow("string single-quoted") << "string"
+                                          << "'x'" << QVariant("x");
+    QTest::newRow("string one quote") << "string"
+                                      << "\"open" << QVariant("\"open");
+    QTest::newRow("string empty") << "string"
+                                  << "" << QVariant("");
 }
 
 void TestIniFile::typedValues()
@@ -219,24 +250,24 @@ void TestIniFile::layoutKeptOnRewrite()
               "[B]\n"
               "x=1\n");
     IniFile ini(path());
-    QCOMPARE(ini.readSection("A"), QStringList{"k1"}); // the line without "=" is no key
+    QCOMPARE(ini.readSection("A"), QStringList {"k1"}); // the line without "=" is no key
     QVERIFY(ini.writeString("A", "k2", "v2"));
     QVERIFY(ini.writeString("C", "y", "2"));
     QVERIFY(ini.writeString("A", "k1", "changed"));
     QCOMPARE(QString::fromUtf8(fileBytes()),
-             QStringLiteral("; header comment\n"
-                            "stray line before sections\n"
-                            "[A]\n"
-                            "k1=changed\n"
-                            "k2=v2\n"
-                            "no equals sign\n"
-                            "\n"
-                            "; about B\n"
-                            "[B]\n"
-                            "x=1\n"
-                            "\n"
-                            "[C]\n"
-                            "y=2\n"));
+        QStringLiteral("; header comment\n"
+                       "stray line before sections\n"
+                       "[A]\n"
+                       "k1=changed\n"
+                       "k2=v2\n"
+                       "no equals sign\n"
+                       "\n"
+                       "; about B\n"
+                       "[B]\n"
+                       "x=1\n"
+                       "\n"
+                       "[C]\n"
+                       "y=2\n"));
 }
 
 void TestIniFile::listsAndErase()
@@ -245,15 +276,15 @@ void TestIniFile::listsAndErase()
     for (const char *section : {"Zeta", "Alpha", "Mid"})
         for (const char *key : {"z", "a", "m"})
             QVERIFY(ini.writeString(section, key, "v"));
-    QCOMPARE(ini.readSections(), (QStringList{"Zeta", "Alpha", "Mid"}));
-    QCOMPARE(ini.readSection("alpha"), (QStringList{"z", "a", "m"}));
+    QCOMPARE(ini.readSections(), (QStringList {"Zeta", "Alpha", "Mid"}));
+    QCOMPARE(ini.readSection("alpha"), (QStringList {"z", "a", "m"}));
 
     QVERIFY(ini.deleteKey("Alpha", "A"));
-    QCOMPARE(ini.readSection("Alpha"), (QStringList{"z", "m"}));
+    QCOMPARE(ini.readSection("Alpha"), (QStringList {"z", "m"}));
     QVERIFY(ini.valueExists("Zeta", "a")); // same key elsewhere untouched
 
     QVERIFY(ini.eraseSection("ZETA"));
-    QCOMPARE(ini.readSections(), (QStringList{"Alpha", "Mid"}));
+    QCOMPARE(ini.readSections(), (QStringList {"Alpha", "Mid"}));
     QVERIFY(!ini.valueExists("Zeta", "z"));
     QCOMPARE(ini.readSection("Zeta"), QStringList());
     QCOMPARE(QString::fromUtf8(fileBytes()), QStringLiteral("[Alpha]\nz=v\nm=v\n\n[Mid]\nz=v\na=v\nm=v\n"));
@@ -268,7 +299,8 @@ void TestIniFile::windows1252()
     QCOMPARE(ini.readString("Mensagens", "B"), QStringLiteral("\u201Cx\u201D"));
     QVERIFY(ini.writeString("Mensagens", "C", QStringLiteral("é")));
     // Rewritten as UTF-8, the old values intact.
-    QCOMPARE(fileBytes(), QByteArray("[Mensagens]\r\nA=Aten\xC3\xA7\xC3\xA3o\r\nB=\xE2\x80\x9Cx\xE2\x80\x9D\r\nC=\xC3\xA9\r\n"));
+    QCOMPARE(fileBytes(),
+        QByteArray("[Mensagens]\r\nA=Aten\xC3\xA7\xC3\xA3o\r\nB=\xE2\x80\x9Cx\xE2\x80\x9D\r\nC=\xC3\xA9\r\n"));
     QCOMPARE(IniFile(path()).readString("Mensagens", "A"), QStringLiteral("Atenção"));
 }
 
@@ -309,7 +341,7 @@ bool TestIniFile::runChild(const QStringList &args, QProcess *process)
     QProcess local;
     QProcess *p = process ? process : &local;
     p->start(QCoreApplication::applicationDirPath() + QStringLiteral("/tst_inifile_child"),
-             QStringList{path(), QStringLiteral("S")} + args);
+        QStringList {path(), QStringLiteral("S")} + args);
     if (process)
         return p->waitForStarted(10000);
     return p->waitForFinished(60000) && p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0;

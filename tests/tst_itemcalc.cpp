@@ -35,10 +35,10 @@ QString text(const std::optional<Currency> &c) { return c ? c->toPlainString(4) 
 // ItemBrelva, DiferencialAliq, Combustivel, Tipo, Modo, Ano).
 void leEntrada(const QHash<QString, QString> &in, ItemEntrada &e, ContextoCalculo &ctx)
 {
-    const std::pair<const char *, Currency *> amounts[] = {
-        {"ValorNF", &e.valorNF},   {"ValorIPI", &e.valorIPI}, {"AliqICMS", &e.aliqICMS},         {"MVA", &e.mva},
-        {"CreditoICMS", &e.creditoICMS}, {"ValorCreditoICMS", &e.valorCreditoICMS}, {"PMPF", &e.pmpf},
-        {"Litros", &e.litros},     {"PrecoLitroNF", &e.precoLitroNF}, {"Frete", &e.frete}};
+    const std::pair<const char *, Currency *> amounts[]
+        = {{"ValorNF", &e.valorNF}, {"ValorIPI", &e.valorIPI}, {"AliqICMS", &e.aliqICMS}, {"MVA", &e.mva},
+            {"CreditoICMS", &e.creditoICMS}, {"ValorCreditoICMS", &e.valorCreditoICMS}, {"PMPF", &e.pmpf},
+            {"Litros", &e.litros}, {"PrecoLitroNF", &e.precoLitroNF}, {"Frete", &e.frete}};
     for (const auto &[key, target] : amounts)
         if (in.contains(QLatin1String(key)))
             *target = cur(in.value(QLatin1String(key)));
@@ -50,7 +50,6 @@ void leEntrada(const QHash<QString, QString> &in, ItemEntrada &e, ContextoCalcul
     ctx.mr = fatoresMR(in.value(QStringLiteral("Modo"), QStringLiteral("0")).toInt(), 50, 100, 20);
     ctx.partilhaDIFAL = PartilhaDIFAL(in.value(QStringLiteral("Ano"), QStringLiteral("2024")).toInt());
 }
-
 
 } // namespace
 
@@ -128,19 +127,23 @@ void TestItemCalc::item_data()
     row("type 2 at rate 100: zero divisor gives a zero base", "ValorNF=100;AliqICMS=100;Tipo=2",
         "ValorFinal=0;ICMSaRecolher=0");
     // Fine on a type-3 amount: half a ten-thousandth goes to the even digit.
-    row("fine mode 4 on 53.0125: 26.50625 to even", "ValorNF=1000.01;AliqICMS=17;CreditoICMS=12;ValorCreditoICMS=120;Tipo=3;Ano=2020;Modo=4",
+    row("fine mode 4 on 53.0125: 26.50625 to even",
+        "ValorNF=1000.01;AliqICMS=17;CreditoICMS=12;ValorCreditoICMS=120;Tipo=3;Ano=2020;Modo=4",
         "ValorFinal=1060.25;ICMSaRecolher=53.0125;ValorMR=26.5062;ValorMRRed=5.3012;TotalARecolher=58.3137");
-    row("fine mode 2: the reduced fine is the fine", "ValorNF=1000.01;AliqICMS=17;CreditoICMS=12;ValorCreditoICMS=120;Tipo=3;Ano=2020;Modo=2",
+    row("fine mode 2: the reduced fine is the fine",
+        "ValorNF=1000.01;AliqICMS=17;CreditoICMS=12;ValorCreditoICMS=120;Tipo=3;Ano=2020;Modo=2",
         "ValorMR=26.5062;ValorMRRed=26.5062;TotalARecolher=79.5187");
     // Fuel by PMPF.
     row("fuel 06.001.00: credit at the invoice price deducted",
-        "Combustivel=1;ItemBrelva=06.001.00;Litros=1000;PMPF=4.0123;PrecoLitroNF=3.1;AliqICMS=25;CreditoICMS=12;ValorNF=3100;ValorCreditoICMS=999;Frete=10;Base=100",
+        "Combustivel=1;ItemBrelva=06.001.00;Litros=1000;PMPF=4.0123;PrecoLitroNF=3.1;AliqICMS=25;CreditoICMS=12;"
+        "ValorNF=3100;ValorCreditoICMS=999;Frete=10;Base=100",
         "FreteProp=-;Soma=-;ValorFEM=-;ValorFinal=4012.30;ValorICMS=1003.08;ValorCreditoICMS=372;ICMSaRecolher=631.08");
     row("fuel 06.001.00: credit above the debit collects 0",
         "Combustivel=1;ItemBrelva=06.001.00;Litros=1000;PMPF=4.0123;PrecoLitroNF=5;AliqICMS=25;CreditoICMS=25",
         "ValorICMS=1003.08;ValorCreditoICMS=1250;ICMSaRecolher=0");
     row("other fuel item: no credit deducted",
-        "Combustivel=1;ItemBrelva=06.002.00;Litros=1000;PMPF=4.0123;PrecoLitroNF=3.1;AliqICMS=25;CreditoICMS=12;ValorCreditoICMS=372",
+        "Combustivel=1;ItemBrelva=06.002.00;Litros=1000;PMPF=4.0123;PrecoLitroNF=3.1;AliqICMS=25;CreditoICMS=12;"
+        "ValorCreditoICMS=372",
         "ValorCreditoICMS=-;ValorICMS=1003.08;ICMSaRecolher=1003.08");
     row("fuel rule with FEM and a fine", "Combustivel=1;ItemBrelva=06.002.00;Litros=10;PMPF=5;AliqICMS=18;FEM=1;Modo=3",
         "ValorFEM=-;ValorFinal=50;ValorICMS=9;ValorMR=9;ValorMRRed=9;TotalARecolher=18");
@@ -211,14 +214,19 @@ void TestItemCalc::amountsBeyondTheRange_data()
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("campo"); // empty: the line computes
     QTest::newRow("ST, the product value x rate overflows") << "ValorNF=99999999999999.9999;MVA=40;AliqICMS=18;Tipo=1"
-                                                           << "ValorICMS";
-    QTest::newRow("ST, just inside the range") << "ValorNF=36000000000000;MVA=40;AliqICMS=18;Tipo=1" << "";
+                                                            << "ValorICMS";
+    QTest::newRow("ST, just inside the range") << "ValorNF=36000000000000;MVA=40;AliqICMS=18;Tipo=1"
+                                               << "";
     QTest::newRow("ST, the base itself overflows") << "ValorNF=900000000000000;MVA=40;AliqICMS=18;Tipo=1"
-                                                  << "ValorFinal";
-    QTest::newRow("DIFAL gross-up beyond the range") << "ValorNF=900000000000000;AliqICMS=18;Tipo=2" << "ValorFinal";
-    QTest::newRow("fuel litres x PMPF") << "Combustivel=1;Litros=100000000000;PMPF=100000;AliqICMS=25" << "ValorFinal";
-    QTest::newRow("value plus IPI") << "ValorNF=900000000000000;ValorIPI=900000000000000;AliqICMS=18" << "Soma";
-    QTest::newRow("negative amounts compute") << "ValorNF=-100;MVA=40;AliqICMS=18;ValorCreditoICMS=-12;Tipo=1" << "";
+                                                   << "ValorFinal";
+    QTest::newRow("DIFAL gross-up beyond the range") << "ValorNF=900000000000000;AliqICMS=18;Tipo=2"
+                                                     << "ValorFinal";
+    QTest::newRow("fuel litres x PMPF") << "Combustivel=1;Litros=100000000000;PMPF=100000;AliqICMS=25"
+                                        << "ValorFinal";
+    QTest::newRow("value plus IPI") << "ValorNF=900000000000000;ValorIPI=900000000000000;AliqICMS=18"
+                                    << "Soma";
+    QTest::newRow("negative amounts compute") << "ValorNF=-100;MVA=40;AliqICMS=18;ValorCreditoICMS=-12;Tipo=1"
+                                              << "";
 }
 
 void TestItemCalc::amountsBeyondTheRange()
@@ -230,7 +238,8 @@ void TestItemCalc::amountsBeyondTheRange()
     leEntrada(pairs(input), e, ctx);
     try {
         const ItemValores r = CalculaItem(ctx, e, [] { return Currency(); });
-        QVERIFY2(campo.isEmpty(), qPrintable(QStringLiteral("computed ValorICMS %1").arg(r.valorICMS.toPlainString(4))));
+        QVERIFY2(
+            campo.isEmpty(), qPrintable(QStringLiteral("computed ValorICMS %1").arg(r.valorICMS.toPlainString(4))));
         QVERIFY(r.valorICMS != Currency::max() && r.valorICMS != Currency::min());
     } catch (const EstouroValor &err) {
         QCOMPARE(err.campo(), campo);
@@ -244,16 +253,25 @@ void TestItemCalc::fineModes_data()
     QTest::addColumn<QList<int>>("settings"); // MRNormal, MREmDobro, MRReducao
     QTest::addColumn<QString>("percentual");
     QTest::addColumn<QString>("fator");
-    const QList<int> defaults{50, 100, 20};
-    QTest::newRow("0 none chosen") << 0 << defaults << "0.0000" << "1.0000";
-    QTest::newRow("1 Sem MR") << 1 << defaults << "0.0000" << "1.0000";
-    QTest::newRow("2 simples sem redução") << 2 << defaults << "0.5000" << "1.0000";
-    QTest::newRow("3 em dobro sem redução") << 3 << defaults << "1.0000" << "1.0000";
-    QTest::newRow("4 simples com redução") << 4 << defaults << "0.5000" << "0.2000";
-    QTest::newRow("5 em dobro com redução") << 5 << defaults << "1.0000" << "0.2000";
-    QTest::newRow("4 with other settings") << 4 << QList<int>{30, 60, 15} << "0.3000" << "0.1500";
-    QTest::newRow("5 with a zero reduction") << 5 << QList<int>{30, 60, 0} << "0.6000" << "1.0000";
-    QTest::newRow("unknown mode: none") << 9 << defaults << "0.0000" << "1.0000";
+    const QList<int> defaults {50, 100, 20};
+    QTest::newRow("0 none chosen") << 0 << defaults << "0.0000"
+                                   << "1.0000";
+    QTest::newRow("1 Sem MR") << 1 << defaults << "0.0000"
+                              << "1.0000";
+    QTest::newRow("2 simples sem redução") << 2 << defaults << "0.5000"
+                                           << "1.0000";
+    QTest::newRow("3 em dobro sem redução") << 3 << defaults << "1.0000"
+                                            << "1.0000";
+    QTest::newRow("4 simples com redução") << 4 << defaults << "0.5000"
+                                           << "0.2000";
+    QTest::newRow("5 em dobro com redução") << 5 << defaults << "1.0000"
+                                            << "0.2000";
+    QTest::newRow("4 with other settings") << 4 << QList<int> {30, 60, 15} << "0.3000"
+                                           << "0.1500";
+    QTest::newRow("5 with a zero reduction") << 5 << QList<int> {30, 60, 0} << "0.6000"
+                                             << "1.0000";
+    QTest::newRow("unknown mode: none") << 9 << defaults << "0.0000"
+                                        << "1.0000";
 }
 
 void TestItemCalc::fineModes()

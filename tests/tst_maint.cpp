@@ -72,7 +72,7 @@ void removeTabela(const QString &dir, const QString &nome, std::initializer_list
 bool seguraTabela(QProcess &outro, const QString &tabela, const QString &modo)
 {
     outro.start(QString::fromLocal8Bit(qgetenv("STB_TEST_BIN")) + QStringLiteral("/engine_child"),
-                {QStringLiteral("hold-open"), App().DataDir, tabela, modo});
+        {QStringLiteral("hold-open"), App().DataDir, tabela, modo});
     return outro.waitForReadyRead(20000) && outro.readLine().trimmed() == "open";
 }
 
@@ -144,10 +144,10 @@ void TestMaint::guardRestoresMissingFiles_data()
     QTest::addColumn<int>("linhas");
     QTest::addColumn<QString>("mensagem");
     // A lost index is taken from the installation and the table repaired: no row lost, nothing said.
-    QTest::newRow("index deleted") << QStringList{".idx"} << true << 3 << QString();
-    QTest::newRow("table deleted") << QStringList{".dat", ".idx"} << true << 0
+    QTest::newRow("index deleted") << QStringList {".idx"} << true << 3 << QString();
+    QTest::newRow("table deleted") << QStringList {".dat", ".idx"} << true << 0
                                    << QStringLiteral("A tabela Notas não foi localizada. Ela será criada novamente.\r");
-    QTest::newRow("table deleted, notice off") << QStringList{".dat"} << false << 0 << QString();
+    QTest::newRow("table deleted, notice off") << QStringList {".dat"} << false << 0 << QString();
 }
 
 void TestMaint::guardRestoresMissingFiles()
@@ -159,7 +159,8 @@ void TestMaint::guardRestoresMissingFiles()
     abreBase();
     TDM &dm = DM();
     for (int i = 1; i <= 3; ++i)
-        dm.BaseDados.execSql(QStringLiteral("INSERT INTO NOTAS (IdCalculo, IdNota, NroNF, Frete) VALUES (1, %1, 'NF%1', 0)").arg(i));
+        dm.BaseDados.execSql(
+            QStringLiteral("INSERT INTO NOTAS (IdCalculo, IdNota, NroNF, Frete) VALUES (1, %1, 'NF%1', 0)").arg(i));
     const QString antes = conteudo(QStringLiteral("NOTAS"), QStringLiteral("IdNota, NroNF"));
     fechaTudo();
     for (const QString &e : removidos)
@@ -207,14 +208,15 @@ void TestMaint::lockedTableRetriedBeforeQuestion()
     QVERIFY(encerrou);
     QCOMPARE(m_sink.entries.size(), 2);
     QVERIFY(m_sink.entries[0].text.startsWith(QStringLiteral("Não foi possível abrir o arquivo NOTAS.DAT.\rMOTIVO: ")));
-    QCOMPARE(m_sink.entries[1].text, QStringLiteral("O sistema ST/Brelva vai ser encerrado. Tente abrir mais tarde..."));
+    QCOMPARE(
+        m_sink.entries[1].text, QStringLiteral("O sistema ST/Brelva vai ser encerrado. Tente abrir mais tarde..."));
     QVERIFY(QFileInfo::exists(dat));
     // Once the other process lets go, the file opens at the first attempt.
     outro.kill();
     outro.waitForFinished();
     m_status.clear();
     QVERIFY(TryOpenFile(dat, false).valido());
-    QCOMPARE(m_status, QStringList{QStringLiteral("Verificando arquivos de dados...")});
+    QCOMPARE(m_status, QStringList {QStringLiteral("Verificando arquivos de dados...")});
 }
 
 void TestMaint::recreationTakesNextFreeNumber()
@@ -223,7 +225,8 @@ void TestMaint::recreationTakesNextFreeNumber()
     TDM &dm = DM();
     for (int i = 1; i <= 4; ++i) {
         dm.BaseDados.execSql(QStringLiteral("INSERT INTO FISCAIS (Masp, Fiscal) VALUES ('%1', 'FISCAL %1')").arg(i));
-        dm.BaseDados.execSql(QStringLiteral("INSERT INTO NOTAS (IdCalculo, IdNota, NroNF, Frete) VALUES (1, %1, 'NF%1', 0)").arg(i));
+        dm.BaseDados.execSql(
+            QStringLiteral("INSERT INTO NOTAS (IdCalculo, IdNota, NroNF, Frete) VALUES (1, %1, 'NF%1', 0)").arg(i));
     }
     const QString fiscais = conteudo(QStringLiteral("FISCAIS"), QStringLiteral("Masp, Fiscal"));
     QVERIFY(!fiscais.isEmpty());
@@ -253,8 +256,9 @@ void TestMaint::recreationTakesNextFreeNumber()
     antes.removeAll(QStringLiteral("Notas.dat"));
     QCOMPARE(QDir(m_inst->dataDir()).entryList(QDir::Files), antes);
     QCOMPARE(conteudo(QStringLiteral("FISCAIS"), QStringLiteral("Masp, Fiscal")), fiscais);
-    QCOMPARE(m_status.mid(0, 2), (QStringList{QStringLiteral("Criando nova base de dados..."),
-                                              QStringLiteral("Copiando arquivos para nova base de dados...")}));
+    QCOMPARE(m_status.mid(0, 2),
+        (QStringList {QStringLiteral("Criando nova base de dados..."),
+            QStringLiteral("Copiando arquivos para nova base de dados...")}));
 }
 
 void TestMaint::deliveredFileReplacesReadOnlyTarget_data()
@@ -285,7 +289,8 @@ void TestMaint::deliveredFileReplacesReadOnlyTarget()
     }
     AplicaArquivosEntregues();
     QVERIFY(m_sink.entries.isEmpty());
-    for (const QString &copia : {alvo, fileNoCase(m_inst->appDir() + QStringLiteral("Sys/Dados/"), QStringLiteral("Tec.dat"))}) {
+    for (const QString &copia :
+        {alvo, fileNoCase(m_inst->appDir() + QStringLiteral("Sys/Dados/"), QStringLiteral("Tec.dat"))}) {
         QFile f(copia);
         QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(copia));
         QCOMPARE(f.readAll(), novo);
@@ -354,7 +359,8 @@ void TestMaint::damagedAnnexRestoredFromPristine()
     if (pristinaDanificada) {
         QCOMPARE(saida, 255);
         QCOMPARE(m_sink.texts(),
-                 QStringList{QStringLiteral("Não consegui processar a tabela Brelva. O sistema precisa ser reiniciado.\rContinua com a reinicialização?")});
+            QStringList {QStringLiteral("Não consegui processar a tabela Brelva. O sistema precisa ser "
+                                        "reiniciado.\rContinua com a reinicialização?")});
     } else {
         QCOMPARE(saida, -1);
         QVERIFY2(m_sink.entries.isEmpty(), qPrintable(m_sink.texts().join(QLatin1Char('\n'))));
@@ -409,17 +415,24 @@ void TestMaint::oldDatabaseUpgradedOnce()
         QStringList campos;
         QStringList indices;
     };
-    const QList<Antiga> antigas{
+    const QList<Antiga> antigas {
         {"RegimeEspecial", {}, {QStringLiteral("CNPJ"), QStringLiteral("IE")}},
-        {"Calculos", {QStringLiteral("OpInterna"), QStringLiteral("PrintObserv"), QStringLiteral("PrintMR"), QStringLiteral("TipoCalculo")}, {}},
-        {"Notas", {QStringLiteral("CreditoICMSMedic"), QStringLiteral("DestaqueICMSST"), QStringLiteral("TotalARecolher")}, {}},
+        {"Calculos",
+            {QStringLiteral("OpInterna"), QStringLiteral("PrintObserv"), QStringLiteral("PrintMR"),
+                QStringLiteral("TipoCalculo")},
+            {}},
+        {"Notas",
+            {QStringLiteral("CreditoICMSMedic"), QStringLiteral("DestaqueICMSST"), QStringLiteral("TotalARecolher")},
+            {}},
         {"Itens",
-         {QStringLiteral("PMPF"), QStringLiteral("Litros"), QStringLiteral("PrecoLitroNF"), QStringLiteral("MVAPreAjustada"),
-          QStringLiteral("ItemBrelva"), QStringLiteral("ValorCreditoICMS"), QStringLiteral("FEM")},
-         {}},
+            {QStringLiteral("PMPF"), QStringLiteral("Litros"), QStringLiteral("PrecoLitroNF"),
+                QStringLiteral("MVAPreAjustada"), QStringLiteral("ItemBrelva"), QStringLiteral("ValorCreditoICMS"),
+                QStringLiteral("FEM")},
+            {}},
         {"ItensMedic",
-         {QStringLiteral("MVA"), QStringLiteral("Lista"), QStringLiteral("MVAPreAjustada"), QStringLiteral("CreditoICMS"), QStringLiteral("FEM")},
-         {}},
+            {QStringLiteral("MVA"), QStringLiteral("Lista"), QStringLiteral("MVAPreAjustada"),
+                QStringLiteral("CreditoICMS"), QStringLiteral("FEM")},
+            {}},
     };
     QMap<QString, db::TableDef> atuais;
     for (const Antiga &a : antigas) {
@@ -429,13 +442,18 @@ void TestMaint::oldDatabaseUpgradedOnce()
     }
     // Rows in the old tables.
     for (int i = 1; i <= 40; ++i) {
-        dm.BaseDados.execSql(QStringLiteral("INSERT INTO CALCULOS (IdCalculo, Grupo) VALUES (%1, %2)").arg(i).arg(i % 7));
-        dm.BaseDados.execSql(QStringLiteral("INSERT INTO NOTAS (IdCalculo, IdNota, NroNF, Frete) VALUES (%1, %1, 'NF%1', %1)").arg(i));
-        dm.BaseDados.execSql(QStringLiteral("INSERT INTO ITENS (IdNota, NroItem, DescricaoNF) VALUES (%1, 1, 'ITEM %1')").arg(i));
-        dm.BaseDados.execSql(QStringLiteral("INSERT INTO REGIMEESPECIAL (CNPJ, IE) VALUES ('%1', 'IE%1')").arg(1000 + i));
+        dm.BaseDados.execSql(
+            QStringLiteral("INSERT INTO CALCULOS (IdCalculo, Grupo) VALUES (%1, %2)").arg(i).arg(i % 7));
+        dm.BaseDados.execSql(
+            QStringLiteral("INSERT INTO NOTAS (IdCalculo, IdNota, NroNF, Frete) VALUES (%1, %1, 'NF%1', %1)").arg(i));
+        dm.BaseDados.execSql(
+            QStringLiteral("INSERT INTO ITENS (IdNota, NroItem, DescricaoNF) VALUES (%1, 1, 'ITEM %1')").arg(i));
+        dm.BaseDados.execSql(
+            QStringLiteral("INSERT INTO REGIMEESPECIAL (CNPJ, IE) VALUES ('%1', 'IE%1')").arg(1000 + i));
     }
-    const QStringList consultas{QStringLiteral("CALCULOS|IdCalculo, Grupo"), QStringLiteral("NOTAS|IdNota, NroNF, Frete"),
-                                QStringLiteral("ITENS|IdNota, NroItem, DescricaoNF"), QStringLiteral("REGIMEESPECIAL|CNPJ, IE")};
+    const QStringList consultas {QStringLiteral("CALCULOS|IdCalculo, Grupo"),
+        QStringLiteral("NOTAS|IdNota, NroNF, Frete"), QStringLiteral("ITENS|IdNota, NroItem, DescricaoNF"),
+        QStringLiteral("REGIMEESPECIAL|CNPJ, IE")};
     QMap<QString, QString> antes;
     for (const QString &c : consultas)
         antes.insert(c, conteudo(c.section(QLatin1Char('|'), 0, 0), c.section(QLatin1Char('|'), 1)));
@@ -497,9 +515,11 @@ void TestMaint::fieldOfAnotherSizeAlteredInPlace()
     db::TableDef d = dm.BaseDados.tableDef(QStringLiteral("ItensMedic"));
     d.fields[d.fieldIndex(QStringLiteral("Lista"))].size = 5;
     recria(QStringLiteral("ItensMedic"), d);
-    const QStringList listas{QStringLiteral("P"), QStringLiteral("N"), QStringLiteral("O"), QStringLiteral("PN")};
+    const QStringList listas {QStringLiteral("P"), QStringLiteral("N"), QStringLiteral("O"), QStringLiteral("PN")};
     for (int i = 0; i < listas.size(); ++i)
-        dm.BaseDados.execSql(QStringLiteral("INSERT INTO ITENSMEDIC (IdNota, NroItem, Lista) VALUES (7, %1, '%2')").arg(i + 1).arg(listas[i]));
+        dm.BaseDados.execSql(QStringLiteral("INSERT INTO ITENSMEDIC (IdNota, NroItem, Lista) VALUES (7, %1, '%2')")
+                                 .arg(i + 1)
+                                 .arg(listas[i]));
     fechaTudo();
     TModifyStruct m(dm.TabItensMedic, false);
     m.AddField(QStringLiteral("Lista"), db::FieldType::String, -1, 1);
@@ -509,8 +529,8 @@ void TestMaint::fieldOfAnotherSizeAlteredInPlace()
     const db::TableDef agora = dm.BaseDados.tableDef(QStringLiteral("ItensMedic"));
     QCOMPARE(agora.fields[agora.fieldIndex(QStringLiteral("Lista"))].size, 1);
     // The one-letter lists keep their letter; the longer text is cut to the new size.
-    QCOMPARE(conteudo(QStringLiteral("ITENSMEDIC"), QStringLiteral("NroItem, Lista")),
-             QStringLiteral("1|P\n2|N\n3|O\n4|P"));
+    QCOMPARE(
+        conteudo(QStringLiteral("ITENSMEDIC"), QStringLiteral("NroItem, Lista")), QStringLiteral("1|P\n2|N\n3|O\n4|P"));
     // Asked again, nothing differs.
     TModifyStruct denovo(dm.TabItensMedic, false);
     denovo.AddField(QStringLiteral("Lista"), db::FieldType::String, -1, 1);
@@ -538,8 +558,12 @@ void TestMaint::tableInUseElsewhereFailsUpgrade()
     } catch (const std::runtime_error &e) {
         erro = QString::fromStdString(e.what());
     }
-    QCOMPARE(erro, QStringLiteral("Erro ao atualizar a tabela Cálculos.\rFeche o sistema ST/Brelva em todos os computadores e repita a operação."));
-    QCOMPARE(m_sink.texts(), QStringList{QStringLiteral("Impossível mudar a estrutura.\r\nEsta Tabela está em uso por outro usuário ou processo!")});
+    QCOMPARE(erro,
+        QStringLiteral("Erro ao atualizar a tabela Cálculos.\rFeche o sistema ST/Brelva em todos os computadores e "
+                       "repita a operação."));
+    QCOMPARE(m_sink.texts(),
+        QStringList {
+            QStringLiteral("Impossível mudar a estrutura.\r\nEsta Tabela está em uso por outro usuário ou processo!")});
     // Nothing was lost: the other process ends and the next start upgrades.
     outro.kill();
     outro.waitForFinished();
@@ -567,7 +591,8 @@ void TestMaint::restructureProgressMovesWithTheRows()
     TDM &dm = DM();
     dm.BaseDados.startTransaction();
     for (int i = 1; i <= linhas; ++i)
-        dm.BaseDados.execSql(QStringLiteral("INSERT INTO CALCULOS (IdCalculo, Grupo, Masp) VALUES (%1, %2, 'M%1')").arg(i).arg(i % 30));
+        dm.BaseDados.execSql(
+            QStringLiteral("INSERT INTO CALCULOS (IdCalculo, Grupo, Masp) VALUES (%1, %2, 'M%1')").arg(i).arg(i % 30));
     dm.BaseDados.commit(true);
     const QString antes = conteudo(QStringLiteral("CALCULOS"), QStringLiteral("IdCalculo, Grupo, Masp"));
     fechaTudo();

@@ -67,7 +67,10 @@ void TestMaintFault::killedRebuildsLoseNoRow()
         db::Database &base = DM().BaseDados;
         base.startTransaction();
         for (int i = 1; i <= LinhasCalculos; ++i)
-            base.execSql(QStringLiteral("INSERT INTO CALCULOS (IdCalculo, Grupo, Masp) VALUES (%1, %2, 'M%3')").arg(i).arg(i % 30).arg(i));
+            base.execSql(QStringLiteral("INSERT INTO CALCULOS (IdCalculo, Grupo, Masp) VALUES (%1, %2, 'M%3')")
+                             .arg(i)
+                             .arg(i % 30)
+                             .arg(i));
         for (int i = 1; i <= LinhasFiscais; ++i)
             base.execSql(QStringLiteral("INSERT INTO FISCAIS (Masp, Fiscal) VALUES ('%1', 'FISCAL %1')").arg(i));
         base.commit(true);
@@ -138,7 +141,8 @@ void TestMaintFault::killedRebuildsLoseNoRow()
         } catch (const SilentAbort &) {
             QFAIL(qPrintable(QStringLiteral("passo %1 (%2): re-creation asked").arg(i).arg(cmd)));
         }
-        QVERIFY2(sink.entries.isEmpty(), qPrintable(QStringLiteral("passo %1 (%2): ").arg(i).arg(cmd) + sink.texts().join(QLatin1Char('\n'))));
+        QVERIFY2(sink.entries.isEmpty(),
+            qPrintable(QStringLiteral("passo %1 (%2): ").arg(i).arg(cmd) + sink.texts().join(QLatin1Char('\n'))));
         TDM::destroyInstance();
         if (estado(cmd) != antes)
             ++efeito;
@@ -153,9 +157,9 @@ void TestMaintFault::killedRebuildsLoseNoRow()
         }
         TDM::destroyInstance();
     }
-    qInfo("kills %d (work in place after %d of the 50 runs), finished before the kill %d, rows checked %lld, rows lost %lld",
-          mortos, efeito, terminados,
-          static_cast<long long>(linhasVerificadas), static_cast<long long>(linhasPerdidas));
+    qInfo("kills %d (work in place after %d of the 50 runs), finished before the kill %d, rows checked %lld, rows lost "
+          "%lld",
+        mortos, efeito, terminados, static_cast<long long>(linhasVerificadas), static_cast<long long>(linhasPerdidas));
     QVERIFY(mortos >= 25);
     setStatusManutencao({});
     setMessageSink(nullptr);

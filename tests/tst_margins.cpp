@@ -37,17 +37,50 @@ void TestMargins::mvaAjustada_data()
     QTest::addColumn<QString>("interestadual");
     QTest::addColumn<QString>("interna");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("40, 12, 18") << "40" << "12" << "18" << "50.24";
-    QTest::newRow("imported goods, 4 %") << "40" << "4" << "18" << "63.90";
-    QTest::newRow("7 % interstate") << "35" << "7" << "18" << "53.11";
-    QTest::newRow("equal rates keep the MVA") << "40" << "18" << "18" << "40.00";
-    QTest::newRow("interstate above internal lowers it") << "40" << "18" << "12" << "30.45";
-    QTest::newRow("half a cent away from zero") << "10.125" << "18" << "18" << "10.13";
-    QTest::newRow("negative half a cent") << "-10.125" << "18" << "18" << "-10.13";
-    QTest::newRow("internal rate 0") << "40" << "12" << "0" << "0.00";
-    QTest::newRow("MVA 0") << "0" << "12" << "18" << "0.00";
-    QTest::newRow("interstate 0 still computes") << "40" << "0" << "18" << "70.73";
-    QTest::newRow("internal 100: no division") << "40" << "12" << "100" << "0.00";
+    QTest::newRow("40, 12, 18") << "40"
+                                << "12"
+                                << "18"
+                                << "50.24";
+    QTest::newRow("imported goods, 4 %") << "40"
+                                         << "4"
+                                         << "18"
+                                         << "63.90";
+    QTest::newRow("7 % interstate") << "35"
+                                    << "7"
+                                    << "18"
+                                    << "53.11";
+    QTest::newRow("equal rates keep the MVA") << "40"
+                                              << "18"
+                                              << "18"
+                                              << "40.00";
+    QTest::newRow("interstate above internal lowers it") << "40"
+                                                         << "18"
+                                                         << "12"
+                                                         << "30.45";
+    QTest::newRow("half a cent away from zero") << "10.125"
+                                                << "18"
+                                                << "18"
+                                                << "10.13";
+    QTest::newRow("negative half a cent") << "-10.125"
+                                          << "18"
+                                          << "18"
+                                          << "-10.13";
+    QTest::newRow("internal rate 0") << "40"
+                                     << "12"
+                                     << "0"
+                                     << "0.00";
+    QTest::newRow("MVA 0") << "0"
+                           << "12"
+                           << "18"
+                           << "0.00";
+    QTest::newRow("interstate 0 still computes") << "40"
+                                                 << "0"
+                                                 << "18"
+                                                 << "70.73";
+    QTest::newRow("internal 100: no division") << "40"
+                                               << "12"
+                                               << "100"
+                                               << "0.00";
 }
 
 void TestMargins::mvaAjustada()
@@ -66,12 +99,30 @@ void TestMargins::mvaOriginal_data()
     QTest::addColumn<QString>("interestadual");
     QTest::addColumn<QString>("interna");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("back from 50.24") << "50.24" << "12" << "18" << "40.00";
-    QTest::newRow("back from 63.90") << "63.90" << "4" << "18" << "40.00";
-    QTest::newRow("equal rates") << "40" << "18" << "18" << "40.00";
-    QTest::newRow("adjusted 0") << "0" << "12" << "18" << "0.00";
-    QTest::newRow("interstate 0") << "50" << "0" << "18" << "0.00";
-    QTest::newRow("internal 0") << "50" << "12" << "0" << "0.00";
+    QTest::newRow("back from 50.24") << "50.24"
+                                     << "12"
+                                     << "18"
+                                     << "40.00";
+    QTest::newRow("back from 63.90") << "63.90"
+                                     << "4"
+                                     << "18"
+                                     << "40.00";
+    QTest::newRow("equal rates") << "40"
+                                 << "18"
+                                 << "18"
+                                 << "40.00";
+    QTest::newRow("adjusted 0") << "0"
+                                << "12"
+                                << "18"
+                                << "0.00";
+    QTest::newRow("interstate 0") << "50"
+                                  << "0"
+                                  << "18"
+                                  << "0.00";
+    QTest::newRow("internal 0") << "50"
+                                << "12"
+                                << "0"
+                                << "0.00";
 }
 
 void TestMargins::mvaOriginal()
@@ -91,10 +142,14 @@ void TestMargins::resultado_data()
     QTest::addColumn<QString>("interestadual");
     QTest::addColumn<bool>("aceita");
     QTest::addColumn<bool>("credito4");
-    QTest::newRow("applied") << true << "50.24" << "12" << true << false;
-    QTest::newRow("applied with 4 %") << true << "63.90" << "4" << true << true;
-    QTest::newRow("zero internal rate: not accepted after OK") << true << "0" << "12" << false << false;
-    QTest::newRow("not applied") << false << "50.24" << "4" << false << true;
+    QTest::newRow("applied") << true << "50.24"
+                             << "12" << true << false;
+    QTest::newRow("applied with 4 %") << true << "63.90"
+                                      << "4" << true << true;
+    QTest::newRow("zero internal rate: not accepted after OK") << true << "0"
+                                                               << "12" << false << false;
+    QTest::newRow("not applied") << false << "50.24"
+                                 << "4" << false << true;
 }
 
 void TestMargins::resultado()
@@ -115,23 +170,27 @@ void TestMargins::mensagemAliquota_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("memo");
     QTest::addColumn<QStringList>("captions"); // of the visible options
-    QTest::addColumn<QStringList>("rates");    // of the visible options
+    QTest::addColumn<QStringList>("rates"); // of the visible options
     QTest::newRow("two options, trailing bar")
-        << "Escolha:^plinha dois@Opção A|Opção B|@@7|12|" << "Escolha:\nlinha dois" << QStringList{"Opção A", "Opção B"}
-        << QStringList{"7.00", "12.00"};
+        << "Escolha:^plinha dois@Opção A|Opção B|@@7|12|"
+        << "Escolha:\nlinha dois" << QStringList {"Opção A", "Opção B"} << QStringList {"7.00", "12.00"};
     QTest::newRow("two values without trailing bar: four options")
-        << "Texto@Opção A|Opção B@@7|12" << "Texto" << QStringList{"Opção A", "Opção B", "Opção B", "Opção B"}
-        << QStringList{"7.00", "12.00", "12.00", "12.00"};
-    QTest::newRow("three options") << "M@A|B|C|@@4|7|12|" << "M" << QStringList{"A", "B", "C"}
-                                   << QStringList{"4.00", "7.00", "12.00"};
-    QTest::newRow("four options") << "M@A|B|C|D@@4|7|12|18" << "M" << QStringList{"A", "B", "C", "D"}
-                                  << QStringList{"4.00", "7.00", "12.00", "18.00"};
+        << "Texto@Opção A|Opção B@@7|12"
+        << "Texto" << QStringList {"Opção A", "Opção B", "Opção B", "Opção B"}
+        << QStringList {"7.00", "12.00", "12.00", "12.00"};
+    QTest::newRow("three options") << "M@A|B|C|@@4|7|12|"
+                                   << "M" << QStringList {"A", "B", "C"} << QStringList {"4.00", "7.00", "12.00"};
+    QTest::newRow("four options") << "M@A|B|C|D@@4|7|12|18"
+                                  << "M" << QStringList {"A", "B", "C", "D"}
+                                  << QStringList {"4.00", "7.00", "12.00", "18.00"};
     // The fourth rate is the whole rest: a trailing "|" leaves no number.
-    QTest::newRow("four rates with trailing bar") << "M@A|B|C|D|@@4|7|12|18|" << "M" << QStringList{"A", "B", "C"}
-                                                  << QStringList{"4.00", "7.00", "12.00"};
-    QTest::newRow("decimal comma") << "M@A|B|@@7,5|12|" << "M" << QStringList{"A", "B"} << QStringList{"7.50", "12.00"};
-    QTest::newRow("zero third rate stays hidden") << "M@A|B|C|@@7|12|0|" << "M" << QStringList{"A", "B"}
-                                                  << QStringList{"7.00", "12.00"};
+    QTest::newRow("four rates with trailing bar")
+        << "M@A|B|C|D|@@4|7|12|18|"
+        << "M" << QStringList {"A", "B", "C"} << QStringList {"4.00", "7.00", "12.00"};
+    QTest::newRow("decimal comma") << "M@A|B|@@7,5|12|"
+                                   << "M" << QStringList {"A", "B"} << QStringList {"7.50", "12.00"};
+    QTest::newRow("zero third rate stays hidden") << "M@A|B|C|@@7|12|0|"
+                                                  << "M" << QStringList {"A", "B"} << QStringList {"7.00", "12.00"};
 }
 
 void TestMargins::mensagemAliquota()
@@ -182,10 +241,18 @@ void TestMargins::creditoPorValor_data()
     QTest::addColumn<QString>("valor");
     QTest::addColumn<QString>("produto");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("12 of 100") << "12" << "100" << "12.0000";
-    QTest::newRow("a third") << "10" << "300" << "3.3333";
-    QTest::newRow("zero product value: configured rate") << "7" << "0" << "17.5000";
-    QTest::newRow("zero credit") << "0" << "250" << "0.0000";
+    QTest::newRow("12 of 100") << "12"
+                               << "100"
+                               << "12.0000";
+    QTest::newRow("a third") << "10"
+                             << "300"
+                             << "3.3333";
+    QTest::newRow("zero product value: configured rate") << "7"
+                                                         << "0"
+                                                         << "17.5000";
+    QTest::newRow("zero credit") << "0"
+                                 << "250"
+                                 << "0.0000";
 }
 
 void TestMargins::creditoPorValor()

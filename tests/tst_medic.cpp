@@ -35,8 +35,12 @@ QByteArray tabela(int n, const QByteArray &prefix = "REMEDIO")
     QByteArray b;
     for (int i = 0; i < n; ++i)
         b += "789" + QByteArray::number(1000000000 + i) + ";" + prefix + " " + QByteArray::number(i) + " 10MG;"
-           + QByteArray::number(10 + i) + ",50;0;0;0;" + (i % 2 ? "GEN" : "") + ";LAB " + QByteArray::number(i % 5)
-           + ";" + (i % 3 == 0 ? "+" : i % 3 == 1 ? "-" : "N") + "\r\n";
+            + QByteArray::number(10 + i) + ",50;0;0;0;" + (i % 2 ? "GEN" : "") + ";LAB " + QByteArray::number(i % 5)
+            + ";"
+            + (i % 3 == 0        ? "+"
+                    : i % 3 == 1 ? "-"
+                                 : "N")
+            + "\r\n";
     return b;
 }
 
@@ -101,26 +105,42 @@ void TestMedic::leLinha_data()
     QTest::addColumn<QString>("lista");
     QTest::newRow("plain") << "7891058001155;DIPIRONA 500MG;12,34;10,00;0;0;GEN;EMS;+" << QString() << "7891058001155"
                            << "123400 100000 0 0" << true << "+";
-    QTest::newRow("empty prices") << "7891;AAS;;;5,5;;;LAB;-" << QString() << "7891" << "0 0 55000 0" << false << "-";
+    QTest::newRow("empty prices") << "7891;AAS;;;5,5;;;LAB;-" << QString() << "7891"
+                                  << "0 0 55000 0" << false << "-";
     QTest::newRow("gen lower case is not a generic") << "7891;AAS;1;2;3;4;gen;LAB;N" << QString() << "7891"
                                                      << "10000 20000 30000 40000" << false << "N";
     QTest::newRow("blanks around fields") << " 7891 ; AAS ; 1,5 ;0;0;0; GEN ; LAB ; + " << QString() << "7891"
                                           << "15000 0 0 0" << true << "+";
     QTest::newRow("thousands and four decimals") << "7891;AAS;1.234,5678;0;0;0;;LAB;+" << QString() << "7891"
                                                  << "12345678 0 0 0" << false << "+";
-    QTest::newRow("trailing semicolons") << "7891;AAS;1;0;0;0;;LAB;+;;" << QString() << "7891" << "10000 0 0 0" << false
-                                         << "+";
-    QTest::newRow("list given as a word") << "7891;AAS;1;0;0;0;;LAB;Positiva" << QString() << "7891" << "10000 0 0 0" << false
-                                          << "P";
-    QTest::newRow("missing fields") << "7891;AAS;1;0;0" << "faltam campos (5 de 9)" << "" << "" << false << "";
-    QTest::newRow("extra semicolon inside") << "7891;AAS; 500MG;1;0;0;0;;LAB;+" << "campos demais (10 de 9)" << "" << ""
-                                            << false << "";
-    QTest::newRow("amount with letters") << "7891;AAS;12,3a;0;0;0;;LAB;+" << "valor 1 inválido \"12,3a\"" << "" << ""
-                                         << false << "";
-    QTest::newRow("negative amount") << "7891;AAS;0;-1;0;0;;LAB;+" << "valor 2 inválido \"-1\"" << "" << "" << false << "";
+    QTest::newRow("trailing semicolons") << "7891;AAS;1;0;0;0;;LAB;+;;" << QString() << "7891"
+                                         << "10000 0 0 0" << false << "+";
+    QTest::newRow("list given as a word") << "7891;AAS;1;0;0;0;;LAB;Positiva" << QString() << "7891"
+                                          << "10000 0 0 0" << false << "P";
+    QTest::newRow("missing fields") << "7891;AAS;1;0;0"
+                                    << "faltam campos (5 de 9)"
+                                    << ""
+                                    << "" << false << "";
+    QTest::newRow("extra semicolon inside") << "7891;AAS; 500MG;1;0;0;0;;LAB;+"
+                                            << "campos demais (10 de 9)"
+                                            << ""
+                                            << "" << false << "";
+    QTest::newRow("amount with letters") << "7891;AAS;12,3a;0;0;0;;LAB;+"
+                                         << "valor 1 inválido \"12,3a\""
+                                         << ""
+                                         << "" << false << "";
+    QTest::newRow("negative amount") << "7891;AAS;0;-1;0;0;;LAB;+"
+                                     << "valor 2 inválido \"-1\""
+                                     << ""
+                                     << "" << false << "";
     QTest::newRow("bar code too long") << "78910580011551;AAS;1;0;0;0;;LAB;+"
-                                       << "código de barras com mais de 13 caracteres" << "" << "" << false << "";
-    QTest::newRow("no description") << "7891;;1;0;0;0;;LAB;+" << "sem descrição" << "" << "" << false << "";
+                                       << "código de barras com mais de 13 caracteres"
+                                       << ""
+                                       << "" << false << "";
+    QTest::newRow("no description") << "7891;;1;0;0;0;;LAB;+"
+                                    << "sem descrição"
+                                    << ""
+                                    << "" << false << "";
 }
 
 void TestMedic::leLinha()
@@ -158,17 +178,17 @@ void TestMedic::carregaTextoOdd_data()
                            "7892;FALTA;1;0\n"
                            "\n"
                            "7893;B;1;0;0;0;gen;LAB;-\n";
-    QTest::newRow("UTF-8, LF") << odd << 2 << QStringList{"Linha 2: faltam campos (4 de 9)"} << "ÁGUA OXIGENADA";
+    QTest::newRow("UTF-8, LF") << odd << 2 << QStringList {"Linha 2: faltam campos (4 de 9)"} << "ÁGUA OXIGENADA";
     QByteArray crlf = odd;
     crlf.replace("\n", "\r\n");
     QTest::newRow("UTF-8 with BOM, CRLF") << QByteArray("\xEF\xBB\xBF") + crlf << 2
-                                          << QStringList{"Linha 2: faltam campos (4 de 9)"} << "ÁGUA OXIGENADA";
+                                          << QStringList {"Linha 2: faltam campos (4 de 9)"} << "ÁGUA OXIGENADA";
     QTest::newRow("Latin-1, CRLF") << QString::fromUtf8(crlf).toLatin1() << 2
-                                   << QStringList{"Linha 2: faltam campos (4 de 9)"} << "ÁGUA OXIGENADA";
-    QTest::newRow("no line end at the end") << QByteArray("7891;X;1;0;0;0;;L;+\r\n7892;Y;1;0;0;0;;L;+") << 2 << QStringList{}
-                                            << "X";
-    QTest::newRow("every line bad") << QByteArray("a;b\nc;d;e\n") << 0
-                                    << QStringList{"Linha 1: faltam campos (2 de 9)", "Linha 2: faltam campos (3 de 9)"}
+                                   << QStringList {"Linha 2: faltam campos (4 de 9)"} << "ÁGUA OXIGENADA";
+    QTest::newRow("no line end at the end")
+        << QByteArray("7891;X;1;0;0;0;;L;+\r\n7892;Y;1;0;0;0;;L;+") << 2 << QStringList {} << "X";
+    QTest::newRow("every line bad") << QByteArray(
+        "a;b\nc;d;e\n") << 0 << QStringList {"Linha 1: faltam campos (2 de 9)", "Linha 2: faltam campos (3 de 9)"}
                                     << "";
 }
 
@@ -193,7 +213,8 @@ void TestMedic::carregaTextoOdd()
         QCOMPARE(m.tabela().fieldByName(QStringLiteral("Id")).asInteger(), 0);
         m.tabela().last();
         // Id is the line index in the file, skipped lines included.
-        QCOMPARE(m.tabela().fieldByName(QStringLiteral("Id")).asInteger(), bytes.count('\n') - (bytes.endsWith('\n') ? 1 : 0));
+        QCOMPARE(m.tabela().fieldByName(QStringLiteral("Id")).asInteger(),
+            bytes.count('\n') - (bytes.endsWith('\n') ? 1 : 0));
     }
 }
 
@@ -204,7 +225,7 @@ void TestMedic::abre_data()
     QTest::addColumn<int>("textAgeSecs"); // text older (>0) or newer (<0) than the snapshot
     QTest::addColumn<bool>("novaTabela");
     QTest::addColumn<bool>("damagedSnapshot");
-    QTest::addColumn<int>("rows");       // 30: the snapshot's table; 20: the text table; 0: none
+    QTest::addColumn<int>("rows"); // 30: the snapshot's table; 20: the text table; 0: none
     QTest::addColumn<QString>("message"); // start of the message shown, or empty
     QTest::newRow("snapshot newer wins") << true << true << 60 << false << false << 30 << QString();
     QTest::newRow("text newer is loaded") << true << true << -60 << false << false << 20 << QString();
@@ -212,8 +233,9 @@ void TestMedic::abre_data()
     QTest::newRow("only the text") << false << true << 0 << false << false << 20 << QString();
     QTest::newRow("new table flag drops the snapshot") << true << true << 60 << true << false << 20 << QString();
     QTest::newRow("damaged snapshot, text used") << true << true << 60 << false << true << 20 << QString();
-    QTest::newRow("damaged snapshot, no text") << true << false << 0 << false << true << 0
-                                               << QStringLiteral("A Tabela de Medicamentos (Medic.Tab) está danificada.");
+    QTest::newRow("damaged snapshot, no text")
+        << true << false << 0 << false << true << 0
+        << QStringLiteral("A Tabela de Medicamentos (Medic.Tab) está danificada.");
     QTest::newRow("nothing") << false << false << 0 << false << false << 0
                              << QStringLiteral("Não consegui abrir a Tabela de Medicamentos.\rClique no botão Opções, "
                                                "\"Atualização da Tabela Medicamentos\" e baixe uma nova tabela.");
@@ -290,25 +312,26 @@ void TestMedic::pesquisa_data()
     const int cod = static_cast<int>(Medic::Busca::CodBarra);
     const int pre = static_cast<int>(Medic::Busca::Prefixo);
     const int con = static_cast<int>(Medic::Busca::Contem);
-    QTest::newRow("bar code") << "7890000000002" << cod << QStringList{"ÁGUA BORICADA 3%"};
-    QTest::newRow("bar code not found") << "789000000000" << cod << QStringList{};
-    QTest::newRow("first word as prefix") << "dipirona sódica" << pre << QStringList{"DIPIRONA 500MG", "DIPIRONA GOTAS"};
-    QTest::newRow("prefix does not match inside") << "SODICA" << pre << QStringList{};
-    QTest::newRow("contained word") << "sodica" << con << QStringList{"METAMIZOL SODICA 1G"};
-    QTest::newRow("accented word upper-cased") << "água" << pre << QStringList{"ÁGUA BORICADA 3%", "ÁGUA D'AGUA 1L"};
-    QTest::newRow("quote in the word") << "D'AGUA" << con << QStringList{"ÁGUA D'AGUA 1L"};
-    QTest::newRow("percent is literal") << "3%" << con << QStringList{"ÁGUA BORICADA 3%"};
-    QTest::newRow("underscore is literal") << "A_B" << con << QStringList{"X A_B"};
-    QTest::newRow("accented lower-case word inside") << "ção" << con
-                                                     << QStringList{"AÇÃO RÁPIDA XAROPE", "Solução Fisiológica 0,9%"};
-    QTest::newRow("accented word as prefix") << "ação rápida" << pre << QStringList{"AÇÃO RÁPIDA XAROPE"};
-    QTest::newRow("mixed case against mixed case") << "FiSiOlÓgIcA" << con << QStringList{"Solução Fisiológica 0,9%"};
-    QTest::newRow("lower-case row, plain word") << "solu" << pre << QStringList{"Solução Fisiológica 0,9%"};
-    QTest::newRow("accents are not dropped") << "acao" << con << QStringList{};
-    QTest::newRow("empty text lists all") << "" << pre
-                                          << QStringList{"AÇÃO RÁPIDA XAROPE", "DIPIRONA 500MG", "DIPIRONA GOTAS",
-                                                         "METAMIZOL SODICA 1G", "Solução Fisiológica 0,9%", "X A_B",
-                                                         "XAYB", "ÁGUA BORICADA 3%", "ÁGUA D'AGUA 1L"};
+    QTest::newRow("bar code") << "7890000000002" << cod << QStringList {"ÁGUA BORICADA 3%"};
+    QTest::newRow("bar code not found") << "789000000000" << cod << QStringList {};
+    QTest::newRow("first word as prefix")
+        << "dipirona sódica" << pre << QStringList {"DIPIRONA 500MG", "DIPIRONA GOTAS"};
+    QTest::newRow("prefix does not match inside") << "SODICA" << pre << QStringList {};
+    QTest::newRow("contained word") << "sodica" << con << QStringList {"METAMIZOL SODICA 1G"};
+    QTest::newRow("accented word upper-cased") << "água" << pre << QStringList {"ÁGUA BORICADA 3%", "ÁGUA D'AGUA 1L"};
+    QTest::newRow("quote in the word") << "D'AGUA" << con << QStringList {"ÁGUA D'AGUA 1L"};
+    QTest::newRow("percent is literal") << "3%" << con << QStringList {"ÁGUA BORICADA 3%"};
+    QTest::newRow("underscore is literal") << "A_B" << con << QStringList {"X A_B"};
+    QTest::newRow("accented lower-case word inside")
+        << "ção" << con << QStringList {"AÇÃO RÁPIDA XAROPE", "Solução Fisiológica 0,9%"};
+    QTest::newRow("accented word as prefix") << "ação rápida" << pre << QStringList {"AÇÃO RÁPIDA XAROPE"};
+    QTest::newRow("mixed case against mixed case") << "FiSiOlÓgIcA" << con << QStringList {"Solução Fisiológica 0,9%"};
+    QTest::newRow("lower-case row, plain word") << "solu" << pre << QStringList {"Solução Fisiológica 0,9%"};
+    QTest::newRow("accents are not dropped") << "acao" << con << QStringList {};
+    QTest::newRow("empty text lists all")
+        << "" << pre
+        << QStringList {"AÇÃO RÁPIDA XAROPE", "DIPIRONA 500MG", "DIPIRONA GOTAS", "METAMIZOL SODICA 1G",
+               "Solução Fisiológica 0,9%", "X A_B", "XAYB", "ÁGUA BORICADA 3%", "ÁGUA D'AGUA 1L"};
 }
 
 void TestMedic::pesquisa()
@@ -317,16 +340,17 @@ void TestMedic::pesquisa()
     QFETCH(int, busca);
     QFETCH(QStringList, found);
     const QString path = m_dir->filePath(QStringLiteral("TabMedic.txt"));
-    QVERIFY(writeFile(path, QStringLiteral("7890000000001;DIPIRONA 500MG;1;0;0;0;;L;+\n"
-                                           "7890000000002;ÁGUA BORICADA 3%;1;0;0;0;;L;+\n"
-                                           "7890000000003;METAMIZOL SODICA 1G;1;0;0;0;;L;+\n"
-                                           "7890000000004;ÁGUA D'AGUA 1L;1;0;0;0;;L;+\n"
-                                           "7890000000005;X A_B;1;0;0;0;;L;+\n"
-                                           "7890000000006;XAYB;1;0;0;0;;L;+\n"
-                                           "7890000000007;DIPIRONA GOTAS;1;0;0;0;;L;+\n"
-                                           "7890000000008;Solução Fisiológica 0,9%;1;0;0;0;;L;+\n"
-                                           "7890000000009;AÇÃO RÁPIDA XAROPE;1;0;0;0;;L;+\n")
-                                .toUtf8()));
+    QVERIFY(writeFile(path,
+        QStringLiteral("7890000000001;DIPIRONA 500MG;1;0;0;0;;L;+\n"
+                       "7890000000002;ÁGUA BORICADA 3%;1;0;0;0;;L;+\n"
+                       "7890000000003;METAMIZOL SODICA 1G;1;0;0;0;;L;+\n"
+                       "7890000000004;ÁGUA D'AGUA 1L;1;0;0;0;;L;+\n"
+                       "7890000000005;X A_B;1;0;0;0;;L;+\n"
+                       "7890000000006;XAYB;1;0;0;0;;L;+\n"
+                       "7890000000007;DIPIRONA GOTAS;1;0;0;0;;L;+\n"
+                       "7890000000008;Solução Fisiológica 0,9%;1;0;0;0;;L;+\n"
+                       "7890000000009;AÇÃO RÁPIDA XAROPE;1;0;0;0;;L;+\n")
+            .toUtf8()));
     Medic m;
     m.carregaTexto(path);
     db::Query q(&m.database());
@@ -346,11 +370,16 @@ void TestMedic::preco_data()
     QTest::addColumn<QStringList>("valores");
     QTest::addColumn<QString>("aliq");
     QTest::addColumn<QString>("preco");
-    QTest::newRow("reference drug") << false << QStringList{"10", "8", "11", "9"} << "18" << "10";
-    QTest::newRow("reference, Valor1 zero") << false << QStringList{"0", "8", "11", "9"} << "18" << "11";
-    QTest::newRow("generic") << true << QStringList{"10", "8", "11", "9"} << "12" << "8";
-    QTest::newRow("generic, Valor2 zero") << true << QStringList{"10", "0", "11", "9"} << "12" << "9";
-    QTest::newRow("generic, both zero") << true << QStringList{"10", "0", "11", "0"} << "12" << "0";
+    QTest::newRow("reference drug") << false << QStringList {"10", "8", "11", "9"} << "18"
+                                    << "10";
+    QTest::newRow("reference, Valor1 zero") << false << QStringList {"0", "8", "11", "9"} << "18"
+                                            << "11";
+    QTest::newRow("generic") << true << QStringList {"10", "8", "11", "9"} << "12"
+                             << "8";
+    QTest::newRow("generic, Valor2 zero") << true << QStringList {"10", "0", "11", "9"} << "12"
+                                          << "9";
+    QTest::newRow("generic, both zero") << true << QStringList {"10", "0", "11", "0"} << "12"
+                                        << "0";
 }
 
 void TestMedic::preco()
@@ -360,7 +389,7 @@ void TestMedic::preco()
     QFETCH(QString, aliq);
     QFETCH(QString, preco);
     const PrecoMedic p = PrecoMedicamento(generico, cur(qPrintable(valores[0])), cur(qPrintable(valores[1])),
-                                          cur(qPrintable(valores[2])), cur(qPrintable(valores[3])));
+        cur(qPrintable(valores[2])), cur(qPrintable(valores[3])));
     QCOMPARE(p.aliqICMS, cur(qPrintable(aliq)));
     QCOMPARE(p.preco, cur(qPrintable(preco)));
 }
@@ -372,12 +401,18 @@ void TestMedic::mvaLista_data()
     QTest::addColumn<QString>("aliq");
     QTest::addColumn<QString>("key");
     QTest::addColumn<double>("mva");
-    QTest::newRow("positive, internal, 18") << "Positiva" << true << "18" << "stPosQZ18" << 38.24;
-    QTest::newRow("positive, interstate, 12") << "Positiva" << false << "12" << "stPosUF12" << 40.5;
-    QTest::newRow("negative, internal, 12") << "Negativa" << true << "12" << "stNegQZ12" << 33.0;
-    QTest::newRow("neutral by default") << "Neutra" << false << "18" << "stNeuUF18" << 41.38;
-    QTest::newRow("unknown list is neutral") << "" << true << "18" << "stNeuQZ18" << 0.0;
-    QTest::newRow("17.5 reads the 12 key") << "Positiva" << false << "17.5" << "stPosUF12" << 40.5;
+    QTest::newRow("positive, internal, 18") << "Positiva" << true << "18"
+                                            << "stPosQZ18" << 38.24;
+    QTest::newRow("positive, interstate, 12") << "Positiva" << false << "12"
+                                              << "stPosUF12" << 40.5;
+    QTest::newRow("negative, internal, 12") << "Negativa" << true << "12"
+                                            << "stNegQZ12" << 33.0;
+    QTest::newRow("neutral by default") << "Neutra" << false << "18"
+                                        << "stNeuUF18" << 41.38;
+    QTest::newRow("unknown list is neutral") << "" << true << "18"
+                                             << "stNeuQZ18" << 0.0;
+    QTest::newRow("17.5 reads the 12 key") << "Positiva" << false << "17.5"
+                                           << "stPosUF12" << 40.5;
 }
 
 void TestMedic::mvaLista()
@@ -400,14 +435,16 @@ void TestMedic::instala_data()
 {
     QTest::addColumn<QString>("failure");
     QTest::addColumn<QStringList>("messages");
-    const QString conc = QStringLiteral("Não consegui atualizar a tabela. Talvez outra estação esteja usando o sistema ST/Brelva!");
-    QTest::newRow("success") << "" << QStringList{"Procedimento realizado com sucesso!"};
-    QTest::newRow("source missing") << "source" << QStringList{"Não consegui copiar a Tabela..."};
-    QTest::newRow("snapshot cannot be replaced") << "snapshot" << QStringList{conc};
-    QTest::newRow("new table without medicines") << "empty"
-                                                 << QStringList{"A nova Tabela de Medicamentos não tem nenhum medicamento "
-                                                                "válido.\r1 linha(s) da Tabela de Medicamentos foram "
-                                                                "ignoradas:\rLinha 1: faltam campos (1 de 9)"};
+    const QString conc
+        = QStringLiteral("Não consegui atualizar a tabela. Talvez outra estação esteja usando o sistema ST/Brelva!");
+    QTest::newRow("success") << "" << QStringList {"Procedimento realizado com sucesso!"};
+    QTest::newRow("source missing") << "source" << QStringList {"Não consegui copiar a Tabela..."};
+    QTest::newRow("snapshot cannot be replaced") << "snapshot" << QStringList {conc};
+    QTest::newRow("new table without medicines")
+        << "empty"
+        << QStringList {"A nova Tabela de Medicamentos não tem nenhum medicamento "
+                        "válido.\r1 linha(s) da Tabela de Medicamentos foram "
+                        "ignoradas:\rLinha 1: faltam campos (1 de 9)"};
 }
 
 void TestMedic::instala()
@@ -457,7 +494,7 @@ void TestMedic::instala()
         QVERIFY(f.open(QIODevice::ReadOnly));
         QVERIFY(f.readAll() == snapBefore);
     }
-    QCOMPARE(QDir(dados).entryList(QDir::Files), QStringList{QStringLiteral("Medic.Tab")});
+    QCOMPARE(QDir(dados).entryList(QDir::Files), QStringList {QStringLiteral("Medic.Tab")});
 }
 
 void TestMedic::snapshotDanificadoMantemLinhas_data()
@@ -514,21 +551,36 @@ void TestMedic::ordemSemCaixa_data()
     QTest::addColumn<QString>("a");
     QTest::addColumn<QString>("b");
     QTest::addColumn<int>("ordem");
-    QTest::newRow("case only") << "dipirona" << "DIPIRONA" << 0;
-    QTest::newRow("mixed case") << "DiPiRoNa 500mg" << "dIpIrOnA 500MG" << 0;
-    QTest::newRow("one letter apart") << "abc" << "ABD" << -1;
-    QTest::newRow("prefix first") << "ab" << "ABC" << -1;
-    QTest::newRow("longer last") << "ABC" << "ab" << 1;
-    QTest::newRow("empty first") << "" << "a" << -1;
-    QTest::newRow("letters fold up, not down") << "[" << "a" << 1;
-    QTest::newRow("underscore after letters") << "_x" << "ax" << 1;
-    QTest::newRow("digits before letters") << "9" << "a" << -1;
-    QTest::newRow("accented, case only") << "café" << "CAFÉ" << 0;
-    QTest::newRow("accent after plain letters") << "é" << "E" << 1;
-    QTest::newRow("accent after plain, other case") << "e" << "É" << -1;
-    QTest::newRow("cedilla after C") << "ção" << "CAO" << 1;
-    QTest::newRow("ASCII prefix then accent") << "ab" << "abé" << -1;
-    QTest::newRow("equal prefix, accents differ") << "AGUA Á" << "agua à" << 1;
+    QTest::newRow("case only") << "dipirona"
+                               << "DIPIRONA" << 0;
+    QTest::newRow("mixed case") << "DiPiRoNa 500mg"
+                                << "dIpIrOnA 500MG" << 0;
+    QTest::newRow("one letter apart") << "abc"
+                                      << "ABD" << -1;
+    QTest::newRow("prefix first") << "ab"
+                                  << "ABC" << -1;
+    QTest::newRow("longer last") << "ABC"
+                                 << "ab" << 1;
+    QTest::newRow("empty first") << ""
+                                 << "a" << -1;
+    QTest::newRow("letters fold up, not down") << "["
+                                               << "a" << 1;
+    QTest::newRow("underscore after letters") << "_x"
+                                              << "ax" << 1;
+    QTest::newRow("digits before letters") << "9"
+                                           << "a" << -1;
+    QTest::newRow("accented, case only") << "café"
+                                         << "CAFÉ" << 0;
+    QTest::newRow("accent after plain letters") << "é"
+                                                << "E" << 1;
+    QTest::newRow("accent after plain, other case") << "e"
+                                                    << "É" << -1;
+    QTest::newRow("cedilla after C") << "ção"
+                                     << "CAO" << 1;
+    QTest::newRow("ASCII prefix then accent") << "ab"
+                                              << "abé" << -1;
+    QTest::newRow("equal prefix, accents differ") << "AGUA Á"
+                                                  << "agua à" << 1;
 }
 
 void TestMedic::ordemSemCaixa()
@@ -538,7 +590,8 @@ void TestMedic::ordemSemCaixa()
     QFETCH(int, ordem);
     Medic m;
     db::Query q(&m.database());
-    q.setSql(QStringLiteral("SELECT CASE WHEN :a1 = :b1 COLLATE PTCI THEN 0 WHEN :a2 < :b2 COLLATE PTCI THEN -1 ELSE 1 END"));
+    q.setSql(QStringLiteral(
+        "SELECT CASE WHEN :a1 = :b1 COLLATE PTCI THEN 0 WHEN :a2 < :b2 COLLATE PTCI THEN -1 ELSE 1 END"));
     q.paramByName(QStringLiteral("a1")).setAsString(a);
     q.paramByName(QStringLiteral("b1")).setAsString(b);
     q.paramByName(QStringLiteral("a2")).setAsString(a);
@@ -622,9 +675,10 @@ void TestMedic::likeSemCaixaPadraoPorLinha()
     // A pattern that changes from row to row is read again for each row.
     Medic m;
     db::Query q(&m.database());
-    q.setSql(QStringLiteral("SELECT GROUP_CONCAT(N) FROM (SELECT 1 N, 'abc' T, '%B%' P UNION ALL SELECT 2, 'abc', '%X%' "
-                            "UNION ALL SELECT 3, 'xyz', '%X%' UNION ALL SELECT 4, 'a%', 'A|%' UNION ALL SELECT 5, 'ab', 'A|%') "
-                            "WHERE ST_LIKECI(T, P, CASE WHEN N < 4 THEN '\\' ELSE '|' END)"));
+    q.setSql(QStringLiteral(
+        "SELECT GROUP_CONCAT(N) FROM (SELECT 1 N, 'abc' T, '%B%' P UNION ALL SELECT 2, 'abc', '%X%' "
+        "UNION ALL SELECT 3, 'xyz', '%X%' UNION ALL SELECT 4, 'a%', 'A|%' UNION ALL SELECT 5, 'ab', 'A|%') "
+        "WHERE ST_LIKECI(T, P, CASE WHEN N < 4 THEN '\\' ELSE '|' END)"));
     q.open();
     QCOMPARE(q.field(0).asString(), QStringLiteral("1,3,4"));
 }

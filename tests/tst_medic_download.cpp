@@ -87,24 +87,25 @@ void TestMedicDownload::cleanup() { m_sink = RecordingSink(); }
 
 void TestMedicDownload::servidor_data()
 {
-    QTest::addColumn<int>("mesesAtras");  // month the server holds (-1: none)
-    QTest::addColumn<QString>("caso");    // what goes wrong
-    QTest::addColumn<bool>("resposta");   // answer to the question
-    QTest::addColumn<int>("heads");       // HEAD requests expected
+    QTest::addColumn<int>("mesesAtras"); // month the server holds (-1: none)
+    QTest::addColumn<QString>("caso"); // what goes wrong
+    QTest::addColumn<bool>("resposta"); // answer to the question
+    QTest::addColumn<int>("heads"); // HEAD requests expected
     QTest::addColumn<QString>("mensagem"); // message shown (start), empty: success
     const QString tente = QStringLiteral("\rTente novamente.");
     QTest::newRow("three months ago, fourth HEAD") << 3 << "" << true << 4 << QString();
     QTest::newRow("this month, first HEAD") << 0 << "" << true << 1 << QString();
     QTest::newRow("answer No") << 0 << "" << false << 1 << QString("-");
-    QTest::newRow("seven months ago, not found") << 7 << "" << true << 6
-                                                 << "Não encontrei no servidor nenhuma Tabela de Medicamentos dos últimos 6 meses.";
+    QTest::newRow("seven months ago, not found")
+        << 7 << "" << true << 6 << "Não encontrei no servidor nenhuma Tabela de Medicamentos dos últimos 6 meses.";
     QTest::newRow("404 on the download") << 1 << "get404" << true << 2 << "Arquivo não encontrado." + tente;
     QTest::newRow("500 on the search") << 2 << "head500" << true << 1 << "500 Internal Server Error" + tente;
-    QTest::newRow("reply under 15,000 bytes") << 1 << "small" << true << 6
-                                              << "Não encontrei no servidor nenhuma Tabela de Medicamentos dos últimos 6 meses.";
+    QTest::newRow("reply under 15,000 bytes")
+        << 1 << "small" << true << 6 << "Não encontrei no servidor nenhuma Tabela de Medicamentos dos últimos 6 meses.";
     QTest::newRow("download under 15,000 bytes") << 1 << "getSmall" << true << 2 << "Arquivo não encontrado." + tente;
-    QTest::newRow("connection refused") << 0 << "refused" << true << 0
-                                        << "Não consegui conectar com o servidor. Tente mais tarde.\r(Connection refused)";
+    QTest::newRow("connection refused")
+        << 0 << "refused" << true << 0
+        << "Não consegui conectar com o servidor. Tente mais tarde.\r(Connection refused)";
     QTest::newRow("connection dropped mid-body") << 0 << "cut" << true << 1 << "*" + tente;
     QTest::newRow("damaged archive") << 0 << "damaged" << true << 1 << "O Arquivo está corrompido" + tente;
 }
@@ -149,7 +150,7 @@ void TestMedicDownload::servidor()
             r.status = 500;
         server.routes.insert(caso == QLatin1String("head500") ? caso + caminho(kHoje) : caminho(mes), r);
         if (caso == QLatin1String("head500"))
-            server.routes.insert(caminho(kHoje), stbtest::HttpServer::Route{500, "erro", false});
+            server.routes.insert(caminho(kHoje), stbtest::HttpServer::Route {500, "erro", false});
     }
     MedicDownload::Config config;
     config.host = server.host();
@@ -180,23 +181,26 @@ void TestMedicDownload::servidor()
     QCOMPARE(server.log.filter(QStringLiteral("HEAD ")).size(), heads);
     QCOMPARE(status.value(0), QStringLiteral("Conectando com o servidor..."));
     if (heads > 0)
-        QCOMPARE(status.value(1), QStringLiteral("Procurando por %1 em %2 ...")
-                                      .arg(MedicDownload::nomeArquivo(kHoje.month(), kHoje.year()), server.host()));
+        QCOMPARE(status.value(1),
+            QStringLiteral("Procurando por %1 em %2 ...")
+                .arg(MedicDownload::nomeArquivo(kHoje.month(), kHoje.year()), server.host()));
 
     if (mensagem.isEmpty()) {
         QVERIFY(nova);
         const QDate mes = mesesAntes(mesesAtras);
         QCOMPARE(nova->mesAno, NomeMesMaiusculo(mes.month()) + QLatin1Char('/') + QString::number(mes.year()));
-        QCOMPARE(m_sink.texts().value(0), QStringLiteral("Quer baixar a Tabela de Medicamentos do mês de ") + nova->mesAno + QLatin1Char('?'));
-        QCOMPARE(nova->texto, QDir(programa).filePath(QFileInfo(MedicDownload::nomeArquivo(mes.month(), mes.year()))
-                                                          .completeBaseName()
-                                                      + QStringLiteral(".txt")));
+        QCOMPARE(m_sink.texts().value(0),
+            QStringLiteral("Quer baixar a Tabela de Medicamentos do mês de ") + nova->mesAno + QLatin1Char('?'));
+        QCOMPARE(nova->texto,
+            QDir(programa).filePath(QFileInfo(MedicDownload::nomeArquivo(mes.month(), mes.year())).completeBaseName()
+                + QStringLiteral(".txt")));
         QVERIFY(status.contains(QStringLiteral("Salvando...")));
         QVERIFY(!progress.isEmpty());
         QVERIFY(status.filter(QRegularExpression(QStringLiteral("^Baixando \\d+ de \\d+ bytes...$"))).size() > 0);
         m_sink.clear();
-        QVERIFY(InstalaTabelaMedic(nova->texto, QDir(dados).filePath(QStringLiteral("TabMedic.txt")), nova->mesAno, ini));
-        QCOMPARE(m_sink.texts(), QStringList{QStringLiteral("Procedimento realizado com sucesso!")});
+        QVERIFY(
+            InstalaTabelaMedic(nova->texto, QDir(dados).filePath(QStringLiteral("TabMedic.txt")), nova->mesAno, ini));
+        QCOMPARE(m_sink.texts(), QStringList {QStringLiteral("Procedimento realizado com sucesso!")});
         Medic m;
         QVERIFY(m.abre(dados, ini));
         QCOMPARE(m.count(), 24000);
@@ -229,24 +233,29 @@ void TestMedicDownload::proxy()
     // Proxy/Porta of HostFazenda: the requests go to the proxy with the whole
     // address of the update host.
     stbtest::HttpServer proxy;
-    proxy.routes.insert(caminho(kHoje), stbtest::HttpServer::Route{200, arquivoDoMes(kHoje, m_tmp.path()), false});
+    proxy.routes.insert(caminho(kHoje), stbtest::HttpServer::Route {200, arquivoDoMes(kHoje, m_tmp.path()), false});
     MedicDownload::Config config;
     config.host = QStringLiteral("atualiza.stbrelva.local");
     config.proxy = QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), proxy.port());
     MedicDownload dl(config);
     const MedicDownload::Busca b = dl.procura(kHoje);
     QVERIFY2(b.encontrado, qPrintable(b.erro));
-    QCOMPARE(proxy.log, QStringList{QStringLiteral("HEAD ") + caminho(kHoje) + QStringLiteral(" atualiza.stbrelva.local")});
+    QCOMPARE(
+        proxy.log, QStringList {QStringLiteral("HEAD ") + caminho(kHoje) + QStringLiteral(" atualiza.stbrelva.local")});
 }
 
 void TestMedicDownload::hostEfetivo_data()
 {
     QTest::addColumn<QString>("host");
     QTest::addColumn<QString>("efetivo");
-    QTest::newRow("plain") << "servidor.fazenda" << "servidor.fazenda";
-    QTest::newRow("with scheme and slash") << "http://servidor.fazenda:8080/" << "servidor.fazenda:8080";
-    QTest::newRow("former dynamic-name host") << "stbrelva.dyndns.org" << "atualiza.stbrelva.local";
-    QTest::newRow("empty") << "" << "atualiza.stbrelva.local";
+    QTest::newRow("plain") << "servidor.fazenda"
+                           << "servidor.fazenda";
+    QTest::newRow("with scheme and slash") << "http://servidor.fazenda:8080/"
+                                           << "servidor.fazenda:8080";
+    QTest::newRow("former dynamic-name host") << "stbrelva.dyndns.org"
+                                              << "atualiza.stbrelva.local";
+    QTest::newRow("empty") << ""
+                           << "atualiza.stbrelva.local";
 }
 
 void TestMedicDownload::hostEfetivo()

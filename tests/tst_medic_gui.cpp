@@ -129,7 +129,7 @@ void TestMedicGui::chooserFromItemDialog()
     // Nothing found.
     m_sink.clear();
     QVERIFY(!EscolheMedic(QStringLiteral("XPTOXPTO")));
-    QCOMPARE(m_sink.texts(), QStringList{QStringLiteral("Não consegui localizar nenhum medicamento!")});
+    QCOMPARE(m_sink.texts(), QStringList {QStringLiteral("Não consegui localizar nenhum medicamento!")});
 }
 
 void TestMedicGui::chooserGridAndExport()
@@ -164,20 +164,22 @@ void TestMedicGui::chooserGridAndExport()
     });
     tabela->trigger();
     QCOMPARE(textoInicial, TFormDlgEscolheMedic::textoInicial());
-    QCOMPARE(headers, QStringList({"Id", "CodBarra", "Descrição", "Laboratório", "Valor", "Valor2", "Valor3", "Valor4", "Gen",
-                                   "Lista"}));
+    QCOMPARE(headers,
+        QStringList(
+            {"Id", "CodBarra", "Descrição", "Laboratório", "Valor", "Valor2", "Valor3", "Valor4", "Gen", "Lista"}));
     QVERIFY(colunaOculta);
     QCOMPARE(textoToggle, QStringLiteral("Exibe Código de Barra"));
     const QString arquivo = QDir(documentos()).filePath(QStringLiteral("CMED_ABCFarma.xls"));
-    QCOMPARE(m_sink.texts(), QStringList({QStringLiteral("Exportar esta consulta para o Excel?"),
-                                          QStringLiteral("CMED_ABCFarma.xls gravado com sucesso na pasta ") + documentos()}));
+    QCOMPARE(m_sink.texts(),
+        QStringList({QStringLiteral("Exportar esta consulta para o Excel?"),
+            QStringLiteral("CMED_ABCFarma.xls gravado com sucesso na pasta ") + documentos()}));
     QString erro;
     const QJsonArray sheets = stbtest::readXls(arquivo, &erro);
     QVERIFY2(!sheets.isEmpty(), qPrintable(erro));
     QCOMPARE(sheets.size(), 1);
     const QJsonObject s = sheets.at(0).toObject();
     QCOMPARE(s.value(QStringLiteral("name")).toString(), QStringLiteral("ABC Farma"));
-    const QStringList cab{"COD BARRA", "DESCRIÇÃO", "LABORATÓRIO", "VALOR", "ALIQ ICMS", "GENÉRICO", "LISTA"};
+    const QStringList cab {"COD BARRA", "DESCRIÇÃO", "LABORATÓRIO", "VALOR", "ALIQ ICMS", "GENÉRICO", "LISTA"};
     for (int c = 0; c < cab.size(); ++c) {
         const QJsonObject h = stbtest::xlsCell(s, 0, c);
         QCOMPARE(h.value(QStringLiteral("value")).toString(), cab[c]);
@@ -205,7 +207,7 @@ void TestMedicGui::chooserGridAndExport()
         QVERIFY(aliq.value(QStringLiteral("format")).toString().contains(QLatin1Char('%')));
         QCOMPARE(aliq.value(QStringLiteral("value")).toDouble(), e.aliqICMS.toDouble() / 100);
         QCOMPARE(stbtest::xlsCell(s, row, 5).value(QStringLiteral("value")).toString(),
-                 e.generico ? QStringLiteral("GEN") : QString());
+            e.generico ? QStringLiteral("GEN") : QString());
         QCOMPARE(stbtest::xlsCell(s, row, 6).value(QStringLiteral("value")).toString(), e.lista);
     }
 }
@@ -217,9 +219,9 @@ void TestMedicGui::updateFromServer_data()
     const QDate mes = QDate::currentDate().addMonths(-1);
     const QString mesAno = NomeMesMaiusculo(mes.month()) + QLatin1Char('/') + QString::number(mes.year());
     QTest::newRow("found last month") << 200
-                                      << QStringList{"Quer baixar a Tabela de Medicamentos do mês de " + mesAno + "?",
-                                                     "Procedimento realizado com sucesso!"};
-    QTest::newRow("server error") << 500 << QStringList{"500 Internal Server Error\rTente novamente."};
+                                      << QStringList {"Quer baixar a Tabela de Medicamentos do mês de " + mesAno + "?",
+                                             "Procedimento realizado com sucesso!"};
+    QTest::newRow("server error") << 500 << QStringList {"500 Internal Server Error\rTente novamente."};
 }
 
 void TestMedicGui::updateFromServer()
@@ -247,8 +249,8 @@ void TestMedicGui::updateFromServer()
     }
     if (status != 200)
         server.routes.insert(QStringLiteral("/stbrelva/medicamentos/")
-                                 + MedicDownload::nomeArquivo(QDate::currentDate().month(), QDate::currentDate().year()),
-                             {status, "erro", false});
+                + MedicDownload::nomeArquivo(QDate::currentDate().month(), QDate::currentDate().year()),
+            {status, "erro", false});
     m_inst->setIni(QStringLiteral("HostFazenda"), QStringLiteral("Host"), server.host());
     QAction *atualiza = acao(*m_main, "AtualizacaoDaTabelaMedicamentos1");
     QVERIFY(atualiza && atualiza->isEnabled());
@@ -267,9 +269,11 @@ void TestMedicGui::updateFromServer()
     std::optional<MedicEscolhido> m = EscolheMedic(QStringLiteral("7895038184616"));
     QVERIFY(m);
     if (status == 200) {
-        QCOMPARE(TabMedicMesAno(IniMedicamento()), NomeMesMaiusculo(mes.month()) + QLatin1Char('/') + QString::number(mes.year()));
+        QCOMPARE(TabMedicMesAno(IniMedicamento()),
+            NomeMesMaiusculo(mes.month()) + QLatin1Char('/') + QString::number(mes.year()));
         QCOMPARE(m->descricao, QStringLiteral("FLUCINOL NOVO 50MG"));
-        QVERIFY(FormDlgEscolheMedic().windowTitle().endsWith(TabMedicMesAno(IniMedicamento()) + QStringLiteral(" - Procurando por 7895038184616")));
+        QVERIFY(FormDlgEscolheMedic().windowTitle().endsWith(
+            TabMedicMesAno(IniMedicamento()) + QStringLiteral(" - Procurando por 7895038184616")));
         QVERIFY(m_main->statusLog.contains(QStringLiteral("Salvando...")));
     } else {
         QCOMPARE(TabMedicMesAno(IniMedicamento()), antes);
@@ -297,9 +301,10 @@ void TestMedicGui::updateFromFile()
         clica(&dlg, "BtnOk");
     });
     QVERIFY(TFormDlgAtualizaTabMedic::AtualizaTabelaMedic(m_main.get()));
-    QCOMPARE(m_sink.texts(), QStringList({QStringLiteral("Arquivo não localizado!"),
-                                          QStringLiteral("Confirma atualizar a Tabela de Medicamentos para o mês de MARÇO/2025?"),
-                                          QStringLiteral("Procedimento realizado com sucesso!")}));
+    QCOMPARE(m_sink.texts(),
+        QStringList({QStringLiteral("Arquivo não localizado!"),
+            QStringLiteral("Confirma atualizar a Tabela de Medicamentos para o mês de MARÇO/2025?"),
+            QStringLiteral("Procedimento realizado com sucesso!")}));
     QCOMPARE(TabMedicMesAno(IniMedicamento()), QStringLiteral("MARÇO/2025"));
     QVERIFY(QFileInfo::exists(arquivo));
     Medic m;
@@ -317,8 +322,9 @@ void TestMedicGui::nbmWorkbook()
     const QString alvo = QDir(documentos()).filePath(QStringLiteral("TabelaNBM-Brelva.xls"));
     m_sink.answers = {true};
     nbm->trigger();
-    QCOMPARE(m_sink.texts(), QStringList{QStringLiteral("Quer gerar o Brelva por NBM no arquivo \"") + alvo + QStringLiteral("\"?")});
-    QCOMPARE(m_abertos, QStringList{alvo});
+    QCOMPARE(m_sink.texts(),
+        QStringList {QStringLiteral("Quer gerar o Brelva por NBM no arquivo \"") + alvo + QStringLiteral("\"?")});
+    QCOMPARE(m_abertos, QStringList {alvo});
     QString erro;
     const QJsonArray sheets = stbtest::readXls(alvo, &erro);
     QVERIFY2(!sheets.isEmpty(), qPrintable(erro));
@@ -327,25 +333,35 @@ void TestMedicGui::nbmWorkbook()
     const QJsonObject ncm = sheets.at(1).toObject();
     QCOMPARE(cest.value(QStringLiteral("name")).toString(), QStringLiteral("CEST"));
     QCOMPARE(ncm.value(QStringLiteral("name")).toString(), QStringLiteral("NBM"));
-    QVERIFY2(stbtest::xlsCell(cest, 0, 4).value(QStringLiteral("value")).toString().startsWith(QStringLiteral("Dados atualizados até ")), qPrintable(QJsonDocument(stbtest::xlsCell(cest, 0, 4)).toJson()));
-    QVERIFY(stbtest::xlsCell(cest, 0, 4).value(QStringLiteral("value")).toString().endsWith(QStringLiteral(" (Versão 2.0.0).")));
+    QVERIFY2(stbtest::xlsCell(cest, 0, 4)
+                 .value(QStringLiteral("value"))
+                 .toString()
+                 .startsWith(QStringLiteral("Dados atualizados até ")),
+        qPrintable(QJsonDocument(stbtest::xlsCell(cest, 0, 4)).toJson()));
+    QVERIFY(stbtest::xlsCell(cest, 0, 4)
+                .value(QStringLiteral("value"))
+                .toString()
+                .endsWith(QStringLiteral(" (Versão 2.0.0).")));
     QVERIFY(stbtest::xlsCell(cest, 0, 0).value(QStringLiteral("bold")).toBool());
     // The row of three margins, and its notes.
     bool tres = false;
     for (const QJsonValue &v : cest.value(QStringLiteral("cells")).toArray()) {
         const QJsonObject c = v.toObject();
-        if (c.value(QStringLiteral("col")).toInt() == 0 && c.value(QStringLiteral("value")).toString() == QLatin1String("21.002.00")) {
+        if (c.value(QStringLiteral("col")).toInt() == 0
+            && c.value(QStringLiteral("value")).toString() == QLatin1String("21.002.00")) {
             const int row = c.value(QStringLiteral("row")).toInt();
-            QCOMPARE(stbtest::xlsCell(cest, row, 1).value(QStringLiteral("value")).toString(), QStringLiteral("25/30/35"));
+            QCOMPARE(
+                stbtest::xlsCell(cest, row, 1).value(QStringLiteral("value")).toString(), QStringLiteral("25/30/35"));
             QCOMPARE(stbtest::xlsCell(cest, row, 2).value(QStringLiteral("value")).toString(),
-                     QStringLiteral("Nas saídas de fabricante/Nas saídas de atacadista/Demais casos"));
+                QStringLiteral("Nas saídas de fabricante/Nas saídas de atacadista/Demais casos"));
             tres = true;
         }
     }
     QVERIFY(tres);
     QStringList codigos;
     for (const QJsonValue &v : ncm.value(QStringLiteral("cells")).toArray())
-        if (v.toObject().value(QStringLiteral("col")).toInt() == 0 && v.toObject().value(QStringLiteral("row")).toInt() > 0)
+        if (v.toObject().value(QStringLiteral("col")).toInt() == 0
+            && v.toObject().value(QStringLiteral("row")).toInt() > 0)
             codigos << v.toObject().value(QStringLiteral("value")).toString();
     QVERIFY(codigos.size() > 100);
     QVERIFY(codigos.contains(QStringLiteral("8421.23.00")));
@@ -358,8 +374,8 @@ void TestMedicGui::nbmWorkbook()
     nbm->trigger();
     QCOMPARE(m_sink.texts().size(), 1);
     QVERIFY(m_sink.texts().first().startsWith(QStringLiteral("Quer abrir a planilha gerada em ")
-                                              + QFileInfo(alvo).lastModified().toString(QStringLiteral("dd/MM/yyyy"))));
-    QCOMPARE(m_abertos, QStringList{alvo});
+        + QFileInfo(alvo).lastModified().toString(QStringLiteral("dd/MM/yyyy"))));
+    QCOMPARE(m_abertos, QStringList {alvo});
 }
 
 QTEST_MAIN(TestMedicGui)

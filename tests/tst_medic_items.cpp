@@ -129,11 +129,21 @@ void TestMedicItems::lineTotal_data()
     QTest::addColumn<QString>("unit");
     QTest::addColumn<QString>("mva");
     QTest::addColumn<QString>("total");
-    QTest::newRow("3 x 10 with MVA 20") << 3 << "10" << "20" << "36";
-    QTest::newRow("price table: no margin") << 2 << "45.71" << "0" << "91.42";
-    QTest::newRow("four decimals kept, no rounding to cents") << 2 << "30" << "38.24" << "82.944";
-    QTest::newRow("quantity 0") << 0 << "10" << "20" << "0";
-    QTest::newRow("unit price with four decimals") << 7 << "1.2345" << "0" << "8.6415";
+    QTest::newRow("3 x 10 with MVA 20") << 3 << "10"
+                                        << "20"
+                                        << "36";
+    QTest::newRow("price table: no margin") << 2 << "45.71"
+                                            << "0"
+                                            << "91.42";
+    QTest::newRow("four decimals kept, no rounding to cents") << 2 << "30"
+                                                              << "38.24"
+                                                              << "82.944";
+    QTest::newRow("quantity 0") << 0 << "10"
+                                << "20"
+                                << "0";
+    QTest::newRow("unit price with four decimals") << 7 << "1.2345"
+                                                   << "0"
+                                                   << "8.6415";
 }
 
 void TestMedicItems::lineTotal()
@@ -150,12 +160,18 @@ void TestMedicItems::annexList_data()
     QTest::addColumn<int>("subItem");
     QTest::addColumn<QString>("texto");
     QTest::addColumn<QString>("lista");
-    QTest::newRow("1 positive") << 1 << "Lista Positiva" << "Positiva";
-    QTest::newRow("3 negative, lower case") << 3 << "medicamentos da lista negativa" << "Negativa";
-    QTest::newRow("4 neutral") << 4 << "Lista Neutra" << "Neutra";
-    QTest::newRow("2 is always neutral") << 2 << "Lista Positiva" << "Neutra";
-    QTest::newRow("5 has no list") << 5 << "Lista Positiva" << "";
-    QTest::newRow("1 without a list named") << 1 << "Sacos de plástico" << "";
+    QTest::newRow("1 positive") << 1 << "Lista Positiva"
+                                << "Positiva";
+    QTest::newRow("3 negative, lower case") << 3 << "medicamentos da lista negativa"
+                                            << "Negativa";
+    QTest::newRow("4 neutral") << 4 << "Lista Neutra"
+                               << "Neutra";
+    QTest::newRow("2 is always neutral") << 2 << "Lista Positiva"
+                                         << "Neutra";
+    QTest::newRow("5 has no list") << 5 << "Lista Positiva"
+                                   << "";
+    QTest::newRow("1 without a list named") << 1 << "Sacos de plástico"
+                                            << "";
 }
 
 void TestMedicItems::annexList()
@@ -179,15 +195,46 @@ void TestMedicItems::medicineByBarCode_data()
     QTest::addColumn<QString>("mvaPre");
     QTest::addColumn<QString>("total");
     QTest::addColumn<QString>("lista");
-    QTest::newRow("price table, 18 %") << 13 << true << "7890453488752" << "2" << "" << "18" << "0" << "0" << "91.42" << "+";
-    QTest::newRow("price table, generic at 12 %") << 13 << true << "7895038184616" << "3" << "" << "12" << "0" << "0"
-                                                   << "419.34" << "+";
-    QTest::newRow("list MVA, internal: stPosQZ18") << 113 << true << "7890453488752" << "2" << "30" << "18" << "38.24" << "0"
-                                                   << "82.944" << "+";
-    QTest::newRow("list MVA, interstate: stNegUF18 adjusted") << 113 << false << "7896597846410" << "1" << "100" << "18"
-                                                             << "49.9" << "39.68" << "149.9" << "-";
-    QTest::newRow("list MVA, interstate generic: stPosUF12, nothing to adjust")
-        << 113 << false << "7895038184616" << "1" << "100" << "12" << "38.76" << "38.76" << "138.76" << "+";
+    QTest::newRow("price table, 18 %") << 13 << true << "7890453488752"
+                                       << "2"
+                                       << ""
+                                       << "18"
+                                       << "0"
+                                       << "0"
+                                       << "91.42"
+                                       << "+";
+    QTest::newRow("price table, generic at 12 %") << 13 << true << "7895038184616"
+                                                  << "3"
+                                                  << ""
+                                                  << "12"
+                                                  << "0"
+                                                  << "0"
+                                                  << "419.34"
+                                                  << "+";
+    QTest::newRow("list MVA, internal: stPosQZ18") << 113 << true << "7890453488752"
+                                                   << "2"
+                                                   << "30"
+                                                   << "18"
+                                                   << "38.24"
+                                                   << "0"
+                                                   << "82.944"
+                                                   << "+";
+    QTest::newRow("list MVA, interstate: stNegUF18 adjusted") << 113 << false << "7896597846410"
+                                                              << "1"
+                                                              << "100"
+                                                              << "18"
+                                                              << "49.9"
+                                                              << "39.68"
+                                                              << "149.9"
+                                                              << "-";
+    QTest::newRow("list MVA, interstate generic: stPosUF12, nothing to adjust") << 113 << false << "7895038184616"
+                                                                                << "1"
+                                                                                << "100"
+                                                                                << "12"
+                                                                                << "38.76"
+                                                                                << "38.76"
+                                                                                << "138.76"
+                                                                                << "+";
 }
 
 void TestMedicItems::medicineByBarCode()
@@ -238,7 +285,7 @@ void TestMedicItems::medicineByBarCode()
     QCOMPARE(l.mvaPre, valor(mvaPre));
     QCOMPARE(l.debVlMerc, valor(total));
     QCOMPARE(l.credito, Currency::fromInt(12));
-    QCOMPARE(m_sink.texts(), QStringList{QStringLiteral("Quer Incluir mais alguma Nota Fiscal neste Cálculo?")});
+    QCOMPARE(m_sink.texts(), QStringList {QStringLiteral("Quer Incluir mais alguma Nota Fiscal neste Cálculo?")});
     // The grid of the medicine lines shows it.
     QVERIFY(!m_main->dxDBGridItensMedic->isHidden());
     QCOMPARE(DM().TabItensMedic.recordCount(), 1);
@@ -326,9 +373,10 @@ void TestMedicItems::listChoice()
         digita(dlg.dxEditVlUnit, QStringLiteral("10"));
         dlg.BtnOk->click();
     }});
-    QCOMPARE(captions, (QStringList{QStringLiteral("Lista Negativa (33,00%)"), QStringLiteral("Lista Positiva (38,24%)"),
-                                    QStringLiteral("Lista Neutra (41,38%)"), QStringLiteral("Lista Negativa (27,18%)"),
-                                    QStringLiteral("Lista Positiva (32,13%)"), QStringLiteral("Lista Neutra (35,17%)")}));
+    QCOMPARE(captions,
+        (QStringList {QStringLiteral("Lista Negativa (33,00%)"), QStringLiteral("Lista Positiva (38,24%)"),
+            QStringLiteral("Lista Neutra (41,38%)"), QStringLiteral("Lista Negativa (27,18%)"),
+            QStringLiteral("Lista Positiva (32,13%)"), QStringLiteral("Lista Neutra (35,17%)")}));
     QVERIFY(okSemEscolha);
     QCOMPARE(lista, QStringLiteral("Neutra"));
     QCOMPARE(mva, valor(QStringLiteral("35.17")));
@@ -360,15 +408,15 @@ void TestMedicItems::quantityOne()
                 qtdAoMarcar = dlg.dxEditQtd->text();
                 dlg.BtnOk->click();
             },
-            [&](TFormDlgItemMedic &dlg) {
-                // The next line starts at 0 again; entering the quantity gives 1.
-                digitaMedicamento(dlg, QStringLiteral("7895038184616"));
-                dlg.dxEditQtd->setFocus();
-                dlg.processPrivate();
-                qtd = dlg.dxEditQtd->text();
-                saltou = dlg.focusWidget() != dlg.dxEditQtd;
-                dlg.BtnOk->click();
-            }});
+        [&](TFormDlgItemMedic &dlg) {
+            // The next line starts at 0 again; entering the quantity gives 1.
+            digitaMedicamento(dlg, QStringLiteral("7895038184616"));
+            dlg.dxEditQtd->setFocus();
+            dlg.processPrivate();
+            qtd = dlg.dxEditQtd->text();
+            saltou = dlg.focusWidget() != dlg.dxEditQtd;
+            dlg.BtnOk->click();
+        }});
     QCOMPARE(qtdAoMarcar, QStringLiteral("1"));
     QCOMPARE(qtd, QStringLiteral("1"));
     QCOMPARE(saltou, !permiteAlterar);
@@ -388,12 +436,30 @@ void TestMedicItems::okChecks_data()
     QTest::addColumn<QString>("unit");
     QTest::addColumn<QString>("aliq"); // typed over the table's when not empty
     QTest::addColumn<bool>("grava");
-    QTest::newRow("no description") << 13 << "" << "1" << "10" << "" << false;
-    QTest::newRow("quantity 0") << 13 << "7890453488752" << "0" << "" << "" << false;
-    QTest::newRow("total 0") << 113 << "7890453488752" << "2" << "" << "" << false;
-    QTest::newRow("margin calculation without rate") << 113 << "7890453488752" << "2" << "10" << "0" << false;
-    QTest::newRow("price table without rate is complete") << 13 << "7890453488752" << "2" << "" << "0" << true;
-    QTest::newRow("complete") << 113 << "7890453488752" << "2" << "10" << "" << true;
+    QTest::newRow("no description") << 13 << ""
+                                    << "1"
+                                    << "10"
+                                    << "" << false;
+    QTest::newRow("quantity 0") << 13 << "7890453488752"
+                                << "0"
+                                << ""
+                                << "" << false;
+    QTest::newRow("total 0") << 113 << "7890453488752"
+                             << "2"
+                             << ""
+                             << "" << false;
+    QTest::newRow("margin calculation without rate") << 113 << "7890453488752"
+                                                     << "2"
+                                                     << "10"
+                                                     << "0" << false;
+    QTest::newRow("price table without rate is complete") << 13 << "7890453488752"
+                                                          << "2"
+                                                          << ""
+                                                          << "0" << true;
+    QTest::newRow("complete") << 113 << "7890453488752"
+                              << "2"
+                              << "10"
+                              << "" << true;
 }
 
 void TestMedicItems::okChecks()
@@ -425,7 +491,7 @@ void TestMedicItems::okChecks()
     }});
     QCOMPARE(mensagens.isEmpty(), grava);
     if (!grava)
-        QCOMPARE(mensagens, QStringList{kIncompleto});
+        QCOMPARE(mensagens, QStringList {kIncompleto});
     QCOMPARE(linhasGravadas().size(), grava ? 1 : 0);
 }
 
@@ -441,18 +507,18 @@ void TestMedicItems::batchRepeatAlterAndDelete()
                 digita(dlg.dxEditLote, QStringLiteral("L123"));
                 dlg.BtnOk->click();
             },
-            [&](TFormDlgItemMedic &dlg) {
-                loteRepetido = dlg.dxEditLote->text();
-                digitaMedicamento(dlg, QStringLiteral("7895038184616"));
-                digita(dlg.dxEditQtd, QStringLiteral("2"));
-                dlg.BtnOk->click();
-            },
-            [&](TFormDlgItemMedic &dlg) {
-                dlg.RepeteLote->setChecked(false);
-                digitaMedicamento(dlg, QStringLiteral("7896597846410"));
-                digita(dlg.dxEditQtd, QStringLiteral("1"));
-                dlg.BtnOk->click();
-            }});
+        [&](TFormDlgItemMedic &dlg) {
+            loteRepetido = dlg.dxEditLote->text();
+            digitaMedicamento(dlg, QStringLiteral("7895038184616"));
+            digita(dlg.dxEditQtd, QStringLiteral("2"));
+            dlg.BtnOk->click();
+        },
+        [&](TFormDlgItemMedic &dlg) {
+            dlg.RepeteLote->setChecked(false);
+            digitaMedicamento(dlg, QStringLiteral("7896597846410"));
+            digita(dlg.dxEditQtd, QStringLiteral("1"));
+            dlg.BtnOk->click();
+        }});
     QCOMPARE(loteRepetido, QStringLiteral("L123"));
     QList<LinhaMedic> rows = linhasGravadas();
     QCOMPARE(rows.size(), 3);
@@ -511,9 +577,10 @@ void TestMedicItems::dialogMatchesCommandLine()
     if (!interna)
         for (int i = 0; i < 3; ++i)
             whenModalNamed(QStringLiteral("TFormDlgMVAAjustada"),
-                   [](QWidget *w) { w->findChild<QPushButton *>(QStringLiteral("BtnOk"))->click(); });
+                [](QWidget *w) { w->findChild<QPushButton *>(QStringLiteral("BtnOk"))->click(); });
     m_sink.answers = {false};
-    const QStringList codigos{QStringLiteral("7890453488752"), QStringLiteral("7895038184616"), QStringLiteral("7896597846410")};
+    const QStringList codigos {
+        QStringLiteral("7890453488752"), QStringLiteral("7895038184616"), QStringLiteral("7896597846410")};
     Passos<TFormDlgItemMedic> passos;
     for (int i = 0; i < codigos.size(); ++i)
         passos << [&, i](TFormDlgItemMedic &dlg) {
@@ -540,20 +607,16 @@ void TestMedicItems::dialogMatchesCommandLine()
     // The same lines for the tool, as stored.
     QJsonArray itens;
     for (const LinhaMedic &l : linhasGravadas())
-        itens.append(QJsonObject{{"CodBarra", l.codBarra},
-                                 {"Descricao", l.descricao},
-                                 {"Qtd", l.qtd},
-                                 {"DebVlMerc", l.debVlMerc.toPlainString(4)},
-                                 {"DebAliqICMS", l.aliq.toPlainString(4)},
-                                 {"MVA", l.mva.toPlainString(4)},
-                                 {"MVAPreAjustada", l.mvaPre.toPlainString(4)},
-                                 {"CreditoICMS", l.credito.toPlainString(4)},
-                                 {"Lista", l.lista}});
-    const QJsonObject entrada{
-        {"calculo", QJsonObject{{"Grupo", grupo}, {"TipoCalculo", 1}, {"DiferencialAliq", false}, {"OpInterna", interna},
-                                {"PrintMR", 0}}},
-        {"notas", QJsonArray{QJsonObject{{"NroNF", "100"}, {"Frete", "0"}, {"DestaqueICMSST", "0"}, {"CreditoICMSMedic", "15"},
-                                         {"itensMedic", itens}}}}};
+        itens.append(QJsonObject {{"CodBarra", l.codBarra}, {"Descricao", l.descricao}, {"Qtd", l.qtd},
+            {"DebVlMerc", l.debVlMerc.toPlainString(4)}, {"DebAliqICMS", l.aliq.toPlainString(4)},
+            {"MVA", l.mva.toPlainString(4)}, {"MVAPreAjustada", l.mvaPre.toPlainString(4)},
+            {"CreditoICMS", l.credito.toPlainString(4)}, {"Lista", l.lista}});
+    const QJsonObject entrada {{"calculo",
+                                   QJsonObject {{"Grupo", grupo}, {"TipoCalculo", 1}, {"DiferencialAliq", false},
+                                       {"OpInterna", interna}, {"PrintMR", 0}}},
+        {"notas",
+            QJsonArray {QJsonObject {{"NroNF", "100"}, {"Frete", "0"}, {"DestaqueICMSST", "0"},
+                {"CreditoICMSMedic", "15"}, {"itensMedic", itens}}}}};
     QJsonObject nota;
     QString erro;
     QVERIFY2(computaCli(QStringLiteral(STB_CLI_PATH), entrada, &nota, &erro), qPrintable(erro));

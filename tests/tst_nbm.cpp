@@ -122,20 +122,21 @@ void TestNbm::abreBase()
     dm.BaseDados.emptyTable(QStringLiteral("ProdutosNBM"));
     for (const char *r : {"8421.23.00|BOMBAS", "3004.90.99|MEDICAMENTOS", "8421.23.00|BOMBAS", "2202.10.00|AGUAS"})
         dm.BaseDados.execSql(QStringLiteral("INSERT INTO PRODUTOSNBM (NBM, DESCRICAO) VALUES (:n, :d)"),
-                             {{QStringLiteral("n"), QString::fromLatin1(r).section(QLatin1Char('|'), 0, 0)},
-                              {QStringLiteral("d"), QString::fromLatin1(r).section(QLatin1Char('|'), 1)}});
+            {{QStringLiteral("n"), QString::fromLatin1(r).section(QLatin1Char('|'), 0, 0)},
+                {QStringLiteral("d"), QString::fromLatin1(r).section(QLatin1Char('|'), 1)}});
 }
 
 void TestNbm::instalaFerramenta()
 {
     const QString sys = m_inst->appDir() + QStringLiteral("Sys/");
     const QString script = sys + QStringLiteral("STProcessNBM");
-    QVERIFY(writeFile(script, QStringLiteral("#!/bin/sh\n"
-                                             "printf '%s\\n' \"$@\" > \"%1args.txt\"\n"
-                                             "\"%2\" \"$@\" > \"%1saida.txt\" 2>&1\n"
-                                             "echo $? > \"%1status.txt\"\n")
-                                  .arg(sys, QStringLiteral(STB_PROCESSNBM))
-                                  .toUtf8()));
+    QVERIFY(writeFile(script,
+        QStringLiteral("#!/bin/sh\n"
+                       "printf '%s\\n' \"$@\" > \"%1args.txt\"\n"
+                       "\"%2\" \"$@\" > \"%1saida.txt\" 2>&1\n"
+                       "echo $? > \"%1status.txt\"\n")
+            .arg(sys, QStringLiteral(STB_PROCESSNBM))
+            .toUtf8()));
     QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 }
 
@@ -165,18 +166,18 @@ void TestNbm::ferramenta_data()
     QTest::addColumn<QStringList>("args"); // %A: the installation folder
     QTest::addColumn<int>("status");
     QTest::addColumn<QStringList>("linhas"); // products after the run
-    QTest::addColumn<QString>("aviso");      // on standard error
-    const QStringList distintos{"8421.23.00|BOMBAS", "3004.90.99|MEDICAMENTOS", "2202.10.00|AGUAS"};
-    QTest::newRow("reindex") << QStringList{"/Ok", "/Reind", "/AppDir=\"%A\""} << 0 << distintos << QString();
-    QTest::newRow("reindex, told at the end") << QStringList{"/Ok", "/Reind", "/AppDir=\"%A\"", "/Mens"} << 0 << distintos
-                                              << QStringLiteral("Reindexação dos Produtos NBM encerrada!");
-    QTest::newRow("create") << QStringList{"/Ok", "/Mens", "/Create", "/AppDir=\"%A\""} << 0 << QStringList{}
+    QTest::addColumn<QString>("aviso"); // on standard error
+    const QStringList distintos {"8421.23.00|BOMBAS", "3004.90.99|MEDICAMENTOS", "2202.10.00|AGUAS"};
+    QTest::newRow("reindex") << QStringList {"/Ok", "/Reind", "/AppDir=\"%A\""} << 0 << distintos << QString();
+    QTest::newRow("reindex, told at the end") << QStringList {"/Ok", "/Reind", "/AppDir=\"%A\"", "/Mens"} << 0
+                                              << distintos << QStringLiteral("Reindexação dos Produtos NBM encerrada!");
+    QTest::newRow("create") << QStringList {"/Ok", "/Mens", "/Create", "/AppDir=\"%A\""} << 0 << QStringList {}
                             << QStringLiteral("A Consulta de Produtos por NBM está disponível.");
-    QTest::newRow("no mode") << QStringList{"/Ok", "/AppDir=\"%A\""} << 2 << QStringList{"*"} << QString();
-    QTest::newRow("both modes") << QStringList{"/Ok", "/Reind", "/Create", "/AppDir=\"%A\""} << 2 << QStringList{"*"}
+    QTest::newRow("no mode") << QStringList {"/Ok", "/AppDir=\"%A\""} << 2 << QStringList {"*"} << QString();
+    QTest::newRow("both modes") << QStringList {"/Ok", "/Reind", "/Create", "/AppDir=\"%A\""} << 2 << QStringList {"*"}
                                 << QString();
-    QTest::newRow("without /Ok") << QStringList{"/Reind", "/AppDir=\"%A\""} << 2 << QStringList{"*"} << QString();
-    QTest::newRow("without the folder") << QStringList{"/Ok", "/Reind"} << 2 << QStringList{"*"} << QString();
+    QTest::newRow("without /Ok") << QStringList {"/Reind", "/AppDir=\"%A\""} << 2 << QStringList {"*"} << QString();
+    QTest::newRow("without the folder") << QStringList {"/Ok", "/Reind"} << 2 << QStringList {"*"} << QString();
 }
 
 void TestNbm::ferramenta()
@@ -210,7 +211,7 @@ void TestNbm::ferramenta()
     passos(saida, ordem, percentuais);
     // The engine's three repair steps, in order, after the tool's own steps;
     // their percent never goes back.
-    const QStringList tres{QStringLiteral("Passo 1/3"), QStringLiteral("Passo 2/3"), QStringLiteral("Passo 3/3")};
+    const QStringList tres {QStringLiteral("Passo 1/3"), QStringLiteral("Passo 2/3"), QStringLiteral("Passo 3/3")};
     QVERIFY2(ordem.size() >= 3 && ordem.mid(ordem.size() - 3) == tres, saida.constData());
     for (int i = 1; i < percentuais.size(); ++i)
         QVERIFY2(percentuais[i] >= percentuais[i - 1], saida.constData());
@@ -234,7 +235,7 @@ void TestNbm::reindexacaoOcupada()
     DM().BaseDados.close();
     QProcess outro;
     outro.start(QString::fromLocal8Bit(qgetenv("STB_TEST_BIN")) + QStringLiteral("/engine_child"),
-                {QStringLiteral("hold-semaphore"), m_inst->dataDir(), QStringLiteral("STBrelva"), QStringLiteral("306")});
+        {QStringLiteral("hold-semaphore"), m_inst->dataDir(), QStringLiteral("STBrelva"), QStringLiteral("306")});
     QVERIFY(outro.waitForReadyRead(20000));
     const auto solta = qScopeGuard([&outro] {
         outro.kill();
@@ -247,10 +248,11 @@ void TestNbm::reindexacaoOcupada()
     StartNBMCreate();
     const QString ocupado = QStringLiteral("Os produtos NBM estão sendo reindexados neste momento...");
     QCOMPARE(m_sink.texts(),
-             (QStringList{ocupado, QStringLiteral("O arquivo de pesquisa de Produtos/NBM precisa ser recriado.\r"
-                                                  "Quer criar o arquivo de pesquisa de Produtos/NBM (esse processo vai demorar vários minutos)?"),
-                          QStringLiteral("A consulta de Produtos por NBM estará disponível dentro de alguns minutos."),
-                          ocupado}));
+        (QStringList {ocupado,
+            QStringLiteral(
+                "O arquivo de pesquisa de Produtos/NBM precisa ser recriado.\r"
+                "Quer criar o arquivo de pesquisa de Produtos/NBM (esse processo vai demorar vários minutos)?"),
+            QStringLiteral("A consulta de Produtos por NBM estará disponível dentro de alguns minutos."), ocupado}));
     QVERIFY(m_status.contains(QStringLiteral("Iniciando o processo de reindexação...")));
     QVERIFY(m_status.contains(QStringLiteral("Iniciando a criação da Consulta de Produtos por NBM...")));
     QVERIFY(argumentosGravados().isEmpty());
@@ -263,11 +265,11 @@ void TestNbm::reindexacaoOcupada()
     QVERIFY(esperaFerramenta(status));
     QCOMPARE(status, 0);
     QCOMPARE(argumentosGravados(),
-             (QStringList{QStringLiteral("/Ok"), QStringLiteral("/Reind"),
-                          QStringLiteral("/AppDir=\"%1\"").arg(QDir::toNativeSeparators(m_inst->appDir())),
-                          QStringLiteral("/Mens")}));
+        (QStringList {QStringLiteral("/Ok"), QStringLiteral("/Reind"),
+            QStringLiteral("/AppDir=\"%1\"").arg(QDir::toNativeSeparators(m_inst->appDir())),
+            QStringLiteral("/Mens")}));
     QVERIFY(m_sink.entries.isEmpty());
-    QCOMPARE(produtos(), (QStringList{"8421.23.00|BOMBAS", "3004.90.99|MEDICAMENTOS", "2202.10.00|AGUAS"}));
+    QCOMPARE(produtos(), (QStringList {"8421.23.00|BOMBAS", "3004.90.99|MEDICAMENTOS", "2202.10.00|AGUAS"}));
 }
 
 void TestNbm::atualizaProdutos_data()
@@ -295,9 +297,11 @@ void TestNbm::atualizaProdutos()
         const QByteArray longa(80, 'X');
         QVERIFY(w.addData("84212300=BOMBAS CENTRIFUGAS\r\n"
                           "sem codigo\r\n"
-                          "30049099=" + longa + "\r\n"
-                          "2202.10.00=AGUAS MINERAIS\r\n",
-                          QStringLiteral("NBM.txt")));
+                          "30049099="
+                + longa
+                + "\r\n"
+                  "2202.10.00=AGUAS MINERAIS\r\n",
+            QStringLiteral("NBM.txt")));
         QVERIFY(w.finish());
     }
     Settings &s = Settings::instance();
@@ -307,7 +311,8 @@ void TestNbm::atualizaProdutos()
     UpdateNBMProducts(QStringLiteral("2.0.0"));
     if (!jaAplicado)
         QCOMPARE(m_sink.texts(),
-                 QStringList{QStringLiteral("Agora a Tabela de Produtos NBM será atualizada.\rEste procedimento pode demorar alguns minutos.\r\rContinua?")});
+            QStringList {QStringLiteral("Agora a Tabela de Produtos NBM será atualizada.\rEste procedimento pode "
+                                        "demorar alguns minutos.\r\rContinua?")});
     else
         QVERIFY(m_sink.entries.isEmpty());
     QCOMPARE(QFileInfo::exists(arquivo), !jaAplicado && !resposta);
@@ -318,22 +323,22 @@ void TestNbm::atualizaProdutos()
         return;
     }
     // Codes of eight digits get their dots, descriptions are cut to 64, lines without "=" are skipped.
-    const QStringList novas{QStringLiteral("8421.23.00|BOMBAS CENTRIFUGAS"),
-                            QStringLiteral("3004.90.99|") + QString(64, QLatin1Char('X')),
-                            QStringLiteral("2202.10.00|AGUAS MINERAIS")};
+    const QStringList novas {QStringLiteral("8421.23.00|BOMBAS CENTRIFUGAS"),
+        QStringLiteral("3004.90.99|") + QString(64, QLatin1Char('X')), QStringLiteral("2202.10.00|AGUAS MINERAIS")};
     QCOMPARE(produtos(), antes + novas);
     QStringList esperado;
     for (int i = 1; i <= 4; ++i)
         esperado << QStringLiteral("Processando item %1/4...").arg(i);
     esperado << QStringLiteral("Encerrando Atualização dos Produtos NBM...");
-    QVERIFY2(m_status.join(QLatin1Char('\n')).contains(esperado.join(QLatin1Char('\n'))), qPrintable(m_status.join(QLatin1Char('\n'))));
+    QVERIFY2(m_status.join(QLatin1Char('\n')).contains(esperado.join(QLatin1Char('\n'))),
+        qPrintable(m_status.join(QLatin1Char('\n'))));
     // The data folder is on this computer: the rebuild follows, silent at its end.
     int status = -1;
     QVERIFY(esperaFerramenta(status));
     QCOMPARE(status, 0);
     QCOMPARE(argumentosGravados(),
-             (QStringList{QStringLiteral("/Ok"), QStringLiteral("/Reind"),
-                          QStringLiteral("/AppDir=\"%1\"").arg(QDir::toNativeSeparators(m_inst->appDir()))}));
+        (QStringList {QStringLiteral("/Ok"), QStringLiteral("/Reind"),
+            QStringLiteral("/AppDir=\"%1\"").arg(QDir::toNativeSeparators(m_inst->appDir()))}));
     const QStringList reindexados = produtos();
     QCOMPARE(reindexados.size(), QSet<QString>(reindexados.cbegin(), reindexados.cend()).size());
     // A second start with the same version asks nothing and adds nothing.

@@ -42,9 +42,10 @@ void TstNfeCli::initTestCase() { QVERIFY(m_dir.isValid()); }
 Saida TstNfeCli::roda(const QStringList &args)
 {
     QProcess p;
-    p.start(QStringLiteral(STB_CLI_PATH), QStringList{QStringLiteral("nfe"), QStringLiteral("--today"), QStringLiteral("2026-12-06"),
-                                                       QStringLiteral("--appdir"), QStringLiteral(STB_APPDIR)}
-                                              + args);
+    p.start(QStringLiteral(STB_CLI_PATH),
+        QStringList {QStringLiteral("nfe"), QStringLiteral("--today"), QStringLiteral("2026-12-06"),
+            QStringLiteral("--appdir"), QStringLiteral(STB_APPDIR)}
+            + args);
     if (!p.waitForFinished(60000))
         return {};
     return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
@@ -52,18 +53,19 @@ Saida TstNfeCli::roda(const QStringList &args)
 
 QString TstNfeCli::calculo(bool opInterna)
 {
-    const QString path = m_dir.filePath(opInterna ? QStringLiteral("interna.json") : QStringLiteral("interestadual.json"));
+    const QString path
+        = m_dir.filePath(opInterna ? QStringLiteral("interna.json") : QStringLiteral("interestadual.json"));
     QFile f(path);
     if (f.open(QIODevice::WriteOnly))
         f.write(QByteArray(R"({"calculo": {"TipoCalculo": 1, "DiferencialAliq": false, "OpInterna": )")
-                + (opInterna ? "true" : "false") + R"(, "PrintMR": 0}, "notas": []})");
+            + (opInterna ? "true" : "false") + R"(, "PrintMR": 0}, "notas": []})");
     return path;
 }
 
 void TstNfeCli::comparacao()
 {
     const Saida s = roda({QStringLiteral("--item"), QStringLiteral("nfe_interestadual.xml:3=04.001.00"), calculo(false),
-                          nfe("nfe_cst10_ipi_frete.xml"), nfe("nfe_interestadual.xml")});
+        nfe("nfe_cst10_ipi_frete.xml"), nfe("nfe_interestadual.xml")});
     QVERIFY2(s.rc == 0, s.err.constData());
     QVERIFY(s.err.isEmpty());
     const QJsonArray notas = QJsonDocument::fromJson(s.out).object().value(QLatin1String("notas")).toArray();
@@ -76,10 +78,14 @@ void TstNfeCli::comparacao()
     QCOMPARE(n1.value(QLatin1String("diferenca")).toString(), QStringLiteral("-0.01"));
     QCOMPARE(n1.value(QLatin1String("destaca")).toBool(), false);
     const QJsonObject l1 = n1.value(QLatin1String("itens")).toArray()[0].toObject();
-    QCOMPARE(l1.value(QLatin1String("calculado")).toObject().value(QLatin1String("ValorFinal")).toString(), QStringLiteral("2122.90"));
-    QCOMPARE(l1.value(QLatin1String("calculado")).toObject().value(QLatin1String("ICMSaRecolher")).toString(), QStringLiteral("262.12"));
-    QCOMPARE(l1.value(QLatin1String("declarado")).toObject().value(QLatin1String("vICMSST")).toString(), QStringLiteral("261.61"));
-    QCOMPARE(l1.value(QLatin1String("diferenca")).toObject().value(QLatin1String("ST")).toString(), QStringLiteral("0.51"));
+    QCOMPARE(l1.value(QLatin1String("calculado")).toObject().value(QLatin1String("ValorFinal")).toString(),
+        QStringLiteral("2122.90"));
+    QCOMPARE(l1.value(QLatin1String("calculado")).toObject().value(QLatin1String("ICMSaRecolher")).toString(),
+        QStringLiteral("262.12"));
+    QCOMPARE(l1.value(QLatin1String("declarado")).toObject().value(QLatin1String("vICMSST")).toString(),
+        QStringLiteral("261.61"));
+    QCOMPARE(
+        l1.value(QLatin1String("diferenca")).toObject().value(QLatin1String("ST")).toString(), QStringLiteral("0.51"));
     QVERIFY(l1.value(QLatin1String("destaca")).toBool());
 
     const QJsonObject n2 = notas[1].toObject();
@@ -88,9 +94,9 @@ void TstNfeCli::comparacao()
     QCOMPARE(itens2.size(), 3);
     QCOMPARE(itens2[2].toObject().value(QLatin1String("ItemBrelva")).toString(), QStringLiteral("04.001.00"));
     QCOMPARE(itens2[2].toObject().value(QLatin1String("calculado")).toObject().value(QLatin1String("MVA")).toString(),
-             QStringLiteral("76.00"));
+        QStringLiteral("76.00"));
     QCOMPARE(itens2[1].toObject().value(QLatin1String("diferenca")).toObject().value(QLatin1String("ST")).toString(),
-             QStringLiteral("0.01"));
+        QStringLiteral("0.01"));
     QCOMPARE(itens2[1].toObject().value(QLatin1String("destaca")).toBool(), false);
 }
 
@@ -111,20 +117,21 @@ void TstNfeCli::recusas_data()
     QTest::addColumn<QString>("erro");
     const QString interna = calculo(true);
     QTest::newRow("fifth file broken")
-        << QStringList{interna, nfe("nfe_cst30_desconto.xml"), nfe("nfe_cst70_outras.xml"), nfe("nfe_cst90_sem_envelope.xml"),
-                       nfe("nfe_csosn201.xml"), nfe("cte_nao_nfe.xml")}
+        << QStringList {interna, nfe("nfe_cst30_desconto.xml"), nfe("nfe_cst70_outras.xml"),
+               nfe("nfe_cst90_sem_envelope.xml"), nfe("nfe_csosn201.xml"), nfe("cte_nao_nfe.xml")}
         << "erro: O arquivo \"cte_nao_nfe.xml\" não é uma NF-e válida: não é uma NF-e (o documento é <cteProc> de "
            "http://www.portalfiscal.inf.br/cte).";
-    QTest::newRow("line without annex entry")
-        << QStringList{calculo(false), nfe("nfe_interestadual.xml")}
-        << "erro: nfe_interestadual.xml: item 3: 2 subitens do Brelva possíveis para o NCM 24021000: escolha um (04.001.00, 04.003.00)";
-    QTest::newRow("choice of a missing line")
-        << QStringList{QStringLiteral("--item"), QStringLiteral("nfe_cst30_desconto.xml:9=01.001.00"), interna, nfe("nfe_cst30_desconto.xml")}
-        << "erro: --item: não há o item 9 em \"nfe_cst30_desconto.xml\"";
-    QTest::newRow("malformed choice") << QStringList{QStringLiteral("--item"), QStringLiteral("x=1"), interna, nfe("nfe_cst30_desconto.xml")}
-                                      << "erro: --item: esperado ARQUIVO:N=SUBITEM, encontrado \"x=1\"";
-    QTest::newRow("no NF-e") << QStringList{interna} << "erro: NFE.xml: faltam arquivos";
-    QTest::newRow("missing file") << QStringList{interna, QStringLiteral("/nao/existe.xml")} << "erro: /nao/existe.xml: o arquivo não existe";
+    QTest::newRow("line without annex entry") << QStringList {calculo(false), nfe("nfe_interestadual.xml")}
+                                              << "erro: nfe_interestadual.xml: item 3: 2 subitens do Brelva possíveis "
+                                                 "para o NCM 24021000: escolha um (04.001.00, 04.003.00)";
+    QTest::newRow("choice of a missing line") << QStringList {QStringLiteral("--item"),
+        QStringLiteral("nfe_cst30_desconto.xml:9=01.001.00"), interna, nfe("nfe_cst30_desconto.xml")}
+                                              << "erro: --item: não há o item 9 em \"nfe_cst30_desconto.xml\"";
+    QTest::newRow("malformed choice") << QStringList {QStringLiteral("--item"), QStringLiteral("x=1"), interna,
+        nfe("nfe_cst30_desconto.xml")} << "erro: --item: esperado ARQUIVO:N=SUBITEM, encontrado \"x=1\"";
+    QTest::newRow("no NF-e") << QStringList {interna} << "erro: NFE.xml: faltam arquivos";
+    QTest::newRow("missing file") << QStringList {interna, QStringLiteral("/nao/existe.xml")}
+                                  << "erro: /nao/existe.xml: o arquivo não existe";
 }
 
 void TstNfeCli::recusas()

@@ -13,10 +13,10 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryDir>
-#include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -50,10 +50,7 @@ void TstNfeGui::init()
     m_dm->TabCalc.post();
 }
 
-void TstNfeGui::cleanup()
-{
-    fecha();
-}
+void TstNfeGui::cleanup() { fecha(); }
 
 void TstNfeGui::revisao()
 {
@@ -96,7 +93,8 @@ void TstNfeGui::arquivoRecusadoNaoGrava()
     dlg.show();
     dlg.BtnOk->click();
     QVERIFY(dlg.isVisible());
-    QVERIFY(m_sink.texts().last().startsWith(QStringLiteral("Há arquivos que não são NF-e válidas. Nenhuma nota será importada.")));
+    QVERIFY(m_sink.texts().last().startsWith(
+        QStringLiteral("Há arquivos que não são NF-e válidas. Nenhuma nota será importada.")));
 }
 
 void TstNfeGui::importacaoCompleta()
@@ -119,7 +117,9 @@ void TstNfeGui::importacaoCompleta()
         });
     });
     QVERIFY(ImportaNFe(*m_dm, {arquivo("nfe_cst10_ipi_frete.xml")}, nullptr));
-    QCOMPARE(vistos, (QStringList{"TFormDlgImportaNFe", "TFormDlgComparaNFe", "375,82", "375,81", "-0,01", "0,51", "red", "plain"}));
+    QCOMPARE(vistos,
+        (QStringList {
+            "TFormDlgImportaNFe", "TFormDlgComparaNFe", "375,82", "375,81", "-0,01", "0,51", "red", "plain"}));
     QCOMPARE(conta(QStringLiteral("SELECT COUNT(*) FROM ITENS")), 2);
     // The same file again: nothing to store.
     stbtest::whenModal([](QWidget *w) { static_cast<TFormDlg *>(w)->BtnOk->click(); });
@@ -133,7 +133,7 @@ void TstNfeGui::comparacaoCabeNaTela()
     stbtest::whenModal([](QWidget *w) { static_cast<TFormDlg *>(w)->BtnOk->click(); });
     stbtest::whenModal([](QWidget *c) { static_cast<TFormDlg *>(c)->BtnOk->click(); });
     QVERIFY(ImportaNFe(*m_dm, {arquivo("nfe_cst10_ipi_frete.xml"), arquivo("nfe_csosn201.xml")}, nullptr));
-    const ContextoCalculo contexto = contextoCalculo(m_dm->TabCalc, fatoresMR(0, ParametrosMR{}), QDate(2026, 12, 6));
+    const ContextoCalculo contexto = contextoCalculo(m_dm->TabCalc, fatoresMR(0, ParametrosMR {}), QDate(2026, 12, 6));
     const QList<ComparacaoNota> notas = ComparaImportadas(*m_dm, contexto);
     TFormDlgComparaNFe dlg(notas);
     dlg.show();
@@ -141,16 +141,22 @@ void TstNfeGui::comparacaoCabeNaTela()
     const QRect tela = dlg.screen()->availableGeometry();
     // The dialog never runs past the screen; within it, every column shows
     // whole (the tree does not scroll sideways) unless the screen is too narrow.
-    QVERIFY2(tela.contains(dlg.frameGeometry()), qPrintable(QStringLiteral("%1,%2 %3x%4")
-                                                                 .arg(dlg.frameGeometry().x()).arg(dlg.frameGeometry().y())
-                                                                 .arg(dlg.frameGeometry().width()).arg(dlg.frameGeometry().height())));
+    QVERIFY2(tela.contains(dlg.frameGeometry()),
+        qPrintable(QStringLiteral("%1,%2 %3x%4")
+                       .arg(dlg.frameGeometry().x())
+                       .arg(dlg.frameGeometry().y())
+                       .arg(dlg.frameGeometry().width())
+                       .arg(dlg.frameGeometry().height())));
     int colunas = 0;
     for (int c = 0; c < dlg.Arvore->columnCount(); ++c)
         colunas += dlg.Arvore->columnWidth(c);
     const bool cabe = dlg.Arvore->viewport()->width() >= colunas;
-    QVERIFY2(cabe || dlg.width() >= tela.width() * 9 / 10, qPrintable(QStringLiteral("colunas %1, área %2, diálogo %3, tela %4")
-                                                                      .arg(colunas).arg(dlg.Arvore->viewport()->width())
-                                                                      .arg(dlg.width()).arg(tela.width())));
+    QVERIFY2(cabe || dlg.width() >= tela.width() * 9 / 10,
+        qPrintable(QStringLiteral("colunas %1, área %2, diálogo %3, tela %4")
+                       .arg(colunas)
+                       .arg(dlg.Arvore->viewport()->width())
+                       .arg(dlg.width())
+                       .arg(tela.width())));
     QCOMPARE(dlg.Arvore->horizontalScrollBar()->isVisible(), !cabe);
 
     // The spreadsheet button writes the file; a folder that is missing is told.

@@ -60,18 +60,11 @@ private slots:
 private:
     int calculo(bool opInterna, int grupo = 0);
     QList<int> importa(const QStringList &nomes, const QHash<int, QString> &escolhas = {});
-
 };
 
-void TstNfeImporta::init()
-{
-    abre();
-}
+void TstNfeImporta::init() { abre(); }
 
-void TstNfeImporta::cleanup()
-{
-    fecha();
-}
+void TstNfeImporta::cleanup() { fecha(); }
 
 int TstNfeImporta::calculo(bool opInterna, int grupo)
 {
@@ -101,7 +94,8 @@ QList<int> TstNfeImporta::importa(const QStringList &nomes, const QHash<int, QSt
     const PropostaBrelva proposta(*m_dm);
     for (auto it = escolhas.cbegin(); it != escolhas.cend(); ++it) {
         NotaImportada &n = lote.notas.last();
-        EscolheBrelvaLinha(*m_dm, ctx, n.nfe.itens[it.key() - 1], n.linhas[it.key() - 1], proposta.porCodigo(it.value()));
+        EscolheBrelvaLinha(
+            *m_dm, ctx, n.nfe.itens[it.key() - 1], n.linhas[it.key() - 1], proposta.porCodigo(it.value()));
     }
     return GravaImportacao(*m_dm, ctx, lote.notas);
 }
@@ -120,48 +114,54 @@ void TstNfeImporta::comparacao_data()
     // Line 2: (500.00 + 23.44) × 1.8435 = 964.96; × 18 % = 173.69; − 60.00 = 113.69.
     QTest::newRow("CST 10, IPI and freight, interstate")
         << "nfe_cst10_ipi_frete.xml" << false << QString()
-        << QStringList{"item=01.001.00 mva=84.35 pre=71.78 aliq=18 fem=0 bc=2122.90 st=262.12 dbc=2120.03 dmva=84.35 dst=261.61 destaca=1",
-                       "item=01.002.00 mva=84.35 pre=71.78 aliq=18 fem=0 bc=964.96 st=113.69 dbc=967.84 dmva=84.35 dst=114.21 destaca=1"}
+        << QStringList {"item=01.001.00 mva=84.35 pre=71.78 aliq=18 fem=0 bc=2122.90 st=262.12 dbc=2120.03 dmva=84.35 "
+                        "dst=261.61 destaca=1",
+               "item=01.002.00 mva=84.35 pre=71.78 aliq=18 fem=0 bc=964.96 st=113.69 dbc=967.84 dmva=84.35 dst=114.21 "
+               "destaca=1"}
         << "decl=375.82 calc=375.81 destaca=0";
     // Discount: 200.00 − 20.00 = 180.00; × 1.46 = 262.80; × 25 % = 65.70; no own ICMS.
-    QTest::newRow("CST 30, discount, internal")
-        << "nfe_cst30_desconto.xml" << true << QString()
-        << QStringList{"item=03.001.00 mva=46 pre=0 aliq=25 fem=1 bc=262.80 st=65.70 dbc=262.80 dmva=46 dst=65.70 destaca=0"}
-        << "decl=65.70 calc=65.70 destaca=0";
+    QTest::newRow("CST 30, discount, internal") << "nfe_cst30_desconto.xml" << true << QString()
+                                                << QStringList {"item=03.001.00 mva=46 pre=0 aliq=25 fem=1 bc=262.80 "
+                                                                "st=65.70 dbc=262.80 dmva=46 dst=65.70 destaca=0"}
+                                                << "decl=65.70 calc=65.70 destaca=0";
     // Other expenses: 300.00 + 10.00 = 310.00; × 1.40 = 434.00; × 25 % = 108.50; − 37.20 = 71.30 (declared 60.00).
     QTest::newRow("CST 70, other expenses, shortfall")
         << "nfe_cst70_outras.xml" << true << QString()
-        << QStringList{"item=02.008.00 mva=40 pre=0 aliq=25 fem=1 bc=434.00 st=71.30 dbc=434.00 dmva=40 dst=60.00 destaca=1"}
+        << QStringList {"item=02.008.00 mva=40 pre=0 aliq=25 fem=1 bc=434.00 st=71.30 dbc=434.00 dmva=40 dst=60.00 "
+                        "destaca=1"}
         << "decl=60.00 calc=71.30 destaca=1";
     // 100.00 × 1.7178 = 171.78; × 18 % = 30.92; − 18.00 = 12.92.
-    QTest::newRow("CST 90, bare NFe")
-        << "nfe_cst90_sem_envelope.xml" << true << QString()
-        << QStringList{"item=01.030.00 mva=71.78 pre=0 aliq=18 fem=0 bc=171.78 st=12.92 dbc=171.78 dmva=71.78 dst=12.92 destaca=0"}
-        << "decl=12.92 calc=12.92 destaca=0";
+    QTest::newRow("CST 90, bare NFe") << "nfe_cst90_sem_envelope.xml" << true << QString()
+                                      << QStringList {"item=01.030.00 mva=71.78 pre=0 aliq=18 fem=0 bc=171.78 st=12.92 "
+                                                      "dbc=171.78 dmva=71.78 dst=12.92 destaca=0"}
+                                      << "decl=12.92 calc=12.92 destaca=0";
     // The small company's group has no own rate: no credit, 30.92 due (the sender deducted 18.00).
-    QTest::newRow("CSOSN 201")
-        << "nfe_csosn201.xml" << true << QString()
-        << QStringList{"item=01.001.00 mva=71.78 pre=0 aliq=18 fem=0 bc=171.78 st=30.92 dbc=171.78 dmva=71.78 dst=12.92 destaca=1"}
-        << "decl=12.92 calc=30.92 destaca=1";
+    QTest::newRow("CSOSN 201") << "nfe_csosn201.xml" << true << QString()
+                               << QStringList {"item=01.001.00 mva=71.78 pre=0 aliq=18 fem=0 bc=171.78 st=30.92 "
+                                               "dbc=171.78 dmva=71.78 dst=12.92 destaca=1"}
+                               << "decl=12.92 calc=30.92 destaca=1";
     // Second line without declared ST: 50.00 × 1.7178 = 85.89; × 18 % = 15.46.
     QTest::newRow("CSOSN 202, two lines")
         << "nfe_csosn202.xml" << true << QString()
-        << QStringList{"item=03.001.00 mva=46 pre=0 aliq=25 fem=1 bc=146.00 st=36.50 dbc=146.00 dmva=46 dst=36.50 destaca=0",
-                       "item=01.001.00 mva=71.78 pre=0 aliq=18 fem=0 bc=85.89 st=15.46 dbc=0 dmva=0 dst=0 destaca=1"}
+        << QStringList {"item=03.001.00 mva=46 pre=0 aliq=25 fem=1 bc=146.00 st=36.50 dbc=146.00 dmva=46 dst=36.50 "
+                        "destaca=0",
+               "item=01.001.00 mva=71.78 pre=0 aliq=18 fem=0 bc=85.89 st=15.46 dbc=0 dmva=0 dst=0 destaca=1"}
         << "decl=36.50 calc=51.96 destaca=1";
     // IPI in the base: 110.00 × 1.7178 = 188.96; × 18 % = 34.01; − 12.00 = 22.01.
-    QTest::newRow("CSOSN 900, IPI")
-        << "nfe_csosn900.xml" << true << QString()
-        << QStringList{"item=01.001.00 mva=71.78 pre=0 aliq=18 fem=0 bc=188.96 st=22.01 dbc=188.96 dmva=71.78 dst=22.01 destaca=0"}
-        << "decl=22.01 calc=22.01 destaca=0";
+    QTest::newRow("CSOSN 900, IPI") << "nfe_csosn900.xml" << true << QString()
+                                    << QStringList {"item=01.001.00 mva=71.78 pre=0 aliq=18 fem=0 bc=188.96 st=22.01 "
+                                                    "dbc=188.96 dmva=71.78 dst=22.01 destaca=0"}
+                                    << "decl=22.01 calc=22.01 destaca=0";
     // Line 2: 1.40 × 0.88 / 0.75 − 1 = 64.27 %; 200.00 × 1.6427 = 328.54; × 25 % = 82.135 → 82.14; − 24.00 = 58.14
     // (declared 58.13: one cent is not highlighted). Line 3, chosen by the user: 1.50 × 0.88 / 0.75 − 1 = 76 %;
     // 176.00 × 25 % = 44.00; − 12.00 = 32.00 (the sender did not adjust: 25.50).
     QTest::newRow("interstate, three lines, one chosen")
         << "nfe_interestadual.xml" << false << "3=04.001.00"
-        << QStringList{"item=01.001.00 mva=84.35 pre=71.78 aliq=18 fem=0 bc=1843.50 st=211.83 dbc=1843.50 dmva=84.35 dst=211.83 destaca=0",
-                       "item=02.008.00 mva=64.27 pre=40 aliq=25 fem=1 bc=328.54 st=58.14 dbc=328.54 dmva=64.27 dst=58.13 destaca=0",
-                       "item=04.001.00 mva=76 pre=50 aliq=25 fem=1 bc=176.00 st=32.00 dbc=150.00 dmva=50 dst=25.50 destaca=1"}
+        << QStringList {"item=01.001.00 mva=84.35 pre=71.78 aliq=18 fem=0 bc=1843.50 st=211.83 dbc=1843.50 dmva=84.35 "
+                        "dst=211.83 destaca=0",
+               "item=02.008.00 mva=64.27 pre=40 aliq=25 fem=1 bc=328.54 st=58.14 dbc=328.54 dmva=64.27 dst=58.13 "
+               "destaca=0",
+               "item=04.001.00 mva=76 pre=50 aliq=25 fem=1 bc=176.00 st=32.00 dbc=150.00 dmva=50 dst=25.50 destaca=1"}
         << "decl=295.46 calc=301.97 destaca=1";
 }
 
@@ -181,7 +181,9 @@ void TstNfeImporta::comparacao()
 
     // The stored lines.
     db::Query q(&m_dm->BaseDados);
-    q.setSql(QStringLiteral("SELECT ITEMBRELVA, MVA, MVAPREAJUSTADA, ALIQICMS, FEM FROM ITENS WHERE IDNOTA = %1 ORDER BY NROITEM").arg(ids[0]));
+    q.setSql(QStringLiteral(
+        "SELECT ITEMBRELVA, MVA, MVAPREAJUSTADA, ALIQICMS, FEM FROM ITENS WHERE IDNOTA = %1 ORDER BY NROITEM")
+                 .arg(ids[0]));
     q.open();
     int i = 0;
     for (q.first(); !q.eof(); q.next(), ++i) {
@@ -196,7 +198,7 @@ void TstNfeImporta::comparacao()
     QCOMPARE(i, linhas.size());
 
     // Declared next to computed.
-    const ContextoCalculo contexto = contextoCalculo(m_dm->TabCalc, fatoresMR(0, ParametrosMR{}), QDate(2026, 12, 6));
+    const ContextoCalculo contexto = contextoCalculo(m_dm->TabCalc, fatoresMR(0, ParametrosMR {}), QDate(2026, 12, 6));
     const QList<ComparacaoNota> cmp = ComparaImportadas(*m_dm, contexto, ids);
     QCOMPARE(cmp.size(), 1);
     const ComparacaoNota &n = cmp[0];
@@ -259,31 +261,34 @@ void TstNfeImporta::notaGravada()
     // The parties went to the registers; a known one keeps its stored name.
     QVERIFY(m_dm->TabRemet.locate(QStringLiteral("CNPJRemet"), {QStringLiteral("11.222.333/0001-81")}));
     QCOMPARE(m_dm->TabRemet.fieldByName(QStringLiteral("Remetente")).asString(),
-             QStringLiteral("DISTRIBUIDORA PAULISTA DE PEÇAS LTDA"));
+        QStringLiteral("DISTRIBUIDORA PAULISTA DE PEÇAS LTDA"));
     QVERIFY(m_dm->TabDest.locate(QStringLiteral("IEDest"), {QStringLiteral("062.123.456.0078")}));
     m_dm->TabDest.edit();
     m_dm->TabDest.fieldByName(QStringLiteral("Destinatario")).setAsString(QStringLiteral("NOME DADO PELO USUÁRIO"));
     m_dm->TabDest.post();
     importa({QStringLiteral("nfe_cst30_desconto.xml")});
     QVERIFY(m_dm->TabDest.locate(QStringLiteral("IEDest"), {QStringLiteral("062.123.456.0078")}));
-    QCOMPARE(m_dm->TabDest.fieldByName(QStringLiteral("Destinatario")).asString(), QStringLiteral("NOME DADO PELO USUÁRIO"));
+    QCOMPARE(
+        m_dm->TabDest.fieldByName(QStringLiteral("Destinatario")).asString(), QStringLiteral("NOME DADO PELO USUÁRIO"));
     // A sender name with an apostrophe is stored as it is.
     QVERIFY(m_dm->TabRemet.locate(QStringLiteral("CNPJRemet"), {QStringLiteral("44.555.666/0001-81")}));
-    QCOMPARE(m_dm->TabRemet.fieldByName(QStringLiteral("Remetente")).asString(), QStringLiteral("COMERCIAL MINEIRA D'AGUA LTDA"));
+    QCOMPARE(m_dm->TabRemet.fieldByName(QStringLiteral("Remetente")).asString(),
+        QStringLiteral("COMERCIAL MINEIRA D'AGUA LTDA"));
 }
 
 void TstNfeImporta::quintoArquivoQuebrado()
 {
     calculo(true);
     const ContextoImportacao ctx = contextoImportacao(*m_dm);
-    const QStringList paths{arquivo(QStringLiteral("nfe_cst30_desconto.xml")), arquivo(QStringLiteral("nfe_cst70_outras.xml")),
-                            arquivo(QStringLiteral("nfe_cst90_sem_envelope.xml")), arquivo(QStringLiteral("nfe_csosn201.xml")),
-                            arquivo(QStringLiteral("nfe_dv_errado.xml"))};
+    const QStringList paths {arquivo(QStringLiteral("nfe_cst30_desconto.xml")),
+        arquivo(QStringLiteral("nfe_cst70_outras.xml")), arquivo(QStringLiteral("nfe_cst90_sem_envelope.xml")),
+        arquivo(QStringLiteral("nfe_csosn201.xml")), arquivo(QStringLiteral("nfe_dv_errado.xml"))};
     const LoteNFe lote = LeArquivosNFe(*m_dm, ctx, paths);
     QCOMPARE(lote.notas.size(), 4);
     QCOMPARE(lote.erros.size(), 1);
-    QVERIFY2(lote.erros[0].startsWith(QStringLiteral("O arquivo \"nfe_dv_errado.xml\" não é uma NF-e válida: o dígito verificador")),
-             qPrintable(lote.erros[0]));
+    QVERIFY2(lote.erros[0].startsWith(
+                 QStringLiteral("O arquivo \"nfe_dv_errado.xml\" não é uma NF-e válida: o dígito verificador")),
+        qPrintable(lote.erros[0]));
     QCOMPARE(conta(QStringLiteral("SELECT COUNT(*) FROM NOTAS")), 0);
 }
 
@@ -294,8 +299,8 @@ void TstNfeImporta::falhaAoGravarDesfazTudo()
     calculo(true);
     const ContextoImportacao ctx = contextoImportacao(*m_dm);
     QStringList paths;
-    for (const char *n : {"nfe_cst30_desconto.xml", "nfe_cst70_outras.xml", "nfe_cst90_sem_envelope.xml", "nfe_csosn201.xml",
-                          "nfe_csosn900.xml"})
+    for (const char *n : {"nfe_cst30_desconto.xml", "nfe_cst70_outras.xml", "nfe_cst90_sem_envelope.xml",
+             "nfe_csosn201.xml", "nfe_csosn900.xml"})
         paths << arquivo(QString::fromLatin1(n));
     const LoteNFe lote = LeArquivosNFe(*m_dm, ctx, paths);
     QCOMPARE(lote.notas.size(), 5);
@@ -371,7 +376,7 @@ void TstNfeImporta::medicamentos()
         bool generico;
         const char *valor1, *valor2;
     } medics[] = {{"7890000000017", "MEDICAMENTO A", "+", false, "35.00", "0"},
-                  {"7890000000024", "MEDICAMENTO B", "N", true, "0", "40.00"}};
+        {"7890000000024", "MEDICAMENTO B", "N", true, "0", "40.00"}};
     for (const auto &x : medics) {
         m.append();
         m.fieldByName(QStringLiteral("CodBarra")).setAsString(QString::fromLatin1(x.codigo));
@@ -387,7 +392,8 @@ void TstNfeImporta::medicamentos()
     QCOMPARE(conta(QStringLiteral("SELECT COUNT(*) FROM ITENS")), 0);
     // 10 × 35.00 at 18 %; the generic 4 × 40.00 at 12 %.
     db::Query q(&m_dm->BaseDados);
-    q.setSql(QStringLiteral("SELECT CODBARRA, DESCRICAO, QTD, DEBVLMERC, DEBALIQICMS, LISTA FROM ITENSMEDIC ORDER BY NROITEM"));
+    q.setSql(QStringLiteral(
+        "SELECT CODBARRA, DESCRICAO, QTD, DEBVLMERC, DEBALIQICMS, LISTA FROM ITENSMEDIC ORDER BY NROITEM"));
     q.open();
     QCOMPARE(q.fieldByName(QStringLiteral("DESCRICAO")).asString(), QStringLiteral("MEDICAMENTO A"));
     QCOMPARE(q.fieldByName(QStringLiteral("QTD")).asInteger(), 10);
@@ -403,8 +409,8 @@ void TstNfeImporta::medicamentos()
 
     // Credit 36.00 shared by value over 510.00: 24.71 and 11.29.
     // 350.00 × 18 % = 63.00 − 24.71 = 38.29 (declared 39.00); 160.00 × 12 % = 19.20 − 11.29 = 7.91 (declared 7.20).
-    const QList<ComparacaoNota> cmp =
-        ComparaImportadas(*m_dm, contextoCalculo(m_dm->TabCalc, fatoresMR(0, ParametrosMR{}), QDate(2026, 12, 6)));
+    const QList<ComparacaoNota> cmp
+        = ComparaImportadas(*m_dm, contextoCalculo(m_dm->TabCalc, fatoresMR(0, ParametrosMR {}), QDate(2026, 12, 6)));
     QCOMPARE(cmp.size(), 1);
     QCOMPARE(cmp[0].linhas[0].stCalculado, c(QStringLiteral("38.29")));
     QCOMPARE(cmp[0].linhas[0].stDeclarado, c(QStringLiteral("39")));
@@ -416,9 +422,10 @@ void TstNfeImporta::medicamentos()
     // A bar code the table does not have leaves the line open.
     m.first();
     m.remove();
-    const LoteNFe lote = LeArquivosNFe(*m_dm, contextoImportacao(*m_dm), {arquivo(QStringLiteral("nfe_medicamentos.xml"))});
+    const LoteNFe lote
+        = LeArquivosNFe(*m_dm, contextoImportacao(*m_dm), {arquivo(QStringLiteral("nfe_medicamentos.xml"))});
     QCOMPARE(lote.notas[0].linhas[0].problema,
-             QStringLiteral("o código de barras 7890000000017 não está na tabela de medicamentos"));
+        QStringLiteral("o código de barras 7890000000017 não está na tabela de medicamentos"));
 }
 
 void TstNfeImporta::pasta()
@@ -434,43 +441,57 @@ void TstNfeImporta::perguntasAliquota_data()
     QTest::addColumn<QString>("nomeArquivo"); // its first line is classified under the code
     QTest::addColumn<bool>("opInterna");
     QTest::addColumn<QString>("codigo");
-    QTest::addColumn<QList<bool>>("respostas");  // answers to the "::" questions
-    QTest::addColumn<QString>("escolhas");       // rates the "@" chooser returns, "-" for no chooser
+    QTest::addColumn<QList<bool>>("respostas"); // answers to the "::" questions
+    QTest::addColumn<QString>("escolhas"); // rates the "@" chooser returns, "-" for no chooser
     QTest::addColumn<QString>("aliq");
     QTest::addColumn<QString>("mva");
-    QTest::addColumn<QStringList>("perguntas");  // questions asked, in order
+    QTest::addColumn<QStringList>("perguntas"); // questions asked, in order
 
     const QString massa = QStringLiteral("Massas recheadas, congeladas ou resfriadas têm alíquota interna de 18%.\r"
                                          "A mercadoria é massa recheada, congelada ou resfriada?");
     // The code's own rate is 7 %; its message offers 18 %.
-    QTest::newRow("'::' question, yes") << "nfe_cst90_sem_envelope.xml" << true << "17.028.00" << QList<bool>{true}
-                                        << "-" << "18" << "30" << QStringList{massa};
-    QTest::newRow("'::' question, no") << "nfe_cst90_sem_envelope.xml" << true << "17.028.00" << QList<bool>{false}
-                                       << "-" << "7" << "30" << QStringList{massa};
+    QTest::newRow("'::' question, yes") << "nfe_cst90_sem_envelope.xml" << true << "17.028.00" << QList<bool> {true}
+                                        << "-"
+                                        << "18"
+                                        << "30" << QStringList {massa};
+    QTest::newRow("'::' question, no") << "nfe_cst90_sem_envelope.xml" << true << "17.028.00" << QList<bool> {false}
+                                       << "-"
+                                       << "7"
+                                       << "30" << QStringList {massa};
     // A code without a message asks nothing.
-    QTest::newRow("no message") << "nfe_cst90_sem_envelope.xml" << true << "01.030.00" << QList<bool>{} << "-" << "18"
-                                << "71.78" << QStringList{};
+    QTest::newRow("no message") << "nfe_cst90_sem_envelope.xml" << true << "01.030.00" << QList<bool> {} << "-"
+                                << "18"
+                                << "71.78" << QStringList {};
     // "@" choice: the chooser's answer, or its default (the first rate).
-    QTest::newRow("'@' chosen") << "nfe_cst90_sem_envelope.xml" << true << "20.016.00" << QList<bool>{} << "25" << "25"
-                                << "35" << QStringList{};
-    QTest::newRow("'@' default") << "nfe_cst90_sem_envelope.xml" << true << "20.016.00" << QList<bool>{} << "-" << "18"
-                                 << "35" << QStringList{};
+    QTest::newRow("'@' chosen") << "nfe_cst90_sem_envelope.xml" << true << "20.016.00" << QList<bool> {} << "25"
+                                << "25"
+                                << "35" << QStringList {};
+    QTest::newRow("'@' default") << "nfe_cst90_sem_envelope.xml" << true << "20.016.00" << QList<bool> {} << "-"
+                                 << "18"
+                                 << "35" << QStringList {};
     // Interstate (the sender's rate is 12 %): the internal rate and the rate of
     // the adjustment are both chosen. 25 %: 1.45 × 0.88 / 0.75 − 1 = 70.13 %;
     // the defaults (18 %, 18 %): 1.45 × 0.88 / 0.82 − 1 = 55.61 %.
-    QTest::newRow("interstate, both chosen") << "nfe_cst10_ipi_frete.xml" << false << "21.016.00" << QList<bool>{}
-                                             << "25 25" << "25" << "70.13" << QStringList{};
-    QTest::newRow("interstate, adjustment rate chosen") << "nfe_cst10_ipi_frete.xml" << false << "21.016.00" << QList<bool>{}
-                                                        << "18 25" << "18" << "70.13" << QStringList{};
-    QTest::newRow("interstate, defaults") << "nfe_cst10_ipi_frete.xml" << false << "21.016.00" << QList<bool>{} << "-"
-                                          << "18" << "55.61" << QStringList{};
+    QTest::newRow("interstate, both chosen")
+        << "nfe_cst10_ipi_frete.xml" << false << "21.016.00" << QList<bool> {} << "25 25"
+        << "25"
+        << "70.13" << QStringList {};
+    QTest::newRow("interstate, adjustment rate chosen")
+        << "nfe_cst10_ipi_frete.xml" << false << "21.016.00" << QList<bool> {} << "18 25"
+        << "18"
+        << "70.13" << QStringList {};
+    QTest::newRow("interstate, defaults") << "nfe_cst10_ipi_frete.xml" << false << "21.016.00" << QList<bool> {} << "-"
+                                          << "18"
+                                          << "55.61" << QStringList {};
     // "::" on the adjustment rate (item 25: offers 12 %, the code's rate is 12 %
     // too): asked, and 1.30 × 0.88 / 0.88 − 1 leaves the margin at 30 %.
-    QTest::newRow("interstate, '::' on the adjustment") << "nfe_cst10_ipi_frete.xml" << false << "25.001.00"
-                                                        << QList<bool>{true} << "-" << "12" << "30"
-                                                        << QStringList{"Veículos com redução de base de cálculo: para o ajuste da MVA "
-                                                                       "considere a carga tributária efetiva.\rQuer utilizar 12% no "
-                                                                       "ajuste da MVA?"};
+    QTest::newRow("interstate, '::' on the adjustment")
+        << "nfe_cst10_ipi_frete.xml" << false << "25.001.00" << QList<bool> {true} << "-"
+        << "12"
+        << "30"
+        << QStringList {"Veículos com redução de base de cálculo: para o ajuste da MVA "
+                        "considere a carga tributária efetiva.\rQuer utilizar 12% no "
+                        "ajuste da MVA?"};
 }
 
 void TstNfeImporta::perguntasAliquota()

@@ -30,7 +30,9 @@ QByteArray arquivo(const QString &nome)
 // A minimal valid NF-e whose infNFe content is `corpo`.
 QByteArray nfeMinima(const QByteArray &corpo, const QByteArray &antes = QByteArray())
 {
-    return antes + "<NFe xmlns=\"http://www.portalfiscal.inf.br/nfe\"><infNFe Id=\"NFe35261111222333000181550010000010011123456780\">"
+    return antes
+        + "<NFe xmlns=\"http://www.portalfiscal.inf.br/nfe\"><infNFe "
+          "Id=\"NFe35261111222333000181550010000010011123456780\">"
         + corpo + "</infNFe></NFe>";
 }
 
@@ -81,7 +83,8 @@ void TstNfeLeitor::decimais_data()
     QTest::newRow("two decimals") << QStringLiteral("1234.56") << QStringLiteral("1234.5600");
     QTest::newRow("ten decimals truncated") << QStringLiteral("0.1234999999") << QStringLiteral("0.1234");
     QTest::newRow("integer") << QStringLiteral("7") << QStringLiteral("7.0000");
-    QTest::newRow("beyond double precision") << QStringLiteral("123456789012345.67") << QStringLiteral("123456789012345.6700");
+    QTest::newRow("beyond double precision")
+        << QStringLiteral("123456789012345.67") << QStringLiteral("123456789012345.6700");
     QTest::newRow("comma") << QStringLiteral("12,50") << QString();
     QTest::newRow("exponent") << QStringLiteral("1e3") << QString();
     QTest::newRow("trailing point") << QStringLiteral("12.") << QString();
@@ -107,20 +110,21 @@ void TstNfeLeitor::gruposICMS_data()
     QTest::addColumn<QString>("cst");
     // value = vProd − vDesc + vOutro as the import takes it; then pICMS, vICMS, pMVAST, vBCST, vICMSST, vIPI
     QTest::addColumn<QStringList>("valores");
-    QTest::newRow("CST 10 with IPI") << "nfe_cst10_ipi_frete.xml" << 0 << "ICMS10" << "10"
-                                     << QStringList{"1000.00", "12", "120.00", "84.35", "2120.03", "261.61", "100.00"};
-    QTest::newRow("CST 30 discount") << "nfe_cst30_desconto.xml" << 0 << "ICMS30" << "30"
-                                     << QStringList{"180.00", "0", "0", "46", "262.80", "65.70", "0"};
-    QTest::newRow("CST 70 other") << "nfe_cst70_outras.xml" << 0 << "ICMS70" << "70"
-                                  << QStringList{"310.00", "30", "37.20", "40", "434.00", "60.00", "0"};
-    QTest::newRow("CST 90 bare NFe") << "nfe_cst90_sem_envelope.xml" << 0 << "ICMS90" << "90"
-                                     << QStringList{"100.00", "18", "18.00", "71.78", "171.78", "12.92", "0"};
-    QTest::newRow("CSOSN 201") << "nfe_csosn201.xml" << 0 << "ICMSSN201" << "201"
-                               << QStringList{"100.00", "0", "0", "71.78", "171.78", "12.92", "0"};
-    QTest::newRow("CSOSN 202 second line") << "nfe_csosn202.xml" << 1 << "ICMSSN202" << "202"
-                                           << QStringList{"50.00", "0", "0", "0", "0", "0", "0"};
-    QTest::newRow("CSOSN 900") << "nfe_csosn900.xml" << 0 << "ICMSSN900" << "900"
-                               << QStringList{"100.00", "12", "12.00", "71.78", "188.96", "22.01", "10.00"};
+    QTest::newRow("CST 10 with IPI") << "nfe_cst10_ipi_frete.xml" << 0 << "ICMS10"
+                                     << "10"
+                                     << QStringList {"1000.00", "12", "120.00", "84.35", "2120.03", "261.61", "100.00"};
+    QTest::newRow("CST 30 discount") << "nfe_cst30_desconto.xml" << 0 << "ICMS30"
+                                     << "30" << QStringList {"180.00", "0", "0", "46", "262.80", "65.70", "0"};
+    QTest::newRow("CST 70 other") << "nfe_cst70_outras.xml" << 0 << "ICMS70"
+                                  << "70" << QStringList {"310.00", "30", "37.20", "40", "434.00", "60.00", "0"};
+    QTest::newRow("CST 90 bare NFe") << "nfe_cst90_sem_envelope.xml" << 0 << "ICMS90"
+                                     << "90" << QStringList {"100.00", "18", "18.00", "71.78", "171.78", "12.92", "0"};
+    QTest::newRow("CSOSN 201") << "nfe_csosn201.xml" << 0 << "ICMSSN201"
+                               << "201" << QStringList {"100.00", "0", "0", "71.78", "171.78", "12.92", "0"};
+    QTest::newRow("CSOSN 202 second line") << "nfe_csosn202.xml" << 1 << "ICMSSN202"
+                                           << "202" << QStringList {"50.00", "0", "0", "0", "0", "0", "0"};
+    QTest::newRow("CSOSN 900") << "nfe_csosn900.xml" << 0 << "ICMSSN900"
+                               << "900" << QStringList {"100.00", "12", "12.00", "71.78", "188.96", "22.01", "10.00"};
 }
 
 void TstNfeLeitor::gruposICMS()
@@ -178,38 +182,39 @@ void TstNfeLeitor::recusados_data()
 {
     QTest::addColumn<QByteArray>("xml");
     QTest::addColumn<QString>("motivo"); // a part of the reason
-    QTest::newRow("CT-e") << arquivo(QStringLiteral("cte_nao_nfe.xml")) << "não é uma NF-e (o documento é <cteProc> de http://www.portalfiscal.inf.br/cte)";
-    QTest::newRow("wrong check digit") << arquivo(QStringLiteral("nfe_dv_errado.xml")) << "dígito verificador da chave de acesso";
-    QTest::newRow("NFe element without namespace") << QByteArray("<NFe><infNFe/></NFe>") << "não é uma NF-e (o documento é <NFe>)";
-    QTest::newRow("billion laughs")
-        << nfeMinima("<ide><nNF>&lol9;</nNF></ide>",
-                     "<?xml version=\"1.0\"?><!DOCTYPE NFe [<!ENTITY lol \"lol\">"
-                     "<!ENTITY lol1 \"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">"
-                     "<!ENTITY lol2 \"&lol1;&lol1;&lol1;&lol1;&lol1;&lol1;&lol1;&lol1;&lol1;&lol1;\">"
-                     "<!ENTITY lol3 \"&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;\">"
-                     "<!ENTITY lol4 \"&lol3;&lol3;&lol3;&lol3;&lol3;&lol3;&lol3;&lol3;&lol3;&lol3;\">"
-                     "<!ENTITY lol5 \"&lol4;&lol4;&lol4;&lol4;&lol4;&lol4;&lol4;&lol4;&lol4;&lol4;\">"
-                     "<!ENTITY lol6 \"&lol5;&lol5;&lol5;&lol5;&lol5;&lol5;&lol5;&lol5;&lol5;&lol5;\">"
-                     "<!ENTITY lol7 \"&lol6;&lol6;&lol6;&lol6;&lol6;&lol6;&lol6;&lol6;&lol6;&lol6;\">"
-                     "<!ENTITY lol8 \"&lol7;&lol7;&lol7;&lol7;&lol7;&lol7;&lol7;&lol7;&lol7;&lol7;\">"
-                     "<!ENTITY lol9 \"&lol8;&lol8;&lol8;&lol8;&lol8;&lol8;&lol8;&lol8;&lol8;&lol8;\">]>")
-        << "declara um DTD";
-    QTest::newRow("external entity")
-        << nfeMinima("<ide><nNF>&x;</nNF></ide>", "<!DOCTYPE NFe [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>")
-        << "declara um DTD";
+    QTest::newRow("CT-e") << arquivo(QStringLiteral("cte_nao_nfe.xml"))
+                          << "não é uma NF-e (o documento é <cteProc> de http://www.portalfiscal.inf.br/cte)";
+    QTest::newRow("wrong check digit") << arquivo(QStringLiteral("nfe_dv_errado.xml"))
+                                       << "dígito verificador da chave de acesso";
+    QTest::newRow("NFe element without namespace")
+        << QByteArray("<NFe><infNFe/></NFe>") << "não é uma NF-e (o documento é <NFe>)";
+    QTest::newRow("billion laughs") << nfeMinima("<ide><nNF>&lol9;</nNF></ide>",
+        "<?xml version=\"1.0\"?><!DOCTYPE NFe [<!ENTITY lol \"lol\">"
+        "<!ENTITY lol1 \"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">"
+        "<!ENTITY lol2 \"&lol1;&lol1;&lol1;&lol1;&lol1;&lol1;&lol1;&lol1;&lol1;&lol1;\">"
+        "<!ENTITY lol3 \"&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;\">"
+        "<!ENTITY lol4 \"&lol3;&lol3;&lol3;&lol3;&lol3;&lol3;&lol3;&lol3;&lol3;&lol3;\">"
+        "<!ENTITY lol5 \"&lol4;&lol4;&lol4;&lol4;&lol4;&lol4;&lol4;&lol4;&lol4;&lol4;\">"
+        "<!ENTITY lol6 \"&lol5;&lol5;&lol5;&lol5;&lol5;&lol5;&lol5;&lol5;&lol5;&lol5;\">"
+        "<!ENTITY lol7 \"&lol6;&lol6;&lol6;&lol6;&lol6;&lol6;&lol6;&lol6;&lol6;&lol6;\">"
+        "<!ENTITY lol8 \"&lol7;&lol7;&lol7;&lol7;&lol7;&lol7;&lol7;&lol7;&lol7;&lol7;\">"
+        "<!ENTITY lol9 \"&lol8;&lol8;&lol8;&lol8;&lol8;&lol8;&lol8;&lol8;&lol8;&lol8;\">]>")
+                                    << "declara um DTD";
+    QTest::newRow("external entity") << nfeMinima(
+        "<ide><nNF>&x;</nNF></ide>", "<!DOCTYPE NFe [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>")
+                                     << "declara um DTD";
     QTest::newRow("invalid UTF-8") << nfeMinima("<ide><nNF>1\xC3\x28</nNF></ide>") << "XML mal formado";
     QTest::newRow("truncated") << arquivo(QStringLiteral("nfe_cst30_desconto.xml")).left(900) << "termina antes do fim";
-    QTest::newRow("amount with comma")
-        << nfeMinima("<det nItem=\"1\"><prod><vProd>10,00</vProd></prod></det>") << "valor inválido em <vProd>: \"10,00\"";
-    QTest::newRow("no lines")
-        << QByteArray(arquivo(QStringLiteral("nfe_cst30_desconto.xml")))
-               .replace(QByteArray("<det "), QByteArray("<xdet "))
-               .replace(QByteArray("</det>"), QByteArray("</xdet>"))
-        << "não tem itens";
+    QTest::newRow("amount with comma") << nfeMinima("<det nItem=\"1\"><prod><vProd>10,00</vProd></prod></det>")
+                                       << "valor inválido em <vProd>: \"10,00\"";
+    QTest::newRow("no lines") << QByteArray(arquivo(QStringLiteral("nfe_cst30_desconto.xml")))
+                                     .replace(QByteArray("<det "), QByteArray("<xdet "))
+                                     .replace(QByteArray("</det>"), QByteArray("</xdet>"))
+                              << "não tem itens";
     QTest::newRow("item number beyond 990") << nfeMinima("<det nItem=\"991\"/>") << "nItem \"991\"";
-    QTest::newRow("short key")
-        << QByteArray("<nfeProc xmlns=\"http://www.portalfiscal.inf.br/nfe\"><NFe><infNFe Id=\"NFe1\"/></NFe><NFe><infNFe/></NFe></nfeProc>")
-        << "não tem 44 dígitos";
+    QTest::newRow("short key") << QByteArray("<nfeProc xmlns=\"http://www.portalfiscal.inf.br/nfe\"><NFe><infNFe "
+                                             "Id=\"NFe1\"/></NFe><NFe><infNFe/></NFe></nfeProc>")
+                               << "não tem 44 dígitos";
     QTest::newRow("empty") << QByteArray() << "termina antes do fim";
     QTest::newRow("not XML") << QByteArray("%PDF-1.4 binary") << "XML mal formado";
 }
@@ -237,7 +242,8 @@ void TstNfeLeitor::arquivoGrande()
     QVERIFY(!r.ok());
     QCOMPARE(r.motivo, QStringLiteral("o arquivo tem 100 MB; uma NF-e tem no máximo 16 MB"));
     QCOMPARE(stb::MensagemNFeRecusada(path, r.motivo),
-             QStringLiteral("O arquivo \"grande.xml\" não é uma NF-e válida: o arquivo tem 100 MB; uma NF-e tem no máximo 16 MB."));
+        QStringLiteral(
+            "O arquivo \"grande.xml\" não é uma NF-e válida: o arquivo tem 100 MB; uma NF-e tem no máximo 16 MB."));
 
     // A stream that gives more than the limit is cut at it.
     QByteArray grande(stb::TamanhoMaximoNFe + 10, ' ');
@@ -278,7 +284,8 @@ void TstNfeLeitor::corpusDoFuzz()
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QByteArray bytes = f.readAll();
-    QVERIFY(stb::fuzzNFeOnce(reinterpret_cast<const std::uint8_t *>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
+    QVERIFY(stb::fuzzNFeOnce(
+        reinterpret_cast<const std::uint8_t *>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
 }
 
 QTEST_GUILESS_MAIN(TstNfeLeitor)

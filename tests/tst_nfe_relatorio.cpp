@@ -68,15 +68,9 @@ private:
     QTemporaryDir m_tmp;
 };
 
-void TstNfeRelatorio::init()
-{
-    abre();
-}
+void TstNfeRelatorio::init() { abre(); }
 
-void TstNfeRelatorio::cleanup()
-{
-    fecha();
-}
+void TstNfeRelatorio::cleanup() { fecha(); }
 
 void TstNfeRelatorio::calculo(bool opInterna)
 {
@@ -102,7 +96,7 @@ void TstNfeRelatorio::importa(const QStringList &nomes)
 
 std::unique_ptr<RelatorioCalculo> TstNfeRelatorio::relatorio()
 {
-    auto rel = CriaRelatorio(*m_dm, ConfigRelatorio{}, false);
+    auto rel = CriaRelatorio(*m_dm, ConfigRelatorio {}, false);
     rel->Prepara(2, QString());
     return rel;
 }
@@ -116,29 +110,29 @@ void TstNfeRelatorio::secao_data()
 
     // Figures worked by hand in tst_nfe_importa: 434.00 × 25 % − 37.20 = 71.30 against the 60.00 declared.
     QTest::newRow("one invoice, a shortfall")
-        << QStringList{"nfe_cst70_outras.xml"}
-        << QStringList{"*2002|Rem: COMERCIAL MINEIRA D'AGUA LTDA|60,00|71,30|11,30",
-                       "*1|02.008.00|LICOR DE FRUTAS 700ML|434,00|434,00|0,00|40%|40%|0%|60,00|71,30|11,30",
-                       "*Total|60,00|71,30|11,30"};
+        << QStringList {"nfe_cst70_outras.xml"}
+        << QStringList {"*2002|Rem: COMERCIAL MINEIRA D'AGUA LTDA|60,00|71,30|11,30",
+               "*1|02.008.00|LICOR DE FRUTAS 700ML|434,00|434,00|0,00|40%|40%|0%|60,00|71,30|11,30",
+               "*Total|60,00|71,30|11,30"};
     // An invoice that matches to the cent is printed without highlight; the
     // small company's group declares 12.92 where 30.92 is due.
     QTest::newRow("three invoices, one right")
-        << QStringList{"nfe_cst30_desconto.xml", "nfe_csosn201.xml", "nfe_cst70_outras.xml"}
-        << QStringList{"2001|Rem: COMERCIAL MINEIRA D'AGUA LTDA|65,70|65,70|0,00",
-                       "1|03.001.00|CERVEJA LATA 350ML CX 12|262,80|262,80|0,00|46%|46%|0%|65,70|65,70|0,00",
-                       "*3001|Rem: PEQUENA FÁBRICA ME|12,92|30,92|18,00",
-                       "*1|01.001.00|FILTRO DE AR FA-2|171,78|171,78|0,00|71,78%|71,78%|0%|12,92|30,92|18,00",
-                       "*2002|Rem: COMERCIAL MINEIRA D'AGUA LTDA|60,00|71,30|11,30",
-                       "*1|02.008.00|LICOR DE FRUTAS 700ML|434,00|434,00|0,00|40%|40%|0%|60,00|71,30|11,30",
-                       "*Total|138,62|167,92|29,30"};
+        << QStringList {"nfe_cst30_desconto.xml", "nfe_csosn201.xml", "nfe_cst70_outras.xml"}
+        << QStringList {"2001|Rem: COMERCIAL MINEIRA D'AGUA LTDA|65,70|65,70|0,00",
+               "1|03.001.00|CERVEJA LATA 350ML CX 12|262,80|262,80|0,00|46%|46%|0%|65,70|65,70|0,00",
+               "*3001|Rem: PEQUENA FÁBRICA ME|12,92|30,92|18,00",
+               "*1|01.001.00|FILTRO DE AR FA-2|171,78|171,78|0,00|71,78%|71,78%|0%|12,92|30,92|18,00",
+               "*2002|Rem: COMERCIAL MINEIRA D'AGUA LTDA|60,00|71,30|11,30",
+               "*1|02.008.00|LICOR DE FRUTAS 700ML|434,00|434,00|0,00|40%|40%|0%|60,00|71,30|11,30",
+               "*Total|138,62|167,92|29,30"};
     // Interstate, adjusted margins: one cent off is not highlighted, the
     // unadjusted margin of the third line is (base and ST).
     QTest::newRow("interstate, margins adjusted")
-        << QStringList{"nfe_cst10_ipi_frete.xml"}
-        << QStringList{"1001|Rem: DISTRIBUIDORA PAULISTA DE PEÇAS LTDA|375,82|375,81|-0,01",
-                       "*1|01.001.00|FILTRO DE OLEO FX-10|2.120,03|2.122,90|2,87|84,35%|84,35%|0%|261,61|262,12|0,51",
-                       "*2|01.002.00|VELA DE IGNICAO VX|967,84|964,96|-2,88|84,35%|84,35%|0%|114,21|113,69|-0,52",
-                       "Total|375,82|375,81|-0,01"};
+        << QStringList {"nfe_cst10_ipi_frete.xml"}
+        << QStringList {"1001|Rem: DISTRIBUIDORA PAULISTA DE PEÇAS LTDA|375,82|375,81|-0,01",
+               "*1|01.001.00|FILTRO DE OLEO FX-10|2.120,03|2.122,90|2,87|84,35%|84,35%|0%|261,61|262,12|0,51",
+               "*2|01.002.00|VELA DE IGNICAO VX|967,84|964,96|-2,88|84,35%|84,35%|0%|114,21|113,69|-0,52",
+               "Total|375,82|375,81|-0,01"};
 }
 
 void TstNfeRelatorio::secao()
@@ -189,7 +183,8 @@ void TstNfeRelatorio::semImportacaoNadaMuda()
     calculo(true);
     db::Table &n = m_dm->TabNotas;
     n.append();
-    n.fieldByName(QStringLiteral("IdCalculo")).setAsInteger(m_dm->TabCalc.fieldByName(QStringLiteral("IdCalculo")).asInteger());
+    n.fieldByName(QStringLiteral("IdCalculo"))
+        .setAsInteger(m_dm->TabCalc.fieldByName(QStringLiteral("IdCalculo")).asInteger());
     n.fieldByName(QStringLiteral("IdNota")).setAsInteger(m_dm->ProximoIdNota());
     n.fieldByName(QStringLiteral("NroNF")).setAsString(QStringLiteral("77"));
     n.fieldByName(QStringLiteral("DestaqueICMSST")).setAsCurrency(Currency::fromInt(5));
@@ -198,7 +193,7 @@ void TstNfeRelatorio::semImportacaoNadaMuda()
     const QString texto = pdfTexto(*rel, m_tmp.filePath(QStringLiteral("sem.pdf")));
     QVERIFY(texto.contains(QStringLiteral("Código Receita")));
     QVERIFY(!texto.contains(kTitulo));
-    TFormRep semSecao(*m_dm, ConfigRelatorio{});
+    TFormRep semSecao(*m_dm, ConfigRelatorio {});
     semSecao.Prepara(2, QString());
     QCOMPARE(rel->paginas(), semSecao.paginas());
     QCOMPARE(rel->bandas().posicoes().size(), semSecao.bandas().posicoes().size());
@@ -206,7 +201,7 @@ void TstNfeRelatorio::semImportacaoNadaMuda()
     // An imported invoice that declares no ST is left out as well.
     ComparacaoNota semST;
     semST.nroNF = QStringLiteral("1");
-    semST.linhas << ComparacaoLinha{};
+    semST.linhas << ComparacaoLinha {};
     QVERIFY(LinhasComparacao({semST}).empty());
 }
 
@@ -214,7 +209,7 @@ void TstNfeRelatorio::planilha()
 {
     calculo(true);
     importa({QStringLiteral("nfe_cst30_desconto.xml"), QStringLiteral("nfe_csosn201.xml")});
-    const ContextoCalculo contexto = contextoCalculo(m_dm->TabCalc, fatoresMR(0, ParametrosMR{}), QDate(2026, 12, 6));
+    const ContextoCalculo contexto = contextoCalculo(m_dm->TabCalc, fatoresMR(0, ParametrosMR {}), QDate(2026, 12, 6));
     const QString arquivo = m_tmp.filePath(QStringLiteral("cmp.xls"));
     QString erro;
     QVERIFY2(GravaPlanilhaComparacaoNFe(ComparaImportadas(*m_dm, contexto), arquivo, &erro), qPrintable(erro));
@@ -256,8 +251,14 @@ void TstNfeRelatorio::planilha()
         QCOMPARE(c.value(QStringLiteral("bold")).toBool(), e.bold);
     }
     // The margin is a percent cell, the amounts currency cells.
-    QVERIFY(stbtest::xlsCell(folha, 4, CmpMVACalculada).value(QStringLiteral("format")).toString().contains(QLatin1Char('%')));
-    QVERIFY(stbtest::xlsCell(folha, 4, CmpBCCalculada).value(QStringLiteral("format")).toString().contains(QStringLiteral("0.00")));
+    QVERIFY(stbtest::xlsCell(folha, 4, CmpMVACalculada)
+                .value(QStringLiteral("format"))
+                .toString()
+                .contains(QLatin1Char('%')));
+    QVERIFY(stbtest::xlsCell(folha, 4, CmpBCCalculada)
+                .value(QStringLiteral("format"))
+                .toString()
+                .contains(QStringLiteral("0.00")));
     QCOMPARE(folha.value(QStringLiteral("rows")).toInt(), 8);
 
     // A folder that does not exist is reported, not ignored.

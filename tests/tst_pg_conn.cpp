@@ -108,7 +108,8 @@ void TestPgConn::values_data()
     QTest::addColumn<int>("size");
     QTest::addColumn<QVariant>("value");
     auto raw = [](std::int64_t v) { return QVariant(qlonglong(v)); };
-    QTest::newRow("currency") << FieldType::Currency << 0 << raw(Currency::parsePlain(QStringLiteral("1234.5678"))->raw());
+    QTest::newRow("currency") << FieldType::Currency << 0
+                              << raw(Currency::parsePlain(QStringLiteral("1234.5678"))->raw());
     QTest::newRow("negative currency") << FieldType::Currency << 0 << raw(-1);
     QTest::newRow("largest currency") << FieldType::Currency << 0 << raw(INT64_MAX);
     QTest::newRow("smallest currency") << FieldType::Currency << 0 << raw(-INT64_MAX);
@@ -116,14 +117,15 @@ void TestPgConn::values_data()
     QTest::newRow("old date") << FieldType::Date << 0 << raw(encodeDate(QDate(1899, 12, 30)));
     QTest::newRow("date-time with ms") << FieldType::DateTime << 0
                                        << raw(encodeDateTime(QDateTime(QDate(2026, 12, 5), QTime(23, 59, 58, 120))));
-    QTest::newRow("date-time at midnight") << FieldType::DateTime << 0
-                                           << raw(encodeDateTime(QDateTime(QDate(2026, 1, 1), QTime(0, 0))));
+    QTest::newRow("date-time at midnight")
+        << FieldType::DateTime << 0 << raw(encodeDateTime(QDateTime(QDate(2026, 1, 1), QTime(0, 0))));
     QTest::newRow("true") << FieldType::Boolean << 0 << raw(1);
     QTest::newRow("false") << FieldType::Boolean << 0 << raw(0);
     QTest::newRow("small integer") << FieldType::SmallInt << 0 << raw(-32768);
     QTest::newRow("large integer") << FieldType::LargeInt << 0 << raw(INT64_MIN);
     QTest::newRow("float") << FieldType::Float << 0 << QVariant(0.1 + 0.2);
-    QTest::newRow("text with quote and accents") << FieldType::String << 20 << QVariant(QStringLiteral("D'ÁGUA ção \\n"));
+    QTest::newRow("text with quote and accents")
+        << FieldType::String << 20 << QVariant(QStringLiteral("D'ÁGUA ção \\n"));
     QTest::newRow("memo with lines") << FieldType::Memo << 0 << QVariant(QStringLiteral("linha 1\r\nlinha 2\t;"));
     QTest::newRow("blob with zero bytes") << FieldType::Blob << 0 << QVariant(QByteArray("\0\x01\xff\\x", 5));
     QTest::newRow("null") << FieldType::Currency << 0 << QVariant();
@@ -144,8 +146,8 @@ void TestPgConn::values()
     else if (value.typeId() == QMetaType::QByteArray)
         v = value.toByteArray();
     PgConnection c(m_address);
-    c.exec(QStringLiteral("CREATE TEMP TABLE v (x %1)").arg(pgColumnType(FieldDef{QStringLiteral("x"), type, size})));
-    c.exec(QStringLiteral("INSERT INTO v VALUES ($1)"), QList<QByteArray>{pgTextOf(type, v)});
+    c.exec(QStringLiteral("CREATE TEMP TABLE v (x %1)").arg(pgColumnType(FieldDef {QStringLiteral("x"), type, size})));
+    c.exec(QStringLiteral("INSERT INTO v VALUES ($1)"), QList<QByteArray> {pgTextOf(type, v)});
     const PgResult r = c.exec(QStringLiteral("SELECT x FROM v"));
     QCOMPARE(r.rows(), 1);
     QVERIFY(r.value(0, 0, type) == v);
@@ -155,17 +157,28 @@ void TestPgConn::decimalText_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected"); // four decimals, or "invalid"
-    QTest::newRow("exact") << "84.8195" << "84.8195";
-    QTest::newRow("more decimals, down") << "84.819512195121951" << "84.8195";
-    QTest::newRow("more decimals, up") << "0.00005000001" << "0.0001";
-    QTest::newRow("tie to even, stays") << "1.23445" << "1.2344";
-    QTest::newRow("tie to even, up") << "1.23455" << "1.2346";
-    QTest::newRow("negative tie") << "-2.00005" << "-2.0000";
-    QTest::newRow("integer") << "410" << "410.0000";
-    QTest::newRow("leading point") << ".5" << "0.5000";
-    QTest::newRow("too large") << "922337203685477.5808" << "invalid";
-    QTest::newRow("not a number") << "NaN" << "invalid";
-    QTest::newRow("empty") << "" << "invalid";
+    QTest::newRow("exact") << "84.8195"
+                           << "84.8195";
+    QTest::newRow("more decimals, down") << "84.819512195121951"
+                                         << "84.8195";
+    QTest::newRow("more decimals, up") << "0.00005000001"
+                                       << "0.0001";
+    QTest::newRow("tie to even, stays") << "1.23445"
+                                        << "1.2344";
+    QTest::newRow("tie to even, up") << "1.23455"
+                                     << "1.2346";
+    QTest::newRow("negative tie") << "-2.00005"
+                                  << "-2.0000";
+    QTest::newRow("integer") << "410"
+                             << "410.0000";
+    QTest::newRow("leading point") << ".5"
+                                   << "0.5000";
+    QTest::newRow("too large") << "922337203685477.5808"
+                               << "invalid";
+    QTest::newRow("not a number") << "NaN"
+                                  << "invalid";
+    QTest::newRow("empty") << ""
+                           << "invalid";
 }
 
 void TestPgConn::decimalText()
@@ -184,20 +197,20 @@ void TestPgConn::errors_data()
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("messageStart");
     const QString table = QStringLiteral("CREATE TEMP TABLE t (k integer PRIMARY KEY, n varchar(2) NOT NULL)");
-    QTest::newRow("duplicate key") << QStringList{table, QStringLiteral("INSERT INTO t VALUES (1, 'a')")}
+    QTest::newRow("duplicate key") << QStringList {table, QStringLiteral("INSERT INTO t VALUES (1, 'a')")}
                                    << QStringLiteral("INSERT INTO t VALUES (1, 'b')") << int(Err::KeyViolation)
                                    << QStringLiteral("Violação de chave (tabela T):");
-    QTest::newRow("required field") << QStringList{table} << QStringLiteral("INSERT INTO t VALUES (1, NULL)")
+    QTest::newRow("required field") << QStringList {table} << QStringLiteral("INSERT INTO t VALUES (1, NULL)")
                                     << int(Err::RequiredField) << QStringLiteral("Campo obrigatório sem valor");
-    QTest::newRow("text too long") << QStringList{table} << QStringLiteral("INSERT INTO t VALUES (1, 'abc')")
+    QTest::newRow("text too long") << QStringList {table} << QStringLiteral("INSERT INTO t VALUES (1, 'abc')")
                                    << int(Err::InvalidValue) << QStringLiteral("Erro do banco de dados");
-    QTest::newRow("missing table") << QStringList{} << QStringLiteral("SELECT * FROM naoexiste")
+    QTest::newRow("missing table") << QStringList {} << QStringLiteral("SELECT * FROM naoexiste")
                                    << int(Err::TableNotFound) << QStringLiteral("Tabela não encontrada");
-    QTest::newRow("missing column") << QStringList{table} << QStringLiteral("SELECT zz FROM t")
+    QTest::newRow("missing column") << QStringList {table} << QStringLiteral("SELECT zz FROM t")
                                     << int(Err::FieldNotFound) << QStringLiteral("Erro do banco de dados");
-    QTest::newRow("syntax") << QStringList{} << QStringLiteral("SELEC 1") << int(Err::SqlError)
+    QTest::newRow("syntax") << QStringList {} << QStringLiteral("SELEC 1") << int(Err::SqlError)
                             << QStringLiteral("Erro do banco de dados");
-    QTest::newRow("two statements in one text") << QStringList{} << QStringLiteral("SELECT 1; SELECT 2")
+    QTest::newRow("two statements in one text") << QStringList {} << QStringLiteral("SELECT 1; SELECT 2")
                                                 << int(Err::SqlError) << QStringLiteral("Erro do banco de dados");
 }
 
@@ -211,7 +224,7 @@ void TestPgConn::errors()
     for (const QString &s : setup)
         c.exec(s);
     QString message;
-    QCOMPARE(codeOf([&] { c.exec(statement, QList<QByteArray>{}, QStringLiteral("T")); }, &message), code);
+    QCOMPARE(codeOf([&] { c.exec(statement, QList<QByteArray> {}, QStringLiteral("T")); }, &message), code);
     QVERIFY2(message.startsWith(messageStart), qPrintable(message));
     // The connection serves on after an error.
     QCOMPARE(c.exec(QStringLiteral("SELECT 7")).string(0, 0), QStringLiteral("7"));
@@ -270,7 +283,8 @@ void TestPgConn::transactionGuard()
 std::unique_ptr<QProcess> TestPgConn::startHolder(const QStringList &args)
 {
     auto p = std::make_unique<QProcess>();
-    p->start(QString::fromLocal8Bit(qgetenv("STB_TEST_BIN")) + QStringLiteral("/pg_child"), QStringList{m_address} + args);
+    p->start(
+        QString::fromLocal8Bit(qgetenv("STB_TEST_BIN")) + QStringLiteral("/pg_child"), QStringList {m_address} + args);
     if (!p->waitForReadyRead(20000))
         return nullptr;
     return p;
@@ -278,22 +292,24 @@ std::unique_ptr<QProcess> TestPgConn::startHolder(const QStringList &args)
 
 void TestPgConn::locksAcrossProcesses_data()
 {
-    QTest::addColumn<QStringList>("held");  // what the child holds
+    QTest::addColumn<QStringList>("held"); // what the child holds
     QTest::addColumn<QStringList>("wanted"); // what this process then asks
     QTest::addColumn<bool>("conflict");
-    QTest::newRow("same semaphore") << QStringList{"semaphore", "STBrelva", "7"}
-                                    << QStringList{"semaphore", "STBRELVA", "7"} << true;
-    QTest::newRow("another slot") << QStringList{"semaphore", "STBrelva", "7"} << QStringList{"semaphore", "STBrelva", "8"}
-                                  << false;
-    QTest::newRow("same slot of another table") << QStringList{"semaphore", "STBrelva", "301"}
-                                                << QStringList{"semaphore", "Notas", "301"} << false;
-    QTest::newRow("exclusive, then shared") << QStringList{"exclusive", "Notas"} << QStringList{"shared", "notas"} << true;
-    QTest::newRow("shared, then exclusive") << QStringList{"shared", "Notas"} << QStringList{"exclusive", "Notas"} << true;
-    QTest::newRow("shared twice") << QStringList{"shared", "Notas"} << QStringList{"shared", "Notas"} << false;
-    QTest::newRow("exclusive of another table") << QStringList{"exclusive", "Notas"} << QStringList{"exclusive", "Itens"}
-                                                << false;
-    QTest::newRow("open is not a semaphore") << QStringList{"exclusive", "Notas"} << QStringList{"semaphore", "Notas", "0"}
-                                             << false;
+    QTest::newRow("same semaphore") << QStringList {"semaphore", "STBrelva", "7"}
+                                    << QStringList {"semaphore", "STBRELVA", "7"} << true;
+    QTest::newRow("another slot") << QStringList {"semaphore", "STBrelva", "7"}
+                                  << QStringList {"semaphore", "STBrelva", "8"} << false;
+    QTest::newRow("same slot of another table")
+        << QStringList {"semaphore", "STBrelva", "301"} << QStringList {"semaphore", "Notas", "301"} << false;
+    QTest::newRow("exclusive, then shared")
+        << QStringList {"exclusive", "Notas"} << QStringList {"shared", "notas"} << true;
+    QTest::newRow("shared, then exclusive")
+        << QStringList {"shared", "Notas"} << QStringList {"exclusive", "Notas"} << true;
+    QTest::newRow("shared twice") << QStringList {"shared", "Notas"} << QStringList {"shared", "Notas"} << false;
+    QTest::newRow("exclusive of another table")
+        << QStringList {"exclusive", "Notas"} << QStringList {"exclusive", "Itens"} << false;
+    QTest::newRow("open is not a semaphore")
+        << QStringList {"exclusive", "Notas"} << QStringList {"semaphore", "Notas", "0"} << false;
 }
 
 void TestPgConn::locksAcrossProcesses()

@@ -92,7 +92,8 @@ void TestPgSql::initTestCase()
     m_c = std::make_unique<PgConnection>(address);
     pgEnsureSchema(*m_c);
     for (const TableDef &d : allTables())
-        pgCreateTable(*m_c, d, QStringLiteral("4.00"), d.name == QLatin1String("ARM") ? QStringLiteral("ARM") : QString());
+        pgCreateTable(
+            *m_c, d, QStringLiteral("4.00"), d.name == QLatin1String("ARM") ? QStringLiteral("ARM") : QString());
     for (const QString &sql : enginesql::fixtureInserts())
         run(*m_c, sql);
 }
@@ -109,7 +110,8 @@ void TestPgSql::catalogue()
     const QList<TableDef> defs = allTables();
     QCOMPARE(entries.size(), defs.size());
     for (const TableDef &d : defs) {
-        const auto it = std::find_if(entries.cbegin(), entries.cend(), [&](const PgCatalogEntry &e) { return e.def.name == d.name; });
+        const auto it = std::find_if(
+            entries.cbegin(), entries.cend(), [&](const PgCatalogEntry &e) { return e.def.name == d.name; });
         QVERIFY2(it != entries.cend(), qPrintable(d.name));
         QCOMPARE(it->def.fields, d.fields);
         QCOMPARE(it->def.indexes, d.indexes);
@@ -117,16 +119,18 @@ void TestPgSql::catalogue()
         QCOMPARE(it->folder, d.name == QLatin1String("ARM") ? QStringLiteral("ARM") : QString());
     }
     // A second table of the same name (in any case) is refused.
-    QCOMPARE([&] {
-        try {
-            TableDef again = schema::notas();
-            again.name = QStringLiteral("NOTAS");
-            pgCreateTable(*m_c, again, QStringLiteral("4.00"));
-        } catch (const EngineError &e) {
-            return e.code();
-        }
-        return 0;
-    }(), int(Err::KeyViolation));
+    QCOMPARE(
+        [&] {
+            try {
+                TableDef again = schema::notas();
+                again.name = QStringLiteral("NOTAS");
+                pgCreateTable(*m_c, again, QStringLiteral("4.00"));
+            } catch (const EngineError &e) {
+                return e.code();
+            }
+            return 0;
+        }(),
+        int(Err::KeyViolation));
 }
 
 void TestPgSql::columnTypes_data()
@@ -134,15 +138,33 @@ void TestPgSql::columnTypes_data()
     QTest::addColumn<QString>("table");
     QTest::addColumn<QString>("column");
     QTest::addColumn<QString>("type");
-    QTest::newRow("currency") << "Itens" << "ValorNF" << "numeric(19,4)";
-    QTest::newRow("currency of ARM") << "ARM" << "X4ValorTotal" << "numeric(19,4)";
-    QTest::newRow("string width") << "Calculos" << "CNPJRemet" << "character varying(18)";
-    QTest::newRow("date-time") << "Calculos" << "DataHora" << "timestamp(3) without time zone";
-    QTest::newRow("date") << "Notas" << "DataEmissao" << "date";
-    QTest::newRow("boolean") << "Itens" << "FEM" << "boolean";
-    QTest::newRow("memo") << "Calculos" << "Observ" << "text";
-    QTest::newRow("small integer") << "Itens" << "NroItem" << "smallint";
-    QTest::newRow("auto-increment") << "Notas" << "IdNota" << "integer";
+    QTest::newRow("currency") << "Itens"
+                              << "ValorNF"
+                              << "numeric(19,4)";
+    QTest::newRow("currency of ARM") << "ARM"
+                                     << "X4ValorTotal"
+                                     << "numeric(19,4)";
+    QTest::newRow("string width") << "Calculos"
+                                  << "CNPJRemet"
+                                  << "character varying(18)";
+    QTest::newRow("date-time") << "Calculos"
+                               << "DataHora"
+                               << "timestamp(3) without time zone";
+    QTest::newRow("date") << "Notas"
+                          << "DataEmissao"
+                          << "date";
+    QTest::newRow("boolean") << "Itens"
+                             << "FEM"
+                             << "boolean";
+    QTest::newRow("memo") << "Calculos"
+                          << "Observ"
+                          << "text";
+    QTest::newRow("small integer") << "Itens"
+                                   << "NroItem"
+                                   << "smallint";
+    QTest::newRow("auto-increment") << "Notas"
+                                    << "IdNota"
+                                    << "integer";
 }
 
 void TestPgSql::columnTypes()
@@ -152,7 +174,7 @@ void TestPgSql::columnTypes()
     QFETCH(QString, type);
     const PgResult r = m_c->exec(QStringLiteral("SELECT format_type(a.atttypid, a.atttypmod) FROM pg_attribute a "
                                                 "WHERE a.attrelid = to_regclass($1) AND a.attname = $2"),
-        QList<QByteArray>{(QStringLiteral("stbrelva.") + table.toLower()).toUtf8(), column.toLower().toUtf8()});
+        QList<QByteArray> {(QStringLiteral("stbrelva.") + table.toLower()).toUtf8(), column.toLower().toUtf8()});
     QCOMPARE(r.rows(), 1);
     QCOMPARE(r.string(0, 0), type);
     // Every currency column of every table is exact.
@@ -166,15 +188,15 @@ void TestPgSql::keysAndIndexes_data()
 {
     QTest::addColumn<QStringList>("statements");
     QTest::addColumn<int>("code"); // of the last statement
-    QTest::newRow("primary key") << QStringList{"INSERT INTO FISCAIS VALUES ('999.999-9', 'A')",
-                                                "INSERT INTO FISCAIS VALUES ('999.999-9', 'B')"}
+    QTest::newRow("primary key") << QStringList {"INSERT INTO FISCAIS VALUES ('999.999-9', 'A')",
+        "INSERT INTO FISCAIS VALUES ('999.999-9', 'B')"}
                                  << int(Err::KeyViolation);
-    QTest::newRow("primary key is required") << QStringList{"INSERT INTO REMETENTES VALUES (NULL, 'Sem CNPJ')"}
-                                             << int(Err::RequiredField);
-    QTest::newRow("plain index allows repeats") << QStringList{"INSERT INTO MEDIC (Id, CodBarra) VALUES (10, '1')",
-                                                               "INSERT INTO MEDIC (Id, CodBarra) VALUES (11, '1')"}
+    QTest::newRow("primary key is required")
+        << QStringList {"INSERT INTO REMETENTES VALUES (NULL, 'Sem CNPJ')"} << int(Err::RequiredField);
+    QTest::newRow("plain index allows repeats") << QStringList {"INSERT INTO MEDIC (Id, CodBarra) VALUES (10, '1')",
+        "INSERT INTO MEDIC (Id, CodBarra) VALUES (11, '1')"}
                                                 << 0;
-    QTest::newRow("width of a text") << QStringList{"INSERT INTO ITENSMEDIC (IdNota, Lista) VALUES (50, 'AB')"}
+    QTest::newRow("width of a text") << QStringList {"INSERT INTO ITENSMEDIC (IdNota, Lista) VALUES (50, 'AB')"}
                                      << int(Err::InvalidValue);
 }
 
@@ -230,11 +252,16 @@ void TestPgSql::dateTexts_data()
 {
     QTest::addColumn<QString>("sql");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("stored date-time text") << "SELECT CAST('2026-12-05 10:00:00.000' AS DATE)" << "2026-12-05";
-    QTest::newRow("day first") << "SELECT CAST('05/12/2026' AS DATE)" << "2026-12-05";
-    QTest::newRow("column") << "SELECT CAST(DATAHORA AS DATE) FROM CALCULOS WHERE IDCALCULO = 3" << "2026-11-06";
-    QTest::newRow("bound date") << "SELECT CAST(:d AS DATE) - 1" << "2026-12-04";
-    QTest::newRow("today") << "SELECT CURRENT_DATE" << "2026-12-05";
+    QTest::newRow("stored date-time text") << "SELECT CAST('2026-12-05 10:00:00.000' AS DATE)"
+                                           << "2026-12-05";
+    QTest::newRow("day first") << "SELECT CAST('05/12/2026' AS DATE)"
+                               << "2026-12-05";
+    QTest::newRow("column") << "SELECT CAST(DATAHORA AS DATE) FROM CALCULOS WHERE IDCALCULO = 3"
+                            << "2026-11-06";
+    QTest::newRow("bound date") << "SELECT CAST(:d AS DATE) - 1"
+                                << "2026-12-04";
+    QTest::newRow("today") << "SELECT CURRENT_DATE"
+                           << "2026-12-05";
 }
 
 void TestPgSql::dateTexts()
@@ -249,29 +276,33 @@ void TestPgSql::translation_data()
     QTest::addColumn<QString>("sql");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QStringList>("params");
-    QTest::newRow("parameters numbered by name")
-        << "WHERE A = :p1 AND B = :P2 OR C = :p1" << "WHERE A = $1 AND B = $2 OR C = $1" << QStringList{"p1", "P2"};
-    QTest::newRow("days back") << "WHERE A > ( CURRENT_DATE - 30 )" << "WHERE A > ( $1::date - 30 )"
-                               << QStringList{"@today"};
-    QTest::newRow("pos with IN") << "POS('5' IN NROTRM)" << "POSITION('5' IN NROTRM)" << QStringList{};
-    QTest::newRow("pos with a comma") << "POS(:a, X || 'b')" << "STRPOS(X || 'b', $1)" << QStringList{"a"};
-    QTest::newRow("money cast") << "CAST( SUM(V) AS MONEY)" << "CAST(SUM(V) AS NUMERIC(19,4))" << QStringList{};
+    QTest::newRow("parameters numbered by name") << "WHERE A = :p1 AND B = :P2 OR C = :p1"
+                                                 << "WHERE A = $1 AND B = $2 OR C = $1" << QStringList {"p1", "P2"};
+    QTest::newRow("days back") << "WHERE A > ( CURRENT_DATE - 30 )"
+                               << "WHERE A > ( $1::date - 30 )" << QStringList {"@today"};
+    QTest::newRow("pos with IN") << "POS('5' IN NROTRM)"
+                                 << "POSITION('5' IN NROTRM)" << QStringList {};
+    QTest::newRow("pos with a comma") << "POS(:a, X || 'b')"
+                                      << "STRPOS(X || 'b', $1)" << QStringList {"a"};
+    QTest::newRow("money cast") << "CAST( SUM(V) AS MONEY)"
+                                << "CAST(SUM(V) AS NUMERIC(19,4))" << QStringList {};
     QTest::newRow("nested cast") << "CAST(SUBSTRING(A FROM 1 FOR 2) AS INTEGER)"
-                                 << "CAST(SUBSTRING(A FROM 1 FOR 2) AS INTEGER)" << QStringList{};
+                                 << "CAST(SUBSTRING(A FROM 1 FOR 2) AS INTEGER)" << QStringList {};
     QTest::newRow("quoted names") << "SELECT \"IdNota\", [NroNF] FROM \"Notas\""
-                                  << "SELECT \"idnota\", \"nronf\" FROM \"notas\"" << QStringList{};
+                                  << "SELECT \"idnota\", \"nronf\" FROM \"notas\"" << QStringList {};
     QTest::newRow("case-blind like") << "ST_LIKECI(DESCRICAO, :TEXTO, '\\')"
-                                     << "(UPPER(DESCRICAO) LIKE UPPER($1) ESCAPE '\\')" << QStringList{"TEXTO"};
-    QTest::newRow("case-blind like without escape") << "ST_LIKECI(A, 'x%')" << "(UPPER(A) LIKE UPPER('x%'))"
-                                                    << QStringList{};
-    QTest::newRow("union in order") << "SELECT A FROM T UNION SELECT B FROM U"
-                                    << "SELECT * FROM (SELECT A FROM T UNION SELECT B FROM U) AS stb_uniao ORDER BY stb_uniao"
-                                    << QStringList{};
+                                     << "(UPPER(DESCRICAO) LIKE UPPER($1) ESCAPE '\\')" << QStringList {"TEXTO"};
+    QTest::newRow("case-blind like without escape") << "ST_LIKECI(A, 'x%')"
+                                                    << "(UPPER(A) LIKE UPPER('x%'))" << QStringList {};
+    QTest::newRow("union in order")
+        << "SELECT A FROM T UNION SELECT B FROM U"
+        << "SELECT * FROM (SELECT A FROM T UNION SELECT B FROM U) AS stb_uniao ORDER BY stb_uniao" << QStringList {};
     QTest::newRow("union with its own order") << "SELECT A FROM T UNION SELECT B FROM U ORDER BY 1"
-                                              << "SELECT A FROM T UNION SELECT B FROM U ORDER BY 1" << QStringList{};
-    QTest::newRow("strings untouched") << "'CAST(x AS MONEY) :p CURRENT_DATE'" << "'CAST(x AS MONEY) :p CURRENT_DATE'"
-                                       << QStringList{};
-    QTest::newRow("comment untouched") << "/* :p POS(a, b) */ 1" << "/* :p POS(a, b) */ 1" << QStringList{};
+                                              << "SELECT A FROM T UNION SELECT B FROM U ORDER BY 1" << QStringList {};
+    QTest::newRow("strings untouched") << "'CAST(x AS MONEY) :p CURRENT_DATE'"
+                                       << "'CAST(x AS MONEY) :p CURRENT_DATE'" << QStringList {};
+    QTest::newRow("comment untouched") << "/* :p POS(a, b) */ 1"
+                                       << "/* :p POS(a, b) */ 1" << QStringList {};
 }
 
 void TestPgSql::translation()

@@ -97,8 +97,7 @@ bool copyFolder(const QString &from, const QString &to)
 }
 
 // The rows of a table: each row as field name (upper case) -> field.
-template<typename F>
-void forEachRow(Database &db, const QString &table, F f)
+template<typename F> void forEachRow(Database &db, const QString &table, F f)
 {
     Table t(&db, table);
     t.setReadOnly(true);
@@ -223,10 +222,10 @@ void TestPristine::folderHoldsOnlyTables()
     QStringList files = QDir(kPristineDir).entryList(QDir::Files | QDir::Hidden);
     files.sort();
     QCOMPARE(files, expected);
-    QCOMPARE(QDir(kPristineDir).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{QStringLiteral("ARM")});
+    QCOMPARE(QDir(kPristineDir).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList {QStringLiteral("ARM")});
     QStringList arm = QDir(kPristineDir + QStringLiteral("/ARM")).entryList(QDir::Files | QDir::Hidden);
     arm.sort();
-    QCOMPARE(arm, (QStringList{QStringLiteral("ARM.dat"), QStringLiteral("ARM.idx")}));
+    QCOMPARE(arm, (QStringList {QStringLiteral("ARM.dat"), QStringLiteral("ARM.idx")}));
 }
 
 void TestPristine::tableDefinitions_data()
@@ -261,11 +260,9 @@ void TestPristine::tableDefinitions()
 
 void TestPristine::rowCounts()
 {
-    const QStringList filled = {QStringLiteral("Brelva"),        QStringLiteral("PMPF"),
-                                QStringLiteral("Bebidas"),       QStringLiteral("RacoesPET"),
-                                QStringLiteral("RegimeEspecial"), QStringLiteral("ProdutosNBM"),
-                                QStringLiteral("CodMerc"),       QStringLiteral("TEC"),
-                                QStringLiteral("VoceSabia")};
+    const QStringList filled = {QStringLiteral("Brelva"), QStringLiteral("PMPF"), QStringLiteral("Bebidas"),
+        QStringLiteral("RacoesPET"), QStringLiteral("RegimeEspecial"), QStringLiteral("ProdutosNBM"),
+        QStringLiteral("CodMerc"), QStringLiteral("TEC"), QStringLiteral("VoceSabia")};
     for (const TableDef &def : schema::dataFolderTables()) {
         int rows = 0;
         forEachRow(*m_db, def.name, [&rows](Table &) { ++rows; });
@@ -326,14 +323,14 @@ void TestPristine::annexRows()
         // Rows are looked up locally only with a sub-item or an extension.
         QVERIFY2(ex != 0 || sub != 0, qPrintable(where));
         QVERIFY2(scope == 1 || scopeItem.value(scope) == item,
-                 qPrintable(where + QStringLiteral(": scope %1 on item %2").arg(scope).arg(item)));
+            qPrintable(where + QStringLiteral(": scope %1 on item %2").arg(scope).arg(item)));
         const QString cest = str(t, "CEST");
         if (!cest.isEmpty()) {
             QVERIFY2(cestShape.match(cest).hasMatch(), qPrintable(where + QStringLiteral(": CEST ") + cest));
             QVERIFY2(cest.left(2).toInt() == item, qPrintable(where + QStringLiteral(": CEST ") + cest));
             // The code is item, extension and sub-item.
             QVERIFY2(cest.mid(3, 3).toInt() == ex && cest.mid(7, 2).toInt() == sub,
-                     qPrintable(where + QStringLiteral(": CEST ") + cest));
+                qPrintable(where + QStringLiteral(": CEST ") + cest));
         }
         // A second margin is what opens the choice; a third without a second is never offered.
         const Currency mva2 = t.fieldByName(QStringLiteral("MVA2")).asCurrency();
@@ -350,9 +347,9 @@ void TestPristine::annexRows()
     });
     // Codes the program names: the fuel item with its own credit and the codes of the credit limit.
     for (const char *code : {"6.1.0", "17.28.0", "17.28.1", "17.65.0", "17.66.0", "17.68.0", "17.69.0", "17.70.0",
-                             "17.71.0", "17.72.0", "17.73.0", "17.74.0", "17.75.0"})
+             "17.71.0", "17.72.0", "17.73.0", "17.74.0", "17.75.0"})
         QVERIFY2(codes.contains(QString::fromLatin1(code)), code);
-    QCOMPARE(scopes, (QSet<int>{1, 2, 3, 4, 5}));
+    QCOMPARE(scopes, (QSet<int> {1, 2, 3, 4, 5}));
 }
 
 void TestPristine::specialRegimes()
@@ -438,18 +435,18 @@ void TestPristine::productCodes()
 void TestPristine::settingsSections()
 {
     const QStringList sections = m_ini->readSections();
-    for (const char *s : {"AliqICMS", "Prazo.AliqICMS", "MensAliqICMS", "Prazo.MensAliqICMS", "Mensagens",
-                          "Prazo.Mensagens", "MVAAjustada.Mensagem", "MVAAjustada.MensAliq", "MVAAjustada.Aliq",
-                          "MVA.Medic.15.1", "CodMercadoria", "Mercadorias", "CodOcorrencia", "RE.Atacadistas",
-                          "Sistema", "Medicamento", "Links", "PMPF.PORT"})
+    for (const char *s :
+        {"AliqICMS", "Prazo.AliqICMS", "MensAliqICMS", "Prazo.MensAliqICMS", "Mensagens", "Prazo.Mensagens",
+            "MVAAjustada.Mensagem", "MVAAjustada.MensAliq", "MVAAjustada.Aliq", "MVA.Medic.15.1", "CodMercadoria",
+            "Mercadorias", "CodOcorrencia", "RE.Atacadistas", "Sistema", "Medicamento", "Links", "PMPF.PORT"})
         QVERIFY2(sections.contains(QString::fromLatin1(s), Qt::CaseInsensitive), s);
     for (const QString &s : sections)
         QVERIFY2(!m_ini->readSection(s).isEmpty(), qPrintable(s));
     QVERIFY(!m_ini->readString(QStringLiteral("CodOcorrencia"), QStringLiteral("Ocorrencias")).isEmpty());
     QVERIFY(!m_ini->readString(QStringLiteral("Sistema"), QStringLiteral("Portaria.Bebidas")).isEmpty());
     QVERIFY(!m_ini->readString(QStringLiteral("Sistema"), QStringLiteral("Portaria.RacoesPET")).isEmpty());
-    static const QRegularExpression month(
-        QStringLiteral("^(JANEIRO|FEVEREIRO|MARÇO|ABRIL|MAIO|JUNHO|JULHO|AGOSTO|SETEMBRO|OUTUBRO|NOVEMBRO|DEZEMBRO)/\\d{4}$"));
+    static const QRegularExpression month(QStringLiteral(
+        "^(JANEIRO|FEVEREIRO|MARÇO|ABRIL|MAIO|JUNHO|JULHO|AGOSTO|SETEMBRO|OUTUBRO|NOVEMBRO|DEZEMBRO)/\\d{4}$"));
     const QString tab = m_ini->readString(QStringLiteral("Medicamento"), QStringLiteral("TabMedic.txt"));
     QVERIFY2(month.match(tab).hasMatch(), qPrintable(tab));
 }
@@ -458,7 +455,8 @@ void TestPristine::settingsFormats()
 {
     const QString aliq = QStringLiteral("AliqICMS");
     for (int item = 1; item <= 28; ++item)
-        QVERIFY2(m_ini->valueExists(aliq, QStringLiteral("%1").arg(item, 2, 10, QLatin1Char('0'))), qPrintable(QString::number(item)));
+        QVERIFY2(m_ini->valueExists(aliq, QStringLiteral("%1").arg(item, 2, 10, QLatin1Char('0'))),
+            qPrintable(QString::number(item)));
     for (const QString &section : {aliq, QStringLiteral("MVAAjustada.Aliq"), QStringLiteral("MVA.Medic.15.1")})
         for (const QString &key : m_ini->readSection(section)) {
             bool ok = false;
@@ -487,7 +485,8 @@ void TestPristine::settingsFormats()
                 bool ok = false;
                 QVERIFY2(number(rest, &ok) > 0 && ok, qPrintable(where));
             } else if (section == QLatin1String("Prazo.MensAliqICMS")) {
-                QVERIFY2(rateMessageFault(rest).isEmpty(), qPrintable(where + QStringLiteral(": ") + rateMessageFault(rest)));
+                QVERIFY2(rateMessageFault(rest).isEmpty(),
+                    qPrintable(where + QStringLiteral(": ") + rateMessageFault(rest)));
             }
         }
     }
@@ -499,7 +498,7 @@ void TestPristine::settingsFormats()
             if (value.startsWith(QLatin1Char('$')))
                 continue;
             QVERIFY2(rateMessageFault(value).isEmpty(),
-                     qPrintable(section + QStringLiteral("/") + key + QStringLiteral(": ") + rateMessageFault(value)));
+                qPrintable(section + QStringLiteral("/") + key + QStringLiteral(": ") + rateMessageFault(value)));
         }
     }
     // The parser of the choice itself: two options with trailing "|", not four.
@@ -523,16 +522,18 @@ void TestPristine::settingsReferToData()
     checkRefs(QStringLiteral("Mensagens"), {QStringLiteral("Prazo.Mensagens"), QStringLiteral("Mensagens")});
     checkRefs(QStringLiteral("Prazo.Mensagens"), {QStringLiteral("Prazo.Mensagens"), QStringLiteral("Mensagens")});
     checkRefs(QStringLiteral("MensAliqICMS"), {QStringLiteral("Prazo.MensAliqICMS"), QStringLiteral("MensAliqICMS")});
-    checkRefs(QStringLiteral("Prazo.MensAliqICMS"), {QStringLiteral("Prazo.MensAliqICMS"), QStringLiteral("MensAliqICMS")});
+    checkRefs(
+        QStringLiteral("Prazo.MensAliqICMS"), {QStringLiteral("Prazo.MensAliqICMS"), QStringLiteral("MensAliqICMS")});
     checkRefs(QStringLiteral("MVAAjustada.Mensagem"), {QStringLiteral("MVAAjustada.Mensagem")});
 
     // Controlled goods: every code of an item has a name, and is in the CodMerc table.
     QSet<int> codMerc;
     forEachRow(*m_db, QStringLiteral("CodMerc"),
-               [&codMerc](Table &t) { codMerc.insert(t.fieldByName(QStringLiteral("Codigo")).asInteger()); });
+        [&codMerc](Table &t) { codMerc.insert(t.fieldByName(QStringLiteral("Codigo")).asInteger()); });
     for (const QString &item : m_ini->readSection(QStringLiteral("CodMercadoria")))
         for (const QString &code : m_ini->readString(QStringLiteral("CodMercadoria"), item).split(QLatin1Char(','))) {
-            QVERIFY2(m_ini->valueExists(QStringLiteral("Mercadorias"), code.trimmed()), qPrintable(item + QStringLiteral(": ") + code));
+            QVERIFY2(m_ini->valueExists(QStringLiteral("Mercadorias"), code.trimmed()),
+                qPrintable(item + QStringLiteral(": ") + code));
             QVERIFY2(codMerc.contains(code.trimmed().toInt()), qPrintable(item + QStringLiteral(": ") + code));
         }
 
@@ -565,21 +566,37 @@ void TestPristine::mkdadosRejects_data()
     QTest::newRow("amount with comma") << "pmpf.tsv"
                                        << "Vigencia\tAtoCotepe\tPMPFAlcool\n2026-11-16\t44/2026\t4,6120\n"
                                        << "pmpf.tsv:2:";
-    QTest::newRow("five decimals") << "pmpf.tsv" << "Vigencia\tPMPFAlcool\n2026-11-16\t4.61205\n" << "pmpf.tsv:2:";
-    QTest::newRow("impossible date") << "pmpf.tsv" << "Vigencia\tAtoCotepe\n2026-02-30\t1/2026\n" << "pmpf.tsv:2:";
-    QTest::newRow("missing cell") << "codmerc.tsv" << "Codigo\tDescricao\n1\tA\n2\n" << "codmerc.tsv:3:";
-    QTest::newRow("unknown column") << "codmerc.tsv" << "Codigo\tNome\n1\tA\n" << "codmerc.tsv:1:";
+    QTest::newRow("five decimals") << "pmpf.tsv"
+                                   << "Vigencia\tPMPFAlcool\n2026-11-16\t4.61205\n"
+                                   << "pmpf.tsv:2:";
+    QTest::newRow("impossible date") << "pmpf.tsv"
+                                     << "Vigencia\tAtoCotepe\n2026-02-30\t1/2026\n"
+                                     << "pmpf.tsv:2:";
+    QTest::newRow("missing cell") << "codmerc.tsv"
+                                  << "Codigo\tDescricao\n1\tA\n2\n"
+                                  << "codmerc.tsv:3:";
+    QTest::newRow("unknown column") << "codmerc.tsv"
+                                    << "Codigo\tNome\n1\tA\n"
+                                    << "codmerc.tsv:1:";
     QTest::newRow("text too long") << "codmerc.tsv"
                                    << QString(QStringLiteral("Codigo\tDescricao\n1\t") + QString(107, QLatin1Char('X'))
-                                              + QStringLiteral("\n"))
+                                          + QStringLiteral("\n"))
                                    << "codmerc.tsv:2:";
-    QTest::newRow("not a number") << "codmerc.tsv" << "# codes\nCodigo\tDescricao\n1x\tA\n" << "codmerc.tsv:3:";
-    QTest::newRow("key violation") << "codmerc.tsv" << "Codigo\tDescricao\n1\tA\n1\tB\n" << "codmerc.tsv:3:";
+    QTest::newRow("not a number") << "codmerc.tsv"
+                                  << "# codes\nCodigo\tDescricao\n1x\tA\n"
+                                  << "codmerc.tsv:3:";
+    QTest::newRow("key violation") << "codmerc.tsv"
+                                   << "Codigo\tDescricao\n1\tA\n1\tB\n"
+                                   << "codmerc.tsv:3:";
     QTest::newRow("repeated annex id") << "brelva.tsv"
                                        << "ITEM\tEX\tSUBITEM\tID\tDESCRICAO\n1\t0\t0\t1\tA\n1\t0\t1\t1\tB\n"
                                        << "brelva.tsv:3:";
-    QTest::newRow("bad boolean") << "brelva.tsv" << "ITEM\tEX\tSUBITEM\tID\tFEM\n1\t0\t1\t1\tS\n" << "brelva.tsv:2:";
-    QTest::newRow("unknown table") << "brelvas.tsv" << "ITEM\n1\n" << "brelvas.tsv";
+    QTest::newRow("bad boolean") << "brelva.tsv"
+                                 << "ITEM\tEX\tSUBITEM\tID\tFEM\n1\t0\t1\t1\tS\n"
+                                 << "brelva.tsv:2:";
+    QTest::newRow("unknown table") << "brelvas.tsv"
+                                   << "ITEM\n1\n"
+                                   << "brelvas.tsv";
 }
 
 void TestPristine::mkdadosRejects()
@@ -632,7 +649,7 @@ void TestPristine::failedRunKeepsPreviousFolder()
     db.setDirectory(out);
     QStringList names;
     forEachRow(db, QStringLiteral("CodMerc"), [&names](Table &t) { names << str(t, "Descricao"); });
-    QCOMPARE(names, QStringList{QStringLiteral("SETE")});
+    QCOMPARE(names, QStringList {QStringLiteral("SETE")});
     QVERIFY(QFileInfo::exists(QDir(out).filePath(QStringLiteral("ARM/ARM.dat"))));
 }
 

@@ -41,12 +41,12 @@ void acrescenta(db::MemTable &lista, const QJsonObject &linha)
 
 QJsonObject item(const char *vnf, const char *ipi, const char *mva, const char *aliq, const char *cred)
 {
-    return QJsonObject{{"ValorNF", vnf}, {"ValorIPI", ipi}, {"MVA", mva}, {"AliqICMS", aliq}, {"CreditoICMS", cred}};
+    return QJsonObject {{"ValorNF", vnf}, {"ValorIPI", ipi}, {"MVA", mva}, {"AliqICMS", aliq}, {"CreditoICMS", cred}};
 }
 
 QJsonObject medic(const char *vlMerc, const char *mva, const char *aliq, const char *cred)
 {
-    return QJsonObject{{"DebVlMerc", vlMerc}, {"MVA", mva}, {"DebAliqICMS", aliq}, {"CreditoICMS", cred}};
+    return QJsonObject {{"DebVlMerc", vlMerc}, {"MVA", mva}, {"DebAliqICMS", aliq}, {"CreditoICMS", cred}};
 }
 
 QJsonObject com(QJsonObject o, const QJsonObject &mais)
@@ -82,67 +82,70 @@ void TestQuick::rules_data()
 {
     QTest::addColumn<QJsonObject>("entrada");
     QTest::addColumn<QStringList>("linhas"); // TotalARecolher of each line
-    QTest::addColumn<QStringList>("fem");    // ValorFEM of each line (empty: not checked)
+    QTest::addColumn<QStringList>("fem"); // ValorFEM of each line (empty: not checked)
     QTest::addColumn<QString>("total");
 
     auto calc = [](int grupo, int tipo, const char *frete, QJsonArray itens, QJsonArray medics = {}) {
-        return QJsonObject{{"grupo", grupo}, {"tipo", tipo}, {"opInterna", true}, {"frete", frete},
-                           {"itens", itens},  {"itensMedic", medics}};
+        return QJsonObject {{"grupo", grupo}, {"tipo", tipo}, {"opInterna", true}, {"frete", frete}, {"itens", itens},
+            {"itensMedic", medics}};
     };
     const QJsonObject linha = item("100", "10", "40", "18", "12");
-    QTest::newRow("the worked line: 110 x 1.4 x 0.18 - 12") << calc(-1, 1, "0", {linha}) << QStringList{"15.7200"}
-                                                             << QStringList{"0.0000"} << "15.7200";
+    QTest::newRow("the worked line: 110 x 1.4 x 0.18 - 12")
+        << calc(-1, 1, "0", {linha}) << QStringList {"15.7200"} << QStringList {"0.0000"} << "15.7200";
     QTest::newRow("freight only in the total: 121 x 1.4 x 0.18 - 12")
-        << calc(-1, 1, "11.00", {linha}) << QStringList{"15.7200"} << QStringList{} << "18.4920";
+        << calc(-1, 1, "11.00", {linha}) << QStringList {"15.7200"} << QStringList {} << "18.4920";
     QTest::newRow("freight shared by value and IPI over two lines")
-        << calc(-1, 1, "30", {linha, item("200", "0", "30", "12", "12")}) << QStringList{"15.7200", "7.2000"} << QStringList{}
-        << "28.6219";
-    QTest::newRow("a line under its credit counts as 0") << calc(-1, 1, "0", {item("100", "0", "0", "7", "12")})
-                                                         << QStringList{"0.0000"} << QStringList{} << "0.0000";
+        << calc(-1, 1, "30", {linha, item("200", "0", "30", "12", "12")}) << QStringList {"15.7200", "7.2000"}
+        << QStringList {} << "28.6219";
+    QTest::newRow("a line under its credit counts as 0")
+        << calc(-1, 1, "0", {item("100", "0", "0", "7", "12")}) << QStringList {"0.0000"} << QStringList {} << "0.0000";
     QTest::newRow("FEM type: 2 % of the value beside, not in the total")
-        << calc(-1, 4, "0", {com(linha, {{"FEM", true}})}) << QStringList{"15.7200"} << QStringList{"2.0000"} << "15.7200";
-    const QJsonObject difal = QJsonObject{{"ValorNF", "1000"}, {"ValorIPI", "50"}, {"ValorCreditoICMS", "120"}, {"AliqICMS", "18"},
-                                          {"CreditoICMS", "12"}, {"FEM", true}};
-    QTest::newRow("DIFAL taxpayer adds the FEM: base 880 / 0.80") << calc(-1, 2, "40", {difal}) << QStringList{"78.0000"}
-                                                                  << QStringList{"22.0000"} << "100.0000";
-    QTest::newRow("DIFAL non-taxpayer: 1100 x 6 % x share 1") << calc(-1, 3, "40", {difal}) << QStringList{"66.0000"}
-                                                              << QStringList{"22.0000"} << "88.0000";
+        << calc(-1, 4, "0", {com(linha, {{"FEM", true}})}) << QStringList {"15.7200"} << QStringList {"2.0000"}
+        << "15.7200";
+    const QJsonObject difal = QJsonObject {{"ValorNF", "1000"}, {"ValorIPI", "50"}, {"ValorCreditoICMS", "120"},
+        {"AliqICMS", "18"}, {"CreditoICMS", "12"}, {"FEM", true}};
+    QTest::newRow("DIFAL taxpayer adds the FEM: base 880 / 0.80")
+        << calc(-1, 2, "40", {difal}) << QStringList {"78.0000"} << QStringList {"22.0000"} << "100.0000";
+    QTest::newRow("DIFAL non-taxpayer: 1100 x 6 % x share 1")
+        << calc(-1, 3, "40", {difal}) << QStringList {"66.0000"} << QStringList {"22.0000"} << "88.0000";
     QTest::newRow("DIFAL non-taxpayer without FEM, no two-decimal rounding")
-        << calc(-1, 3, "0", {com(difal, {{"FEM", false}})}) << QStringList{"64.3902"} << QStringList{"0.0000"} << "64.3902";
-    const QJsonObject pmpf{{"ItemBrelva", "06.001.00"}, {"Litros", "1000"}, {"PMPF", "5"}, {"PrecoLitroNF", "4"},
-                           {"AliqICMS", "25"}, {"CreditoICMS", "12"}};
+        << calc(-1, 3, "0", {com(difal, {{"FEM", false}})}) << QStringList {"64.3902"} << QStringList {"0.0000"}
+        << "64.3902";
+    const QJsonObject pmpf {{"ItemBrelva", "06.001.00"}, {"Litros", "1000"}, {"PMPF", "5"}, {"PrecoLitroNF", "4"},
+        {"AliqICMS", "25"}, {"CreditoICMS", "12"}};
     QTest::newRow("fuels: both walks") << calc(6, 1, "0", {pmpf, item("1000", "0", "30", "25", "12")})
-                                       << QStringList{"770.0000", "205.0000"} << QStringList{} << "975.0000";
+                                       << QStringList {"770.0000", "205.0000"} << QStringList {} << "975.0000";
     QTest::newRow("fuels: a line with value and PMPF enters both walks")
-        << calc(6, 1, "0", {com(pmpf, {{"ValorNF", "100"}, {"MVA", "0"}})}) << QStringList{"770.0000"} << QStringList{}
-        << "783.0000";
+        << calc(6, 1, "0", {com(pmpf, {{"ValorNF", "100"}, {"MVA", "0"}})}) << QStringList {"770.0000"}
+        << QStringList {} << "783.0000";
     QTest::newRow("PMPF rule outside fuels: shown on the line, not in the total")
-        << calc(-1, 1, "0", {pmpf}) << QStringList{"770.0000"} << QStringList{} << "0.0000";
+        << calc(-1, 1, "0", {pmpf}) << QStringList {"770.0000"} << QStringList {} << "0.0000";
     QTest::newRow("medicines by table: debits less the credit box")
-        << calc(13, 1, "10", {}, {medic("100", "0", "18", "12"), medic("50", "0", "12", "12")}) << QStringList{"18.0000", "6.0000"}
-        << QStringList{} << "14.0000";
+        << calc(13, 1, "10", {}, {medic("100", "0", "18", "12"), medic("50", "0", "12", "12")})
+        << QStringList {"18.0000", "6.0000"} << QStringList {} << "14.0000";
     QTest::newRow("medicines by table: a credit above the debits shows 0")
         << calc(13, 1, "30", {}, {medic("100", "0", "18", "12"), medic("50", "0", "12", "12")})
-        << QStringList{"18.0000", "6.0000"} << QStringList{} << "0.0000";
+        << QStringList {"18.0000", "6.0000"} << QStringList {} << "0.0000";
     QTest::newRow("medicines by MVA without freight: V0 = 138.24 / 1.3824")
-        << calc(113, 1, "0", {}, {medic("138.24", "38.24", "18", "12")}) << QStringList{"12.8832"} << QStringList{} << "12.8832";
+        << calc(113, 1, "0", {}, {medic("138.24", "38.24", "18", "12")}) << QStringList {"12.8832"} << QStringList {}
+        << "12.8832";
     QTest::newRow("medicines by MVA with freight: V0 plus its share")
         << calc(113, 1, "15", {}, {medic("138.24", "38.24", "18", "12"), medic("50", "0", "12", "12")})
-        << QStringList{"12.8832", "0.0000"} << QStringList{} << "15.9715";
+        << QStringList {"12.8832", "0.0000"} << QStringList {} << "15.9715";
     QTest::newRow("negative amounts are taken as typed") << calc(-1, 1, "0", {item("-100", "0", "40", "18", "12")})
-                                                        << QStringList{"0.0000"} << QStringList{} << "0.0000";
+                                                         << QStringList {"0.0000"} << QStringList {} << "0.0000";
     // The tool reads each line over the one before: a line with fewer keys,
     // a null where a number stood, no flag where one was set, takes nothing
     // from its predecessor.
-    QTest::newRow("a line with other keys than the line before")
-        << calc(-1, 1, "0",
-                {com(linha, {{"FEM", true}, {"ItemBrelva", "01.001.00"}}),
-                 QJsonObject{{"AliqICMS", "18"}, {"CreditoICMS", "12"}, {"MVA", QJsonValue::Null}, {"ValorNF", "200"}},
-                 item("300", "0", "0", "18", "12")})
-        << QStringList{"15.7200", "12.0000", "18.0000"} << QStringList{"2.0000", "0.0000", "0.0000"} << "45.7200";
+    QTest::newRow("a line with other keys than the line before") << calc(-1, 1, "0",
+        {com(linha, {{"FEM", true}, {"ItemBrelva", "01.001.00"}}),
+            QJsonObject {{"AliqICMS", "18"}, {"CreditoICMS", "12"}, {"MVA", QJsonValue::Null}, {"ValorNF", "200"}},
+            item("300", "0", "0", "18", "12")}) << QStringList {"15.7200", "12.0000", "18.0000"}
+                                                                 << QStringList {"2.0000", "0.0000", "0.0000"}
+                                                                 << "45.7200";
     QTest::newRow("negative amounts printed with their sign: DIFAL base -1000 / 0.82")
-        << calc(-1, 2, "0", {QJsonObject{{"ValorNF", "-1000"}, {"AliqICMS", "18"}, {"CreditoICMS", "12"}}})
-        << QStringList{"0.0000"} << QStringList{"0.0000"} << "0.0000";
+        << calc(-1, 2, "0", {QJsonObject {{"ValorNF", "-1000"}, {"AliqICMS", "18"}, {"CreditoICMS", "12"}}})
+        << QStringList {"0.0000"} << QStringList {"0.0000"} << "0.0000";
 }
 
 void TestQuick::rules()
@@ -164,7 +167,9 @@ void TestQuick::rules()
     for (const QJsonValue &v : entrada.value(QStringLiteral("itensMedic")).toArray())
         acrescenta(calc.MemItensMedic, v.toObject());
     const bool medicamentos = CalculoRapido::grupoMedicamento(calc.grupo);
-    QCOMPARE(colunaLista(medicamentos ? static_cast<db::DataSet &>(calc.MemItensMedic) : calc.MemItens, "TotalARecolher"), linhas);
+    QCOMPARE(
+        colunaLista(medicamentos ? static_cast<db::DataSet &>(calc.MemItensMedic) : calc.MemItens, "TotalARecolher"),
+        linhas);
     if (!fem.isEmpty())
         QCOMPARE(colunaLista(calc.MemItens, "ValorFEM"), fem);
     QCOMPARE(calc.Total().toPlainString(4), total);
@@ -180,14 +185,16 @@ void TestQuick::rules()
     f.write(QJsonDocument(entrada).toJson());
     f.close();
     QProcess cli;
-    cli.start(QStringLiteral(STB_CLI_PATH), {QStringLiteral("quick"), QStringLiteral("--today"), QStringLiteral("2026-11-20"), file});
+    cli.start(QStringLiteral(STB_CLI_PATH),
+        {QStringLiteral("quick"), QStringLiteral("--today"), QStringLiteral("2026-11-20"), file});
     QVERIFY(cli.waitForFinished(60000));
     QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
     const QJsonObject saida = QJsonDocument::fromJson(cli.readAllStandardOutput()).object();
     QCOMPARE(saida.value(QStringLiteral("total")).toString(), total);
     QStringList linhasCli, femCli;
     int n = 0;
-    for (const QJsonValue &v : saida.value(medicamentos ? QStringLiteral("itensMedic") : QStringLiteral("itens")).toArray()) {
+    for (const QJsonValue &v :
+        saida.value(medicamentos ? QStringLiteral("itensMedic") : QStringLiteral("itens")).toArray()) {
         QCOMPARE(v.toObject().value(QStringLiteral("NroItem")).toInt(), ++n);
         linhasCli << v.toObject().value(QStringLiteral("TotalARecolher")).toString();
         femCli << v.toObject().value(QStringLiteral("ValorFEM")).toString();
@@ -223,8 +230,8 @@ void TestQuick::deleteRenumbers()
         nros << calc.MemItens.fieldByName(QStringLiteral("NroItem")).asString();
         valores << calc.MemItens.fieldByName(QStringLiteral("ValorNF")).asCurrency().toPlainString(0);
     }
-    QCOMPARE(nros, (QStringList{"1", "2", "3"}));
-    QCOMPARE(valores, (QStringList{"100", "300", "400"}));
+    QCOMPARE(nros, (QStringList {"1", "2", "3"}));
+    QCOMPARE(valores, (QStringList {"100", "300", "400"}));
     // One total after the renumbering, not one per line.
     QCOMPARE(totais.size(), 1);
     QCOMPARE(totais.first().at(0).value<Currency>(), Currency::fromInt(144));
@@ -254,24 +261,30 @@ void TestQuick::badInput_data()
     QTest::addColumn<QByteArray>("json");
     QTest::addColumn<QString>("erro");
     QTest::addColumn<QString>("motivo"); // how the line ends, when checked
-    QTest::newRow("group outside the kinds") << QByteArray(R"({"grupo": 7, "tipo": 1})")
-                                             << "erro: grupo: esperado -1, 6, 13 ou 113" << QString();
-    QTest::newRow("type 5") << QByteArray(R"({"grupo": -1, "tipo": 5})") << "erro: tipo: esperado um tipo de 1 a 4" << QString();
-    QTest::newRow("unknown key") << QByteArray(R"({"grupo": -1, "tipo": 1, "fretes": "1"})") << "erro: fretes: campo desconhecido" << QString();
-    QTest::newRow("a line's number is the program's") << QByteArray(R"({"itens": [{"NroItem": 3}]})")
-                                                     << "erro: itens[0].NroItem: é atribuído pelo programa" << QString();
-    QTest::newRow("field spelled otherwise") << QByteArray(R"({"itens": [{"ValorNf": "1"}]})")
-                                             << "erro: itens[0].ValorNf: campo desconhecido (o nome do campo se escreve \"ValorNF\")" << QString();
+    QTest::newRow("group outside the kinds")
+        << QByteArray(R"({"grupo": 7, "tipo": 1})") << "erro: grupo: esperado -1, 6, 13 ou 113" << QString();
+    QTest::newRow("type 5") << QByteArray(R"({"grupo": -1, "tipo": 5})") << "erro: tipo: esperado um tipo de 1 a 4"
+                            << QString();
+    QTest::newRow("unknown key") << QByteArray(R"({"grupo": -1, "tipo": 1, "fretes": "1"})")
+                                 << "erro: fretes: campo desconhecido" << QString();
+    QTest::newRow("a line's number is the program's")
+        << QByteArray(R"({"itens": [{"NroItem": 3}]})") << "erro: itens[0].NroItem: é atribuído pelo programa"
+        << QString();
+    QTest::newRow("field spelled otherwise")
+        << QByteArray(R"({"itens": [{"ValorNf": "1"}]})")
+        << "erro: itens[0].ValorNf: campo desconhecido (o nome do campo se escreve \"ValorNF\")" << QString();
     QTest::newRow("amount with five decimals") << QByteArray(R"({"itensMedic": [{"DebVlMerc": "1.00001"}]})")
                                                << "erro: itensMedic[0].DebVlMerc: " << QString();
     QTest::newRow("not JSON") << QByteArray("{\"grupo\": ") << "erro: " << QString();
     QTest::newRow("a bad amount on a later line") << QByteArray(R"({"itens": [{"ValorNF": "1"}, {"ValorNF": "1,5"}]})")
                                                   << "erro: itens[1].ValorNF: valor malformado \"1,5\"" << QString();
     QTest::newRow("a key repeated in a later line")
-        << QByteArray(R"({"itens": [{"ValorNF": "1", "MVA": "2"}, {"MVA": "2", "ValorNF": "1", "MVA": "3"}]})") << "erro: "
+        << QByteArray(R"({"itens": [{"ValorNF": "1", "MVA": "2"}, {"MVA": "2", "ValorNF": "1", "MVA": "3"}]})")
+        << "erro: "
         << ":1:71: campo \"MVA\" repetido";
     QTest::newRow("a key repeated through an escape")
-        << QByteArray(R"({"itens": [{"ValorNF": "1", "Valor\u004EF": "2"}]})") << "erro: " << "campo \"ValorNF\" repetido";
+        << QByteArray(R"({"itens": [{"ValorNF": "1", "Valor\u004EF": "2"}]})") << "erro: "
+        << "campo \"ValorNF\" repetido";
 }
 
 void TestQuick::badInput()

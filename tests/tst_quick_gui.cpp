@@ -24,8 +24,8 @@
 #include <QToolButton>
 
 using namespace stb;
-using stbtest::TestInstall;
 using stbtest::dropModalWatches;
+using stbtest::TestInstall;
 using stbtest::whenModalNamed;
 
 namespace {
@@ -120,7 +120,8 @@ void TestQuickGui::goodsWithFreightAndKindChange()
         // The lines dialog opens at once: one line, then Esc.
         whenModalNamed(QStringLiteral("TFormDlgItem"), [&](QWidget *d) {
             linhaExemplo(d);
-            whenModalNamed(QStringLiteral("TFormDlgItem"), [](QWidget *d2) { static_cast<TFormDlgItem *>(d2)->BtnCancel->click(); });
+            whenModalNamed(QStringLiteral("TFormDlgItem"),
+                [](QWidget *d2) { static_cast<TFormDlgItem *>(d2)->BtnCancel->click(); });
         });
         tipoDlg.BtnOk->click();
     });
@@ -151,7 +152,8 @@ void TestQuickGui::goodsWithFreightAndKindChange()
     QCOMPARE(operacao, QStringLiteral("[Op. Interna]"));
     QCOMPARE(totalSemFrete, QStringLiteral("R$ 15,72 "));
     QCOMPARE(totalComFrete, QStringLiteral("R$ 18,49 "));
-    QCOMPARE(m_sink.texts(), QStringList{QStringLiteral("O cálculo será reiniciado.\rTem certeza de que quer mudar o tipo de cálculo?")});
+    QCOMPARE(m_sink.texts(),
+        QStringList {QStringLiteral("O cálculo será reiniciado.\rTem certeza de que quer mudar o tipo de cálculo?")});
     QCOMPARE(linhasDepois, 1);
     QCOMPARE(tipoDepois, QStringLiteral("[ICMS/ST]"));
     // Nothing was stored.
@@ -174,7 +176,8 @@ void TestQuickGui::medicinesByTable()
             digita(dlg.dxEditVlUnit, QStringLiteral("50"));
             digita(dlg.dxEditAliqICMS, QStringLiteral("18"));
             dlg.BtnOk->click();
-            whenModalNamed(QStringLiteral("TFormDlgItemMedic"), [](QWidget *d2) { static_cast<TFormDlgItemMedic *>(d2)->BtnCancel->click(); });
+            whenModalNamed(QStringLiteral("TFormDlgItemMedic"),
+                [](QWidget *d2) { static_cast<TFormDlgItemMedic *>(d2)->BtnCancel->click(); });
         });
         tipoDlg.BtnOk->click();
     });

@@ -64,17 +64,17 @@ void TestRegimes::initTestCase()
     QVERIFY(m_dir.isValid());
     m_db.setDirectory(m_dir.path());
     m_db.createTable(schema::regimeEspecial());
-    m_db.execSql(QString::fromUtf8(
-        "INSERT INTO REGIMEESPECIAL (NOME, UF, REGIME, CNPJ, IE, PP) VALUES "
-        "('Distribuidora Sul', 'SC', 1, '11.222.333/0001-81', '', 'PTA 45/2020'),"
-        "('Distribuidora Sul', 'SC', 15, '', '062.307.904.0081', 'PTA 46/2020'),"
-        "('Distribuidora Sul', 'SC', 17, '11.222.333/0001-81', '062.307.904.0081', 'PTA 47/2020'),"
-        "('Outra', 'MG', 12, '', '001.002.003.0004', 'PTA 1'),"
-        "('Uma Só', 'RJ', 6, '22.333.444/0001-90', '', 'PTA 9'),"
-        "('Farma', 'MG', 15, '33.444.555/0001-00', '333.444.555.0001', 'PTA 15'),"
-        "('Farma', 'MG', 15, '33.444.555/0001-00', '333.444.555.0001', 'PTA 15B'),"
-        "('Agua Pura', 'MG', 3, 'D''AGUA', '', 'PTA 3'),"
-        "('', 'MG', 1, '55.666.777/0001-00', '', 'PTA sem nome')"));
+    m_db.execSql(
+        QString::fromUtf8("INSERT INTO REGIMEESPECIAL (NOME, UF, REGIME, CNPJ, IE, PP) VALUES "
+                          "('Distribuidora Sul', 'SC', 1, '11.222.333/0001-81', '', 'PTA 45/2020'),"
+                          "('Distribuidora Sul', 'SC', 15, '', '062.307.904.0081', 'PTA 46/2020'),"
+                          "('Distribuidora Sul', 'SC', 17, '11.222.333/0001-81', '062.307.904.0081', 'PTA 47/2020'),"
+                          "('Outra', 'MG', 12, '', '001.002.003.0004', 'PTA 1'),"
+                          "('Uma Só', 'RJ', 6, '22.333.444/0001-90', '', 'PTA 9'),"
+                          "('Farma', 'MG', 15, '33.444.555/0001-00', '333.444.555.0001', 'PTA 15'),"
+                          "('Farma', 'MG', 15, '33.444.555/0001-00', '333.444.555.0001', 'PTA 15B'),"
+                          "('Agua Pura', 'MG', 3, 'D''AGUA', '', 'PTA 3'),"
+                          "('', 'MG', 1, '55.666.777/0001-00', '', 'PTA sem nome')"));
     m_qry = std::make_unique<Query>(&m_db);
     setMessageSink(&m_sink);
 }
@@ -93,33 +93,51 @@ void TestRegimes::dialogo_data()
     QTest::addColumn<QString>("doc");
     QTest::addColumn<QString>("nome");
     QTest::addColumn<QString>("message"); // empty: nothing shown
-    QTest::newRow("CNPJ, one regime: singular") << false << "22.333.444/0001-90" << "Uma Só"
+    QTest::newRow("CNPJ, one regime: singular") << false << "22.333.444/0001-90"
+                                                << "Uma Só"
                                                 << "\"Uma Só/RJ\", CNPJ 22.333.444/0001-90.\rRegime Especial:\r"
                                                    "Combustíveis e lubrificantes: PTA 9";
     QTest::newRow("CNPJ finds the rows of its IE: plural")
         << false << kCnpj << "Distribuidora Sul"
         << "\"Distribuidora Sul/SC\", CNPJ 11.222.333/0001-81, IE 062.307.904.0081.\rRegimes Especiais:\r"
-           "Autopeças: PTA 45/2020\rMedicamentos - distribuição hospitalar: PTA 46/2020\rProdutos alimentícios: PTA 47/2020";
+           "Autopeças: PTA 45/2020\rMedicamentos - distribuição hospitalar: PTA 46/2020\rProdutos alimentícios: PTA "
+           "47/2020";
     QTest::newRow("IE finds the rows of its CNPJ, regime 15 names its column")
         << true << kIe << "Distribuidora Sul"
         << "\"Distribuidora Sul/SC\", IE 062.307.904.0081, CNPJ 11.222.333/0001-81.\rRegimes Especiais:\r"
            "Autopeças: PTA 45/2020\rMedicamentos - distribuição hospitalar: PTA 46/2020 [até ]\r"
            "Produtos alimentícios: PTA 47/2020";
-    QTest::newRow("IE only") << true << "001.002.003.0004" << "Outra"
+    QTest::newRow("IE only") << true << "001.002.003.0004"
+                             << "Outra"
                              << "\"Outra/MG\", IE 001.002.003.0004.\rRegime Especial:\rMateriais elétricos: PTA 1";
-    QTest::newRow("IE, two regime-15 rows") << true << "333.444.555.0001" << "Farma"
-                                            << "\"Farma/MG\", IE 333.444.555.0001, CNPJ 33.444.555/0001-00.\rRegimes Especiais:\r"
-                                               "Medicamentos - distribuição hospitalar: PTA 15 [até 33.444.555/0001-00]\r"
-                                               "Medicamentos - distribuição hospitalar: PTA 15B [até 33.444.555/0001-00]";
-    QTest::newRow("document with a quote") << false << "D'AGUA" << "Agua Pura"
+    QTest::newRow("IE, two regime-15 rows")
+        << true << "333.444.555.0001"
+        << "Farma"
+        << "\"Farma/MG\", IE 333.444.555.0001, CNPJ 33.444.555/0001-00.\rRegimes Especiais:\r"
+           "Medicamentos - distribuição hospitalar: PTA 15 [até 33.444.555/0001-00]\r"
+           "Medicamentos - distribuição hospitalar: PTA 15B [até 33.444.555/0001-00]";
+    QTest::newRow("document with a quote") << false << "D'AGUA"
+                                           << "Agua Pura"
                                            << "\"Agua Pura/MG\", CNPJ D'AGUA.\rRegime Especial:\r"
                                               "Cervejas, chopes, refrigerantes, águas e outras bebidas: PTA 3";
-    QTest::newRow("quote trying to widen the search") << false << "x' OR '1'='1" << "" << "";
-    QTest::newRow("quote in an IE") << true << "0' OR IE <> '" << "" << "";
-    QTest::newRow("empty name shows nothing") << false << "55.666.777/0001-00" << "" << "";
-    QTest::newRow("not registered") << false << "99.999.999/0001-91" << "" << "";
-    QTest::newRow("empty CNPJ") << false << "" << "" << "";
-    QTest::newRow("empty IE") << true << "" << "" << "";
+    QTest::newRow("quote trying to widen the search") << false << "x' OR '1'='1"
+                                                      << ""
+                                                      << "";
+    QTest::newRow("quote in an IE") << true << "0' OR IE <> '"
+                                    << ""
+                                    << "";
+    QTest::newRow("empty name shows nothing") << false << "55.666.777/0001-00"
+                                              << ""
+                                              << "";
+    QTest::newRow("not registered") << false << "99.999.999/0001-91"
+                                    << ""
+                                    << "";
+    QTest::newRow("empty CNPJ") << false << ""
+                                << ""
+                                << "";
+    QTest::newRow("empty IE") << true << ""
+                              << ""
+                              << "";
 }
 
 void TestRegimes::dialogo()
@@ -144,21 +162,39 @@ void TestRegimes::relatorio_data()
     QTest::addColumn<QString>("doc");
     QTest::addColumn<QString>("item");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("CNPJ, its own item") << false << kCnpj << "1" << "Autopeças: PTA 45/2020";
-    QTest::newRow("CNPJ, item of its IE") << false << kCnpj << "15" << "Medicamentos - distribuição hospitalar: PTA 46/2020";
-    QTest::newRow("item with leading zero") << false << kCnpj << "01" << "Autopeças: PTA 45/2020";
-    QTest::newRow("CNPJ, other item") << false << kCnpj << "12" << "";
-    QTest::newRow("IE, regime 15") << true << kIe << "15" << "Medicamentos - distribuição hospitalar: PTA 46/2020 [até ]";
-    QTest::newRow("IE, item of its CNPJ") << true << kIe << "1" << "Autopeças: PTA 45/2020";
-    QTest::newRow("item 12 regime under item 15") << true << "001.002.003.0004" << "15" << "";
-    QTest::newRow("item 12 regime under item 12") << true << "001.002.003.0004" << "12" << "Materiais elétricos: PTA 1";
-    QTest::newRow("two rows joined") << true << "333.444.555.0001" << "15"
+    QTest::newRow("CNPJ, its own item") << false << kCnpj << "1"
+                                        << "Autopeças: PTA 45/2020";
+    QTest::newRow("CNPJ, item of its IE") << false << kCnpj << "15"
+                                          << "Medicamentos - distribuição hospitalar: PTA 46/2020";
+    QTest::newRow("item with leading zero") << false << kCnpj << "01"
+                                            << "Autopeças: PTA 45/2020";
+    QTest::newRow("CNPJ, other item") << false << kCnpj << "12"
+                                      << "";
+    QTest::newRow("IE, regime 15") << true << kIe << "15"
+                                   << "Medicamentos - distribuição hospitalar: PTA 46/2020 [até ]";
+    QTest::newRow("IE, item of its CNPJ") << true << kIe << "1"
+                                          << "Autopeças: PTA 45/2020";
+    QTest::newRow("item 12 regime under item 15") << true << "001.002.003.0004"
+                                                  << "15"
+                                                  << "";
+    QTest::newRow("item 12 regime under item 12") << true << "001.002.003.0004"
+                                                  << "12"
+                                                  << "Materiais elétricos: PTA 1";
+    QTest::newRow("two rows joined") << true << "333.444.555.0001"
+                                     << "15"
                                      << "Medicamentos - distribuição hospitalar: PTA 15 [até 33.444.555/0001-00]; "
                                         "Medicamentos - distribuição hospitalar: PTA 15B [até 33.444.555/0001-00]";
-    QTest::newRow("quote") << false << "D'AGUA" << "3" << "Cervejas, chopes, refrigerantes, águas e outras bebidas: PTA 3";
-    QTest::newRow("quote in the item") << false << kCnpj << "1) OR (1=1" << "";
-    QTest::newRow("empty name") << false << "55.666.777/0001-00" << "1" << "";
-    QTest::newRow("empty document") << true << "" << "15" << "";
+    QTest::newRow("quote") << false << "D'AGUA"
+                           << "3"
+                           << "Cervejas, chopes, refrigerantes, águas e outras bebidas: PTA 3";
+    QTest::newRow("quote in the item") << false << kCnpj << "1) OR (1=1"
+                                       << "";
+    QTest::newRow("empty name") << false << "55.666.777/0001-00"
+                                << "1"
+                                << "";
+    QTest::newRow("empty document") << true << ""
+                                    << "15"
+                                    << "";
 }
 
 void TestRegimes::relatorio()
@@ -181,7 +217,8 @@ void TestRegimes::queryClosedAroundUse()
     QCOMPARE(ConsultaRegimeCNPJ(*m_qry, kCnpj), QStringLiteral("Distribuidora Sul"));
     QVERIFY(!m_qry->isActive());
     m_qry->open();
-    QCOMPARE(RegimesRelatorioIE(*m_qry, kIe, QStringLiteral("17")), QStringLiteral("Produtos alimentícios: PTA 47/2020"));
+    QCOMPARE(
+        RegimesRelatorioIE(*m_qry, kIe, QStringLiteral("17")), QStringLiteral("Produtos alimentícios: PTA 47/2020"));
     QVERIFY(!m_qry->isActive());
 }
 
@@ -205,7 +242,9 @@ void TestRegimes::nomes()
     QCOMPARE(NomeRegime(6), QStringLiteral("Combustíveis e lubrificantes"));
     QCOMPARE(NomeRegime(99), QStringLiteral("Regime 99"));
     QCOMPARE(NomeRegime(0), QStringLiteral("Regime 0"));
-    QCOMPARE(CarregaNomesRegimes(QStringLiteral("# lista\n5 = Cimento Portland\n100=fora\n0=zero\nsem igual\n99=Último\n")), 2);
+    QCOMPARE(
+        CarregaNomesRegimes(QStringLiteral("# lista\n5 = Cimento Portland\n100=fora\n0=zero\nsem igual\n99=Último\n")),
+        2);
     QCOMPARE(NomeRegime(5), QStringLiteral("Cimento Portland"));
     QCOMPARE(NomeRegime(99), QStringLiteral("Último"));
     QCOMPARE(NomeRegime(1), QStringLiteral("Regime 1"));

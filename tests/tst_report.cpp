@@ -10,8 +10,8 @@
 #include "platform/clock.h"
 #include "platform/inifile.h"
 
-#include <QGuiApplication>
 #include <QFile>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -21,7 +21,8 @@ using calctest::Fixture;
 namespace {
 
 const char *kItemA = "ItemBrelva=01.001.00,ValorNF=300,AliqICMS=18,MVA=40,CreditoICMS=12,ValorCreditoICMS=36,FEM=1";
-const char *kItemB = "ItemBrelva=98.001.00,ValorNF=100,ValorIPI=10,AliqICMS=18,MVA=71.5,CreditoICMS=12,ValorCreditoICMS=12";
+const char *kItemB
+    = "ItemBrelva=98.001.00,ValorNF=100,ValorIPI=10,AliqICMS=18,MVA=71.5,CreditoICMS=12,ValorCreditoICMS=12";
 
 // Cells of a printed line by column, as text.
 QString txt(const Celulas &c, Coluna col) { return c[static_cast<size_t>(col)].texto; }
@@ -111,8 +112,8 @@ void TestReport::totalDaNota_data()
 {
     QTest::addColumn<QStringList>("itens");
     QTest::addColumn<bool>("total");
-    QTest::newRow("one line: no total") << QStringList{QString::fromLatin1(kItemB)} << false;
-    QTest::newRow("two lines: total") << QStringList{QString::fromLatin1(kItemA), QString::fromLatin1(kItemB)} << true;
+    QTest::newRow("one line: no total") << QStringList {QString::fromLatin1(kItemB)} << false;
+    QTest::newRow("two lines: total") << QStringList {QString::fromLatin1(kItemA), QString::fromLatin1(kItemB)} << true;
 }
 
 void TestReport::totalDaNota()
@@ -124,7 +125,7 @@ void TestReport::totalDaNota()
     f.nota("NroNF=4510,Frete=50");
     for (const QString &i : itens)
         f.item(i);
-    TFormRep rep(*f.dm, ConfigRelatorio{});
+    TFormRep rep(*f.dm, ConfigRelatorio {});
     rep.Prepara(4, QString());
     const NotaImpressa &n = rep.impressao().notas.at(0);
     QCOMPARE(n.total.has_value(), total);
@@ -148,14 +149,16 @@ void TestReport::lineAmountsAndFemLine()
     f.nota("NroNF=4510,Frete=50,DestaqueICMSST=5");
     f.item(QString::fromLatin1(kItemA));
     f.item(QString::fromLatin1(kItemB));
-    TFormRep rep(*f.dm, ConfigRelatorio{});
+    TFormRep rep(*f.dm, ConfigRelatorio {});
     rep.Prepara(4, QString());
     const NotaImpressa &n = rep.impressao().notas.at(0);
     const Celulas &c = n.itens.at(0).celulas;
     // Freight 50 × 300/410, base with MVA, the line's share of the highlight
     // 48.82 × 5 / (5 + 69.9176), then MR 50 % and 20 % of it.
-    const QStringList esperado{"36,59", "336,59", "40%", "471,23", "84,82", "36,00", "3,26", "45,56", "22,78", "4,56", "50,12"};
-    const QList<Coluna> colunas{ColFrete, ColSoma, ColMVA, ColBC, ColICMS, ColCred, ColDestaque, ColARecolher, ColMR, ColMRRed, ColTotal};
+    const QStringList esperado {
+        "36,59", "336,59", "40%", "471,23", "84,82", "36,00", "3,26", "45,56", "22,78", "4,56", "50,12"};
+    const QList<Coluna> colunas {
+        ColFrete, ColSoma, ColMVA, ColBC, ColICMS, ColCred, ColDestaque, ColARecolher, ColMR, ColMRRed, ColTotal};
     for (int k = 0; k < colunas.size(); ++k)
         QCOMPARE(txt(c, colunas[k]), esperado[k]);
     QCOMPARE(txt(n.itens.at(1).celulas, ColMVA), QStringLiteral("71,5%"));
@@ -176,8 +179,8 @@ void TestReport::lineAmountsAndFemLine()
     const QString pdf = pdfTexto(rep, f.dir.path());
     const QString linha = pdf.section(QStringLiteral("01.001.00"), 1).section(QLatin1Char('\n'), 0, 0);
     QCOMPARE(linha.simplified().split(QLatin1Char(' ')),
-             QStringList({"300,00", "0,00", "36,59", "336,59", "40%", "471,23", "18%", "84,82", "12%", "36,00", "3,26",
-                          "45,56", "22,78", "4,56", "50,12"}));
+        QStringList({"300,00", "0,00", "36,59", "336,59", "40%", "471,23", "18%", "84,82", "12%", "36,00", "3,26",
+            "45,56", "22,78", "4,56", "50,12"}));
     QVERIFY(pdf.contains(QStringLiteral("FEM:")));
     QVERIFY(pdf.contains(QStringLiteral("ICMS + FEM")));
 }
@@ -192,10 +195,26 @@ void TestReport::mrOptions_data()
     QTest::addColumn<QString>("total");
     // One line of ICMS/ST to collect 21.96 (188.65 × 18 % − 12.00).
     QTest::newRow("1 Sem MR: columns hidden") << 1 << QString() << QString() << QString() << QString() << "21,96";
-    QTest::newRow("2 simples sem redução") << 2 << "MR 50%" << "MR S/R" << "10,98" << "10,98" << "32,94";
-    QTest::newRow("3 em dobro sem redução") << 3 << "MR 100%" << "MR S/R" << "21,96" << "21,96" << "43,92";
-    QTest::newRow("4 simples com redução") << 4 << "MR 50%" << "MR 20%" << "10,98" << "2,20" << "24,16";
-    QTest::newRow("5 em dobro com redução") << 5 << "MR 100%" << "MR 20%" << "21,96" << "4,39" << "26,35";
+    QTest::newRow("2 simples sem redução") << 2 << "MR 50%"
+                                           << "MR S/R"
+                                           << "10,98"
+                                           << "10,98"
+                                           << "32,94";
+    QTest::newRow("3 em dobro sem redução") << 3 << "MR 100%"
+                                            << "MR S/R"
+                                            << "21,96"
+                                            << "21,96"
+                                            << "43,92";
+    QTest::newRow("4 simples com redução") << 4 << "MR 50%"
+                                           << "MR 20%"
+                                           << "10,98"
+                                           << "2,20"
+                                           << "24,16";
+    QTest::newRow("5 em dobro com redução") << 5 << "MR 100%"
+                                            << "MR 20%"
+                                            << "21,96"
+                                            << "4,39"
+                                            << "26,35";
 }
 
 void TestReport::mrOptions()
@@ -210,7 +229,7 @@ void TestReport::mrOptions()
     f.calculo("TipoCalculo=1");
     f.nota("NroNF=1");
     f.item(QString::fromLatin1(kItemB));
-    TFormRep rep(*f.dm, ConfigRelatorio{});
+    TFormRep rep(*f.dm, ConfigRelatorio {});
     rep.Prepara(opcao, QString());
     const Impressao &imp = rep.impressao();
     const bool comMR = !tituloMR.isEmpty();
@@ -238,7 +257,8 @@ void TestReport::revenueCodes_data()
     QTest::addColumn<QString>("codigos");
     QTest::newRow("ST, no fine") << 1 << "01.001.00" << 1 << "ICMS-ST: 323-6  ";
     QTest::newRow("ST, simple fine") << 1 << "01.001.00" << 2 << "ICMS-ST: 323-6  MR: 522-3  FEM: 310-3  MR-FEM: 521-5";
-    QTest::newRow("ST, reduced simple fine") << 1 << "01.001.00" << 4 << "ICMS-ST: 323-6  MR: 522-3  FEM: 310-3  MR-FEM: 521-5";
+    QTest::newRow("ST, reduced simple fine")
+        << 1 << "01.001.00" << 4 << "ICMS-ST: 323-6  MR: 522-3  FEM: 310-3  MR-FEM: 521-5";
     QTest::newRow("ST, double fine") << 1 << "01.001.00" << 5 << "ICMS-ST: 323-6  MR: 523-1  FEM: 310-3  MR-FEM: 527-2";
     QTest::newRow("ST, rice, no fine") << 1 << "98.001.00" << 1 << "ICMS-ST: 323-6  ICMS-Notif-Arroz: 322-8  ";
     QTest::newRow("ST, rice, double fine")
@@ -258,17 +278,18 @@ void TestReport::revenueCodes()
     f.calculo(QStringLiteral("TipoCalculo=%1,DiferencialAliq=%2").arg(tipo).arg(tipo == 1 ? 0 : 1));
     f.nota("NroNF=1");
     f.item(QStringLiteral("ItemBrelva=%1,ValorNF=100,AliqICMS=18,MVA=40,CreditoICMS=12,ValorCreditoICMS=12").arg(item));
-    TFormRep rep(*f.dm, ConfigRelatorio{});
+    TFormRep rep(*f.dm, ConfigRelatorio {});
     rep.Prepara(opcao, QString());
     QCOMPARE(rep.impressao().codReceita, codigos);
-    QVERIFY(pdfTexto(rep, f.dir.path()).simplified().contains(QStringLiteral("Código Receita : ") + codigos.simplified()));
+    QVERIFY(
+        pdfTexto(rep, f.dir.path()).simplified().contains(QStringLiteral("Código Receita : ") + codigos.simplified()));
 }
 
 void TestReport::highlightApportionedOverSummaries()
 {
     Fixture f;
     calculoComDestaque(f);
-    TFormRep rep(*f.dm, ConfigRelatorio{});
+    TFormRep rep(*f.dm, ConfigRelatorio {});
     rep.Prepara(4, QString());
     const Impressao &imp = rep.impressao();
     // The sender's 90.00 loses 90 × 10/90; the recipients' 60.00 and 30.00
@@ -277,13 +298,13 @@ void TestReport::highlightApportionedOverSummaries()
         const char *resumo, *nome, *destaque, *icms, *mr, *red, *total;
     };
     const Linha esperado[] = {{"remetentes", "SERRA VERDE", "10,00", "80,00", "40,00", "8,00", "88,00"},
-                              {"destinatarios", "ALFA", "6,67", "53,33", "26,67", "5,33", "58,66"},
-                              {"destinatarios", "BETA", "3,33", "26,67", "13,34", "2,67", "29,34"}};
+        {"destinatarios", "ALFA", "6,67", "53,33", "26,67", "5,33", "58,66"},
+        {"destinatarios", "BETA", "3,33", "26,67", "13,34", "2,67", "29,34"}};
     for (const Linha &e : esperado) {
         const ResumoImpresso &r = resumo(imp, e.resumo);
         QVERIFY(r.visivel);
-        const auto it = std::find_if(r.linhas.begin(), r.linhas.end(),
-                                     [&](const LinhaImpressa &l) { return l.nome == QLatin1String(e.nome); });
+        const auto it = std::find_if(
+            r.linhas.begin(), r.linhas.end(), [&](const LinhaImpressa &l) { return l.nome == QLatin1String(e.nome); });
         QVERIFY2(it != r.linhas.end(), e.nome);
         QCOMPARE(txt(it->celulas, ColDestaque), QLatin1String(e.destaque));
         QCOMPARE(txt(it->celulas, ColARecolher), QLatin1String(e.icms));
@@ -325,7 +346,7 @@ void TestReport::somaMROff()
         TFormRep rep(*f.dm, cfg);
         rep.Prepara(4, QString());
         QCOMPARE(txt(rep.impressao().notas.at(0).itens.at(0).celulas, ColTotal),
-                 soma ? QStringLiteral("55,00") : QStringLiteral("66,00"));
+            soma ? QStringLiteral("55,00") : QStringLiteral("66,00"));
     }
 }
 
@@ -336,7 +357,7 @@ void TestReport::difalProporcional()
     f.calculo("TipoCalculo=3,DiferencialAliq=1");
     f.nota("NroNF=1");
     f.item("ItemBrelva=01.001.00,ValorNF=1000,AliqICMS=18,CreditoICMS=12,ValorCreditoICMS=120");
-    TFormRep rep(*f.dm, ConfigRelatorio{});
+    TFormRep rep(*f.dm, ConfigRelatorio {});
     rep.Prepara(2, QString());
     const Impressao &imp = rep.impressao();
     QCOMPARE(imp.rotuloDIFAL, QStringLiteral("(DIFAL proporcional)"));
@@ -359,7 +380,7 @@ void TestReport::fuelLayout()
     f.nota("NroNF=7,Frete=20");
     f.item("ItemBrelva=06.001.00,ValorNF=3100,Litros=1000,PMPF=4.0123,PrecoLitroNF=3.1,AliqICMS=25,CreditoICMS=12");
     f.item("ItemBrelva=06.002.00,ValorNF=200,ValorIPI=20,AliqICMS=18,MVA=30,CreditoICMS=12,ValorCreditoICMS=24");
-    TFormRep rep(*f.dm, ConfigRelatorio{});
+    TFormRep rep(*f.dm, ConfigRelatorio {});
     rep.Prepara(1, QString());
     const Impressao &imp = rep.impressao();
     QVERIFY(imp.colunas[ColLitros].visivel);
@@ -372,7 +393,7 @@ void TestReport::fuelLayout()
     QCOMPARE(txt(pmpf, ColValor), QStringLiteral("3,1000"));
     QCOMPARE(txt(pmpf, ColIPI), QStringLiteral("3.100,00"));
     QCOMPARE(txt(pmpf, ColMVA), QStringLiteral("4,0123"));
-    QCOMPARE(txt(pmpf, ColSoma), QString());    // no sum on a PMPF line
+    QCOMPARE(txt(pmpf, ColSoma), QString()); // no sum on a PMPF line
     QCOMPARE(txt(pmpf, ColCred), QStringLiteral("372,00")); // 1000 × 3.10 × 12 %
     QCOMPARE(txt(pmpf, ColBC), QStringLiteral("4.012,30"));
     const Celulas &mva = imp.notas.at(0).itens.at(1).celulas;
@@ -397,7 +418,8 @@ void TestReport::taxpayerEdition()
     TFormRep rep(*f.dm, cfg);
     rep.Prepara(1, QStringLiteral("Conferido"));
     const Impressao &imp = rep.impressao();
-    QCOMPARE(imp.rodape, QStringLiteral("Conferido As informações do cálculo são de inteira responsabilidade do contribuinte."));
+    QCOMPARE(imp.rodape,
+        QStringLiteral("Conferido As informações do cálculo são de inteira responsabilidade do contribuinte."));
     QVERIFY(!imp.mostraCodigos);
     for (const ResumoImpresso &r : imp.resumos)
         QVERIFY(!r.visivel);
@@ -429,8 +451,8 @@ void TestReport::merchandiseAndOccurrenceCodes()
     TFormRep rep(*f.dm, cfg);
     rep.Prepara(1, QString());
     // Sorted, once each; an item without codes gives 999, a code without a name "???".
-    QCOMPARE(rep.impressao().codMercadoria,
-             QStringList({"1001 = AUTOPECAS", "1002 = BATERIAS", "1171 = ???", "999 = ???"}));
+    QCOMPARE(
+        rep.impressao().codMercadoria, QStringList({"1001 = AUTOPECAS", "1002 = BATERIAS", "1171 = ???", "999 = ???"}));
     QCOMPARE(rep.impressao().codOcorrencia, QStringLiteral("A=um,\nB=dois"));
     const QString pdf = pdfTexto(rep, f.dir.path());
     QVERIFY(pdf.contains(QStringLiteral("1171 = ???")));
@@ -455,7 +477,7 @@ void TestReport::specialRegimesUnderSummaries()
     regime("27.418.536/0001-88", "", 1, "PTA 1");
     regime("", "062.107.354.0080", 12, "PTA 12"); // concerns item 12: not printed for item 01
     calculoComDestaque(f);
-    TFormRep rep(*f.dm, ConfigRelatorio{});
+    TFormRep rep(*f.dm, ConfigRelatorio {});
     rep.Prepara(1, QString());
     const ResumoImpresso &remet = resumo(rep.impressao(), "remetentes");
     QVERIFY2(remet.linhas.at(0).regimes.endsWith(QStringLiteral(": PTA 1")), qPrintable(remet.linhas.at(0).regimes));
@@ -468,7 +490,7 @@ void TestReport::printingStoresTotalsAndOptions()
 {
     Fixture f;
     calculoComDestaque(f);
-    TFormRep rep(*f.dm, ConfigRelatorio{});
+    TFormRep rep(*f.dm, ConfigRelatorio {});
     rep.Prepara(5, QStringLiteral("Lacre 123"));
     db::Query q(&f.dm->BaseDados);
     q.setSql(QStringLiteral("SELECT NroNF, TotalARecolher FROM NOTAS ORDER BY NroNF"));
@@ -489,16 +511,16 @@ void TestReport::medicineListings_data()
 {
     QTest::addColumn<bool>("analitica");
     QTest::addColumn<QStringList>("descricoes");
-    QTest::addColumn<QStringList>("valores");  // BC/ST of each line
+    QTest::addColumn<QStringList>("valores"); // BC/ST of each line
     QTest::addColumn<QStringList>("creditos");
     QTest::addColumn<QStringList>("totais");
     // Credit 10.00 over 133.33 of medicines: 7.50 and 2.50 (each rounded);
     // to collect 18.00 − 7.50 and 5.9994 − 2.50, rounded; MR 50 % without reduction.
-    QTest::newRow("analítica") << true << QStringList{"+ DIPIRONA", "15.1 - SORO"} << QStringList{"100,00", "33,33"}
-                               << QStringList{"7,50", "2,50"} << QStringList{"15,75", "5,25"};
+    QTest::newRow("analítica") << true << QStringList {"+ DIPIRONA", "15.1 - SORO"} << QStringList {"100,00", "33,33"}
+                               << QStringList {"7,50", "2,50"} << QStringList {"15,75", "5,25"};
     // One line per invoice: the rounded values and ICMS added up, the whole credit.
-    QTest::newRow("sintética") << false << QStringList{"Total da nota"} << QStringList{"133,33"} << QStringList{"10,00"}
-                               << QStringList{"21,00"};
+    QTest::newRow("sintética") << false << QStringList {"Total da nota"} << QStringList {"133,33"}
+                               << QStringList {"10,00"} << QStringList {"21,00"};
 }
 
 void TestReport::medicineListings()
@@ -542,7 +564,8 @@ void TestReport::medicineListings()
     QCOMPARE(txt(imp.resumos.at(1).linhas.at(0).celulas, ColARecolher), QStringLiteral("14,00")); // 24.00 − 10.00
     QCOMPARE(imp.codReceita, QStringLiteral("ICMS-ST: 323-6  MR: 522-3  ICMS-FEM: 310-3  MR 50%: 521-5"));
     QCOMPARE(imp.baseNegrito, QStringLiteral("ICMS CALCULADO COM BASE NA MVA"));
-    QCOMPARE(imp.baseLinha, QStringLiteral("Lista Positiva (+): 38,24%, Negativa (-): 33,00%, Neutra (N/C): 41,38% - MVA Ajustada"));
+    QCOMPARE(imp.baseLinha,
+        QStringLiteral("Lista Positiva (+): 38,24%, Negativa (-): 33,00%, Neutra (N/C): 41,38% - MVA Ajustada"));
     QVERIFY(imp.avisoMultaIsolada);
     const QString pdf = pdfTexto(*rel, f.dir.path());
     QVERIFY(pdf.contains(descricoes.at(0)));
@@ -570,7 +593,7 @@ void TestReport::longCalculationPagination()
     }
     f.dm->TabItens.afterPost = aposPost;
     f.dm->BaseDados.commit();
-    TFormRep rep(*f.dm, ConfigRelatorio{});
+    TFormRep rep(*f.dm, ConfigRelatorio {});
     rep.Prepara(4, QStringLiteral("Rodapé de teste"));
     const int paginas = rep.paginas();
     QVERIFY(paginas > 10);
@@ -598,14 +621,16 @@ void TestReport::longCalculationPagination()
     const QStringList pdfPaginas = pdfTexto(rep, f.dir.path()).split(QLatin1Char('\f'), Qt::SkipEmptyParts);
     QCOMPARE(pdfPaginas.size(), paginas);
     for (int p = 0; p < paginas; ++p) {
-        QVERIFY2(pdfPaginas[p].contains(QStringLiteral("Página %1 de %2").arg(p + 1).arg(paginas)), qPrintable(QString::number(p + 1)));
+        QVERIFY2(pdfPaginas[p].contains(QStringLiteral("Página %1 de %2").arg(p + 1).arg(paginas)),
+            qPrintable(QString::number(p + 1)));
         QVERIFY(pdfPaginas[p].contains(QStringLiteral("Rodapé de teste")));
     }
     // Each invoice's header and its first line are on the same PDF page.
     for (int n = 0; n < 300; n += 37) {
         const QString nf = QStringLiteral("NF %1").arg(10000 + n);
         const QString linha = QStringLiteral("01.%1.00").arg(n % 900 + 100, 3, 10, QLatin1Char('0'));
-        const auto pagina = std::find_if(pdfPaginas.begin(), pdfPaginas.end(), [&](const QString &t) { return t.contains(nf); });
+        const auto pagina
+            = std::find_if(pdfPaginas.begin(), pdfPaginas.end(), [&](const QString &t) { return t.contains(nf); });
         QVERIFY2(pagina != pdfPaginas.end(), qPrintable(nf));
         QVERIFY2(pagina->contains(linha), qPrintable(nf));
     }

@@ -23,7 +23,8 @@ QString unrtf(const QString &arquivo)
     QProcess p;
     p.start(QStringLiteral("unrtf"), {QStringLiteral("--html"), arquivo});
     if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return QStringLiteral("(unrtf falhou: %1 %2)").arg(p.errorString(), QString::fromUtf8(p.readAllStandardError()));
+        return QStringLiteral("(unrtf falhou: %1 %2)")
+            .arg(p.errorString(), QString::fromUtf8(p.readAllStandardError()));
     return QTextDocumentFragment::fromHtml(QString::fromUtf8(p.readAllStandardOutput())).toPlainText();
 }
 
@@ -86,7 +87,7 @@ void TestReportExport::spreadsheetHoldsThePrintedColumns()
     QFETCH(bool, colunasMR);
     Fixture f;
     calculo(f);
-    TFormRep rep(*f.dm, ConfigRelatorio{});
+    TFormRep rep(*f.dm, ConfigRelatorio {});
     rep.Prepara(opcao, QStringLiteral("Carga conferida"));
     const Impressao &imp = rep.impressao();
     QCOMPARE(imp.colunas[ColMR].visivel, colunasMR);
@@ -158,7 +159,7 @@ void TestReportExport::rtfReadsBackAsPrinted()
 {
     Fixture f;
     calculo(f);
-    TFormRep rep(*f.dm, ConfigRelatorio{});
+    TFormRep rep(*f.dm, ConfigRelatorio {});
     rep.Prepara(4, QStringLiteral("Conferência às 10h"));
     const Impressao &imp = rep.impressao();
     const QString arquivo = f.dir.filePath(QStringLiteral("rel.rtf"));

@@ -22,8 +22,8 @@
 #include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTextBrowser>
 #include <QTest>
+#include <QTextBrowser>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -179,15 +179,18 @@ void TestReportGui::cleanup()
 
 void TestReportGui::dialogChoice_data()
 {
-    QTest::addColumn<int>("guardada");   // PrintMR stored
+    QTest::addColumn<int>("guardada"); // PrintMR stored
     QTest::addColumn<QString>("marcada"); // box ticked on opening
-    QTest::addColumn<QString>("clica");   // box the user ticks
+    QTest::addColumn<QString>("clica"); // box the user ticks
     QTest::addColumn<int>("opcao");
     QTest::newRow("none stored, simple with reduction") << 0 << QString() << "CheckMR1ComReducao" << 4;
-    QTest::newRow("1 stored, double without") << 1 << "CheckSemMR" << "CheckMR2SemReducao" << 3;
+    QTest::newRow("1 stored, double without") << 1 << "CheckSemMR"
+                                              << "CheckMR2SemReducao" << 3;
     QTest::newRow("2 stored, kept") << 2 << "CheckMR1SemReducao" << QString() << 2;
-    QTest::newRow("high bit ignored: 0x83 is 3") << 0x83 << "CheckMR2SemReducao" << "CheckMR2ComReducao" << 5;
-    QTest::newRow("5 stored, no fine") << 5 << "CheckMR2ComReducao" << "CheckSemMR" << 1;
+    QTest::newRow("high bit ignored: 0x83 is 3") << 0x83 << "CheckMR2SemReducao"
+                                                 << "CheckMR2ComReducao" << 5;
+    QTest::newRow("5 stored, no fine") << 5 << "CheckMR2ComReducao"
+                                       << "CheckSemMR" << 1;
 }
 
 void TestReportGui::dialogChoice()
@@ -198,8 +201,8 @@ void TestReportGui::dialogChoice()
     QFETCH(int, opcao);
     TFormDlgPrintCalculo dlg;
     dlg.prepara(QString(), false, guardada, QStringLiteral("obs"));
-    const QList<QCheckBox *> caixas{dlg.CheckMR2ComReducao, dlg.CheckMR2SemReducao, dlg.CheckMR1ComReducao,
-                                    dlg.CheckMR1SemReducao, dlg.CheckSemMR};
+    const QList<QCheckBox *> caixas {
+        dlg.CheckMR2ComReducao, dlg.CheckMR2SemReducao, dlg.CheckMR1ComReducao, dlg.CheckMR1SemReducao, dlg.CheckSemMR};
     for (QCheckBox *c : caixas)
         QCOMPARE(c->isChecked(), c->objectName() == marcada);
     QVERIFY(!dlg.CheckMedicAnalitica->isVisibleTo(&dlg));
@@ -221,7 +224,8 @@ void TestReportGui::printCommandFlow()
 {
     QFile html(m_inst->path(QStringLiteral("STMsgMR.html")));
     QVERIFY(html.open(QIODevice::WriteOnly));
-    html.write("<html><body><h3>Multa de Revalida\xc3\xa7\xc3\xa3o</h3><p>Escolha como a MR ser\xc3\xa1 impressa.</p></body></html>");
+    html.write("<html><body><h3>Multa de Revalida\xc3\xa7\xc3\xa3o</h3><p>Escolha como a MR ser\xc3\xa1 "
+               "impressa.</p></body></html>");
     html.close();
     auto main = startMain(*m_inst);
     QVERIFY(main);
@@ -253,8 +257,9 @@ void TestReportGui::printCommandFlow()
     QVERIFY(v.cursorNormal);
     QVERIFY(v.exportaPDF);
     // The default switches: PDF, spreadsheet and e-mail, no RTF.
-    QCOMPARE(v.exportacoes, (QStringList{QStringLiteral("AcaoExportaPDF"), QStringLiteral("AcaoExportaXLS"),
-                                         QStringLiteral("AcaoEnviaEmail")}));
+    QCOMPARE(v.exportacoes,
+        (QStringList {
+            QStringLiteral("AcaoExportaPDF"), QStringLiteral("AcaoExportaXLS"), QStringLiteral("AcaoEnviaEmail")}));
     QVERIFY(main->statusLog.contains(QStringLiteral("Preparando o Relatório...")));
     // Given back: the grids with their columns, the cursor, the choice stored.
     QCOMPARE(main->dxDBGridNotas->dataSet(), &DM().TabNotas);
@@ -281,7 +286,7 @@ void TestReportGui::printsAtOnceWithoutTheFine()
     main->SBPrintCalc->click();
     QCOMPARE(v.previews, 1);
     QCOMPARE(campo("PrintMR"), 1);
-    QCOMPARE(v.exportacoes, (QStringList{QStringLiteral("AcaoExportaPDF"), QStringLiteral("AcaoExportaRTF")}));
+    QCOMPARE(v.exportacoes, (QStringList {QStringLiteral("AcaoExportaPDF"), QStringLiteral("AcaoExportaRTF")}));
     App().CalculaMR = true;
 }
 

@@ -121,7 +121,8 @@ void TestReportPdf::textsReadBack()
     QCOMPARE(info.rc, 0);
     QVERIFY2(info.texto.contains(QRegularExpression(QStringLiteral("Pages: +3\n"))), qPrintable(info.texto));
     QVERIFY2(info.texto.contains(QStringLiteral("841.89 x 595.28 pts")), qPrintable(info.texto));
-    QVERIFY2(info.texto.contains(QRegularExpression(QStringLiteral("Title: +Memória de Cálculo 7\n"))), qPrintable(info.texto));
+    QVERIFY2(info.texto.contains(QRegularExpression(QStringLiteral("Title: +Memória de Cálculo 7\n"))),
+        qPrintable(info.texto));
 
     const Saida txt = roda(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), arquivo, QStringLiteral("-")});
     QCOMPARE(txt.rc, 0);
@@ -213,9 +214,10 @@ void TestReportPdf::wordsEndWhereTheLayoutPutsThem()
         esperado = x0 + caixa - largura;
     else if (e.alinha == rep::Alinha::Centro)
         esperado = x0 + (caixa - largura) / 2;
-    QVERIFY2(std::abs(ps[0].xMin - esperado) < 0.3, qPrintable(QStringLiteral("%1 vs %2").arg(ps[0].xMin).arg(esperado)));
+    QVERIFY2(
+        std::abs(ps[0].xMin - esperado) < 0.3, qPrintable(QStringLiteral("%1 vs %2").arg(ps[0].xMin).arg(esperado)));
     QVERIFY2(std::abs(ps[0].xMax - (esperado + largura)) < 0.3,
-             qPrintable(QStringLiteral("%1 vs %2").arg(ps[0].xMax).arg(esperado + largura)));
+        qPrintable(QStringLiteral("%1 vs %2").arg(ps[0].xMax).arg(esperado + largura)));
 }
 
 // A device that refuses the bytes makes the writer say so.
@@ -241,10 +243,9 @@ void TestReportPdf::failedOutputIsReported()
 void TestReportPdf::amountTextsAsTheNumberFormatting_data()
 {
     QTest::addColumn<qint64>("bruto"); // ten-thousandths
-    const qint64 casos[] = {0,        1,          49,           50,         -50,         -49,          12345,
-                            -12345,   9999950,    9999949,      123456789,  -123456789,  10000000,     5,
-                            99999995, 1234567891, -1234567895, 999999999999999LL, -999999999999999LL,
-                            1000000000000000LL, 123456789012345678LL};
+    const qint64 casos[]
+        = {0, 1, 49, 50, -50, -49, 12345, -12345, 9999950, 9999949, 123456789, -123456789, 10000000, 5, 99999995,
+            1234567891, -1234567895, 999999999999999LL, -999999999999999LL, 1000000000000000LL, 123456789012345678LL};
     for (qint64 c : casos)
         QTest::addRow("%lld", static_cast<long long>(c)) << c;
 }

@@ -83,19 +83,25 @@ const QList<Chave> &chaves()
         {"HostFazenda/Porta", Sistema, "", false, [](Settings &s) { return txt(s.porta()); }},
         {"HostFazenda/SendMail", Sistema, "1", true, [](Settings &s) { return txt(s.sendMail()); }},
         {"HostFazenda/ShowMail", Sistema, "1", true, [](Settings &s) { return txt(s.showMail()); }},
-        {"Versao/1.9.1.0", Sistema, "0", true, [](Settings &s) { return txt(s.versaoAplicada(QStringLiteral("1.9.1.0"))); }},
-        {"Versao/1.9.4.0", Sistema, "0", true, [](Settings &s) { return txt(s.versaoAplicada(QStringLiteral("1.9.4.0"))); }},
+        {"Versao/1.9.1.0", Sistema, "0", true,
+            [](Settings &s) { return txt(s.versaoAplicada(QStringLiteral("1.9.1.0"))); }},
+        {"Versao/1.9.4.0", Sistema, "0", true,
+            [](Settings &s) { return txt(s.versaoAplicada(QStringLiteral("1.9.4.0"))); }},
         {"Versao/VersaoAtual", Sistema, "", false, [](Settings &s) { return txt(s.versaoAtual()); }},
         {"Modulo/Contribuinte", Sistema, "0", true, [](Settings &s) { return txt(s.moduloContribuinte()); }},
         {"ListaMedic/Negativa", Sistema, "33.00", true, [](Settings &s) { return txt(s.listaNegativa()); }},
         {"ListaMedic/Positiva", Sistema, "38.24", true, [](Settings &s) { return txt(s.listaPositiva()); }},
         {"ListaMedic/Neutra", Sistema, "41.38", true, [](Settings &s) { return txt(s.listaNeutra()); }},
-        {"AliqIPI/01.001.00", Sistema, "0.00", true, [](Settings &s) { return txt(s.aliqIPI(QStringLiteral("01.001.00"))); }},
-        {"MVA.Medic.15.1/stNegQZ18", Local2, "0.00", true, [](Settings &s) { return txt(s.mvaMedic(QStringLiteral("stNegQZ18"))); }},
+        {"AliqIPI/01.001.00", Sistema, "0.00", true,
+            [](Settings &s) { return txt(s.aliqIPI(QStringLiteral("01.001.00"))); }},
+        {"MVA.Medic.15.1/stNegQZ18", Local2, "0.00", true,
+            [](Settings &s) { return txt(s.mvaMedic(QStringLiteral("stNegQZ18"))); }},
         {"Sistema/Portaria.Bebidas", Local2, "", false, [](Settings &s) { return txt(s.portariaBebidas()); }},
-        {"Estrutura/2009.04.01", Dados, "0", true, [](Settings &s) { return txt(s.estruturaAplicada(QStringLiteral("2009.04.01"))); }},
+        {"Estrutura/2009.04.01", Dados, "0", true,
+            [](Settings &s) { return txt(s.estruturaAplicada(QStringLiteral("2009.04.01"))); }},
         {"Medicamento/TabMedic.txt", Dados, "", false, [](Settings &s) { return txt(s.tabMedicTxt()); }},
-        {"Medicamento/TabMedic.txt.NovaTabela", Dados, "0", true, [](Settings &s) { return txt(s.tabMedicNovaTabela()); }},
+        {"Medicamento/TabMedic.txt.NovaTabela", Dados, "0", true,
+            [](Settings &s) { return txt(s.tabMedicNovaTabela()); }},
         {"Medicamento/DataTabela", Dados, "", true, [](Settings &s) { return txt(s.dataTabela()); }},
     };
     return list;
@@ -123,7 +129,10 @@ private slots:
 private:
     QString app() const { return m_app->path() + QLatin1Char('/'); }
     QString data() const { return m_data->path() + QLatin1Char('/'); }
-    IniFile &arquivo(Settings &s, Arquivo a) { return a == Sistema ? s.iniSistema() : a == Local2 ? s.iniLocal2() : s.iniDados(); }
+    IniFile &arquivo(Settings &s, Arquivo a)
+    {
+        return a == Sistema ? s.iniSistema() : a == Local2 ? s.iniLocal2() : s.iniDados();
+    }
     bool runChild(const QStringList &args);
 
     QTemporaryDir m_registry;
@@ -195,7 +204,8 @@ void TestSettings::malformedValues()
 bool TestSettings::runChild(const QStringList &args)
 {
     QProcess p;
-    p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/settings_child"), QStringList{app(), data()} + args);
+    p.start(
+        QCoreApplication::applicationDirPath() + QStringLiteral("/settings_child"), QStringList {app(), data()} + args);
     return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
@@ -209,8 +219,9 @@ void TestSettings::writesSeenByAnotherProcess()
     QCOMPARE(s.host(), Settings::hostPadrao());
     QVERIFY(!s.handle(QStringLiteral("STBrelva")));
 
-    QVERIFY(runChild({QStringLiteral("Reindex=0"), QStringLiteral("Host=srv.unidade"), QStringLiteral("AliqCreditoICMS=17.5"),
-                      QStringLiteral("Estrutura=2012.09.01"), QStringLiteral("Handle=STBrelva:4242")}));
+    QVERIFY(runChild(
+        {QStringLiteral("Reindex=0"), QStringLiteral("Host=srv.unidade"), QStringLiteral("AliqCreditoICMS=17.5"),
+            QStringLiteral("Estrutura=2012.09.01"), QStringLiteral("Handle=STBrelva:4242")}));
     QCOMPARE(s.reindex(), false);
     QCOMPARE(s.host(), QStringLiteral("srv.unidade"));
     QCOMPARE(s.aliqCreditoICMS(), Currency::fromRaw(175000));
@@ -240,7 +251,9 @@ void TestSettings::byteAccessors()
     QList<bool> hook;
     QObject::connect(&s, &Settings::execARMChanged, &s, [&](bool v) { hook << v; });
     const auto call = [&](quint8 v) {
-        return key == QLatin1String("IniAuto") ? s.IniAuto(v) : key == QLatin1String("ExecARM") ? s.ExecARM(v) : s.LinkAllUsers(v);
+        return key == QLatin1String("IniAuto") ? s.IniAuto(v)
+            : key == QLatin1String("ExecARM")  ? s.ExecARM(v)
+                                               : s.LinkAllUsers(v);
     };
     QCOMPARE(call(255), padrao);
     QCOMPARE(call(!padrao), !padrao); // writes the other value
@@ -249,7 +262,7 @@ void TestSettings::byteAccessors()
     QCOMPARE(call(7), !padrao); // neither a read request nor 0/1: nothing written
     QCOMPARE(call(padrao), padrao);
     QCOMPARE(call(255), padrao);
-    const QList<bool> expectedHook = key == QLatin1String("ExecARM") ? QList<bool>{!padrao, padrao} : QList<bool>{};
+    const QList<bool> expectedHook = key == QLatin1String("ExecARM") ? QList<bool> {!padrao, padrao} : QList<bool> {};
     QCOMPARE(hook, expectedHook);
 }
 
@@ -260,18 +273,20 @@ void TestSettings::typedRoundTrip()
     Settings s;
     s.open(app(), data());
     s.setAliqCreditoICMS(Currency::fromRaw(75000));
-    QCOMPARE(s.iniSistema().readString(QStringLiteral("Sistema"), QStringLiteral("AliqCreditoICMS")), QStringLiteral("7,5"));
+    QCOMPARE(
+        s.iniSistema().readString(QStringLiteral("Sistema"), QStringLiteral("AliqCreditoICMS")), QStringLiteral("7,5"));
     QCOMPARE(s.aliqCreditoICMS(), Currency::fromRaw(75000));
     // Rates are read from their decimal text, never through a binary double:
     // sixteen significant digits come back whole.
     s.setAliqIPI(QStringLiteral("01.001.00"), Currency::fromRaw(9999999999999999LL));
     QCOMPARE(s.iniSistema().readString(QStringLiteral("AliqIPI"), QStringLiteral("01.001.00")),
-             QStringLiteral("999999999999,9999"));
+        QStringLiteral("999999999999,9999"));
     QCOMPARE(s.aliqIPI(QStringLiteral("01.001.00")).toPlainString(4), QStringLiteral("999999999999.9999"));
     s.iniSistema().writeString(QStringLiteral("ListaMedic"), QStringLiteral("Positiva"), QStringLiteral("38,2456"));
     QCOMPARE(s.listaPositiva().toPlainString(4), QStringLiteral("38.2456"));
     s.setDataTabela(QDate(2026, 3, 1));
-    QCOMPARE(s.iniDados().readString(QStringLiteral("Medicamento"), QStringLiteral("DataTabela")), QStringLiteral("01/03/2026"));
+    QCOMPARE(s.iniDados().readString(QStringLiteral("Medicamento"), QStringLiteral("DataTabela")),
+        QStringLiteral("01/03/2026"));
     QCOMPARE(s.dataTabela(), QDate(2026, 3, 1));
     s.setBaseDadosPath(QStringLiteral("//servidor/dados/"));
     QCOMPARE(s.baseDadosPath(), QStringLiteral("//servidor/dados/"));
@@ -287,9 +302,12 @@ void TestSettings::typedRoundTrip()
     QCOMPARE(s.unitName(), QStringLiteral("Maria"));
     s.setUnidade(QStringLiteral("AF Centro"), QStringLiteral("Maria"), QString(), QString());
     QCOMPARE(s.unitName(), QStringLiteral("AF Centro"));
-    s.replaceLinksSistema({{QStringLiteral("B"), QStringLiteral("http://b")}, {QStringLiteral("A"), QStringLiteral("http://a")}});
-    s.replaceLinksSistema({{QStringLiteral("Z"), QStringLiteral("http://z")}, {QStringLiteral("B"), QStringLiteral("http://b2")}});
-    const QList<QPair<QString, QString>> links{{QStringLiteral("Z"), QStringLiteral("http://z")}, {QStringLiteral("B"), QStringLiteral("http://b2")}};
+    s.replaceLinksSistema(
+        {{QStringLiteral("B"), QStringLiteral("http://b")}, {QStringLiteral("A"), QStringLiteral("http://a")}});
+    s.replaceLinksSistema(
+        {{QStringLiteral("Z"), QStringLiteral("http://z")}, {QStringLiteral("B"), QStringLiteral("http://b2")}});
+    const QList<QPair<QString, QString>> links {
+        {QStringLiteral("Z"), QStringLiteral("http://z")}, {QStringLiteral("B"), QStringLiteral("http://b2")}};
     QCOMPARE(s.linksSistema(), links);
 }
 
@@ -301,17 +319,19 @@ void TestSettings::registryRoots()
     using R = Registry::Root;
     QVERIFY(Registry::writeInteger(R::LocalMachine, Settings::chaveHandles(), QStringLiteral("Brelva.Main"), 11));
     QCOMPARE(s.handle(QStringLiteral("Brelva.Main")), std::optional<qint64>(11));
-    QVERIFY(Registry::writeInteger(R::CurrentUser, QStringLiteral("\\software\\orvant\\handles"), QStringLiteral("BRELVA.MAIN"), 22));
+    QVERIFY(Registry::writeInteger(
+        R::CurrentUser, QStringLiteral("\\software\\orvant\\handles"), QStringLiteral("BRELVA.MAIN"), 22));
     QCOMPARE(s.handle(QStringLiteral("Brelva.Main")), std::optional<qint64>(22));
-    QVERIFY(Registry::writeString(R::CurrentUser, Settings::chaveHandles(), QStringLiteral("ARM.Main"), QStringLiteral("junk")));
+    QVERIFY(Registry::writeString(
+        R::CurrentUser, Settings::chaveHandles(), QStringLiteral("ARM.Main"), QStringLiteral("junk")));
     QVERIFY(Registry::writeInteger(R::LocalMachine, Settings::chaveHandles(), QStringLiteral("ARM.Main"), 33));
     QCOMPARE(s.handle(QStringLiteral("ARM.Main")), std::optional<qint64>(33)); // a non-number is no value
 
     s.setHandleText(QStringLiteral("STBrelva.AppDir"), QStringLiteral("/opt/stbrelva/"));
     QCOMPARE(Registry::readString(R::LocalMachine, Settings::chaveHandles(), QStringLiteral("STBrelva.AppDir")),
-             std::optional<QString>(QStringLiteral("/opt/stbrelva/")));
+        std::optional<QString>(QStringLiteral("/opt/stbrelva/")));
     QCOMPARE(Registry::readString(R::CurrentUser, Settings::chaveHandles(), QStringLiteral("STBrelva.AppDir")),
-             std::optional<QString>(QStringLiteral("/opt/stbrelva/")));
+        std::optional<QString>(QStringLiteral("/opt/stbrelva/")));
     QVERIFY(Registry::deleteValue(R::CurrentUser, Settings::chaveHandles(), QStringLiteral("STBrelva.AppDir")));
     QCOMPARE(s.handleText(QStringLiteral("STBrelva.AppDir")), std::optional<QString>(QStringLiteral("/opt/stbrelva/")));
 
@@ -321,8 +341,8 @@ void TestSettings::registryRoots()
     QVERIFY(!Registry::valueExists(R::LocalMachine, QStringLiteral("\\Software\\STBrelva"), QStringLiteral("Link.Ex")));
 
     QVERIFY(Registry::writeString(R::CurrentUser,
-                                  QStringLiteral("\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"),
-                                  QStringLiteral("Common Desktop"), QStringLiteral("/srv/desktop")));
+        QStringLiteral("\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"),
+        QStringLiteral("Common Desktop"), QStringLiteral("/srv/desktop")));
     QCOMPARE(s.shellFolder(QStringLiteral("Common Desktop")), QStringLiteral("/srv/desktop"));
     QVERIFY(!s.shellFolder(QStringLiteral("Startup")).isEmpty());
 }
@@ -335,7 +355,8 @@ void TestSettings::editionSections()
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write("[AliqICMS]\n01=25\n[Prazo.AliqICMS]\n01=31/12/2999/30\n[Mensagens]\n01=Aviso\n[mensaliqicms]\n01=x\n"
             "[Links]\nTIPI=http://tipi\n[RE.Atacadistas]\n1=a\n[MVAAjustada.Mensagem]\n01.001.00=Nota\n"
-            "[CodMercadoria]\n1=2\n[Mercadorias]\n2=x\n[CodOcorrencia]\nOcorrencias=x\n[Prazo.MensAliqICMS]\n01=1/1/2999/x\n");
+            "[CodMercadoria]\n1=2\n[Mercadorias]\n2=x\n[CodOcorrencia]\nOcorrencias=x\n[Prazo.MensAliqICMS]\n01=1/1/"
+            "2999/x\n");
     f.close();
     Settings &s = Settings::instance();
     s.open(app(), data());

@@ -8,13 +8,13 @@
 #include "entry/datasetmodel.h"
 #include "entry/dbgrid.h"
 #include "entry/escolhecalculo.h"
+#include "entry/partes.h"
 #include "platform/clock.h"
+#include "platform/db/database.h"
 #include "platform/drives.h"
 #include "platform/inifile.h"
-#include "entry/partes.h"
-#include "shell/dbmaint.h"
-#include "platform/db/database.h"
 #include "shell/appglobals.h"
+#include "shell/dbmaint.h"
 #include "shell/dlgopcoes.h"
 #include "shell/dlgunidade.h"
 #include "shell/formminimiza.h"
@@ -24,16 +24,16 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QTimer>
-#include <QDoubleSpinBox>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 using namespace stb;
@@ -68,10 +68,11 @@ int storeCalculo(int dias, int notas = 0, int grupo = 0)
     calc.post();
     const int id = calc.fieldByName(QStringLiteral("IdCalculo")).asInteger();
     for (int i = 0; i < notas; ++i)
-        dm.BaseDados.execSql(QStringLiteral("INSERT INTO NOTAS (IdCalculo, IdNota, NroNF, Frete) VALUES (%1, %2, '%3', 0)")
-                                 .arg(id)
-                                 .arg(dm.ProximoIdNota())
-                                 .arg(100 + i));
+        dm.BaseDados.execSql(
+            QStringLiteral("INSERT INTO NOTAS (IdCalculo, IdNota, NroNF, Frete) VALUES (%1, %2, '%3', 0)")
+                .arg(id)
+                .arg(dm.ProximoIdNota())
+                .arg(100 + i));
     return id;
 }
 
@@ -129,7 +130,8 @@ void TestShell::startupStatusTexts_data()
 void TestShell::startupStatusTexts()
 {
     QFETCH(bool, reindex);
-    m_inst->setIni(QStringLiteral("Sistema"), QStringLiteral("Reindex"), reindex ? QStringLiteral("1") : QStringLiteral("0"));
+    m_inst->setIni(
+        QStringLiteral("Sistema"), QStringLiteral("Reindex"), reindex ? QStringLiteral("1") : QStringLiteral("0"));
     // The data folder is on a local disk whatever the machine's mount table says.
     setDriveTypeOverride([](const QString &) { return DriveType::Fixed; });
     // Workstation 5: it takes its semaphore on the system table.
@@ -141,26 +143,18 @@ void TestShell::startupStatusTexts()
     auto main = startMain(*m_inst);
     QVERIFY(main);
     const QString dados = App().DataDir;
-    QStringList expected{main->versionLine(),
-                         QStringLiteral("Criando Módulo de Dados..."),
-                         QStringLiteral("Verificando novos Arquivos de Dados..."),
-                         QStringLiteral("Inicializando DataSets..."),
-                         QStringLiteral("Buscando Nro do IP..."),
-                         QStringLiteral("Configurando Estação..."),
-                         QStringLiteral("Abrindo ") + DM().BaseDados.tableFilePath(QStringLiteral("STBrelva"), QStringLiteral(".dat"))
-                             + QStringLiteral("..."),
-                         QStringLiteral("Lendo Configurações..."),
-                         QStringLiteral("Checando Modificações nas Estruturas dos Arquivos..."),
-                         QStringLiteral("Checando Alterações de Configuração..."),
-                         QStringLiteral("Lendo Itens do Brelva..."),
-                         QStringLiteral("Checando Reindexação...")};
-    const QStringList abre{QStringLiteral("Abrindo arquivos em ") + dados + QStringLiteral(" ..."),
-                           QStringLiteral("Fiscais (1/6)"),
-                           QStringLiteral("Remetentes (2/6)"),
-                           QStringLiteral("Destinatários (3/6)"),
-                           QStringLiteral("Cálculos (4/6)"),
-                           QStringLiteral("Notas (5/6)"),
-                           QStringLiteral("Itens (6/6)")};
+    QStringList expected {main->versionLine(), QStringLiteral("Criando Módulo de Dados..."),
+        QStringLiteral("Verificando novos Arquivos de Dados..."), QStringLiteral("Inicializando DataSets..."),
+        QStringLiteral("Buscando Nro do IP..."), QStringLiteral("Configurando Estação..."),
+        QStringLiteral("Abrindo ") + DM().BaseDados.tableFilePath(QStringLiteral("STBrelva"), QStringLiteral(".dat"))
+            + QStringLiteral("..."),
+        QStringLiteral("Lendo Configurações..."),
+        QStringLiteral("Checando Modificações nas Estruturas dos Arquivos..."),
+        QStringLiteral("Checando Alterações de Configuração..."), QStringLiteral("Lendo Itens do Brelva..."),
+        QStringLiteral("Checando Reindexação...")};
+    const QStringList abre {QStringLiteral("Abrindo arquivos em ") + dados + QStringLiteral(" ..."),
+        QStringLiteral("Fiscais (1/6)"), QStringLiteral("Remetentes (2/6)"), QStringLiteral("Destinatários (3/6)"),
+        QStringLiteral("Cálculos (4/6)"), QStringLiteral("Notas (5/6)"), QStringLiteral("Itens (6/6)")};
     QStringList log = main->statusLog;
     if (reindex) {
         // Each working table is checked, then reopened; reference tables are left alone.
@@ -175,20 +169,22 @@ void TestShell::startupStatusTexts()
     } else {
         expected << QStringLiteral("Inicializando Cálculos...") << QStringLiteral("Verificando Links...") << abre;
     }
-    expected << QStringLiteral("Abrindo Tabela Brelva...") << QStringLiteral("Verificando Novidades...") << main->versionLine();
+    expected << QStringLiteral("Abrindo Tabela Brelva...") << QStringLiteral("Verificando Novidades...")
+             << main->versionLine();
     QCOMPARE(log, expected);
     QVERIFY(!main->StartingUp);
     QVERIFY(m_sink.entries.isEmpty());
     // The version line names the unit.
-    QVERIFY2(main->versionLine().startsWith(QStringLiteral("AF/Região Central - Velfa/QZ - Versão ")), qPrintable(main->versionLine()));
+    QVERIFY2(main->versionLine().startsWith(QStringLiteral("AF/Região Central - Velfa/QZ - Versão ")),
+        qPrintable(main->versionLine()));
 }
 
 void TestShell::calcViewEnabling()
 {
     auto main = startMain(*m_inst);
     QVERIFY(main);
-    const QList<QWidget *> viewCommands{main->SBFecha, main->SBAltera, main->SBIncluiNota, main->SBAlteraNota,
-                                        main->SBExcluiNota};
+    const QList<QWidget *> viewCommands {
+        main->SBFecha, main->SBAltera, main->SBIncluiNota, main->SBAlteraNota, main->SBExcluiNota};
     for (QWidget *w : viewCommands)
         QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
     // Once the start-up is over a calculation can be created or opened.
@@ -203,7 +199,8 @@ void TestShell::calcViewEnabling()
     // A medicine group shows the medicine grid and the special-group label.
     QVERIFY(main->dxDBGridItensMedic->isVisibleTo(main.get()));
     QVERIFY(!main->dxDBGridItens->isVisibleTo(main.get()));
-    QCOMPARE(main->LabelGrupoEspecial->text(), QStringLiteral(" - %1 ").arg(DM().TabCalc.fieldByName(QStringLiteral("XGrupo")).asString().toUpper()));
+    QCOMPARE(main->LabelGrupoEspecial->text(),
+        QStringLiteral(" - %1 ").arg(DM().TabCalc.fieldByName(QStringLiteral("XGrupo")).asString().toUpper()));
     QCOMPARE(DM().TabNotas.recordCount(), 2);
     QCOMPARE(main->EditIdCalculo->text(), QString::number(id));
     main->CloseCalcView();
@@ -223,13 +220,14 @@ void TestShell::closeRequestRefusals()
     main->Reindexing = true;
     QVERIFY(!main->close());
     QCOMPARE(m_sink.texts().last(),
-             QStringLiteral("Não posso fechar o sistema agora. Os Arquivos estão sendo reindexados. Tente daqui a alguns minutos."));
+        QStringLiteral(
+            "Não posso fechar o sistema agora. Os Arquivos estão sendo reindexados. Tente daqui a alguns minutos."));
     main->Reindexing = false;
     storeCalculo(0);
     DM().TabCalc.edit();
     m_sink.clear();
     QVERIFY(!main->close());
-    QCOMPARE(m_sink.texts(), QStringList{QStringLiteral("Salve ou cancele as alterações antes de fechar o sistema.")});
+    QCOMPARE(m_sink.texts(), QStringList {QStringLiteral("Salve ou cancele as alterações antes de fechar o sistema.")});
     DM().TabCalc.cancel();
     main->ItemDialogOpen = true;
     QVERIFY(!main->close());
@@ -274,16 +272,17 @@ void TestShell::calcList30Days()
     };
     TFormDlgEscolheCalculo dlg(main.get());
     QCOMPARE(dlg.windowTitle(), QStringLiteral("Cálculos dos últimos 30 dias"));
-    QCOMPARE(ids(dlg), (QList<int>{d29, hoje}));
+    QCOMPARE(ids(dlg), (QList<int> {d29, hoje}));
     // The grid shows the query's values, not blanks.
     DataSetModel *model = dlg.dxDBGrid->dataModel();
     QCOMPARE(model->data(model->index(0, 0), Qt::DisplayRole).toString(), QString::number(d29));
-    QCOMPARE(model->data(model->index(1, 1), Qt::DisplayRole).toString(), Clock::today().toString(QStringLiteral("dd/MM/yyyy")));
+    QCOMPARE(model->data(model->index(1, 1), Qt::DisplayRole).toString(),
+        Clock::today().toString(QStringLiteral("dd/MM/yyyy")));
     dlg.SBTodos->click();
     QCOMPARE(dlg.windowTitle(), QStringLiteral("Cálculos"));
-    QCOMPARE(ids(dlg), (QList<int>{d31, d30, d29, hoje}));
+    QCOMPARE(ids(dlg), (QList<int> {d31, d30, d29, hoje}));
     dlg.SB30Dias->click();
-    QCOMPARE(ids(dlg), (QList<int>{d29, hoje}));
+    QCOMPARE(ids(dlg), (QList<int> {d29, hoje}));
     // Cancelling returns -1 even with a row selected; OK returns the selected one.
     stbtest::whenModal([](QWidget *w) { stbtest::child<QPushButton>(w, "BtnCancel")->click(); });
     QCOMPARE(EscolheCalculo(main.get()), -1);
@@ -369,14 +368,15 @@ void TestShell::optionsWrittenInOrder()
     QCOMPARE(dlg.result(), static_cast<int>(QDialog::Accepted));
     IniFile ini(m_inst->path(QStringLiteral("STBrelva.ini")));
     const QStringList sistema = ini.readSection(QStringLiteral("Sistema"));
-    const QStringList order{QStringLiteral("Reindex"), QStringLiteral("AliqCreditoICMS"), QStringLiteral("AliqCreditoICMSAviso"),
-                            QStringLiteral("CalculaMR"), QStringLiteral("Auditor"), QStringLiteral("AtualizaSistema"),
-                            QStringLiteral("AtualizaDados"), QStringLiteral("StartHelp"), QStringLiteral("ExecARM")};
+    const QStringList order {QStringLiteral("Reindex"), QStringLiteral("AliqCreditoICMS"),
+        QStringLiteral("AliqCreditoICMSAviso"), QStringLiteral("CalculaMR"), QStringLiteral("Auditor"),
+        QStringLiteral("AtualizaSistema"), QStringLiteral("AtualizaDados"), QStringLiteral("StartHelp"),
+        QStringLiteral("ExecARM")};
     QCOMPARE(sistema.mid(0, order.size()), order);
-    QCOMPARE(ini.readSections().mid(0, 2), (QStringList{QStringLiteral("Sistema"), QStringLiteral("HostFazenda")}));
+    QCOMPARE(ini.readSections().mid(0, 2), (QStringList {QStringLiteral("Sistema"), QStringLiteral("HostFazenda")}));
     QCOMPARE(ini.readSection(QStringLiteral("HostFazenda")),
-             (QStringList{QStringLiteral("Host"), QStringLiteral("ProxyIE"), QStringLiteral("Proxy"), QStringLiteral("Porta"),
-                          QStringLiteral("SendMail"), QStringLiteral("ShowMail")}));
+        (QStringList {QStringLiteral("Host"), QStringLiteral("ProxyIE"), QStringLiteral("Proxy"),
+            QStringLiteral("Porta"), QStringLiteral("SendMail"), QStringLiteral("ShowMail")}));
     QCOMPARE(ini.readString(QStringLiteral("Sistema"), QStringLiteral("AliqCreditoICMS")), QStringLiteral("7"));
     QCOMPARE(App().AliqCreditoICMS, Currency::fromInt(7));
     // With the browser's proxy, Proxy and Porta are deleted.
@@ -409,7 +409,7 @@ void TestShell::optionsCancelAsks()
     changed.dxCheckCalculaMR->toggle();
     m_sink.answers = {false};
     changed.BtnCancel->click();
-    QCOMPARE(m_sink.texts(), QStringList{QStringLiteral("Quer cancelar as alterações?")});
+    QCOMPARE(m_sink.texts(), QStringList {QStringLiteral("Quer cancelar as alterações?")});
     QVERIFY(changed.isVisible()); // still open
     TFormDlgOpcoesContribuinte contrib;
     QVERIFY(!contrib.GroupCalculo->isVisibleTo(&contrib));
@@ -441,7 +441,9 @@ void TestShell::unitDialogForbiddenChars()
         QCOMPARE(s.unidade(), dlg.dxPickUnidade->itemText(3));
         QVERIFY(m_sink.entries.isEmpty());
     } else {
-        QCOMPARE(m_sink.texts(), QStringList{QStringLiteral("Usuário inválido. Você não pode utilizar os caracteres \\ / : * ? \" < > | .")});
+        QCOMPARE(m_sink.texts(),
+            QStringList {
+                QStringLiteral("Usuário inválido. Você não pode utilizar os caracteres \\ / : * ? \" < > | .")});
         QCOMPARE(s.usuario(), QStringLiteral("Teste"));
     }
 }
@@ -451,9 +453,15 @@ void TestShell::linksMenu_data()
     QTest::addColumn<QString>("http");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("opened");
-    QTest::newRow("plain address") << "x" << "https://www.example.org/tipi" << "https://www.example.org/tipi";
-    QTest::newRow("PMPF expanded") << "http://pmpf" << "$PMPF$Atos" << "https://pmpf.example.org/atos.html";
-    QTest::newRow("PMPF kept when HTTP is empty") << "" << "$PMPF$Atos" << "$PMPF$Atos";
+    QTest::newRow("plain address") << "x"
+                                   << "https://www.example.org/tipi"
+                                   << "https://www.example.org/tipi";
+    QTest::newRow("PMPF expanded") << "http://pmpf"
+                                   << "$PMPF$Atos"
+                                   << "https://pmpf.example.org/atos.html";
+    QTest::newRow("PMPF kept when HTTP is empty") << ""
+                                                  << "$PMPF$Atos"
+                                                  << "$PMPF$Atos";
 }
 
 void TestShell::linksMenu()
@@ -467,17 +475,18 @@ void TestShell::linksMenu()
     ini2.writeString(QStringLiteral("Links"), QStringLiteral("Tabela"), value);
     ini2.writeString(QStringLiteral("Links"), QStringLiteral("-"), QString());
     ini2.writeString(QStringLiteral("PMPF.PORT"), QStringLiteral("HTTP"), http);
-    ini2.writeString(QStringLiteral("PMPF.PORT"), QStringLiteral("Atos"), QStringLiteral("https://pmpf.example.org/atos.html"));
+    ini2.writeString(
+        QStringLiteral("PMPF.PORT"), QStringLiteral("Atos"), QStringLiteral("https://pmpf.example.org/atos.html"));
     auto main = startMain(*m_inst);
     QVERIFY(main);
     QStringList openedTargets;
     TMain::setShellOpenHook([&openedTargets](const QString &t) { openedTargets << t; });
     main->RebuildMenuLinks();
-    QCOMPARE(main->Links, (QStringList{QStringLiteral("Tabela"), QStringLiteral("-")}));
+    QCOMPARE(main->Links, (QStringList {QStringLiteral("Tabela"), QStringLiteral("-")}));
     // The menu's caption carries an accelerator; the key is read without it.
     main->AbreLink(QStringLiteral("&Tabela"));
     TMain::setShellOpenHook({});
-    QCOMPARE(openedTargets, QStringList{opened});
+    QCOMPARE(openedTargets, QStringList {opened});
 }
 
 void TestShell::screenshots()
@@ -503,21 +512,23 @@ void TestShell::screenshots()
     dm.TabCalc.post();
     for (int n = 0; n < 2; ++n) {
         const int idNota = dm.ProximoIdNota();
-        dm.BaseDados.execSql(QStringLiteral("INSERT INTO NOTAS (IdCalculo, IdNota, NroNF, CNPJRemet, IEDest, Frete) VALUES "
-                                            "(%1, %2, '%3', '11.222.333/0001-81', '062.307.904.0081', %4)")
-                                 .arg(id)
-                                 .arg(idNota)
-                                 .arg(4510 + n)
-                                 .arg(n * 50));
+        dm.BaseDados.execSql(
+            QStringLiteral("INSERT INTO NOTAS (IdCalculo, IdNota, NroNF, CNPJRemet, IEDest, Frete) VALUES "
+                           "(%1, %2, '%3', '11.222.333/0001-81', '062.307.904.0081', %4)")
+                .arg(id)
+                .arg(idNota)
+                .arg(4510 + n)
+                .arg(n * 50));
         for (int i = 1; i <= 3; ++i)
-            dm.BaseDados.execSql(QStringLiteral("INSERT INTO ITENS (IdNota, NroItem, IdBrelva, ItemBrelva, DescricaoNF, ValorNF, "
-                                                "ValorIPI, AliqICMS, MVA, CreditoICMS, ValorCreditoICMS) VALUES "
-                                                "(%1, %2, (SELECT MIN(ID) FROM BRELVA WHERE ITEM = 1 AND AMBITO > 0), "
-                                                "'01.001.00', 'PARA-CHOQUE DIANTEIRO %2', %3, 0, 18, 71.78, 12, %4)")
-                                     .arg(idNota)
-                                     .arg(i)
-                                     .arg(100 * i)
-                                     .arg(12 * i));
+            dm.BaseDados.execSql(
+                QStringLiteral("INSERT INTO ITENS (IdNota, NroItem, IdBrelva, ItemBrelva, DescricaoNF, ValorNF, "
+                               "ValorIPI, AliqICMS, MVA, CreditoICMS, ValorCreditoICMS) VALUES "
+                               "(%1, %2, (SELECT MIN(ID) FROM BRELVA WHERE ITEM = 1 AND AMBITO > 0), "
+                               "'01.001.00', 'PARA-CHOQUE DIANTEIRO %2', %3, 0, 18, 71.78, 12, %4)")
+                    .arg(idNota)
+                    .arg(i)
+                    .arg(100 * i)
+                    .arg(12 * i));
     }
     dm.TabNotas.refresh();
     main->OpenCalcView();
@@ -540,8 +551,9 @@ void TestShell::screenshots()
     QCOMPARE(cell(main->dxDBGridNotas, 1, QStringLiteral("XRemetente")), QStringLiteral("DISTRIBUIDORA SUL LTDA"));
     QCOMPARE(cell(main->dxDBGridNotas, 1, QStringLiteral("Frete")), QStringLiteral("50,00"));
     QCOMPARE(main->dxDBGridItens->model()->rowCount(), 3);
-    QVERIFY2(cell(main->dxDBGridItens, 2, QStringLiteral("XDescricao")).startsWith(QStringLiteral("01.001.00   PARA-CHOQUE DIANTEIRO 3. ")),
-             qPrintable(cell(main->dxDBGridItens, 2, QStringLiteral("XDescricao"))));
+    QVERIFY2(cell(main->dxDBGridItens, 2, QStringLiteral("XDescricao"))
+                 .startsWith(QStringLiteral("01.001.00   PARA-CHOQUE DIANTEIRO 3. ")),
+        qPrintable(cell(main->dxDBGridItens, 2, QStringLiteral("XDescricao"))));
     QCOMPARE(cell(main->dxDBGridItens, 2, QStringLiteral("ValorNF")), QStringLiteral("300,00"));
     stbtest::saveScreenshot(main.get(), QStringLiteral("main-window"));
     TFormDlgOpcoes opcoes(main.get());
@@ -559,7 +571,7 @@ void TestShell::errorsFromAnotherWorkstationReported()
     // Another workstation holds a table exclusively while it is kept open.
     auto segura = [](QProcess &other, const QStringList &args) {
         other.start(QString::fromLocal8Bit(qgetenv("STB_TEST_BIN")) + QStringLiteral("/engine_child"),
-                    QStringList{args.first(), App().DataDir} + args.mid(1));
+            QStringList {args.first(), App().DataDir} + args.mid(1));
         return other.waitForReadyRead(20000) && other.readLine().trimmed() == "open";
     };
     auto solta = [](QProcess &other) {
@@ -573,8 +585,9 @@ void TestShell::errorsFromAnotherWorkstationReported()
         // file is write-locked by another workstation's transaction): the
         // failure reaches the caller instead of vanishing.
         QProcess other;
-        QVERIFY(segura(other, {QStringLiteral("hold-write"), QStringLiteral("Remetentes"), QStringLiteral("CNPJRemet"),
-                               QStringLiteral("99.888.777/0001-66")}));
+        QVERIFY(segura(other,
+            {QStringLiteral("hold-write"), QStringLiteral("Remetentes"), QStringLiteral("CNPJRemet"),
+                QStringLiteral("99.888.777/0001-66")}));
         bool falhou = false;
         try {
             GravaRemetente(QStringLiteral("11.222.333/0001-81"), QStringLiteral("DISTRIBUIDORA SUL LTDA"));
@@ -587,14 +600,16 @@ void TestShell::errorsFromAnotherWorkstationReported()
     {
         // The full reindex says which table it could not rebuild, with the code.
         QProcess other;
-        QVERIFY(segura(other, {QStringLiteral("hold-open"), QStringLiteral("ItensMedic"), QStringLiteral("exclusive")}));
+        QVERIFY(
+            segura(other, {QStringLiteral("hold-open"), QStringLiteral("ItensMedic"), QStringLiteral("exclusive")}));
         m_sink.clear();
         const bool rodou = ReindexAll(false);
         solta(other);
         QVERIFY(rodou);
         const QStringList erros = m_sink.texts().filter(QStringLiteral("Não consegui reindexar"));
         QCOMPARE(erros.size(), 1);
-        QVERIFY2(erros.first().startsWith(QStringLiteral("Não consegui reindexar ItensMedic... (")), qPrintable(erros.first()));
+        QVERIFY2(erros.first().startsWith(QStringLiteral("Não consegui reindexar ItensMedic... (")),
+            qPrintable(erros.first()));
         QVERIFY2(erros.first().endsWith(QStringLiteral(" - código 11013)")), qPrintable(erros.first()));
     }
 }

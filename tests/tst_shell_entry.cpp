@@ -14,8 +14,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QSignalSpy>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 
@@ -94,7 +94,7 @@ void TestShellEntry::newCalculationAndFirstInvoice()
     QStringList entradas;
     for (QAction *a : nfe->menu()->actions())
         entradas << a->text();
-    QCOMPARE(entradas, (QStringList{"Importar NF-e (XML)...", "Importar NF-e de uma pasta..."}));
+    QCOMPARE(entradas, (QStringList {"Importar NF-e (XML)...", "Importar NF-e de uma pasta..."}));
     QCOMPARE(s.sink.texts().count(QStringLiteral("Confirma as informações?")), 1);
     const int id = DM().TabCalc.fieldByName(QStringLiteral("IdCalculo")).asInteger();
     QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM CALCULOS WHERE IDCALCULO = %1 AND TIPOCALCULO = 1 AND "

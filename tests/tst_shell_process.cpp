@@ -30,7 +30,7 @@ struct Run {
 };
 
 Run run(TestInstall &inst, const QString &program, const QStringList &args, int timeoutMs = 30000,
-        const QStringList &extraEnv = {})
+    const QStringList &extraEnv = {})
 {
     QProcess p;
     p.setEnvironment(inst.environment() + extraEnv);
@@ -45,19 +45,22 @@ Run run(TestInstall &inst, const QString &program, const QStringList &args, int 
 
 // A start that ends by itself through the program's end command once the
 // deferred start-up is over.
-const QStringList kSairAposInicio{QStringLiteral("STB_SAIR_APOS_INICIO=1")};
+const QStringList kSairAposInicio {QStringLiteral("STB_SAIR_APOS_INICIO=1")};
 
 // What a sanitizer or the C library prints when the process misbehaves.
 bool relatorioDeFalha(const QString &out)
 {
     for (const char *marca : {"AddressSanitizer", "LeakSanitizer", "runtime error:", "UndefinedBehaviorSanitizer",
-                              "malloc", "double free", "corrupted", "Segmentation"})
+             "malloc", "double free", "corrupted", "Segmentation"})
         if (out.contains(QLatin1String(marca)))
             return true;
     return false;
 }
 
-QStringList launcherArgs(TestInstall &inst) { return {QStringLiteral("//OK"), QStringLiteral("/H0"), QStringLiteral("/AppDir:\"%1\"").arg(inst.appDir())}; }
+QStringList launcherArgs(TestInstall &inst)
+{
+    return {QStringLiteral("//OK"), QStringLiteral("/H0"), QStringLiteral("/AppDir:\"%1\"").arg(inst.appDir())};
+}
 
 } // namespace
 
@@ -90,8 +93,9 @@ void TestShellProcess::missingDataFolder()
     inst.setIni(QStringLiteral("Sistema"), QStringLiteral("BaseDadosPath"), inst.path(QStringLiteral("NaoExiste")));
     const Run r = run(inst, inst.path(QStringLiteral("Sys/STBrelvaApp")), launcherArgs(inst));
     QCOMPARE(r.code, 1);
-    QVERIFY2(r.out.contains(QStringLiteral("O Sistema ST/Brelva não conseguiu abrir os dados em ") + inst.path(QStringLiteral("NaoExiste"))),
-             qPrintable(r.out));
+    QVERIFY2(r.out.contains(QStringLiteral("O Sistema ST/Brelva não conseguiu abrir os dados em ")
+                 + inst.path(QStringLiteral("NaoExiste"))),
+        qPrintable(r.out));
 }
 
 void TestShellProcess::secondInstance()
@@ -104,9 +108,9 @@ void TestShellProcess::secondInstance()
     QVERIFY(first.waitForStarted());
     // The running instance registers its window handle.
     QTRY_VERIFY_WITH_TIMEOUT(stb::Registry::readInteger(stb::Registry::Root::CurrentUser, stb::Settings::chaveHandles(),
-                                                        QStringLiteral("STBrelva"))
+                                 QStringLiteral("STBrelva"))
                                  .has_value(),
-                             20000);
+        20000);
     const Run second = run(inst, inst.path(QStringLiteral("Sys/STBrelvaApp")), launcherArgs(inst));
     QCOMPARE(second.code, 255);
     QCOMPARE(first.state(), QProcess::Running);
@@ -139,9 +143,9 @@ void TestShellProcess::normalStartAndEnd()
     // an unattended start does not wait for the identification dialog.
     inst.setIni(QStringLiteral("Sistema"), QStringLiteral("Msg2"), QStringLiteral("0"));
     for (const bool launcher : {false, true}) {
-        const Run r = launcher ? run(inst, inst.path(QStringLiteral("STBrelva")), {}, 60000, kSairAposInicio)
-                               : run(inst, inst.path(QStringLiteral("Sys/STBrelvaApp")), launcherArgs(inst), 60000,
-                                     kSairAposInicio);
+        const Run r = launcher
+            ? run(inst, inst.path(QStringLiteral("STBrelva")), {}, 60000, kSairAposInicio)
+            : run(inst, inst.path(QStringLiteral("Sys/STBrelvaApp")), launcherArgs(inst), 60000, kSairAposInicio);
         QVERIFY2(r.out.contains(QStringLiteral("INICIO-CONCLUIDO")), qPrintable(r.out));
         QVERIFY2(!relatorioDeFalha(r.out), qPrintable(r.out));
         QCOMPARE(r.code, 0);
@@ -161,12 +165,12 @@ void TestShellProcess::setupKeepsAutostart()
     inst.setIni(QStringLiteral("Sistema"), QStringLiteral("Link.Ex"), QStringLiteral("1"));
     const QString autostart = inst.path(QStringLiteral("home/.config/autostart"));
     const Run setup = run(inst, inst.path(QStringLiteral("Sys/STBrelvaApp")),
-                          launcherArgs(inst) << QStringLiteral("/Setup") << QStringLiteral("/NoHelp"), 60000,
-                          kSairAposInicio);
+        launcherArgs(inst) << QStringLiteral("/Setup") << QStringLiteral("/NoHelp"), 60000, kSairAposInicio);
     QCOMPARE(setup.code, 0);
     const QStringList criados = QDir(autostart).entryList(QDir::Files);
     QCOMPARE(criados.size(), 1);
-    const Run normal = run(inst, inst.path(QStringLiteral("Sys/STBrelvaApp")), launcherArgs(inst), 60000, kSairAposInicio);
+    const Run normal
+        = run(inst, inst.path(QStringLiteral("Sys/STBrelvaApp")), launcherArgs(inst), 60000, kSairAposInicio);
     QCOMPARE(normal.code, 0);
     QCOMPARE(QDir(autostart).entryList(QDir::Files), criados);
 }

@@ -16,8 +16,9 @@ QString valor(Fixture &fx)
     return fx.dm->TabNotas.fieldByName(QStringLiteral("ValorARecolher")).asCurrency().toPlainString(4);
 }
 
-const char *kST = "ValorNF=100,MVA=40,AliqICMS=18,CreditoICMS=12,ValorCreditoICMS=12";      // 25.20 − 12
-const char *kPMPF = "ItemBrelva=06.001.00,ValorNF=3100,Litros=1000,PMPF=4.0123,PrecoLitroNF=3.1,AliqICMS=25,CreditoICMS=12";
+const char *kST = "ValorNF=100,MVA=40,AliqICMS=18,CreditoICMS=12,ValorCreditoICMS=12"; // 25.20 − 12
+const char *kPMPF
+    = "ItemBrelva=06.001.00,ValorNF=3100,Litros=1000,PMPF=4.0123,PrecoLitroNF=3.1,AliqICMS=25,CreditoICMS=12";
 
 } // namespace
 
@@ -51,22 +52,23 @@ void TestTotals::valorARecolher_data()
     QTest::addColumn<QString>("expected");
     const QString st = QString::fromLatin1(kST);
     const QString pmpf = QString::fromLatin1(kPMPF);
-    auto row = [](const char *name, const char *calc, const char *nota, const QStringList &itens, const QStringList &medic,
-                  int ano, const char *expected) {
+    auto row = [](const char *name, const char *calc, const char *nota, const QStringList &itens,
+                   const QStringList &medic, int ano, const char *expected) {
         QTest::newRow(name) << QString::fromLatin1(calc) << QString::fromLatin1(nota) << itens << medic << ano
                             << QString::fromLatin1(expected);
     };
     row("no lines", "TipoCalculo=1", "NroNF=1", {}, {}, 2024, "0.0000");
-    row("no lines, highlighted ST: never negative", "TipoCalculo=1", "NroNF=1,DestaqueICMSST=10", {}, {}, 2024, "0.0000");
+    row("no lines, highlighted ST: never negative", "TipoCalculo=1", "NroNF=1,DestaqueICMSST=10", {}, {}, 2024,
+        "0.0000");
     row("ST: freight share in the debit", "TipoCalculo=1", "NroNF=10,Frete=50",
         {"ValorNF=300,AliqICMS=18,MVA=40,CreditoICMS=12,ValorCreditoICMS=36"}, {}, 2024, "52.2000");
     row("ST: freight over value and IPI", "TipoCalculo=1", "NroNF=1,Frete=50",
-        {"ValorNF=300,ValorIPI=30,AliqICMS=18,MVA=40,CreditoICMS=12", "ValorNF=100,AliqICMS=18,MVA=40,CreditoICMS=12"}, {},
-        2024, "72.9600");
+        {"ValorNF=300,ValorIPI=30,AliqICMS=18,MVA=40,CreditoICMS=12", "ValorNF=100,AliqICMS=18,MVA=40,CreditoICMS=12"},
+        {}, 2024, "72.9600");
     row("ST: a line with credit above its debit offsets nothing", "TipoCalculo=1", "NroNF=1",
         {st, "ValorNF=100,AliqICMS=7,CreditoICMS=12"}, {}, 2024, "13.2000");
-    row("ST: every credit above its debit", "TipoCalculo=1", "NroNF=1", {"ValorNF=100,AliqICMS=7,CreditoICMS=12"}, {}, 2024,
-        "0.0000");
+    row("ST: every credit above its debit", "TipoCalculo=1", "NroNF=1", {"ValorNF=100,AliqICMS=7,CreditoICMS=12"}, {},
+        2024, "0.0000");
     row("ST: highlighted ST deducted", "TipoCalculo=1", "NroNF=1,DestaqueICMSST=5", {st}, {}, 2024, "8.2000");
     row("ST: highlighted ST above the total gives 0", "TipoCalculo=1", "NroNF=1,DestaqueICMSST=100", {st}, {}, 2024,
         "0.0000");
@@ -89,15 +91,16 @@ void TestTotals::valorARecolher_data()
         {st, "ItemBrelva=06.001.00,Litros=1000,PMPF=4,PrecoLitroNF=9,AliqICMS=25,CreditoICMS=12"}, {}, 2024, "13.2000");
     row("fuel DIFAL: only the PMPF lines", "TipoCalculo=2,Grupo=6,DiferencialAliq=1", "NroNF=1",
         {"ValorNF=1000,AliqICMS=18,CreditoICMS=12", pmpf}, {}, 2024, "403.0000");
-    row("fuel DIFAL 3: no share on the PMPF sum", "TipoCalculo=3,Grupo=6,DiferencialAliq=1", "NroNF=1", {pmpf}, {}, 2018,
-        "403.0000");
+    row("fuel DIFAL 3: no share on the PMPF sum", "TipoCalculo=3,Grupo=6,DiferencialAliq=1", "NroNF=1", {pmpf}, {},
+        2018, "403.0000");
     row("medicine 13: debit less the invoice credits", "TipoCalculo=1,Grupo=13",
-        "NroNF=1,CreditoICMSMedic=2,DestaqueICMSST=1", {st}, {"DebVlMerc=20,DebAliqICMS=18", "DebVlMerc=33.33,DebAliqICMS=18"},
-        2024, "6.5994");
+        "NroNF=1,CreditoICMSMedic=2,DestaqueICMSST=1", {st},
+        {"DebVlMerc=20,DebAliqICMS=18", "DebVlMerc=33.33,DebAliqICMS=18"}, 2024, "6.5994");
     row("medicine 113: credits above the debit give 0", "TipoCalculo=1,Grupo=113", "NroNF=1,CreditoICMSMedic=50", {},
         {"DebVlMerc=20,DebAliqICMS=18"}, 2024, "0.0000");
-    row("medicine DIFAL: rate differences, no share", "TipoCalculo=3,Grupo=113,DiferencialAliq=1", "NroNF=1,DestaqueICMSST=1",
-        {}, {"DebVlMerc=20,DebAliqICMS=18,CreditoICMS=12", "DebVlMerc=33.33,DebAliqICMS=18,CreditoICMS=7"}, 2018, "4.8663");
+    row("medicine DIFAL: rate differences, no share", "TipoCalculo=3,Grupo=113,DiferencialAliq=1",
+        "NroNF=1,DestaqueICMSST=1", {},
+        {"DebVlMerc=20,DebAliqICMS=18,CreditoICMS=12", "DebVlMerc=33.33,DebAliqICMS=18,CreditoICMS=7"}, 2018, "4.8663");
 }
 
 void TestTotals::valorARecolher()
@@ -156,7 +159,7 @@ void TestTotals::failureShowsMessageAndGivesZero()
     fx.dm->QryICMSARecolher.sql()[4] = QStringLiteral("FROM TABELAQUENAOEXISTE IT");
     fx.dm->TabNotas.refresh();
     QCOMPARE(valor(fx), QStringLiteral("0.0000"));
-    QCOMPARE(fx.sink.texts(), QStringList{totals::mensagemErroTotal()});
+    QCOMPARE(fx.sink.texts(), QStringList {totals::mensagemErroTotal()});
     QCOMPARE(fx.sink.entries.first().kind, MsgKind::Erro);
     QVERIFY(!fx.dm->QryICMSARecolher.isActive());
     // The calculation stays usable.
@@ -261,22 +264,26 @@ void TestTotals::emptyAmountsReadAsZero_data()
     QTest::addColumn<QStringList>("itens");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<bool>("sameAsLines"); // the sum of the lines' ICMSaRecolher agrees
-    QTest::newRow("ST, empty IPI") << "TipoCalculo=1" << "NroNF=1"
-                                   << QStringList{"ValorNF=100,ValorIPI=,MVA=40,AliqICMS=18,CreditoICMS=12,ValorCreditoICMS=12"}
-                                   << "13.2000" << true;
-    QTest::newRow("ST, empty value with IPI") << "TipoCalculo=1" << "NroNF=1"
-                                              << QStringList{"ValorNF=,ValorIPI=10,MVA=40,AliqICMS=18,CreditoICMS=12"}
-                                              << "2.5200" << true;
-    QTest::newRow("ST, empty MVA") << "TipoCalculo=1" << "NroNF=1"
-                                   << QStringList{"ValorNF=100,MVA=,AliqICMS=18,CreditoICMS=12,ValorCreditoICMS=12"}
+    QTest::newRow("ST, empty IPI")
+        << "TipoCalculo=1"
+        << "NroNF=1" << QStringList {"ValorNF=100,ValorIPI=,MVA=40,AliqICMS=18,CreditoICMS=12,ValorCreditoICMS=12"}
+        << "13.2000" << true;
+    QTest::newRow("ST, empty value with IPI")
+        << "TipoCalculo=1"
+        << "NroNF=1" << QStringList {"ValorNF=,ValorIPI=10,MVA=40,AliqICMS=18,CreditoICMS=12"} << "2.5200" << true;
+    QTest::newRow("ST, empty MVA") << "TipoCalculo=1"
+                                   << "NroNF=1"
+                                   << QStringList {"ValorNF=100,MVA=,AliqICMS=18,CreditoICMS=12,ValorCreditoICMS=12"}
                                    << "6.0000" << true;
     QTest::newRow("ST, empty IPI still in the freight base")
-        << "TipoCalculo=1" << "NroNF=1,Frete=50"
-        << QStringList{"ValorNF=300,ValorIPI=,MVA=40,AliqICMS=18,CreditoICMS=12,ValorCreditoICMS=36",
-                       "ValorNF=100,MVA=40,AliqICMS=18,CreditoICMS=12,ValorCreditoICMS=12"}
+        << "TipoCalculo=1"
+        << "NroNF=1,Frete=50"
+        << QStringList {"ValorNF=300,ValorIPI=,MVA=40,AliqICMS=18,CreditoICMS=12,ValorCreditoICMS=36",
+               "ValorNF=100,MVA=40,AliqICMS=18,CreditoICMS=12,ValorCreditoICMS=12"}
         << "65.4000" << true;
-    QTest::newRow("DIFAL, empty credit rate") << "TipoCalculo=2" << "NroNF=1"
-                                              << QStringList{"ValorNF=1000,AliqICMS=18,CreditoICMS="} << "180.0000" << false;
+    QTest::newRow("DIFAL, empty credit rate")
+        << "TipoCalculo=2"
+        << "NroNF=1" << QStringList {"ValorNF=1000,AliqICMS=18,CreditoICMS="} << "180.0000" << false;
 }
 
 void TestTotals::emptyAmountsReadAsZero()
@@ -295,7 +302,8 @@ void TestTotals::emptyAmountsReadAsZero()
     QVERIFY(fx.sink.entries.isEmpty());
     if (!sameAsLines)
         return;
-    const CalculoEmCurso calculo_(*fx.dm, contextoCalculo(fx.dm->TabCalc, fatoresMR(0, 50, 100, 20), QDate(2024, 1, 1)));
+    const CalculoEmCurso calculo_(
+        *fx.dm, contextoCalculo(fx.dm->TabCalc, fatoresMR(0, 50, 100, 20), QDate(2024, 1, 1)));
     Currency soma;
     for (fx.dm->TabItens.first(); !fx.dm->TabItens.eof(); fx.dm->TabItens.next())
         soma += fx.dm->TabItens.fieldByName(QStringLiteral("ICMSaRecolher")).asCurrency();
@@ -313,7 +321,7 @@ void TestTotals::totalBeyondTheCurrencyRange()
     QCOMPARE(valor(fx), QStringLiteral("0.0000"));
     QVERIFY(!fx.sink.entries.isEmpty());
     QVERIFY2(fx.sink.entries.last().text.contains(QStringLiteral("ValorARecolher")),
-             qPrintable(fx.sink.entries.last().text));
+        qPrintable(fx.sink.entries.last().text));
 }
 
 QTEST_GUILESS_MAIN(TestTotals)

@@ -23,9 +23,9 @@ QString childPath() { return qEnvironmentVariable("STB_TEST_BIN") + QStringLiter
 QString invoiceNumber(int writer, int n) { return QStringLiteral("%1-%2").arg(writer).arg(n, 4, 10, QLatin1Char('0')); }
 
 struct Stored {
-    QMap<int, QString> notas;                 // IdNota -> NroNF
-    QMap<int, int> calculo;                   // IdNota -> IdCalculo
-    QMap<int, QStringList> linhas;            // IdNota -> "NroItem:DescricaoNF" in line order
+    QMap<int, QString> notas; // IdNota -> NroNF
+    QMap<int, int> calculo; // IdNota -> IdCalculo
+    QMap<int, QStringList> linhas; // IdNota -> "NroItem:DescricaoNF" in line order
     int linhasTotal = 0;
 };
 
@@ -48,7 +48,8 @@ Stored readStored(const QString &where)
     q.setSql(QStringLiteral("SELECT IdNota, NroItem, DescricaoNF FROM ITENS ORDER BY 1, 2"));
     q.open();
     for (q.first(); !q.eof(); q.next()) {
-        s.linhas[q.field(0).asInteger()] << QStringLiteral("%1:%2").arg(q.field(1).asInteger()).arg(q.field(2).asString());
+        s.linhas[q.field(0).asInteger()]
+            << QStringLiteral("%1:%2").arg(q.field(1).asInteger()).arg(q.field(2).asString());
         ++s.linhasTotal;
     }
     return s;
@@ -116,9 +117,9 @@ void TestWriters::writersAtOnce()
 
     std::vector<std::unique_ptr<WriterProcess>> writers;
     for (int w = 1; w <= kWriters; ++w)
-        writers.push_back(std::make_unique<WriterProcess>(
-            childPath(), QStringList{where, QString::number(idCalculo), QString::number(w), QString::number(kNotas),
-                                     QString::number(kLinhas), QStringLiteral("slot=%1").arg(w)}));
+        writers.push_back(std::make_unique<WriterProcess>(childPath(),
+            QStringList {where, QString::number(idCalculo), QString::number(w), QString::number(kNotas),
+                QString::number(kLinhas), QStringLiteral("slot=%1").arg(w)}));
     for (auto &w : writers) {
         const QString line = w->readLine();
         QVERIFY2(line == QLatin1String("PRONTO"), qPrintable(line + w->errors()));
@@ -133,7 +134,8 @@ void TestWriters::writersAtOnce()
         WriterProcess &p = *writers[w - 1];
         for (int n = 1; n <= kNotas; ++n) {
             const QString line = p.readLine(100000);
-            QVERIFY2(line.startsWith(QLatin1String("NOTA ")), qPrintable(QStringLiteral("escritor %1: %2 %3").arg(w).arg(line, p.errors())));
+            QVERIFY2(line.startsWith(QLatin1String("NOTA ")),
+                qPrintable(QStringLiteral("escritor %1: %2 %3").arg(w).arg(line, p.errors())));
             const int id = line.mid(5).toInt();
             QVERIFY2(!reported.contains(id), qPrintable(QStringLiteral("IdNota %1 dada duas vezes").arg(id)));
             reported.insert(id, invoiceNumber(w, n));
@@ -143,8 +145,8 @@ void TestWriters::writersAtOnce()
         retries += fim.section(QLatin1Char(' '), 2).toInt();
         QVERIFY(p.finish());
     }
-    qInfo("%s: %d invoices by %d writers, %d entered again after a lock conflict", qPrintable(backend), kWriters * kNotas,
-          kWriters, retries);
+    qInfo("%s: %d invoices by %d writers, %d entered again after a lock conflict", qPrintable(backend),
+        kWriters * kNotas, kWriters, retries);
 
     const Stored s = readStored(where);
     // Every invoice once, under the id its writer was given, on the calculation.
@@ -174,25 +176,29 @@ void TestWriters::killedWriterFreesLocks()
     const QString calc = QString::number(idCalculo);
 
     // The holder stops after posting its invoice, inside the transaction.
-    WriterProcess holder(childPath(), {where, calc, QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("0"),
-                                       QStringLiteral("slot=9"), QStringLiteral("hold=1")});
+    WriterProcess holder(childPath(),
+        {where, calc, QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("slot=9"),
+            QStringLiteral("hold=1")});
     QCOMPARE(holder.readLine(), QStringLiteral("PRONTO"));
     holder.go();
     const QString held = holder.readLine();
     QVERIFY2(held.startsWith(QLatin1String("SEGURANDO ")), qPrintable(held + holder.errors()));
     {
         // While the holder lives its workstation number is taken.
-        WriterProcess probe(childPath(), {where, calc, QStringLiteral("3"), QStringLiteral("1"), QStringLiteral("0"),
-                                          QStringLiteral("slot=9"), QStringLiteral("tries=3"), QStringLiteral("wait=10")});
+        WriterProcess probe(childPath(),
+            {where, calc, QStringLiteral("3"), QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("slot=9"),
+                QStringLiteral("tries=3"), QStringLiteral("wait=10")});
         const QString busy = probe.readLine();
-        QVERIFY2(busy.startsWith(QStringLiteral("ERRO %1 ").arg(db::Err::LockFailed)), qPrintable(busy + probe.errors()));
+        QVERIFY2(
+            busy.startsWith(QStringLiteral("ERRO %1 ").arg(db::Err::LockFailed)), qPrintable(busy + probe.errors()));
     }
     holder.kill();
 
     // The next process gets the semaphore on its one try and the transaction
     // within the workstation scan's 3 tries of 10 ms: nothing waits for a timeout.
-    WriterProcess taker(childPath(), {where, calc, QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("1"),
-                                      QStringLiteral("slot=9"), QStringLiteral("tries=3"), QStringLiteral("wait=10")});
+    WriterProcess taker(childPath(),
+        {where, calc, QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("slot=9"),
+            QStringLiteral("tries=3"), QStringLiteral("wait=10")});
     const QString ready = taker.readLine();
     QVERIFY2(ready == QLatin1String("PRONTO"), qPrintable(ready + taker.errors()));
     taker.go();
@@ -204,7 +210,7 @@ void TestWriters::killedWriterFreesLocks()
     QVERIFY(taker.finish());
 
     const Stored s = readStored(where);
-    QCOMPARE(s.notas, (QMap<int, QString>{{held.mid(10).toInt(), invoiceNumber(2, 1)}}));
+    QCOMPARE(s.notas, (QMap<int, QString> {{held.mid(10).toInt(), invoiceNumber(2, 1)}}));
     QCOMPARE(s.linhasTotal, 1);
 }
 

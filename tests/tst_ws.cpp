@@ -35,8 +35,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTcpServer>
-#include <QTextBrowser>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <stdexcept>
 
@@ -174,8 +174,9 @@ void TestWs::scanSeesHeldSemaphoresOnly()
     abreModulo();
     QStringList status, painel;
     QCOMPARE(RegisterStation([&](const QString &t) { status << t; }, [&](const QString &t) { painel << t; }), 21);
-    QCOMPARE(status, (QStringList{QStringLiteral("Buscando Nro do IP..."), QStringLiteral("Configurando Estação...")}));
-    QCOMPARE(painel, QStringList{QStringLiteral("10.9.9.21")});
+    QCOMPARE(
+        status, (QStringList {QStringLiteral("Buscando Nro do IP..."), QStringLiteral("Configurando Estação...")}));
+    QCOMPARE(painel, QStringList {QStringLiteral("10.9.9.21")});
     Settings &s = Settings::instance();
     QCOMPARE(s.lockEntry(QStringLiteral("21")), QStringLiteral("10.9.9.21"));
     QVERIFY(OpenSysTable(30));
@@ -185,7 +186,7 @@ void TestWs::scanSeesHeldSemaphoresOnly()
     // 31 has no entry: it counts as "0.0.0.0", another station.
     QStringList outras = OutrasEstacoes();
     outras.sort();
-    QCOMPARE(outras, (QStringList{QStringLiteral("0.0.0.0"), QStringLiteral("10.9.9.30")}));
+    QCOMPARE(outras, (QStringList {QStringLiteral("0.0.0.0"), QStringLiteral("10.9.9.30")}));
     QVERIFY(OtherStationsActive());
     CloseSysSemaphore(30);
     CloseSysSemaphore(31);
@@ -359,13 +360,13 @@ void TestWs::fechaTodos_data()
     const QString pergunta = questionText(QStringLiteral("Quer fechar o sistema ST/Brelva em todos os terminais"));
     const QString certeza = questionText(QStringLiteral("Tem Certeza?"));
     QTest::newRow("alone") << QStringList() << QList<bool>() << false
-                           << QStringList{QStringLiteral("Apenas este terminal está utilizando o sistema ST/Brelva!")};
-    QTest::newRow("both confirmed") << QStringList{QStringLiteral("10.0.0.5"), QStringLiteral("10.0.0.6")}
-                                    << QList<bool>{true, true} << true << QStringList{pergunta, certeza};
-    QTest::newRow("second declined") << QStringList{QStringLiteral("10.0.0.5")} << QList<bool>{true, false} << false
-                                     << QStringList{pergunta, certeza};
-    QTest::newRow("first declined") << QStringList{QStringLiteral("10.0.0.5")} << QList<bool>{false} << false
-                                    << QStringList{pergunta};
+                           << QStringList {QStringLiteral("Apenas este terminal está utilizando o sistema ST/Brelva!")};
+    QTest::newRow("both confirmed") << QStringList {QStringLiteral("10.0.0.5"), QStringLiteral("10.0.0.6")}
+                                    << QList<bool> {true, true} << true << QStringList {pergunta, certeza};
+    QTest::newRow("second declined") << QStringList {QStringLiteral("10.0.0.5")} << QList<bool> {true, false} << false
+                                     << QStringList {pergunta, certeza};
+    QTest::newRow("first declined") << QStringList {QStringLiteral("10.0.0.5")} << QList<bool> {false} << false
+                                    << QStringList {pergunta};
 }
 
 void TestWs::fechaTodos()
@@ -410,8 +411,8 @@ namespace {
 struct PaginasVigiadas {
     QWidget janela;
     QMenu menu;
-    Novidades novidades{App().AppDir, App().DataDir, &menu, &janela};
-    MonitorMensagens monitor{{App().DataDir + QStringLiteral("Msg")}, App().NaoEntreFile};
+    Novidades novidades {App().AppDir, App().DataDir, &menu, &janela};
+    MonitorMensagens monitor {{App().DataDir + QStringLiteral("Msg")}, App().NaoEntreFile};
     PaginasVigiadas()
     {
         QObject::connect(&monitor, &MonitorMensagens::paginasMudaram, &novidades, &Novidades::varreAgora);
@@ -472,7 +473,7 @@ void TestWs::newsRecordedIsNotShownAgain()
         QVERIFY(f->windowTitle().startsWith(QStringLiteral("Versao 5 de ")));
         // The help link opens the installation's help page.
         emit f->Browser->anchorClicked(QUrl(QStringLiteral("file://STBrelva.html")));
-        QCOMPARE(abertos, QStringList{App().AppDir + QStringLiteral("STBrelva.html")});
+        QCOMPARE(abertos, QStringList {App().AppDir + QStringLiteral("STBrelva.html")});
         f->CheckNaoExibir->setChecked(true);
         f->BtnFecha->click();
         QTRY_COMPARE(janelasNovidade().size(), 0);
@@ -502,7 +503,7 @@ void TestWs::latestPagesFillTheMenu()
 {
     // Five messages in two folders: the three latest fill Msg1..Msg3.
     const QDateTime base = QDateTime::currentDateTime().addDays(-10);
-    const QStringList pastas{App().DataDir + QStringLiteral("Msg/"), App().AppDir + QStringLiteral("Msg/")};
+    const QStringList pastas {App().DataDir + QStringLiteral("Msg/"), App().AppDir + QStringLiteral("Msg/")};
     for (int i = 0; i < 5; ++i) {
         const QString arquivo = pastas[i % 2] + QStringLiteral("m%1.html").arg(i);
         escreve(arquivo, "<html></html>");
@@ -519,7 +520,8 @@ void TestWs::latestPagesFillTheMenu()
     Novidades novidades(App().AppDir, App().DataDir, &menu, &janela);
     novidades.exibeAutomaticamente = false;
     novidades.varreAgora();
-    QCOMPARE(novidades.Msg[0]->text(), QStringLiteral("m4 - ") + base.addDays(4).toString(QStringLiteral("dd/MM/yyyy")));
+    QCOMPARE(
+        novidades.Msg[0]->text(), QStringLiteral("m4 - ") + base.addDays(4).toString(QStringLiteral("dd/MM/yyyy")));
     QCOMPARE(novidades.Msg[1]->text().left(2), QStringLiteral("m3"));
     QCOMPARE(novidades.Msg[2]->text().left(2), QStringLiteral("m2"));
     for (QAction *a : novidades.Nov)
@@ -568,24 +570,31 @@ void TestWs::newsPagePrints_data()
     QTest::addColumn<QStringList>("textos");
     QTest::newRow("title and accents")
         << QStringLiteral("Aviso.html")
-        << QByteArray("<html><head><meta charset=\"utf-8\"><title>Atenção: Reunião</title></head><body>"
-                      "<p>Reunião às 14h na sala de reuniões; não faltem.</p><p>Última linha ç ã õ é.</p></body></html>")
-        << QStringLiteral("Atenção: Reunião") << QStringList{QStringLiteral("Reunião às 14h na sala de reuniões; não faltem."),
-                                                              QStringLiteral("Última linha ç ã õ é.")};
+        << QByteArray(
+               "<html><head><meta charset=\"utf-8\"><title>Atenção: Reunião</title></head><body>"
+               "<p>Reunião às 14h na sala de reuniões; não faltem.</p><p>Última linha ç ã õ é.</p></body></html>")
+        << QStringLiteral("Atenção: Reunião")
+        << QStringList {QStringLiteral("Reunião às 14h na sala de reuniões; não faltem."),
+               QStringLiteral("Última linha ç ã õ é.")};
     QTest::newRow("no title: the file's name")
         << QStringLiteral("Versão 5.html")
-        << QByteArray("<html><body><h1>Nova versão</h1><ul><li>Cálculo do FEM</li><li>Relatório revisto</li></ul></body></html>")
-        << QStringLiteral("Versão 5") << QStringList{QStringLiteral("Nova versão"), QStringLiteral("Cálculo do FEM"),
-                                                      QStringLiteral("Relatório revisto")};
+        << QByteArray("<html><body><h1>Nova versão</h1><ul><li>Cálculo do FEM</li><li>Relatório "
+                      "revisto</li></ul></body></html>")
+        << QStringLiteral("Versão 5")
+        << QStringList {
+               QStringLiteral("Nova versão"), QStringLiteral("Cálculo do FEM"), QStringLiteral("Relatório revisto")};
     QTest::newRow("page opening with a list")
         << QStringLiteral("Lista.html")
-        << QByteArray("<html><head><title>Prazos</title></head><body><ol><li>Março: entrega</li><li>Abril: revisão</li></ol></body></html>")
-        << QStringLiteral("Prazos") << QStringList{QStringLiteral("1. Março: entrega"), QStringLiteral("2. Abril: revisão")};
+        << QByteArray("<html><head><title>Prazos</title></head><body><ol><li>Março: entrega</li><li>Abril: "
+                      "revisão</li></ol></body></html>")
+        << QStringLiteral("Prazos")
+        << QStringList {QStringLiteral("1. Março: entrega"), QStringLiteral("2. Abril: revisão")};
     QTest::newRow("page opening with a table")
         << QStringLiteral("Tabela.html")
-        << QByteArray("<html><head><title>Alíquotas</title></head><body><table><tr><td>Março</td><td>18%</td></tr></table>"
-                      "<p>Fim do aviso.</p></body></html>")
-        << QStringLiteral("Alíquotas") << QStringList{QStringLiteral("Março 18%"), QStringLiteral("Fim do aviso.")};
+        << QByteArray(
+               "<html><head><title>Alíquotas</title></head><body><table><tr><td>Março</td><td>18%</td></tr></table>"
+               "<p>Fim do aviso.</p></body></html>")
+        << QStringLiteral("Alíquotas") << QStringList {QStringLiteral("Março 18%"), QStringLiteral("Fim do aviso.")};
 }
 
 void TestWs::newsPagePrints()
@@ -598,7 +607,8 @@ void TestWs::newsPagePrints()
     escreve(pagina, html);
     TFormNovidade f(pagina, App().AppDir);
     f.show();
-    const QString legenda = titulo + QStringLiteral(" de ") + QFileInfo(pagina).lastModified().toString(QStringLiteral("dd/MM/yyyy"));
+    const QString legenda
+        = titulo + QStringLiteral(" de ") + QFileInfo(pagina).lastModified().toString(QStringLiteral("dd/MM/yyyy"));
     QCOMPARE(f.windowTitle(), legenda);
 
     // "Imprime" offers the print dialog; accepted, the page goes to the
@@ -631,7 +641,8 @@ void TestWs::newsPagePrints()
     // The caption heads the paper, then the page's own text follows.
     QVERIFY2(!limpas.isEmpty() && limpas.first() == legenda, qPrintable(limpas.join(QLatin1Char('|'))));
     for (const QString &t : textos)
-        QVERIFY2(limpas.join(QLatin1Char('\n')).contains(t), qPrintable(t + QStringLiteral(" in ") + limpas.join(QLatin1Char('|'))));
+        QVERIFY2(limpas.join(QLatin1Char('\n')).contains(t),
+            qPrintable(t + QStringLiteral(" in ") + limpas.join(QLatin1Char('|'))));
     // The heading is on the paper only, never in the window.
     QVERIFY(!f.Browser->toPlainText().contains(legenda));
 }
@@ -645,11 +656,11 @@ void TestWs::updateCycle_data()
     QTest::addColumn<QList<int>>("minutos");
     QTest::addColumn<QStringList>("iniciados");
     QTest::newRow("first after 30 minutes")
-        << QList<int>{29, 30} << QStringList{QString(), QStringLiteral("NovaVersao")};
-    QTest::newRow("then 120, 30, 120")
-        << QList<int>{30, 149, 150, 179, 180, 300}
-        << QStringList{QStringLiteral("NovaVersao"), QString(), QStringLiteral("Atualiza"), QString(),
-                       QStringLiteral("NovaVersao"), QStringLiteral("Atualiza")};
+        << QList<int> {29, 30} << QStringList {QString(), QStringLiteral("NovaVersao")};
+    QTest::newRow("then 120, 30, 120") << QList<int> {30, 149, 150, 179, 180, 300}
+                                       << QStringList {QStringLiteral("NovaVersao"), QString(),
+                                              QStringLiteral("Atualiza"), QString(), QStringLiteral("NovaVersao"),
+                                              QStringLiteral("Atualiza")};
 }
 
 void TestWs::updateCycle()
@@ -661,8 +672,12 @@ void TestWs::updateCycle()
     const QDateTime inicio(QDate(2026, 3, 2), QTime(8, 0));
     QDateTime agora = inicio;
     QStringList iniciou;
-    CicloAtualizacao ciclo(App().AppDir, true, [&] { return agora; },
-                           [&](const QString &p) { iniciou << QFileInfo(p).completeBaseName(); return true; });
+    CicloAtualizacao ciclo(
+        App().AppDir, true, [&] { return agora; },
+        [&](const QString &p) {
+            iniciou << QFileInfo(p).completeBaseName();
+            return true;
+        });
     ciclo.inicia();
     QCOMPARE(ciclo.proximo(), inicio.addSecs(30 * 60));
     QVERIFY(ciclo.TimerAtualiza->isActive());
@@ -670,7 +685,7 @@ void TestWs::updateCycle()
         agora = inicio.addSecs(qint64(minutos[i]) * 60);
         iniciou.clear();
         ciclo.verifica();
-        QCOMPARE(iniciou, iniciados[i].isEmpty() ? QStringList() : QStringList{iniciados[i]});
+        QCOMPARE(iniciou, iniciados[i].isEmpty() ? QStringList() : QStringList {iniciados[i]});
         QVERIFY(ciclo.TimerAtualiza->isActive());
     }
 }
@@ -682,7 +697,10 @@ void TestWs::lockedLogSkipsAtualiza()
     const QString log = App().AppDir + QStringLiteral("Atualiza/Atualiza.log");
     escreve(log, "atualizando\n");
     QStringList iniciou;
-    CicloAtualizacao ciclo(App().AppDir, true, {}, [&](const QString &p) { iniciou << QFileInfo(p).completeBaseName(); return true; });
+    CicloAtualizacao ciclo(App().AppDir, true, {}, [&](const QString &p) {
+        iniciou << QFileInfo(p).completeBaseName();
+        return true;
+    });
     ciclo.AlternateLaunch = true;
     {
         ArquivoExclusivo atualizacaoEmCurso(log);
@@ -697,7 +715,7 @@ void TestWs::lockedLogSkipsAtualiza()
     QVERIFY(podeAbrirExclusivo(log));
     ciclo.AlternateLaunch = true;
     ciclo.TimerAtualizaTimer();
-    QCOMPARE(iniciou, QStringList{QStringLiteral("Atualiza")});
+    QCOMPARE(iniciou, QStringList {QStringLiteral("Atualiza")});
     // The network down skips it too.
     iniciou.clear();
     ciclo.NetworkDown = true;
@@ -711,7 +729,10 @@ void TestWs::taxpayerCycleStartsNothing()
     for (const char *p : {"NovaVersao.exe", "Atualiza.exe"})
         escreve(App().AppDir + QLatin1String(p), "#!/bin/sh\n");
     QStringList iniciou;
-    CicloAtualizacao ciclo(App().AppDir, false, {}, [&](const QString &p) { iniciou << p; return true; });
+    CicloAtualizacao ciclo(App().AppDir, false, {}, [&](const QString &p) {
+        iniciou << p;
+        return true;
+    });
     for (int i = 0; i < 4; ++i)
         ciclo.TimerAtualizaTimer();
     QCOMPARE(iniciou, QStringList());
@@ -721,9 +742,12 @@ void TestWs::missingProgramIsSkipped()
 {
     // A real start: a NovaVersao program that leaves a mark; Atualiza is missing.
     const QString marca = App().AppDir + QStringLiteral("marca.txt");
-    escreve(App().AppDir + QStringLiteral("novaversao"), QStringLiteral("#!/bin/sh\necho ok > '%1'\n").arg(marca).toUtf8());
-    QFile(App().AppDir + QStringLiteral("novaversao")).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    QCOMPARE(programaAtualizacao(App().AppDir, QStringLiteral("NovaVersao")), App().AppDir + QStringLiteral("novaversao"));
+    escreve(
+        App().AppDir + QStringLiteral("novaversao"), QStringLiteral("#!/bin/sh\necho ok > '%1'\n").arg(marca).toUtf8());
+    QFile(App().AppDir + QStringLiteral("novaversao"))
+        .setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QCOMPARE(
+        programaAtualizacao(App().AppDir, QStringLiteral("NovaVersao")), App().AppDir + QStringLiteral("novaversao"));
     QCOMPARE(programaAtualizacao(App().AppDir, QStringLiteral("Atualiza")), QString());
     CicloAtualizacao ciclo(App().AppDir, true);
     ciclo.TimerAtualizaTimer();
@@ -768,15 +792,16 @@ void TestWs::reportLines_data()
     QTest::addColumn<bool>("contribuinte");
     QTest::addColumn<int>("lastError");
     QTest::addColumn<QStringList>("linhas");
-    const QStringList comuns{QStringLiteral(", Comp: estacao1, IP: 10.0.0.8"), QStringLiteral("AF Centro, 3333-4444, af@uf.gov"),
-                             QStringLiteral("Usuario=Maria"), QStringLiteral("Exe=/opt/st/Sys/STBrelvaApp, Versão: 5.2"),
-                             QStringLiteral("AppDir=/opt/st/"), QStringLiteral("Dados=/mnt/dados/")};
-    const QStringList fim{QStringLiteral("DataModule=TabCalc, TabNotas"),
-                          QStringLiteral("STExecs=Brelva: Sim; RegEsp: Não; ARM: Não.")};
+    const QStringList comuns {QStringLiteral(", Comp: estacao1, IP: 10.0.0.8"),
+        QStringLiteral("AF Centro, 3333-4444, af@uf.gov"), QStringLiteral("Usuario=Maria"),
+        QStringLiteral("Exe=/opt/st/Sys/STBrelvaApp, Versão: 5.2"), QStringLiteral("AppDir=/opt/st/"),
+        QStringLiteral("Dados=/mnt/dados/")};
+    const QStringList fim {
+        QStringLiteral("DataModule=TabCalc, TabNotas"), QStringLiteral("STExecs=Brelva: Sim; RegEsp: Não; ARM: Não.")};
     QTest::newRow("tax unit, no error code") << false << 0 << comuns + fim;
-    QTest::newRow("taxpayer with error code")
-        << true << 2 << QStringList{QStringLiteral("Versao=Contribuinte")} + comuns
-               + QStringList{QStringLiteral("LastError=2: No such file or directory")} + fim;
+    QTest::newRow("taxpayer with error code") << true << 2
+                                              << QStringList {QStringLiteral("Versao=Contribuinte")} + comuns
+            + QStringList {QStringLiteral("LastError=2: No such file or directory")} + fim;
 }
 
 void TestWs::reportLines()
@@ -826,17 +851,32 @@ void TestWs::reportFilter()
         QCOMPARE(relatorio::conexaoPerdida(e), tipo == 1);
     };
     switch (tipo) {
-    case 0: verifica(db::EngineError(db::Err::DiskFull, QStringLiteral("disco cheio"))); break;
-    case 1: verifica(db::EngineError(db::Err::ConnectionLost, QStringLiteral("rede"))); break;
-    case 2: verifica(std::invalid_argument("'abc' não é um número")); break;
-    case 3: verifica(std::out_of_range("valor fora da faixa")); break;
-    case 4: verifica(std::domain_error("operação inválida")); break;
-    case 5: verifica(std::runtime_error("Data inválida: 31/02/2026")); break;
-    default: verifica(std::runtime_error("Dados inválidos")); break;
+    case 0:
+        verifica(db::EngineError(db::Err::DiskFull, QStringLiteral("disco cheio")));
+        break;
+    case 1:
+        verifica(db::EngineError(db::Err::ConnectionLost, QStringLiteral("rede")));
+        break;
+    case 2:
+        verifica(std::invalid_argument("'abc' não é um número"));
+        break;
+    case 3:
+        verifica(std::out_of_range("valor fora da faixa"));
+        break;
+    case 4:
+        verifica(std::domain_error("operação inválida"));
+        break;
+    case 5:
+        verifica(std::runtime_error("Data inválida: 31/02/2026"));
+        break;
+    default:
+        verifica(std::runtime_error("Dados inválidos"));
+        break;
     }
     QCOMPARE(relatorio::textoErroRede(QStringLiteral("servidor")),
-             QStringLiteral("Atenção: Houve um erro na rede. O sistema ST/Brelva vai ser encerrado.\rVocê deve reiniciar este "
-                            "computador e também o computador onde a\rbase de dados está armazenada (servidor)."));
+        QStringLiteral(
+            "Atenção: Houve um erro na rede. O sistema ST/Brelva vai ser encerrado.\rVocê deve reiniciar este "
+            "computador e também o computador onde a\rbase de dados está armazenada (servidor)."));
 }
 
 void TestWs::listingLineFormat()
@@ -849,7 +889,7 @@ void TestWs::listingLineFormat()
     QVERIFY(f.setFileTime(quando, QFileDevice::FileModificationTime));
     f.close();
     QCOMPARE(relatorio::linhaArquivo(7, QFileInfo(arquivo)),
-             QStringLiteral("0007: 1.234.567 05/01/2026 09:07:03        Atualiza.log"));
+        QStringLiteral("0007: 1.234.567 05/01/2026 09:07:03        Atualiza.log"));
     QVERIFY(f.setPermissions(QFileDevice::ReadOwner));
     const QString linha = relatorio::linhaArquivo(12, QFileInfo(arquivo));
     QCOMPARE(linha, QStringLiteral("0012: 1.234.567 05/01/2026 09:07:03    R   Atualiza.log"));
@@ -862,7 +902,8 @@ void TestWs::listingWalksInstallation()
     for (const char *nome : {"Atualiza.ini", "Sys/Ferramenta.BPL", "Sys/Outro.exe", "notas.txt", "Atualiza/Copia.log"})
         escreve(app + QLatin1String(nome), "x");
     Registry::writeInteger(Registry::Root::CurrentUser, Settings::chaveHandles(), QStringLiteral("Brelva.Main"), 4242);
-    Registry::writeString(Registry::Root::CurrentUser, Settings::chaveHandles(), QStringLiteral("STBrelva.AppDir"), app);
+    Registry::writeString(
+        Registry::Root::CurrentUser, Settings::chaveHandles(), QStringLiteral("STBrelva.AppDir"), app);
     const QStringList linhas = relatorio::listagemSTInfo(app).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     QStringList nomes;
     int numero = 0;
@@ -872,31 +913,34 @@ void TestWs::listingWalksInstallation()
         QCOMPARE(l.left(4).toInt(), ++numero);
         nomes << l.section(QLatin1Char(' '), -1);
     }
-    for (const char *nome : {"Atualiza.ini", "Ferramenta.BPL", "Outro.exe", "Copia.log", "STBrelva.ini", "STBrelva2.ini"})
+    for (const char *nome :
+        {"Atualiza.ini", "Ferramenta.BPL", "Outro.exe", "Copia.log", "STBrelva.ini", "STBrelva2.ini"})
         QVERIFY2(nomes.contains(QLatin1String(nome)), qPrintable(nomes.join(QLatin1Char(','))));
     QVERIFY(!nomes.contains(QStringLiteral("notas.txt")));
     // The handles of both roots, then the folder values.
     QVERIFY(linhas.contains(QStringLiteral("Erro lendo HKEY_LOCAL_MACHINE\\Software\\Orvant\\Handles")));
-    QVERIFY2(linhas.contains(QStringLiteral("0001: Brelva.Main=4242")) || linhas.contains(QStringLiteral("0002: Brelva.Main=4242")),
-             qPrintable(linhas.join(QLatin1Char('\n'))));
+    QVERIFY2(linhas.contains(QStringLiteral("0001: Brelva.Main=4242"))
+            || linhas.contains(QStringLiteral("0002: Brelva.Main=4242")),
+        qPrintable(linhas.join(QLatin1Char('\n'))));
     QCOMPARE(linhas.value(linhas.size() - 2), QStringLiteral("STBrelva.AppDir=") + app);
     QVERIFY(linhas.last().startsWith(QStringLiteral("STBrelva.Path=")));
 }
 
 void TestWs::reportFileHasLinesInOrder()
 {
-    Settings::instance().setUnidade(QStringLiteral("AF Norte"), QStringLiteral("José"), QStringLiteral("3030"),
-                                    QStringLiteral("af@x"));
-    const QString arquivo = relatorio::escreveRelatorio(QStringLiteral("Status do Sistema ST/Brelva"), QStringLiteral("Teste"), 0);
+    Settings::instance().setUnidade(
+        QStringLiteral("AF Norte"), QStringLiteral("José"), QStringLiteral("3030"), QStringLiteral("af@x"));
+    const QString arquivo
+        = relatorio::escreveRelatorio(QStringLiteral("Status do Sistema ST/Brelva"), QStringLiteral("Teste"), 0);
     QVERIFY(!arquivo.isEmpty());
     QFile f(arquivo);
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QString texto = QString::fromUtf8(f.readAll());
-    const QStringList ordem{QStringLiteral("Status do Sistema ST/Brelva"), QStringLiteral(", Comp: "),
-                            QStringLiteral("AF Norte, 3030, af@x"), QStringLiteral("Usuario=José"), QStringLiteral("Exe="),
-                            QStringLiteral("AppDir=") + App().AppDir, QStringLiteral("Dados=") + App().DataDir,
-                            QStringLiteral("DataModule="), QStringLiteral("STExecs=Brelva: Não; RegEsp: Não; ARM: Não."),
-                            QStringLiteral("STInfo.txt"), QStringLiteral("STBrelva.ini")};
+    const QStringList ordem {QStringLiteral("Status do Sistema ST/Brelva"), QStringLiteral(", Comp: "),
+        QStringLiteral("AF Norte, 3030, af@x"), QStringLiteral("Usuario=José"), QStringLiteral("Exe="),
+        QStringLiteral("AppDir=") + App().AppDir, QStringLiteral("Dados=") + App().DataDir,
+        QStringLiteral("DataModule="), QStringLiteral("STExecs=Brelva: Não; RegEsp: Não; ARM: Não."),
+        QStringLiteral("STInfo.txt"), QStringLiteral("STBrelva.ini")};
     qsizetype pos = 0;
     for (const QString &parte : ordem) {
         const qsizetype em = texto.indexOf(parte, pos);

@@ -4,16 +4,16 @@
 #include "core/datamodule.h"
 #include "core/edition.h"
 #include "core/messages.h"
-#include "platform/annexconsult.h"
-#include "shell/appglobals.h"
 #include "core/settings.h"
+#include "platform/annexconsult.h"
 #include "platform/drives.h"
+#include "shell/appglobals.h"
 #include "shell/atualizacao.h"
 #include "shell/closesystem.h"
 #include "shell/dbopen.h"
-#include "shell/noticias.h"
 #include "shell/estacaocommands.h"
 #include "shell/mainwindow.h"
+#include "shell/noticias.h"
 #include "shell/trayapp.h"
 #include "tests/support/testenv.h"
 
@@ -159,14 +159,15 @@ void TestWsMain::closeButtonsOnLocalFolder()
     m_main->PopMenuFecha->hide();
     // The workstation's address in the status line.
     QCOMPARE(m_main->StatusPanel[2]->text(), QStringLiteral("10.1.1.77"));
-    stbtest::saveScreenshot(m_main.get(), Contribuinte ? QStringLiteral("ws-main-contribuinte") : QStringLiteral("ws-main"));
+    stbtest::saveScreenshot(
+        m_main.get(), Contribuinte ? QStringLiteral("ws-main-contribuinte") : QStringLiteral("ws-main"));
 }
 
 void TestWsMain::endCommandAsksFirst()
 {
     m_sink.answers = {false};
     m_main->Estacao->TrayApp->Fim1->trigger();
-    QCOMPARE(m_sink.texts(), QStringList{questionText(QStringLiteral("Finaliza a aplicação ST/Brelva"))});
+    QCOMPARE(m_sink.texts(), QStringList {questionText(QStringLiteral("Finaliza a aplicação ST/Brelva"))});
     QVERIFY(!m_main->ReallyClosing);
     m_sink.clear();
     m_sink.answers = {true};
@@ -346,9 +347,10 @@ void TestWsMain::closeAllThenEnd()
     MonitorMensagens *monitor = m_main->Estacao->Monitor;
     m_sink.answers = {true, true, encerra};
     m_main->Estacao->FechaTodosClick();
-    QCOMPARE(m_sink.texts(), (QStringList{questionText(QStringLiteral("Quer fechar o sistema ST/Brelva em todos os terminais")),
-                                          questionText(QStringLiteral("Tem Certeza?")),
-                                          questionText(QStringLiteral("Finaliza a aplicação ST/Brelva"))}));
+    QCOMPARE(m_sink.texts(),
+        (QStringList {questionText(QStringLiteral("Quer fechar o sistema ST/Brelva em todos os terminais")),
+            questionText(QStringLiteral("Tem Certeza?")),
+            questionText(QStringLiteral("Finaliza a aplicação ST/Brelva"))}));
     QCOMPARE(m_main->ReallyClosing, encerra);
     QCOMPARE(QFileInfo::exists(App().NaoEntreFile), encerra);
     QCOMPARE(monitor->ClosingOthers, encerra);

@@ -42,7 +42,7 @@ struct Estacao {
     {
         installPrograms(inst);
         inst.setIni(QStringLiteral("Sistema"), QStringLiteral("BaseDadosPath"), dados);
-        processo.setEnvironment(inst.environment() + QStringList{QStringLiteral("STB_ENDERECO_IP=") + ip} + env);
+        processo.setEnvironment(inst.environment() + QStringList {QStringLiteral("STB_ENDERECO_IP=") + ip} + env);
         processo.setProcessChannelMode(QProcess::MergedChannels);
     }
     ~Estacao()
@@ -55,7 +55,7 @@ struct Estacao {
     void inicia()
     {
         processo.start(inst.path(QStringLiteral("Sys/STBrelvaApp")),
-                       {QStringLiteral("//OK"), QStringLiteral("/H0"), QStringLiteral("/AppDir:\"%1\"").arg(inst.appDir())});
+            {QStringLiteral("//OK"), QStringLiteral("/H0"), QStringLiteral("/AppDir:\"%1\"").arg(inst.appDir())});
     }
     int numero() const { return numeroEstacao(ip); }
 };
@@ -111,12 +111,12 @@ void TestWsProcess::presenceAndCloseRequest()
     DM().DataModuleCreate();
     QStringList outras = OutrasEstacoes();
     outras.sort();
-    QCOMPARE(outras, (QStringList{a.ip, b.ip}));
+    QCOMPARE(outras, (QStringList {a.ip, b.ip}));
 
     // A killed workstation drops out at once; its entry stays.
     ::kill(static_cast<pid_t>(a.processo.processId()), SIGKILL);
     QVERIFY(a.processo.waitForFinished(10000));
-    QCOMPARE(OutrasEstacoes(), QStringList{b.ip});
+    QCOMPARE(OutrasEstacoes(), QStringList {b.ip});
     QCOMPARE(lockEntry(dados, a.numero()), a.ip);
 
     // The close request: the other workstation counts down (two seconds
@@ -142,8 +142,10 @@ void TestWsProcess::fatalSignalLeavesReport_data()
 {
     QTest::addColumn<QString>("como");
     QTest::addColumn<QString>("sinal");
-    QTest::newRow("segmentation fault") << "segv" << "SIGSEGV";
-    QTest::newRow("abort") << "abort" << "SIGABRT";
+    QTest::newRow("segmentation fault") << "segv"
+                                        << "SIGSEGV";
+    QTest::newRow("abort") << "abort"
+                           << "SIGABRT";
 }
 
 void TestWsProcess::fatalSignalLeavesReport()
@@ -164,8 +166,8 @@ void TestWsProcess::fatalSignalLeavesReport()
     QVERIFY2(relatorio.open(QIODevice::ReadOnly), qPrintable(QDir(pastaErros).entryList().join(QLatin1Char(','))));
     const QString texto = QString::fromUtf8(relatorio.readAll());
     QVERIFY(texto.startsWith(QStringLiteral("Erro fatal no sistema ST/Brelva: ") + sinal));
-    const QStringList ordem{QStringLiteral(", Comp: "), QStringLiteral("Usuario="), QStringLiteral("Exe="),
-                            QStringLiteral("AppDir="), QStringLiteral("DataModule=Nil"), QStringLiteral("STExecs=")};
+    const QStringList ordem {QStringLiteral(", Comp: "), QStringLiteral("Usuario="), QStringLiteral("Exe="),
+        QStringLiteral("AppDir="), QStringLiteral("DataModule=Nil"), QStringLiteral("STExecs=")};
     qsizetype pos = 0;
     for (const QString &parte : ordem) {
         const qsizetype em = texto.indexOf(parte, pos);

@@ -29,13 +29,13 @@ private:
 
 void TestXlsWriter::cells_data()
 {
-    QTest::addColumn<QString>("kind");  // how the cell is written
+    QTest::addColumn<QString>("kind"); // how the cell is written
     QTest::addColumn<QVariant>("input");
     QTest::addColumn<QString>("readKind");
     QTest::addColumn<QVariant>("readValue");
     QTest::addColumn<QString>("formatHas");
-    QTest::newRow("text") << "text" << QVariant(QStringLiteral("DIPIRONA")) << "text" << QVariant(QStringLiteral("DIPIRONA"))
-                          << "General";
+    QTest::newRow("text") << "text" << QVariant(QStringLiteral("DIPIRONA")) << "text"
+                          << QVariant(QStringLiteral("DIPIRONA")) << "General";
     QTest::newRow("accented text") << "text" << QVariant(QStringLiteral("DESCRIÇÃO ÁGUA")) << "text"
                                    << QVariant(QStringLiteral("DESCRIÇÃO ÁGUA")) << "General";
     QTest::newRow("text beyond Latin-1") << "text" << QVariant(QStringLiteral("Ω µg €")) << "text"
@@ -88,7 +88,8 @@ void TestXlsWriter::cells()
         QCOMPARE(c.value(QStringLiteral("value")).toString(), readValue.toString());
     else
         QCOMPARE(c.value(QStringLiteral("value")).toDouble(), readValue.toDouble());
-    QVERIFY2(c.value(QStringLiteral("format")).toString().contains(formatHas), qPrintable(c.value(QStringLiteral("format")).toString()));
+    QVERIFY2(c.value(QStringLiteral("format")).toString().contains(formatHas),
+        qPrintable(c.value(QStringLiteral("format")).toString()));
     QCOMPARE(c.value(QStringLiteral("font")).toString(), QStringLiteral("Arial"));
     QVERIFY(!c.value(QStringLiteral("bold")).toBool());
 }
@@ -97,10 +98,10 @@ void TestXlsWriter::sheetNames_data()
 {
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<QStringList>("accepted");
-    QTest::newRow("one") << QStringList{"ABC Farma"} << QStringList{"ABC Farma"};
-    QTest::newRow("two with accents") << QStringList{"CEST", "Código NBM"} << QStringList{"CEST", "Código NBM"};
+    QTest::newRow("one") << QStringList {"ABC Farma"} << QStringList {"ABC Farma"};
+    QTest::newRow("two with accents") << QStringList {"CEST", "Código NBM"} << QStringList {"CEST", "Código NBM"};
     QTest::newRow("repeated and bad names dropped")
-        << QStringList{"A", "a", "x/y", "", QString(32, QLatin1Char('n')), "B"} << QStringList{"A", "B"};
+        << QStringList {"A", "a", "x/y", "", QString(32, QLatin1Char('n')), "B"} << QStringList {"A", "B"};
 }
 
 void TestXlsWriter::sheetNames()
@@ -163,7 +164,8 @@ void TestXlsWriter::limitsAndErrors()
     QString error;
     const QJsonArray sheets = readXls(path, &error);
     QVERIFY2(!sheets.isEmpty(), qPrintable(error));
-    QCOMPARE(xlsCell(sheets.at(0).toObject(), 65535, 255).value(QStringLiteral("value")).toString(), QStringLiteral("canto"));
+    QCOMPARE(xlsCell(sheets.at(0).toObject(), 65535, 255).value(QStringLiteral("value")).toString(),
+        QStringLiteral("canto"));
 }
 
 QTEST_GUILESS_MAIN(TestXlsWriter)

@@ -54,7 +54,7 @@ QByteArray zcompress(const QByteArray &in)
     uLongf len = compressBound(static_cast<uLong>(in.size()));
     QByteArray out(static_cast<qsizetype>(len), Qt::Uninitialized);
     compress2(reinterpret_cast<Bytef *>(out.data()), &len, reinterpret_cast<const Bytef *>(in.constData()),
-              static_cast<uLong>(in.size()), 6);
+        static_cast<uLong>(in.size()), 6);
     out.resize(static_cast<qsizetype>(len));
     return out;
 }
@@ -69,7 +69,7 @@ struct Rec {
 // Builds an archive byte by byte: `data`, then the directory, then a trailer
 // whose CRC is right, so the reader's later checks are the ones exercised.
 QByteArray build(const QByteArray &data, const QList<Rec> &recs, bool compressDir, qint64 countOverride = -1,
-                 qint64 dirOffsetOverride = -1)
+    qint64 dirOffsetOverride = -1)
 {
     QByteArray dir(recs.size() * 532, '\0');
     for (int i = 0; i < recs.size(); ++i) {
@@ -84,10 +84,13 @@ QByteArray build(const QByteArray &data, const QList<Rec> &recs, bool compressDi
         dir[at + 528] = r.stored ? 1 : 0;
     }
     QByteArray file = data;
-    const quint32 dirOffset = dirOffsetOverride >= 0 ? static_cast<quint32>(dirOffsetOverride) : static_cast<quint32>(file.size());
+    const quint32 dirOffset
+        = dirOffsetOverride >= 0 ? static_cast<quint32>(dirOffsetOverride) : static_cast<quint32>(file.size());
     file += compressDir ? zcompress(dir) : dir;
     QByteArray trailer(36, '\0');
-    putLe32(trailer, 0, static_cast<quint32>(crc32(0, reinterpret_cast<const Bytef *>(file.constData()), static_cast<uInt>(file.size()))));
+    putLe32(trailer, 0,
+        static_cast<quint32>(
+            crc32(0, reinterpret_cast<const Bytef *>(file.constData()), static_cast<uInt>(file.size()))));
     putLe32(trailer, 4, countOverride >= 0 ? static_cast<quint32>(countOverride) : static_cast<quint32>(recs.size()));
     putLe32(trailer, 16, dirOffset);
     trailer[20] = compressDir ? 1 : 0;
@@ -150,21 +153,24 @@ void TestZlb::roundTrip_data()
     QTest::addColumn<QList<EntradaTeste>>("entradas");
     QTest::addColumn<bool>("compressDir");
     const QByteArray small = "linha 1;linha 2\r\n";
-    QTest::newRow("no entries, compressed directory") << QList<EntradaTeste>{} << true;
-    QTest::newRow("no entries, raw directory") << QList<EntradaTeste>{} << false;
-    QTest::newRow("one deflated") << QList<EntradaTeste>{{"TabMedic.txt", {}, small, false}} << true;
-    QTest::newRow("one stored, raw directory") << QList<EntradaTeste>{{"TabMedic.txt", {}, small, true}} << false;
-    QTest::newRow("empty entries") << QList<EntradaTeste>{{"vazio.txt", {}, {}, false}, {"vazio2.txt", {}, {}, true}} << true;
-    QTest::newRow("large random, 4096-byte blocks")
-        << QList<EntradaTeste>{{"a.bin", {}, randomBytes(1 << 20, 7), false}, {"b.bin", {}, randomBytes(12289, 8), true}} << true;
-    QTest::newRow("large text table") << QList<EntradaTeste>{{"TB_MEDICAMENTO_012025.txt", {}, textBytes(3 << 20), false}} << false;
+    QTest::newRow("no entries, compressed directory") << QList<EntradaTeste> {} << true;
+    QTest::newRow("no entries, raw directory") << QList<EntradaTeste> {} << false;
+    QTest::newRow("one deflated") << QList<EntradaTeste> {{"TabMedic.txt", {}, small, false}} << true;
+    QTest::newRow("one stored, raw directory") << QList<EntradaTeste> {{"TabMedic.txt", {}, small, true}} << false;
+    QTest::newRow("empty entries") << QList<EntradaTeste> {{"vazio.txt", {}, {}, false}, {"vazio2.txt", {}, {}, true}}
+                                   << true;
+    QTest::newRow("large random, 4096-byte blocks") << QList<EntradaTeste> {
+        {"a.bin", {}, randomBytes(1 << 20, 7), false},
+        {"b.bin", {}, randomBytes(12289, 8), true}} << true;
+    QTest::newRow("large text table") << QList<EntradaTeste> {{"TB_MEDICAMENTO_012025.txt", {}, textBytes(3 << 20),
+        false}} << false;
     QList<EntradaTeste> many;
     for (int i = 0; i < 300; ++i)
-        many << EntradaTeste{QStringLiteral("f%1.txt").arg(i), i % 3 ? QStringLiteral("sub\\n%1").arg(i % 7) : QString(),
-                     textBytes(i * 37), i % 2 == 0};
+        many << EntradaTeste {QStringLiteral("f%1.txt").arg(i),
+            i % 3 ? QStringLiteral("sub\\n%1").arg(i % 7) : QString(), textBytes(i * 37), i % 2 == 0};
     QTest::newRow("300 entries in folders") << many << true;
-    QTest::newRow("Latin-1 names") << QList<EntradaTeste>{{QStringLiteral("Relação.txt"), QStringLiteral("Medicações"), small, false}}
-                                   << true;
+    QTest::newRow("Latin-1 names") << QList<EntradaTeste> {{QStringLiteral("Relação.txt"), QStringLiteral("Medicações"),
+        small, false}} << true;
 }
 
 void TestZlb::roundTrip()
@@ -257,40 +263,42 @@ void TestZlb::hostile_data()
     QTest::newRow("shorter than a trailer") << good.left(20) << false << corrupt;
     QTest::newRow("trailer cut off") << good.left(good.size() - 10) << false << corrupt;
     QTest::newRow("empty file") << QByteArray() << false << corrupt;
-    QTest::newRow("directory offset past the end") << build(data, {{"a.txt", {}, 8000, 0, true}}, false, -1, 1 << 30)
-                                                   << false << lista;
-    QTest::newRow("huge entry count, raw directory") << build(data, {{"a.txt", {}, 8000, 0, true}}, false, 0xFFFFFFFF)
-                                                     << false << lista;
-    QTest::newRow("entry count larger than the file") << build(data, {{"a.txt", {}, 8000, 0, true}}, false, 5000) << false
-                                                      << lista;
+    QTest::newRow("directory offset past the end")
+        << build(data, {{"a.txt", {}, 8000, 0, true}}, false, -1, 1 << 30) << false << lista;
+    QTest::newRow("huge entry count, raw directory")
+        << build(data, {{"a.txt", {}, 8000, 0, true}}, false, 0xFFFFFFFF) << false << lista;
+    QTest::newRow("entry count larger than the file")
+        << build(data, {{"a.txt", {}, 8000, 0, true}}, false, 5000) << false << lista;
     QTest::newRow("huge entry count, compressed directory")
         << build(data, {{"a.txt", {}, 8000, 0, true}}, true, 90000) << false << lista;
     QTest::newRow("compressed directory is garbage") << build(data, {}, true, 3, 0) << false << lista;
-    QTest::newRow("entry offset past the end") << build(data, {{"a.txt", {}, 10, 0x7FFFFFFF, true}}, false) << false << lista;
-    QTest::newRow("stored size past the end") << build(data, {{"a.txt", {}, 0xFFFFFF00, 0, true}}, false) << false << lista;
-    QTest::newRow("deflated stream shorter than its size")
-        << build(zcompress("abc"), {{"a.txt", {}, 10000000, 0, false}}, false) << true
-        << QStringLiteral("Arquivo (0) está corrompido");
+    QTest::newRow("entry offset past the end")
+        << build(data, {{"a.txt", {}, 10, 0x7FFFFFFF, true}}, false) << false << lista;
+    QTest::newRow("stored size past the end")
+        << build(data, {{"a.txt", {}, 0xFFFFFF00, 0, true}}, false) << false << lista;
+    QTest::newRow("deflated stream shorter than its size") << build(zcompress("abc"),
+        {{"a.txt", {}, 10000000, 0, false}}, false) << true << QStringLiteral("Arquivo (0) está corrompido");
     QTest::newRow("declared 4 GB") << build(zcompress("abc"), {{"a.txt", {}, 0xFFFFFFFF, 0, false}}, false) << true
                                    << QStringLiteral("Arquivo (0) excede o tamanho permitido");
-    QTest::newRow("deflated data is garbage") << build(randomBytes(3000, 3), {{"a.txt", {}, 3000, 0, false}}, false) << true
-                                              << QStringLiteral("Arquivo (0) está corrompido");
+    QTest::newRow("deflated data is garbage") << build(randomBytes(3000, 3), {{"a.txt", {}, 3000, 0, false}}, false)
+                                              << true << QStringLiteral("Arquivo (0) está corrompido");
     const QString bad = QStringLiteral("Nome de arquivo inválido no arquivo compactado (%1)");
-    QTest::newRow("name with ..") << build(data, {{"..", {}, 10, 0, true}}, false) << true << bad.arg(QStringLiteral(".."));
-    QTest::newRow("name escaping with back-slashes")
-        << build(data, {{"..\\..\\evil.txt", {}, 10, 0, true}}, false) << true << bad.arg(QStringLiteral("..\\..\\evil.txt"));
-    QTest::newRow("name escaping with slashes")
-        << build(data, {{"../../evil.txt", {}, 10, 0, true}}, false) << true << bad.arg(QStringLiteral("../../evil.txt"));
+    QTest::newRow("name with ..") << build(data, {{"..", {}, 10, 0, true}}, false) << true
+                                  << bad.arg(QStringLiteral(".."));
+    QTest::newRow("name escaping with back-slashes") << build(data, {{"..\\..\\evil.txt", {}, 10, 0, true}}, false)
+                                                     << true << bad.arg(QStringLiteral("..\\..\\evil.txt"));
+    QTest::newRow("name escaping with slashes") << build(data, {{"../../evil.txt", {}, 10, 0, true}}, false) << true
+                                                << bad.arg(QStringLiteral("../../evil.txt"));
     QTest::newRow("folder with ..") << build(data, {{"evil.txt", "sub\\..\\..", 10, 0, true}}, false) << true
                                     << bad.arg(QStringLiteral("evil.txt"));
     QTest::newRow("absolute folder") << build(data, {{"evil.txt", "/tmp", 10, 0, true}}, false) << true
                                      << bad.arg(QStringLiteral("evil.txt"));
-    QTest::newRow("folder from the root") << build(data, {{"evil.txt", "\\Windows", 10, 0, true}}, false) << true
-                                          << bad.arg(QStringLiteral("evil.txt"));
-    QTest::newRow("drive letter in the folder") << build(data, {{"evil.txt", "C:\\Windows", 10, 0, true}}, false) << true
-                                                << bad.arg(QStringLiteral("evil.txt"));
-    QTest::newRow("drive letter in the name") << build(data, {{"C:evil.txt", {}, 10, 0, true}}, false) << true
-                                              << bad.arg(QStringLiteral("C:evil.txt"));
+    QTest::newRow("folder from the root")
+        << build(data, {{"evil.txt", "\\Windows", 10, 0, true}}, false) << true << bad.arg(QStringLiteral("evil.txt"));
+    QTest::newRow("drive letter in the folder") << build(data, {{"evil.txt", "C:\\Windows", 10, 0, true}}, false)
+                                                << true << bad.arg(QStringLiteral("evil.txt"));
+    QTest::newRow("drive letter in the name")
+        << build(data, {{"C:evil.txt", {}, 10, 0, true}}, false) << true << bad.arg(QStringLiteral("C:evil.txt"));
     QTest::newRow("empty name") << build(data, {{"", {}, 10, 0, true}}, false) << true << bad.arg(QString());
     QTest::newRow("control character") << build(data, {{"a\nb", {}, 10, 0, true}}, false) << true
                                        << bad.arg(QStringLiteral("a\nb"));
@@ -318,7 +326,7 @@ void TestZlb::hostile()
         QCOMPARE(zlb.errorString(), error);
     }
     // Nothing written anywhere but the archive itself; no partial file left.
-    QCOMPARE(filesUnder(dir.path()), QStringList{QStringLiteral("hostil.zlb")});
+    QCOMPARE(filesUnder(dir.path()), QStringList {QStringLiteral("hostil.zlb")});
 }
 
 void TestZlb::hostileEntryLeavesNothing()
@@ -332,7 +340,7 @@ void TestZlb::hostileEntryLeavesNothing()
     TZLBArchive zlb;
     QVERIFY(zlb.open(archive));
     QVERIFY(!zlb.extractAll(dir.filePath(QStringLiteral("alvo"))));
-    QCOMPARE(filesUnder(dir.path()), QStringList{QStringLiteral("misto.zlb")});
+    QCOMPARE(filesUnder(dir.path()), QStringList {QStringLiteral("misto.zlb")});
     // The good entry alone extracts.
     QVERIFY(zlb.extract(0, dir.filePath(QStringLiteral("alvo"))));
     QVERIFY(readFile(dir.filePath(QStringLiteral("alvo/bom.txt"))) == data);
@@ -346,7 +354,8 @@ void TestZlb::symlinkInTarget()
     QVERIFY(QDir().mkpath(outside));
     QVERIFY(QDir().mkpath(target));
     QVERIFY(QFile::link(outside, QDir(target).filePath(QStringLiteral("sub"))));
-    QVERIFY(QFile::link(QDir(outside).filePath(QStringLiteral("alvo.txt")), QDir(target).filePath(QStringLiteral("b.txt"))));
+    QVERIFY(QFile::link(
+        QDir(outside).filePath(QStringLiteral("alvo.txt")), QDir(target).filePath(QStringLiteral("b.txt"))));
     const QString archive = dir.filePath(QStringLiteral("link.zlb"));
     const QByteArray data = textBytes(50);
     QVERIFY(writeFile(archive, build(data, {{"a.txt", "sub", 50, 0, true}}, false)));
@@ -374,11 +383,13 @@ void TestZlb::failedEntryKeepsPreviousFile_data()
     QTest::newRow("good stored entry") << build(data, {{"TabMedic.txt", {}, 20000, 0, true}}, false) << true;
     QTest::newRow("stream cut in the middle")
         << build(packed.left(packed.size() / 2), {{"TabMedic.txt", {}, 20000, 0, false}}, true) << false;
-    QTest::newRow("stream ends before its size") << build(packed, {{"TabMedic.txt", {}, 30000, 0, false}}, true) << false;
+    QTest::newRow("stream ends before its size")
+        << build(packed, {{"TabMedic.txt", {}, 30000, 0, false}}, true) << false;
     QByteArray garbled = packed;
     for (qsizetype i = packed.size() / 3; i < packed.size() / 3 + 64; ++i)
         garbled[i] = static_cast<char>(~garbled[i]);
-    QTest::newRow("stream garbled after a third") << build(garbled, {{"TabMedic.txt", {}, 20000, 0, false}}, true) << false;
+    QTest::newRow("stream garbled after a third")
+        << build(garbled, {{"TabMedic.txt", {}, 20000, 0, false}}, true) << false;
 }
 
 void TestZlb::failedEntryKeepsPreviousFile()
@@ -406,7 +417,8 @@ void TestZlb::failedEntryKeepsPreviousFile()
         QCOMPARE(now, previous);
     }
     QCOMPARE(readFile(workName), QByteArray("de outro"));
-    QCOMPARE(filesUnder(target), (QStringList{QStringLiteral("TabMedic.txt"), QStringLiteral("TabMedic.txt.0.parcial")}));
+    QCOMPARE(
+        filesUnder(target), (QStringList {QStringLiteral("TabMedic.txt"), QStringLiteral("TabMedic.txt.0.parcial")}));
 }
 
 void TestZlb::stateErrors()
@@ -442,7 +454,7 @@ void TestZlb::zipBombStopsAtLimit()
     {
         QByteArray zeros(1 << 20, '\0');
         QByteArray packed;
-        z_stream zs{};
+        z_stream zs {};
         deflateInit(&zs, 9);
         QByteArray out(1 << 16, Qt::Uninitialized);
         for (quint32 i = 0; i < kSize / zeros.size(); ++i) {
@@ -467,7 +479,7 @@ void TestZlb::zipBombStopsAtLimit()
     QVERIFY(!zlb.extractAll(target));
     QCOMPARE(zlb.errorString(), QStringLiteral("Arquivo (0) excede o tamanho permitido"));
     QVERIFY(!zlb.extract(0, target));
-    QCOMPARE(filesUnder(dir.path()), QStringList{QStringLiteral("bomba.zlb")});
+    QCOMPARE(filesUnder(dir.path()), QStringList {QStringLiteral("bomba.zlb")});
 }
 
 void TestZlb::fuzzCorpus_data()
@@ -487,7 +499,8 @@ void TestZlb::fuzzCorpus()
 {
     QFETCH(QString, path);
     const QByteArray bytes = readFile(path);
-    QVERIFY(fuzzZlbOnce(reinterpret_cast<const std::uint8_t *>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
+    QVERIFY(
+        fuzzZlbOnce(reinterpret_cast<const std::uint8_t *>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
 }
 
 void TestZlb::cli_data()
@@ -495,15 +508,16 @@ void TestZlb::cli_data()
     QTest::addColumn<QStringList>("args"); // "%A" archive, "%S" source folder, "%O" output folder
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("stderrText");
-    QTest::newRow("create") << QStringList{"create", "%A", "%S"} << 0 << QString();
-    QTest::newRow("create stored, raw directory") << QStringList{"create", "%A", "%S", "--armazenado", "--lista-simples"} << 0
-                                                  << QString();
-    QTest::newRow("missing folder") << QStringList{"create", "%A", "%S/nada"} << 2 << QStringLiteral("erro: Pasta não encontrada");
-    QTest::newRow("list of a missing archive") << QStringList{"list", "%O/nada.zlb"} << 2
-                                               << QStringLiteral("erro: Arquivo não encontrado");
-    QTest::newRow("extract a damaged archive") << QStringList{"extract", "%S/dados.txt", "%O"} << 2
-                                               << QStringLiteral("erro: O Arquivo está corrompido");
-    QTest::newRow("wrong use") << QStringList{"pack"} << 2 << QStringLiteral("erro: uso: zlb");
+    QTest::newRow("create") << QStringList {"create", "%A", "%S"} << 0 << QString();
+    QTest::newRow("create stored, raw directory")
+        << QStringList {"create", "%A", "%S", "--armazenado", "--lista-simples"} << 0 << QString();
+    QTest::newRow("missing folder") << QStringList {"create", "%A", "%S/nada"} << 2
+                                    << QStringLiteral("erro: Pasta não encontrada");
+    QTest::newRow("list of a missing archive")
+        << QStringList {"list", "%O/nada.zlb"} << 2 << QStringLiteral("erro: Arquivo não encontrado");
+    QTest::newRow("extract a damaged archive")
+        << QStringList {"extract", "%S/dados.txt", "%O"} << 2 << QStringLiteral("erro: O Arquivo está corrompido");
+    QTest::newRow("wrong use") << QStringList {"pack"} << 2 << QStringLiteral("erro: uso: zlb");
 }
 
 void TestZlb::cli()
@@ -522,7 +536,7 @@ void TestZlb::cli()
     for (QString &a : args)
         a.replace(QLatin1String("%A"), archive).replace(QLatin1String("%S"), src).replace(QLatin1String("%O"), out);
     QProcess p;
-    p.start(QStringLiteral(STB_CLI), QStringList{QStringLiteral("zlb")} + args);
+    p.start(QStringLiteral(STB_CLI), QStringList {QStringLiteral("zlb")} + args);
     QVERIFY(p.waitForFinished(60000));
     const QString err = QString::fromUtf8(p.readAllStandardError());
     QCOMPARE(p.exitCode(), exitCode);

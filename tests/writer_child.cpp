@@ -52,7 +52,10 @@ struct Pedido {
 };
 
 // The invoice number tells which writer stored it and in which order.
-QString numeroNota(int escritor, int n) { return QStringLiteral("%1-%2").arg(escritor).arg(n, 4, 10, QLatin1Char('0')); }
+QString numeroNota(int escritor, int n)
+{
+    return QStringLiteral("%1-%2").arg(escritor).arg(n, 4, 10, QLatin1Char('0'));
+}
 
 class Escritor {
 public:
@@ -73,7 +76,8 @@ public:
         for (db::Table *t : {&m_dm.TabCalc, &m_dm.TabNotas, &m_dm.TabItens})
             t->open();
         if (!m_dm.TabCalc.locate(QStringLiteral("IdCalculo"), {p.idCalculo}))
-            throw db::EngineError(db::Err::InvalidOperation, QStringLiteral("cálculo %1 não encontrado").arg(p.idCalculo));
+            throw db::EngineError(
+                db::Err::InvalidOperation, QStringLiteral("cálculo %1 não encontrado").arg(p.idCalculo));
         m_dm.openCalculation();
     }
 
@@ -142,13 +146,16 @@ private:
         const int nroItem = m_dm.ProximoNroItem();
         itens.append();
         try {
-            itens.fieldByName(QStringLiteral("IdNota")).setAsInteger(m_dm.TabNotas.fieldByName(QStringLiteral("IdNota")).asInteger());
+            itens.fieldByName(QStringLiteral("IdNota"))
+                .setAsInteger(m_dm.TabNotas.fieldByName(QStringLiteral("IdNota")).asInteger());
             itens.fieldByName(QStringLiteral("NroItem")).setAsInteger(nroItem);
             itens.fieldByName(QStringLiteral("ItemBrelva")).setAsString(QStringLiteral("01.001.00"));
             // The line names its invoice, so that a line stored under another invoice shows.
-            itens.fieldByName(QStringLiteral("DescricaoNF")).setAsString(numeroNota(m_p.escritor, n) + QStringLiteral("/%1").arg(l));
+            itens.fieldByName(QStringLiteral("DescricaoNF"))
+                .setAsString(numeroNota(m_p.escritor, n) + QStringLiteral("/%1").arg(l));
             itens.fieldByName(QStringLiteral("ValorNF")).setAsCurrency(Currency::fromInt(100 * l + n));
-            for (const char *f : {"ValorIPI", "MVA", "CreditoICMS", "ValorCreditoICMS", "PMPF", "Litros", "PrecoLitroNF"})
+            for (const char *f :
+                {"ValorIPI", "MVA", "CreditoICMS", "ValorCreditoICMS", "PMPF", "Litros", "PrecoLitroNF"})
                 itens.fieldByName(QLatin1String(f)).setAsCurrency(Currency());
             itens.fieldByName(QStringLiteral("AliqICMS")).setAsCurrency(Currency::fromInt(18));
             itens.fieldByName(QStringLiteral("FEM")).setAsBoolean(false);
@@ -171,10 +178,11 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const QStringList a = app.arguments();
     if (a.size() < 6) {
-        diz(QStringLiteral("ERRO 0 uso: writer_child <pasta|endereço> <IdCalculo> <escritor> <notas> <linhas> [opção=valor...]"));
+        diz(QStringLiteral(
+            "ERRO 0 uso: writer_child <pasta|endereço> <IdCalculo> <escritor> <notas> <linhas> [opção=valor...]"));
         return 2;
     }
-    Pedido p{a[1], a[2].toInt(), a[3].toInt(), a[4].toInt(), a[5].toInt()};
+    Pedido p {a[1], a[2].toInt(), a[3].toInt(), a[4].toInt(), a[5].toInt()};
     db::Session &sessao = db::Session::defaultSession();
     for (const QString &opcao : a.mid(6)) {
         const QString nome = opcao.section(QLatin1Char('='), 0, 0);

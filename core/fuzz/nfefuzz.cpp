@@ -18,7 +18,8 @@ bool fuzzNFeOnce(const std::uint8_t *data, std::size_t size)
         return false;
     if (!r.ok())
         return !r.motivo.isEmpty();
-    return ChaveAcessoValida(r.nfe->chave) && !r.nfe->itens.isEmpty() && !r.nfe->nNF.isEmpty() && r.nfe->dataEmissao.isValid();
+    return ChaveAcessoValida(r.nfe->chave) && !r.nfe->itens.isEmpty() && !r.nfe->nNF.isEmpty()
+        && r.nfe->dataEmissao.isValid();
 }
 
 } // namespace stb

@@ -57,11 +57,11 @@ void Database::setServer(std::unique_ptr<ServerBackend> server)
 void Database::notOnServer(const char *what) const
 {
     throw EngineError(Err::InvalidOperation,
-            QStringLiteral("Operação própria de pasta de dados (%1) em banco de dados no servidor").arg(QLatin1String(what)));
+        QStringLiteral("Operação própria de pasta de dados (%1) em banco de dados no servidor")
+            .arg(QLatin1String(what)));
 }
 
 bool Database::serverConnected() const { return m_server->isConnected(); }
-
 
 void Database::open()
 {
@@ -136,9 +136,10 @@ void Database::applySynchronous(const QString &schema)
     // A scratch database is filled in one long transaction and read back at
     // once: a page cache of 32 MB per table file keeps its pages in memory
     // instead of spilling them to the file midway (SQLite's default is 2 MB).
-    const QByteArray cache = QStringLiteral("PRAGMA %1.cache_size = %2")
-                                 .arg(quoteIdent(schema), m_synchronous ? QStringLiteral("-2000") : QStringLiteral("-32768"))
-                                 .toUtf8();
+    const QByteArray cache
+        = QStringLiteral("PRAGMA %1.cache_size = %2")
+              .arg(quoteIdent(schema), m_synchronous ? QStringLiteral("-2000") : QStringLiteral("-32768"))
+              .toUtf8();
     sqlite3_exec(m_conn, cache.constData(), nullptr, nullptr, nullptr);
 }
 
@@ -319,7 +320,7 @@ int Database::step(sqlite3_stmt *stmt)
         endReadTransaction();
         holdsNothing = sqlite3_get_autocommit(m_conn) != 0;
     } else if (m_readBatchDepth > 0 && !m_readTxOpen && readOnly && !m_inTransaction && m_storage == Storage::Folder
-               && holdsNothing && fresh) {
+        && holdsNothing && fresh) {
         m_readTxOpen = sqlite3_exec(m_conn, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
     }
     // A single write waits for the other processes' writers as patiently as a

@@ -52,10 +52,10 @@ protected:
 
 // What a repair did.
 struct RepairResult {
-    qint64 rows = 0;       // rows of the rebuilt table
+    qint64 rows = 0; // rows of the rebuilt table
     bool complete = false; // the old file gave up everything it held
-    QString backup;        // the old .dat kept under its own name when it did not
-    int damagedPages = 0;  // pages of the old file that could not be read
+    QString backup; // the old .dat kept under its own name when it did not
+    int damagedPages = 0; // pages of the old file that could not be read
 };
 
 // Session settings: private folder for temporary files, and how table and
@@ -241,7 +241,7 @@ private:
     // maintenance of it for as long as the hold lives.
     struct MaintenanceHold {
         LockHold table; // the table's maintenance byte on the main file
-        LockHold open;  // the exclusive open of its .dat
+        LockHold open; // the exclusive open of its .dat
     };
     MaintenanceHold exclusiveForMaintenance(const QString &table);
     // Only the maintenance byte (for tables that do not exist yet); empty when

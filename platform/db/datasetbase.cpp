@@ -723,7 +723,8 @@ void DataSet::insert()
         beforeInsert(*this);
     if (beforeScroll)
         beforeScroll(*this);
-    m_editRow = Row {0, m_newDefaults.empty() ? std::vector<Value>(static_cast<size_t>(m_dataFieldCount)) : m_newDefaults};
+    m_editRow
+        = Row {0, m_newDefaults.empty() ? std::vector<Value>(static_cast<size_t>(m_dataFieldCount)) : m_newDefaults};
     // A detail row starts with the master's link values.
     std::vector<std::pair<Field *, Value>> link;
     if (masterLinkValues(link))
@@ -748,7 +749,8 @@ void DataSet::setNewRecordDefault(const Field &f, const Value &v)
     requireActive();
     if (&f.dataSet() != this || f.m_kind != Field::Kind::Data)
         throw EngineError(Err::InvalidOperation,
-            QStringLiteral("O campo %1 não é um campo de dados de %2").arg(f.name(), objectName.isEmpty() ? tableName() : objectName));
+            QStringLiteral("O campo %1 não é um campo de dados de %2")
+                .arg(f.name(), objectName.isEmpty() ? tableName() : objectName));
     m_newDefaults.resize(static_cast<size_t>(m_dataFieldCount));
     m_newDefaults[static_cast<size_t>(f.m_slot)] = v;
 }

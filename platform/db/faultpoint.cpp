@@ -5,7 +5,7 @@
 namespace stb::db {
 
 namespace {
-std::atomic<FaultHook> g_hook{nullptr};
+std::atomic<FaultHook> g_hook {nullptr};
 }
 
 void setFaultHook(FaultHook hook) { g_hook.store(hook); }

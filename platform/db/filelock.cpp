@@ -71,7 +71,7 @@ bool FileLock::ensureOpen()
     if (m_handle)
         return true;
     HANDLE h = CreateFileW(reinterpret_cast<LPCWSTR>(m_path.utf16()), GENERIC_READ | GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     m_handle = h;
@@ -192,8 +192,7 @@ void FileLock::unlock(std::int64_t offset)
     fl.l_whence = SEEK_SET;
     fl.l_start = offset;
     fl.l_len = 1;
-    while (::fcntl(m_fd, F_OFD_SETLK, &fl) != 0 && errno == EINTR) {
-    }
+    while (::fcntl(m_fd, F_OFD_SETLK, &fl) != 0 && errno == EINTR) {}
 #endif
 }
 
@@ -204,7 +203,7 @@ bool FileLock::isLockedByOther(std::int64_t offset, bool exclusive)
 #ifdef Q_OS_WIN
     // Probe with a lock of a second handle.
     HANDLE h = CreateFileW(reinterpret_cast<LPCWSTR>(m_path.utf16()), GENERIC_READ | GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     OVERLAPPED ov = {};

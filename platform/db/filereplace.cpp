@@ -143,7 +143,8 @@ void completeReplacement(const QString &datPath, const QString &idxPath, const R
     const QString table = intent.def.name;
     const QString tmp = dir.filePath(intent.tmpName);
     if (QFileInfo::exists(tmp)) {
-        const QString dbk = intent.backupBase.isEmpty() ? QString() : dir.filePath(intent.backupBase + QStringLiteral(".dbk"));
+        const QString dbk
+            = intent.backupBase.isEmpty() ? QString() : dir.filePath(intent.backupBase + QStringLiteral(".dbk"));
         if (!dbk.isEmpty()) {
             const QString ibk = dir.filePath(intent.backupBase + QStringLiteral(".ibk"));
             if (!QFileInfo::exists(dbk) && QFileInfo::exists(datPath))
@@ -186,8 +187,7 @@ QString freeBackupBase(const QString &dirPath, const QString &tableBase)
             return base;
     }
     throw EngineError(Err::InvalidOperation,
-                      QStringLiteral("Há cópias de segurança demais da tabela %1 na pasta de dados").arg(tableBase),
-                      tableBase);
+        QStringLiteral("Há cópias de segurança demais da tabela %1 na pasta de dados").arg(tableBase), tableBase);
 }
 
 } // namespace stb::db

@@ -17,7 +17,7 @@
 namespace stb::db {
 
 struct ReplaceIntent {
-    QString tmpName;    // rebuilt file, in the table's folder
+    QString tmpName; // rebuilt file, in the table's folder
     QString backupBase; // base name of the .dbk/.ibk pair to keep, empty for none
     TableDef def;
     QString version;

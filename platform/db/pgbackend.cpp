@@ -114,7 +114,10 @@ public:
     QString address() const override { return m_address; }
     QString folder() const override { return m_folder; }
 
-    void connect() override { guarded({}, [&] { conn(); }); }
+    void connect() override
+    {
+        guarded({}, [&] { conn(); });
+    }
 
     void disconnect() override
     {
@@ -172,7 +175,8 @@ public:
             writing();
             ExclusiveHold hold(c(), entry(table)->def.name);
             inTransaction([&] {
-                c().exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(pgTableName(table)), QList<QByteArray> {}, table);
+                c().exec(
+                    QStringLiteral("DROP TABLE IF EXISTS %1").arg(pgTableName(table)), QList<QByteArray> {}, table);
                 c().exec(QStringLiteral("DELETE FROM %1 WHERE lower(tabela) = lower($1)")
                              .arg(pgTableName(QString::fromLatin1(PgCatalog))),
                     QList<QByteArray> {table.toUtf8()}, table);
@@ -190,8 +194,8 @@ public:
             // The auto-increment and row identity counters start again, as
             // with an emptied folder table.
             savepointed([&] {
-                c().exec(QStringLiteral("TRUNCATE %1 RESTART IDENTITY").arg(pgTableName(def.name)), QList<QByteArray> {},
-                    def.name);
+                c().exec(QStringLiteral("TRUNCATE %1 RESTART IDENTITY").arg(pgTableName(def.name)),
+                    QList<QByteArray> {}, def.name);
             });
         });
     }
@@ -250,14 +254,13 @@ public:
                 source << (old->type == f.type && old->size == f.size
                         ? pgIdent(f.name)
                         : QStringLiteral("CAST(%1 AS %2)")
-                              .arg(pgIdent(f.name), pgColumnType(FieldDef {f.name, f.type == FieldType::AutoInc
-                                                                                ? FieldType::Integer
-                                                                                : f.type,
-                                                                            f.size, false})));
+                              .arg(pgIdent(f.name),
+                                  pgColumnType(FieldDef {f.name,
+                                      f.type == FieldType::AutoInc ? FieldType::Integer : f.type, f.size, false})));
             }
             inTransaction([&] {
-                c().exec(QStringLiteral("CREATE TEMP TABLE stb_alter AS SELECT * FROM %1")
-                             .arg(pgTableName(oldDef.name)),
+                c().exec(
+                    QStringLiteral("CREATE TEMP TABLE stb_alter AS SELECT * FROM %1").arg(pgTableName(oldDef.name)),
                     QList<QByteArray> {}, table);
                 c().exec(QStringLiteral("DROP TABLE %1").arg(pgTableName(oldDef.name)), QList<QByteArray> {}, table);
                 for (const QString &sql : pgCreateTableSql(newDef))
@@ -270,8 +273,7 @@ public:
                 c().exec(QStringLiteral("DROP TABLE stb_alter"), QList<QByteArray> {}, table);
                 c().exec(QStringLiteral("UPDATE %1 SET definicao = $2, versao = $3 WHERE lower(tabela) = lower($1)")
                              .arg(pgTableName(QString::fromLatin1(PgCatalog))),
-                    QList<QByteArray> {table.toUtf8(), definitionJson(newDef),
-                                       QByteArray(Database::CurrentVersion)},
+                    QList<QByteArray> {table.toUtf8(), definitionJson(newDef), QByteArray(Database::CurrentVersion)},
                     table);
             });
             forget(table);
@@ -291,8 +293,8 @@ public:
             c().exec(QStringLiteral("REINDEX TABLE %1").arg(pgTableName(def.name)), QList<QByteArray> {}, def.name);
             checkAgainstServer(def);
             RepairResult r;
-            r.rows = c().exec(QStringLiteral("SELECT count(*) FROM %1").arg(pgTableName(def.name)), QList<QByteArray> {},
-                            def.name)
+            r.rows = c().exec(QStringLiteral("SELECT count(*) FROM %1").arg(pgTableName(def.name)),
+                            QList<QByteArray> {}, def.name)
                          .string(0, 0)
                          .toLongLong();
             r.complete = true;
@@ -402,7 +404,8 @@ public:
     {
         return guarded(table, [&] {
             reading();
-            QString sql = QStringLiteral("SELECT ") + selectList(columns) + QStringLiteral(" FROM ") + pgTableName(table);
+            QString sql
+                = QStringLiteral("SELECT ") + selectList(columns) + QStringLiteral(" FROM ") + pgTableName(table);
             QList<QByteArray> params;
             if (!filters.isEmpty()) {
                 QStringList conds;
@@ -455,8 +458,8 @@ public:
                 ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES ON CONFLICT DO NOTHING RETURNING %2")
                       .arg(pgTableName(table), returning)
                 : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT DO NOTHING RETURNING %4")
-                      .arg(pgTableName(table), names.join(QStringLiteral(", ")), placeholders.join(QStringLiteral(", ")),
-                          returning);
+                      .arg(pgTableName(table), names.join(QStringLiteral(", ")),
+                          placeholders.join(QStringLiteral(", ")), returning);
             auto refused = [&] {
                 return EngineError(Err::KeyViolation,
                     QStringLiteral("Violação de chave (tabela %1): já existe um registro com esta chave").arg(table),
@@ -655,8 +658,9 @@ private:
         }
         m_wasConnected = true;
         if (again) {
-            qCWarning(lcPg).noquote() << QStringLiteral("Nova sessão com o servidor %1: os semáforos da sessão anterior "
-                                                        "foram liberados; retomando as aberturas de %2 tabela(s)")
+            qCWarning(lcPg).noquote() << QStringLiteral(
+                "Nova sessão com o servidor %1: os semáforos da sessão anterior "
+                "foram liberados; retomando as aberturas de %2 tabela(s)")
                                              .arg(m_address)
                                              .arg(m_opens.size());
             const QHash<QString, Opens> opens = m_opens;
@@ -675,8 +679,7 @@ private:
     }
 
     // Runs an operation; a lost connection is reported with what it took along.
-    template <class F>
-    auto guarded(const QString &table, F &&f) -> decltype(f())
+    template<class F> auto guarded(const QString &table, F &&f) -> decltype(f())
     {
         try {
             return f();
@@ -757,8 +760,7 @@ private:
 
     // One failed statement inside a transaction must not spoil the others
     // (the folder keeps the transaction going): it runs in a savepoint.
-    template <class F>
-    void savepointed(F &&f)
+    template<class F> void savepointed(F &&f)
     {
         if (!m_userTx) {
             f();
@@ -776,8 +778,7 @@ private:
     }
 
     // Runs `f` in a transaction of its own unless the caller's is open.
-    template <class F>
-    void inTransaction(F &&f)
+    template<class F> void inTransaction(F &&f)
     {
         if (m_userTx) {
             savepointed(f);
@@ -824,10 +825,11 @@ private:
     void syncSequences(const TableDef &def)
     {
         pgSyncAutoIncrement(c(), def);
-        c().exec(QStringLiteral("SELECT setval(pg_get_serial_sequence($1, $2), COALESCE(MAX(%1), 0) + 1, false) FROM %2")
-                     .arg(pgIdent(kRowId), pgTableName(def.name)),
-            QList<QByteArray> {(QString::fromLatin1(PgSchema) + QLatin1Char('.') + def.name.toLower()).toUtf8(),
-                               kRowId.toUtf8()},
+        c().exec(
+            QStringLiteral("SELECT setval(pg_get_serial_sequence($1, $2), COALESCE(MAX(%1), 0) + 1, false) FROM %2")
+                .arg(pgIdent(kRowId), pgTableName(def.name)),
+            QList<QByteArray> {
+                (QString::fromLatin1(PgSchema) + QLatin1Char('.') + def.name.toLower()).toUtf8(), kRowId.toUtf8()},
             def.name);
     }
 
@@ -841,7 +843,7 @@ private:
         c().exec(QStringLiteral("SELECT setval(s, $3) FROM (SELECT pg_get_serial_sequence($1, $2)::regclass AS s) q "
                                 "WHERE COALESCE(pg_sequence_last_value(s), 0) < $3"),
             QList<QByteArray> {(QString::fromLatin1(PgSchema) + QLatin1Char('.') + table.toLower()).toUtf8(),
-                               column.toLower().toUtf8(), QByteArray::number(*v)},
+                column.toLower().toUtf8(), QByteArray::number(*v)},
             table);
     }
 
@@ -861,15 +863,16 @@ private:
         have.remove(kRowId);
         for (const QString &extra : std::as_const(have))
             problems << QStringLiteral("coluna %1 fora da definição").arg(extra);
-        const PgResult idx = c().exec(
-            QStringLiteral("SELECT indexname FROM pg_indexes WHERE schemaname = $1 AND tablename = $2"),
-            QList<QByteArray> {QByteArray(PgSchema), def.name.toLower().toUtf8()}, def.name);
+        const PgResult idx
+            = c().exec(QStringLiteral("SELECT indexname FROM pg_indexes WHERE schemaname = $1 AND tablename = $2"),
+                QList<QByteArray> {QByteArray(PgSchema), def.name.toLower().toUtf8()}, def.name);
         QSet<QString> indexes;
         for (int i = 0; i < idx.rows(); ++i)
             indexes.insert(idx.string(i, 0));
         for (const IndexDef &ix : def.indexes)
             if (!indexes.contains(pgIndexName(def, ix)))
-                problems << QStringLiteral("falta o índice %1").arg(ix.name.isEmpty() ? QStringLiteral("primário") : ix.name);
+                problems << QStringLiteral("falta o índice %1")
+                                .arg(ix.name.isEmpty() ? QStringLiteral("primário") : ix.name);
         if (!problems.isEmpty())
             throw EngineError(Err::TableDamaged,
                 QStringLiteral("A tabela %1 no servidor não confere com o catálogo: %2")

@@ -4,8 +4,8 @@
 #include "platform/db/pgvalue.h"
 
 #include <QThread>
-#include <optional>
 #include <libpq-fe.h>
+#include <optional>
 #include <vector>
 
 namespace stb::db {
@@ -98,8 +98,8 @@ PgConnection::PgConnection(const QString &address, Session *session)
     // and read day first, as the unit's texts are written.
     const QByteArray addr = address.toUtf8();
     const char *keys[] = {"dbname", "client_encoding", "options", "application_name", "connect_timeout", nullptr};
-    const char *values[] = {addr.constData(), "UTF8", "-c datestyle=ISO,DMY -c search_path=stbrelva", "stbrelva", "10",
-                            nullptr};
+    const char *values[]
+        = {addr.constData(), "UTF8", "-c datestyle=ISO,DMY -c search_path=stbrelva", "stbrelva", "10", nullptr};
     m_conn = PQconnectdbParams(keys, values, 1);
     if (!m_conn || PQstatus(m_conn) != CONNECTION_OK) {
         const QString detail = m_conn ? QString::fromUtf8(PQerrorMessage(m_conn)) : QStringLiteral("sem memória");
@@ -147,8 +147,8 @@ PgResult PgConnection::exec(const QString &sql, const QList<QByteArray> &params,
     if (!m_conn || m_lost)
         throw connectionLost(QStringLiteral("a conexão com o servidor foi interrompida"));
     const std::vector<const char *> values = valuePointers(params);
-    PgResult res(PQexecParams(m_conn, sql.toUtf8().constData(), static_cast<int>(values.size()), nullptr,
-        values.data(), nullptr, nullptr, 0));
+    PgResult res(PQexecParams(m_conn, sql.toUtf8().constData(), static_cast<int>(values.size()), nullptr, values.data(),
+        nullptr, nullptr, 0));
     const ExecStatusType st = res.handle() ? PQresultStatus(res.handle()) : PGRES_FATAL_ERROR;
     if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK)
         fail(res, table);
@@ -245,8 +245,7 @@ PgResult PgConnection::execInSavepoint(const QString &sql, const QList<QByteArra
         broken = !sync.handle() || PQresultStatus(sync.handle()) != PGRES_PIPELINE_SYNC;
     }
     if (broken || PQexitPipelineMode(m_conn) != 1 || PQstatus(m_conn) != CONNECTION_OK) {
-        EngineError e = failure && failure->code() == Err::ConnectionLost ? *failure
-                                                                           : pgError(m_conn, nullptr, table);
+        EngineError e = failure && failure->code() == Err::ConnectionLost ? *failure : pgError(m_conn, nullptr, table);
         if (e.code() != Err::ConnectionLost)
             e = connectionLost(QStringLiteral("a conexão com o servidor foi interrompida"));
         m_lost = true;
@@ -280,8 +279,8 @@ void PgConnection::startTransaction(bool readOnlySnapshot)
 {
     if (m_inTransaction)
         throw EngineError(Err::InvalidOperation, QStringLiteral("Já existe uma transação em andamento"));
-    exec(readOnlySnapshot ? QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")
-                          : QStringLiteral("BEGIN"));
+    exec(
+        readOnlySnapshot ? QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY") : QStringLiteral("BEGIN"));
     m_inTransaction = true;
 }
 
@@ -329,7 +328,7 @@ bool PgConnection::tryAdvisory(int key1, int key2, bool shared, bool retry)
 {
     const QString sql = shared ? QStringLiteral("SELECT pg_try_advisory_lock_shared($1::int, $2::int)")
                                : QStringLiteral("SELECT pg_try_advisory_lock($1::int, $2::int)");
-    const QList<QByteArray> params{QByteArray::number(key1), QByteArray::number(key2)};
+    const QList<QByteArray> params {QByteArray::number(key1), QByteArray::number(key2)};
     const int tries = retry ? qMax(1, m_session->lockRetryCount) : 1;
     for (int i = 0; i < tries; ++i) {
         if (i > 0)
@@ -347,7 +346,7 @@ void PgConnection::unlockAdvisory(int key1, int key2, bool shared)
         return; // the server freed it with the session
     exec(shared ? QStringLiteral("SELECT pg_advisory_unlock_shared($1::int, $2::int)")
                 : QStringLiteral("SELECT pg_advisory_unlock($1::int, $2::int)"),
-        QList<QByteArray>{QByteArray::number(key1), QByteArray::number(key2)});
+        QList<QByteArray> {QByteArray::number(key1), QByteArray::number(key2)});
 }
 
 bool PgConnection::lockSemaphore(const QString &table, int slot)

@@ -13,19 +13,19 @@ int engineCodeOf(QByteArrayView s)
         int code;
     };
     static const Exact exact[] = {
-        {"23505", Err::KeyViolation},     // unique_violation
-        {"23502", Err::RequiredField},    // not_null_violation
-        {"55P03", Err::TableInUse},       // lock_not_available
-        {"55006", Err::TableInUse},       // object_in_use
-        {"57P01", Err::ConnectionLost},   // admin_shutdown
-        {"57P02", Err::ConnectionLost},   // crash_shutdown
-        {"57P03", Err::ConnectionLost},   // cannot_connect_now
-        {"42P01", Err::TableNotFound},    // undefined_table
-        {"3F000", Err::TableNotFound},    // invalid_schema_name
-        {"42703", Err::FieldNotFound},    // undefined_column
-        {"53100", Err::DiskFull},         // disk_full
-        {"25006", Err::ReadOnly},         // read_only_sql_transaction
-        {"42501", Err::ReadOnly},         // insufficient_privilege
+        {"23505", Err::KeyViolation}, // unique_violation
+        {"23502", Err::RequiredField}, // not_null_violation
+        {"55P03", Err::TableInUse}, // lock_not_available
+        {"55006", Err::TableInUse}, // object_in_use
+        {"57P01", Err::ConnectionLost}, // admin_shutdown
+        {"57P02", Err::ConnectionLost}, // crash_shutdown
+        {"57P03", Err::ConnectionLost}, // cannot_connect_now
+        {"42P01", Err::TableNotFound}, // undefined_table
+        {"3F000", Err::TableNotFound}, // invalid_schema_name
+        {"42703", Err::FieldNotFound}, // undefined_column
+        {"53100", Err::DiskFull}, // disk_full
+        {"25006", Err::ReadOnly}, // read_only_sql_transaction
+        {"42501", Err::ReadOnly}, // insufficient_privilege
     };
     for (const Exact &e : exact)
         if (s == QByteArrayView(e.state))
@@ -39,8 +39,8 @@ int engineCodeOf(QByteArrayView s)
 
 EngineError connectionLost(const QString &detail)
 {
-    return EngineError(Err::ConnectionLost,
-        QStringLiteral("Conexão com o computador dos dados perdida: %1").arg(detail.trimmed()));
+    return EngineError(
+        Err::ConnectionLost, QStringLiteral("Conexão com o computador dos dados perdida: %1").arg(detail.trimmed()));
 }
 
 EngineError pgError(pg_conn *conn, const pg_result *result, const QString &table)

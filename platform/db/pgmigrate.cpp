@@ -54,7 +54,8 @@ Currency addRaw(Currency sum, const Value &v, const QString &table)
         raw = Currency::fromDouble(*d).raw();
     std::int64_t out;
     if (__builtin_add_overflow(sum.raw(), raw, &out))
-        throw EngineError(Err::InvalidValue, QStringLiteral("A soma de um valor da tabela %1 excede o limite").arg(table), table);
+        throw EngineError(
+            Err::InvalidValue, QStringLiteral("A soma de um valor da tabela %1 excede o limite").arg(table), table);
     return Currency::fromRaw(out);
 }
 
@@ -62,21 +63,23 @@ Currency addRaw(Currency sum, const Value &v, const QString &table)
 void serverTotals(PgConnection &c, const TableDef &def, MigrationCheck &check, bool asSource)
 {
     const QList<int> cur = currencyColumns(def);
-    QStringList exprs{QStringLiteral("count(*)")};
+    QStringList exprs {QStringLiteral("count(*)")};
     for (int i : cur)
         exprs << QStringLiteral("sum(%1)").arg(pgIdent(def.fields[i].name));
-    const PgResult r = c.exec(
-        QStringLiteral("SELECT %1 FROM %2").arg(exprs.join(QStringLiteral(", ")), pgTableName(def.name)), QList<QByteArray>{}, def.name);
+    const PgResult r
+        = c.exec(QStringLiteral("SELECT %1 FROM %2").arg(exprs.join(QStringLiteral(", ")), pgTableName(def.name)),
+            QList<QByteArray> {}, def.name);
     (asSource ? check.sourceRows : check.targetRows) = r.text(0, 0).toByteArray().toLongLong();
     if (check.sums.isEmpty())
         for (int i : cur)
-            check.sums << MigrationCheck::Sum{def.fields[i].name, {}, {}};
+            check.sums << MigrationCheck::Sum {def.fields[i].name, {}, {}};
     for (int k = 0; k < cur.size(); ++k) {
         Currency s;
         if (!r.isNull(0, k + 1)) {
             const auto v = currencyFromDecimalText(r.text(0, k + 1));
             if (!v)
-                throw EngineError(Err::InvalidValue, QStringLiteral("Soma inválida na tabela %1").arg(def.name), def.name);
+                throw EngineError(
+                    Err::InvalidValue, QStringLiteral("Soma inválida na tabela %1").arg(def.name), def.name);
             s = *v;
         }
         (asSource ? check.sums[k].source : check.sums[k].target) = s;
@@ -108,7 +111,8 @@ void requireEqual(const QList<MigrationCheck> &checks)
     for (const MigrationCheck &c : checks)
         if (!c.equal())
             throw EngineError(Err::InvalidOperation,
-                QStringLiteral("A conferência da tabela %1 não bateu: nada foi gravado no destino").arg(c.table), c.table);
+                QStringLiteral("A conferência da tabela %1 não bateu: nada foi gravado no destino").arg(c.table),
+                c.table);
 }
 
 // One source folder of the data folder: the folder itself and its ARM sub-folder.
@@ -117,10 +121,10 @@ struct SourceFolder {
     std::unique_ptr<Database> db;
 };
 
-
 } // namespace
 
-QList<MigrationCheck> migrateFolderToServer(const QString &folder, const QString &address, const MigrationProgress &progress)
+QList<MigrationCheck> migrateFolderToServer(
+    const QString &folder, const QString &address, const MigrationProgress &progress)
 {
     if (!QFileInfo(folder).isDir())
         throw EngineError(Err::ConnectionLost, QStringLiteral("A pasta de dados \"%1\" não existe").arg(folder));
@@ -135,7 +139,8 @@ QList<MigrationCheck> migrateFolderToServer(const QString &folder, const QString
     PgConnection c(address);
     if (!pgCatalogEntries(c).isEmpty())
         throw EngineError(Err::InvalidOperation,
-            QStringLiteral("O banco de dados do servidor já contém tabelas do sistema: a migração só grava num banco vazio"));
+            QStringLiteral(
+                "O banco de dados do servidor já contém tabelas do sistema: a migração só grava num banco vazio"));
     QList<MigrationCheck> checks;
     QList<TableDef> defs;
     PgTransaction tx(c);
@@ -157,7 +162,7 @@ QList<MigrationCheck> migrateFolderToServer(const QString &folder, const QString
             check.folder = src.label;
             const QList<int> cur = currencyColumns(def);
             for (int i : cur)
-                check.sums << MigrationCheck::Sum{def.fields[i].name, {}, {}};
+                check.sums << MigrationCheck::Sum {def.fields[i].name, {}, {}};
             Table t(&db, file);
             t.setExclusive(true);
             t.open();
@@ -217,9 +222,11 @@ public:
     {
         // An empty target folder gives way; anything else was refused before.
         if (QFileInfo(target).isDir() && !QDir().rmdir(target))
-            throw EngineError(Err::ReadOnly, QStringLiteral("Não foi possível substituir a pasta vazia %1").arg(target));
+            throw EngineError(
+                Err::ReadOnly, QStringLiteral("Não foi possível substituir a pasta vazia %1").arg(target));
         if (!QDir().rename(m_path, target))
-            throw EngineError(Err::ReadOnly, QStringLiteral("Não foi possível mover a pasta %1 para %2").arg(m_path, target));
+            throw EngineError(
+                Err::ReadOnly, QStringLiteral("Não foi possível mover a pasta %1 para %2").arg(m_path, target));
         m_path.clear();
     }
 
@@ -240,17 +247,22 @@ QString orderByKey(const TableDef &def)
 
 } // namespace
 
-QList<MigrationCheck> migrateServerToFolder(const QString &address, const QString &folder, const MigrationProgress &progress)
+QList<MigrationCheck> migrateServerToFolder(
+    const QString &address, const QString &folder, const MigrationProgress &progress)
 {
     const QFileInfo target(folder);
-    if (target.exists() && (!target.isDir() || !QDir(folder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)))
+    if (target.exists()
+        && (!target.isDir()
+            || !QDir(folder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)))
         throw EngineError(Err::InvalidOperation,
-            QStringLiteral("A pasta de destino \"%1\" não está vazia: a migração só grava numa pasta nova").arg(folder));
+            QStringLiteral("A pasta de destino \"%1\" não está vazia: a migração só grava numa pasta nova")
+                .arg(folder));
 
     PgConnection c(address);
     const QList<PgCatalogEntry> entries = pgCatalogEntries(c);
     if (entries.isEmpty())
-        throw EngineError(Err::TableNotFound, QStringLiteral("O banco de dados do servidor não contém tabelas do sistema"));
+        throw EngineError(
+            Err::TableNotFound, QStringLiteral("O banco de dados do servidor não contém tabelas do sistema"));
     for (const PgCatalogEntry &e : entries)
         c.acquireOpen(e.def.name, OpenMode::Exclusive);
     // One snapshot for the copy and the counts.
@@ -292,10 +304,10 @@ QList<MigrationCheck> migrateServerToFolder(const QString &address, const QStrin
             }
             c.exec(QStringLiteral("DECLARE migra NO SCROLL CURSOR FOR SELECT %1 FROM %2%3")
                        .arg(cols.join(QStringLiteral(", ")), pgTableName(e.def.name), orderByKey(e.def)),
-                QList<QByteArray>{}, e.def.name);
+                QList<QByteArray> {}, e.def.name);
             Transaction ftx(*db);
             for (;;) {
-                const PgResult r = c.exec(QStringLiteral("FETCH 2000 FROM migra"), QList<QByteArray>{}, e.def.name);
+                const PgResult r = c.exec(QStringLiteral("FETCH 2000 FROM migra"), QList<QByteArray> {}, e.def.name);
                 if (r.rows() == 0)
                     break;
                 for (int row = 0; row < r.rows(); ++row) {

@@ -34,15 +34,16 @@ private:
 
 } // namespace
 
-QList<MigrationCheck> pgLoadPristine(const QString &address, const QString &pristineDir, const MigrationProgress &progress)
+QList<MigrationCheck> pgLoadPristine(
+    const QString &address, const QString &pristineDir, const MigrationProgress &progress)
 {
     PgConnection guard(address);
     const LoadLock lock(guard);
     if (!pgCatalogEntries(guard).isEmpty())
         return {};
     if (!QFileInfo(pristineDir).isDir())
-        throw EngineError(Err::TableNotFound,
-                          QStringLiteral("A pasta das tabelas de instalação \"%1\" não existe").arg(pristineDir));
+        throw EngineError(
+            Err::TableNotFound, QStringLiteral("A pasta das tabelas de instalação \"%1\" não existe").arg(pristineDir));
     return migrateFolderToServer(pristineDir, address, progress);
 }
 
@@ -62,9 +63,10 @@ QStringList pgReplaceTables(const QString &address, const QString &deliveryDir, 
     QStringList replaced;
     for (const QString &name : names) {
         const TableDef def = source.tableDef(name);
-        c.exec(QStringLiteral("DELETE FROM %1 WHERE lower(tabela) = lower($1)").arg(pgTableName(QString::fromLatin1(PgCatalog))),
-               QList<QByteArray>{def.name.toUtf8()}, def.name);
-        c.exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(pgTableName(def.name)), QList<QByteArray>{}, def.name);
+        c.exec(QStringLiteral("DELETE FROM %1 WHERE lower(tabela) = lower($1)")
+                   .arg(pgTableName(QString::fromLatin1(PgCatalog))),
+            QList<QByteArray> {def.name.toUtf8()}, def.name);
+        c.exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(pgTableName(def.name)), QList<QByteArray> {}, def.name);
         pgCreateTable(c, def, source.tableVersion(name), folder);
 
         Table t(&source, name);

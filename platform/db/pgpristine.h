@@ -24,8 +24,8 @@ namespace stb::db {
 // program's tables. Returns what was loaded and compared, table by table;
 // empty when the tables were already there. Throws EngineError (10225 when
 // the server cannot be reached).
-QList<MigrationCheck> pgLoadPristine(const QString &address, const QString &pristineDir,
-                                     const MigrationProgress &progress = {});
+QList<MigrationCheck> pgLoadPristine(
+    const QString &address, const QString &pristineDir, const MigrationProgress &progress = {});
 
 // Replaces, on the server, each table of the folder `deliveryDir` (its
 // tables of the data folder, or of the ARM sub-folder with `folder` "ARM")

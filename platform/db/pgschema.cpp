@@ -48,8 +48,8 @@ QString indexColumns(const TableDef &def, const IndexDef &ix)
                 QStringLiteral("O índice %1 usa o campo %2, que não existe").arg(ix.name, f), def.name);
         // Case-insensitive order and uniqueness: on the upper-case text; the
         // index serves the datasets' order (see pgOrderTerm).
-        cols << pgOrderTerm(fd->name, fd->type, ix.options & IndexDef::CaseInsensitive,
-            ix.options & IndexDef::Descending);
+        cols << pgOrderTerm(
+            fd->name, fd->type, ix.options & IndexDef::CaseInsensitive, ix.options & IndexDef::Descending);
     }
     return cols.join(QStringLiteral(", "));
 }
@@ -60,10 +60,12 @@ QStringList pgCreateTableSql(const TableDef &def)
 {
     QStringList cols;
     for (const FieldDef &f : def.fields)
-        cols << pgIdent(f.name) + QLatin1Char(' ') + pgColumnType(f) + (f.required ? QStringLiteral(" NOT NULL") : QString());
+        cols << pgIdent(f.name) + QLatin1Char(' ') + pgColumnType(f)
+                + (f.required ? QStringLiteral(" NOT NULL") : QString());
     cols << QStringLiteral("%1 bigserial NOT NULL").arg(pgIdent(QString::fromLatin1(PgRowIdColumn)));
     cols << QStringLiteral("CONSTRAINT %1 UNIQUE (%2)")
-                .arg(pgIdent(QString(def.name + QStringLiteral("_stb_rowid")).left(63)), pgIdent(QString::fromLatin1(PgRowIdColumn)));
+                .arg(pgIdent(QString(def.name + QStringLiteral("_stb_rowid")).left(63)),
+                    pgIdent(QString::fromLatin1(PgRowIdColumn)));
     const IndexDef *pk = def.primaryIndex();
     // A primary key on plain columns; a case-insensitive one is a unique index
     // on the upper-case text instead.
@@ -75,7 +77,8 @@ QStringList pgCreateTableSql(const TableDef &def)
                     QStringLiteral("A chave primária usa o campo %1, que não existe").arg(f), def.name);
             keyCols << pgIdent(f);
         }
-        cols << QStringLiteral("CONSTRAINT %1 PRIMARY KEY (%2)").arg(indexName(def, *pk), keyCols.join(QStringLiteral(", ")));
+        cols << QStringLiteral("CONSTRAINT %1 PRIMARY KEY (%2)")
+                    .arg(indexName(def, *pk), keyCols.join(QStringLiteral(", ")));
     }
     QStringList out;
     out << QStringLiteral("CREATE TABLE %1 (%2)").arg(pgTableName(def.name), cols.join(QStringLiteral(", ")));
@@ -103,16 +106,19 @@ void pgCreateTable(PgConnection &c, const TableDef &def, const QString &version,
 {
     c.exec(QStringLiteral("INSERT INTO %1 (tabela, pasta, versao, definicao) VALUES ($1, $2, $3, $4)")
                .arg(pgTableName(QString::fromLatin1(PgCatalog))),
-        QList<QByteArray>{def.name.toUtf8(), pgTextOf(FieldType::String, folder), version.toUtf8(), definitionJson(def)}, def.name);
+        QList<QByteArray> {
+            def.name.toUtf8(), pgTextOf(FieldType::String, folder), version.toUtf8(), definitionJson(def)},
+        def.name);
     for (const QString &sql : pgCreateTableSql(def))
-        c.exec(sql, QList<QByteArray>{}, def.name);
+        c.exec(sql, QList<QByteArray> {}, def.name);
 }
 
 QList<PgCatalogEntry> pgCatalogEntries(PgConnection &c)
 {
     QList<PgCatalogEntry> out;
     const PgResult exists = c.exec(QStringLiteral("SELECT to_regclass($1) IS NOT NULL"),
-        QList<QByteArray>{(QString::fromLatin1(PgSchema) + QLatin1Char('.') + QString::fromLatin1(PgCatalog)).toUtf8()});
+        QList<QByteArray> {
+            (QString::fromLatin1(PgSchema) + QLatin1Char('.') + QString::fromLatin1(PgCatalog)).toUtf8()});
     if (exists.text(0, 0) != "t")
         return out;
     const PgResult r = c.exec(QStringLiteral("SELECT tabela, pasta, versao, definicao FROM %1 ORDER BY lower(tabela)")
@@ -138,8 +144,8 @@ void pgSyncAutoIncrement(PgConnection &c, const TableDef &def)
             continue;
         c.exec(QStringLiteral("SELECT setval(pg_get_serial_sequence($1, $2), COALESCE(MAX(%1), 0) + 1, false) FROM %2")
                    .arg(pgIdent(f.name), pgTableName(def.name)),
-            QList<QByteArray>{(QString::fromLatin1(PgSchema) + QLatin1Char('.') + def.name.toLower()).toUtf8(),
-                              f.name.toLower().toUtf8()},
+            QList<QByteArray> {(QString::fromLatin1(PgSchema) + QLatin1Char('.') + def.name.toLower()).toUtf8(),
+                f.name.toLower().toUtf8()},
             def.name);
     }
 }

@@ -184,7 +184,8 @@ private:
                 s += bind(tok.text.mid(1));
                 continue;
             case Token::Quoted:
-                s += QLatin1Char('"') + tok.text.mid(1, tok.text.size() - 2).toLower().replace(QLatin1Char('"'), QLatin1String("\"\""))
+                s += QLatin1Char('"')
+                    + tok.text.mid(1, tok.text.size() - 2).toLower().replace(QLatin1Char('"'), QLatin1String("\"\""))
                     + QLatin1Char('"');
                 continue;
             case Token::Word:

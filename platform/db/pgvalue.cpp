@@ -13,8 +13,8 @@ constexpr std::int64_t kMsPerDay = 86400000;
 
 [[noreturn]] void badText(FieldType t, const char *s, int len)
 {
-    throw EngineError(Err::InvalidValue, QStringLiteral("Valor \"%1\" inválido para um campo %2")
-                                             .arg(QString::fromUtf8(s, len), fieldTypeName(t)));
+    throw EngineError(Err::InvalidValue,
+        QStringLiteral("Valor \"%1\" inválido para um campo %2").arg(QString::fromUtf8(s, len), fieldTypeName(t)));
 }
 
 // An empty text is a value, not SQL NULL.

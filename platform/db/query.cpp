@@ -116,7 +116,6 @@ QVariantMap Query::paramValues() const
     return out;
 }
 
-
 void Query::fetchRows()
 {
     Database *db = database();
@@ -125,8 +124,8 @@ void Query::fetchRows()
         if (!m_fieldsDefined) {
             QStringList used;
             for (const ServerBackend::Column &c : res.columns)
-                addDataField(uniqueName(used, c.name), c.type == FieldType::Unknown ? FieldType::String : c.type, c.size,
-                    false);
+                addDataField(
+                    uniqueName(used, c.name), c.type == FieldType::Unknown ? FieldType::String : c.type, c.size, false);
             m_fieldsDefined = true;
         }
         m_rows = std::move(res.rows);

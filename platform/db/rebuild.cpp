@@ -44,8 +44,8 @@ qint64 queryInt(sqlite3 *db, const QString &sql, qint64 otherwise = 0)
 {
     sqlite3_stmt *st = nullptr;
     qint64 v = otherwise;
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW
-        && sqlite3_column_type(st, 0) != SQLITE_NULL)
+    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK
+        && sqlite3_step(st) == SQLITE_ROW && sqlite3_column_type(st, 0) != SQLITE_NULL)
         v = sqlite3_column_int64(st, 0);
     sqlite3_finalize(st);
     return v;
@@ -53,7 +53,8 @@ qint64 queryInt(sqlite3 *db, const QString &sql, qint64 otherwise = 0)
 
 bool hasAutoInc(const TableDef &def)
 {
-    return std::any_of(def.fields.cbegin(), def.fields.cend(), [](const FieldDef &f) { return f.type == FieldType::AutoInc; });
+    return std::any_of(
+        def.fields.cbegin(), def.fields.cend(), [](const FieldDef &f) { return f.type == FieldType::AutoInc; });
 }
 
 // Told how many of the indexes are built (after each one).
@@ -62,7 +63,7 @@ using IndexesBuilt = std::function<void(int built, int count)>;
 // Builds the file at `tmp`: the definition, the rows `fill` puts in, the
 // indexes; the file is complete and on the disk when this returns.
 void buildRebuilt(const QString &tmp, const TableDef &def, const QString &version,
-                  const std::function<void(FileConn &)> &fill, const IndexesBuilt &indexesBuilt = {})
+    const std::function<void(FileConn &)> &fill, const IndexesBuilt &indexesBuilt = {})
 {
     try {
         buildTableFile(tmp, def, version, false);
@@ -114,7 +115,7 @@ constexpr qint64 kSteps = 50;
 // read. When `rowsCopied` is given, the rows go in rowid order in batches
 // of one transaction, and it is told after each batch.
 qint64 copyRows(FileConn &fc, const TableDef &oldDef, const TableDef &newDef, const QString &oldTable,
-                const RowsCopied &rowsCopied = {})
+    const RowsCopied &rowsCopied = {})
 {
     QStringList from, to;
     for (const FieldDef &nf : newDef.fields) {
@@ -140,7 +141,8 @@ qint64 copyRows(FileConn &fc, const TableDef &oldDef, const TableDef &newDef, co
         return EngineError(Err::DataDamaged, msg, newDef.name);
     };
     qint64 copied = 0;
-    const qint64 total = rowsCopied ? queryInt(fc.db, QStringLiteral("SELECT count(*) FROM old.%1").arg(quoteIdent(oldTable)), -1) : 0;
+    const qint64 total
+        = rowsCopied ? queryInt(fc.db, QStringLiteral("SELECT count(*) FROM old.%1").arg(quoteIdent(oldTable)), -1) : 0;
     if (total < 0)
         throw failed();
     if (total <= kMinBatch) {
@@ -186,7 +188,10 @@ qint64 copyRows(FileConn &fc, const TableDef &oldDef, const TableDef &newDef, co
 class PercentScale {
 public:
     PercentScale(const ProgressFn &progress, QString step, int from, int to)
-        : m_progress(progress), m_step(std::move(step)), m_from(from), m_to(to)
+        : m_progress(progress),
+          m_step(std::move(step)),
+          m_from(from),
+          m_to(to)
     {
     }
     void operator()(qint64 done, qint64 total)
@@ -212,9 +217,12 @@ void keepSequence(FileConn &fc, const TableDef &def, qint64 atLeast)
 {
     if (!hasAutoInc(def))
         return;
-    const qint64 seq = std::max(atLeast, queryInt(fc.db, QStringLiteral("SELECT max(rowid) FROM main.%1").arg(quoteIdent(def.name))));
+    const qint64 seq = std::max(
+        atLeast, queryInt(fc.db, QStringLiteral("SELECT max(rowid) FROM main.%1").arg(quoteIdent(def.name))));
     fc.exec(QStringLiteral("DELETE FROM main.sqlite_sequence WHERE name = %1").arg(quoteText(def.name)));
-    fc.exec(QStringLiteral("INSERT INTO main.sqlite_sequence (name, seq) VALUES (%1, %2)").arg(quoteText(def.name)).arg(seq));
+    fc.exec(QStringLiteral("INSERT INTO main.sqlite_sequence (name, seq) VALUES (%1, %2)")
+                .arg(quoteText(def.name))
+                .arg(seq));
 }
 
 qint64 removeDuplicateKeys(FileConn &fc, const TableDef &def)
@@ -227,8 +235,9 @@ qint64 removeDuplicateKeys(FileConn &fc, const TableDef &def)
         for (const QString &f : ix.fieldList())
             cols << quoteIdent(f)
                     + ((ix.options & IndexDef::CaseInsensitive) ? QStringLiteral(" COLLATE PTCI") : QString());
-        if (fc.exec(QStringLiteral("DELETE FROM main.%1 WHERE rowid NOT IN (SELECT min(rowid) FROM main.%1 GROUP BY %2)")
-                        .arg(quoteIdent(def.name), cols.join(QStringLiteral(", "))))
+        if (fc.exec(
+                QStringLiteral("DELETE FROM main.%1 WHERE rowid NOT IN (SELECT min(rowid) FROM main.%1 GROUP BY %2)")
+                    .arg(quoteIdent(def.name), cols.join(QStringLiteral(", "))))
             == SQLITE_OK)
             removed += sqlite3_changes64(fc.db);
     }
@@ -250,7 +259,8 @@ bool fitsDefinition(const salvage::Record &r, const TableDef &def, int encoding)
     if (r.values.size() != std::size_t(def.fields.size()))
         return false;
     // The table's own bookkeeping rows look alike when the shapes agree.
-    if (r.values.size() == 2 && (isText(r.values[0], "version", encoding) || isText(r.values[0], "definition", encoding)))
+    if (r.values.size() == 2
+        && (isText(r.values[0], "version", encoding) || isText(r.values[0], "definition", encoding)))
         return false;
     if (r.values.size() == 2 && r.values[0].kind == Cell::Text && r.values[1].kind == Cell::Int
         && salvage::decodeText(r.values[0].bytes, encoding).compare(def.name, Qt::CaseInsensitive) == 0)
@@ -300,7 +310,9 @@ void bindCell(sqlite3_stmt *st, int index, const salvage::Cell &c, int encoding)
         break;
     case salvage::Cell::Text:
         sqlite3_bind_text64(st, index, c.bytes.constData(), sqlite3_uint64(c.bytes.size()), SQLITE_TRANSIENT,
-                            encoding == 2 ? SQLITE_UTF16LE : encoding == 3 ? SQLITE_UTF16BE : SQLITE_UTF8);
+            encoding == 2       ? SQLITE_UTF16LE
+                : encoding == 3 ? SQLITE_UTF16BE
+                                : SQLITE_UTF8);
         break;
     case salvage::Cell::Blob:
         sqlite3_bind_blob64(st, index, c.bytes.constData(), sqlite3_uint64(c.bytes.size()), SQLITE_TRANSIENT);
@@ -331,8 +343,9 @@ public:
             if (tree.name.compare(QLatin1String("_stmeta"), Qt::CaseInsensitive) == 0)
                 m_metaTree = int(t);
             else if (tree.name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive))
-                m_sequenceTree = tree.name.compare(QLatin1String("sqlite_sequence"), Qt::CaseInsensitive) == 0 ? int(t)
-                                                                                                               : m_sequenceTree;
+                m_sequenceTree = tree.name.compare(QLatin1String("sqlite_sequence"), Qt::CaseInsensitive) == 0
+                    ? int(t)
+                    : m_sequenceTree;
             else if (m_dataTree < 0 || tree.name.compare(innerName, Qt::CaseInsensitive) == 0)
                 m_dataTree = int(t);
         }
@@ -343,7 +356,8 @@ public:
     {
         QByteArray json, ver;
         for (const salvage::Record &r : m_scan.records) {
-            if (r.values.size() != 2 || (r.tree != m_metaTree && r.tree != -1) || r.values[1].kind != salvage::Cell::Text)
+            if (r.values.size() != 2 || (r.tree != m_metaTree && r.tree != -1)
+                || r.values[1].kind != salvage::Cell::Text)
                 continue;
             const int enc = m_scan.textEncoding;
             if (isText(r.values[0], "definition", enc))
@@ -363,7 +377,8 @@ public:
         for (const salvage::Record &r : m_scan.records)
             if ((r.tree == m_sequenceTree || r.tree == -1) && r.values.size() == 2
                 && r.values[0].kind == salvage::Cell::Text && r.values[1].kind == salvage::Cell::Int
-                && salvage::decodeText(r.values[0].bytes, m_scan.textEncoding).compare(innerName, Qt::CaseInsensitive) == 0)
+                && salvage::decodeText(r.values[0].bytes, m_scan.textEncoding).compare(innerName, Qt::CaseInsensitive)
+                    == 0)
                 seq = std::max<qint64>(seq, r.values[1].i);
         return seq;
     }
@@ -386,17 +401,17 @@ public:
                 return a->rowid < b->rowid;
             return (a->tree == m_dataTree) && (b->tree != m_dataTree);
         });
-        QStringList cols{QStringLiteral("rowid")};
+        QStringList cols {QStringLiteral("rowid")};
         std::vector<int> columnOf; // record position of each bound column
         for (int i = 0; i < def.fields.size(); ++i)
             if (def.fields[i].type != FieldType::AutoInc) {
                 cols << quoteIdent(def.fields[i].name);
                 columnOf.push_back(i);
             }
-        const QByteArray sql = QStringLiteral("INSERT OR IGNORE INTO main.%1 (%2) VALUES (%3)")
-                                   .arg(quoteIdent(def.name), cols.join(QStringLiteral(", ")),
-                                        placeholders(1, int(cols.size())))
-                                   .toUtf8();
+        const QByteArray sql
+            = QStringLiteral("INSERT OR IGNORE INTO main.%1 (%2) VALUES (%3)")
+                  .arg(quoteIdent(def.name), cols.join(QStringLiteral(", ")), placeholders(1, int(cols.size())))
+                  .toUtf8();
         sqlite3_stmt *st = nullptr;
         if (sqlite3_prepare_v2(fc.db, sql.constData(), -1, &st, nullptr) != SQLITE_OK) {
             sqlite3_finalize(st);
@@ -471,9 +486,9 @@ Probe probeFile(const QString &dat)
             texts << QStringLiteral("instr(CAST(%1 AS BLOB), x'00') > 0").arg(quoteIdent(f.name));
     if (p.sound && !texts.isEmpty())
         p.sound = queryInt(fc.db,
-                           QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1 WHERE %2)")
-                               .arg(quoteIdent(p.def.name), texts.join(QStringLiteral(" OR "))),
-                           1)
+                      QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1 WHERE %2)")
+                          .arg(quoteIdent(p.def.name), texts.join(QStringLiteral(" OR "))),
+                      1)
             == 0;
     return p;
 }
@@ -509,8 +524,8 @@ RepairResult Database::repairTable(const QString &table, const ProgressFn &progr
     QString idxVersion;
     const bool idxOk = readIndexFile(idx, idxDef, idxVersion);
     if (!probe.metaOk && !idxOk)
-        throw EngineError(Err::TableDamaged,
-                          QStringLiteral("Não foi possível recuperar a definição da tabela %1").arg(name), name);
+        throw EngineError(
+            Err::TableDamaged, QStringLiteral("Não foi possível recuperar a definição da tabela %1").arg(name), name);
     // A .dat of another table under this one's .idx: its rows are not ours.
     const bool foreign = probe.metaOk && probe.def.name.compare(name, Qt::CaseInsensitive) != 0 && idxOk
         && idxDef.name.compare(probe.def.name, Qt::CaseInsensitive) != 0;
@@ -538,10 +553,12 @@ RepairResult Database::repairTable(const QString &table, const ProgressFn &progr
         if (probe.sound) {
             attachOld(fc, dat, name);
             PercentScale rows(progress, QString::fromLatin1(kStepData), 10, 85);
-            result.rows = copyRows(fc, probe.def, def, probe.def.name, progress ? RowsCopied(std::ref(rows)) : RowsCopied());
+            result.rows
+                = copyRows(fc, probe.def, def, probe.def.name, progress ? RowsCopied(std::ref(rows)) : RowsCopied());
             keepSequence(fc, def,
-                         queryInt(fc.db, QStringLiteral("SELECT max(seq) FROM old.sqlite_sequence WHERE name = %1")
-                                             .arg(quoteText(probe.def.name))));
+                queryInt(fc.db,
+                    QStringLiteral("SELECT max(seq) FROM old.sqlite_sequence WHERE name = %1")
+                        .arg(quoteText(probe.def.name))));
             fc.exec(QStringLiteral("DETACH DATABASE old"));
             complete = true;
         } else {
@@ -590,8 +607,9 @@ void Database::alterTable(const QString &table, const TableDef &newDefIn, const 
             attachOld(fc, dat, table);
             copyRows(fc, oldDef, newDef, oldDef.name, progress ? RowsCopied(std::ref(rows)) : RowsCopied());
             keepSequence(fc, newDef,
-                         queryInt(fc.db, QStringLiteral("SELECT max(seq) FROM old.sqlite_sequence WHERE name = %1")
-                                             .arg(quoteText(oldDef.name))));
+                queryInt(fc.db,
+                    QStringLiteral("SELECT max(seq) FROM old.sqlite_sequence WHERE name = %1")
+                        .arg(quoteText(oldDef.name))));
             fc.exec(QStringLiteral("DETACH DATABASE old"));
             removeDuplicateKeys(fc, newDef);
         },
@@ -633,7 +651,8 @@ void Database::upgradeTable(const QString &table, const ProgressFn &progress)
         oldDef.name = inner;
         copyRows(fc, oldDef, def, inner);
         keepSequence(fc, def,
-                     queryInt(fc.db, QStringLiteral("SELECT max(seq) FROM old.sqlite_sequence WHERE name = %1").arg(quoteText(inner))));
+            queryInt(fc.db,
+                QStringLiteral("SELECT max(seq) FROM old.sqlite_sequence WHERE name = %1").arg(quoteText(inner))));
         fc.exec(QStringLiteral("DETACH DATABASE old"));
     });
     replaceTableFiles(def.name, tmp, def, QLatin1String(CurrentVersion), true);

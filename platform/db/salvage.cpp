@@ -10,8 +10,8 @@ namespace stb::db::salvage {
 namespace {
 
 constexpr unsigned char kMagic[16] = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f', 'o', 'r', 'm', 'a', 't', ' ', '3', 0};
-constexpr int kMaxDepth = 40;                     // b-trees of real files are a handful of levels deep
-constexpr std::uint64_t kMaxPayload = 1u << 30;   // SQLite's own limit on a value is below this
+constexpr int kMaxDepth = 40; // b-trees of real files are a handful of levels deep
+constexpr std::uint64_t kMaxPayload = 1u << 30; // SQLite's own limit on a value is below this
 constexpr std::int64_t kLockBytePage = 0x40000000; // the page holding this offset is never used
 
 enum PageType : unsigned char { IndexInterior = 2, TableInterior = 5, IndexLeaf = 10, TableLeaf = 13 };
@@ -46,13 +46,13 @@ namespace {
 
 // One cell of a b-tree page, as found by the page check.
 struct CellRef {
-    int offset = 0;            // start of the cell in the page
-    int end = 0;               // one past its last byte
-    std::uint32_t child = 0;   // left child of an interior cell
-    std::int64_t rowid = 0;    // key of a table cell
+    int offset = 0; // start of the cell in the page
+    int end = 0; // one past its last byte
+    std::uint32_t child = 0; // left child of an interior cell
+    std::int64_t rowid = 0; // key of a table cell
     std::uint64_t payload = 0; // payload size of a leaf or index cell
-    int payloadAt = 0;         // start of the local payload
-    int local = 0;             // bytes of payload on the page
+    int payloadAt = 0; // start of the local payload
+    int local = 0; // bytes of payload on the page
     std::uint32_t overflow = 0;
 };
 
@@ -83,7 +83,8 @@ private:
     int localSize(std::uint64_t payload, bool table) const;
     bool checkPage(std::uint32_t pgno, PageInfo &info, int usable) const;
     bool checkPage(std::uint32_t pgno, PageInfo &info) const { return checkPage(pgno, info, m_scan.usableSize); }
-    bool readPayload(const unsigned char *pg, const CellRef &c, QByteArray *out, std::vector<std::uint32_t> &chain) const;
+    bool readPayload(
+        const unsigned char *pg, const CellRef &c, QByteArray *out, std::vector<std::uint32_t> &chain) const;
     bool decodeRecord(const QByteArray &payload, std::vector<Cell> &values) const;
     void walkTree(std::uint32_t root, int tree, bool table, std::vector<Record> *records);
     void takeLeaf(std::uint32_t pgno, const PageInfo &info, int tree, std::vector<Record> *records);
@@ -255,8 +256,8 @@ bool Scanner::checkPage(std::uint32_t pgno, PageInfo &info, int usable) const
     return true;
 }
 
-bool Scanner::readPayload(const unsigned char *pg, const CellRef &c, QByteArray *out,
-                          std::vector<std::uint32_t> &chain) const
+bool Scanner::readPayload(
+    const unsigned char *pg, const CellRef &c, QByteArray *out, std::vector<std::uint32_t> &chain) const
 {
     chain.clear();
     if (out) {
@@ -389,7 +390,7 @@ void Scanner::takeLeaf(std::uint32_t pgno, const PageInfo &info, int tree, std::
 
 void Scanner::walkTree(std::uint32_t root, int tree, bool table, std::vector<Record> *records)
 {
-    std::vector<std::pair<std::uint32_t, int>> stack{{root, 0}};
+    std::vector<std::pair<std::uint32_t, int>> stack {{root, 0}};
     PageInfo info;
     while (!stack.empty()) {
         const auto [pgno, depth] = stack.back();

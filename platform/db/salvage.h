@@ -32,7 +32,7 @@ struct Cell {
 
 struct Record {
     std::uint32_t page = 0; // leaf page the record was read from
-    int tree = -1;          // index into FileScan::trees, or -1 for a page outside every tree
+    int tree = -1; // index into FileScan::trees, or -1 for a page outside every tree
     std::int64_t rowid = 0;
     std::vector<Cell> values;
 };
@@ -50,13 +50,13 @@ struct FileScan {
     bool schemaSound = false; // page 1 read as the schema table
     int pageSize = 0;
     int usableSize = 0;
-    int textEncoding = 1;     // 1 UTF-8, 2 UTF-16le, 3 UTF-16be
+    int textEncoding = 1; // 1 UTF-8, 2 UTF-16le, 3 UTF-16be
     std::uint32_t pageCount = 0;
     std::vector<Tree> trees;
     std::vector<Record> records; // every record of every sound table-leaf page
-    std::uint32_t badPages = 0;      // pages a tree points at that fail the checks
-    std::uint32_t orphanLeaves = 0;  // sound table-leaf pages outside every tree
-    std::uint32_t unaccounted = 0;   // pages neither in a tree, free, overflow nor orphan leaf
+    std::uint32_t badPages = 0; // pages a tree points at that fail the checks
+    std::uint32_t orphanLeaves = 0; // sound table-leaf pages outside every tree
+    std::uint32_t unaccounted = 0; // pages neither in a tree, free, overflow nor orphan leaf
     std::uint32_t rejectedCells = 0; // cells of sound pages whose payload could not be read whole
 
     // Every page is accounted for and sound: the file gave up all it holds.

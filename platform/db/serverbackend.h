@@ -86,7 +86,8 @@ public:
     // (texts in code-point order, case-insensitive columns by their upper
     // case), the row identity last.
     virtual std::vector<Row> readRows(const QString &table, const QList<FieldDef> &columns,
-        const QList<OrderColumn> &order, const QList<Filter> &filters) = 0;
+        const QList<OrderColumn> &order, const QList<Filter> &filters)
+        = 0;
     // Inserts a row; a null auto-increment value (index `autoinc`, or -1) is
     // given by the server and written back to the row with its identity.
     virtual void insertRow(const QString &table, const QList<FieldDef> &columns, Row &row, int autoinc) = 0;
@@ -110,8 +111,9 @@ public:
     // Result columns take the declared type (by lower-case name) when there
     // is one, else the type of the table column they come from, else the
     // type of the expression.
-    virtual Result runSql(const QString &sql, const QVariantMap &params,
-        const QHash<QString, std::pair<FieldType, int>> &declared = {}) = 0;
+    virtual Result runSql(
+        const QString &sql, const QVariantMap &params, const QHash<QString, std::pair<FieldType, int>> &declared = {})
+        = 0;
 };
 
 } // namespace stb::db

@@ -88,7 +88,7 @@ void Database::loadTableFromFile(const QString &table, const QString &path)
     int rc = exec(own ? "BEGIN" : "SAVEPOINT snapload");
     if (rc == SQLITE_OK && m_storage == Storage::Memory)
         rc = sqlite3_exec(m_conn, QStringLiteral("DELETE FROM %1").arg(existing->sqlName).toUtf8().constData(), nullptr,
-                          nullptr, nullptr);
+            nullptr, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_exec(m_conn, copy.toUtf8().constData(), nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK && own)

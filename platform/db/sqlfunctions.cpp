@@ -106,8 +106,7 @@ char32_t foldLatin1(char32_t c)
 
 // Text of ASCII and Latin-1 letters upper-cased into `out`; false when it has
 // any other character or does not fit.
-template <qsizetype N>
-bool foldLatin1Text(const unsigned char *s, qsizetype n, char32_t (&out)[N], qsizetype &len)
+template<qsizetype N> bool foldLatin1Text(const unsigned char *s, qsizetype n, char32_t (&out)[N], qsizetype &len)
 {
     len = 0;
     for (qsizetype k = 0; k < n; ++len) {
@@ -174,8 +173,7 @@ LikePattern *parsePattern(const QByteArray &source, char32_t escape)
 
 // Wildcard match with one backtracking point (the last "%" seen), which is
 // enough: a later "%" can always absorb what an earlier one would have.
-template <typename At>
-bool matchTokens(const std::vector<char32_t> &p, qsizetype n, At at)
+template<typename At> bool matchTokens(const std::vector<char32_t> &p, qsizetype n, At at)
 {
     const qsizetype np = static_cast<qsizetype>(p.size());
     qsizetype i = 0, j = 0, starP = -1, starS = 0;

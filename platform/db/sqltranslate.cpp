@@ -92,7 +92,10 @@ std::vector<Tok> tokenize(const QString &s)
 
 bool isSig(const Tok &t) { return t.kind != Tok::Ws && t.kind != Tok::Comment; }
 bool isOp(const Tok &t, const char *op) { return t.kind == Tok::Op && t.text == QLatin1String(op); }
-bool isWord(const Tok &t, const char *w) { return t.kind == Tok::Ident && t.text.compare(QLatin1String(w), Qt::CaseInsensitive) == 0; }
+bool isWord(const Tok &t, const char *w)
+{
+    return t.kind == Tok::Ident && t.text.compare(QLatin1String(w), Qt::CaseInsensitive) == 0;
+}
 
 class Translator {
 public:
@@ -175,14 +178,14 @@ public:
         else if (base == QLatin1String("VARCHAR") || base == QLatin1String("CHAR"))
             ft = FieldType::String;
         else if (base == QLatin1String("INTEGER") || base == QLatin1String("INT") || base == QLatin1String("SMALLINT")
-                 || base == QLatin1String("WORD") || base == QLatin1String("AUTOINC"))
+            || base == QLatin1String("WORD") || base == QLatin1String("AUTOINC"))
             ft = FieldType::Integer;
         else if (base == QLatin1String("LARGEINT") || base == QLatin1String("BIGINT"))
             ft = FieldType::LargeInt;
         else if (base == QLatin1String("MONEY") || base == QLatin1String("CURRENCY") || base == QLatin1String("BCD"))
             ft = FieldType::Currency;
         else if (base == QLatin1String("FLOAT") || base == QLatin1String("NUMERIC") || base == QLatin1String("DECIMAL")
-                 || base == QLatin1String("REAL") || base == QLatin1String("DOUBLE"))
+            || base == QLatin1String("REAL") || base == QLatin1String("DOUBLE"))
             ft = FieldType::Float;
         else if (base == QLatin1String("BOOLEAN") || base == QLatin1String("BOOL"))
             ft = FieldType::Boolean;
@@ -201,8 +204,9 @@ public:
                 const QString u = tok.text.toUpper();
                 const int p = nextSig(i, e);
                 const bool call = p >= 0 && isOp(t[p], "(");
-                if (call && (u == QLatin1String("CAST") || u == QLatin1String("SUBSTRING") || u == QLatin1String("POS")
-                             || u == QLatin1String("POSITION"))) {
+                if (call
+                    && (u == QLatin1String("CAST") || u == QLatin1String("SUBSTRING") || u == QLatin1String("POS")
+                        || u == QLatin1String("POSITION"))) {
                     const int q = matchParen(p, e);
                     out += rewriteCall(u, p + 1, q);
                     i = q;
@@ -284,8 +288,7 @@ public:
             sep = findTop(b, e, ",");
         if (sep < 0)
             return name + QLatin1Char('(') + part(b, e) + QLatin1Char(')');
-        return QStringLiteral("instr(") + part(sep + 1, e) + QStringLiteral(", ") + part(b, sep)
-            + QLatin1Char(')');
+        return QStringLiteral("instr(") + part(sep + 1, e) + QStringLiteral(", ") + part(b, sep) + QLatin1Char(')');
     }
 
     QStringList tableNames() const
@@ -302,10 +305,9 @@ public:
             if (!intro && !comma) {
                 if (t[i].kind == Tok::Ident && !isWord(t[i], "AS") && inFromList) {
                     // alias or a keyword that ends the list
-                    static const QSet<QString> ends = {
-                        QStringLiteral("WHERE"), QStringLiteral("GROUP"), QStringLiteral("ORDER"),
-                        QStringLiteral("HAVING"), QStringLiteral("UNION"), QStringLiteral("LIMIT"),
-                        QStringLiteral("ON"), QStringLiteral("LEFT"), QStringLiteral("RIGHT"),
+                    static const QSet<QString> ends = {QStringLiteral("WHERE"), QStringLiteral("GROUP"),
+                        QStringLiteral("ORDER"), QStringLiteral("HAVING"), QStringLiteral("UNION"),
+                        QStringLiteral("LIMIT"), QStringLiteral("ON"), QStringLiteral("LEFT"), QStringLiteral("RIGHT"),
                         QStringLiteral("INNER"), QStringLiteral("OUTER"), QStringLiteral("FULL"),
                         QStringLiteral("CROSS"), QStringLiteral("SET"), QStringLiteral("VALUES")};
                     if (ends.contains(t[i].text.toUpper()))

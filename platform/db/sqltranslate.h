@@ -15,10 +15,10 @@
 namespace stb::db {
 
 struct TranslatedSql {
-    QString sql;                // SQLite text
-    QStringList tables;         // names that stand where a table is expected (FROM, JOIN, INTO, UPDATE)
+    QString sql; // SQLite text
+    QStringList tables; // names that stand where a table is expected (FROM, JOIN, INTO, UPDATE)
     QList<FieldType> castTypes; // per top-level result column: the type of a CAST around it, or Unknown
-    QList<int> castSizes;       // the width of a CAST to VARCHAR(n)/CHAR(n), else 0
+    QList<int> castSizes; // the width of a CAST to VARCHAR(n)/CHAR(n), else 0
 };
 
 TranslatedSql translateSql(const QString &sql);

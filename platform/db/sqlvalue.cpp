@@ -24,7 +24,8 @@ bool readDigits(const char *s, int n, int &out)
 bool parseDateText(const char *s, int len, std::int64_t &jd)
 {
     int y, m, d;
-    if (len < 10 || s[4] != '-' || s[7] != '-' || !readDigits(s, 4, y) || !readDigits(s + 5, 2, m) || !readDigits(s + 8, 2, d))
+    if (len < 10 || s[4] != '-' || s[7] != '-' || !readDigits(s, 4, y) || !readDigits(s + 5, 2, m)
+        || !readDigits(s + 8, 2, d))
         return false;
     const QDate date(y, m, d);
     if (!date.isValid())
@@ -71,8 +72,8 @@ QString dateTimeText(std::int64_t ms)
     const int z = static_cast<int>(rest % 1000);
     const int secs = static_cast<int>(rest / 1000);
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", y, m, d, secs / 3600, secs / 60 % 60,
-                  secs % 60, z);
+    std::snprintf(
+        buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", y, m, d, secs / 3600, secs / 60 % 60, secs % 60, z);
     return QString::fromLatin1(buf);
 }
 

@@ -322,7 +322,8 @@ void Table::updateRowImpl(Row &r)
     Database *db = database();
     if (ServerBackend *s = db->server()) {
         if (!s->updateRow(m_tableName, m_serverCols, r))
-            throw EngineError(Err::RecordDeleted, QStringLiteral("O registro foi excluído por outro usuário"), m_tableName);
+            throw EngineError(
+                Err::RecordDeleted, QStringLiteral("O registro foi excluído por outro usuário"), m_tableName);
         return;
     }
     sqlite3_stmt *st = statement(Update);

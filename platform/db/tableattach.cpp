@@ -128,10 +128,7 @@ int pragmaValue(sqlite3 *db, const QString &schema, const char *pragma, qint64 &
     return rc;
 }
 
-bool sameStructure(const TableDef &a, const TableDef &b)
-{
-    return a.fields == b.fields && a.indexes == b.indexes;
-}
+bool sameStructure(const TableDef &a, const TableDef &b) { return a.fields == b.fields && a.indexes == b.indexes; }
 
 } // namespace
 
@@ -170,7 +167,7 @@ void Database::attach(const QString &table)
         sqlite3_finalize(st);
         if (rc == SQLITE_DONE) {
             TableInfo &info = m_tables[key];
-            info = TableInfo{};
+            info = TableInfo {};
             info.schema = schema;
             info.datPath = path;
             bool valid = false;
@@ -192,7 +189,7 @@ void Database::attach(const QString &table)
         }
         if (attempt >= m_session->lockRetryCount)
             throw EngineError(Err::TableInUse,
-                              QStringLiteral("A tabela %1 está em uso por outro usuário ou processo").arg(schema), schema);
+                QStringLiteral("A tabela %1 está em uso por outro usuário ou processo").arg(schema), schema);
     }
 }
 
@@ -200,8 +197,8 @@ bool Database::validateAttached(TableInfo &info, const QString &idxPath)
 {
     const QString schema = quoteIdent(info.schema);
     auto damaged = [&info](const QString &why) {
-        return EngineError(Err::DataDamaged, QStringLiteral("A tabela %1 está danificada (%2)").arg(info.schema, why),
-                           info.schema);
+        return EngineError(
+            Err::DataDamaged, QStringLiteral("A tabela %1 está danificada (%2)").arg(info.schema, why), info.schema);
     };
     // Everything is read under one shared lock, so that the header, the
     // file's size and the definition belong to the same state of the file.
@@ -221,10 +218,10 @@ bool Database::validateAttached(TableInfo &info, const QString &idxPath)
     QStringList present;
     if (rc == SQLITE_OK) {
         sqlite3_stmt *st = nullptr;
-        const QByteArray sql =
-            QStringLiteral("SELECT name FROM %1.sqlite_master WHERE type = 'index' AND name LIKE 'ix#_%' ESCAPE '#'")
-                .arg(schema)
-                .toUtf8();
+        const QByteArray sql
+            = QStringLiteral("SELECT name FROM %1.sqlite_master WHERE type = 'index' AND name LIKE 'ix#_%' ESCAPE '#'")
+                  .arg(schema)
+                  .toUtf8();
         rc = sqlite3_prepare_v2(m_conn, sql.constData(), -1, &st, nullptr);
         while (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW) {
             present << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0))).toLower();
@@ -248,14 +245,12 @@ bool Database::validateAttached(TableInfo &info, const QString &idxPath)
     // The definition kept in the .idx must be the one inside the .dat.
     if (!QFileInfo::exists(idxPath))
         throw EngineError(Err::IndexDamaged,
-                          QStringLiteral("O arquivo de índices da tabela %1 não foi encontrado").arg(info.schema),
-                          info.schema);
+            QStringLiteral("O arquivo de índices da tabela %1 não foi encontrado").arg(info.schema), info.schema);
     TableDef idxDef;
     QString idxVersion;
     if (!readIndexFile(idxPath, idxDef, idxVersion))
         throw EngineError(Err::IndexDamaged,
-                          QStringLiteral("O arquivo de índices da tabela %1 está danificado").arg(info.schema),
-                          info.schema);
+            QStringLiteral("O arquivo de índices da tabela %1 está danificado").arg(info.schema), info.schema);
     if (info.def.name.compare(info.schema, Qt::CaseInsensitive) != 0) {
         // A whole table (.dat and .idx) copied under another name follows its
         // file; a .dat of another table under this table's .idx is damage.
@@ -274,8 +269,8 @@ bool Database::validateAttached(TableInfo &info, const QString &idxPath)
     present.sort();
     if (!sameStructure(idxDef, info.def) || expected != present)
         throw EngineError(Err::IndexDamaged,
-                          QStringLiteral("Os índices da tabela %1 estão desatualizados ou danificados").arg(info.schema),
-                          info.schema);
+            QStringLiteral("Os índices da tabela %1 estão desatualizados ou danificados").arg(info.schema),
+            info.schema);
     info.sqlName = schema + QLatin1Char('.') + quoteIdent(info.def.name);
     return true;
 }
@@ -283,20 +278,20 @@ bool Database::validateAttached(TableInfo &info, const QString &idxPath)
 bool Database::renameInnerTable(TableInfo &info)
 {
     const QString schema = quoteIdent(info.schema);
-    const QString sql =
-        QStringLiteral("ALTER TABLE %1.%2 RENAME TO %3").arg(schema, quoteIdent(info.def.name), quoteIdent(info.schema));
+    const QString sql = QStringLiteral("ALTER TABLE %1.%2 RENAME TO %3")
+                            .arg(schema, quoteIdent(info.def.name), quoteIdent(info.schema));
     const int rc = sqlite3_exec(m_conn, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
     if (isBusy(rc))
         return false;
     if (rc != SQLITE_OK)
         throw EngineError(Err::DataDamaged,
-                          QStringLiteral("A tabela %1 contém a tabela %2").arg(info.schema, info.def.name), info.schema);
+            QStringLiteral("A tabela %1 contém a tabela %2").arg(info.schema, info.def.name), info.schema);
     info.def.name = info.schema;
     const QByteArray json = definitionJson(info.def);
     sqlite3_stmt *up = nullptr;
     sqlite3_prepare_v2(m_conn,
-                       QStringLiteral("UPDATE %1._stmeta SET value = ?1 WHERE key = 'definition'").arg(schema).toUtf8().constData(),
-                       -1, &up, nullptr);
+        QStringLiteral("UPDATE %1._stmeta SET value = ?1 WHERE key = 'definition'").arg(schema).toUtf8().constData(),
+        -1, &up, nullptr);
     sqlite3_bind_text(up, 1, json.constData(), json.size(), SQLITE_TRANSIENT);
     sqlite3_step(up);
     sqlite3_finalize(up);

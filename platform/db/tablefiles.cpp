@@ -199,8 +199,7 @@ void Database::settleReplacement(const QString &table)
     const LockHold hold = lockMaintenance(table, m_session->lockRetryCount);
     if (!hold && QFileInfo::exists(mainFilePath()))
         throw EngineError(Err::TableInUse,
-                          QStringLiteral("A tabela %1 está sendo reconstruída por outro usuário ou processo").arg(table),
-                          table);
+            QStringLiteral("A tabela %1 está sendo reconstruída por outro usuário ou processo").arg(table), table);
     finishReplacement(table);
 }
 

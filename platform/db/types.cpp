@@ -10,10 +10,18 @@ struct TypeName {
     const char *name;
 };
 constexpr TypeName kTypeNames[] = {
-    {FieldType::SmallInt, "smallint"}, {FieldType::Integer, "integer"}, {FieldType::LargeInt, "largeint"},
-    {FieldType::AutoInc, "autoinc"},   {FieldType::Float, "float"},     {FieldType::Currency, "currency"},
-    {FieldType::String, "string"},     {FieldType::Memo, "memo"},       {FieldType::Date, "date"},
-    {FieldType::DateTime, "datetime"}, {FieldType::Boolean, "boolean"}, {FieldType::Blob, "blob"},
+    {FieldType::SmallInt, "smallint"},
+    {FieldType::Integer, "integer"},
+    {FieldType::LargeInt, "largeint"},
+    {FieldType::AutoInc, "autoinc"},
+    {FieldType::Float, "float"},
+    {FieldType::Currency, "currency"},
+    {FieldType::String, "string"},
+    {FieldType::Memo, "memo"},
+    {FieldType::Date, "date"},
+    {FieldType::DateTime, "datetime"},
+    {FieldType::Boolean, "boolean"},
+    {FieldType::Blob, "blob"},
 };
 constexpr std::int64_t kMsPerDay = 86400000;
 } // namespace
@@ -73,10 +81,10 @@ const IndexDef *TableDef::primaryIndex() const
 }
 
 EngineError::EngineError(int code, const QString &message, const QString &table)
-    : std::runtime_error(QStringLiteral("%1 (%2)").arg(message).arg(code).toStdString())
-    , m_code(code)
-    , m_message(message)
-    , m_table(table)
+    : std::runtime_error(QStringLiteral("%1 (%2)").arg(message).arg(code).toStdString()),
+      m_code(code),
+      m_message(message),
+      m_table(table)
 {
 }
 
@@ -114,13 +122,15 @@ Value valueFromVariant(FieldType t, const QVariant &v, int size)
         }
         const qint64 i = v.toLongLong(&ok);
         if (!ok)
-            throw EngineError(Err::InvalidValue, QStringLiteral("'%1' não é um número inteiro válido").arg(v.toString()));
+            throw EngineError(
+                Err::InvalidValue, QStringLiteral("'%1' não é um número inteiro válido").arg(v.toString()));
         return std::int64_t(i);
     }
     case FieldType::Boolean:
         return std::int64_t(v.toBool() ? 1 : 0);
     case FieldType::Float: {
-        const double d = v.metaType() == QMetaType::fromType<Currency>() ? v.value<Currency>().toDouble() : v.toDouble(&ok);
+        const double d
+            = v.metaType() == QMetaType::fromType<Currency>() ? v.value<Currency>().toDouble() : v.toDouble(&ok);
         if (!ok)
             throw EngineError(Err::InvalidValue, QStringLiteral("'%1' não é um número válido").arg(v.toString()));
         return d;
@@ -220,11 +230,7 @@ QVariant variantFromValue(FieldType t, const Value &v)
 }
 
 namespace {
-template<typename T>
-int cmp3(const T &a, const T &b)
-{
-    return a < b ? -1 : (b < a ? 1 : 0);
-}
+template<typename T> int cmp3(const T &a, const T &b) { return a < b ? -1 : (b < a ? 1 : 0); }
 
 double asNumber(const Value &v)
 {

@@ -57,8 +57,8 @@ struct IndexDef {
         CaseInsensitive = 4,
         Descending = 8,
     };
-    QString name;    // empty or "PRIMARY" for the primary index
-    QString fields;  // field names joined with ";"
+    QString name; // empty or "PRIMARY" for the primary index
+    QString fields; // field names joined with ";"
     unsigned options = 0;
 
     bool isPrimary() const { return options & Primary; }
@@ -66,8 +66,8 @@ struct IndexDef {
     QStringList fieldList() const;
     bool operator==(const IndexDef &o) const
     {
-        return name.compare(o.name, Qt::CaseInsensitive) == 0
-            && fields.compare(o.fields, Qt::CaseInsensitive) == 0 && options == o.options;
+        return name.compare(o.name, Qt::CaseInsensitive) == 0 && fields.compare(o.fields, Qt::CaseInsensitive) == 0
+            && options == o.options;
     }
 };
 
@@ -108,7 +108,10 @@ public:
     int code() const { return m_code; }
     const QString &message() const { return m_message; }
     const QString &table() const { return m_table; }
-    bool isDamage() const { return m_code == Err::DataDamaged || m_code == Err::IndexDamaged || m_code == Err::TableDamaged; }
+    bool isDamage() const
+    {
+        return m_code == Err::DataDamaged || m_code == Err::IndexDamaged || m_code == Err::TableDamaged;
+    }
 
 private:
     int m_code;

@@ -40,8 +40,8 @@ bool fuzzZlbOnce(const std::uint8_t *data, std::size_t size)
         constexpr int trailer = TZLBArchive::TrailerSize;
         if (bytes.size() >= trailer && static_cast<unsigned char>(bytes.back()) != 0xFF) {
             const qsizetype body = bytes.size() - trailer;
-            const uLong crc = crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef *>(bytes.constData()),
-                                    static_cast<uInt>(body));
+            const uLong crc = crc32(
+                crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef *>(bytes.constData()), static_cast<uInt>(body));
             for (int i = 0; i < 4; ++i)
                 bytes[body + i] = static_cast<char>((crc >> (8 * i)) & 0xff);
         }

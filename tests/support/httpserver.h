@@ -36,7 +36,7 @@ public:
     quint16 port() const { return m_server.serverPort(); }
     QString host() const { return QStringLiteral("127.0.0.1:%1").arg(port()); }
     QHash<QString, Route> routes; // by path ("/stbrelva/medicamentos/TB_...zlb")
-    QStringList log;              // "HEAD /path host"
+    QStringList log; // "HEAD /path host"
 
 private:
     void serve(QTcpSocket *s)
@@ -59,11 +59,11 @@ private:
         const QString path = url.isRelative() ? target : url.path();
         log << QStringLiteral("%1 %2 %3").arg(method, path, url.isRelative() ? host : url.host());
         const auto it = routes.constFind(path);
-        Route r = it != routes.cend() ? *it : Route{404, QByteArray("nada aqui"), false};
+        Route r = it != routes.cend() ? *it : Route {404, QByteArray("nada aqui"), false};
         const QByteArray reason = r.status == 200 ? "OK" : r.status == 404 ? "Not Found" : "Internal Server Error";
-        QByteArray reply = "HTTP/1.1 " + QByteArray::number(r.status) + " " + reason + "\r\nContent-Length: "
-                         + QByteArray::number(r.body.size()) + "\r\nContent-Type: application/octet-stream\r\n"
-                         + "Connection: close\r\n\r\n";
+        QByteArray reply = "HTTP/1.1 " + QByteArray::number(r.status) + " " + reason
+            + "\r\nContent-Length: " + QByteArray::number(r.body.size())
+            + "\r\nContent-Type: application/octet-stream\r\n" + "Connection: close\r\n\r\n";
         if (method != QLatin1String("HEAD"))
             reply += r.cutMidBody ? r.body.left(r.body.size() / 2) : r.body;
         s->write(reply);

@@ -26,7 +26,8 @@ QString findBinDir()
             return dir;
     }
     QStringList versions = QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    std::sort(versions.begin(), versions.end(), [](const QString &a, const QString &b) { return a.toInt() > b.toInt(); });
+    std::sort(
+        versions.begin(), versions.end(), [](const QString &a, const QString &b) { return a.toInt() > b.toInt(); });
     for (const QString &v : versions) {
         const QString dir = QStringLiteral("/usr/lib/postgresql/%1/bin").arg(v);
         if (QFileInfo::exists(dir + QStringLiteral("/initdb")))
@@ -51,7 +52,8 @@ bool PgServer::run(const QString &program, const QStringList &args, QString *err
     p.setProcessChannelMode(QProcess::MergedChannels);
     const QString exe = m_bin + QLatin1Char('/') + program;
     if (m_root)
-        p.start(QStringLiteral("runuser"), QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"), exe} + args);
+        p.start(QStringLiteral("runuser"),
+            QStringList {QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"), exe} + args);
     else
         p.start(exe, args);
     const bool done = p.waitForFinished(timeoutMs);
@@ -74,7 +76,8 @@ bool PgServer::start(QString *error, bool durable)
     m_root = geteuid() == 0;
     const passwd *pw = m_root ? getpwnam("postgres") : nullptr;
     if (m_root && !pw) {
-        *error = QStringLiteral("running as root needs the user \"postgres\" of the postgresql package to run the server");
+        *error
+            = QStringLiteral("running as root needs the user \"postgres\" of the postgresql package to run the server");
         return false;
     }
     // A short path: the socket's path has a length limit.
@@ -89,17 +92,19 @@ bool PgServer::start(QString *error, bool durable)
         return false;
     }
     // Whatever ends this process, the watcher stops the server and removes the folder.
-    const QString ctl = (m_root ? QStringLiteral("runuser -u postgres -- ") : QString()) + m_bin + QStringLiteral("/pg_ctl");
+    const QString ctl
+        = (m_root ? QStringLiteral("runuser -u postgres -- ") : QString()) + m_bin + QStringLiteral("/pg_ctl");
     QProcess::startDetached(QStringLiteral("sh"),
         {QStringLiteral("-c"),
-         QStringLiteral("while kill -0 %1 2>/dev/null; do sleep 1; done; %2 -D '%3/data' -m immediate stop >/dev/null 2>&1; "
-                        "rm -rf '%3'")
-             .arg(QCoreApplication::applicationPid())
-             .arg(ctl, m_dir)});
+            QStringLiteral(
+                "while kill -0 %1 2>/dev/null; do sleep 1; done; %2 -D '%3/data' -m immediate stop >/dev/null 2>&1; "
+                "rm -rf '%3'")
+                .arg(QCoreApplication::applicationPid())
+                .arg(ctl, m_dir)});
     if (!run(QStringLiteral("initdb"),
             {QStringLiteral("-D"), m_dir + QStringLiteral("/data"), QStringLiteral("-U"), QString::fromLatin1(kUser),
-             QStringLiteral("-A"), QStringLiteral("trust"), QStringLiteral("-E"), QStringLiteral("UTF8"),
-             QStringLiteral("--locale=C.UTF-8"), QStringLiteral("-N")},
+                QStringLiteral("-A"), QStringLiteral("trust"), QStringLiteral("-E"), QStringLiteral("UTF8"),
+                QStringLiteral("--locale=C.UTF-8"), QStringLiteral("-N")},
             error))
         return false;
     return restart(error);
@@ -107,12 +112,13 @@ bool PgServer::start(QString *error, bool durable)
 
 bool PgServer::restart(QString *error)
 {
-    const QString options = QStringLiteral("-k %1 -c listen_addresses= %2-c shared_buffers=16MB -c max_connections=40")
-                                .arg(m_dir, m_durable ? QString() : QStringLiteral("-c fsync=off -c full_page_writes=off "));
+    const QString options
+        = QStringLiteral("-k %1 -c listen_addresses= %2-c shared_buffers=16MB -c max_connections=40")
+              .arg(m_dir, m_durable ? QString() : QStringLiteral("-c fsync=off -c full_page_writes=off "));
     QString dummy;
     m_running = run(QStringLiteral("pg_ctl"),
         {QStringLiteral("-D"), m_dir + QStringLiteral("/data"), QStringLiteral("-o"), options, QStringLiteral("-l"),
-         m_dir + QStringLiteral("/server.log"), QStringLiteral("-w"), QStringLiteral("start")},
+            m_dir + QStringLiteral("/server.log"), QStringLiteral("-w"), QStringLiteral("start")},
         error ? error : &dummy);
     return m_running;
 }
@@ -124,7 +130,7 @@ bool PgServer::stop()
     m_running = false;
     return run(QStringLiteral("pg_ctl"),
         {QStringLiteral("-D"), m_dir + QStringLiteral("/data"), QStringLiteral("-m"), QStringLiteral("immediate"),
-         QStringLiteral("-w"), QStringLiteral("stop")},
+            QStringLiteral("-w"), QStringLiteral("stop")},
         nullptr);
 }
 

@@ -72,7 +72,7 @@ TestInstall::~TestInstall()
     if (stb::TDM::hasInstance())
         stb::TDM::destroyInstance();
     stb::ProcessEnd();
-    stb::App() = stb::AppGlobals{};
+    stb::App() = stb::AppGlobals {};
 }
 
 QString TestInstall::appDir() const { return m_dir.path() + QLatin1Char('/'); }
@@ -88,7 +88,7 @@ void TestInstall::setIni(const QString &section, const QString &key, const QStri
 void TestInstall::applyToProcess()
 {
     stb::AppGlobals &g = stb::App();
-    g = stb::AppGlobals{};
+    g = stb::AppGlobals {};
     g.AppDir = appDir();
     g.ExeDir = appDir() + QStringLiteral("Sys/");
     stb::AbreConfiguracao();

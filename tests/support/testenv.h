@@ -18,7 +18,7 @@ public:
     TestInstall();
     ~TestInstall();
 
-    QString appDir() const;  // with a trailing "/"
+    QString appDir() const; // with a trailing "/"
     QString dataDir() const; // appDir() + "Dados/"
     QString path(const QString &relative) const;
     void setIni(const QString &section, const QString &key, const QString &value);
@@ -47,8 +47,7 @@ void whenModalNamed(const QString &name, std::function<void(QWidget *)> fn, int 
 void dropModalWatches();
 
 // A widget of `parent` by object name, or nullptr.
-template<typename T>
-T *child(QWidget *parent, const char *name)
+template<typename T> T *child(QWidget *parent, const char *name)
 {
     return parent ? parent->findChild<T *>(QLatin1String(name)) : nullptr;
 }

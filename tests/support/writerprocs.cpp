@@ -33,10 +33,7 @@ int newCalculation(const QString &where)
     return dm->TabCalc.fieldByName(QStringLiteral("IdCalculo")).asInteger();
 }
 
-WriterProcess::WriterProcess(const QString &program, const QStringList &args)
-{
-    m_p.start(program, args);
-}
+WriterProcess::WriterProcess(const QString &program, const QStringList &args) { m_p.start(program, args); }
 
 WriterProcess::~WriterProcess()
 {
