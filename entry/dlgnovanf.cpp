@@ -87,6 +87,8 @@ void TFormDlgNovaNF::libera()
 
 TFormDlgNovaNF::~TFormDlgNovaNF()
 {
+    // The child editors lose the focus while the widget part goes: no handler of ours then.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
     if (g_dialogo == this)
         g_dialogo = nullptr;
 }

@@ -62,6 +62,8 @@ void TFormDlgNovoCalculo::libera()
 
 TFormDlgNovoCalculo::~TFormDlgNovoCalculo()
 {
+    // The child editors lose the focus while the widget part goes: no handler of ours then.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
     if (g_dialogo == this)
         g_dialogo = nullptr;
 }
