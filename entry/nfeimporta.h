@@ -82,6 +82,9 @@ struct LinhaImportada {
     QString descricaoNF;
     Currency valorNF, valorIPI, aliqICMS, mva, mvaPreAjustada, creditoICMS, valorCreditoICMS;
     bool fem = false;
+    // The rate the invoice declared, when the line's credit rate is the
+    // effective one instead (AliqCreditoEfetiva): a reduced base, say.
+    std::optional<Currency> aliqDeclarada;
     // ItensMedic
     QString codBarra, descricaoMedic, laboratorio, lista;
     int qtd = 0;
@@ -171,6 +174,12 @@ struct ComparacaoLinha {
     QString itemBrelva, descricao;
     Currency bcDeclarada, mvaDeclarada, stDeclarado; // vBCST, pMVAST, vICMSST
     Currency bcCalculada, mvaCalculada, stCalculado; // ValorFinal, MVA, ICMSaRecolher
+    // The rate the invoice declared and the effective credit rate the line
+    // was stored with instead, when they differ.
+    std::optional<Currency> aliqDeclarada;
+    Currency aliqCredito;
+    // What the comparison says of the line beside its amounts (empty when nothing).
+    QString observacao() const;
     Currency diferencaBC() const { return bcCalculada - bcDeclarada; }
     Currency diferencaMVA() const { return mvaCalculada - mvaDeclarada; }
     Currency diferencaST() const { return stCalculado - stDeclarado; }

@@ -1,5 +1,7 @@
 #include "outputs/dlgitemmedic.h"
 
+#include "core/regras.h"
+
 #include "core/datamodule.h"
 #include "core/datedvalues.h"
 #include "core/edition.h"
@@ -67,8 +69,7 @@ MVAsListaMedic MVAsDaLista(IniFile &ini, const QString &secao, bool opInterna, C
 
 Currency TotalItemMedic(int qtd, Currency vlUnit, Currency mva)
 {
-    const Extended fator = mva.isZero() ? 1 : 1 + mva.toExtended() / 100;
-    return Currency::fromExtended(static_cast<Extended>(qtd) * vlUnit.toExtended() * fator);
+    return ValorItemMedic(Currency::fromInt(qtd), vlUnit, mva);
 }
 
 QString ListaDoAnexo(int subItem, const QString &textoLista)
@@ -559,9 +560,10 @@ void TFormDlgItemMedic::EscolheLista()
     const int sub = partes.item == kItemMedicamentos && partes.ex > 0 ? partes.ex : 1;
     const QString secao = QStringLiteral("MVA.Medic.15.") + QString::number(sub);
     TFormDlgEscolheMVAMedic dlg(this);
-    // Both rates with the home state's margins.
-    dlg.mostra(MVAsDaLista(IniLocal2(), secao, true, Currency::fromInt(18)),
-        MVAsDaLista(IniLocal2(), secao, true, Currency::fromInt(12)));
+    // Both rates with the margins of the operation, as the medicine's own
+    // list gets them: an interstate operation takes the interstate margins.
+    dlg.mostra(MVAsDaLista(IniLocal2(), secao, !ctx.interestadual, Currency::fromInt(18)),
+        MVAsDaLista(IniLocal2(), secao, !ctx.interestadual, Currency::fromInt(12)));
     FechaHint();
     if (dlg.exec() != QDialog::Accepted)
         return;

@@ -326,19 +326,19 @@ void TestMedicItems::annexCodeWithComma()
     m_sink.answers = {false};
     inclui({[&](TFormDlgItemMedic &dlg) {
         // Nothing searched in the price table: no chooser may show.
-        digitaMedicamento(dlg, QStringLiteral("15,1"));
+        digitaMedicamento(dlg, QStringLiteral("13,1"));
         codigo = dlg.dxEditCodBarra->text();
         descricao = dlg.dxEditDescricao->text();
         digita(dlg.dxEditQtd, QStringLiteral("2"));
         digita(dlg.dxEditVlUnit, QStringLiteral("50"));
         dlg.BtnOk->click();
     }});
-    QCOMPARE(codigo, QStringLiteral("15.001.00"));
+    QCOMPARE(codigo, QStringLiteral("13.001.00"));
     // The description field holds 50 characters.
     QCOMPARE(descricao, QStringLiteral("Sacos, sacolas e bolsas de plástico, inclusive para lixo").left(50));
     const QList<LinhaMedic> rows = linhasGravadas();
     QCOMPARE(rows.size(), 1);
-    QCOMPARE(rows[0].codBarra, QStringLiteral("15.001.00"));
+    QCOMPARE(rows[0].codBarra, QStringLiteral("13.001.00"));
     // The annex margin and the line's total with it.
     QCOMPARE(rows[0].mva, Currency::fromInt(40));
     QCOMPARE(rows[0].debVlMerc, Currency::fromInt(140));

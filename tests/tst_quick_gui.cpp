@@ -78,6 +78,7 @@ private slots:
     void cleanup();
     void goodsWithFreightAndKindChange();
     void medicinesByTable();
+    void amountPastTheRange();
 
 private:
     std::unique_ptr<TestInstall> m_inst;
@@ -194,6 +195,52 @@ void TestQuickGui::medicinesByTable()
     QCOMPARE(rotulo, QStringLiteral("Crédito:"));
     // 100 x 18 % less the credit 5.
     QCOMPARE(total, QStringLiteral("R$ 13,00 "));
+}
+
+void TestQuickGui::amountPastTheRange()
+{
+    whenModalNamed(QStringLiteral("TFormDlgTipoCalcRapido"), [&](QWidget *w) {
+        auto &tipoDlg = static_cast<TFormDlgTipoCalcRapido &>(*w);
+        tipoDlg.dxCheckPadrao->click();
+        tipoDlg.dxCheckTipo[0]->click();
+        tipoDlg.dxCheckInterna->click();
+        whenModalNamed(QStringLiteral("TFormDlgItem"), [&](QWidget *d) {
+            linhaExemplo(d);
+            whenModalNamed(QStringLiteral("TFormDlgItem"),
+                [](QWidget *d2) { static_cast<TFormDlgItem *>(d2)->BtnCancel->click(); });
+        });
+        tipoDlg.BtnOk->click();
+    });
+    QString antes, depois, semLinha;
+    QStringList mensagens;
+    whenModalNamed(QStringLiteral("TFormCalcRapido"), [&](QWidget *w) {
+        auto &janela = static_cast<TFormCalcRapido &>(*w);
+        QTRY_COMPARE_WITH_TIMEOUT(janela.calculo().MemItens.recordCount(), 1, 15000);
+        antes = janela.dxEditTotal->text();
+        m_sink.clear();
+        // A second line whose value and IPI add up past the currency range.
+        db::MemTable &itens = janela.calculo().MemItens;
+        itens.append();
+        itens.fieldByName(QStringLiteral("IdNota")).setAsInteger(0);
+        itens.fieldByName(QStringLiteral("NroItem")).setAsInteger(2);
+        for (const char *campo : {"ValorNF", "ValorIPI"})
+            itens.fieldByName(QLatin1String(campo)).setAsCurrency(Currency::fromInt(900000000000000));
+        itens.fieldByName(QStringLiteral("AliqICMS")).setAsCurrency(Currency::fromInt(18));
+        itens.post();
+        depois = janela.dxEditTotal->text();
+        mensagens = m_sink.texts();
+        // Without it the total is back.
+        janela.calculo().excluiLinha(itens);
+        semLinha = janela.dxEditTotal->text();
+        janela.BtnFecha->click();
+    });
+    m_main->SBCalcRapido->click();
+    QCOMPARE(antes, QStringLiteral("R$ 15,72 "));
+    // No capped amount: the box is empty and the user reads the field.
+    QCOMPARE(depois, QString());
+    QCOMPARE(mensagens,
+        QStringList {QStringLiteral("O valor de TotalARecolher ultrapassa o limite dos valores monetários")});
+    QCOMPARE(semLinha, QStringLiteral("R$ 15,72 "));
 }
 
 QTEST_MAIN(TestQuickGui)
