@@ -58,6 +58,7 @@ private slots:
     void secao_data();
     void secao();
     void semImportacaoNadaMuda();
+    void baseReduzidaUmValor();
     void planilha();
 
 private:
@@ -186,6 +187,25 @@ void TstNfeRelatorio::secao()
         QCOMPARE(semNotas[size_t(i)].destaque[CmpSTDiferenca], destaque);
     }
     QCOMPARE(texto.contains(QStringLiteral("alíquota efetiva de 12,00%")), comNota);
+}
+
+void TstNfeRelatorio::baseReduzidaUmValor()
+{
+    // The CST 70 line (own ICMS 37.20 on 310.00 declared at 30 %) gives one
+    // amount to collect in the line, the invoice total and the comparison:
+    // 71.30 computed less the 60.00 declared.
+    calculo(true);
+    importa({QStringLiteral("nfe_cst70_outras.xml")});
+    auto rel = relatorio();
+    const NotaImpressa &n = rel->impressao().notas.at(0);
+    auto cel = [](const Celulas &c, Coluna col) { return c[static_cast<size_t>(col)].texto; };
+    const Celulas &linha = n.itens.at(0).celulas;
+    QCOMPARE(cel(linha, ColICMS), QStringLiteral("108,50"));
+    QCOMPARE(cel(linha, ColCred), QStringLiteral("37,20"));
+    QCOMPARE(cel(linha, ColDestaque), QStringLiteral("60,00"));
+    QCOMPARE(cel(linha, ColARecolher), QStringLiteral("11,30"));
+    // A one-line invoice prints no total row; its amount is the line's.
+    QVERIFY(!n.total.has_value());
 }
 
 void TstNfeRelatorio::semImportacaoNadaMuda()

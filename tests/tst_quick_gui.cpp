@@ -68,6 +68,27 @@ void linhaExemplo(QWidget *w)
     dlg.BtnOk->click();
 }
 
+// The type dialog answered with a standard ICMS/ST internal calculation,
+// and the lines dialog that opens at once given the worked line, then Esc.
+// `caption` receives the type dialog's title.
+void padraoComUmaLinha(QString *caption = nullptr)
+{
+    whenModalNamed(QStringLiteral("TFormDlgTipoCalcRapido"), [caption](QWidget *w) {
+        auto &tipoDlg = static_cast<TFormDlgTipoCalcRapido &>(*w);
+        if (caption)
+            *caption = tipoDlg.windowTitle();
+        tipoDlg.dxCheckPadrao->click();
+        tipoDlg.dxCheckTipo[0]->click();
+        tipoDlg.dxCheckInterna->click();
+        whenModalNamed(QStringLiteral("TFormDlgItem"), [](QWidget *d) {
+            linhaExemplo(d);
+            whenModalNamed(QStringLiteral("TFormDlgItem"),
+                [](QWidget *d2) { static_cast<TFormDlgItem *>(d2)->BtnCancel->click(); });
+        });
+        tipoDlg.BtnOk->click();
+    });
+}
+
 } // namespace
 
 class TestQuickGui : public QObject {
@@ -112,20 +133,7 @@ void TestQuickGui::goodsWithFreightAndKindChange()
     QVERIFY(m_main->SBCalcRapido->isEnabled());
     QString caption, tipo, operacao, totalSemFrete, totalComFrete, tipoDepois;
     int linhasDepois = -1;
-    whenModalNamed(QStringLiteral("TFormDlgTipoCalcRapido"), [&](QWidget *w) {
-        auto &tipoDlg = static_cast<TFormDlgTipoCalcRapido &>(*w);
-        caption = tipoDlg.windowTitle();
-        tipoDlg.dxCheckPadrao->click();
-        tipoDlg.dxCheckTipo[0]->click();
-        tipoDlg.dxCheckInterna->click();
-        // The lines dialog opens at once: one line, then Esc.
-        whenModalNamed(QStringLiteral("TFormDlgItem"), [&](QWidget *d) {
-            linhaExemplo(d);
-            whenModalNamed(QStringLiteral("TFormDlgItem"),
-                [](QWidget *d2) { static_cast<TFormDlgItem *>(d2)->BtnCancel->click(); });
-        });
-        tipoDlg.BtnOk->click();
-    });
+    padraoComUmaLinha(&caption);
     whenModalNamed(QStringLiteral("TFormCalcRapido"), [&](QWidget *w) {
         auto &janela = static_cast<TFormCalcRapido &>(*w);
         QTRY_COMPARE_WITH_TIMEOUT(janela.calculo().MemItens.recordCount(), 1, 15000);
@@ -199,18 +207,7 @@ void TestQuickGui::medicinesByTable()
 
 void TestQuickGui::amountPastTheRange()
 {
-    whenModalNamed(QStringLiteral("TFormDlgTipoCalcRapido"), [&](QWidget *w) {
-        auto &tipoDlg = static_cast<TFormDlgTipoCalcRapido &>(*w);
-        tipoDlg.dxCheckPadrao->click();
-        tipoDlg.dxCheckTipo[0]->click();
-        tipoDlg.dxCheckInterna->click();
-        whenModalNamed(QStringLiteral("TFormDlgItem"), [&](QWidget *d) {
-            linhaExemplo(d);
-            whenModalNamed(QStringLiteral("TFormDlgItem"),
-                [](QWidget *d2) { static_cast<TFormDlgItem *>(d2)->BtnCancel->click(); });
-        });
-        tipoDlg.BtnOk->click();
-    });
+    padraoComUmaLinha();
     QString antes, depois, semLinha;
     QStringList mensagens;
     whenModalNamed(QStringLiteral("TFormCalcRapido"), [&](QWidget *w) {

@@ -173,9 +173,8 @@ Currency totalMedicOraculo(Currency frete, const std::vector<LinhaMedicRapida> &
     for (const LinhaMedicRapida &l : medic) {
         const Currency v = v0(l);
         const Currency credito = (F(v) * F(l.creditoICMS) / Cem).moeda();
-        auto debitoDe = [&](Currency base) {
-            return (F(base) * (Um + F(l.mva) / Cem) * F(l.debAliqICMS) / Cem).moeda();
-        };
+        auto debitoDe
+            = [&](Currency base) { return (F(base) * (Um + F(l.mva) / Cem) * F(l.debAliqICMS) / Cem).moeda(); };
         const Currency d0 = debitoDe(v) - credito;
         const Currency linha = d0 > Currency() ? d0 : Currency();
         if (frete > Currency() && !s.isZero()) {
@@ -235,8 +234,7 @@ void TestRegras::conversao_data()
     row("products of four-decimal amounts are exact", "1234.5678", "8765.4321", "1", "10821520.2237");
     row("ratio kept whole: 10 x (1 / 3) x 3", "10", "3", "3", "10.0000");
     QTest::newRow("division by zero gives 0") << (Expr(cur("5")) / Expr(Currency())).moeda() << "0.0000";
-    QTest::newRow("a whole number enters exactly")
-        << (Expr::inteiro(7) * Expr(cur("0.5"))).moeda() << "3.5000";
+    QTest::newRow("a whole number enters exactly") << (Expr::inteiro(7) * Expr(cur("0.5"))).moeda() << "3.5000";
     QTest::newRow("the margin factor is not brought to four decimals: 1000 x 1.333333")
         << (Expr(cur("1000")) * fatorMVA(cur("33.3333"))).moeda() << "1333.3330";
     QTest::newRow("percentual: 140 x 18 %") << percentual(cur("140"), cur("18")) << "25.2000";
@@ -265,14 +263,14 @@ void TestRegras::regra_data()
     QTest::newRow("DIFAL base at 98 with FEM") << BaseDIFAL(cur("880"), cur("98"), true) << "0.0000";
     QTest::newRow("DIFAL base of a negative value") << BaseDIFAL(cur("-1000"), cur("18"), false) << "-1219.5122";
     // DIFAL share: the difference converted, then the share.
-    QTest::newRow("share 1: 1073.17 x 6 %") << DIFALPartilhado(cur("1073.17"), cur("18"), cur("12"), cur("1"))
-                                          << "64.3902";
+    QTest::newRow("share 1: 1073.17 x 6 %")
+        << DIFALPartilhado(cur("1073.17"), cur("18"), cur("12"), cur("1")) << "64.3902";
     QTest::newRow("share 0.80 of the converted difference")
         << DIFALPartilhado(cur("1073.17"), cur("18"), cur("12"), PartilhaDIFAL(2018)) << "51.5122";
     QTest::newRow("share 0.40, converted twice: 0.0001 x 0.4")
         << DIFALPartilhado(cur("0.0017"), cur("18"), cur("12"), PartilhaDIFAL(2016)) << "0.0000";
-    QTest::newRow("credit rate equal to the internal rate") << DIFALPartilhado(cur("1000"), cur("12"), cur("12"), cur("1"))
-                                                            << "0.0000";
+    QTest::newRow("credit rate equal to the internal rate")
+        << DIFALPartilhado(cur("1000"), cur("12"), cur("12"), cur("1")) << "0.0000";
     QTest::newRow("credit rate above the internal rate")
         << DIFALPartilhado(cur("1000"), cur("12"), cur("18"), cur("1")) << "0.0000";
     // Freight share: the ratio whole.
@@ -283,8 +281,8 @@ void TestRegras::regra_data()
     // ST debit: the margin factor inside.
     QTest::newRow("ST debit: 110 x 1.4 x 18 %") << DebitoST(cur("110"), cur("40"), cur("18")).moeda() << "27.7200";
     QTest::newRow("ST debit: 121 x 1.4 x 18 %") << DebitoST(cur("121"), cur("40"), cur("18")).moeda() << "30.4920";
-    QTest::newRow("ST debit with MVA 45.0005") << DebitoST(cur("6600000"), cur("45.0005"), cur("18")).moeda()
-                                               << "1722605.9400";
+    QTest::newRow("ST debit with MVA 45.0005")
+        << DebitoST(cur("6600000"), cur("45.0005"), cur("18")).moeda() << "1722605.9400";
     QTest::newRow("ST debit with MVA 0") << DebitoST(cur("100"), Currency(), cur("18")).moeda() << "18.0000";
     // A fuel line by PMPF.
     const ICMSPMPF p = ICMSLinhaPMPF(cur("1000"), cur("5"), cur("4"), cur("25"), cur("12"));
@@ -310,8 +308,8 @@ void TestRegras::regra_data()
     // Medicines.
     QTest::newRow("medicine value: 3 x 10.1234 x 1.3357")
         << ValorItemMedic(Currency::fromInt(3), cur("10.1234"), cur("33.57")) << "40.5655";
-    QTest::newRow("medicine value without margin") << ValorItemMedic(Currency::fromInt(7), cur("1.3333"), Currency())
-                                                   << "9.3331";
+    QTest::newRow("medicine value without margin")
+        << ValorItemMedic(Currency::fromInt(7), cur("1.3333"), Currency()) << "9.3331";
     QTest::newRow("medicine value of the invoice's value with MVA 38.24")
         << ValorItemMedic(Currency::fromInt(1), cur("100"), cur("38.24")) << "138.2400";
 }
@@ -329,13 +327,34 @@ void TestRegras::aliqCreditoEfetiva_data()
     QTest::addColumn<QString>("declarada");
     QTest::addColumn<QString>("credito");
     QTest::addColumn<QString>("aliquota");
-    QTest::newRow("the declared rate gives the credit") << "310" << "12" << "37.20" << "12.0000";
-    QTest::newRow("same cents: the declared rate stays") << "100.01" << "18" << "18.00" << "18.0000";
-    QTest::newRow("reduced base: 37.20 of 310 at 30 %") << "310" << "30" << "37.20" << "12.0000";
-    QTest::newRow("a base beyond the value") << "100" << "12" << "15" << "15.0000";
-    QTest::newRow("an effective rate of many decimals") << "300" << "18" << "10" << "3.3333";
-    QTest::newRow("no own ICMS") << "100" << "18" << "0" << "0.0000";
-    QTest::newRow("a line of no value keeps its rate") << "0" << "18" << "5" << "18.0000";
+    QTest::newRow("the declared rate gives the credit") << "310"
+                                                        << "12"
+                                                        << "37.20"
+                                                        << "12.0000";
+    QTest::newRow("same cents: the declared rate stays") << "100.01"
+                                                         << "18"
+                                                         << "18.00"
+                                                         << "18.0000";
+    QTest::newRow("reduced base: 37.20 of 310 at 30 %") << "310"
+                                                        << "30"
+                                                        << "37.20"
+                                                        << "12.0000";
+    QTest::newRow("a base beyond the value") << "100"
+                                             << "12"
+                                             << "15"
+                                             << "15.0000";
+    QTest::newRow("an effective rate of many decimals") << "300"
+                                                        << "18"
+                                                        << "10"
+                                                        << "3.3333";
+    QTest::newRow("no own ICMS") << "100"
+                                 << "18"
+                                 << "0"
+                                 << "0.0000";
+    QTest::newRow("a line of no value keeps its rate") << "0"
+                                                       << "18"
+                                                       << "5"
+                                                       << "18.0000";
 }
 
 void TestRegras::aliqCreditoEfetiva()
@@ -362,10 +381,18 @@ void TestRegras::rateioDestaque_data()
     QTest::addColumn<int>("modo");
     QTest::addColumn<QString>("esperado"); // parte;aRecolher;MR;MRRed;total
     QTest::newRow("a quarter highlighted, MR 50 % reduced to 20 %")
-        << "100" << "50" << "150" << 4 << "25.0000;75.0000;37.5000;7.5000;82.5000";
-    QTest::newRow("share of a third to cents") << "10" << "10" << "20" << 2 << "3.3300;6.6700;3.3400;3.3400;10.0100";
-    QTest::newRow("in double, reduced") << "10" << "10" << "20" << 5 << "3.3300;6.6700;6.6700;1.3300;8.0000";
-    QTest::newRow("without a fine") << "10" << "10" << "20" << 1 << "3.3300;6.6700;0.0000;0.0000;6.6700";
+        << "100"
+        << "50"
+        << "150" << 4 << "25.0000;75.0000;37.5000;7.5000;82.5000";
+    QTest::newRow("share of a third to cents") << "10"
+                                               << "10"
+                                               << "20" << 2 << "3.3300;6.6700;3.3400;3.3400;10.0100";
+    QTest::newRow("in double, reduced") << "10"
+                                        << "10"
+                                        << "20" << 5 << "3.3300;6.6700;6.6700;1.3300;8.0000";
+    QTest::newRow("without a fine") << "10"
+                                    << "10"
+                                    << "20" << 1 << "3.3300;6.6700;0.0000;0.0000;6.6700";
 }
 
 void TestRegras::rateioDestaque()
@@ -486,11 +513,19 @@ void TestRegras::estouro_data()
     QTest::addColumn<QString>("valorNF");
     QTest::addColumn<QString>("mva");
     QTest::addColumn<QString>("campo"); // empty: no refusal
-    QTest::newRow("4e13 fits: the exact total") << -1 << 1 << "40000000000000" << "10" << QString();
-    QTest::newRow("1e14 fits") << -1 << 1 << "100000000000000" << "10" << QString();
-    QTest::newRow("a value and IPI past the range") << -1 << 1 << "900000000000000" << "0" << "TotalARecolher";
-    QTest::newRow("a DIFAL base past the range") << -1 << 2 << "900000000000000" << "0" << "ValorFinal";
-    QTest::newRow("a medicine V0 past the range") << 113 << 1 << "900000000000000" << "-50" << "V0";
+    QTest::newRow("4e13 fits: the exact total") << -1 << 1 << "40000000000000"
+                                                << "10" << QString();
+    QTest::newRow("1e14 fits") << -1 << 1 << "100000000000000"
+                               << "10" << QString();
+    QTest::newRow("a value and IPI past the range") << -1 << 1 << "900000000000000"
+                                                    << "0"
+                                                    << "TotalARecolher";
+    QTest::newRow("a DIFAL base past the range") << -1 << 2 << "900000000000000"
+                                                 << "0"
+                                                 << "ValorFinal";
+    QTest::newRow("a medicine V0 past the range") << 113 << 1 << "900000000000000"
+                                                  << "-50"
+                                                  << "V0";
 }
 
 void TestRegras::estouro()

@@ -380,6 +380,10 @@ void TestReport::fuelLayout()
     f.nota("NroNF=7,Frete=20");
     f.item("ItemBrelva=06.001.00,ValorNF=3100,Litros=1000,PMPF=4.0123,PrecoLitroNF=3.1,AliqICMS=25,CreditoICMS=12");
     f.item("ItemBrelva=06.002.00,ValorNF=200,ValorIPI=20,AliqICMS=18,MVA=30,CreditoICMS=12,ValorCreditoICMS=24");
+    // Ethanol without a value of its own: the value column shows the litres
+    // at the invoice's price; another fuel without a value shows 0.
+    f.item("ItemBrelva=06.001.00,Litros=2000,PMPF=4.2,PrecoLitroNF=3.85,AliqICMS=25,CreditoICMS=12");
+    f.item("ItemBrelva=06.009.00,Litros=2000,PMPF=4.2,PrecoLitroNF=3.85,AliqICMS=25");
     TFormRep rep(*f.dm, ConfigRelatorio {});
     rep.Prepara(1, QString());
     const Impressao &imp = rep.impressao();
@@ -400,6 +404,8 @@ void TestReport::fuelLayout()
     QCOMPARE(txt(mva, ColLitros), QString());
     QCOMPARE(txt(mva, ColMVA), QStringLiteral("30%"));
     QCOMPARE(txt(mva, ColFrete), QStringLiteral("40,00")); // the whole freight (the only non-PMPF line) + IPI
+    QCOMPARE(txt(imp.notas.at(0).itens.at(2).celulas, ColIPI), QStringLiteral("7.700,00"));
+    QCOMPARE(txt(imp.notas.at(0).itens.at(3).celulas, ColIPI), QStringLiteral("0,00"));
     // The invoice total leaves value, IPI, freight and sum out.
     const Celulas &tot = imp.notas.at(0).total->celulas;
     for (Coluna c : {ColValor, ColIPI, ColFrete, ColSoma})
