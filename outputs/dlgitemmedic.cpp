@@ -1,12 +1,11 @@
 #include "outputs/dlgitemmedic.h"
 
-#include "core/regras.h"
-
 #include "core/datamodule.h"
 #include "core/datedvalues.h"
 #include "core/edition.h"
 #include "core/grupos.h"
 #include "core/messages.h"
+#include "core/regras.h"
 #include "core/settings.h"
 #include "entry/currencyedit.h"
 #include "entry/dlgmvaajustada.h"
@@ -643,8 +642,7 @@ void TFormDlgItemMedic::carregaCampos(db::Table &itens)
     const Currency mva = moeda("MVA");
     dxEditMVA->setValue(mva);
     // The unit price is not stored: it comes back from the total.
-    const Extended fator = mva.isZero() ? 1 : 1 + mva.toExtended() / 100;
-    dxEditVlUnit->setValue(n == 0 ? Currency() : Currency::fromExtended(total.toExtended() / (n * fator)));
+    dxEditVlUnit->setValue(n == 0 ? Currency() : (Expr(total) / (Expr::inteiro(n) * fatorMVA(mva))).moeda());
     dxEditVlTotal->setValue(total);
     dxEditAliqICMS->setValue(moeda("DebAliqICMS"));
     const Currency pre = moeda("MVAPreAjustada");
