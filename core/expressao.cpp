@@ -30,17 +30,60 @@ Extended potencia10(int n)
 
 } // namespace
 
-Expr Expr::operator+(const Expr &o) const
+namespace {
+
+using Inteiro = __int128;
+
+// 10^n as a 128-bit integer, for n from 0 to 38.
+bool potencia10Inteira(int n, Inteiro &out)
 {
-    if (m_e == o.m_e)
-        return Expr(m_m + o.m_m, m_e);
-    // Brought to the finer of the two scales, which is exact for amounts.
-    if (m_e < o.m_e)
-        return Expr(m_m * potencia10(o.m_e - m_e) + o.m_m, o.m_e);
-    return Expr(m_m + o.m_m * potencia10(m_e - o.m_e), m_e);
+    if (n < 0 || n > 38)
+        return false;
+    Inteiro p = 1;
+    for (int i = 0; i < n; ++i)
+        p *= 10;
+    out = p;
+    return true;
 }
 
-Expr Expr::operator-(const Expr &o) const { return *this + Expr(-o.m_m, o.m_e); }
+// a × 10^n, false when it does not fit.
+bool escala(Inteiro a, int n, Inteiro &out)
+{
+    Inteiro p;
+    return potencia10Inteira(n, p) && !__builtin_mul_overflow(a, p, &out);
+}
+
+} // namespace
+
+Expr Expr::operator+(const Expr &o) const
+{
+    // Brought to the finer of the two scales, which is exact for amounts.
+    const int e = m_e > o.m_e ? m_e : o.m_e;
+    if (m_exato && o.m_exato) {
+        Inteiro a, b, s;
+        if (escala(m_i, e - m_e, a) && escala(o.m_i, e - o.m_e, b) && !__builtin_add_overflow(a, b, &s))
+            return Expr(s, e);
+    }
+    return Expr(m_m * potencia10(e - m_e) + o.m_m * potencia10(e - o.m_e), e);
+}
+
+Expr Expr::operator-(const Expr &o) const
+{
+    Expr negativo = o;
+    negativo.m_m = -o.m_m;
+    negativo.m_i = -o.m_i;
+    return *this + negativo;
+}
+
+Expr Expr::operator*(const Expr &o) const
+{
+    if (m_exato && o.m_exato) {
+        Inteiro p;
+        if (!__builtin_mul_overflow(m_i, o.m_i, &p))
+            return Expr(p, m_e + o.m_e);
+    }
+    return Expr(m_m * o.m_m, m_e + o.m_e);
+}
 
 Expr Expr::operator/(const Expr &o) const
 {
@@ -55,10 +98,33 @@ Currency Expr::moeda() const
 {
     if (falhou())
         return {};
+    const int deslocamento = 4 - m_e;
+    if (m_exato) {
+        Inteiro q = 0;
+        bool cabe = true;
+        if (deslocamento >= 0) {
+            cabe = escala(m_i, deslocamento, q);
+        } else {
+            Inteiro d;
+            if (potencia10Inteira(-deslocamento, d)) {
+                q = m_i / d; // toward zero
+                const Inteiro r = m_i % d; // the sign of m_i
+                const Inteiro dobro = (r < 0 ? -r : r) * 2;
+                if (dobro > d || (dobro == d && (q % 2 != 0)))
+                    q += m_i < 0 ? -1 : 1;
+            } else {
+                cabe = false;
+            }
+        }
+        if (cabe && q <= INT64_MAX && q >= INT64_MIN)
+            return Currency::fromRaw(static_cast<std::int64_t>(q));
+        if (cabe) // beyond the range: saturate as the currency type does, raising its flag
+            return Currency::fromScaled(
+                q > 0 ? std::numeric_limits<Extended>::max() : -std::numeric_limits<Extended>::max());
+    }
     // One operation from the mantissa to ten-thousandths: a quotient or a
     // product by an exact power of ten is correctly rounded, so a true tie
     // reaches the rounding as a tie.
-    const int deslocamento = 4 - m_e;
     if (deslocamento == 0)
         return Currency::fromScaled(m_m);
     if (deslocamento > 0)

@@ -9,10 +9,10 @@
 // intermediate value; moeda() is that one conversion.
 //
 // The value is kept as a mantissa over a power of ten (the amounts' own
-// ten-thousandths, a percentage's extra hundredth), so that products of
-// amounts stay exact integers as long as they fit the 64-bit mantissa and a
-// value that ends in exactly half a ten-thousandth rounds to the even digit,
-// as the currency type does.
+// ten-thousandths, a percentage's extra hundredth). Sums and products of
+// amounts are exact (a 128-bit integer mantissa), so a value that ends in
+// exactly half a ten-thousandth rounds to the even digit, as the currency
+// type does; a quotient is carried in extended precision and rounded once.
 #pragma once
 
 #include "platform/currency.h"
@@ -24,18 +24,29 @@ namespace stb {
 class Expr {
 public:
     // An amount or a percentage, exactly as stored.
-    Expr(Currency c) : m_m(static_cast<Extended>(c.raw())), m_e(4) {} // NOLINT: amounts enter as they are
+    Expr(Currency c) // NOLINT: amounts enter as they are
+        : m_m(static_cast<Extended>(c.raw())),
+          m_i(c.raw()),
+          m_e(4),
+          m_exato(true)
+    {
+    }
     // A whole number, exactly.
-    static Expr inteiro(std::int64_t n) { return Expr(static_cast<Extended>(n), 0); }
+    static Expr inteiro(std::int64_t n) { return Expr(static_cast<Inteiro>(n), 0); }
 
     Expr operator+(const Expr &o) const;
     Expr operator-(const Expr &o) const;
-    Expr operator*(const Expr &o) const { return Expr(m_m * o.m_m, m_e + o.m_e); }
+    Expr operator*(const Expr &o) const;
     // A division by zero fails: the expression has no value (falhou()), and
     // converts to 0.
     Expr operator/(const Expr &o) const;
     // This value divided by 100 (a percentage taken as a fraction), exactly.
-    Expr porCento() const { return Expr(m_m, m_e + 2); }
+    Expr porCento() const
+    {
+        Expr r = *this;
+        r.m_e += 2;
+        return r;
+    }
 
     bool falhou() const;
     // The conversion: the nearest ten-thousandth, ties to the even digit.
@@ -44,9 +55,16 @@ public:
     Currency moeda() const;
 
 private:
+    using Inteiro = __int128;
     Expr(Extended m, int e) : m_m(m), m_e(e) {}
+    Expr(Inteiro i, int e) : m_m(static_cast<Extended>(i)), m_i(i), m_e(e), m_exato(true) {}
+    // Sums, differences and products of amounts are kept as an exact integer
+    // mantissa while it fits 128 bits; a quotient (or a mantissa that would
+    // not fit) goes on in the extended format alone.
     Extended m_m; // the value is m_m / 10^m_e
+    Inteiro m_i = 0; // the same mantissa exactly, while m_exato
     int m_e;
+    bool m_exato = false;
 };
 
 // The margin factor 1 + MVA / 100, inside an expression.

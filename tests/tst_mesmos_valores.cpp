@@ -108,12 +108,18 @@ void TestMesmosValores::linhasGerais_data()
     QTest::addColumn<int>("grupo");
     QTest::addColumn<QString>("destaque");
     QTest::addColumn<QString>("hoje");
-    QTest::newRow("ICMS/ST, highlighted") << 1 << 0 << "20.00" << "2026-12-07";
-    QTest::newRow("ICMS/ST, highlight above the lines") << 1 << 0 << "5000.00" << "2026-12-07";
-    QTest::newRow("FEM") << 4 << 0 << "0" << "2026-12-07";
-    QTest::newRow("DIFAL taxpayer") << 2 << 0 << "0" << "2026-12-07";
-    QTest::newRow("DIFAL non-taxpayer, 2018 share") << 3 << 0 << "0" << "2018-05-02";
-    QTest::newRow("fuels, highlighted") << 1 << 6 << "20.00" << "2026-12-07";
+    QTest::newRow("ICMS/ST, highlighted") << 1 << 0 << "20.00"
+                                          << "2026-12-07";
+    QTest::newRow("ICMS/ST, highlight above the lines") << 1 << 0 << "5000.00"
+                                                        << "2026-12-07";
+    QTest::newRow("FEM") << 4 << 0 << "0"
+                         << "2026-12-07";
+    QTest::newRow("DIFAL taxpayer") << 2 << 0 << "0"
+                                    << "2026-12-07";
+    QTest::newRow("DIFAL non-taxpayer, 2018 share") << 3 << 0 << "0"
+                                                    << "2018-05-02";
+    QTest::newRow("fuels, highlighted") << 1 << 6 << "20.00"
+                                        << "2026-12-07";
 }
 
 void TestMesmosValores::linhasGerais()
@@ -190,9 +196,9 @@ void TestMesmosValores::linhasGerais()
                 {"ValorFEM", txt(x.valorFEM)}, {"FreteProp", txt(x.freteProp)}, {"Soma", txt(x.soma)}};
             for (const auto &[campo, esperado] : campos)
                 QVERIFY2(lc.value(QLatin1String(campo)).toString() == esperado,
-                    qPrintable(QStringLiteral("%1 %2: compute %3, rule %4")
-                                   .arg(onde, QLatin1String(campo), lc.value(QLatin1String(campo)).toString(),
-                                       esperado)));
+                    qPrintable(
+                        QStringLiteral("%1 %2: compute %3, rule %4")
+                            .arg(onde, QLatin1String(campo), lc.value(QLatin1String(campo)).toString(), esperado)));
             somaLinhas += x.icmsARecolher;
 
             // The report prints the same line, its highlight share from the
@@ -234,10 +240,13 @@ void TestMesmosValores::medicamentos()
     const QString pdf = m_dir.filePath(QStringLiteral("m%1.pdf").arg(m_files));
     const Run r = run({QStringLiteral("report"), QStringLiteral("--analitica"), QStringLiteral("--pdf"), pdf, file});
     QVERIFY2(r.exitCode == 0, r.err.constData());
-    const QJsonObject nota = QJsonDocument::fromJson(json).object().value(QStringLiteral("notas")).toArray()[0].toObject();
+    const QJsonObject nota
+        = QJsonDocument::fromJson(json).object().value(QStringLiteral("notas")).toArray()[0].toObject();
     const QJsonArray linhas = nota.value(QStringLiteral("itensMedic")).toArray();
-    const QJsonObject nc = QJsonDocument::fromJson(c.out).object().value(QStringLiteral("notas")).toArray()[0].toObject();
-    const QJsonObject nr = QJsonDocument::fromJson(r.out).object().value(QStringLiteral("notas")).toArray()[0].toObject();
+    const QJsonObject nc
+        = QJsonDocument::fromJson(c.out).object().value(QStringLiteral("notas")).toArray()[0].toObject();
+    const QJsonObject nr
+        = QJsonDocument::fromJson(r.out).object().value(QStringLiteral("notas")).toArray()[0].toObject();
     const QJsonArray mc = nc.value(QStringLiteral("itensMedic")).toArray();
     const QJsonArray mr = nr.value(QStringLiteral("itens")).toArray();
     QCOMPARE(mc.size(), linhas.size());
@@ -252,8 +261,9 @@ void TestMesmosValores::medicamentos()
     const FatoresMR f = fatoresMR(4, 50, 100, 20);
     for (int i = 0; i < linhas.size(); ++i) {
         const QJsonObject l = linhas[i].toObject();
-        const LinhaMedicRapida q {cur(l.value(QStringLiteral("DebVlMerc"))), cur(l.value(QStringLiteral("DebAliqICMS"))),
-            cur(l.value(QStringLiteral("MVA"))), cur(l.value(QStringLiteral("CreditoICMS")))};
+        const LinhaMedicRapida q {cur(l.value(QStringLiteral("DebVlMerc"))),
+            cur(l.value(QStringLiteral("DebAliqICMS"))), cur(l.value(QStringLiteral("MVA"))),
+            cur(l.value(QStringLiteral("CreditoICMS")))};
         const ValoresLinhaMedic esperado = LinhaMedicAnalitica(q.debVlMerc, q.debAliqICMS, credito, soma, f);
         // The stored line's ICMS, and the quick list's by table, are one rule.
         QCOMPARE(mc[i].toObject().value(QStringLiteral("DebVlICMS")).toString(), txt(esperado.icms));

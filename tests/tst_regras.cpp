@@ -213,6 +213,7 @@ private slots:
     void rateioDestaque();
     void linhaMedic_data();
     void linhaMedic();
+    void empatesExatos();
     void rapidoContraOraculo_data();
     void rapidoContraOraculo();
     void estouro_data();
@@ -437,6 +438,38 @@ void TestRegras::linhaMedic()
                              txt(v.totalARecolher)})
                  .join(QLatin1Char(';')),
         esperado);
+}
+
+void TestRegras::empatesExatos()
+{
+    // Large amounts at rates that end in half a ten-thousandth: products of
+    // more than 64 bits that must still reach the rounding as exact ties.
+    std::mt19937_64 g(7u);
+    int difere = 0;
+    QString primeira;
+    for (int n = 0; n < 20000; ++n) {
+        // An odd count of ten-thousandths at a factor × rate of one half.
+        const Currency base
+            = Currency::fromRaw(static_cast<std::int64_t>(1'000'000'000'000 + g() % 9'000'000'000'000) | 1);
+        static const std::pair<const char *, const char *> metade[] = {{"0", "50"}, {"25", "40"}, {"300", "12.5"}};
+        const Currency mva = cur(metade[n % 3].first);
+        const Currency aliq = cur(metade[n % 3].second);
+        const Currency obtido = DebitoST(base, mva, aliq).moeda();
+        const Currency exato = (F(base) * (Um + F(mva) / Cem) * F(aliq) / Cem).moeda();
+        const Currency taxa = Currency::fromRaw(static_cast<std::int64_t>(g() % 300'000));
+        if (percentual(base, taxa) != (F(base) * F(taxa) / Cem).moeda()) {
+            ++difere;
+            if (primeira.isEmpty())
+                primeira = QStringLiteral("%1 x %2 %").arg(txt(base), txt(taxa));
+        }
+        if (obtido != exato) {
+            ++difere;
+            if (primeira.isEmpty())
+                primeira = QStringLiteral("%1 x (1 + %2/100) x %3/100: %4, exact %5")
+                               .arg(txt(base), txt(mva), txt(aliq), txt(obtido), txt(exato));
+        }
+    }
+    QVERIFY2(difere == 0, qPrintable(QStringLiteral("%1 differ; %2").arg(difere).arg(primeira)));
 }
 
 void TestRegras::rapidoContraOraculo_data()
