@@ -34,7 +34,7 @@ namespace {
 
 const QString kIncompleto = QStringLiteral("Os dados não estão completos!");
 // The annex item of the medicines whose lists carry their own margins.
-constexpr int kItemMedicamentos = 15;
+constexpr int kItemMedicamentos = ItemAnexo::Medicamentos;
 const QString kNotaMVAAjustada = QStringLiteral("15.1");
 
 // An annex code as typed in the medicine edit: digits and at most two points.
