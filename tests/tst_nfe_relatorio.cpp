@@ -59,6 +59,7 @@ private slots:
     void secao();
     void semImportacaoNadaMuda();
     void baseReduzidaUmValor();
+    void resumosComoAComparacao();
     void planilha();
 
 private:
@@ -206,6 +207,26 @@ void TstNfeRelatorio::baseReduzidaUmValor()
     QCOMPARE(cel(linha, ColARecolher), QStringLiteral("11,30"));
     // A one-line invoice prints no total row; its amount is the line's.
     QVERIFY(!n.total.has_value());
+}
+
+void TstNfeRelatorio::resumosComoAComparacao()
+{
+    // Three invoices, one right, one short by 18.00, the reduced-base one by
+    // 11.30: every summary's total is the comparison's 29.30, but for the
+    // cent each row's share of the highlight is rounded to.
+    calculo(true);
+    importa({QStringLiteral("nfe_cst30_desconto.xml"), QStringLiteral("nfe_csosn201.xml"),
+        QStringLiteral("nfe_cst70_outras.xml")});
+    auto rel = relatorio();
+    const Impressao &imp = rel->impressao();
+    QVERIFY(!imp.resumos.empty());
+    const Currency comparacao = *Currency::parsePlain(QStringLiteral("29.30"));
+    for (const ResumoImpresso &r : imp.resumos) {
+        const Currency total = r.total.celulas[static_cast<size_t>(ColARecolher)].valor.value_or(Currency());
+        const std::int64_t folga = 100 * static_cast<std::int64_t>(r.linhas.size());
+        QVERIFY2((total - comparacao).raw() <= folga && (comparacao - total).raw() <= folga,
+            qPrintable(r.chave + QLatin1Char(' ') + total.toPlainString(2)));
+    }
 }
 
 void TstNfeRelatorio::semImportacaoNadaMuda()
