@@ -6,7 +6,8 @@
 // the lines left open (EscolheBrelvaLinha), and GravaImportacao stores every
 // invoice of the import in one transaction. An imported invoice is an
 // ordinary invoice afterwards; what the sender declared is kept beside it
-// (tables NFeImportadas and NFeItensDeclarados) for the comparison.
+// (tables NFeImportadas and NFeItensDeclarados, and NFeCreditoEfetivo for
+// the lines stored with an effective credit rate) for the comparison.
 //
 // Everything here is free of widgets: the review dialog, the main-window
 // command and the command-line tool share it.
