@@ -60,9 +60,15 @@ Expr Expr::operator+(const Expr &o) const
     // Brought to the finer of the two scales, which is exact for amounts.
     const int e = m_e > o.m_e ? m_e : o.m_e;
     if (m_exato && o.m_exato) {
-        Inteiro a, b, s;
-        if (escala(m_i, e - m_e, a) && escala(o.m_i, e - o.m_e, b) && !__builtin_add_overflow(a, b, &s))
-            return Expr(s, e);
+        Inteiro a, b, s, d;
+        if (escala(m_i, e - m_e, a) && escala(o.m_i, e - o.m_e, b) && !__builtin_mul_overflow(a, o.m_d, &a)
+            && !__builtin_mul_overflow(b, m_d, &b) && !__builtin_add_overflow(a, b, &s)
+            && !__builtin_mul_overflow(m_d, o.m_d, &d)) {
+            Expr r(s, e);
+            r.m_d = d;
+            r.m_m = m_m * potencia10(e - m_e) + o.m_m * potencia10(e - o.m_e);
+            return r;
+        }
     }
     return Expr(m_m * potencia10(e - m_e) + o.m_m * potencia10(e - o.m_e), e);
 }
@@ -78,18 +84,42 @@ Expr Expr::operator-(const Expr &o) const
 Expr Expr::operator*(const Expr &o) const
 {
     if (m_exato && o.m_exato) {
-        Inteiro p;
-        if (!__builtin_mul_overflow(m_i, o.m_i, &p))
-            return Expr(p, m_e + o.m_e);
+        Inteiro p, d;
+        if (!__builtin_mul_overflow(m_i, o.m_i, &p) && !__builtin_mul_overflow(m_d, o.m_d, &d)) {
+            Expr r(p, m_e + o.m_e);
+            r.m_d = d;
+            r.m_m = m_m * o.m_m;
+            return r;
+        }
     }
     return Expr(m_m * o.m_m, m_e + o.m_e);
 }
 
 Expr Expr::operator/(const Expr &o) const
 {
-    if (o.m_m == 0 || std::isnan(o.m_m))
+    if (o.m_m == 0 || std::isnan(o.m_m) || (o.m_exato && o.m_i == 0))
         return Expr(std::numeric_limits<Extended>::quiet_NaN(), 0);
-    return Expr(m_m / o.m_m, m_e - o.m_e);
+    const Expr aproximado(m_m / o.m_m, m_e - o.m_e);
+    if (!(m_exato && o.m_exato))
+        return aproximado;
+    // (a / (da 10^ea)) / (b / (db 10^eb)) = (a db) / (da b 10^(ea - eb)).
+    Inteiro n, d;
+    if (__builtin_mul_overflow(m_i, o.m_d, &n) || __builtin_mul_overflow(m_d, o.m_i, &d))
+        return aproximado;
+    if (d < 0) {
+        n = -n;
+        d = -d;
+    }
+    int e = m_e - o.m_e;
+    if (e < 0) {
+        if (!escala(n, -e, n))
+            return aproximado;
+        e = 0;
+    }
+    Expr r(n, e);
+    r.m_d = d;
+    r.m_m = aproximado.m_m * potencia10(e - aproximado.m_e);
+    return r;
 }
 
 bool Expr::falhou() const { return std::isnan(m_m); }
@@ -100,21 +130,18 @@ Currency Expr::moeda() const
         return {};
     const int deslocamento = 4 - m_e;
     if (m_exato) {
+        // ten-thousandths = m_i × 10^deslocamento / m_d, rounded once.
+        Inteiro n = m_i, d = m_d, p;
+        bool cabe = deslocamento >= 0 ? escala(n, deslocamento, n)
+                                      : potencia10Inteira(-deslocamento, p) && !__builtin_mul_overflow(d, p, &d);
         Inteiro q = 0;
-        bool cabe = true;
-        if (deslocamento >= 0) {
-            cabe = escala(m_i, deslocamento, q);
-        } else {
-            Inteiro d;
-            if (potencia10Inteira(-deslocamento, d)) {
-                q = m_i / d; // toward zero
-                const Inteiro r = m_i % d; // the sign of m_i
-                const Inteiro dobro = (r < 0 ? -r : r) * 2;
-                if (dobro > d || (dobro == d && (q % 2 != 0)))
-                    q += m_i < 0 ? -1 : 1;
-            } else {
-                cabe = false;
-            }
+        if (cabe) {
+            q = n / d; // toward zero
+            const Inteiro r = n % d; // the sign of n
+            const Inteiro resto = r < 0 ? -r : r;
+            // 2 × resto against d without overflow: resto < d.
+            if (resto > d - resto || (resto == d - resto && (q % 2 != 0)))
+                q += n < 0 ? -1 : 1;
         }
         if (cabe && q <= INT64_MAX && q >= INT64_MIN)
             return Currency::fromRaw(static_cast<std::int64_t>(q));

@@ -9,10 +9,10 @@
 // intermediate value; moeda() is that one conversion.
 //
 // The value is kept as a mantissa over a power of ten (the amounts' own
-// ten-thousandths, a percentage's extra hundredth). Sums and products of
-// amounts are exact (a 128-bit integer mantissa), so a value that ends in
-// exactly half a ten-thousandth rounds to the even digit, as the currency
-// type does; a quotient is carried in extended precision and rounded once.
+// ten-thousandths, a percentage's extra hundredth), exactly as a fraction of
+// 128-bit integers while it fits, so that a value that ends in exactly half a
+// ten-thousandth rounds to the even digit, as the currency type does; beyond
+// that it is carried in extended precision and rounded once.
 #pragma once
 
 #include "platform/currency.h"
@@ -58,11 +58,13 @@ private:
     using Inteiro = __int128;
     Expr(Extended m, int e) : m_m(m), m_e(e) {}
     Expr(Inteiro i, int e) : m_m(static_cast<Extended>(i)), m_i(i), m_e(e), m_exato(true) {}
-    // Sums, differences and products of amounts are kept as an exact integer
-    // mantissa while it fits 128 bits; a quotient (or a mantissa that would
-    // not fit) goes on in the extended format alone.
+    // The exact value of an expression of amounts is kept as a fraction
+    // m_i / (m_d × 10^m_e) of 128-bit integers while they fit; past that the
+    // expression goes on in the extended format alone (m_m, computed beside
+    // it all along).
     Extended m_m; // the value is m_m / 10^m_e
-    Inteiro m_i = 0; // the same mantissa exactly, while m_exato
+    Inteiro m_i = 0; // the exact numerator, while m_exato
+    Inteiro m_d = 1; // the exact denominator besides the power of ten, positive
     int m_e;
     bool m_exato = false;
 };

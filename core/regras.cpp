@@ -57,11 +57,16 @@ Expr DebitoST(Currency base, Currency mva, Currency aliqICMS)
     return (Expr(base) * fatorMVA(mva) * Expr(aliqICMS)).porCento();
 }
 
+Currency AliqDoCredito(Currency credito, Currency valor)
+{
+    return (Expr(credito) * Expr::inteiro(100) / Expr(valor)).moeda();
+}
+
 Currency AliqCreditoEfetiva(Currency valor, Currency aliqDeclarada, Currency credito)
 {
     if (valor.isZero() || ArredondaValor(percentual(valor, aliqDeclarada)) == ArredondaValor(credito))
         return aliqDeclarada;
-    return (Expr(credito) * Expr::inteiro(100) / Expr(valor)).moeda();
+    return AliqDoCredito(credito, valor);
 }
 
 FatoresMR fatoresMR(int modo, const ParametrosMR &p)

@@ -82,6 +82,11 @@ Expr ParteFrete(Currency frete, Currency valor, Currency base);
 // The ST debit of a base: base × (1 + MVA / 100) × AliqICMS / 100.
 Expr DebitoST(Currency base, Currency mva, Currency aliqICMS);
 
+// The rate at which a value gives a credit amount: credit × 100 / value,
+// converted (the rate a dialog shows for a typed credit). The caller skips a
+// zero value.
+Currency AliqDoCredito(Currency credito, Currency valor);
+
 // The credit rate of a line whose credit amount is known (an imported
 // invoice's own ICMS): the line takes the amount as its credit, the invoice
 // total takes rate × value. The declared rate when both give the same cents;

@@ -216,8 +216,7 @@ TFormDlgItem::TFormDlgItem(QWidget *parent) : TFormDlgItemBase(parent)
         if (eventsSuppressed() || dxEditValorNF->value().isZero())
             return;
         SuppressEvents guard(*this);
-        dxEditCreditoICMS->setValue(
-            Currency::fromExtended(valor.toExtended() / dxEditValorNF->value().toExtended() * 100));
+        dxEditCreditoICMS->setValue(AliqDoCredito(valor, dxEditValorNF->value()));
     });
     dxEditValorIPI->installEventFilter(this);
     dxEditCreditoICMS->installEventFilter(this);

@@ -69,24 +69,44 @@ void linhaExemplo(QWidget *w)
 }
 
 // The type dialog answered with a standard ICMS/ST internal calculation,
-// and the lines dialog that opens at once given the worked line, then Esc.
-// `caption` receives the type dialog's title.
-void padraoComUmaLinha(QString *caption = nullptr)
+// and the lines dialog that opens at once given the worked line (or none
+// when `linha` is false), then Esc. `caption` receives the type dialog's
+// title.
+void padraoComUmaLinha(QString *caption = nullptr, bool linha = true)
 {
-    whenModalNamed(QStringLiteral("TFormDlgTipoCalcRapido"), [caption](QWidget *w) {
+    whenModalNamed(QStringLiteral("TFormDlgTipoCalcRapido"), [caption, linha](QWidget *w) {
         auto &tipoDlg = static_cast<TFormDlgTipoCalcRapido &>(*w);
         if (caption)
             *caption = tipoDlg.windowTitle();
         tipoDlg.dxCheckPadrao->click();
         tipoDlg.dxCheckTipo[0]->click();
         tipoDlg.dxCheckInterna->click();
-        whenModalNamed(QStringLiteral("TFormDlgItem"), [](QWidget *d) {
-            linhaExemplo(d);
-            whenModalNamed(QStringLiteral("TFormDlgItem"),
-                [](QWidget *d2) { static_cast<TFormDlgItem *>(d2)->BtnCancel->click(); });
-        });
+        auto esc = [](QWidget *d) { static_cast<TFormDlgItem *>(d)->BtnCancel->click(); };
+        if (!linha) {
+            whenModalNamed(QStringLiteral("TFormDlgItem"), esc);
+        } else {
+            whenModalNamed(QStringLiteral("TFormDlgItem"), [esc](QWidget *d) {
+                linhaExemplo(d);
+                whenModalNamed(QStringLiteral("TFormDlgItem"), esc);
+            });
+        }
         tipoDlg.BtnOk->click();
     });
+}
+
+// A line of the quick list as its dialog posts it.
+void poeLinha(
+    db::MemTable &itens, int nro, Currency valorNF, Currency valorIPI, Currency mva, Currency aliq, Currency credito)
+{
+    itens.append();
+    itens.fieldByName(QStringLiteral("IdNota")).setAsInteger(0);
+    itens.fieldByName(QStringLiteral("NroItem")).setAsInteger(nro);
+    itens.fieldByName(QStringLiteral("ValorNF")).setAsCurrency(valorNF);
+    itens.fieldByName(QStringLiteral("ValorIPI")).setAsCurrency(valorIPI);
+    itens.fieldByName(QStringLiteral("MVA")).setAsCurrency(mva);
+    itens.fieldByName(QStringLiteral("AliqICMS")).setAsCurrency(aliq);
+    itens.fieldByName(QStringLiteral("CreditoICMS")).setAsCurrency(credito);
+    itens.post();
 }
 
 } // namespace
@@ -207,23 +227,21 @@ void TestQuickGui::medicinesByTable()
 
 void TestQuickGui::amountPastTheRange()
 {
-    padraoComUmaLinha();
+    // The lines go in as the dialogs post them (the typing is tested above).
+    padraoComUmaLinha(nullptr, false);
     QString antes, depois, semLinha;
     QStringList mensagens;
     whenModalNamed(QStringLiteral("TFormCalcRapido"), [&](QWidget *w) {
         auto &janela = static_cast<TFormCalcRapido &>(*w);
-        QTRY_COMPARE_WITH_TIMEOUT(janela.calculo().MemItens.recordCount(), 1, 15000);
+        db::MemTable &itens = janela.calculo().MemItens;
+        QTRY_VERIFY_WITH_TIMEOUT(itens.isActive(), 15000);
+        poeLinha(itens, 1, Currency::fromInt(100), Currency::fromInt(10), Currency::fromInt(40), Currency::fromInt(18),
+            Currency::fromInt(12));
         antes = janela.dxEditTotal->text();
         m_sink.clear();
         // A second line whose value and IPI add up past the currency range.
-        db::MemTable &itens = janela.calculo().MemItens;
-        itens.append();
-        itens.fieldByName(QStringLiteral("IdNota")).setAsInteger(0);
-        itens.fieldByName(QStringLiteral("NroItem")).setAsInteger(2);
-        for (const char *campo : {"ValorNF", "ValorIPI"})
-            itens.fieldByName(QLatin1String(campo)).setAsCurrency(Currency::fromInt(900000000000000));
-        itens.fieldByName(QStringLiteral("AliqICMS")).setAsCurrency(Currency::fromInt(18));
-        itens.post();
+        const Currency muito = Currency::fromInt(900000000000000);
+        poeLinha(itens, 2, muito, muito, Currency(), Currency::fromInt(18), Currency());
         depois = janela.dxEditTotal->text();
         mensagens = m_sink.texts();
         // Without it the total is back.

@@ -292,6 +292,22 @@ void TestRegras::regra_data()
     // 0.00006 − 0.00004: converted apart they would leave 0.0001.
     const ICMSPMPF q = ICMSLinhaPMPF(cur("1"), cur("0.0006"), cur("0.0004"), cur("10"), cur("10"));
     QTest::newRow("PMPF difference, one expression") << (q.debito - q.credito).moeda() << "0.0000";
+    // The rate of a credit amount.
+    QTest::newRow("rate of 37.20 on 310") << AliqDoCredito(cur("37.20"), cur("310")) << "12.0000";
+    QTest::newRow("rate of 10 on 300, once") << AliqDoCredito(cur("10"), cur("300")) << "3.3333";
+    // Quotients that end in exactly half a ten-thousandth, to the even digit.
+    QTest::newRow("rate of 0.0003 on 200: 0.00015") << AliqDoCredito(cur("0.0003"), cur("200")) << "0.0002";
+    QTest::newRow("rate of 0.0001 on 200: 0.00005") << AliqDoCredito(cur("0.0001"), cur("200")) << "0.0000";
+    QTest::newRow("share of a highlight ending in a half")
+        << ParteDestaque(cur("0.0001"), cur("1"), cur("1")) << "0.0000";
+    QTest::newRow("share of a highlight ending in three halves")
+        << ParteDestaque(cur("0.0003"), cur("1"), cur("1")) << "0.0002";
+    QTest::newRow("DIFAL base ending in a half: 0.0002 / 0.80")
+        << BaseDIFAL(cur("0.0002"), cur("20"), false) << "0.0002";
+    QTest::newRow("DIFAL base ending in a half: 0.0006 / 0.80")
+        << BaseDIFAL(cur("0.0006"), cur("20"), false) << "0.0008";
+    QTest::newRow("freight share ending in a half: 0.0001 x 3 / 6")
+        << ParteFrete(cur("0.0001"), cur("3"), cur("6")).moeda() << "0.0000";
     // Fines.
     const FatoresMR m4 = fatoresMR(4, 50, 100, 20);
     QTest::newRow("fine 50 % of 13.20") << MultaMR(cur("13.20"), m4) << "6.6000";
@@ -461,6 +477,13 @@ void TestRegras::empatesExatos()
             ++difere;
             if (primeira.isEmpty())
                 primeira = QStringLiteral("%1 x %2 %").arg(txt(base), txt(taxa));
+        }
+        // A gross-up by 0.80 of 4k + 2 ten-thousandths ends in exactly a half.
+        const Currency x = Currency::fromRaw(static_cast<std::int64_t>(4 * (g() % 100'000'000'000) + 2));
+        if (BaseDIFAL(x, Currency::fromInt(20), false) != (F(x) / (Um - Fracao::inteiro(20) / Cem)).moeda()) {
+            ++difere;
+            if (primeira.isEmpty())
+                primeira = QStringLiteral("%1 / 0.80").arg(txt(x));
         }
         if (obtido != exato) {
             ++difere;
