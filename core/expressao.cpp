@@ -46,6 +46,9 @@ bool potencia10Inteira(int n, Inteiro &out)
     return true;
 }
 
+// −a, false for the one value whose negation does not fit.
+bool nega(Inteiro a, Inteiro &out) { return !__builtin_sub_overflow(Inteiro(0), a, &out); }
+
 // a × 10^n, false when it does not fit.
 bool escala(Inteiro a, int n, Inteiro &out)
 {
@@ -77,7 +80,8 @@ Expr Expr::operator-(const Expr &o) const
 {
     Expr negativo = o;
     negativo.m_m = -o.m_m;
-    negativo.m_i = -o.m_i;
+    if (!nega(o.m_i, negativo.m_i))
+        negativo.m_exato = false;
     return *this + negativo;
 }
 
@@ -106,10 +110,8 @@ Expr Expr::operator/(const Expr &o) const
     Inteiro n, d;
     if (__builtin_mul_overflow(m_i, o.m_d, &n) || __builtin_mul_overflow(m_d, o.m_i, &d))
         return aproximado;
-    if (d < 0) {
-        n = -n;
-        d = -d;
-    }
+    if (d < 0 && !(nega(n, n) && nega(d, d)))
+        return aproximado;
     int e = m_e - o.m_e;
     if (e < 0) {
         if (!escala(n, -e, n))
