@@ -178,9 +178,9 @@ int cli::runNfe(const QStringList &args)
                 j.insert(QStringLiteral("diferenca"), valor(c->diferenca()));
                 j.insert(QStringLiteral("destaca"), c->destaca());
                 QJsonArray itens;
-                for (const stb::ComparacaoLinha &l : c->linhas)
-                    itens << QJsonObject {{QStringLiteral("nItem"), l.nroItem},
-                        {QStringLiteral("ItemBrelva"), l.itemBrelva}, {QStringLiteral("descricao"), l.descricao},
+                for (const stb::ComparacaoLinha &l : c->linhas) {
+                    QJsonObject li {{QStringLiteral("nItem"), l.nroItem}, {QStringLiteral("ItemBrelva"), l.itemBrelva},
+                        {QStringLiteral("descricao"), l.descricao},
                         {QStringLiteral("declarado"),
                             trio(l.bcDeclarada, l.mvaDeclarada, l.stDeclarado, "vBCST", "pMVAST", "vICMSST")},
                         {QStringLiteral("calculado"),
@@ -188,6 +188,11 @@ int cli::runNfe(const QStringList &args)
                         {QStringLiteral("diferenca"),
                             trio(l.diferencaBC(), l.diferencaMVA(), l.diferencaST(), "base", "MVA", "ST")},
                         {QStringLiteral("destaca"), l.destaca()}};
+                    // A line stored with its effective credit rate says so.
+                    if (const QString obs = l.observacao(); !obs.isEmpty())
+                        li.insert(QStringLiteral("observacao"), obs);
+                    itens << li;
+                }
                 j.insert(QStringLiteral("itens"), itens);
             }
             notas << j;

@@ -243,6 +243,26 @@ int cli::runQuick(const QStringList &args)
     }
     const stb::Currency partilha = stb::PartilhaDIFAL(stb::Clock::today().year());
 
+    // An amount beyond the currency range refuses the input, naming the line
+    // and the amount, before anything is written (as compute refuses it).
+    {
+        QString onde;
+        try {
+            for (size_t i = 0; i < itens.size(); ++i) {
+                onde = QStringLiteral("itens[%1]").arg(i);
+                stb::CalculaLinhaRapida(tipo, itens[i], partilha);
+            }
+            for (size_t i = 0; i < medic.size(); ++i) {
+                onde = QStringLiteral("itensMedic[%1]").arg(i);
+                stb::CalculaMedicRapida(grupo, medic[i]);
+            }
+            onde.clear();
+            stb::TotalRapido(grupo, tipo, frete, partilha, itens, medic);
+        } catch (const stb::EstouroValor &e) {
+            return inputError(onde.isEmpty() ? e.campo().toLower() : onde + QLatin1Char('.') + e.campo(), e.mensagem());
+        }
+    }
+
     std::string out = "{";
     out.reserve(kPedacoSaida + 256);
     escreveLista(out, "itens", itens, [&](const stb::LinhaRapida &l) {

@@ -1,10 +1,12 @@
 #include "core/calcrapido.h"
 
+#include "core/regras.h"
 #include "core/schema.h"
 #include "platform/db/field.h"
 
 #include <QScopeGuard>
 #include <algorithm>
+#include <optional>
 
 namespace stb {
 
@@ -12,19 +14,12 @@ namespace {
 
 using db::FieldType;
 
-const Currency Cem = Currency::fromInt(100);
-const Currency Um = Currency::fromInt(1);
-const Currency AliqFEM = Currency::fromInt(2);
-
-Currency percentual(Currency valor, Currency aliq) { return valor * aliq / Extended(100); }
-Currency positivo(Currency c) { return c > Currency() ? c : Currency(); }
-// 1 + MVA/100, converted to currency like every other step of these rules.
-Currency fatorMVA(Currency mva) { return Um + mva / Extended(100); }
-
-// ICMS of a line priced by PMPF, net of the credit of the invoice's price per litre.
-Currency icmsPMPF(Currency litros, Currency pmpf, Currency precoLitroNF, Currency aliq, Currency credito)
+// T of a line priced by PMPF: the debit at the reference price less the
+// credit at the invoice's price, one expression.
+Currency icmsPMPF(const LinhaRapida &l)
 {
-    return percentual(litros * pmpf, aliq) - percentual(litros * precoLitroNF, credito);
+    const ICMSPMPF p = ICMSLinhaPMPF(l.litros, l.pmpf, l.precoLitroNF, l.aliqICMS, l.creditoICMS);
+    return (p.debito - p.credito).moeda();
 }
 
 db::FieldDef campo(const char *name, FieldType type, int size = 0) { return {QLatin1String(name), type, size, false}; }
@@ -52,71 +47,89 @@ private:
 
 ValoresRapidos CalculaLinhaRapida(int tipo, const LinhaRapida &l, Currency partilha)
 {
+    const ConfereEstouro confere;
     ValoresRapidos r;
     Currency t;
     const bool difal = tipo == 2 || tipo == 3;
     if (!l.pmpf.isZero()) {
-        t = icmsPMPF(l.litros, l.pmpf, l.precoLitroNF, l.aliqICMS, l.creditoICMS);
+        t = icmsPMPF(l);
     } else if (difal) {
         // Value only: no IPI, no freight.
         const Currency x = l.valorNF - l.valorCreditoICMS;
-        const Currency aliq = l.fem ? l.aliqICMS + AliqFEM : l.aliqICMS;
-        const Currency base = x / (Um - aliq / Extended(100));
-        const Currency valorFEM = l.fem ? base * AliqFEM / Extended(100) : Currency();
+        const Currency base = BaseDIFAL(x, l.aliqICMS, l.fem);
+        confere("ValorFinal");
+        const Currency valorFEM = l.fem ? ValorFEM(base) : Currency();
         r.valorFEM = valorFEM;
         r.valorFinal = base;
         r.valorICMS = (base - x) - valorFEM;
+        confere("ValorICMS");
         if (tipo == 3) {
+            // One expression here: the difference of rates is not converted apart.
             const Currency d = l.aliqICMS - l.creditoICMS;
-            t = d > Currency() ? percentual(base, d) * partilha : Currency();
+            t = d > Currency() ? (Expr(base) * Expr(d) * Expr(partilha)).porCento().moeda() : Currency();
         } else {
             t = *r.valorICMS - l.valorCreditoICMS;
         }
     } else {
         // The IPI always enters; the credit comes from its rate.
-        t = percentual((l.valorNF + l.valorIPI) * fatorMVA(l.mva), l.aliqICMS) - percentual(l.valorNF, l.creditoICMS);
+        t = (DebitoST(l.valorNF + l.valorIPI, l.mva, l.aliqICMS) - (Expr(l.valorNF) * Expr(l.creditoICMS)).porCento())
+                .moeda();
     }
-    if (!difal && l.fem)
-        r.valorFEM = l.valorNF * AliqFEM / Extended(100);
+    confere("TotalARecolher");
+    if (!difal && l.fem) {
+        r.valorFEM = ValorFEM(l.valorNF);
+        confere("ValorFEM");
+    }
     r.totalARecolher = positivo(t);
     return r;
 }
 
 Currency V0Medic(const LinhaMedicRapida &l)
 {
-    const Currency fator = fatorMVA(l.mva);
-    return fator.isZero() ? l.debVlMerc : l.debVlMerc / fator;
+    const Expr v0 = Expr(l.debVlMerc) / fatorMVA(l.mva);
+    return v0.falhou() ? l.debVlMerc : v0.moeda();
 }
 
 ValoresMedicRapidos CalculaMedicRapida(int grupo, const LinhaMedicRapida &l)
 {
+    const ConfereEstouro confere;
     ValoresMedicRapidos r;
     if (grupo == 113) {
         const Currency v0 = V0Medic(l);
+        confere("V0");
         const Currency credito = percentual(v0, l.creditoICMS);
-        const Currency debito = percentual(v0 * fatorMVA(l.mva), l.debAliqICMS);
+        const Currency debito = DebitoST(v0, l.mva, l.debAliqICMS).moeda();
         r.totalARecolher = positivo(debito - credito);
     } else {
         r.debVlICMS = percentual(l.debVlMerc, l.debAliqICMS);
         r.totalARecolher = *r.debVlICMS;
     }
+    confere("TotalARecolher");
     return r;
 }
 
 Currency TotalRapido(int grupo, int tipo, Currency frete, Currency partilha, const std::vector<LinhaRapida> &itens,
     const std::vector<LinhaMedicRapida> &medic)
 {
+    const ConfereEstouro confere;
+    // A line past the range is named by its own amount, as the list shows it.
+    for (const LinhaRapida &l : itens)
+        CalculaLinhaRapida(tipo, l, partilha);
+    for (const LinhaMedicRapida &l : medic)
+        CalculaMedicRapida(grupo, l);
     Currency total;
     if (tipo == 2 || tipo == 3) {
         for (const LinhaRapida &l : itens) {
             const ValoresRapidos r = CalculaLinhaRapida(tipo, l, partilha);
             total += r.totalARecolher + r.valorFEM.value_or(Currency());
         }
+        confere("Total");
         return total;
     }
     if (grupo == 13) {
         for (const LinhaMedicRapida &l : medic)
             total += *CalculaMedicRapida(grupo, l).debVlICMS;
+        confere("Total");
         return positivo(total - frete);
     }
     if (grupo == 113) {
@@ -128,14 +141,15 @@ Currency TotalRapido(int grupo, int tipo, Currency frete, Currency partilha, con
             const Currency totalLinha = CalculaMedicRapida(grupo, l).totalARecolher;
             if (frete > Currency() && !s.isZero()) {
                 const Currency v0 = V0Medic(l);
-                const Currency base = v0 + frete * (v0.toExtended() / s.toExtended());
-                const Currency debito = percentual(base * fatorMVA(l.mva), l.debAliqICMS);
+                const Currency base = (Expr(v0) + ParteFrete(frete, v0, s)).moeda();
+                const Currency debito = DebitoST(base, l.mva, l.debAliqICMS).moeda();
                 const Currency credito = percentual(v0, l.creditoICMS);
                 total += std::max(totalLinha, debito - credito);
             } else {
                 total += totalLinha;
             }
         }
+        confere("Total");
         return total;
     }
     // Standard group and fuels: the freight shared over every line by value and IPI.
@@ -146,18 +160,19 @@ Currency TotalRapido(int grupo, int tipo, Currency frete, Currency partilha, con
     for (const LinhaRapida &l : itens) {
         Currency b = l.valorNF + l.valorIPI;
         if (!s.isZero())
-            b += frete * (b.toExtended() / s.toExtended());
-        const Currency debito = percentual(b * fatorMVA(l.mva), l.aliqICMS);
+            b = (Expr(b) + ParteFrete(frete, b, s)).moeda();
+        const Currency debito = DebitoST(b, l.mva, l.aliqICMS).moeda();
         const Currency credito = percentual(l.valorNF, l.creditoICMS);
         if (debito > credito)
             total += debito - credito;
     }
     if (grupo == 6) {
-        // Second walk: the lines priced by PMPF.
+        // Second walk: the lines priced by PMPF, each as its line shows it.
         for (const LinhaRapida &l : itens)
             if (!l.pmpf.isZero())
-                total += positivo(icmsPMPF(l.litros, l.pmpf, l.precoLitroNF, l.aliqICMS, l.creditoICMS));
+                total += positivo(icmsPMPF(l));
     }
+    confere("Total");
     return total;
 }
 
@@ -302,14 +317,22 @@ void CalculoRapido::MemItensCalcFields(db::DataSet &)
         texto += descrNF.isEmpty() ? descrBrelva : descrNF + QStringLiteral(". ") + descrBrelva;
         m_ci.xDescricao->setAsString(texto.left(96));
     }
-    const ValoresRapidos r = CalculaLinhaRapida(tipoCalculo, linhaAtual(), partilhaDIFAL);
-    m_ci.totalARecolher->setAsCurrency(r.totalARecolher);
     auto opcional = [](db::Field *f, const std::optional<Currency> &v) {
         if (v)
             f->setAsCurrency(*v);
         else
             f->clear();
     };
+    ValoresRapidos r;
+    try {
+        r = CalculaLinhaRapida(tipoCalculo, linhaAtual(), partilhaDIFAL);
+    } catch (const EstouroValor &) {
+        // The line shows no amount; the total tells the user why.
+        for (db::Field *f : {m_ci.totalARecolher, m_ci.valorFEMCalc, m_ci.valorFinal, m_ci.valorICMS})
+            f->clear();
+        return;
+    }
+    m_ci.totalARecolher->setAsCurrency(r.totalARecolher);
     opcional(m_ci.valorFEMCalc, r.valorFEM);
     opcional(m_ci.valorFinal, r.valorFinal);
     opcional(m_ci.valorICMS, r.valorICMS);
@@ -317,7 +340,14 @@ void CalculoRapido::MemItensCalcFields(db::DataSet &)
 
 void CalculoRapido::MemItensMedicCalcFields(db::DataSet &)
 {
-    const ValoresMedicRapidos r = CalculaMedicRapida(grupo, linhaMedicAtual());
+    ValoresMedicRapidos r;
+    try {
+        r = CalculaMedicRapida(grupo, linhaMedicAtual());
+    } catch (const EstouroValor &) {
+        m_cm.totalARecolher->clear();
+        m_cm.debVlICMS->clear();
+        return;
+    }
     m_cm.totalARecolher->setAsCurrency(r.totalARecolher);
     if (r.debVlICMS)
         m_cm.debVlICMS->setAsCurrency(*r.debVlICMS);
@@ -366,11 +396,26 @@ Currency CalculoRapido::Total()
     return TotalRapido(grupo, tipoCalculo, frete, partilhaDIFAL, itens, medic);
 }
 
+void CalculoRapido::calculaTotal()
+{
+    std::optional<Currency> total;
+    QString mensagem;
+    try {
+        total = Total();
+    } catch (const EstouroValor &e) {
+        mensagem = e.mensagem();
+    }
+    if (total)
+        emit totalChanged(*total);
+    else
+        emit totalForaDoLimite(mensagem);
+}
+
 void CalculoRapido::aposPost()
 {
     if (m_renumerando || m_totaisSuspensos)
         return;
-    emit totalChanged(Total());
+    calculaTotal();
 }
 
 void CalculoRapido::excluiLinha(db::Table &tabela)

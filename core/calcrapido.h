@@ -28,7 +28,9 @@ struct ValoresRapidos {
     Currency totalARecolher;
     std::optional<Currency> valorFEM, valorFinal, valorICMS;
 };
-// `partilha` is the DIFAL share of type 3 (PartilhaDIFAL).
+// `partilha` is the DIFAL share of type 3 (PartilhaDIFAL). Every function
+// here throws EstouroValor, naming the amount, when one leaves the currency
+// range: a capped amount is never shown.
 ValoresRapidos CalculaLinhaRapida(int tipoCalculo, const LinhaRapida &l, Currency partilha);
 
 // Inputs of a medicine line.
@@ -88,7 +90,11 @@ public:
     // filled at once computes it when complete).
     void setTotaisSuspensos(bool suspensos) { m_totaisSuspensos = suspensos; }
     // The total of the lists under the current state (the total box).
+    // Throws EstouroValor when an amount leaves the currency range.
     Currency Total();
+    // Works the total out and tells it: totalChanged, or totalForaDoLimite
+    // with the message naming the amount that left the range.
+    void calculaTotal();
 
     // Calculated fields of the lists.
     void MemItensCalcFields(db::DataSet &ds);
@@ -101,6 +107,8 @@ public:
 signals:
     // A line was posted or deleted, or the freight changed: the new total.
     void totalChanged(stb::Currency total);
+    // An amount left the currency range: there is no total to show.
+    void totalForaDoLimite(const QString &mensagem);
 
 private:
     // Points the cached data fields at the lists' fields; a memory table builds

@@ -422,7 +422,7 @@ void TDM::CarregaMemGrupo()
         Field &descricao = MemGrupo.fieldByName(QStringLiteral("Descricao"));
         for (Qry.first(); !Qry.eof(); Qry.next()) {
             MemGrupo.append();
-            grupo.setAsInteger(Qry.field(0).asInteger());
+            grupo.setAsInteger(GrupoDoItemAnexo(Qry.field(0).asInteger()));
             descricao.setAsString(Qry.field(1).asString());
             MemGrupo.post();
         }

@@ -24,6 +24,7 @@
 namespace stb {
 
 class CalculoEmCurso;
+struct ContextoCalculo;
 
 class TDM : public QObject {
     Q_OBJECT
@@ -109,6 +110,10 @@ public:
     // The running computation (report run) and its context (fuel group, fine
     // factors, DIFAL share), if any.
     CalculoEmCurso *FCalculoEmCurso = nullptr;
+    // The context amounts are computed under: the running computation's, or
+    // that of the current calculation on the clock's today when none runs
+    // (the invoice totals the main window shows).
+    ContextoCalculo contextoAtual() const;
     // List MVAs of the medicines (section "ListaMedic"), read when the module is created.
     Currency ListaNegativa, ListaPositiva, ListaNeutra;
 
@@ -258,8 +263,10 @@ private:
     const ItensFieldsCache &itensFields();
     const MedicFieldsCache &medicFields();
 
-    Currency totalNota(int idNota); // core/totals.cpp: steps 4 to 7 of the invoice total
-    Currency totalNotaSemConferir(int idNota);
+    // core/totals.cpp: steps 4 to 7 of the invoice total, under the context of
+    // the computation that asks (its DIFAL share).
+    Currency totalNota(int idNota, const ContextoCalculo &contexto);
+    Currency totalNotaSemConferir(int idNota, const ContextoCalculo &contexto);
     Currency totalCombustivelPMPF(int idNota);
     Currency valorUnico(const QString &sql, std::optional<int> idNota = std::nullopt);
     qint64 valorInteiro(const QString &sql, std::optional<int> idNota = std::nullopt);

@@ -2,6 +2,24 @@
 
 namespace stb {
 
+int GrupoDoItemAnexo(int item)
+{
+    if (item == ItemAnexo::Medicamentos)
+        return Grupo::Medicamentos;
+    if (item == ItemAnexo::Plasticos)
+        return 15;
+    return item;
+}
+
+int GrupoEspecialDoItem(int item)
+{
+    if (item == ItemAnexo::Combustiveis)
+        return Grupo::Combustiveis;
+    if (item == ItemAnexo::Medicamentos || item == Grupo::MedicamentosMVA)
+        return Grupo::Medicamentos;
+    return 0;
+}
+
 QString NomeGrupo(int code)
 {
     static const char *const names[] = {"AutoPeças", "BebidasAlc", "CervChopRefAgOut", "Cigarros", "Cimentos",

@@ -12,6 +12,25 @@ constexpr int Medicamentos = 13; // medicines priced by the consumer price table
 constexpr int MedicamentosMVA = 113; // medicines priced by the MVA of their list
 } // namespace Grupo
 
+// Annex items whose goods need a calculation of their own kind.
+namespace ItemAnexo {
+constexpr int Combustiveis = 6; // fuels and lubricants
+constexpr int Medicamentos = 15; // medicines: every medicine line counts as this item
+constexpr int Plasticos = 13;
+} // namespace ItemAnexo
+
+// The goods group whose goods an annex item holds, as the groups table
+// names them: the medicine item is the medicine group (13) and the plastics
+// item (13) the plastics group (15); every other item is the group of its
+// own number. The annex headings name the groups through it (MemGrupo), and
+// a summary by annex item names its rows through it.
+int GrupoDoItemAnexo(int item);
+
+// The goods group a calculation needs for the goods of an annex item: the
+// fuel group for the fuel item, the medicine group (by the price table) for
+// the medicine item and for 113; 0 for any other item.
+int GrupoEspecialDoItem(int item);
+
 // Short name of a group ("AutoPeças", ..., "Medicamento (MVA)"); empty for any other code.
 QString NomeGrupo(int code);
 

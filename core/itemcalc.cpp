@@ -9,62 +9,10 @@ namespace stb {
 
 using db::DataSet;
 
-namespace {
-
-const Currency Cem = Currency::fromInt(100);
-const Currency Um = Currency::fromInt(1);
-const Currency AliqFEM = Currency::fromInt(2);
-
-// value × rate / 100: the product to currency, then the quotient to currency.
-Currency percentual(Currency valor, Currency aliq) { return valor * aliq / Extended(100); }
-
-Currency positivo(Currency c) { return c > Currency() ? c : Currency(); }
-
-} // namespace
-
-Currency PartilhaDIFAL(int ano)
-{
-    if (ano == 2017)
-        return Currency::fromRaw(6000);
-    if (ano == 2018)
-        return Currency::fromRaw(8000);
-    if (ano >= 2019 && ano <= 3000)
-        return Um;
-    return Currency::fromRaw(4000);
-}
-
-Currency PartilhaDIFAL() { return PartilhaDIFAL(Clock::today().year()); }
-
 ParametrosMR parametrosMR()
 {
     Settings &s = Settings::instance();
     return {s.mrNormal(), s.mrEmDobro(), s.mrReducao()};
-}
-
-FatoresMR fatoresMR(int modo, const ParametrosMR &p)
-{
-    FatoresMR f;
-    switch (modo) {
-    case 2:
-        f.multaPorCento = p.mrNormal;
-        break;
-    case 3:
-        f.multaPorCento = p.mrEmDobro;
-        break;
-    case 4:
-        f.multaPorCento = p.mrNormal;
-        f.reducaoPorCento = p.mrReducao;
-        break;
-    case 5:
-        f.multaPorCento = p.mrEmDobro;
-        f.reducaoPorCento = p.mrReducao;
-        break;
-    default: // 0 none chosen, 1 "Sem MR"
-        break;
-    }
-    f.PercentualMR = Currency::fromInt(f.multaPorCento) / Extended(100);
-    f.FatorReducaoMR = f.reducaoPorCento != 0 ? Currency::fromInt(f.reducaoPorCento) / Extended(100) : Um;
-    return f;
 }
 
 ContextoCalculo contextoCalculo(const DataSet &calculos, const FatoresMR &mr, const QDate &hoje)
@@ -83,45 +31,20 @@ ContextoCalculo contextoCalculo(const DataSet &calculos, const FatoresMR &mr, co
     return c;
 }
 
-EstouroValor::EstouroValor(const QString &campo)
-    : std::runtime_error(
-        QStringLiteral("O valor de %1 ultrapassa o limite dos valores monetários").arg(campo).toStdString()),
-      m_campo(campo)
-{
-}
-
-QString EstouroValor::mensagem() const { return QString::fromStdString(what()); }
-
-namespace {
-
-// Stops the computation at the first amount that left the currency range:
-// a capped amount is never shown.
-class Conferencia {
-public:
-    void operator()(const char *campo) const
-    {
-        if (m_watch.overflowed())
-            throw EstouroValor(QLatin1String(campo));
-    }
-
-private:
-    CurrencyOverflowWatch m_watch;
-};
-
-} // namespace
-
 ItemValores CalculaItem(const ContextoCalculo &ctx, const ItemEntrada &e, const std::function<Currency()> &freteBase)
 {
-    const Conferencia confere;
+    const ConfereEstouro confere;
     ItemValores r;
     if (ctx.combustivel && e.pmpf > Currency()) {
         // Fuel priced by PMPF: no freight share, no FEM.
-        r.valorFinal = ArredondaValor(e.litros * e.pmpf);
+        r.valorFinal = ArredondaValor((Expr(e.litros) * Expr(e.pmpf)).moeda());
         confere("ValorFinal");
         r.valorICMS = ArredondaValor(percentual(r.valorFinal, e.aliqICMS));
         confere("ValorICMS");
         if (e.itemBrelva == ItemCombustivelCredito) {
-            const Currency credito = ArredondaValor(percentual(e.litros * e.precoLitroNF, e.creditoICMS));
+            // The litres at the invoice's price are an amount of their own.
+            const Currency valorNF = (Expr(e.litros) * Expr(e.precoLitroNF)).moeda();
+            const Currency credito = ArredondaValor(percentual(valorNF, e.creditoICMS));
             confere("ValorCreditoICMS");
             r.valorCreditoICMS = credito;
             r.icmsARecolher = positivo(r.valorICMS - credito);
@@ -136,8 +59,7 @@ ItemValores CalculaItem(const ContextoCalculo &ctx, const ItemEntrada &e, const 
         const Currency base = freteBase ? freteBase() : Currency();
         Currency freteProp;
         if (!base.isZero()) {
-            const Extended razao = static_cast<Extended>(v.raw()) / static_cast<Extended>(base.raw());
-            freteProp = ArredondaValor(e.frete * razao);
+            freteProp = ArredondaValor(ParteFrete(e.frete, v, base).moeda());
             r.freteProp = freteProp;
         }
         const Currency soma = freteProp + v;
@@ -147,29 +69,23 @@ ItemValores CalculaItem(const ContextoCalculo &ctx, const ItemEntrada &e, const 
         if (ctx.tipoCalculo == 2 || ctx.tipoCalculo == 3) {
             // DIFAL: gross-up of the value net of the credit by the internal rate.
             const Currency x = soma - e.valorCreditoICMS;
-            const Currency aliqDivisor = e.fem ? e.aliqICMS + AliqFEM : e.aliqICMS;
-            const Currency divisor = Um - aliqDivisor / Extended(100);
-            const Currency base = ArredondaValor(x / divisor); // a zero divisor gives 0
+            const Currency base = ArredondaValor(BaseDIFAL(x, e.aliqICMS, e.fem)); // a zero divisor gives 0
             confere("ValorFinal");
-            const Currency valorFEM = e.fem ? ArredondaValor(base * AliqFEM / Extended(100)) : Currency();
+            const Currency valorFEM = e.fem ? ArredondaValor(ValorFEM(base)) : Currency();
             r.valorFEM = valorFEM;
             r.valorFinal = base;
             r.valorICMS = ArredondaValor((base - x) - valorFEM);
             confere("ValorICMS");
-            if (ctx.tipoCalculo == 3) {
-                const Currency d = e.aliqICMS - e.creditoICMS;
-                if (d > Currency())
-                    r.icmsARecolher = percentual(base, d) * ctx.partilhaDIFAL;
-            } else {
+            if (ctx.tipoCalculo == 3)
+                r.icmsARecolher = DIFALPartilhado(base, e.aliqICMS, e.creditoICMS, ctx.partilhaDIFAL);
+            else
                 r.icmsARecolher = positivo(r.valorICMS - e.valorCreditoICMS);
-            }
         } else {
-            // ICMS/ST: base with the margin; the factor stays in extended precision.
-            const Extended fator = 1 + e.mva.toExtended() / 100;
-            r.valorFinal = ArredondaValor(soma * fator);
+            // ICMS/ST: base with the margin, the factor inside the expression.
+            r.valorFinal = ArredondaValor((Expr(soma) * fatorMVA(e.mva)).moeda());
             confere("ValorFinal");
             if (e.fem)
-                r.valorFEM = r.valorFinal * AliqFEM / Extended(100);
+                r.valorFEM = ValorFEM(r.valorFinal);
             r.valorICMS = ArredondaValor(percentual(r.valorFinal, e.aliqICMS));
             confere("ValorICMS");
             r.icmsARecolher = positivo(r.valorICMS - e.valorCreditoICMS);
@@ -177,8 +93,8 @@ ItemValores CalculaItem(const ContextoCalculo &ctx, const ItemEntrada &e, const 
     }
     confere("ICMSaRecolher");
     // The FEM amount never enters the amount to collect.
-    r.valorMR = r.icmsARecolher * ctx.mr.PercentualMR;
-    r.valorMRRed = r.valorMR * ctx.mr.FatorReducaoMR;
+    r.valorMR = MultaMR(r.icmsARecolher, ctx.mr);
+    r.valorMRRed = MultaReduzida(r.valorMR, ctx.mr);
     r.totalARecolher = r.icmsARecolher + r.valorMRRed;
     confere("TotalARecolher");
     return r;

@@ -1,12 +1,13 @@
 // Tax amounts of one invoice line, the revalidation-fine factors of a
 // computation, and the DIFAL share by year.
 //
-// Every product or quotient goes through the currency operators (extended
-// precision, back to the nearest ten-thousandth, ties to even); R2 is
-// ArredondaValor (two decimals, half away from zero). The order of those
-// conversions is part of the result and is kept step by step below.
+// Each step is one expression of the rules, converted once to an amount
+// (core/expressao.h); R2 is ArredondaValor (two decimals, half away from
+// zero). Where those conversions and roundings fall is part of the result
+// and is kept step by step below.
 #pragma once
 
+#include "core/regras.h"
 #include "platform/currency.h"
 #include "platform/db/database.h"
 #include "platform/db/dataset.h"
@@ -24,35 +25,8 @@ class TDM;
 // The one fuel item whose credit is recomputed from the invoice price per litre.
 inline const QString ItemCombustivelCredito = QStringLiteral("06.001.00");
 
-// Destination share of the DIFAL (TipoCalculo 3) by year: 2017 0.60, 2018
-// 0.80, 2019 to 3000 1.00, other years 0.40. The share follows the date the
-// computation runs on (the computer's clock), not the invoice's date.
-Currency PartilhaDIFAL(int ano);
-// The share for the clock's today.
-Currency PartilhaDIFAL();
-
-// The three fine percents of section "Sistema" (whole percents).
-struct ParametrosMR {
-    int mrNormal = 50;
-    int mrEmDobro = 100;
-    int mrReducao = 20;
-};
-// The same read from the settings.
+// The three fine percents of the settings.
 ParametrosMR parametrosMR();
-
-// The revalidation-fine mode chosen for printing (Calculos.PrintMR) and what it gives.
-struct FatoresMR {
-    int multaPorCento = 0; // the fine as a whole percent (MRNormal or MREmDobro)
-    int reducaoPorCento = 0; // the reduction as a whole percent (MRReducao), 0 without one
-    Currency PercentualMR; // the fine as a fraction: multaPorCento / 100 (0.5000 for 50 %)
-    Currency FatorReducaoMR; // reducaoPorCento / 100, or exactly 1 when there is no reduction
-};
-// Modes 0 to 5; any other mode counts as 0 (no fine).
-FatoresMR fatoresMR(int modo, const ParametrosMR &p);
-inline FatoresMR fatoresMR(int modo, int mrNormal, int mrEmDobro, int mrReducao)
-{
-    return fatoresMR(modo, ParametrosMR {mrNormal, mrEmDobro, mrReducao});
-}
 
 // What one computation run fixes for every line it computes: the
 // calculation's kind, the DIFAL share of the run's date and the fine factors.
@@ -82,18 +56,6 @@ struct ItemEntrada {
 struct ItemValores {
     std::optional<Currency> freteProp, soma, valorFEM, valorCreditoICMS;
     Currency valorFinal, valorICMS, icmsARecolher, valorMR, valorMRRed, totalARecolher;
-};
-
-// An amount of a line left the currency range: the computation stops rather
-// than show a capped amount. The message names the field.
-class EstouroValor : public std::runtime_error {
-public:
-    explicit EstouroValor(const QString &campo);
-    const QString &campo() const { return m_campo; }
-    QString mensagem() const;
-
-private:
-    QString m_campo;
 };
 
 // Computes the line under the run's context. `freteBase` gives the invoice's

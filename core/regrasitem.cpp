@@ -11,12 +11,17 @@ namespace stb {
 
 RecusaAmbito RegraAmbito(int tipoCalculo, int grupo, bool modoCombustivel, int item, int ambito)
 {
-    static const QList<QPair<int, int>> foraDaRevenda {{6, 2}, {10, 5}, {13, 3}, {17, 4}};
+    // Lubricants for own use, goods for own works, medicines for public
+    // bodies or patient care, food for public programmes.
+    static const QList<QPair<int, int>> foraDaRevenda {
+        {ItemAnexo::Combustiveis, 2}, {10, 5}, {ItemAnexo::Medicamentos, 3}, {17, 4}};
     if (tipoCalculo == 1 && foraDaRevenda.contains(qMakePair(item, ambito)))
         return RecusaAmbito::ForaDaRevenda;
     if (modoCombustivel)
-        return item == Grupo::Combustiveis ? RecusaAmbito::Nenhuma : RecusaAmbito::SoCombustiveis;
-    if ((item == Grupo::Combustiveis || item == Grupo::Medicamentos || item == Grupo::MedicamentosMVA) && item != grupo)
+        return item == ItemAnexo::Combustiveis ? RecusaAmbito::Nenhuma : RecusaAmbito::SoCombustiveis;
+    const int especial = GrupoEspecialDoItem(item);
+    const bool doGrupo = especial == Grupo::Medicamentos ? isGrupoMedicamento(grupo) : especial == grupo;
+    if (especial != 0 && !doGrupo)
         return RecusaAmbito::Especial;
     return RecusaAmbito::Nenhuma;
 }

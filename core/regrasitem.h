@@ -16,7 +16,9 @@ enum class RecusaAmbito {
     SoCombustiveis, // the fuel dialog accepts item 6 only
     Especial, // fuels and medicines need a calculation of their own kind
 };
-// `grupo` is the calculation's goods group (0 for a standard one).
+// `grupo` is the calculation's goods group (0 for a standard one). The goods
+// of the fuel and medicine items need the calculation of their group
+// (GrupoEspecialDoItem); either medicine group takes the medicine item.
 RecusaAmbito RegraAmbito(int tipoCalculo, int grupo, bool modoCombustivel, int item, int ambito);
 // The error the user reads for a refusal (empty for Nenhuma).
 QString MensagemRecusaAmbito(RecusaAmbito recusa, int item, int ambito);

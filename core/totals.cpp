@@ -4,6 +4,8 @@
 #include "core/grupos.h"
 #include "core/itemcalc.h"
 #include "core/messages.h"
+#include "core/regras.h"
+#include "platform/clock.h"
 
 namespace stb {
 
@@ -107,9 +109,10 @@ Currency TDM::totalCombustivelPMPF(int idNota)
         db::Field &aliqICMS = QryItensPMPF.field(3);
         db::Field &creditoICMS = QryItensPMPF.field(4);
         for (QryItensPMPF.first(); !QryItensPMPF.eof(); QryItensPMPF.next()) {
-            const Currency debito = litros.asCurrency() * pmpf.asCurrency() * aliqICMS.asCurrency() / Extended(100);
-            const Currency credito
-                = litros.asCurrency() * precoLitroNF.asCurrency() * creditoICMS.asCurrency() / Extended(100);
+            const ICMSPMPF p = ICMSLinhaPMPF(litros.asCurrency(), pmpf.asCurrency(), precoLitroNF.asCurrency(),
+                aliqICMS.asCurrency(), creditoICMS.asCurrency());
+            const Currency debito = p.debito.moeda();
+            const Currency credito = p.credito.moeda();
             if (debito > credito)
                 total += debito - credito;
         }
@@ -121,17 +124,17 @@ Currency TDM::totalCombustivelPMPF(int idNota)
     return total;
 }
 
-Currency TDM::totalNota(int idNota)
+Currency TDM::totalNota(int idNota, const ContextoCalculo &contexto)
 {
     // A total that left the currency range is an error, never a capped amount.
     const CurrencyOverflowWatch estouro;
-    const Currency t = totalNotaSemConferir(idNota);
+    const Currency t = totalNotaSemConferir(idNota, contexto);
     if (estouro.overflowed())
         throw EstouroValor(QStringLiteral("ValorARecolher"));
     return t;
 }
 
-Currency TDM::totalNotaSemConferir(int idNota)
+Currency TDM::totalNotaSemConferir(int idNota, const ContextoCalculo &contexto)
 {
     Currency t;
     if (!CalculoAberto())
@@ -181,7 +184,7 @@ Currency TDM::totalNotaSemConferir(int idNota)
                                               "FROM ITENS IT WHERE (PMPF IS NULL OR PMPF = 0) AND IT.IDNOTA = :IdNota"),
                     idNota);
                 if (tipo == 3)
-                    t = t * PartilhaDIFAL();
+                    t = (Expr(t) * Expr(contexto.partilhaDIFAL)).moeda();
             } else {
                 QryICMSARecolher.close();
                 // Line 2 is the freight base times the freight, line 6 the
@@ -227,6 +230,13 @@ Currency TDM::totalNotaSemConferir(int idNota)
     return t;
 }
 
+ContextoCalculo TDM::contextoAtual() const
+{
+    if (FCalculoEmCurso)
+        return FCalculoEmCurso->contexto();
+    return contextoCalculo(TabCalc, FatoresMR {}, Clock::today());
+}
+
 void TDM::TabNotasCalcFields(DataSet &ds)
 {
     const DataSet::State estado = ds.baseState();
@@ -245,7 +255,7 @@ void TDM::TabNotasCalcFields(DataSet &ds)
     Currency t;
     try {
         FIdNotaCalculada = idNota;
-        t = totalNota(idNota);
+        t = totalNota(idNota, contextoAtual());
     } catch (const EstouroValor &e) {
         MsgErro(totals::mensagemErroTotal() + QLatin1Char('\r') + e.mensagem());
         t = Currency();

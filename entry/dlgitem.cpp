@@ -3,6 +3,7 @@
 #include "core/datamodule.h"
 #include "core/edition.h"
 #include "core/messages.h"
+#include "core/regras.h"
 #include "core/settings.h"
 #include "entry/currencyedit.h"
 #include "entry/dlgmvaajustada.h"
@@ -37,10 +38,8 @@ const QStringList &codigosCreditoLimitado()
     return codes;
 }
 
-Currency produto(Currency valor, Currency percentual)
-{
-    return Currency::fromExtended(valor.toExtended() * percentual.toExtended() / 100);
-}
+// value × rate / 100, the amount a field stores (the rule's own conversion).
+Currency produto(Currency valor, Currency aliq) { return percentual(valor, aliq); }
 
 } // namespace
 
@@ -217,8 +216,7 @@ TFormDlgItem::TFormDlgItem(QWidget *parent) : TFormDlgItemBase(parent)
         if (eventsSuppressed() || dxEditValorNF->value().isZero())
             return;
         SuppressEvents guard(*this);
-        dxEditCreditoICMS->setValue(
-            Currency::fromExtended(valor.toExtended() / dxEditValorNF->value().toExtended() * 100));
+        dxEditCreditoICMS->setValue(AliqDoCredito(valor, dxEditValorNF->value()));
     });
     dxEditValorIPI->installEventFilter(this);
     dxEditCreditoICMS->installEventFilter(this);

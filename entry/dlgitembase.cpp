@@ -507,9 +507,11 @@ bool TFormDlgItemBase::RegrasAmbito(int item, int ambito)
                 = contagem(QStringLiteral("SELECT COUNT(*) FROM NOTAS WHERE IDCALCULO = ") + idCalculo) == 1
                 && contagem(QStringLiteral("SELECT COUNT(*) FROM ITENS WHERE IDNOTA = ") + idNota) == 0
                 && contagem(QStringLiteral("SELECT COUNT(*) FROM ITENSMEDIC WHERE IDNOTA = ") + idNota) == 0;
+            // The calculation takes the group the item's goods need.
+            const int grupo = GrupoEspecialDoItem(item);
             if (umaNotaVazia
-                && Confirma(QStringLiteral("Quer mudar este Cálculo para \"") + NomeGrupo(item) + QLatin1Char('"'))) {
-                postPrivate(MsgTrocaGrupo, item);
+                && Confirma(QStringLiteral("Quer mudar este Cálculo para \"") + NomeGrupo(grupo) + QLatin1Char('"'))) {
+                postPrivate(MsgTrocaGrupo, grupo);
                 trocou = true;
             }
         }
@@ -527,15 +529,15 @@ bool TFormDlgItemBase::RegrasAmbito(int item, int ambito)
     return true;
 }
 
-void TFormDlgItemBase::trocaGrupo(int item)
+void TFormDlgItemBase::trocaGrupo(int grupo)
 {
     TrocouGrupo = true;
     db::Table &calc = DM().TabCalc;
     calc.edit();
-    calc.fieldByName(QStringLiteral("Grupo")).setAsInteger(item);
+    calc.fieldByName(QStringLiteral("Grupo")).setAsInteger(grupo);
     calc.post();
     done(QDialog::Rejected);
-    if (isGrupoMedicamento(item))
+    if (isGrupoMedicamento(grupo))
         MsgInformacao(QStringLiteral("Não esqueça de incluir o Crédito do ICMS na Nota Fiscal."));
 }
 

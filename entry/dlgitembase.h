@@ -39,7 +39,7 @@ public:
         MsgCodigo = WM_USER_1, // 1025 code typed: look it up (w 1 direct, 0 open the annex program)
         MsgRespostaBrelva = WM_USER_1 + 1, // 1026 the annex program answered
         MsgFrente = WM_USER_1 + 9, // 1034 back to the front after a remote look-up
-        MsgTrocaGrupo = WM_USER_1 + 10, // 1035 switch the calculation to a special kind (w the item)
+        MsgTrocaGrupo = WM_USER_1 + 10, // 1035 switch the calculation to a special kind (w the group)
     };
 
     // How an inclusion ended.
@@ -165,7 +165,7 @@ protected:
     // The annex look-up of the typed code.
     virtual void codigoDigitado(bool direto);
     void respostaBrelva();
-    void trocaGrupo(int item);
+    void trocaGrupo(int grupo);
     // The editors' text changed since the last look-up.
     bool m_codigoAlterado = false;
 

@@ -1,6 +1,7 @@
 #include "entry/margins.h"
 
 #include "core/datedvalues.h"
+#include "core/regras.h"
 
 namespace stb {
 
@@ -101,7 +102,7 @@ Currency AliqCreditoPorValor(Currency valorCredito, Currency valorProduto, Curre
 {
     if (valorProduto.isZero())
         return aliqConfigurada;
-    return Currency::fromExtended(valorCredito.toExtended() / valorProduto.toExtended() * 100);
+    return AliqDoCredito(valorCredito, valorProduto);
 }
 
 } // namespace stb

@@ -5,6 +5,7 @@
 #include "core/edition.h"
 #include "core/grupos.h"
 #include "core/messages.h"
+#include "core/regras.h"
 #include "core/regrasitem.h"
 #include "core/settings.h"
 #include "entry/documents.h"
@@ -12,6 +13,7 @@
 #include "outputs/medic.h"
 #include "platform/db/query.h"
 #include "platform/db/transaction.h"
+#include "platform/formatting.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -27,6 +29,8 @@ namespace {
 
 const QString kTabNotas = QStringLiteral("NFeImportadas");
 const QString kTabItens = QStringLiteral("NFeItensDeclarados");
+// The lines stored with their effective credit rate: the rate the invoice declared.
+const QString kTabAliqEfetiva = QStringLiteral("NFeCreditoEfetivo");
 
 QString digitos(const QString &s)
 {
@@ -58,6 +62,12 @@ void criaTabelasDeclaradas(TDM &dm)
                 FieldDef {QStringLiteral("VBCST"), FieldType::Currency, 0, false},
                 FieldDef {QStringLiteral("PMVAST"), FieldType::Currency, 0, false},
                 FieldDef {QStringLiteral("VICMSST"), FieldType::Currency, 0, false}},
+            {db::IndexDef {QString(), QStringLiteral("IdNota;NroItem"), db::IndexDef::Primary}}});
+    if (!dm.BaseDados.tableExists(kTabAliqEfetiva))
+        dm.BaseDados.createTable(db::TableDef {kTabAliqEfetiva,
+            {FieldDef {QStringLiteral("IdNota"), FieldType::Integer, 0, false},
+                FieldDef {QStringLiteral("NroItem"), FieldType::SmallInt, 0, false},
+                FieldDef {QStringLiteral("PICMS"), FieldType::Currency, 0, false}},
             {db::IndexDef {QString(), QStringLiteral("IdNota;NroItem"), db::IndexDef::Primary}}});
 }
 
@@ -158,7 +168,7 @@ void preparaMedicamento(const ContextoImportacao &ctx, const NFeItem &origem, Li
     l.aliqICMS = preco.aliqICMS;
     if (ctx.grupo == Grupo::Medicamentos) {
         // Priced by the consumer price table: quantity × price, no margin.
-        l.debVlMerc = preco.preco * static_cast<Extended>(l.qtd);
+        l.debVlMerc = ValorItemMedic(Currency::fromInt(l.qtd), preco.preco, Currency());
         l.mva = Currency();
         return;
     }
@@ -175,7 +185,16 @@ void preparaMedicamento(const ContextoImportacao &ctx, const NFeItem &origem, Li
             l.mvaPreAjustada = mvaLista;
         }
     }
-    l.debVlMerc = l.mva.isZero() ? l.valorNF : l.valorNF * (1 + l.mva.toExtended() / 100);
+    // The invoice's value of the line stands for quantity × unit price.
+    l.debVlMerc = ValorItemMedic(Currency::fromInt(1), l.valorNF, l.mva);
+}
+
+// The note of a line stored with its effective credit rate.
+QString textoAliqEfetiva(Currency efetiva, Currency declarada)
+{
+    return QStringLiteral("crédito do ICMS pela alíquota efetiva de %1 (a NF-e declara %2)")
+        .arg(Format(QStringLiteral("%n%%"), {efetiva.toDouble()}),
+            Format(QStringLiteral("%n%%"), {declarada.toDouble()}));
 }
 
 Currency campoMoeda(db::DataSet &ds, const char *nome) { return ds.fieldByName(QLatin1String(nome)).asCurrency(); }
@@ -401,9 +420,16 @@ NotaImportada PreparaNota(TDM &dm, const ContextoImportacao &ctx, const Proposta
         l.creditoICMS = it.pICMS;
         l.valorCreditoICMS = it.vICMS;
         if (medic) {
-            l.creditoICMS = it.pICMS;
             preparaMedicamento(ctx, it, l, *medic);
         } else {
+            // The line credits the invoice's own ICMS and the invoice total
+            // credits rate × value: where they differ the line keeps the rate
+            // that gives the same credit, and the review says so.
+            l.creditoICMS = AliqCreditoEfetiva(l.valorNF, it.pICMS, it.vICMS);
+            if (l.creditoICMS != it.pICMS) {
+                l.aliqDeclarada = it.pICMS;
+                n.avisos << QStringLiteral("item %1: %2").arg(it.nItem).arg(textoAliqEfetiva(l.creditoICMS, it.pICMS));
+            }
             l.candidatos = proposta.candidatos(it.ncm, it.cest);
             EscolheBrelvaLinha(dm, ctx, it, l,
                 l.candidatos.size() == 1 ? std::optional<CandidatoBrelva>(l.candidatos.first()) : std::nullopt,
@@ -510,7 +536,9 @@ QList<int> GravaImportacao(TDM &dm, const ContextoImportacao &ctx, const QList<N
         db::Transaction tx(dm.BaseDados);
         {
             const EventosSuspensos suspensos(dm);
-            db::Query insNota(&dm.BaseDados), insItem(&dm.BaseDados);
+            db::Query insNota(&dm.BaseDados), insItem(&dm.BaseDados), insAliq(&dm.BaseDados);
+            insAliq.setSql(QStringLiteral(
+                "INSERT INTO NFECREDITOEFETIVO (IDNOTA, NROITEM, PICMS) VALUES (:IdNota, :NroItem, :PICMS)"));
             insNota.setSql(QStringLiteral("INSERT INTO NFEIMPORTADAS (IDNOTA, IDCALCULO, CHAVE, VST) VALUES (:IdNota, "
                                           ":IdCalculo, :Chave, :VST)"));
             insItem.setSql(QStringLiteral("INSERT INTO NFEITENSDECLARADOS (IDNOTA, NROITEM, VBCST, PMVAST, VICMSST) "
@@ -585,6 +613,12 @@ QList<int> GravaImportacao(TDM &dm, const ContextoImportacao &ctx, const QList<N
                     insItem.paramByName(QStringLiteral("PMVAST")).setAsCurrency(o.pMVAST);
                     insItem.paramByName(QStringLiteral("VICMSST")).setAsCurrency(o.vICMSST);
                     insItem.execSql();
+                    if (l.aliqDeclarada) {
+                        insAliq.paramByName(QStringLiteral("IdNota")).setAsInteger(idNota);
+                        insAliq.paramByName(QStringLiteral("NroItem")).setAsInteger(nro);
+                        insAliq.paramByName(QStringLiteral("PICMS")).setAsCurrency(*l.aliqDeclarada);
+                        insAliq.execSql();
+                    }
                 }
                 insNota.paramByName(QStringLiteral("IdNota")).setAsInteger(idNota);
                 insNota.paramByName(QStringLiteral("IdCalculo")).setAsInteger(ctx.idCalculo);
@@ -612,6 +646,11 @@ bool DiferencaRelevante(Currency diferenca)
     return diferenca > centavo || diferenca < -centavo;
 }
 
+QString ComparacaoLinha::observacao() const
+{
+    return aliqDeclarada ? textoAliqEfetiva(aliqCredito, *aliqDeclarada) : QString();
+}
+
 bool ComparacaoLinha::destaca() const { return DiferencaRelevante(diferencaST()) || DiferencaRelevante(diferencaBC()); }
 
 QList<ComparacaoNota> ComparaImportadas(TDM &dm, const ContextoCalculo &contexto, const QList<int> &idNotas)
@@ -628,6 +667,8 @@ QList<ComparacaoNota> ComparaImportadas(TDM &dm, const ContextoCalculo &contexto
         "WHERE N.IDCALCULO = :IdCalculo ORDER BY K.IDNOTA"));
     qn.paramByName(QStringLiteral("IdCalculo")).setAsInteger(ctx.idCalculo);
     qn.open();
+    // Imports made before effective rates were stored have no such table.
+    const bool temAliqEfetiva = dm.BaseDados.tableExists(kTabAliqEfetiva);
     for (qn.first(); !qn.eof(); qn.next()) {
         ComparacaoNota n;
         n.idNota = qn.fieldByName(QStringLiteral("IDNOTA")).asInteger();
@@ -652,6 +693,15 @@ QList<ComparacaoNota> ComparaImportadas(TDM &dm, const ContextoCalculo &contexto
             for (qd.first(); !qd.eof(); qd.next())
                 declarado.insert(qd.fieldByName(QStringLiteral("NROITEM")).asInteger(),
                     {campoMoeda(qd, "VBCST"), campoMoeda(qd, "PMVAST"), campoMoeda(qd, "VICMSST")});
+        }
+        QHash<int, Currency> aliqDeclarada;
+        if (temAliqEfetiva) {
+            db::Query qa(&dm.BaseDados);
+            qa.setSql(QStringLiteral("SELECT NROITEM, PICMS FROM NFECREDITOEFETIVO WHERE IDNOTA = :IdNota"));
+            qa.paramByName(QStringLiteral("IdNota")).setAsInteger(n.idNota);
+            qa.open();
+            for (qa.first(); !qa.eof(); qa.next())
+                aliqDeclarada.insert(qa.fieldByName(QStringLiteral("NROITEM")).asInteger(), campoMoeda(qa, "PICMS"));
         }
 
         db::Query qi(&dm.BaseDados);
@@ -678,11 +728,11 @@ QList<ComparacaoNota> ComparaImportadas(TDM &dm, const ContextoCalculo &contexto
                 l.itemBrelva = qi.fieldByName(QStringLiteral("CODBARRA")).asString();
                 l.descricao = qi.fieldByName(QStringLiteral("DESCRICAO")).asString();
                 const Currency base = campoMoeda(qi, "DEBVLMERC");
-                const Currency icms = base * campoMoeda(qi, "DEBALIQICMS") / Currency::fromInt(100);
-                const Currency credito = soma.isZero() ? Currency() : ArredondaValor(creditoMedic * base / soma);
                 l.bcCalculada = base;
                 l.mvaCalculada = campoMoeda(qi, "MVA");
-                l.stCalculado = ArredondaValor(icms - credito);
+                l.stCalculado
+                    = LinhaMedicAnalitica(base, campoMoeda(qi, "DEBALIQICMS"), creditoMedic, soma, FatoresMR {})
+                          .aRecolher;
                 const auto dcl = declarado.value(l.nroItem);
                 l.bcDeclarada = dcl[0];
                 l.mvaDeclarada = dcl[1];
@@ -728,6 +778,9 @@ QList<ComparacaoNota> ComparaImportadas(TDM &dm, const ContextoCalculo &contexto
                 l.bcCalculada = v.valorFinal;
                 l.mvaCalculada = x.e.mva;
                 l.stCalculado = v.icmsARecolher;
+                l.aliqCredito = x.e.creditoICMS;
+                if (const auto it = aliqDeclarada.constFind(x.nro); it != aliqDeclarada.cend())
+                    l.aliqDeclarada = *it;
                 const auto dcl = declarado.value(l.nroItem);
                 l.bcDeclarada = dcl[0];
                 l.mvaDeclarada = dcl[1];

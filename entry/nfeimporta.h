@@ -6,7 +6,8 @@
 // the lines left open (EscolheBrelvaLinha), and GravaImportacao stores every
 // invoice of the import in one transaction. An imported invoice is an
 // ordinary invoice afterwards; what the sender declared is kept beside it
-// (tables NFeImportadas and NFeItensDeclarados) for the comparison.
+// (tables NFeImportadas and NFeItensDeclarados, and NFeCreditoEfetivo for
+// the lines stored with an effective credit rate) for the comparison.
 //
 // Everything here is free of widgets: the review dialog, the main-window
 // command and the command-line tool share it.
@@ -82,6 +83,9 @@ struct LinhaImportada {
     QString descricaoNF;
     Currency valorNF, valorIPI, aliqICMS, mva, mvaPreAjustada, creditoICMS, valorCreditoICMS;
     bool fem = false;
+    // The rate the invoice declared, when the line's credit rate is the
+    // effective one instead (AliqCreditoEfetiva): a reduced base, say.
+    std::optional<Currency> aliqDeclarada;
     // ItensMedic
     QString codBarra, descricaoMedic, laboratorio, lista;
     int qtd = 0;
@@ -171,6 +175,12 @@ struct ComparacaoLinha {
     QString itemBrelva, descricao;
     Currency bcDeclarada, mvaDeclarada, stDeclarado; // vBCST, pMVAST, vICMSST
     Currency bcCalculada, mvaCalculada, stCalculado; // ValorFinal, MVA, ICMSaRecolher
+    // The rate the invoice declared and the effective credit rate the line
+    // was stored with instead, when they differ.
+    std::optional<Currency> aliqDeclarada;
+    Currency aliqCredito;
+    // What the comparison says of the line beside its amounts (empty when nothing).
+    QString observacao() const;
     Currency diferencaBC() const { return bcCalculada - bcDeclarada; }
     Currency diferencaMVA() const { return mvaCalculada - mvaDeclarada; }
     Currency diferencaST() const { return stCalculado - stDeclarado; }

@@ -85,6 +85,13 @@ std::vector<LinhaComparacaoImpressa> LinhasComparacao(const QList<ComparacaoNota
             poe(li, CmpSTCalculado, l.stCalculado);
             poe(li, CmpSTDiferenca, l.diferencaST());
             out.push_back(li);
+            // A line stored with another credit rate than the invoice's says
+            // so on a row of its own, under its description.
+            if (const QString obs = l.observacao(); !obs.isEmpty()) {
+                LinhaComparacaoImpressa nota;
+                poeTexto(nota, CmpDescricao, obs);
+                out.push_back(nota);
+            }
         }
         declarado += n.stDeclarado;
         calculado += n.stCalculado;

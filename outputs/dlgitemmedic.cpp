@@ -5,6 +5,7 @@
 #include "core/edition.h"
 #include "core/grupos.h"
 #include "core/messages.h"
+#include "core/regras.h"
 #include "core/settings.h"
 #include "entry/currencyedit.h"
 #include "entry/dlgmvaajustada.h"
@@ -33,7 +34,7 @@ namespace {
 
 const QString kIncompleto = QStringLiteral("Os dados não estão completos!");
 // The annex item of the medicines whose lists carry their own margins.
-constexpr int kItemMedicamentos = 15;
+constexpr int kItemMedicamentos = ItemAnexo::Medicamentos;
 const QString kNotaMVAAjustada = QStringLiteral("15.1");
 
 // An annex code as typed in the medicine edit: digits and at most two points.
@@ -67,8 +68,7 @@ MVAsListaMedic MVAsDaLista(IniFile &ini, const QString &secao, bool opInterna, C
 
 Currency TotalItemMedic(int qtd, Currency vlUnit, Currency mva)
 {
-    const Extended fator = mva.isZero() ? 1 : 1 + mva.toExtended() / 100;
-    return Currency::fromExtended(static_cast<Extended>(qtd) * vlUnit.toExtended() * fator);
+    return ValorItemMedic(Currency::fromInt(qtd), vlUnit, mva);
 }
 
 QString ListaDoAnexo(int subItem, const QString &textoLista)
@@ -559,9 +559,10 @@ void TFormDlgItemMedic::EscolheLista()
     const int sub = partes.item == kItemMedicamentos && partes.ex > 0 ? partes.ex : 1;
     const QString secao = QStringLiteral("MVA.Medic.15.") + QString::number(sub);
     TFormDlgEscolheMVAMedic dlg(this);
-    // Both rates with the home state's margins.
-    dlg.mostra(MVAsDaLista(IniLocal2(), secao, true, Currency::fromInt(18)),
-        MVAsDaLista(IniLocal2(), secao, true, Currency::fromInt(12)));
+    // Both rates with the margins of the operation, as the medicine's own
+    // list gets them: an interstate operation takes the interstate margins.
+    dlg.mostra(MVAsDaLista(IniLocal2(), secao, !ctx.interestadual, Currency::fromInt(18)),
+        MVAsDaLista(IniLocal2(), secao, !ctx.interestadual, Currency::fromInt(12)));
     FechaHint();
     if (dlg.exec() != QDialog::Accepted)
         return;
@@ -641,8 +642,7 @@ void TFormDlgItemMedic::carregaCampos(db::Table &itens)
     const Currency mva = moeda("MVA");
     dxEditMVA->setValue(mva);
     // The unit price is not stored: it comes back from the total.
-    const Extended fator = mva.isZero() ? 1 : 1 + mva.toExtended() / 100;
-    dxEditVlUnit->setValue(n == 0 ? Currency() : Currency::fromExtended(total.toExtended() / (n * fator)));
+    dxEditVlUnit->setValue(n == 0 ? Currency() : (Expr(total) / (Expr::inteiro(n) * fatorMVA(mva))).moeda());
     dxEditVlTotal->setValue(total);
     dxEditAliqICMS->setValue(moeda("DebAliqICMS"));
     const Currency pre = moeda("MVAPreAjustada");

@@ -222,6 +222,11 @@ TFormCalcRapido::TFormCalcRapido(QWidget *parent)
     connect(dxDBGridItensMedic, &DBGrid::rowDoubleClicked, this, &TFormCalcRapido::SBAlteraClick);
     connect(dxEditFrete, &CurrencyEdit::valueEdited, this, &TFormCalcRapido::freteAlterado);
     connect(m_calc.get(), &CalculoRapido::totalChanged, this, &TFormCalcRapido::mostraTotal);
+    connect(m_calc.get(), &CalculoRapido::totalForaDoLimite, this, [this](const QString &mensagem) {
+        // No capped amount is shown: the box stays empty and the user reads why.
+        dxEditTotal->clear();
+        MsgErro(mensagem);
+    });
 
     m_calc->opInterna = Settings::instance().opInterna();
     LabelGrupo->setText(m_calc->textoGrupo);
@@ -252,7 +257,7 @@ void TFormCalcRapido::freteAlterado()
     if (m_limpandoFrete)
         return;
     m_calc->frete = dxEditFrete->value();
-    mostraTotal(m_calc->Total());
+    m_calc->calculaTotal();
 }
 
 void TFormCalcRapido::layoutGrupo(int grupo)

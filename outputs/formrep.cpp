@@ -90,9 +90,6 @@ ConfigRelatorio ConfigRelatorio::doPrograma()
     c.contribuinte = Contribuinte;
     c.unidade = s.unitName();
     c.codigos = &s.iniLocal2();
-    c.listaPositiva = s.listaPositiva();
-    c.listaNegativa = s.listaNegativa();
-    c.listaNeutra = s.listaNeutra();
     return c;
 }
 
@@ -283,8 +280,8 @@ void RelatorioCalculo::montaResumos(
     auto grava = [this](db::MemTable &mem, const Conjunto &cj, const char *campoChave, const char *campoNome) {
         for (const Conjunto::Linha &l : cj.linhas) {
             Totais t = l.t;
-            t.valorFEMMR = t.valorFEM * m_fatores.PercentualMR;
-            t.valorFEMMRRed = t.valorFEMMR * m_fatores.FatorReducaoMR;
+            t.valorFEMMR = MultaMR(t.valorFEM, m_fatores);
+            t.valorFEMMRRed = MultaReduzida(t.valorFEMMR, m_fatores);
             mem.append();
             if (campoNome) {
                 mem.fieldByName(QLatin1String(campoChave)).setAsString(l.chave);
@@ -302,20 +299,16 @@ void RelatorioCalculo::montaResumos(
 
     // The highlighted ICMS/ST of the invoices reduces every row by its share.
     if (d > Currency()) {
-        const Currency pct = Currency::fromInt(m_fatores.multaPorCento);
         for (db::MemTable *mem : {&memRemet, &memDest, &memMVA}) {
             db::Field &icms = mem->fieldByName(QStringLiteral("ICMSaRecolher"));
             for (mem->first(); !mem->eof(); mem->next()) {
-                const Currency a = icms.asCurrency();
-                const Currency parte = ArredondaValor(a * d / (d + v));
-                const Currency resto = a - parte;
-                const Currency mrRed = ArredondaValor(resto * m_fatores.PercentualMR * m_fatores.FatorReducaoMR);
+                const RateioDestaque r = RateiaDestaque(icms.asCurrency(), d, v, m_fatores);
                 mem->edit();
-                mem->fieldByName(QStringLiteral("DestaqueICMSST")).setAsCurrency(parte);
-                icms.setAsCurrency(resto);
-                mem->fieldByName(QStringLiteral("ValorMR")).setAsCurrency(ArredondaValor(resto * pct / Extended(100)));
-                mem->fieldByName(QStringLiteral("ValorMRRed")).setAsCurrency(mrRed);
-                mem->fieldByName(QStringLiteral("TotalARecolher")).setAsCurrency(resto + mrRed);
+                mem->fieldByName(QStringLiteral("DestaqueICMSST")).setAsCurrency(r.parte);
+                icms.setAsCurrency(r.aRecolher);
+                mem->fieldByName(QStringLiteral("ValorMR")).setAsCurrency(r.valorMR);
+                mem->fieldByName(QStringLiteral("ValorMRRed")).setAsCurrency(r.valorMRRed);
+                mem->fieldByName(QStringLiteral("TotalARecolher")).setAsCurrency(r.totalARecolher);
                 mem->post();
             }
         }
@@ -338,7 +331,7 @@ void RelatorioCalculo::montaResumos(
             } else {
                 const int item
                     = static_cast<int>(mem.fieldByName(QLatin1String(campoChave)).asCurrency().raw() / Currency::Scale);
-                nome = QStringLiteral("Item %1-%2").arg(item).arg(NomeGrupo(item));
+                nome = QStringLiteral("Item %1-%2").arg(item).arg(NomeGrupo(GrupoDoItemAnexo(item)));
                 m_itensMVA.push_back(item);
             }
             LinhaImpressa l = linhaResumo(rotulo, nome, t, t.valorFEM != Currency(), false);
@@ -404,8 +397,8 @@ Currency RelatorioCalculo::lido(const Celula &c)
 void RelatorioCalculo::aplicaMR(Celulas &c, Currency totalSemSoma) const
 {
     const Currency aRecolher = lido(c[ColARecolher]);
-    c[ColMR] = celN(aRecolher * m_fatores.PercentualMR);
-    c[ColMRRed] = celN(lido(c[ColMR]) * m_fatores.FatorReducaoMR);
+    c[ColMR] = celN(MultaMR(aRecolher, m_fatores));
+    c[ColMRRed] = celN(MultaReduzida(lido(c[ColMR]), m_fatores));
     c[ColTotal] = celN(m_cfg.somaMR ? aRecolher + lido(c[ColMRRed]) : totalSemSoma);
 }
 
@@ -413,8 +406,8 @@ Celulas RelatorioCalculo::linhaFEM(Currency fem, const Celula &totalLinha) const
 {
     Celulas f;
     f[ColARecolher] = celN(fem);
-    f[ColMR] = celN(lido(f[ColARecolher]) * m_fatores.PercentualMR);
-    f[ColMRRed] = celN(lido(f[ColMR]) * m_fatores.FatorReducaoMR);
+    f[ColMR] = celN(MultaMR(lido(f[ColARecolher]), m_fatores));
+    f[ColMRRed] = celN(MultaReduzida(lido(f[ColMR]), m_fatores));
     f[ColTotal] = celN(m_cfg.somaMR ? lido(f[ColARecolher]) + lido(f[ColMRRed]) : lido(f[ColARecolher]));
     f[ColICMSFEM] = celN(lido(totalLinha) + lido(f[ColTotal]));
     return f;
@@ -886,8 +879,10 @@ LinhaImpressa TFormRep::linhaItem(const NotaLida &n, const ItemLido &it) const
     if (m_combustivel) {
         c[ColLitros] = cel1Branco(it.litros);
         c[ColValor] = cel4Branco(it.precoLitroNF);
-        const bool litrosNF = it.valorNF.isZero() && it.itemBrelva == QLatin1String("27.5");
-        c[ColIPI] = celN(litrosNF ? it.litros * it.precoLitroNF : it.valorNF);
+        // The ethanol line whose credit comes from the invoice's price per
+        // litre shows, without a value of its own, the litres at that price.
+        const bool litrosNF = it.valorNF.isZero() && it.itemBrelva == ItemCombustivelCredito;
+        c[ColIPI] = celN(litrosNF ? (Expr(it.litros) * Expr(it.precoLitroNF)).moeda() : it.valorNF);
         c[ColFrete] = celN(it.freteProp + it.valorIPI);
         c[ColSoma] = celNBranco(it.soma);
         c[ColMVA] = it.pmpf.isZero() ? celPct(it.mva) : Celula {fmt("%.4n", it.pmpf), it.pmpf};
@@ -907,7 +902,7 @@ LinhaImpressa TFormRep::linhaItem(const NotaLida &n, const ItemLido &it) const
     c[ColAliqCred] = m_combustivel && aliqCred.isZero() ? Celula {QString(), aliqCred} : celPct(aliqCred);
     Currency parte;
     if (!n.destaqueICMSST.isZero()) {
-        c[ColDestaque] = celN(it.icmsARecolher * n.destaqueICMSST / (n.destaqueICMSST + n.valorARecolher));
+        c[ColDestaque] = celN(ParteDestaque(it.icmsARecolher, n.destaqueICMSST, n.valorARecolher));
         parte = lido(c[ColDestaque]);
     }
     c[ColARecolher] = celN(it.icmsARecolher - parte);
@@ -947,7 +942,7 @@ LinhaImpressa TFormRep::totalNota(const NotaLida &n) const
     c[ColICMS] = celN(t.valorICMS);
     c[ColCred] = celN(t.creditoICMS);
     c[ColDestaque] = celNBranco(n.destaqueICMSST);
-    c[ColARecolher] = celN(t.icmsARecolher - n.destaqueICMSST);
+    c[ColARecolher] = celN(AposDestaque(t.icmsARecolher, n.destaqueICMSST));
     aplicaMR(c, t.totalARecolher);
     if (fem)
         l.fem = linhaFEM(t.valorFEM, c[ColTotal]);

@@ -35,10 +35,10 @@ struct ConfigRelatorio {
     bool contribuinte = false; // the taxpayer edition
     QString unidade; // the unit's name, at the top left of every page
     // The codes configuration (STBrelva2.ini: CodOcorrencia, CodMercadoria,
-    // Mercadorias); without it every code takes its default.
+    // Mercadorias, and the list margins of MVA.Medic.15.1 for the basis line
+    // of an MVA medicine report); without it every code takes its default and
+    // every margin is 0.
     IniFile *codigos = nullptr;
-    // The list margins in force, for the basis line of an MVA medicine report.
-    Currency listaPositiva, listaNegativa, listaNeutra;
 
     // The program's own: its settings and the edition it was built as.
     static ConfigRelatorio doPrograma();

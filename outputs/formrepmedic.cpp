@@ -6,6 +6,7 @@
 #include "core/datamodule.h"
 #include "core/grupos.h"
 #include "core/schema.h"
+#include "outputs/medic.h"
 #include "platform/formatting.h"
 
 namespace stb {
@@ -97,22 +98,19 @@ void TFormRepMedic::preparaNotas(const CalculoLido &c)
                 mem.fieldByName(QStringLiteral("Qtd")).setAsInteger(it.qtd);
                 mem.fieldByName(QStringLiteral("Lote")).setAsString(it.lote);
                 mem.fieldByName(QStringLiteral("Lista")).setAsString(it.lista);
-                set("Soma", it.qtd ? it.debVlMerc / Extended(it.qtd) : Currency());
+                set("Soma", it.qtd ? (Expr(it.debVlMerc) / Expr::inteiro(it.qtd)).moeda() : Currency());
                 set("DebVlMerc", it.debVlMerc);
                 set("ValorFinal", it.debVlMerc);
                 set("DebAliqICMS", it.debAliqICMS);
                 set("CreditoICMS", it.creditoICMS);
-                const Currency icms = it.debVlMerc * it.debAliqICMS / Extended(100);
-                const Currency credito = ArredondaValor(n.creditoICMSMedic * it.debVlMerc / s);
-                const Currency aRecolher = ArredondaValor(icms - credito);
-                const Currency mr = ArredondaValor(aRecolher * m_fatores.PercentualMR);
-                const Currency mrRed = ArredondaValor(mr * m_fatores.FatorReducaoMR);
-                set("ValorICMS", icms);
-                set("ValorCreditoICMS", credito);
-                set("ICMSARecolher", aRecolher);
-                set("ValorMR", mr);
-                set("ValorMRRed", mrRed);
-                set("TotalARecolher", ArredondaValor(aRecolher + mrRed));
+                const ValoresLinhaMedic r
+                    = LinhaMedicAnalitica(it.debVlMerc, it.debAliqICMS, n.creditoICMSMedic, s, m_fatores);
+                set("ValorICMS", r.icms);
+                set("ValorCreditoICMS", r.credito);
+                set("ICMSARecolher", r.aRecolher);
+                set("ValorMR", r.valorMR);
+                set("ValorMRRed", r.valorMRRed);
+                set("TotalARecolher", r.totalARecolher);
                 mem.post();
             }
         } else {
@@ -121,9 +119,7 @@ void TFormRepMedic::preparaNotas(const CalculoLido &c)
                 valor += ArredondaValor(it.debVlMerc);
                 icms += ArredondaValor(it.debVlICMS);
             }
-            const Currency aRecolher = ArredondaValor(icms - n.creditoICMSMedic);
-            const Currency mr = ArredondaValor(aRecolher * m_fatores.PercentualMR);
-            const Currency mrRed = ArredondaValor(mr * m_fatores.FatorReducaoMR);
+            const ValoresLinhaMedic r = LinhaMedicSintetica(icms, n.creditoICMSMedic, m_fatores);
             mem.append();
             mem.fieldByName(QStringLiteral("IdNota")).setAsInteger(n.idNota);
             mem.fieldByName(QStringLiteral("NroItem")).setAsInteger(1);
@@ -131,11 +127,11 @@ void TFormRepMedic::preparaNotas(const CalculoLido &c)
             set("DebVlMerc", valor);
             set("ValorFinal", valor);
             set("ValorICMS", icms);
-            set("ValorCreditoICMS", n.creditoICMSMedic);
-            set("ICMSARecolher", aRecolher);
-            set("ValorMR", mr);
-            set("ValorMRRed", mrRed);
-            set("TotalARecolher", ArredondaValor(aRecolher + mrRed));
+            set("ValorCreditoICMS", r.credito);
+            set("ICMSARecolher", r.aRecolher);
+            set("ValorMR", r.valorMR);
+            set("ValorMRRed", r.valorMRRed);
+            set("TotalARecolher", r.totalARecolher);
             mem.post();
         }
     }
@@ -159,7 +155,7 @@ void TFormRepMedic::preparaNotas(const CalculoLido &c)
 
     Conjunto remet, dest, mva;
     Currency d, v;
-    const QString item15 = QStringLiteral("15");
+    const QString item15 = QString::number(ItemAnexo::Medicamentos);
     for (const NotaLida &n : c.notas) {
         NotaImpressa ni;
         ni.idNota = n.idNota;
@@ -190,7 +186,7 @@ void TFormRepMedic::preparaNotas(const CalculoLido &c)
             cs[ColCred] = celN(r.credito);
             Currency parte;
             if (!n.destaqueICMSST.isZero()) {
-                cs[ColDestaque] = celN(r.aRecolher * n.destaqueICMSST / (n.destaqueICMSST + n.valorARecolher));
+                cs[ColDestaque] = celN(ParteDestaque(r.aRecolher, n.destaqueICMSST, n.valorARecolher));
                 parte = lido(cs[ColDestaque]);
             }
             cs[ColARecolher] = celN(r.aRecolher - parte);
@@ -212,7 +208,7 @@ void TFormRepMedic::preparaNotas(const CalculoLido &c)
             cs[ColICMS] = celN(somaNota.valorICMS);
             cs[ColCred] = celN(somaNota.creditoICMS);
             cs[ColDestaque] = celNBranco(n.destaqueICMSST);
-            cs[ColARecolher] = celN(somaNota.icmsARecolher - n.destaqueICMSST);
+            cs[ColARecolher] = celN(AposDestaque(somaNota.icmsARecolher, n.destaqueICMSST));
             aplicaMR(cs, somaNota.totalARecolher);
             ni.total = std::move(t);
         }
@@ -274,8 +270,21 @@ void TFormRepMedic::preparaCodigos(const CalculoLido &c)
     m_imp.avisoMultaIsolada = op != 1;
     if (c.grupo == Grupo::MedicamentosMVA) {
         m_imp.baseNegrito = QStringLiteral("ICMS CALCULADO COM BASE NA MVA");
+        // The margins the lines took: the lists of the calculation's operation
+        // (the interstate ones before any adjustment) at the lines' rate.
+        // The 12 % margins when every line is at 12 %, the 18 % ones otherwise.
+        bool algum = false, todas12 = true;
+        for (const NotaLida &n : c.notas)
+            for (const ItemMedicLido &it : n.itensMedic) {
+                algum = true;
+                todas12 = todas12 && it.debAliqICMS == Currency::fromInt(12);
+            }
+        const Currency aliq = Currency::fromInt(algum && todas12 ? 12 : 18);
+        auto margem = [&](const char *lista) {
+            return m_cfg.codigos ? MVAListaMedic(*m_cfg.codigos, QLatin1String(lista), c.opInterna, aliq) : 0.0;
+        };
         m_imp.baseLinha = Format(QStringLiteral("Lista Positiva (+): %n%%, Negativa (-): %n%%, Neutra (N/C): %n%%"),
-            {m_cfg.listaPositiva.toDouble(), m_cfg.listaNegativa.toDouble(), m_cfg.listaNeutra.toDouble()});
+            {margem("Positiva"), margem("Negativa"), margem("Neutra")});
         if (!c.opInterna)
             m_imp.baseLinha += QStringLiteral(" - MVA Ajustada");
     } else {

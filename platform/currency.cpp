@@ -43,6 +43,8 @@ std::int64_t roundScaled(Extended scaled)
 
 Currency Currency::fromExtended(Extended units) { return fromRaw(roundScaled(units * static_cast<Extended>(Scale))); }
 
+Currency Currency::fromScaled(Extended tenThousandths) { return fromRaw(roundScaled(tenThousandths)); }
+
 Currency Currency::operator+(Currency o) const
 {
     std::int64_t r;

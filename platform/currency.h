@@ -43,6 +43,9 @@ public:
     // values beyond the range saturate to max()/min(), NaN gives 0.
     static Currency fromExtended(Extended units);
     static Currency fromDouble(double units) { return fromExtended(static_cast<Extended>(units)); }
+    // From an extended count of ten-thousandths (a value already scaled):
+    // nearest integer, ties to even, saturating as fromExtended.
+    static Currency fromScaled(Extended tenThousandths);
 
     static constexpr Currency max() { return fromRaw(INT64_MAX); }
     static constexpr Currency min() { return fromRaw(INT64_MIN); }

@@ -110,8 +110,8 @@ void TestCliCompute::badInput_data()
     QTest::newRow("amount out of range") << line(R"({"ValorNF": 1e30})") << QStringList {}
                                          << "notas[0].itens[0].ValorNF: valor fora do limite \"1e30\"";
     QTest::newRow("amount beyond the currency range in a line")
-        << line(R"({"ValorNF": "99999999999999.9999", "MVA": "40", "AliqICMS": "18"})") << QStringList {}
-        << "notas[0].itens[0].ValorICMS: O valor de ValorICMS ultrapassa o limite dos valores monetários";
+        << line(R"({"ValorNF": "900000000000000", "MVA": "40", "AliqICMS": "18"})") << QStringList {}
+        << "notas[0].itens[0].ValorFinal: O valor de ValorFinal ultrapassa o limite dos valores monetários";
     QTest::newRow("date and time with garbage after the date")
         << QByteArray(R"({"calculo": {"DataHora": "2020-01-01Tlixo"}})") << QStringList {}
         << "calculo.DataHora: esperada uma data e hora AAAA-MM-DDTHH:MM:SS";

@@ -344,7 +344,8 @@ void TestGoodsItems::specialKindNotOffered()
     const bool offered = notas == 1 && !withLine;
     m_sink.answers = offered ? QList<bool> {answer} : QList<bool> {}; // the closing questions take No
     inclui({[&](TFormDlgItem &dlg) {
-        digitaCodigo(dlg, QStringLiteral("13.001.00"));
+        // Medicines are annex item 15.
+        digitaCodigo(dlg, QStringLiteral("15.001.00"));
         codeAfter = dlg.dxEditCodigo->text();
         QVERIFY(dlg.isVisible());
         dlg.BtnCancel->click();

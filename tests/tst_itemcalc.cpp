@@ -208,13 +208,16 @@ void TestItemCalc::freightBaseAskedOnlyWhenNeeded()
 
 void TestItemCalc::amountsBeyondTheRange_data()
 {
-    // An amount that leaves the currency range (±922,337,203,685,477.5807,
-    // also in an intermediate product) stops the line, naming the field;
+    // An amount that leaves the currency range (±922,337,203,685,477.5807)
+    // stops the line, naming the field;
     // nothing is ever computed with a capped value.
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("campo"); // empty: the line computes
-    QTest::newRow("ST, the product value x rate overflows") << "ValorNF=99999999999999.9999;MVA=40;AliqICMS=18;Tipo=1"
-                                                            << "ValorICMS";
+    // Inside one expression a product may pass the range: only the amounts
+    // the rules name are converted, and 2.52e13 is one.
+    QTest::newRow("ST, a product past the range inside the expression")
+        << "ValorNF=99999999999999.9999;MVA=40;AliqICMS=18;Tipo=1"
+        << "";
     QTest::newRow("ST, just inside the range") << "ValorNF=36000000000000;MVA=40;AliqICMS=18;Tipo=1"
                                                << "";
     QTest::newRow("ST, the base itself overflows") << "ValorNF=900000000000000;MVA=40;AliqICMS=18;Tipo=1"
@@ -301,8 +304,7 @@ void TestItemCalc::partilhaDIFAL()
 {
     QFETCH(QDate, today);
     QFETCH(QString, share);
-    Clock::setFixedDate(today);
-    QCOMPARE(PartilhaDIFAL().toPlainString(4), share);
+    QCOMPARE(PartilhaDIFAL(today.year()).toPlainString(4), share);
 }
 
 QTEST_GUILESS_MAIN(TestItemCalc)

@@ -86,6 +86,7 @@ private slots:
     void medicineByBarCode();
     void nameWithSeveralHits();
     void annexCodeWithComma();
+    void listChoice_data();
     void listChoice();
     void quantityOne_data();
     void quantityOne();
@@ -326,33 +327,57 @@ void TestMedicItems::annexCodeWithComma()
     m_sink.answers = {false};
     inclui({[&](TFormDlgItemMedic &dlg) {
         // Nothing searched in the price table: no chooser may show.
-        digitaMedicamento(dlg, QStringLiteral("15,1"));
+        digitaMedicamento(dlg, QStringLiteral("13,1"));
         codigo = dlg.dxEditCodBarra->text();
         descricao = dlg.dxEditDescricao->text();
         digita(dlg.dxEditQtd, QStringLiteral("2"));
         digita(dlg.dxEditVlUnit, QStringLiteral("50"));
         dlg.BtnOk->click();
     }});
-    QCOMPARE(codigo, QStringLiteral("15.001.00"));
+    QCOMPARE(codigo, QStringLiteral("13.001.00"));
     // The description field holds 50 characters.
     QCOMPARE(descricao, QStringLiteral("Sacos, sacolas e bolsas de plástico, inclusive para lixo").left(50));
     const QList<LinhaMedic> rows = linhasGravadas();
     QCOMPARE(rows.size(), 1);
-    QCOMPARE(rows[0].codBarra, QStringLiteral("15.001.00"));
+    QCOMPARE(rows[0].codBarra, QStringLiteral("13.001.00"));
     // The annex margin and the line's total with it.
     QCOMPARE(rows[0].mva, Currency::fromInt(40));
     QCOMPARE(rows[0].debVlMerc, Currency::fromInt(140));
 }
 
+void TestMedicItems::listChoice_data()
+{
+    QTest::addColumn<bool>("interna");
+    QTest::addColumn<QStringList>("margens"); // 18 %, then 12 %: negative, positive, neutral
+    QTest::addColumn<QString>("mva"); // the neutral list at 12 %
+    QTest::addColumn<QString>("total");
+    QTest::newRow("internal") << true << QStringList {"33,00", "38,24", "41,38", "27,18", "32,13", "35,17"} << "35.17"
+                              << "13.517";
+    // The interstate margins, as the medicine's own look-up takes them (the
+    // adjustment declined).
+    QTest::newRow("interstate") << false << QStringList {"39,68", "45,22", "48,52", "33,57", "38,76", "41,97"}
+                                << "41.97"
+                                << "14.197";
+}
+
 void TestMedicItems::listChoice()
 {
-    calculo(1, true, 113);
+    QFETCH(bool, interna);
+    QFETCH(QStringList, margens);
+    QFETCH(QString, mva);
+    QFETCH(QString, total);
+    calculo(1, interna, 113);
     QStringList captions;
     bool okSemEscolha = true;
     QString lista;
-    Currency mva, aliq;
+    Currency mvaLinha, aliq;
     m_sink.answers = {false};
+    auto recusaAjuste = [] {
+        whenModalNamed(QStringLiteral("TFormDlgMVAAjustada"), [](QWidget *w) { static_cast<QDialog *>(w)->reject(); });
+    };
     inclui({[&](TFormDlgItemMedic &dlg) {
+        if (!interna)
+            recusaAjuste();
         digitaMedicamento(dlg, QStringLiteral("7890453488752"));
         whenModalNamed(QStringLiteral("TFormDlgEscolheMVAMedic"), [&](QWidget *w) {
             auto &c = static_cast<TFormDlgEscolheMVAMedic &>(*w);
@@ -363,28 +388,33 @@ void TestMedicItems::listChoice()
             c.Radio[5]->click(); // neutral list, 12 %
             QVERIFY(c.GroupBox12->font().bold());
             QVERIFY(!c.GroupBox18->font().bold());
+            if (!interna)
+                recusaAjuste();
             c.BtnOk->click();
         });
         QTest::mouseDClick(dlg.dxEditLista, Qt::LeftButton);
         lista = dlg.dxEditLista->text();
-        mva = dlg.dxEditMVA->value();
+        mvaLinha = dlg.dxEditMVA->value();
         aliq = dlg.dxEditAliqICMS->value();
         digita(dlg.dxEditQtd, QStringLiteral("1"));
         digita(dlg.dxEditVlUnit, QStringLiteral("10"));
         dlg.BtnOk->click();
     }});
     QCOMPARE(captions,
-        (QStringList {QStringLiteral("Lista Negativa (33,00%)"), QStringLiteral("Lista Positiva (38,24%)"),
-            QStringLiteral("Lista Neutra (41,38%)"), QStringLiteral("Lista Negativa (27,18%)"),
-            QStringLiteral("Lista Positiva (32,13%)"), QStringLiteral("Lista Neutra (35,17%)")}));
+        (QStringList {QStringLiteral("Lista Negativa (%1%)").arg(margens[0]),
+            QStringLiteral("Lista Positiva (%1%)").arg(margens[1]),
+            QStringLiteral("Lista Neutra (%1%)").arg(margens[2]),
+            QStringLiteral("Lista Negativa (%1%)").arg(margens[3]),
+            QStringLiteral("Lista Positiva (%1%)").arg(margens[4]),
+            QStringLiteral("Lista Neutra (%1%)").arg(margens[5])}));
     QVERIFY(okSemEscolha);
     QCOMPARE(lista, QStringLiteral("Neutra"));
-    QCOMPARE(mva, valor(QStringLiteral("35.17")));
+    QCOMPARE(mvaLinha, valor(mva));
     QCOMPARE(aliq, Currency::fromInt(12));
     const QList<LinhaMedic> rows = linhasGravadas();
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows[0].lista, QStringLiteral("N"));
-    QCOMPARE(rows[0].debVlMerc, valor(QStringLiteral("13.517")));
+    QCOMPARE(rows[0].debVlMerc, valor(total));
 }
 
 void TestMedicItems::quantityOne_data()

@@ -28,6 +28,7 @@ private slots:
     void initTestCase();
     void comparacao();
     void duplicadaNoMesmoLote();
+    void baseReduzida();
     void recusas_data();
     void recusas();
 
@@ -109,6 +110,28 @@ void TstNfeCli::duplicadaNoMesmoLote()
     QVERIFY(notas[0].toObject().value(QLatin1String("importada")).toBool());
     QVERIFY(!notas[1].toObject().value(QLatin1String("importada")).toBool());
     QVERIFY(!notas[1].toObject().contains(QLatin1String("itens")));
+}
+
+void TstNfeCli::baseReduzida()
+{
+    // Own ICMS 37.20 on 310.00 declared at 30 %: the line is stored at 12 %
+    // and both the line and the invoice say so; 71.30 against 60.00.
+    const Saida s = roda({calculo(true), nfe("nfe_cst70_outras.xml")});
+    QVERIFY2(s.rc == 0, s.err.constData());
+    const QJsonObject n = QJsonDocument::fromJson(s.out).object().value(QLatin1String("notas")).toArray()[0].toObject();
+    QCOMPARE(n.value(QLatin1String("ICMSaRecolher")).toString(), QStringLiteral("71.30"));
+    QCOMPARE(n.value(QLatin1String("diferenca")).toString(), QStringLiteral("11.30"));
+    const QString nota = QStringLiteral("crédito do ICMS pela alíquota efetiva de 12,00% (a NF-e declara 30,00%)");
+    QCOMPARE(n.value(QLatin1String("avisos")).toArray().first().toString(), QStringLiteral("item 1: ") + nota);
+    const QJsonObject l = n.value(QLatin1String("itens")).toArray()[0].toObject();
+    QCOMPARE(l.value(QLatin1String("observacao")).toString(), nota);
+    // A line whose own ICMS is rate × value carries no note.
+    const Saida t = roda({calculo(true), nfe("nfe_cst90_sem_envelope.xml")});
+    QVERIFY2(t.rc == 0, t.err.constData());
+    const QJsonObject n2
+        = QJsonDocument::fromJson(t.out).object().value(QLatin1String("notas")).toArray()[0].toObject();
+    QVERIFY(!n2.contains(QLatin1String("avisos")));
+    QVERIFY(!n2.value(QLatin1String("itens")).toArray()[0].toObject().contains(QLatin1String("observacao")));
 }
 
 void TstNfeCli::recusas_data()

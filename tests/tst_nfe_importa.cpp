@@ -7,6 +7,7 @@
 #include "core/datedvalues.h"
 #include "core/itemcalc.h"
 #include "core/messages.h"
+#include "core/regras.h"
 #include "entry/nfeimporta.h"
 #include "platform/db/query.h"
 #include "tests/nfe_fixture.h"
@@ -230,6 +231,27 @@ void TstNfeImporta::comparacao()
         QCOMPARE(m_dm->TabItens.fieldByName(QStringLiteral("ICMSaRecolher")).asCurrency(), n.linhas[k].stCalculado);
     }
     QCOMPARE(k, linhas.size());
+
+    // The invoice total (rate × value as credit, the declared ST as the
+    // highlight) leaves what the comparison says is due: the lines' ST less
+    // the declared, to the cent the lines' own roundings allow.
+    m_dm->setCalculoAberto(true);
+    m_dm->TabNotas.refresh();
+    QVERIFY(m_dm->TabNotas.locate(QStringLiteral("IdNota"), {ids[0]}));
+    const Currency total = m_dm->TabNotas.fieldByName(QStringLiteral("ValorARecolher")).asCurrency();
+    const Currency devido = AposDestaque(n.stCalculado, n.stDeclarado);
+    QVERIFY2((total - devido).raw() <= 100 && (devido - total).raw() <= 100,
+        qPrintable(
+            QStringLiteral("invoice total %1, comparison %2").arg(total.toPlainString(4), devido.toPlainString(4))));
+    if (arquivo == QLatin1String("nfe_cst70_outras.xml")) {
+        // Own ICMS 37.20 on 310.00 declared at 30 %: the line keeps 12 % and says so.
+        QCOMPARE(total.toPlainString(4), QStringLiteral("11.3000"));
+        QCOMPARE(n.linhas[0].aliqCredito, c(QStringLiteral("12")));
+        QCOMPARE(n.linhas[0].observacao(),
+            QStringLiteral("crédito do ICMS pela alíquota efetiva de 12,00% (a NF-e declara 30,00%)"));
+    } else {
+        QVERIFY(n.linhas[0].observacao().isEmpty());
+    }
 }
 
 void TstNfeImporta::notaGravada()

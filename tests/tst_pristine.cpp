@@ -298,7 +298,7 @@ void TestPristine::annexRows()
     static const QRegularExpression ncmShape(QStringLiteral("^\\d{4}\\.\\d{2}\\.\\d{2}$"));
     // Scope codes other than 1 (everywhere) exist for the refusals of the item
     // dialog, each on its own annex item.
-    const QHash<int, int> scopeItem = {{2, 6}, {3, 13}, {4, 17}, {5, 10}};
+    const QHash<int, int> scopeItem = {{2, 6}, {3, 15}, {4, 17}, {5, 10}};
     QSet<int> ids;
     QSet<QString> codes;
     QSet<int> scopes;

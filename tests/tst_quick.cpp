@@ -132,6 +132,12 @@ void TestQuick::rules_data()
     QTest::newRow("medicines by MVA with freight: V0 plus its share")
         << calc(113, 1, "15", {}, {medic("138.24", "38.24", "18", "12"), medic("50", "0", "12", "12")})
         << QStringList {"12.8832", "0.0000"} << QStringList {} << "15.9715";
+    QTest::newRow("a value of 4e13 within the range: 4e13 x 1.1 x 12 %")
+        << calc(-1, 1, "0", {item("40000000000000", "0", "10", "12", "0")}) << QStringList {"5280000000000.0000"}
+        << QStringList {} << "5280000000000.0000";
+    QTest::newRow("a margin of many decimals stays whole: 1000 x 1.333333 x 18 %")
+        << calc(-1, 1, "0", {item("1000", "0", "33.3333", "18", "0")}) << QStringList {"239.9999"} << QStringList {}
+        << "239.9999";
     QTest::newRow("negative amounts are taken as typed") << calc(-1, 1, "0", {item("-100", "0", "40", "18", "12")})
                                                          << QStringList {"0.0000"} << QStringList {} << "0.0000";
     // The tool reads each line over the one before: a line with fewer keys,
@@ -282,6 +288,19 @@ void TestQuick::badInput_data()
         << QByteArray(R"({"itens": [{"ValorNF": "1", "MVA": "2"}, {"MVA": "2", "ValorNF": "1", "MVA": "3"}]})")
         << "erro: "
         << ":1:71: campo \"MVA\" repetido";
+    // Amounts past the currency range are refused naming the amount, as
+    // compute refuses them, never printed capped.
+    QTest::newRow("a line past the range")
+        << QByteArray(R"({"itens": [{"ValorNF": "1"}, {"ValorNF": "900000000000000", "ValorIPI": "900000000000000"}]})")
+        << "erro: itens[1].TotalARecolher: O valor de TotalARecolher ultrapassa o limite dos valores monetários"
+        << QString();
+    QTest::newRow("a medicine line past the range")
+        << QByteArray(R"({"grupo": 113, "itensMedic": [{"DebVlMerc": "900000000000000", "MVA": "-50"}]})")
+        << "erro: itensMedic[0].V0: O valor de V0 ultrapassa o limite dos valores monetários" << QString();
+    QTest::newRow("lines within the range, their total past it")
+        << QByteArray(R"({"itens": [{"ValorNF": "500000000000000", "AliqICMS": "100"},)"
+                      R"( {"ValorNF": "500000000000000", "AliqICMS": "100"}]})")
+        << "erro: total: O valor de Total ultrapassa o limite dos valores monetários" << QString();
     QTest::newRow("a key repeated through an escape")
         << QByteArray(R"({"itens": [{"ValorNF": "1", "Valor\u004EF": "2"}]})") << "erro: "
         << "campo \"ValorNF\" repetido";

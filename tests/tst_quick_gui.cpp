@@ -68,6 +68,47 @@ void linhaExemplo(QWidget *w)
     dlg.BtnOk->click();
 }
 
+// The type dialog answered with a standard ICMS/ST internal calculation,
+// and the lines dialog that opens at once given the worked line (or none
+// when `linha` is false), then Esc. `caption` receives the type dialog's
+// title.
+void padraoComUmaLinha(QString *caption = nullptr, bool linha = true)
+{
+    whenModalNamed(QStringLiteral("TFormDlgTipoCalcRapido"), [caption, linha](QWidget *w) {
+        auto &tipoDlg = static_cast<TFormDlgTipoCalcRapido &>(*w);
+        if (caption)
+            *caption = tipoDlg.windowTitle();
+        tipoDlg.dxCheckPadrao->click();
+        tipoDlg.dxCheckTipo[0]->click();
+        tipoDlg.dxCheckInterna->click();
+        auto esc = [](QWidget *d) { static_cast<TFormDlgItem *>(d)->BtnCancel->click(); };
+        if (!linha) {
+            whenModalNamed(QStringLiteral("TFormDlgItem"), esc);
+        } else {
+            whenModalNamed(QStringLiteral("TFormDlgItem"), [esc](QWidget *d) {
+                linhaExemplo(d);
+                whenModalNamed(QStringLiteral("TFormDlgItem"), esc);
+            });
+        }
+        tipoDlg.BtnOk->click();
+    });
+}
+
+// A line of the quick list as its dialog posts it.
+void poeLinha(
+    db::MemTable &itens, int nro, Currency valorNF, Currency valorIPI, Currency mva, Currency aliq, Currency credito)
+{
+    itens.append();
+    itens.fieldByName(QStringLiteral("IdNota")).setAsInteger(0);
+    itens.fieldByName(QStringLiteral("NroItem")).setAsInteger(nro);
+    itens.fieldByName(QStringLiteral("ValorNF")).setAsCurrency(valorNF);
+    itens.fieldByName(QStringLiteral("ValorIPI")).setAsCurrency(valorIPI);
+    itens.fieldByName(QStringLiteral("MVA")).setAsCurrency(mva);
+    itens.fieldByName(QStringLiteral("AliqICMS")).setAsCurrency(aliq);
+    itens.fieldByName(QStringLiteral("CreditoICMS")).setAsCurrency(credito);
+    itens.post();
+}
+
 } // namespace
 
 class TestQuickGui : public QObject {
@@ -78,6 +119,7 @@ private slots:
     void cleanup();
     void goodsWithFreightAndKindChange();
     void medicinesByTable();
+    void amountPastTheRange();
 
 private:
     std::unique_ptr<TestInstall> m_inst;
@@ -111,20 +153,7 @@ void TestQuickGui::goodsWithFreightAndKindChange()
     QVERIFY(m_main->SBCalcRapido->isEnabled());
     QString caption, tipo, operacao, totalSemFrete, totalComFrete, tipoDepois;
     int linhasDepois = -1;
-    whenModalNamed(QStringLiteral("TFormDlgTipoCalcRapido"), [&](QWidget *w) {
-        auto &tipoDlg = static_cast<TFormDlgTipoCalcRapido &>(*w);
-        caption = tipoDlg.windowTitle();
-        tipoDlg.dxCheckPadrao->click();
-        tipoDlg.dxCheckTipo[0]->click();
-        tipoDlg.dxCheckInterna->click();
-        // The lines dialog opens at once: one line, then Esc.
-        whenModalNamed(QStringLiteral("TFormDlgItem"), [&](QWidget *d) {
-            linhaExemplo(d);
-            whenModalNamed(QStringLiteral("TFormDlgItem"),
-                [](QWidget *d2) { static_cast<TFormDlgItem *>(d2)->BtnCancel->click(); });
-        });
-        tipoDlg.BtnOk->click();
-    });
+    padraoComUmaLinha(&caption);
     whenModalNamed(QStringLiteral("TFormCalcRapido"), [&](QWidget *w) {
         auto &janela = static_cast<TFormCalcRapido &>(*w);
         QTRY_COMPARE_WITH_TIMEOUT(janela.calculo().MemItens.recordCount(), 1, 15000);
@@ -194,6 +223,39 @@ void TestQuickGui::medicinesByTable()
     QCOMPARE(rotulo, QStringLiteral("Crédito:"));
     // 100 x 18 % less the credit 5.
     QCOMPARE(total, QStringLiteral("R$ 13,00 "));
+}
+
+void TestQuickGui::amountPastTheRange()
+{
+    // The lines go in as the dialogs post them (the typing is tested above).
+    padraoComUmaLinha(nullptr, false);
+    QString antes, depois, semLinha;
+    QStringList mensagens;
+    whenModalNamed(QStringLiteral("TFormCalcRapido"), [&](QWidget *w) {
+        auto &janela = static_cast<TFormCalcRapido &>(*w);
+        db::MemTable &itens = janela.calculo().MemItens;
+        QTRY_VERIFY_WITH_TIMEOUT(itens.isActive(), 15000);
+        poeLinha(itens, 1, Currency::fromInt(100), Currency::fromInt(10), Currency::fromInt(40), Currency::fromInt(18),
+            Currency::fromInt(12));
+        antes = janela.dxEditTotal->text();
+        m_sink.clear();
+        // A second line whose value and IPI add up past the currency range.
+        const Currency muito = Currency::fromInt(900000000000000);
+        poeLinha(itens, 2, muito, muito, Currency(), Currency::fromInt(18), Currency());
+        depois = janela.dxEditTotal->text();
+        mensagens = m_sink.texts();
+        // Without it the total is back.
+        janela.calculo().excluiLinha(itens);
+        semLinha = janela.dxEditTotal->text();
+        janela.BtnFecha->click();
+    });
+    m_main->SBCalcRapido->click();
+    QCOMPARE(antes, QStringLiteral("R$ 15,72 "));
+    // No capped amount: the box is empty and the user reads the field.
+    QCOMPARE(depois, QString());
+    QCOMPARE(mensagens,
+        QStringList {QStringLiteral("O valor de TotalARecolher ultrapassa o limite dos valores monetários")});
+    QCOMPARE(semLinha, QStringLiteral("R$ 15,72 "));
 }
 
 QTEST_MAIN(TestQuickGui)

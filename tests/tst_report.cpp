@@ -380,6 +380,10 @@ void TestReport::fuelLayout()
     f.nota("NroNF=7,Frete=20");
     f.item("ItemBrelva=06.001.00,ValorNF=3100,Litros=1000,PMPF=4.0123,PrecoLitroNF=3.1,AliqICMS=25,CreditoICMS=12");
     f.item("ItemBrelva=06.002.00,ValorNF=200,ValorIPI=20,AliqICMS=18,MVA=30,CreditoICMS=12,ValorCreditoICMS=24");
+    // Ethanol without a value of its own: the value column shows the litres
+    // at the invoice's price; another fuel without a value shows 0.
+    f.item("ItemBrelva=06.001.00,Litros=2000,PMPF=4.2,PrecoLitroNF=3.85,AliqICMS=25,CreditoICMS=12");
+    f.item("ItemBrelva=06.009.00,Litros=2000,PMPF=4.2,PrecoLitroNF=3.85,AliqICMS=25");
     TFormRep rep(*f.dm, ConfigRelatorio {});
     rep.Prepara(1, QString());
     const Impressao &imp = rep.impressao();
@@ -400,6 +404,8 @@ void TestReport::fuelLayout()
     QCOMPARE(txt(mva, ColLitros), QString());
     QCOMPARE(txt(mva, ColMVA), QStringLiteral("30%"));
     QCOMPARE(txt(mva, ColFrete), QStringLiteral("40,00")); // the whole freight (the only non-PMPF line) + IPI
+    QCOMPARE(txt(imp.notas.at(0).itens.at(2).celulas, ColIPI), QStringLiteral("7.700,00"));
+    QCOMPARE(txt(imp.notas.at(0).itens.at(3).celulas, ColIPI), QStringLiteral("0,00"));
     // The invoice total leaves value, IPI, freight and sum out.
     const Celulas &tot = imp.notas.at(0).total->celulas;
     for (Coluna c : {ColValor, ColIPI, ColFrete, ColSoma})
@@ -535,10 +541,15 @@ void TestReport::medicineListings()
     f.nota("NroNF=9,CreditoICMSMedic=10");
     f.itemMedic("CodBarra=7891234567890,Descricao=DIPIRONA,Qtd=2,DebVlMerc=100,DebAliqICMS=18,Lista=+,Lote=L1");
     f.itemMedic("CodBarra=15.1,Descricao=SORO,Qtd=1,DebVlMerc=33.33,DebAliqICMS=18,Lista=-,Lote=L2");
+    // The basis line names the margins the lines took: the interstate lists
+    // at 18 %, not the internal ones.
+    IniFile ini(f.dir.filePath(QStringLiteral("STBrelva2.ini")));
+    const QString secao = QStringLiteral("MVA.Medic.15.1");
+    for (const auto &[chave, margem] : {std::pair {"stPosQZ18", "38,24"}, {"stNegQZ18", "33"}, {"stNeuQZ18", "41,38"},
+             {"stPosUF18", "45,22"}, {"stNegUF18", "39,68"}, {"stNeuUF18", "48,52"}, {"stPosUF12", "38,76"}})
+        ini.writeString(secao, QLatin1String(chave), QLatin1String(margem));
     ConfigRelatorio cfg;
-    cfg.listaPositiva = Currency::fromRaw(382400);
-    cfg.listaNegativa = Currency::fromInt(33);
-    cfg.listaNeutra = Currency::fromRaw(413800);
+    cfg.codigos = &ini;
     auto rel = CriaRelatorio(*f.dm, cfg, analitica);
     rel->Prepara(2, QString());
     const Impressao &imp = rel->impressao();
@@ -560,12 +571,12 @@ void TestReport::medicineListings()
         QCOMPARE(txt(linhas[0].celulas, ColSoma), QStringLiteral("50,00")); // unit price
     // Summaries: recipients, annex item 15, senders, all printed.
     QCOMPARE(imp.resumos.at(1).chave, QStringLiteral("itens"));
-    QCOMPARE(imp.resumos.at(1).linhas.at(0).nome, QStringLiteral("Item 15-%1").arg(NomeGrupo(15)));
+    QCOMPARE(imp.resumos.at(1).linhas.at(0).nome, QStringLiteral("Item 15-Medicamentos"));
     QCOMPARE(txt(imp.resumos.at(1).linhas.at(0).celulas, ColARecolher), QStringLiteral("14,00")); // 24.00 − 10.00
     QCOMPARE(imp.codReceita, QStringLiteral("ICMS-ST: 323-6  MR: 522-3  ICMS-FEM: 310-3  MR 50%: 521-5"));
     QCOMPARE(imp.baseNegrito, QStringLiteral("ICMS CALCULADO COM BASE NA MVA"));
     QCOMPARE(imp.baseLinha,
-        QStringLiteral("Lista Positiva (+): 38,24%, Negativa (-): 33,00%, Neutra (N/C): 41,38% - MVA Ajustada"));
+        QStringLiteral("Lista Positiva (+): 45,22%, Negativa (-): 39,68%, Neutra (N/C): 48,52% - MVA Ajustada"));
     QVERIFY(imp.avisoMultaIsolada);
     const QString pdf = pdfTexto(*rel, f.dir.path());
     QVERIFY(pdf.contains(descricoes.at(0)));
