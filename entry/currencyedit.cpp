@@ -1,8 +1,14 @@
 #include "entry/currencyedit.h"
 
+#include "core/messages.h"
+#include "entry/dbcontrols.h"
+#include "entry/formdlg.h"
 #include "platform/formatting.h"
 
+#include <QApplication>
 #include <QFocusEvent>
+#include <QKeyEvent>
+#include <QPushButton>
 #include <QTimer>
 
 namespace stb {
@@ -63,9 +69,54 @@ void CurrencyEdit::focusInEvent(QFocusEvent *e)
     });
 }
 
+QString CurrencyEdit::problema() const
+{
+    QString t = text();
+    t.remove(QStringLiteral("R$"));
+    return valorRecusado(t);
+}
+
+bool CurrencyEdit::recusa()
+{
+    const QString texto = problema();
+    if (texto.isEmpty())
+        return false;
+    MsgErro(texto);
+    setFocus(Qt::OtherFocusReason);
+    selectAll();
+    return true;
+}
+
+void CurrencyEdit::keyPressEvent(QKeyEvent *e)
+{
+    // Enter on a text that is no amount says so, as leaving the field does,
+    // instead of pressing OK with the amount read as zero.
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && recusa()) {
+        e->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(e);
+}
+
 void CurrencyEdit::focusOutEvent(QFocusEvent *e)
 {
     QLineEdit::focusOutEvent(e);
+    if (!problema().isEmpty()) {
+        // The refused text waits in the editor. Leaving it for another control
+        // of the window refuses it once the focus change is over; towards
+        // Cancel, or out of the window (a message box), nothing is said.
+        QWidget *now = QApplication::focusWidget();
+        auto *dlg = qobject_cast<TFormDlg *>(window());
+        if (now && now->window() == window() && !(dlg && now == static_cast<QWidget *>(dlg->BtnCancel)))
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (!hasFocus() && isVisible())
+                        recusa();
+                },
+                Qt::QueuedConnection);
+        return;
+    }
     mostra();
     emit left();
 }

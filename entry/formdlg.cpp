@@ -1,8 +1,10 @@
 #include "entry/formdlg.h"
 
 #include "core/edition.h"
+#include "entry/currencyedit.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -51,7 +53,14 @@ TFormDlg::TFormDlg(QWidget *parent) : QDialog(parent ? parent : QApplication::ac
     m_buttonRow->addWidget(BtnOk);
     m_buttonRow->addWidget(BtnCancel);
     outer->addLayout(m_buttonRow);
-    connect(BtnOk, &QPushButton::clicked, this, [this] { BtnOkClick(); });
+    connect(BtnOk, &QPushButton::clicked, this, [this] {
+        // An amount that cannot be read is refused before any check of OK.
+        for (CurrencyEdit *e : findChildren<CurrencyEdit *>())
+            if (e->isVisible() && e->isEnabled() && e->recusa())
+                return;
+        if (antesDoOk())
+            BtnOkClick();
+    });
     connect(BtnCancel, &QPushButton::clicked, this, [this] { BtnCancelClick(); });
 }
 
@@ -77,6 +86,18 @@ void TFormDlg::keyPressEvent(QKeyEvent *e)
         return;
     }
     QDialog::keyPressEvent(e);
+}
+
+void TFormDlg::closeEvent(QCloseEvent *e)
+{
+    // Closed by the window system (Alt+F4, the title bar): as Escape, so the
+    // dialog's own cancel question is asked.
+    if (e->spontaneous() && isVisible() && BtnCancel->isVisibleTo(this) && BtnCancel->isEnabled()) {
+        e->ignore();
+        BtnCancel->click();
+        return;
+    }
+    QDialog::closeEvent(e);
 }
 
 void TFormDlg::postPrivate(int msg, qintptr wparam, qintptr lparam)
