@@ -525,12 +525,13 @@ bool TFormDlgItemBase::AplicaItemBrelva(const QString &code, int id, const QStri
                 = MVAAjustada(TextoMVAAjustada(chave), original, Settings::instance().aliqCreditoICMS(), interna, this);
             if (r.aceita) {
                 m_mva->setValue(r.mva);
+                // The medicine dialog keeps the unadjusted MVA without showing it.
                 if (m_mvaPreAjuste) {
                     m_mvaPreAjuste->setValue(original);
-                    m_mvaPreAjuste->show();
+                    m_mvaPreAjuste->setVisible(!ModoMedicamento);
                 }
                 if (m_labelMVAPreAjuste)
-                    m_labelMVAPreAjuste->show();
+                    m_labelMVAPreAjuste->setVisible(!ModoMedicamento);
                 if (r.credito4 && m_creditoICMS) {
                     m_creditoICMS->setValue(Currency::fromInt(4));
                     emit m_creditoICMS->valueEdited(m_creditoICMS->value());

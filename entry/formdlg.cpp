@@ -6,10 +6,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -65,6 +68,29 @@ TFormDlg::TFormDlg(QWidget *parent) : QDialog(parent ? parent : QApplication::ac
 }
 
 TFormDlg::~TFormDlg() = default;
+
+namespace {
+QHash<QString, QPoint> &posicoes()
+{
+    static QHash<QString, QPoint> p;
+    return p;
+}
+} // namespace
+
+void TFormDlg::setVisible(bool visible)
+{
+    if (!objectName().isEmpty()) {
+        if (!visible && isVisible()) {
+            posicoes().insert(objectName(), pos());
+        } else if (visible && !isVisible()) {
+            const auto it = posicoes().constFind(objectName());
+            // Only where a screen still is; else Qt centres it on its parent.
+            if (it != posicoes().constEnd() && QGuiApplication::screenAt(*it + QPoint(20, 20)))
+                move(*it);
+        }
+    }
+    QDialog::setVisible(visible);
+}
 
 void TFormDlg::finishCreate()
 {

@@ -24,6 +24,10 @@ public:
     explicit TFormDlg(QWidget *parent = nullptr);
     ~TFormDlg() override;
 
+    // A dialog opens where the user last left one of its kind (by object
+    // name, for the run), or centred on its parent the first time.
+    void setVisible(bool visible) override;
+
     QPushButton *BtnOk = nullptr;
     QPushButton *BtnCancel = nullptr;
 

@@ -206,7 +206,8 @@ void TFormDlgEscolheMedic::SBExportaClick()
         MedicStatus::instance().show(QString());
     }
     if (ok)
-        MsgInformacao(nome + QStringLiteral(" gravado com sucesso na pasta ") + QDir::toNativeSeparators(pasta));
+        // The folder on a line of its own, so that the box does not break it.
+        MsgInformacao(nome + QStringLiteral(" gravado com sucesso na pasta \r") + QDir::toNativeSeparators(pasta));
     else
         MsgErro(QStringLiteral("Não consegui gravar %1.\r%2").arg(nome, erro));
 }

@@ -89,11 +89,13 @@ void TFormDlgPrintCalculo::marcaUnica(QCheckBox *marcada, const QList<QCheckBox 
 void TFormDlgPrintCalculo::prepara(const QString &htmlPath, bool medicamento, int printMR, const QString &observ)
 {
     QFile html(htmlPath);
-    if (!htmlPath.isEmpty() && html.exists()) {
+    // Without the message page there is nothing to show above the options.
+    const bool pagina = !htmlPath.isEmpty() && html.exists();
+    if (pagina)
         WebMsgMR->setSource(QUrl::fromLocalFile(htmlPath));
-    } else {
+    else
         WebMsgMR->clear();
-    }
+    WebMsgMR->setVisible(pagina);
     for (QWidget *w : {static_cast<QWidget *>(LabelMedic), static_cast<QWidget *>(CheckMedicSintetica),
              static_cast<QWidget *>(CheckMedicAnalitica)})
         w->setVisible(medicamento);

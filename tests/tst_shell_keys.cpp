@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QShortcut>
+#include <QToolButton>
 #include <QtTest/qtestspontaneevent.h>
 
 using namespace stb;
@@ -76,6 +77,8 @@ private slots:
     void calculationListByArrowsAndEnter();
     void invoiceFromDateToFreight();
     void closeButtonOfTheHeaderAsksAsEscape();
+    void dialogsReopenWhereTheyWere_data();
+    void dialogsReopenWhereTheyWere();
 };
 
 // ---- keys typed ahead of the code's questions -------------------------------------------
@@ -367,6 +370,44 @@ void TestShellKeys::closeButtonOfTheHeaderAsksAsEscape()
     QCOMPARE(m_sink.texts().count(QStringLiteral("Cancela as informações?")), 2);
     QVERIFY(abertoAposNao);
     QVERIFY(fechadoAposSim);
+}
+
+// ---- where the dialogs open ------------------------------------------------------------------------------
+
+void TestShellKeys::dialogsReopenWhereTheyWere_data()
+{
+    QTest::addColumn<QString>("dialogo");
+    QTest::newRow("kept for the run: the invoice") << "TFormDlgNovaNF";
+    QTest::newRow("made at each use: the calculation list") << "TFormDlgEscolheCalculo";
+}
+
+void TestShellKeys::dialogsReopenWhereTheyWere()
+{
+    QFETCH(QString, dialogo);
+    calculo(1, true);
+    m_main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
+    QToolButton *botao = dialogo == QLatin1String("TFormDlgNovaNF") ? m_main->SBIncluiNota : m_main->SBAbre;
+    m_sink.answers = {true, true};
+    QPoint centro, segunda;
+    const QPoint levada(137, 91);
+    whenModalNamed(dialogo, [&](QWidget *w) {
+        centro = w->frameGeometry().center();
+        w->move(levada); // where the officer drags it
+        static_cast<QDialog *>(w)->reject();
+    });
+    botao->click();
+    whenModalNamed(dialogo, [&](QWidget *w) {
+        segunda = w->pos();
+        static_cast<QDialog *>(w)->reject();
+    });
+    botao->click();
+    // The first time centred on the main window, then where it was left.
+    const QPoint meio = m_main->frameGeometry().center();
+    QVERIFY2((centro - meio).manhattanLength() <= 4,
+        qPrintable(QStringLiteral("%1,%2 / %3,%4").arg(centro.x()).arg(centro.y()).arg(meio.x()).arg(meio.y())));
+    QCOMPARE(segunda, levada);
+    m_main->hide();
 }
 
 QTEST_MAIN(TestShellKeys)
