@@ -89,6 +89,15 @@ void TFormDlg::setVisible(bool visible)
                 move(*it);
         }
     }
+    // Opened with no field chosen by the dialog: the first control of the
+    // body takes the keys, not OK (which comes first among the children).
+    if (visible && !isVisible() && !focusWidget()) {
+        for (QWidget *w : m_body->findChildren<QWidget *>())
+            if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && !w->isHidden() && w->isVisibleTo(this)) {
+                w->setFocus();
+                break;
+            }
+    }
     QDialog::setVisible(visible);
 }
 

@@ -154,7 +154,7 @@ void TestEntryKeys::tabReachesEveryControl_data()
                                           << QStringList {"dxDBNroNF", "dxDBDataEmissao"} + partes
             + QStringList {"dxDBCreditoICMS_Medic", "dxDBCalcEdit1", "BtnOk", "BtnCancel"};
     QTest::newRow("calculation header") << int(Calculo)
-                                        << QStringList {"dxDBDataHora", "dxDBMasp", "dxDBNomeFiscal"} + partes
+                                        << QStringList {"dxDBDataHora", "dxDBMasp"} + partes
             + QStringList {"dxDBObserv", "dxCheckPadrao", "dxCheckTipo1", "BtnOk", "BtnCancel"};
 }
 
