@@ -2,13 +2,10 @@
 
 #include "core/messages.h"
 #include "entry/dbcontrols.h"
-#include "entry/formdlg.h"
 #include "platform/formatting.h"
 
-#include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
-#include <QPushButton>
 #include <QTimer>
 
 namespace stb {
@@ -102,19 +99,7 @@ void CurrencyEdit::focusOutEvent(QFocusEvent *e)
 {
     QLineEdit::focusOutEvent(e);
     if (!problema().isEmpty()) {
-        // The refused text waits in the editor. Leaving it for another control
-        // of the window refuses it once the focus change is over; towards
-        // Cancel, or out of the window (a message box), nothing is said.
-        QWidget *now = QApplication::focusWidget();
-        auto *dlg = qobject_cast<TFormDlg *>(window());
-        if (now && now->window() == window() && !(dlg && now == static_cast<QWidget *>(dlg->BtnCancel)))
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    if (!hasFocus() && isVisible())
-                        recusa();
-                },
-                Qt::QueuedConnection);
+        recusaAoSair(this, [this] { recusa(); });
         return;
     }
     mostra();
