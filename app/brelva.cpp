@@ -5,6 +5,7 @@
 #include "core/messages.h"
 #include "core/settings.h"
 #include "entry/msgbox.h"
+#include "entry/traducoes.h"
 #include "platform/annexconsult.h"
 #include "shell/formbrelva.h"
 
@@ -29,6 +30,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brelva"));
     QApplication::setQuitOnLastWindowClosed(false);
+    stb::InstalaTraducoesQt();
     // STB_MENSAGENS=stderr runs without a user: texts go to stderr and a
     // choice request takes the entry it points at.
     const bool semUsuario = qgetenv("STB_MENSAGENS") == "stderr";

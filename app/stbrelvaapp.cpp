@@ -3,6 +3,7 @@
 #include "core/datamodule.h"
 #include "core/messages.h"
 #include "entry/msgbox.h"
+#include "entry/traducoes.h"
 #include "shell/appglobals.h"
 #include "shell/application.h"
 #include "shell/crashreport.h"
@@ -18,6 +19,8 @@ int main(int argc, char **argv)
     stb::Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("STBrelva"));
     QApplication::setApplicationVersion(QStringLiteral(STB_VERSION));
+    // Qt's own texts (file dialogs, print preview, edit menus) in Portuguese.
+    stb::InstalaTraducoesQt();
     // STB_MENSAGENS=stderr runs without message boxes: texts go to stderr and
     // questions take their default answers (headless runs and tests).
     stb::GuiMessageSink sink;

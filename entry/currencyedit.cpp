@@ -1,8 +1,11 @@
 #include "entry/currencyedit.h"
 
+#include "core/messages.h"
+#include "entry/dbcontrols.h"
 #include "platform/formatting.h"
 
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QTimer>
 
 namespace stb {
@@ -63,9 +66,42 @@ void CurrencyEdit::focusInEvent(QFocusEvent *e)
     });
 }
 
+QString CurrencyEdit::problema() const
+{
+    QString t = text();
+    t.remove(QStringLiteral("R$"));
+    return valorRecusado(t);
+}
+
+bool CurrencyEdit::recusa()
+{
+    const QString texto = problema();
+    if (texto.isEmpty())
+        return false;
+    MsgErro(texto);
+    setFocus(Qt::OtherFocusReason);
+    selectAll();
+    return true;
+}
+
+void CurrencyEdit::keyPressEvent(QKeyEvent *e)
+{
+    // Enter on a text that is no amount says so, as leaving the field does,
+    // instead of pressing OK with the amount read as zero.
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && recusa()) {
+        e->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(e);
+}
+
 void CurrencyEdit::focusOutEvent(QFocusEvent *e)
 {
     QLineEdit::focusOutEvent(e);
+    if (!problema().isEmpty()) {
+        recusaAoSair(this, [this] { recusa(); });
+        return;
+    }
     mostra();
     emit left();
 }

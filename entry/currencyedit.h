@@ -25,6 +25,12 @@ public:
     void setValue(Currency v);
     void setDisplayFormat(const QString &format);
     const QString &displayFormat() const { return m_format; }
+    // The message refusing the text typed (not a number, or beyond what an
+    // amount holds); empty when the text reads as an amount or is blank.
+    QString problema() const;
+    // Refuses the text typed, if it has a problem: says why, keeps the text
+    // and the focus for the user to correct it. True when refused.
+    bool recusa();
 
 signals:
     // The user changed the text (each change).
@@ -35,6 +41,7 @@ signals:
 protected:
     void focusInEvent(QFocusEvent *e) override;
     void focusOutEvent(QFocusEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
 
 private:
     void mostra();

@@ -97,6 +97,21 @@ QString valorRecusado(const QString &text)
         .arg(text.trimmed());
 }
 
+void recusaAoSair(QLineEdit *editor, std::function<void()> recusa)
+{
+    QWidget *now = QApplication::focusWidget();
+    auto *dlg = qobject_cast<TFormDlg *>(editor->window());
+    if (!now || now->window() != editor->window() || (dlg && now == static_cast<QWidget *>(dlg->BtnCancel)))
+        return;
+    QMetaObject::invokeMethod(
+        editor,
+        [editor, recusa = std::move(recusa)] {
+            if (!editor->hasFocus() && editor->isVisible())
+                recusa();
+        },
+        Qt::QueuedConnection);
+}
+
 db::Field *FieldBinding::field() const { return m_ds && m_ds->isActive() ? m_ds->findField(m_field) : nullptr; }
 
 bool FieldBinding::editing() const
@@ -397,19 +412,10 @@ void DBCurrencyEdit::focusOutEvent(QFocusEvent *e)
 {
     if (m_dirty && !valorRecusado(text()).isEmpty()) {
         QLineEdit::focusOutEvent(e);
-        // The refused text waits in the editor. Leaving it for another control
-        // of the dialog refuses it once the focus change is over; towards
-        // Cancel, or out of the window (a message box), nothing is said.
-        QWidget *now = QApplication::focusWidget();
-        auto *dlg = qobject_cast<TFormDlg *>(window());
-        if (now && now->window() == window() && !(dlg && now == static_cast<QWidget *>(dlg->BtnCancel)))
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    if (m_dirty && !hasFocus() && isVisible())
-                        commit();
-                },
-                Qt::QueuedConnection);
+        recusaAoSair(this, [this] {
+            if (m_dirty)
+                commit();
+        });
         return;
     }
     commit();

@@ -3,6 +3,8 @@
 // inserted, writes what the user types back into the field.
 #pragma once
 
+#include <functional>
+
 #include "entry/datalink.h"
 
 #include <QCheckBox>
@@ -29,6 +31,12 @@ void posicionaMascara(QLineEdit *edit);
 // currency range, which the field would otherwise store as zero or as the
 // largest amount without a word.
 QString valorRecusado(const QString &text);
+
+// An amount editor holding a refused text has just lost the focus: when it
+// went to another control of its window (not Cancel, not a message box),
+// `recusa` runs once the focus change is over, unless the editor has the
+// focus back by then; the text waits in the editor.
+void recusaAoSair(QLineEdit *editor, std::function<void()> recusa);
 
 // The part common to every bound editor.
 class FieldBinding {

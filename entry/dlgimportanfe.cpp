@@ -9,6 +9,7 @@
 #include "platform/formatting.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -282,8 +284,11 @@ TFormDlgComparaNFe::TFormDlgComparaNFe(const QList<ComparacaoNota> &notas, QWidg
     BtnPlanilha->setObjectName(QStringLiteral("BtnPlanilha"));
     buttonRow()->insertWidget(0, BtnPlanilha);
     connect(BtnPlanilha, &QPushButton::clicked, this, [this] {
-        const QString arquivo = QFileDialog::getSaveFileName(this, QStringLiteral("Exporta planilha"),
-            QStringLiteral("ComparacaoNFe.xls"), QStringLiteral("Planilha (*.xls)"));
+        // In the user's documents, not in the folder the program runs from.
+        const QString inicial = QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+                                    .filePath(QStringLiteral("ComparacaoNFe.xls"));
+        const QString arquivo = QFileDialog::getSaveFileName(this, QStringLiteral("Exporta planilha"), inicial,
+            QStringLiteral("Planilha (*.xls)"), nullptr, QFileDialog::DontUseNativeDialog);
         if (!arquivo.isEmpty())
             ExportaPlanilha(arquivo);
     });

@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDeadlineTimer>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -53,7 +54,32 @@ int contagem(const QString &sql)
 
 bool ehHtml(const QString &text) { return text.startsWith(QLatin1String("<HTML>"), Qt::CaseInsensitive); }
 
+// How long the keyboard stays quiet before a look-up left by Tab asks its
+// questions: longer than the gap between the keys of someone typing.
+constexpr int kTecladoQuietoMs = 400;
+
 } // namespace
+
+// Every key pressed anywhere in the program while a look-up waits for the
+// keyboard to be quiet starts the wait again.
+class TeclasAdiantadas : public QObject {
+public:
+    explicit TeclasAdiantadas(TFormDlgItemBase *dlg) : QObject(dlg), m_dlg(dlg) { qApp->installEventFilter(this); }
+    ~TeclasAdiantadas() override { qApp->removeEventFilter(this); }
+    TeclasAdiantadas(const TeclasAdiantadas &) = delete;
+    TeclasAdiantadas &operator=(const TeclasAdiantadas &) = delete;
+
+protected:
+    bool eventFilter(QObject *o, QEvent *e) override
+    {
+        if (e->type() == QEvent::KeyPress && o->isWidgetType())
+            m_dlg->teclaDigitada();
+        return false;
+    }
+
+private:
+    TFormDlgItemBase *m_dlg;
+};
 
 void Pausa(int ms) { waitRepainting(ms); }
 
@@ -75,6 +101,15 @@ TFormDlgItemBase::TFormDlgItemBase(QWidget *parent) : TFormDlg(parent)
     // Room for three lines, so the dialog keeps its size as the focus moves.
     LabelHint->setMinimumHeight(fontMetrics().lineSpacing() * 3 + 10);
     connect(qApp, &QApplication::focusChanged, this, &TFormDlgItemBase::focusChanged);
+    m_esperaTeclado = new QTimer(this);
+    m_esperaTeclado->setSingleShot(true);
+    m_esperaTeclado->setInterval(kTecladoQuietoMs);
+    connect(m_esperaTeclado, &QTimer::timeout, this, [this] {
+        cancelaConsultaAdiada();
+        // Back in the code field, the look-up waits until it is left again.
+        if (!(m_codigo && m_codigo->hasFocus()))
+            codigoDigitado(true);
+    });
 }
 
 TFormDlgItemBase::~TFormDlgItemBase()
@@ -117,6 +152,7 @@ void TFormDlgItemBase::AlteraItem()
     if (m_codigo)
         m_codigo->setFocus();
     m_codigoAlterado = false;
+    cancelaConsultaAdiada();
     const bool ok = exec() == QDialog::Accepted;
     FechaHint();
     if (!ok)
@@ -226,6 +262,7 @@ void TFormDlgItemBase::setEditorCodigo(QLineEdit *e)
 {
     m_codigo = e;
     connect(e, &QLineEdit::textEdited, this, [this] { m_codigoAlterado = true; });
+    e->installEventFilter(this);
 }
 
 void TFormDlgItemBase::FechaHint() { LabelHint->clear(); }
@@ -250,7 +287,10 @@ void TFormDlgItemBase::privateMessage(int msg, qintptr wparam, qintptr)
 {
     switch (msg) {
     case MsgCodigo:
-        codigoDigitado(wparam != 0);
+        if (wparam != 0 && m_saidaPorTeclado)
+            adiaConsulta();
+        else
+            codigoDigitado(wparam != 0);
         break;
     case MsgRespostaBrelva:
         respostaBrelva();
@@ -279,8 +319,43 @@ void TFormDlgItemBase::keyPressEvent(QKeyEvent *e)
     TFormDlg::keyPressEvent(e);
 }
 
+void TFormDlgItemBase::adiaConsulta()
+{
+    if (!m_teclas)
+        m_teclas = new TeclasAdiantadas(this);
+    m_esperaTeclado->start();
+}
+
+void TFormDlgItemBase::cancelaConsultaAdiada()
+{
+    m_esperaTeclado->stop();
+    delete m_teclas;
+    m_teclas = nullptr;
+}
+
+void TFormDlgItemBase::teclaDigitada()
+{
+    if (m_esperaTeclado->isActive())
+        m_esperaTeclado->start();
+}
+
+bool TFormDlgItemBase::antesDoOk()
+{
+    // OK typed before the look-up asked its questions: they come first, in
+    // their order, and the OK goes on with what they set.
+    if (!m_esperaTeclado->isActive())
+        return true;
+    cancelaConsultaAdiada();
+    codigoDigitado(true);
+    return isVisible() && !TrocouGrupo && m_codigo && !m_codigo->text().trimmed().isEmpty();
+}
+
 bool TFormDlgItemBase::eventFilter(QObject *o, QEvent *e)
 {
+    if (o == m_codigo && e->type() == QEvent::FocusOut) {
+        const Qt::FocusReason r = static_cast<QFocusEvent *>(e)->reason();
+        m_saidaPorTeclado = r == Qt::TabFocusReason || r == Qt::BacktabFocusReason;
+    }
     // F2 reaches the dialog from every editor (line editors keep other keys).
     if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(e)->key() == Qt::Key_F2) {
         repeteUltima(qobject_cast<QWidget *>(o));
@@ -299,6 +374,7 @@ TFormDlgItemBase::FimInclusao TFormDlgItemBase::repeteInclusao()
         if (m_codigo)
             m_codigo->setFocus();
         m_codigoAlterado = false;
+        cancelaConsultaAdiada();
         if (exec() != QDialog::Accepted)
             break;
         gravaNovaLinha();
@@ -436,7 +512,7 @@ bool TFormDlgItemBase::AplicaItemBrelva(const QString &code, int id, const QStri
     }
 
     // Adjusted MVA of an interstate operation.
-    if (OperacaoInterestadual && !chave.isEmpty() && !ctx.difal() && m_mva) {
+    if (OperacaoInterestadual && !chave.isEmpty() && !ctx.difal() && m_mva && ofereceMVAAjustada(chave)) {
         Currency interna;
         if (!Contribuinte)
             interna = AliqInternaMVAAjustada(chave, m_aliqICMS ? m_aliqICMS->value() : Currency());
@@ -449,12 +525,13 @@ bool TFormDlgItemBase::AplicaItemBrelva(const QString &code, int id, const QStri
                 = MVAAjustada(TextoMVAAjustada(chave), original, Settings::instance().aliqCreditoICMS(), interna, this);
             if (r.aceita) {
                 m_mva->setValue(r.mva);
+                // The medicine dialog keeps the unadjusted MVA without showing it.
                 if (m_mvaPreAjuste) {
                     m_mvaPreAjuste->setValue(original);
-                    m_mvaPreAjuste->show();
+                    m_mvaPreAjuste->setVisible(!ModoMedicamento);
                 }
                 if (m_labelMVAPreAjuste)
-                    m_labelMVAPreAjuste->show();
+                    m_labelMVAPreAjuste->setVisible(!ModoMedicamento);
                 if (r.credito4 && m_creditoICMS) {
                     m_creditoICMS->setValue(Currency::fromInt(4));
                     emit m_creditoICMS->valueEdited(m_creditoICMS->value());

@@ -20,6 +20,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QTimer;
 
 namespace stb {
 
@@ -162,6 +163,13 @@ protected:
     virtual quint8 chamador() const { return 2; }
     // Runs after an annex entry was applied from a typed code or an answer.
     virtual void aposCodigo() {}
+    // Whether the adjusted MVA is offered for the code just applied (a line
+    // priced by PMPF has no MVA to adjust).
+    virtual bool ofereceMVAAjustada(const QString &code) const
+    {
+        Q_UNUSED(code);
+        return true;
+    }
     // The annex look-up of the typed code.
     virtual void codigoDigitado(bool direto);
     void respostaBrelva();
@@ -170,6 +178,7 @@ protected:
     bool m_codigoAlterado = false;
 
     void privateMessage(int msg, qintptr wparam, qintptr lparam) override;
+    bool antesDoOk() override;
     void keyPressEvent(QKeyEvent *e) override;
     bool eventFilter(QObject *o, QEvent *e) override;
 
@@ -179,6 +188,16 @@ private:
     std::optional<Currency> perguntaAliquota(const QString &mensagem, const QString &chave);
     void focusChanged(QWidget *old, QWidget *now);
     void limpaCodigo();
+    // The look-up of a code left by the keyboard waits until the keys typed
+    // ahead have reached their fields: its questions would take them.
+    void adiaConsulta();
+    void cancelaConsultaAdiada();
+    void teclaDigitada();
+    friend class TeclasAdiantadas;
+
+    QTimer *m_esperaTeclado = nullptr;
+    QObject *m_teclas = nullptr; // watches the keys while a look-up waits
+    bool m_saidaPorTeclado = false; // the code field was left by Tab or Backtab
 
     MessageWindow *m_janela = nullptr;
     QHash<QWidget *, QString> m_hints;

@@ -173,6 +173,13 @@ QDate TFormDlgItemCombustivel::dataEmissao() const
 
 void TFormDlgItemCombustivel::aposCodigo() { aplicaPMPF(true); }
 
+bool TFormDlgItemCombustivel::ofereceMVAAjustada(const QString &code) const
+{
+    // A fuel priced by PMPF takes no MVA (its field is disabled).
+    const PMPFVigente v = PMPFEmVigor(DM().BaseDados, ColunaPMPF(code).coluna, dataEmissao());
+    return !(v.achou && v.preco > Currency());
+}
+
 void TFormDlgItemCombustivel::aplicaPMPF(bool ajustaCredito)
 {
     const QString code = dxEditCodigo->text().trimmed();

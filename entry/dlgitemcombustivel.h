@@ -59,6 +59,7 @@ protected:
     QString tituloInclusao() const override { return QStringLiteral("Inclusão de Item - COMBUSTÍVEL"); }
     QString tituloAlteracao() const override { return QStringLiteral("Alteração de Item - COMBUSTÍVEL"); }
     void aposCodigo() override;
+    bool ofereceMVAAjustada(const QString &code) const override;
     bool okCombustivel() override;
     void limpaCampos() override;
     void gravaCampos(db::Table &itens) override;

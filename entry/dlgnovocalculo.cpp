@@ -138,6 +138,8 @@ TFormDlgNovoCalculo::TFormDlgNovoCalculo(QWidget *parent) : TFormDlg(parent)
     dxDBNomeDestinatario = partes.nomeDestinatario;
     BtnNomeDestinatario = partes.btnDestinatario;
     dxDBNomeFiscal->setReadOnly(true);
+    // As the company names: reached by F4 or the mouse, not a Tab stop.
+    dxDBNomeFiscal->setFocusPolicy(Qt::ClickFocus);
     dxDBNomeFiscal->setMinimumWidth(300);
     dxDBNomeFiscal->installEventFilter(this);
 

@@ -1,13 +1,18 @@
 #include "entry/formdlg.h"
 
 #include "core/edition.h"
+#include "entry/currencyedit.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -51,11 +56,50 @@ TFormDlg::TFormDlg(QWidget *parent) : QDialog(parent ? parent : QApplication::ac
     m_buttonRow->addWidget(BtnOk);
     m_buttonRow->addWidget(BtnCancel);
     outer->addLayout(m_buttonRow);
-    connect(BtnOk, &QPushButton::clicked, this, [this] { BtnOkClick(); });
+    connect(BtnOk, &QPushButton::clicked, this, [this] {
+        // An amount that cannot be read is refused before any check of OK.
+        for (CurrencyEdit *e : findChildren<CurrencyEdit *>())
+            if (e->isVisible() && e->isEnabled() && e->recusa())
+                return;
+        if (antesDoOk())
+            BtnOkClick();
+    });
     connect(BtnCancel, &QPushButton::clicked, this, [this] { BtnCancelClick(); });
 }
 
 TFormDlg::~TFormDlg() = default;
+
+namespace {
+QHash<QString, QPoint> &posicoes()
+{
+    static QHash<QString, QPoint> p;
+    return p;
+}
+} // namespace
+
+void TFormDlg::setVisible(bool visible)
+{
+    if (!objectName().isEmpty()) {
+        if (!visible && isVisible()) {
+            posicoes().insert(objectName(), pos());
+        } else if (visible && !isVisible()) {
+            const auto it = posicoes().constFind(objectName());
+            // Only where a screen still is; else Qt centres it on its parent.
+            if (it != posicoes().constEnd() && QGuiApplication::screenAt(*it + QPoint(20, 20)))
+                move(*it);
+        }
+    }
+    // Opened with no field chosen by the dialog: the first control of the
+    // body takes the keys, not OK (which comes first among the children).
+    if (visible && !isVisible() && !focusWidget()) {
+        for (QWidget *w : m_body->findChildren<QWidget *>())
+            if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && !w->isHidden() && w->isVisibleTo(this)) {
+                w->setFocus();
+                break;
+            }
+    }
+    QDialog::setVisible(visible);
+}
 
 void TFormDlg::finishCreate()
 {
@@ -77,6 +121,18 @@ void TFormDlg::keyPressEvent(QKeyEvent *e)
         return;
     }
     QDialog::keyPressEvent(e);
+}
+
+void TFormDlg::closeEvent(QCloseEvent *e)
+{
+    // Closed by the window system (Alt+F4, the title bar): as Escape, so the
+    // dialog's own cancel question is asked.
+    if (e->spontaneous() && isVisible() && BtnCancel->isVisibleTo(this) && BtnCancel->isEnabled()) {
+        e->ignore();
+        BtnCancel->click();
+        return;
+    }
+    QDialog::closeEvent(e);
 }
 
 void TFormDlg::postPrivate(int msg, qintptr wparam, qintptr lparam)

@@ -1,6 +1,7 @@
 // TFormDlg: the base of every dialog of the program (all modal): a body,
 // a bevel, "Ok" (BtnOk) and "Cancela" (BtnCancel) and an icon. Escape clicks
-// BtnCancel so that the dialog's own cancel handling runs. Checks that must
+// BtnCancel so that the dialog's own cancel handling runs, and so does the
+// window's close button (Alt+F4). Checks that must
 // run after a focus change are posted to the dialog as private messages
 // (numbers from 1025 up); change handlers that write other controls run
 // under the events-suppressed guard.
@@ -22,6 +23,10 @@ class TFormDlg : public QDialog {
 public:
     explicit TFormDlg(QWidget *parent = nullptr);
     ~TFormDlg() override;
+
+    // A dialog opens where the user last left one of its kind (by object
+    // name, for the run), or centred on its parent the first time.
+    void setVisible(bool visible) override;
 
     QPushButton *BtnOk = nullptr;
     QPushButton *BtnCancel = nullptr;
@@ -64,7 +69,11 @@ protected:
     virtual void privateMessage(int msg, qintptr wparam, qintptr lparam);
     virtual void BtnOkClick();
     virtual void BtnCancelClick();
+    // Runs before BtnOkClick when OK is clicked (or Enter presses it): work
+    // left pending by the fields is finished first; false stops the OK.
+    virtual bool antesDoOk() { return true; }
     void keyPressEvent(QKeyEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
     void customEvent(QEvent *e) override;
 
 private:

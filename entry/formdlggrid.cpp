@@ -19,6 +19,8 @@ TFormDlgGrid::TFormDlgGrid(db::Database *database, QWidget *parent) : TFormDlg(p
     layout->addWidget(dxDBGrid, 1);
     Qry.objectName = QStringLiteral("Qry");
     connect(dxDBGrid, &DBGrid::rowDoubleClicked, this, [this] { BtnOk->click(); });
+    // The arrows move through the rows from the first key; Enter takes the row.
+    dxDBGrid->setFocus();
     resize(640, 420);
 }
 

@@ -1,6 +1,7 @@
 # Dialog foundation and entry dialogs (widgets).
 add_library(stentry STATIC
     ${CMAKE_CURRENT_LIST_DIR}/msgbox.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/traducoes.cpp
     ${CMAKE_CURRENT_LIST_DIR}/formdlg.cpp
     ${CMAKE_CURRENT_LIST_DIR}/datasetmodel.cpp
     ${CMAKE_CURRENT_LIST_DIR}/dbgrid.cpp

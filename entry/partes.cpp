@@ -48,7 +48,9 @@ QToolButton *botaoNome(QWidget *parent, const char *name)
     auto *b = new QToolButton(parent);
     b->setObjectName(QLatin1String(name));
     b->setText(QStringLiteral("..."));
-    b->setFocusPolicy(Qt::TabFocus); // a click leaves the focus where it is
+    // Not a Tab stop: the name is asked by the keys of its field (F4), and a
+    // click leaves the focus where it is.
+    b->setFocusPolicy(Qt::NoFocus);
     return b;
 }
 
@@ -102,6 +104,9 @@ CamposPartes criaCamposPartes(db::DataSet &ds, QWidget *parent, QGridLayout *gri
         auto *nome = new DBEdit(&ds, QLatin1String(l.nameField), parent);
         nome->setObjectName(QLatin1String(l.nameName));
         nome->setReadOnly(true);
+        // Tab goes from number to number: the name dialog opens by itself for
+        // a number without a name, and OK sends the focus here when one is missing.
+        nome->setFocusPolicy(Qt::ClickFocus);
         nome->setMinimumWidth(300);
         nome->installEventFilter(clickFilter);
         QToolButton *btn = botaoNome(parent, l.btnName);

@@ -37,7 +37,7 @@ struct CamposPartes {
 // the name dialog when pedeNome() says so.
 CamposPartes criaCamposPartes(db::DataSet &ds, QWidget *parent, QGridLayout *grid, int row, QObject *clickFilter);
 
-// The "..." button beside a name, in the Tab order.
+// The "..." button beside a name (clicked, not a Tab stop).
 QToolButton *botaoNome(QWidget *parent, const char *name);
 
 // A read-only name field asks for its name dialog: a click, or Space, Enter

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -55,7 +56,8 @@ TFormDlgEscolheMedic::TFormDlgEscolheMedic(std::unique_ptr<Medic> medic, QWidget
     topRow()->addWidget(SBPesquisa);
     topRow()->addWidget(SBExporta);
     connect(SBPesquisa, &QToolButton::clicked, this, &TFormDlgEscolheMedic::SBPesquisaClick);
-    connect(dxEditPesquisa, &QLineEdit::returnPressed, this, &TFormDlgEscolheMedic::SBPesquisaClick);
+    // Enter in the search box searches (it does not take the row under the box).
+    dxEditPesquisa->installEventFilter(this);
     connect(SBExporta, &QToolButton::clicked, this, &TFormDlgEscolheMedic::SBExportaClick);
 
     auto gen = [](const db::Field &, const db::Value &v) {
@@ -147,16 +149,34 @@ void TFormDlgEscolheMedic::mostra()
     exec();
 }
 
+bool TFormDlgEscolheMedic::eventFilter(QObject *o, QEvent *e)
+{
+    if (o == dxEditPesquisa && e->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(e)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            SBPesquisaClick();
+            return true;
+        }
+    }
+    return TFormDlgGrid::eventFilter(o, e);
+}
+
 void TFormDlgEscolheMedic::SBPesquisaClick()
 {
     if (!carrega())
         return;
-    QString texto = dxEditPesquisa->text();
-    if (texto == textoInicial())
+    QString texto = dxEditPesquisa->text().trimmed();
+    // "*" lists every medicine, as it does from the item dialog.
+    if (texto == textoInicial() || texto == QLatin1String("*"))
         texto.clear();
     pesquisa(texto, dxCheckCodBarra->isChecked() ? Medic::Busca::CodBarra : Medic::Busca::Contem);
-    if (Qry.isEmpty())
+    if (Qry.isEmpty()) {
         MsgAviso(QStringLiteral("Não consegui localizar nenhum medicamento!"));
+        return;
+    }
+    // The rows found are chosen with the arrows and Enter.
+    Qry.first();
+    dxDBGrid->setFocus();
 }
 
 void TFormDlgEscolheMedic::CodBarraColunaClick()
@@ -186,7 +206,8 @@ void TFormDlgEscolheMedic::SBExportaClick()
         MedicStatus::instance().show(QString());
     }
     if (ok)
-        MsgInformacao(nome + QStringLiteral(" gravado com sucesso na pasta ") + QDir::toNativeSeparators(pasta));
+        // The folder on a line of its own, so that the box does not break it.
+        MsgInformacao(nome + QStringLiteral(" gravado com sucesso na pasta \r") + QDir::toNativeSeparators(pasta));
     else
         MsgErro(QStringLiteral("Não consegui gravar %1.\r%2").arg(nome, erro));
 }

@@ -50,6 +50,9 @@ public:
     void SBExportaClick();
     void CodBarraColunaClick();
 
+protected:
+    bool eventFilter(QObject *o, QEvent *e) override;
+
 private:
     TFormDlgEscolheMedic(std::unique_ptr<Medic> medic, QWidget *parent);
     void pesquisa(const QString &texto, Medic::Busca busca);

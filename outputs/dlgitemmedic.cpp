@@ -504,9 +504,7 @@ void TFormDlgItemMedic::aplicaMVALista(Currency mvaLista)
             Settings::instance().aliqCreditoICMS(), dxEditAliqICMS->value(), this);
         if (r.aceita) {
             dxEditMVA->setValue(r.mva);
-            dxEditMVAPreAjuste->setValue(mvaLista);
-            dxEditMVAPreAjuste->show();
-            LabelMVAPreAjuste->show();
+            dxEditMVAPreAjuste->setValue(mvaLista); // kept, not shown
             if (r.credito4)
                 dxEditCreditoICMS->setValue(Currency::fromInt(4));
         }
@@ -647,9 +645,6 @@ void TFormDlgItemMedic::carregaCampos(db::Table &itens)
     dxEditAliqICMS->setValue(moeda("DebAliqICMS"));
     const Currency pre = moeda("MVAPreAjustada");
     dxEditMVAPreAjuste->setValue(pre);
-    const bool ajustada = !pre.isZero() && pre != mva;
-    dxEditMVAPreAjuste->setVisible(ajustada);
-    LabelMVAPreAjuste->setVisible(ajustada);
     dxEditCreditoICMS->setValue(moeda("CreditoICMS"));
     dxEditLote->setText(texto("Lote"));
     ItemAtual = SeparaCodigoBrelva(texto("CodBarra")).item;
@@ -667,7 +662,7 @@ void TFormDlgItemMedic::lembraLinha()
     m_ultima.vlUnit = dxEditVlUnit->value();
     m_ultima.aliqICMS = dxEditAliqICMS->value();
     m_ultima.mva = dxEditMVA->value();
-    m_ultima.mvaPre = dxEditMVAPreAjuste->isVisibleTo(this) ? dxEditMVAPreAjuste->value() : Currency();
+    m_ultima.mvaPre = dxEditMVAPreAjuste->value();
     m_ultima.credito = dxEditCreditoICMS->value();
 }
 
@@ -689,8 +684,6 @@ void TFormDlgItemMedic::repeteUltima(QWidget *campo)
         dxEditAliqICMS->setValue(m_ultima.aliqICMS);
         dxEditMVA->setValue(m_ultima.mva);
         dxEditMVAPreAjuste->setValue(m_ultima.mvaPre);
-        dxEditMVAPreAjuste->setVisible(!m_ultima.mvaPre.isZero());
-        LabelMVAPreAjuste->setVisible(!m_ultima.mvaPre.isZero());
         dxEditCreditoICMS->setValue(m_ultima.credito);
         m_codigoAlterado = false;
         m_calculando = false;

@@ -33,29 +33,30 @@ TFormDlgPrintCalculo::TFormDlgPrintCalculo(QWidget *parent) : TFormDlg(parent)
         c->setObjectName(QLatin1String(nome));
         return c;
     };
-    CheckMR2ComReducao = check("CheckMR2ComReducao", QStringLiteral("MR EM DOBRO com Redução"));
-    CheckMR2SemReducao = check("CheckMR2SemReducao", QStringLiteral("MR EM DOBRO sem Redução"));
-    CheckMR1ComReducao = check("CheckMR1ComReducao", QStringLiteral("MR SIMPLES com Redução"));
-    CheckMR1SemReducao = check("CheckMR1SemReducao", QStringLiteral("MR SIMPLES sem Redução"));
-    CheckSemMR = check("CheckSemMR", QStringLiteral("Sem MR"));
+    CheckMR2ComReducao = check("CheckMR2ComReducao", QStringLiteral("MR EM DOBRO &com Redução"));
+    CheckMR2SemReducao = check("CheckMR2SemReducao", QStringLiteral("MR EM DOBRO &sem Redução"));
+    CheckMR1ComReducao = check("CheckMR1ComReducao", QStringLiteral("MR SIMPLES c&om Redução"));
+    CheckMR1SemReducao = check("CheckMR1SemReducao", QStringLiteral("MR SIMPLES s&em Redução"));
+    CheckSemMR = check("CheckSemMR", QStringLiteral("Sem M&R"));
     m_mr = {CheckMR2ComReducao, CheckMR2SemReducao, CheckMR1ComReducao, CheckMR1SemReducao, CheckSemMR};
     for (int i = 0; i < m_mr.size(); ++i)
         grid->addWidget(m_mr[i], 1 + i, 0);
 
     LabelMedic = new QLabel(QStringLiteral("Medicamento:"), body());
-    CheckMedicSintetica = check("CheckMedicSintetica", QStringLiteral("Sintética"));
-    CheckMedicAnalitica = check("CheckMedicAnalitica", QStringLiteral("Analítica"));
+    CheckMedicSintetica = check("CheckMedicSintetica", QStringLiteral("S&intética"));
+    CheckMedicAnalitica = check("CheckMedicAnalitica", QStringLiteral("&Analítica"));
     CheckMedicSintetica->setChecked(true);
     grid->addWidget(LabelMedic, 1, 1);
     grid->addWidget(CheckMedicSintetica, 2, 1);
     grid->addWidget(CheckMedicAnalitica, 3, 1);
     lay->addLayout(grid);
 
-    LabelObserv = new QLabel(QStringLiteral("Observação (rodapé):"), body());
+    LabelObserv = new QLabel(QStringLiteral("O&bservação (rodapé):"), body());
     dxEditObserv = new QLineEdit(body());
     dxEditObserv->setObjectName(QStringLiteral("dxEditObserv"));
     dxEditObserv->setToolTip(
         QStringLiteral("Digite aqui uma observação para ser impressa no rodapé das páginas da Memória de Cálculo"));
+    LabelObserv->setBuddy(dxEditObserv);
     lay->addWidget(LabelObserv);
     lay->addWidget(dxEditObserv);
 
@@ -88,11 +89,13 @@ void TFormDlgPrintCalculo::marcaUnica(QCheckBox *marcada, const QList<QCheckBox 
 void TFormDlgPrintCalculo::prepara(const QString &htmlPath, bool medicamento, int printMR, const QString &observ)
 {
     QFile html(htmlPath);
-    if (!htmlPath.isEmpty() && html.exists()) {
+    // Without the message page there is nothing to show above the options.
+    const bool pagina = !htmlPath.isEmpty() && html.exists();
+    if (pagina)
         WebMsgMR->setSource(QUrl::fromLocalFile(htmlPath));
-    } else {
+    else
         WebMsgMR->clear();
-    }
+    WebMsgMR->setVisible(pagina);
     for (QWidget *w : {static_cast<QWidget *>(LabelMedic), static_cast<QWidget *>(CheckMedicSintetica),
              static_cast<QWidget *>(CheckMedicAnalitica)})
         w->setVisible(medicamento);

@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QGraphicsItem>
 #include <QGraphicsView>
+#include <QKeySequence>
 #include <QMouseEvent>
 #include <QPaintEngine>
 #include <QPrintPreviewDialog>
@@ -170,28 +171,32 @@ bool Visualiza(RelatorioCalculo &rel, const OpcoesVisualizacao &opcoes, QWidget 
             QAction *a = barra->addAction(
                 dlg.style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Exporta PDF"));
             a->setObjectName(QStringLiteral("AcaoExportaPDF"));
-            a->setToolTip(QStringLiteral("Grava a memória de cálculo em um arquivo PDF"));
+            a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+            a->setToolTip(QStringLiteral("Grava a memória de cálculo em um arquivo PDF (Ctrl+G)"));
             QObject::connect(a, &QAction::triggered, &dlg, [&rel, &dlg] { exportaPDF(rel, &dlg); });
         }
         if (opcoes.xls) {
             QAction *a = barra->addAction(
                 dlg.style()->standardIcon(QStyle::SP_FileDialogDetailedView), QStringLiteral("Exporta planilha"));
             a->setObjectName(QStringLiteral("AcaoExportaXLS"));
-            a->setToolTip(QStringLiteral("Grava a memória de cálculo em uma planilha (.xls)"));
+            a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+            a->setToolTip(QStringLiteral("Grava a memória de cálculo em uma planilha (.xls) (Ctrl+L)"));
             QObject::connect(a, &QAction::triggered, &dlg, [&rel, &dlg] { exportaPlanilha(rel, &dlg); });
         }
         if (opcoes.rtf) {
             QAction *a
                 = barra->addAction(dlg.style()->standardIcon(QStyle::SP_FileIcon), QStringLiteral("Exporta RTF"));
             a->setObjectName(QStringLiteral("AcaoExportaRTF"));
-            a->setToolTip(QStringLiteral("Grava a memória de cálculo em um documento RTF"));
+            a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+            a->setToolTip(QStringLiteral("Grava a memória de cálculo em um documento RTF (Ctrl+R)"));
             QObject::connect(a, &QAction::triggered, &dlg, [&rel, &dlg] { exportaRTF(rel, &dlg); });
         }
         if (opcoes.email) {
             QAction *a = barra->addAction(
                 dlg.style()->standardIcon(QStyle::SP_FileLinkIcon), QStringLiteral("Envia por e-mail"));
             a->setObjectName(QStringLiteral("AcaoEnviaEmail"));
-            a->setToolTip(QStringLiteral("Envia a memória de cálculo em PDF por e-mail"));
+            a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+            a->setToolTip(QStringLiteral("Envia a memória de cálculo em PDF por e-mail (Ctrl+E)"));
             QObject::connect(a, &QAction::triggered, &dlg, [&rel] { enviaEmail(rel); });
         }
     }

@@ -6,6 +6,7 @@ set -euo pipefail
 pkgs=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-translations-l10n
     libsqlite3-dev zlib1g-dev
     fonts-dejavu-core
     poppler-utils qpdf fonts-urw-base35 xvfb xauth

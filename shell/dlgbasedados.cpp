@@ -60,6 +60,20 @@ bool copiaPasta(const QString &from, const QString &to)
 
 void TFormDlgBaseDados::setTerminateHook(std::function<void()> hook) { g_terminate = std::move(hook); }
 
+namespace {
+// A shared folder as this system names it: a share of this computer on
+// Windows, the folder where the share is mounted elsewhere.
+QString exemploPasta()
+{
+    const QString dados = QDir(App().DataDir).dirName();
+#ifdef Q_OS_WIN
+    return QStringLiteral("\\\\%1\\%2").arg(computerName(), dados);
+#else
+    return QStringLiteral("/mnt/%1/%2").arg(computerName().toLower(), dados);
+#endif
+}
+} // namespace
+
 TFormDlgBaseDados::TFormDlgBaseDados(QWidget *parent) : TFormDlg(parent)
 {
     setObjectName(QStringLiteral("TFormDlgBaseDados"));
@@ -71,9 +85,8 @@ TFormDlgBaseDados::TFormDlgBaseDados(QWidget *parent) : TFormDlg(parent)
         atual += QStringLiteral("\nTabelas no servidor: ") + App().Servidor;
     LabelAtual = new QLabel(atual, body());
     LabelAtual->setObjectName(QStringLiteral("LabelAtual"));
-    LabelExemplo = new QLabel(QStringLiteral("A pasta precisa estar compartilhada na rede, por exemplo: ")
-            + QStringLiteral("\\\\%1\\%2").arg(computerName(), QDir(App().DataDir).dirName()),
-        body());
+    LabelExemplo = new QLabel(
+        QStringLiteral("A pasta precisa estar compartilhada na rede, por exemplo: ") + exemploPasta(), body());
     LabelExemplo->setObjectName(QStringLiteral("LabelExemplo"));
     LabelExemplo->setWordWrap(true);
     dxCheckNetUse

@@ -63,6 +63,8 @@ TFormDlgUnidade::TFormDlgUnidade(QWidget *parent) : TFormDlg(parent)
     dxEditUsuario->setText(s.usuario());
     dxEditFone->setText(s.telefone());
     dxEditEmail->setText(s.email());
+    // The first keys choose the unit.
+    dxPickUnidade->setFocus();
     finishCreate();
 }
 

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
@@ -162,6 +163,12 @@ TFormBrelva::TFormBrelva(const QString &dataDir, bool respondePadrao, QWidget *p
     m_janela = new MessageWindow(this);
     connect(m_janela, &MessageWindow::messageReceived, this, &TFormBrelva::mensagem);
     consulta(annex::Tabela);
+    // The arrows go through the table from the first key (on the list of
+    // kinds they would switch the consultation), and Escape closes as "Fecha".
+    Grid->setFocus();
+    auto *esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    esc->setObjectName(QStringLiteral("AtalhoFecha"));
+    connect(esc, &QShortcut::activated, this, &QWidget::close);
 }
 
 TFormBrelva::~TFormBrelva()

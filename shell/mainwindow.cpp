@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
@@ -105,7 +106,7 @@ void TMain::buildLayout()
         "SBCalcRapido", QStringLiteral("&Cálculo\rRápido"), QStringLiteral("Cálculo Rápido"), QStyle::SP_ComputerIcon);
     SBRegEspecial = makeButton("SBRegEspecial", QStringLiteral("Empresas\r&RegEspecial"),
         QStringLiteral("Consulta as empresas com Regime Especial"), QStyle::SP_MessageBoxInformation);
-    SBConsulta = makeButton("SBConsulta", QStringLiteral("Tabela\r&Brelva"),
+    SBConsulta = makeButton("SBConsulta", QStringLiteral("&Tabela\rBrelva"),
         QStringLiteral("Consulta a Tabela de incidência da ST"), QStyle::SP_FileDialogDetailedView);
     SBPesquisa = makeButton("SBPesquisa", QStringLiteral("&Pesquisa\rna Tabela"),
         QStringLiteral("Pesquisa Descrição de Mercadorias"), QStyle::SP_FileDialogListView);
@@ -200,11 +201,12 @@ void TMain::buildLayout()
     LabelGrupoEspecial->setObjectName(QStringLiteral("LabelGrupoEspecial"));
     LabelGrupoEspecial->setStyleSheet(QStringLiteral("color: #8b0000;"));
     LabelGrupoEspecial->hide();
-    SBIncluiNota = makeSmallButton("SBIncluiNota", QStringLiteral("Inclui"), QStringLiteral("Inclui nova Nota Fiscal"));
-    SBAlteraNota
-        = makeSmallButton("SBAlteraNota", QStringLiteral("Altera"), QStringLiteral("Altera dados da Nota selecionada"));
+    SBIncluiNota
+        = makeSmallButton("SBIncluiNota", QStringLiteral("&Inclui"), QStringLiteral("Inclui nova Nota Fiscal"));
+    SBAlteraNota = makeSmallButton(
+        "SBAlteraNota", QStringLiteral("&Altera"), QStringLiteral("Altera dados da Nota selecionada"));
     SBExcluiNota
-        = makeSmallButton("SBExcluiNota", QStringLiteral("Exclui"), QStringLiteral("Exclui a Nota selecionada"));
+        = makeSmallButton("SBExcluiNota", QStringLiteral("E&xclui"), QStringLiteral("Exclui a Nota selecionada"));
     notasBar->addWidget(LabelNotas);
     notasBar->addWidget(LabelGrupoEspecial);
     notasBar->addStretch(1);
@@ -225,16 +227,25 @@ void TMain::buildLayout()
     auto *itensBar = new QHBoxLayout;
     LabelItens = panelCaption(QStringLiteral("ITENS "), Panel7);
     LabelItens->setObjectName(QStringLiteral("LabelItens"));
-    SBIncluiItem = makeSmallButton(
-        "SBIncluiItem", QStringLiteral("Inclui"), QStringLiteral("Inclui novo ITEM nesta Nota Fiscal"));
-    SBAlteraItem
-        = makeSmallButton("SBAlteraItem", QStringLiteral("Altera"), QStringLiteral("Altera o ITEM selecionado"));
-    SBExcluiItem
-        = makeSmallButton("SBExcluiItem", QStringLiteral("Exclui"), QStringLiteral("Exclui o ITEM selecionado"));
+    SBIncluiItem = makeSmallButton("SBIncluiItem", QStringLiteral("Incl&ui"),
+        QStringLiteral("Inclui novo ITEM nesta Nota Fiscal (Alt+U ou Insert)"));
+    SBAlteraItem = makeSmallButton(
+        "SBAlteraItem", QStringLiteral("A&ltera"), QStringLiteral("Altera o ITEM selecionado (Alt+L)"));
+    SBExcluiItem = makeSmallButton(
+        "SBExcluiItem", QStringLiteral("Exclui"), QStringLiteral("Exclui o ITEM selecionado (Ctrl+Delete)"));
     itensBar->addWidget(LabelItens);
     itensBar->addStretch(1);
     for (QToolButton *b : {SBIncluiItem, SBAlteraItem, SBExcluiItem})
         itensBar->addWidget(b);
+    // The letters of "Exclui" are all taken by the commands above; the lines
+    // are included many times a day, so Insert includes one too.
+    SBExcluiItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    auto *incluiItem = new QShortcut(QKeySequence(Qt::Key_Insert), this);
+    incluiItem->setObjectName(QStringLiteral("AtalhoIncluiItem"));
+    connect(incluiItem, &QShortcut::activated, SBIncluiItem, [this] {
+        if (SBIncluiItem->isEnabled() && SBIncluiItem->isVisible())
+            SBIncluiItem->click();
+    });
     itens->addLayout(itensBar);
     dxDBGridItens = new DBGrid(Panel7);
     dxDBGridItens->setObjectName(QStringLiteral("dxDBGridItens"));

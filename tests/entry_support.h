@@ -134,6 +134,61 @@ inline void digita(const QString &text)
     QTest::keyClicks(w, text);
 }
 
+// Types `teclas` as an officer who does not wait for the screen: one key
+// per pass of the event loop, each to the control that has the focus when
+// it arrives, so that whatever the program does between two keys (a
+// deferred check, a dialog that opens) happens while she goes on typing.
+// "\t" is Tab, "\r" Enter, "\x1b" Escape. `fim` is set as the last key goes.
+class Datilografo : public QObject {
+public:
+    Datilografo(QObject *dono, const QString &teclas) : QObject(dono), m_resto(teclas)
+    {
+        m_timer.setInterval(0);
+        connect(&m_timer, &QTimer::timeout, this, &Datilografo::proxima);
+        m_timer.start();
+    }
+    std::shared_ptr<bool> fim = std::make_shared<bool>(false);
+    int teclas = 0; // keys pressed so far
+
+private:
+    void proxima()
+    {
+        if (m_resto.isEmpty()) {
+            m_timer.stop();
+            *fim = true;
+            return;
+        }
+        QWidget *w = QApplication::focusWidget();
+        if (!w)
+            w = QApplication::activeModalWidget();
+        if (!w)
+            return;
+        const QChar c = m_resto.front();
+        m_resto.remove(0, 1);
+        ++teclas;
+        // Set before the last key, which may open a dialog that waits.
+        if (m_resto.isEmpty()) {
+            m_timer.stop();
+            *fim = true;
+        }
+        if (c == QLatin1Char('\t'))
+            QTest::keyClick(w, Qt::Key_Tab);
+        else if (c == QLatin1Char('\r'))
+            QTest::keyClick(w, Qt::Key_Return);
+        else if (c == QChar(0x1b))
+            QTest::keyClick(w, Qt::Key_Escape);
+        else
+            QTest::keyClick(w, c.toLatin1());
+    }
+    QString m_resto;
+    QTimer m_timer;
+};
+
+inline std::shared_ptr<bool> datilografa(QObject *dono, const QString &teclas)
+{
+    return (new Datilografo(dono, teclas))->fim;
+}
+
 // The data module on a temporary installation with the tables the entry
 // dialogs use open, as the program has them after its start; `janela` stands
 // for the main window. Questions are answered by `sink`.

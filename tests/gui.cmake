@@ -17,3 +17,6 @@ target_compile_definitions(tst_shell_process PRIVATE STB_APPDIR="${CMAKE_BINARY_
 add_dependencies(tst_shell_process STBrelvaApp STBrelva)
 stb_add_test(tst_entry SOURCES tst_entry.cpp LIBS sttestsupport)
 stb_add_test(tst_shell_entry SOURCES tst_shell_entry.cpp LIBS sttestsupport)
+stb_add_test(tst_shell_keys SOURCES tst_shell_keys.cpp LIBS sttestsupport)
+stb_add_test(tst_keyboard_day SOURCES tst_keyboard_day.cpp LIBS sttestsupport)
+stb_add_test(tst_translations SOURCES tst_translations.cpp LIBS stentry Qt6::PrintSupport)

@@ -145,8 +145,8 @@ void TestEntryKeys::tabReachesEveryControl_data()
 {
     QTest::addColumn<int>("dialogo");
     QTest::addColumn<QStringList>("ordem");
-    const QStringList partes {"dxDBCNPJRemetente", "dxDBNomeRemetente", "BtnNomeRemetente", "dxDBIEDestinatario",
-        "dxDBNomeDestinatario", "BtnNomeDestinatario"};
+    // From number to number: the names are asked by the name dialog.
+    const QStringList partes {"dxDBCNPJRemetente", "dxDBIEDestinatario"};
     QTest::newRow("invoice") << int(Nota)
                              << QStringList {"dxDBNroNF", "dxDBDataEmissao"} + partes
             + QStringList {"dxDBFrete", "dxDBCalcEdit1", "BtnOk", "BtnCancel"};
@@ -154,8 +154,8 @@ void TestEntryKeys::tabReachesEveryControl_data()
                                           << QStringList {"dxDBNroNF", "dxDBDataEmissao"} + partes
             + QStringList {"dxDBCreditoICMS_Medic", "dxDBCalcEdit1", "BtnOk", "BtnCancel"};
     QTest::newRow("calculation header") << int(Calculo)
-                                        << QStringList {"dxDBDataHora", "dxDBMasp", "dxDBNomeFiscal", "BtnNomeFiscal"}
-            + partes + QStringList {"dxDBObserv", "dxCheckPadrao", "dxCheckTipo1", "BtnOk", "BtnCancel"};
+                                        << QStringList {"dxDBDataHora", "dxDBMasp"} + partes
+            + QStringList {"dxDBObserv", "dxCheckPadrao", "dxCheckTipo1", "BtnOk", "BtnCancel"};
 }
 
 void TestEntryKeys::tabReachesEveryControl()

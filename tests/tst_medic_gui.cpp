@@ -172,7 +172,7 @@ void TestMedicGui::chooserGridAndExport()
     const QString arquivo = QDir(documentos()).filePath(QStringLiteral("CMED_ABCFarma.xls"));
     QCOMPARE(m_sink.texts(),
         QStringList({QStringLiteral("Exportar esta consulta para o Excel?"),
-            QStringLiteral("CMED_ABCFarma.xls gravado com sucesso na pasta ") + documentos()}));
+            QStringLiteral("CMED_ABCFarma.xls gravado com sucesso na pasta \r") + documentos()}));
     QString erro;
     const QJsonArray sheets = stbtest::readXls(arquivo, &erro);
     QVERIFY2(!sheets.isEmpty(), qPrintable(erro));
